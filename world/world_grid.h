@@ -1,0 +1,43 @@
+// The world: one fixed grid of block numbers in static storage, and the
+// accessors that alone know how levels map onto storage.
+#pragma once
+
+#include <cstdint>
+
+using BlockId = std::int32_t;
+
+// Block numbers with behaviour of their own; every other id 1..22 only sits,
+// is drawn, placed and mined.
+enum : BlockId {
+    Empty = 0,
+    Explosive = 3,
+    Water = 5,
+    Lava = 8,
+    SnowCovered = 10,
+    HardRock = 17,
+};
+
+constexpr int kBlockTypes = 23;     // ids 0..22 have a count; 1..22 a tile
+constexpr int kGridSizeX = 301;
+constexpr int kGridSizeY = 301;
+constexpr int kGridLevels = 31;     // levels -10..20
+constexpr int kLowestLevel = 20;    // deepest stored level
+constexpr int kHighestLevel = -10;  // ten levels of headroom above level 0
+constexpr int kStrideX = kGridSizeY * kGridLevels;  // 9331
+constexpr int kStrideY = kGridLevels;               // 31
+
+struct WorldGrid {
+    BlockId cells[kGridSizeX * kGridSizeY * kGridLevels];  // x-major, level fastest
+    std::int32_t maxX = 0, maxY = 0;  // playable bounds, inclusive; 20 once set up
+};
+extern WorldGrid world;
+
+// Outside the stored grid a cell reads as empty and writes are dropped.
+BlockId cell(int x, int y, int level);
+void setCell(int x, int y, int level, BlockId id);
+
+inline bool isSolid(BlockId id) { return id > 0; }
+// A value the game knows: it may index the count table.
+inline bool isKnownBlock(BlockId id) { return id >= 0 && id < kBlockTypes; }
+// A value with a tile picture; anything else (a hand-edited file) is not drawn.
+inline bool hasTile(BlockId id) { return id >= 1 && id < kBlockTypes; }

@@ -1,0 +1,4 @@
+// The state every run begins in.
+#pragma once
+
+void setUpWorld();
