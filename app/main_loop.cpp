@@ -1,0 +1,85 @@
+// The main loop: wait for an event, act on it, draw every shown screen into
+// the frame buffer and show it. A frame for every event, no frame skipping.
+#include "app/main_loop.h"
+
+#include "app/platform.h"
+#include "app/pointer.h"
+#include "app/screens.h"
+#include "app/startup.h"
+#include "player/game_screen.h"
+#include "player/input.h"
+#include "render/assets.h"
+#include "render/game_frame.h"
+#include "world/world_file.h"
+
+PointerState pointer;
+
+namespace {
+
+bool worldSaveFailed = false;
+
+void handleEvent(const ALLEGRO_EVENT& event) {
+    switch (event.type) {
+        case ALLEGRO_EVENT_MOUSE_AXES:
+            pointer.x = event.mouse.x;
+            pointer.y = event.mouse.y;
+            break;
+        case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
+            pointer.buttonDown = 1;
+            break;
+        case ALLEGRO_EVENT_MOUSE_BUTTON_UP:
+            pointer.buttonDown = 0;
+            break;
+        case ALLEGRO_EVENT_TIMER:
+            handlePlayerInput();
+            updateAnimations();
+            break;
+        case ALLEGRO_EVENT_DISPLAY_CLOSE:
+            gameScreen.runState = kQuitting;
+            break;
+        default:
+            break;
+    }
+    // A quit signal acts like the close button; every timer tick notices it.
+    if (quitSignalled()) gameScreen.runState = kQuitting;
+}
+
+void drawScreens() {
+    if (gameScreen.introShown) drawIntroScreen();
+    if (gameScreen.menuShown) drawTitleMenu();
+    if (gameScreen.gameShown) drawGameFrame();
+}
+
+}  // namespace
+
+bool processEvent(const ALLEGRO_EVENT& event) {
+    handleEvent(event);
+    al_set_target_bitmap(assets.frameBuffer);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    if (gameScreen.runState == kQuitting) {
+        worldSaveFailed = !saveWorld();
+        return false;
+    }
+    if (gameScreen.runState == kRunning) drawScreens();
+    return true;
+}
+
+void showFrame() {
+    if (app.display == nullptr) return;
+    al_set_target_backbuffer(app.display);
+    al_draw_bitmap(assets.frameBuffer, 0, 0, 0);
+    al_flip_display();
+}
+
+bool saveFailed() { return worldSaveFailed; }
+
+bool runMainLoop() {
+    for (;;) {
+        ALLEGRO_EVENT event;
+        al_wait_for_event(app.queue, &event);
+        bool running = processEvent(event);
+        showFrame();
+        if (!running) break;
+    }
+    return !worldSaveFailed;
+}

@@ -1,0 +1,16 @@
+// The running life of the program: one event, one full frame.
+#pragma once
+
+#include <allegro5/allegro.h>
+
+// Runs until the game quits. False when the world could not be saved.
+bool runMainLoop();
+
+// One pass of the loop for one event: the event's effect, then the frame drawn
+// into the frame buffer. False once the loop is to end (the world has been
+// saved and the last frame drawn).
+bool processEvent(const ALLEGRO_EVENT& event);
+// Copies the frame buffer to the window and flips; nothing without a window.
+void showFrame();
+// True when the save on quitting failed.
+bool saveFailed();

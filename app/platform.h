@@ -1,0 +1,10 @@
+// The real side of the game logic's seams: Allegro's keyboard, a real sleep,
+// and the quit signals.
+#pragma once
+
+// Binds the keyboard snapshot and the toggle pause to Allegro.
+void installPlatformSeams();
+// SIGINT and SIGTERM ask the game to quit like the window's close button.
+void installQuitSignals();
+// True once a quit signal has arrived.
+bool quitSignalled();

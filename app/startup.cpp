@@ -1,0 +1,175 @@
+// Start-up in its fixed order: library, audio, window, timer, queue, fonts,
+// pictures, then the world. A failure names what failed and ends the run.
+#include "app/startup.h"
+
+#include <allegro5/allegro_acodec.h>
+#include <allegro5/allegro_audio.h>
+#include <allegro5/allegro_font.h>
+#include <allegro5/allegro_image.h>
+#include <allegro5/allegro_ttf.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/platform.h"
+#include "app/sound.h"
+#include "render/assets.h"
+#include "render/game_frame.h"
+#include "util/random.h"
+#include "util/util.h"
+#include "world/world_setup.h"
+
+AppObjects app;
+
+namespace {
+
+constexpr double kTickSeconds = 0.025;
+constexpr const char* kFontFile = "data/fonts/01.ttf";
+constexpr int kSmallFontSize = 10;
+constexpr int kLargeFontSize = 18;
+
+bool loadInto(ALLEGRO_BITMAP** slot, const std::string& path) {
+    *slot = loadMaskedBitmap(path.c_str());
+    if (*slot == nullptr) reportStartupFailure(("cannot load " + path).c_str());
+    return *slot != nullptr;
+}
+
+std::string tilePath(int id) {
+    // Ids below 10 have a literal "00" prefix; from 10 on the number follows "0".
+    return id < 10 ? "data/gfx/map/tile/00" + util::to_string(id) + ".bmp"
+                   : "data/gfx/map/tile/0" + util::to_string(id) + ".bmp";
+}
+
+bool loadTiles(int first, int last) {
+    for (int id = first; id <= last; ++id)
+        if (!loadInto(&assets.tileBitmap[id], tilePath(id))) return false;
+    return true;
+}
+
+// The interface pictures, in the order start-up has always loaded them.
+bool loadInterface() {
+    struct Entry {
+        ALLEGRO_BITMAP** slot;
+        const char* path;
+    };
+    const Entry entries[] = {
+        {&assets.hudFrame, "data/gfx/001.bmp"},     {&assets.gfx002, "data/gfx/002.bmp"},
+        {&assets.hotbarStrip, "data/gfx/003.bmp"},  {&assets.gfx005, "data/gfx/005.bmp"},
+        {&assets.nightSky, "data/gfx/006.bmp"},     {&assets.hotbarCursor, "data/gfx/004.bmp"},
+        {&assets.menuBackground, "data/gfx/007.bmp"}, {&assets.menuButton, "data/gfx/008.bmp"},
+        {&assets.logo, "data/gfx/logo.bmp"},
+    };
+    for (const Entry& entry : entries)
+        if (!loadInto(entry.slot, entry.path)) return false;
+    return true;
+}
+
+void installAudio() {
+    // No sound card is not an error: the game then runs silently.
+    if (!al_install_audio()) return;
+    al_init_acodec_addon();
+    al_reserve_samples(1);
+}
+
+}  // namespace
+
+void reportStartupFailure(const char* what) { std::fprintf(stderr, "Tessaria: %s\n", what); }
+
+ALLEGRO_BITMAP* loadMaskedBitmap(const char* path) {
+    ALLEGRO_BITMAP* bitmap = al_load_bitmap(path);
+    if (bitmap != nullptr) al_convert_mask_to_alpha(bitmap, al_map_rgb(0, 0, 0));
+    return bitmap;
+}
+
+bool loadFonts() {
+    assets.smallFont = al_load_ttf_font(kFontFile, kSmallFontSize, 0);
+    assets.largeFont = al_load_ttf_font(kFontFile, kLargeFontSize, 0);
+    // Every text drawn without a font would abort the process, so a missing
+    // font stops start-up like a missing picture.
+    if (assets.smallFont == nullptr || assets.largeFont == nullptr) {
+        reportStartupFailure((std::string("cannot load ") + kFontFile).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool loadAssets() {
+    assets.frameBuffer = al_create_bitmap(kScreenWidth, kScreenHeight);
+    for (int sheet = 1; sheet <= 4; ++sheet) {
+        std::string path = "data/gfx/character/player" + util::to_string(sheet) + ".bmp";
+        if (!loadInto(&assets.playerBitmap[sheet], path)) return false;
+    }
+    return loadTiles(1, 4) && loadInterface() && loadTiles(5, 22) &&
+           loadInto(&assets.weatherBitmap[1], "data/gfx/map/rain.bmp") &&
+           loadInto(&assets.weatherBitmap[2], "data/gfx/map/snow.bmp") &&
+           loadInto(&assets.crackBitmap, "data/gfx/map/crack.bmp");
+}
+
+bool initialise() {
+    if (!al_init()) {
+        reportStartupFailure("cannot initialise Allegro");
+        return false;
+    }
+    al_install_keyboard();
+    al_install_mouse();
+    assets.menuSloganIndex = randomInt(0, 3);
+    installAudio();
+    al_init_image_addon();
+    al_init_font_addon();
+    al_init_ttf_addon();
+
+    al_set_new_display_flags(ALLEGRO_WINDOWED);
+    app.display = al_create_display(kScreenWidth, kScreenHeight);
+    if (app.display == nullptr) {
+        reportStartupFailure("cannot open the 640 x 480 window");
+        return false;
+    }
+    al_set_window_title(app.display, "Tessaria");
+    app.timer = al_create_timer(kTickSeconds);
+    if (app.timer == nullptr) {
+        reportStartupFailure("cannot create the frame timer");
+        return false;
+    }
+    al_start_timer(app.timer);
+    app.queue = al_create_event_queue();
+    al_register_event_source(app.queue, al_get_display_event_source(app.display));
+    al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
+    al_register_event_source(app.queue, al_get_mouse_event_source());
+
+    if (!loadFonts() || !loadAssets()) return false;
+    installPlatformSeams();
+    setSoundRequest(playSound);
+    setUpWorld();
+    return true;
+}
+
+namespace {
+
+void destroyBitmap(ALLEGRO_BITMAP*& bitmap) {
+    if (bitmap != nullptr) al_destroy_bitmap(bitmap);
+    bitmap = nullptr;
+}
+
+}  // namespace
+
+void shutdown() {
+    // Allegro's own clean-up runs at exit before static destructors, so every
+    // Allegro object is released here and nowhere later.
+    releaseSamples();
+    for (ALLEGRO_BITMAP*& tile : assets.tileBitmap) destroyBitmap(tile);
+    for (ALLEGRO_BITMAP*& sheet : assets.playerBitmap) destroyBitmap(sheet);
+    for (ALLEGRO_BITMAP*& strip : assets.weatherBitmap) destroyBitmap(strip);
+    ALLEGRO_BITMAP** singles[] = {&assets.frameBuffer, &assets.hudFrame,     &assets.gfx002,
+                                  &assets.hotbarStrip, &assets.hotbarCursor, &assets.gfx005,
+                                  &assets.nightSky,    &assets.menuBackground, &assets.menuButton,
+                                  &assets.logo,        &assets.crackBitmap};
+    for (ALLEGRO_BITMAP** bitmap : singles) destroyBitmap(*bitmap);
+    if (assets.smallFont != nullptr) al_destroy_font(assets.smallFont);
+    if (assets.largeFont != nullptr) al_destroy_font(assets.largeFont);
+    assets.smallFont = assets.largeFont = nullptr;
+    if (app.queue != nullptr) al_destroy_event_queue(app.queue);
+    if (app.timer != nullptr) al_destroy_timer(app.timer);
+    if (app.display != nullptr) al_destroy_display(app.display);
+    app = AppObjects{};
+    if (al_is_audio_installed()) al_uninstall_audio();
+}

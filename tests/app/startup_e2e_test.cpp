@@ -1,0 +1,95 @@
+// The real game in a real window: start-up, its failures, and the ways to quit.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "app/e2e_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
+constexpr double kExitSeconds = 30;
+
+class GameWindow : public ::testing::Test {
+protected:
+    XServer server;
+    RunFolder folder;
+};
+
+TEST_F(GameWindow, OpensA640x480WindowTitledTessaria) {
+    GameProcess game(server, folder);
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    EXPECT_EQ(windowTitle(server, window), "Tessaria");
+    int width = 0, height = 0;
+    windowSize(server, window, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+}
+
+TEST_F(GameWindow, ClosingTheWindowSavesTheWorldAndExitsZero) {
+    GameProcess game(server, folder);
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    sleepSeconds(0.5);
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+    EXPECT_TRUE(fs::exists(folder.worldFile()));
+}
+
+TEST_F(GameWindow, TerminateAndInterruptSaveTheWorldAndExitZero) {
+    for (int quitSignal : {SIGTERM, SIGINT}) {
+        fs::remove(folder.worldFile());
+        GameProcess game(server, folder);
+        ASSERT_NE(waitForWindow(server, kStartSeconds), 0u) << game.errorOutput();
+        sleepSeconds(0.5);
+        kill(game.pid(), quitSignal);
+        EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << "signal " << quitSignal << "\n"
+                                                     << game.errorOutput();
+        EXPECT_TRUE(fs::exists(folder.worldFile())) << "signal " << quitSignal;
+        waitUntil([&] { return waitForWindow(server, 0) == 0; }, 5);
+    }
+}
+
+class BrokenData : public GameWindow {
+protected:
+    // Start-up stops at the first picture that does not load, names it, and
+    // exits -1 (255 to the shell) without opening the game.
+    void expectStartupFailureNaming(const std::string& file) {
+        GameProcess game(server, folder);
+        EXPECT_EQ(game.waitForExit(kStartSeconds), 255);
+        EXPECT_NE(game.errorOutput().find("Tessaria: cannot load " + file), std::string::npos)
+            << game.errorOutput();
+        EXPECT_FALSE(fs::exists(folder.worldFile()));
+    }
+};
+
+TEST_F(BrokenData, AMissingPictureThatIsNeverDrawnStillStopsStartUp) {
+    fs::remove(folder.path() / "data/gfx/005.bmp");
+    expectStartupFailureNaming("data/gfx/005.bmp");
+}
+
+TEST_F(BrokenData, AMissingTileStopsStartUpAtThatFile) {
+    fs::remove(folder.path() / "data/gfx/map/tile/015.bmp");
+    // Files after it are not attempted: their absence must not be the one named.
+    fs::remove(folder.path() / "data/gfx/map/rain.bmp");
+    expectStartupFailureNaming("data/gfx/map/tile/015.bmp");
+}
+
+TEST_F(BrokenData, AMissingFontStopsStartUpInsteadOfCrashingLater) {
+    fs::remove(folder.path() / "data/fonts/01.ttf");
+    expectStartupFailureNaming("data/fonts/01.ttf");
+}
+
+TEST_F(BrokenData, AnUnreadablePictureCountsAsMissing) {
+    std::ofstream(folder.path() / "data/gfx/map/tile/003.bmp", std::ios::trunc) << "not a picture";
+    expectStartupFailureNaming("data/gfx/map/tile/003.bmp");
+}
+
+}  // namespace
