@@ -1,0 +1,179 @@
+// The main loop's state machine, driven in-process with real assets drawn into
+// a memory frame buffer: one frame per event, the intro clock, the menu, quit.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_font.h>
+#include <allegro5/allegro_image.h>
+#include <allegro5/allegro_ttf.h>
+
+#include <filesystem>
+#include <set>
+
+#include "app/e2e_harness.h"
+#include "app/main_loop.h"
+#include "app/pointer.h"
+#include "app/startup.h"
+#include "player/game_screen.h"
+#include "player/input.h"
+#include "player/player_state.h"
+#include "world/world_grid.h"
+#include "world/world_setup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<int> heldKeys;
+void noSnapshot() {}
+bool testKeyDown(int key) { return heldKeys.count(key) > 0; }
+void noPause(int) {}
+
+class MainLoop : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(al_init());
+        al_init_image_addon();
+        al_init_font_addon();
+        al_init_ttf_addon();
+        folder = new RunFolder();
+        previous = fs::current_path();
+        fs::current_path(folder->path());
+        ASSERT_TRUE(loadFonts());
+        ASSERT_TRUE(loadAssets());
+    }
+    static void TearDownTestSuite() {
+        shutdown();
+        fs::current_path(previous);
+        delete folder;
+    }
+    void SetUp() override {
+        setKeyboard(noSnapshot, testKeyDown);
+        setPause(noPause);
+        heldKeys.clear();
+        gameScreen = GameScreen{};
+        pointer = PointerState{};
+        fs::remove(folder->worldFile());
+        setUpWorld();
+    }
+
+    static bool send(int type) {
+        ALLEGRO_EVENT event = {};
+        event.type = type;
+        return processEvent(event);
+    }
+    static bool tick() { return send(ALLEGRO_EVENT_TIMER); }
+    static bool moveMouse(int x, int y) {
+        ALLEGRO_EVENT event = {};
+        event.type = ALLEGRO_EVENT_MOUSE_AXES;
+        event.mouse.x = x;
+        event.mouse.y = y;
+        return processEvent(event);
+    }
+    // A click as the loop sees it: the press and the release, each an event.
+    static void click(int x, int y) {
+        moveMouse(x, y);
+        send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN);
+        send(ALLEGRO_EVENT_MOUSE_BUTTON_UP);
+    }
+
+    static RunFolder* folder;
+    static fs::path previous;
+};
+RunFolder* MainLoop::folder = nullptr;
+fs::path MainLoop::previous;
+
+TEST_F(MainLoop, TheIntroEndsAtTick160AndShowsTheMenu) {
+    ASSERT_TRUE(gameScreen.introShown);
+    for (int i = 0; i < 159; ++i) tick();
+    EXPECT_TRUE(gameScreen.introShown);
+    EXPECT_FALSE(gameScreen.menuShown);
+    EXPECT_EQ(gameScreen.introStage, 4);
+    tick();
+    EXPECT_FALSE(gameScreen.introShown);
+    EXPECT_TRUE(gameScreen.menuShown);
+    EXPECT_EQ(gameScreen.introStage, 0);
+    EXPECT_EQ(gameScreen.introTicks, 0);
+}
+
+TEST_F(MainLoop, EscapeDuringTheIntroShowsTheMenuOverItAndTheIntroStillEndsOnTime) {
+    for (int i = 0; i < 40; ++i) tick();
+    heldKeys.insert(KeyEscape);
+    tick();
+    heldKeys.clear();
+    EXPECT_TRUE(gameScreen.introShown);
+    EXPECT_TRUE(gameScreen.menuShown);
+    for (int i = 41; i < 160; ++i) tick();
+    EXPECT_FALSE(gameScreen.introShown);
+    EXPECT_TRUE(gameScreen.menuShown);
+}
+
+TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
+    // A floor under the player only, so water on that level spreads one cell
+    // per world tick toward -x and the number of ticks can be read off it.
+    placePlayer(15, 15);
+    setCell(15, 15, 5, 2);
+    setCell(10, 10, 5, Water);
+    gameScreen = GameScreen{};
+    gameScreen.gameShown = true;
+    tick();  // one timer tick: input and clocks, plus its game frame
+    EXPECT_EQ(player.level, 5);
+    EXPECT_EQ(cell(9, 10, 5), Water);
+    EXPECT_EQ(cell(8, 10, 5), Empty);
+    moveMouse(100, 100);
+    moveMouse(101, 100);
+    EXPECT_EQ(cell(7, 10, 5), Water);
+    EXPECT_EQ(cell(6, 10, 5), Empty);
+
+    // With only the menu shown no world tick runs, whatever the events.
+    gameScreen.gameShown = false;
+    gameScreen.menuShown = true;
+    moveMouse(5, 5);
+    tick();
+    EXPECT_EQ(cell(6, 10, 5), Empty);
+}
+
+TEST_F(MainLoop, SinglePlayerShowsTheGameInTheFrameOfTheClick) {
+    gameScreen.introShown = false;
+    gameScreen.menuShown = true;
+    moveMouse(300, 217);
+    send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN);
+    EXPECT_TRUE(gameScreen.gameShown);
+    EXPECT_FALSE(gameScreen.menuShown);
+    EXPECT_EQ(gameScreen.menuSelection, MenuSinglePlayer);
+}
+
+TEST_F(MainLoop, ExitTheGameFinishesItsFrameThenSavesAndEndsAtTheNextEvent) {
+    gameScreen.introShown = false;
+    gameScreen.menuShown = true;
+    moveMouse(300, 337);
+    EXPECT_TRUE(send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN));
+    EXPECT_EQ(gameScreen.runState, kQuitting);
+    EXPECT_FALSE(fs::exists(folder->worldFile()));
+    EXPECT_FALSE(tick());
+    EXPECT_TRUE(fs::exists(folder->worldFile()));
+    EXPECT_FALSE(saveFailed());
+}
+
+TEST_F(MainLoop, ClosingTheWindowFromAnyScreenSavesTheWorldAndEnds) {
+    struct Screen {
+        bool intro, menu, game;
+    };
+    for (Screen screen : {Screen{true, false, false}, Screen{false, true, false},
+                          Screen{false, false, true}}) {
+        fs::remove(folder->worldFile());
+        gameScreen = GameScreen{};
+        gameScreen.introShown = screen.intro;
+        gameScreen.menuShown = screen.menu;
+        gameScreen.gameShown = screen.game;
+        setCell(3, 4, 2, 13);
+        EXPECT_FALSE(send(ALLEGRO_EVENT_DISPLAY_CLOSE));
+        ASSERT_TRUE(fs::exists(folder->worldFile()));
+        setCell(3, 4, 2, Empty);
+        setUpWorld();
+        EXPECT_EQ(cell(3, 4, 2), 13) << screen.intro << screen.menu << screen.game;
+    }
+}
+
+}  // namespace
