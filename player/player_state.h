@@ -44,7 +44,17 @@ struct Camera {
 };
 extern Camera camera;
 
+// A column of the grid.
+struct Column {
+    int x = 0, y = 0;
+};
+
+// The neighbour column the player faces: where it steps and acts.
+Column columnAhead();
+
 // Puts the player on a column and aims the camera at it.
 void placePlayer(int x, int y);
+// Sets the camera offset that belongs to the player's column at rest.
+void aimCamera();
 // One quarter of a cell of camera travel.
 void cameraStep();

@@ -14,3 +14,12 @@ void setTint(Tint tint);
 void resetTint();
 // The current tint as an Allegro colour, for the tinted drawing calls.
 ALLEGRO_COLOR currentTint();
+
+// Bitmaps drawn in the current tint. A missing bitmap draws nothing.
+void drawBitmap(ALLEGRO_BITMAP* bitmap, int x, int y, int flags = 0);
+void drawBitmapRegion(ALLEGRO_BITMAP* bitmap, int sx, int sy, int sw, int sh, int x, int y,
+                      int flags = 0);
+// One draw in the given tint, with the tint set back to opaque white after it.
+void drawTintedBitmap(ALLEGRO_BITMAP* bitmap, Tint tint, int x, int y);
+void drawTintedBitmapRegion(ALLEGRO_BITMAP* bitmap, Tint tint, int sx, int sy, int sw, int sh,
+                            int x, int y, int flags = 0);

@@ -36,7 +36,9 @@ extern WorldGrid world;
 BlockId cell(int x, int y, int level);
 void setCell(int x, int y, int level, BlockId id);
 
-inline bool isSolid(BlockId id) { return id > 0; }
+// Anything but air stands in the way; a value the game does not know (only a
+// hand-edited file brings one) is treated as a block, not as air.
+inline bool isSolid(BlockId id) { return id != Empty; }
 // A value the game knows: it may index the count table.
 inline bool isKnownBlock(BlockId id) { return id >= 0 && id < kBlockTypes; }
 // A value with a tile picture; anything else (a hand-edited file) is not drawn.

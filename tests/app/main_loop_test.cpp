@@ -113,6 +113,7 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     // A floor under the player only, so water on that level spreads one cell
     // per world tick toward -x and the number of ticks can be read off it.
     placePlayer(15, 15);
+    player.level = 5;
     setCell(15, 15, 5, 2);
     setCell(10, 10, 5, Water);
     gameScreen = GameScreen{};
