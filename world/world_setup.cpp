@@ -1,0 +1,38 @@
+// The state every run begins in: bounds, the saved world, the player's
+// defaults, the weather of the run and a random start on the diagonal.
+#include "world/world_setup.h"
+
+#include "player/game_screen.h"
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "util/random.h"
+#include "world/world_file.h"
+#include "world/world_grid.h"
+
+namespace {
+
+constexpr int kWorldBounds = 20;
+constexpr BlockId kStartHotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
+constexpr int kStartCount = 100;
+
+}  // namespace
+
+// The order matters: the position read from the file is overwritten by the
+// random start, and the random draws come in a fixed sequence.
+void setUpWorld() {
+    world.maxX = kWorldBounds;
+    world.maxY = kWorldBounds;
+    loadWorld();
+    player.facing = 1;
+    for (int slot = 0; slot < kHotbarSlots; ++slot) player.hotbar[slot] = kStartHotbar[slot];
+    for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = kStartCount;
+    if (randomInt(0, 5) == 3) weather.weatherActive = true;
+    player.spriteGroup = 1;
+    int start = randomInt(5, 15);
+    placePlayer(start, start);
+    weather.weatherKind = randomInt(1, 2);
+    player.targetRaised = 1;
+    player.spriteRow = 0;
+    player.autoJump = true;
+    gameScreen.introShown = true;
+}
