@@ -1,0 +1,150 @@
+// The intro, the title menu with its buttons, and the information panels.
+// The buttons are hit-tested while they are drawn: drawing the menu is what
+// reads the mouse.
+#include "app/screens.h"
+
+#include <iterator>
+
+#include "app/pointer.h"
+#include "player/game_screen.h"
+#include "render/assets.h"
+#include "render/text.h"
+#include "render/tint.h"
+
+namespace {
+
+#define TESSARIA_WEB_ADDRESS "tessaria.example"
+
+constexpr const char* kIntroSlogans[] = {
+    "Build",
+    "Build,Create",
+    "Build,Create,Design",
+    "Build,Create,Design Your Own world!",
+    "Right now!",
+};
+
+constexpr const char* kTitleSlogans[] = {
+    "Play now! Tessaria",
+    "Play now! Tessaria!",
+    "2.5d Quarrystone",
+    TESSARIA_WEB_ADDRESS,
+};
+
+struct MenuButton {
+    int x, y;
+    const char* label;
+    int id;
+};
+constexpr MenuButton kButtons[] = {
+    {220, 210, "single player", MenuSinglePlayer},
+    {220, 240, " Multiplayer", MenuMultiplayer},
+    {220, 270, "  Controls", MenuControls},
+    {220, 300, "  Credits", MenuCredits},
+    {220, 330, "Exit the game", MenuExit},
+};
+
+constexpr const char* kControlsLines[] = {
+    "Tessaria Controls",
+    "Up,down,right,left for walking.",
+    "Ctrl (right) for mining blocks.",
+    "Space for placing blocks.",
+    "I for instead of mining,placing blocks",
+    "above you, You will mine them under",
+    "you Press I = on/off.",
+    "Press J to put auto jump off/on",
+};
+
+constexpr const char* kCreditsLines[] = {
+    "Tessaria (" TESSARIA_WEB_ADDRESS ")",
+    "Credits:",
+    "Code: Tessaria Workshop",
+    "Art: Quarry Pixel Studio",
+    "Music: -",
+    "A Tessaria Workshop game",
+};
+
+constexpr int kLineSpacing = 20;
+constexpr int kControlsX = 440;
+constexpr int kCreditsX = 470;
+constexpr int kPanelTop = 210;
+constexpr int kLabelOffsetX = 60;
+constexpr int kLabelOffsetY = 3;
+
+constexpr Tint kMagenta{1, 0, 1, 1};
+constexpr Tint kYellow{1, 1, 0, 1};
+
+template <int N>
+void drawLines(const char* const (&lines)[N], int x) {
+    for (int i = 0; i < N; ++i) drawText(lines[i], x, kPanelTop + kLineSpacing * i, 0);
+}
+
+void drawMultiplayerNotice() {
+    drawText("Multiplayer function hasn't been added yet.", 220, 350, 0);
+    drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460, 0);
+}
+
+void actOnSelection() {
+    switch (gameScreen.menuSelection) {
+        case MenuSinglePlayer:
+            gameScreen.menuShown = false;
+            gameScreen.gameShown = true;
+            break;
+        case MenuControls:
+            drawLines(kControlsLines, kControlsX);
+            break;
+        case MenuExit:
+            gameScreen.runState = kQuitting;
+            break;
+        case MenuMultiplayer:
+            drawMultiplayerNotice();
+            break;
+        case MenuCredits:
+            drawLines(kCreditsLines, kCreditsX);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void drawIntroSlogan(const char* text) {
+    setTint(kMagenta);
+    drawLargeText(text, 200, 220);
+    resetTint();
+}
+
+void drawTitleSlogan(const char* text, int x, int y) {
+    setTint(kYellow);
+    if (gameScreen.sloganBlinkOn) drawLargeText(text, x, y);
+    resetTint();
+}
+
+void drawMenuButton(int x, int y, const char* label, int id) {
+    ALLEGRO_BITMAP* picture = assets.menuButton;
+    const int w = picture != nullptr ? al_get_bitmap_width(picture) : 0;
+    const int h = picture != nullptr ? al_get_bitmap_height(picture) / 2 : 0;
+    // Strict on all four sides: the first row and column do not count.
+    const bool over = x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
+    // Every frame while held, so sliding down the column selects each button passed.
+    if (over && pointer.buttonDown == 1) gameScreen.menuSelection = id;
+    drawBitmapRegion(picture, 0, over ? h : 0, w, h, x, y);
+    drawText("%s", x + kLabelOffsetX, y + kLabelOffsetY, label);
+}
+
+void drawIntroScreen() {
+    al_clear_to_color(al_map_rgb(255, 255, 255));
+    drawBitmap(assets.logo, 60, 150);
+    const int stage = gameScreen.introStage;
+    if (stage >= 0 && stage < static_cast<int>(std::size(kIntroSlogans))) drawIntroSlogan(kIntroSlogans[stage]);
+}
+
+void drawTitleMenu() {
+    drawBitmap(assets.menuBackground, 0, 0);
+    const int slogan = assets.menuSloganIndex;
+    if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans))) drawTitleSlogan(kTitleSlogans[slogan], 400, 130);
+    for (const MenuButton& button : kButtons) {
+        drawMenuButton(button.x, button.y, button.label, button.id);
+    }
+    actOnSelection();
+}

@@ -1,0 +1,36 @@
+// Text in the game's fonts. A missing font draws nothing: Allegro aborts on a
+// null font, and a start-up without its font file should still run.
+#include "render/text.h"
+
+#include <allegro5/allegro_font.h>
+
+#include <cstdio>
+
+#include "render/assets.h"
+#include "render/tint.h"
+
+namespace {
+
+// Longer than any label, panel line or count the game draws.
+constexpr int kTextCapacity = 128;
+
+void drawPlain(const ALLEGRO_FONT* font, const char* text, int x, int y) {
+    if (font == nullptr) return;
+    al_draw_text(font, currentTint(), x, y, 0, text);
+}
+
+}  // namespace
+
+void drawText(const char* format, int x, int y, int value) {
+    char text[kTextCapacity];
+    std::snprintf(text, sizeof text, format, value);
+    drawPlain(assets.smallFont, text, x, y);
+}
+
+void drawText(const char* format, int x, int y, const char* value) {
+    char text[kTextCapacity];
+    std::snprintf(text, sizeof text, format, value);
+    drawPlain(assets.smallFont, text, x, y);
+}
+
+void drawLargeText(const char* text, int x, int y) { drawPlain(assets.largeFont, text, x, y); }
