@@ -1,0 +1,82 @@
+// Puts every game record back to its program-start state, with the player
+// set up as a run would leave it, and lets tests hold keys down.
+#pragma once
+
+#include <algorithm>
+#include <array>
+
+#include "player/game_screen.h"
+#include "player/input.h"
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "world/world_grid.h"
+
+namespace fresh {
+
+inline std::array<bool, 256> keys{};
+inline int pauses = 0;
+inline int pausedMs = 0;
+
+inline bool keyDown(int key) { return key >= 0 && key < 256 && keys[key]; }
+inline void recordPause(int ms) {
+    pauses += 1;
+    pausedMs += ms;
+}
+
+inline void hold(int key) { keys[key] = true; }
+inline void release(int key) { keys[key] = false; }
+inline void releaseAll() { keys.fill(false); }
+
+// Zero state like a new process, then the defaults of a run on column
+// (x, y) standing on level `level`, without touching the random source.
+inline void startGame(int x = 10, int y = 10, int level = 5) {
+    std::fill(std::begin(world.cells), std::end(world.cells), Empty);
+    world.maxX = 20;
+    world.maxY = 20;
+    player = PlayerState{};
+    camera = Camera{};
+    weather = WeatherState{};
+    worldClock = WorldClock{};
+    gameScreen = GameScreen{};
+    const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
+    std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
+    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), 100);
+    player.facing = 1;
+    player.spriteGroup = 1;
+    player.targetRaised = 1;
+    player.autoJump = true;
+    player.level = level;
+    placePlayer(x, y);
+    releaseAll();
+    pauses = 0;
+    pausedMs = 0;
+    setKeyboard(nullptr, keyDown);
+    setPause(recordPause);
+}
+
+// One timer tick.
+inline void tick() {
+    handlePlayerInput();
+    updateAnimations();
+}
+
+inline void ticks(int count) {
+    for (int n = 0; n < count; ++n) tick();
+}
+
+// One timer tick followed by one drawn game frame.
+inline void playTick() {
+    tick();
+    worldTick();
+}
+
+inline void playTicks(int count) {
+    for (int n = 0; n < count; ++n) playTick();
+}
+
+inline bool cameraOnPlayer() {
+    return camera.offsetX == 32 * (player.y - player.x) &&
+           camera.offsetY == -16 * (player.x + player.y);
+}
+
+}  // namespace fresh
