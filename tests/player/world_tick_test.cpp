@@ -1,0 +1,271 @@
+// The per-frame world tick: liquids, snow cover, the target, the ground under
+// the player and what it stands on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "player/fresh_game.h"
+
+using namespace fresh;
+
+namespace {
+
+constexpr int kL = 5;  // the player's ground level in these worlds
+
+// The layer at the player's level as 21 rows of 21 characters, y down the
+// rows and x along them: '.' empty, 'w' water, 'l' lava, 'h' hard rock,
+// '#' anything else.
+std::string layer(int level) {
+    std::string text;
+    for (int y = 0; y <= 20; ++y) {
+        for (int x = 0; x <= 20; ++x) {
+            BlockId id = cell(x, y, level);
+            text += id == Empty ? '.' : id == Water ? 'w' : id == Lava ? 'l' : id == HardRock ? 'h' : '#';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+// Rows given as inclusive x ranges of water, per y.
+std::string waterRows(const int (&ranges)[21][2]) {
+    std::string text;
+    for (int y = 0; y <= 20; ++y) {
+        for (int x = 0; x <= 20; ++x) text += x >= ranges[y][0] && x <= ranges[y][1] ? 'w' : '.';
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+class WorldTick : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startGame(0, 0, kL);
+        player.autoJump = false;  // keep the level fixed while liquids are watched
+    }
+};
+
+TEST_F(WorldTick, WaterRunsDownstreamInOneTickAndCreepsUpstreamOneCell) {
+    setCell(5, 5, kL, Water);
+    worldTick();
+    const int none[2] = {99, -1};
+    int afterOne[21][2];
+    for (int y = 0; y <= 20; ++y) {
+        afterOne[y][0] = none[0];
+        afterOne[y][1] = none[1];
+    }
+    for (int y = 5; y <= 19; ++y) afterOne[y][0] = 4, afterOne[y][1] = 20;
+    afterOne[4][0] = 5, afterOne[4][1] = 19;
+    afterOne[20][0] = 5, afterOne[20][1] = 19;
+    EXPECT_EQ(layer(kL), waterRows(afterOne));
+
+    worldTick();
+    int afterTwo[21][2];
+    for (int y = 0; y <= 20; ++y) afterTwo[y][0] = none[0], afterTwo[y][1] = none[1];
+    for (int y = 5; y <= 19; ++y) afterTwo[y][0] = 3, afterTwo[y][1] = 20;
+    afterTwo[4][0] = 4, afterTwo[4][1] = 20;
+    afterTwo[3][0] = 5, afterTwo[3][1] = 19;
+    afterTwo[20][0] = 4, afterTwo[20][1] = 19;
+    EXPECT_EQ(layer(kL), waterRows(afterTwo));
+}
+
+TEST_F(WorldTick, LavaFillsTheAirBesideItAndHardensTheWater) {
+    setCell(5, 5, kL, Lava);
+    setCell(6, 5, kL, Water);
+    setCell(5, 4, kL, 2);
+    setCell(5, 6, kL, 2);
+    worldTick();
+    EXPECT_EQ(cell(4, 5, kL), Lava);
+    EXPECT_EQ(cell(6, 5, kL), HardRock);
+    EXPECT_EQ(cell(5, 5, kL), Lava);
+    EXPECT_EQ(cell(5, 4, kL), 2);
+    EXPECT_EQ(cell(3, 5, kL), Empty);
+}
+
+TEST_F(WorldTick, LiquidsAwayFromThePlayersLevelStayStill) {
+    setCell(5, 5, kL - 1, Water);
+    setCell(5, 5, kL + 1, Lava);
+    worldTick();
+    EXPECT_EQ(cell(5, 6, kL - 1), Empty);
+    EXPECT_EQ(cell(5, 6, kL + 1), Empty);
+    EXPECT_EQ(cell(4, 5, kL + 1), Empty);
+}
+
+TEST_F(WorldTick, BorderCellsReceiveLiquidButDoNotPassItOn) {
+    setCell(0, 5, kL, Water);
+    setCell(20, 8, kL, Water);
+    setCell(8, 0, kL, Lava);
+    worldTick();
+    EXPECT_EQ(cell(0, 6, kL), Empty);
+    EXPECT_EQ(cell(1, 5, kL), Empty);
+    EXPECT_EQ(cell(19, 8, kL), Empty);
+    EXPECT_EQ(cell(8, 1, kL), Empty);
+
+    setCell(19, 12, kL, Water);
+    setCell(19, 11, kL, 2);
+    setCell(19, 13, kL, 2);
+    setCell(18, 12, kL, 2);
+    worldTick();
+    EXPECT_EQ(cell(20, 12, kL), Water);
+    EXPECT_EQ(cell(20, 13, kL), Empty);
+    EXPECT_EQ(cell(21, 12, kL), Empty);
+}
+
+class Snow : public WorldTick {
+protected:
+    void SetUp() override {
+        WorldTick::SetUp();
+        weather.weatherActive = true;
+        weather.weatherKind = 2;
+        weather.snowCover = true;
+    }
+};
+
+TEST_F(Snow, GroundOpenToTheSkyTurnsWhite) {
+    setCell(3, 4, 7, 1);
+    setCell(20, 20, 0, 6);
+    setCell(0, 0, 12, 1);
+    worldTick();
+    EXPECT_EQ(cell(3, 4, 7), SnowCovered);
+    EXPECT_EQ(cell(20, 20, 0), SnowCovered);
+    EXPECT_EQ(cell(0, 0, 12), SnowCovered);
+}
+
+TEST_F(Snow, CoveredGroundOtherBlocksAndFarColumnsStayAsTheyAre) {
+    setCell(3, 4, 7, 1);
+    setCell(3, 4, 6, 4);
+    setCell(6, 6, 9, 2);
+    setCell(21, 5, 3, 1);
+    setCell(5, 5, 21, 1);
+    worldTick();
+    EXPECT_EQ(cell(3, 4, 7), 1);
+    EXPECT_EQ(cell(6, 6, 9), 2);
+    EXPECT_EQ(cell(21, 5, 3), 1);
+}
+
+TEST_F(Snow, OnlyTheTopOfAStackIsCovered) {
+    setCell(8, 8, 10, 6);
+    setCell(8, 8, 11, 1);
+    setCell(8, 8, 20, 1);
+    worldTick();
+    EXPECT_EQ(cell(8, 8, 10), SnowCovered);
+    EXPECT_EQ(cell(8, 8, 11), 1);
+    EXPECT_EQ(cell(8, 8, 20), SnowCovered);
+}
+
+TEST_F(Snow, NothingSettlesWithoutBothFallingWeatherAndSnowCover) {
+    setCell(3, 4, 7, 1);
+    weather.snowCover = false;
+    worldTick();
+    EXPECT_EQ(cell(3, 4, 7), 1);
+    weather.snowCover = true;
+    weather.weatherActive = false;
+    worldTick();
+    EXPECT_EQ(cell(3, 4, 7), 1);
+}
+
+TEST_F(WorldTick, TheTargetIsTheCellAheadAtBodyOrGroundHeight) {
+    placePlayer(10, 10);
+    player.facing = 3;
+    setCell(11, 10, kL - 1, 13);
+    setCell(11, 10, kL, 4);
+    worldTick();
+    EXPECT_EQ(player.targetBlock, 13);
+    player.targetRaised = 0;
+    worldTick();
+    EXPECT_EQ(player.targetBlock, 4);
+    player.facing = 0;
+    setCell(10, 9, kL, 19);
+    worldTick();
+    EXPECT_EQ(player.targetBlock, 19);
+}
+
+TEST_F(WorldTick, AutoJumpPutsThePlayerOnTopOfItsColumn) {
+    placePlayer(10, 10);
+    player.autoJump = true;
+    setCell(10, 10, 12, 2);
+    setCell(10, 10, 15, 2);
+    worldTick();
+    EXPECT_EQ(player.level, 12);
+    setCell(10, 10, 2, 7);
+    worldTick();
+    EXPECT_EQ(player.level, 2);
+}
+
+TEST_F(WorldTick, AnEmptyColumnOrAutoJumpOffLeavesTheLevel) {
+    placePlayer(10, 10);
+    player.autoJump = true;
+    worldTick();
+    EXPECT_EQ(player.level, kL);
+    player.autoJump = false;
+    setCell(10, 10, 9, 2);
+    worldTick();
+    EXPECT_EQ(player.level, kL);
+}
+
+TEST_F(WorldTick, StandingOnLavaByDayStartsAFlash) {
+    placePlayer(10, 10);
+    setCell(10, 10, kL, Lava);
+    player.onWater = true;
+    worldTick();
+    EXPECT_EQ(player.hurtFlash, 1);
+    EXPECT_FALSE(player.onWater);
+    EXPECT_FALSE(player.litByLava);
+}
+
+TEST_F(WorldTick, AtNightLavaLightsThePlayerInsteadOfHurtingIt) {
+    placePlayer(10, 10);
+    setCell(10, 10, kL, Lava);
+    setCell(12, 10, kL, Lava);
+    worldClock.nightLevel = 1.0;
+    worldTick();
+    EXPECT_EQ(player.hurtFlash, 0);
+    EXPECT_TRUE(player.litByLava);
+    worldClock.nightLevel = 0.0;
+    worldTick();
+    EXPECT_FALSE(player.litByLava);
+    EXPECT_EQ(player.hurtFlash, 1);
+}
+
+TEST_F(WorldTick, OnlyLavaAtTheEightLitCellsLightsThePlayer) {
+    placePlayer(10, 10);
+    worldClock.nightLevel = 3.0;
+    setCell(11, 11, kL, Lava);  // diagonal: not one of the eight
+    setCell(10, 13, kL, Lava);  // three away
+    setCell(10, 9, kL - 1, Lava);
+    worldTick();
+    EXPECT_FALSE(player.litByLava);
+    setCell(10, 8, kL, Lava);
+    worldTick();
+    EXPECT_TRUE(player.litByLava);
+}
+
+TEST_F(WorldTick, WaterUnderfootIsNotedByDayOnly) {
+    placePlayer(10, 10);
+    setCell(10, 10, kL, Water);
+    worldTick();
+    EXPECT_TRUE(player.onWater);
+    setCell(10, 10, kL, 2);
+    worldClock.nightLevel = 2.0;
+    worldTick();
+    EXPECT_TRUE(player.onWater);
+    worldClock.nightLevel = 0.0;
+    worldTick();
+    EXPECT_FALSE(player.onWater);
+}
+
+TEST_F(WorldTick, ATriggerOfOneToFourStartsTheWeather) {
+    for (int trigger : {0, 5, 300}) {
+        weather.weatherTrigger = trigger;
+        worldTick();
+        EXPECT_FALSE(weather.weatherActive) << trigger;
+    }
+    for (int trigger : {1, 4}) {
+        weather.weatherActive = false;
+        weather.weatherTrigger = trigger;
+        worldTick();
+        EXPECT_TRUE(weather.weatherActive) << trigger;
+    }
+}
