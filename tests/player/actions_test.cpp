@@ -1,0 +1,255 @@
+// Mining and placing, driven through the keys, the animation and the world
+// tick as the game runs them.
+#include <gtest/gtest.h>
+
+#include "player/actions.h"
+#include "player/fresh_game.h"
+
+using namespace fresh;
+
+namespace {
+
+constexpr int kGround = 5;  // the player stands on level 5 at (10, 10)
+constexpr int kBody = 4;    // the action cell's level with targetRaised 1
+const Column kAhead{10, 11};
+
+}  // namespace
+
+class Actions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startGame(10, 10, kGround);
+        setCell(10, 10, kGround, 2);
+        worldTick();
+    }
+
+    // Holds a key for whole actions of 17 ticks, then lets go for a tick.
+    void act(int key, int actions) {
+        hold(key);
+        playTicks(17 * actions);
+        release(key);
+        playTick();
+    }
+
+    BlockId ahead(int level) { return cell(kAhead.x, kAhead.y, level); }
+};
+
+TEST_F(Actions, HoldingRightCtrlBreaksTheBlockAheadAtTheEndOfTheThirdAction) {
+    setCell(kAhead.x, kAhead.y, kBody, 13);
+    worldTick();
+    hold(KeyRightCtrl);
+    playTicks(16);
+    EXPECT_EQ(player.strikes, 0);
+    playTick();
+    EXPECT_EQ(player.strikes, 1);
+    playTicks(17);
+    EXPECT_EQ(player.strikes, 2);
+    playTicks(16);
+    EXPECT_EQ(ahead(kBody), 13);
+    EXPECT_EQ(player.blockCounts[13], 100);
+    playTick();  // tick 51
+    EXPECT_EQ(ahead(kBody), Empty);
+    EXPECT_EQ(player.blockCounts[13], 101);
+    EXPECT_EQ(player.strikes, 0);
+}
+
+TEST_F(Actions, APlacingActionCountsAsAStrikeButMinesNothing) {
+    setCell(kAhead.x, kAhead.y, kBody, 13);
+    worldTick();
+    act(KeyRightCtrl, 2);
+    act(KeySpace, 1);
+    EXPECT_EQ(player.strikes, 0);
+    EXPECT_EQ(ahead(kBody), 13);
+    EXPECT_EQ(player.blockCounts[13], 100);
+    EXPECT_EQ(player.blockCounts[1], 100);
+}
+
+TEST_F(Actions, AfterPlacingTheSecondMiningActionBreaksTheBlock) {
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), 1);
+    EXPECT_EQ(player.blockCounts[1], 99);
+    act(KeyRightCtrl, 1);
+    EXPECT_EQ(ahead(kBody), 1);
+    act(KeyRightCtrl, 1);
+    EXPECT_EQ(ahead(kBody), Empty);
+    EXPECT_EQ(player.blockCounts[1], 100);
+}
+
+TEST_F(Actions, PlacingNeedsAnEmptyCellAndABlockInStock) {
+    setCell(kAhead.x, kAhead.y, kBody, 4);
+    worldTick();
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), 4);
+    EXPECT_EQ(player.blockCounts[1], 100);
+
+    setCell(kAhead.x, kAhead.y, kBody, Empty);
+    player.blockCounts[1] = 0;
+    worldTick();
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), Empty);
+    EXPECT_EQ(player.blockCounts[1], 0);
+    EXPECT_EQ(player.strikes, 2);
+}
+
+TEST_F(Actions, ThePlacedTypeIsTheSelectedSlots) {
+    hold(Key1 + 6);
+    playTick();
+    release(Key1 + 6);
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), 19);
+    EXPECT_EQ(player.blockCounts[19], 99);
+}
+
+TEST_F(Actions, HardRockSurvivesThreeStrikesAndIsStillCounted) {
+    setCell(kAhead.x, kAhead.y, kBody, HardRock);
+    worldTick();
+    act(KeyRightCtrl, 3);
+    EXPECT_EQ(ahead(kBody), HardRock);
+    EXPECT_EQ(player.blockCounts[HardRock], 101);
+}
+
+TEST_F(Actions, IMovesActionsFromBodyHeightDownToTheGroundAhead) {
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), 1);
+    EXPECT_EQ(ahead(kGround), Empty);
+    hold(KeyI);
+    playTick();
+    release(KeyI);
+    EXPECT_EQ(player.targetRaised, 0);
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kGround), 1);
+}
+
+class Explosives : public Actions {
+protected:
+    void SetUp() override {
+        Actions::SetUp();
+        player.autoJump = false;
+        for (int x = 9; x <= 11; ++x)
+            for (int y = 9; y <= 11; ++y)
+                for (int level = 0; level < 20; ++level) setCell(x, y, level, 2);
+    }
+
+    // Every ring column: which of levels 0..19 are empty.
+    void expectRingEmptyAt(std::initializer_list<int> emptied) {
+        for (int x = 9; x <= 11; ++x) {
+            for (int y = 9; y <= 11; ++y) {
+                if (x == 10 && y == 10) continue;
+                for (int level = 0; level < 20; ++level) {
+                    bool expectEmpty = std::find(emptied.begin(), emptied.end(), level) != emptied.end();
+                    if (x == kAhead.x && y == kAhead.y && level == kBody) continue;
+                    EXPECT_EQ(cell(x, y, level), expectEmpty ? Empty : 2)
+                        << "column " << x << "," << y << " level " << level;
+                }
+            }
+        }
+        for (int level = 0; level < 20; ++level) EXPECT_EQ(cell(10, 10, level), 2);
+    }
+
+    void mineOnce() {
+        player.strikes = 2;
+        worldTick();
+        act(KeyRightCtrl, 1);
+    }
+};
+
+TEST_F(Explosives, ExplosivesAboveAndBelowTheActionCellClearTheRingAtTheirDepth) {
+    setCell(kAhead.x, kAhead.y, 1, Explosive);
+    setCell(kAhead.x, kAhead.y, 8, Explosive);
+    mineOnce();
+    EXPECT_EQ(ahead(kBody), Empty);
+    expectRingEmptyAt({1, 2, 8, 9});
+}
+
+TEST_F(Explosives, AtGroundHeightTheRingTakesTheExplosivesLevelAndTheOneAbove) {
+    player.targetRaised = 0;
+    setCell(kAhead.x, kAhead.y, 12, Explosive);
+    mineOnce();
+    EXPECT_EQ(ahead(kGround), Empty);
+    EXPECT_EQ(ahead(kBody), 2);
+    for (int x = 9; x <= 11; ++x) {
+        EXPECT_EQ(cell(x, 9, 11), Empty);
+        EXPECT_EQ(cell(x, 9, 12), Empty);
+        EXPECT_EQ(cell(x, 9, 13), 2);
+        EXPECT_EQ(cell(x, 9, 10), 2);
+    }
+}
+
+TEST_F(Explosives, AnExplosiveAtTheActionCellIsSimplyRemoved) {
+    setCell(kAhead.x, kAhead.y, kBody, Explosive);
+    mineOnce();
+    EXPECT_EQ(ahead(kBody), Empty);
+    EXPECT_EQ(player.blockCounts[Explosive], 101);
+    expectRingEmptyAt({});
+}
+
+TEST_F(Explosives, AnExplosiveAtTheTopOfTheWalkClearsLevelsZeroAndOne) {
+    setCell(kAhead.x, kAhead.y, -1, Explosive);
+    mineOnce();
+    expectRingEmptyAt({0, 1});
+}
+
+TEST_F(Explosives, TheRingNeverWritesAtANegativeXOrY) {
+    startGame(0, 0, kGround);
+    player.autoJump = false;
+    for (int level = 0; level < 20; ++level) {
+        setCell(1, 0, level, 2);
+        setCell(0, 1, level, 2);
+        setCell(1, 1, level, 2);
+        setCell(0, 300, level, 9);
+        setCell(300, 300, level, 9);
+    }
+    setCell(0, 1, 8, Explosive);
+    mineOnce();
+    EXPECT_EQ(cell(1, 0, 8), Empty);
+    EXPECT_EQ(cell(1, 1, 9), Empty);
+    EXPECT_EQ(cell(0, 1, 8), Empty);
+    for (int level = 0; level < 20; ++level) {
+        EXPECT_EQ(cell(0, 300, level), 9);
+        EXPECT_EQ(cell(300, 300, level), 9);
+    }
+}
+
+TEST_F(Actions, AtLevelTwentyNothingIsMinedOrPlacedButCountsChange) {
+    player.autoJump = false;
+    player.level = 20;
+    setCell(kAhead.x, kAhead.y, 19, 4);
+    worldTick();
+    act(KeyRightCtrl, 3);
+    EXPECT_EQ(ahead(19), 4);
+    EXPECT_EQ(player.blockCounts[4], 101);
+
+    setCell(kAhead.x, kAhead.y, 19, Empty);
+    worldTick();
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(19), Empty);
+    EXPECT_EQ(player.blockCounts[1], 99);
+}
+
+TEST_F(Actions, FacingOutOfTheWorldCountsAirAndSpendsBlocksForNothing) {
+    startGame(20, 10, kGround);
+    setCell(20, 10, kGround, 2);
+    player.facing = 3;
+    worldTick();
+    act(KeyRightCtrl, 3);
+    EXPECT_EQ(player.blockCounts[Empty], 101);
+    act(KeySpace, 1);
+    EXPECT_EQ(player.blockCounts[1], 99);
+    EXPECT_EQ(cell(21, 10, kBody), Empty);
+}
+
+TEST_F(Actions, AnUnknownBlockIsMinedWithoutBeingCounted) {
+    setCell(kAhead.x, kAhead.y, kBody, 99);
+    worldTick();
+    act(KeyRightCtrl, 3);
+    EXPECT_EQ(ahead(kBody), Empty);
+    for (int id = 0; id < kBlockTypes; ++id) EXPECT_EQ(player.blockCounts[id], 100) << id;
+}
+
+TEST_F(Actions, AnUnknownBlockAheadIsNeverPlacedOver) {
+    setCell(kAhead.x, kAhead.y, kBody, -4);
+    worldTick();
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), -4);
+    EXPECT_EQ(player.blockCounts[1], 100);
+}
