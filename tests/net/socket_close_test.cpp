@@ -1,0 +1,131 @@
+// Closing a Client: the flush, its time limit, the remembered time, the
+// destructor, and clients told to leave their socket open.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <ctime>
+#include <memory>
+
+#include "net/client.h"
+#include "socket_peer.h"
+
+using namespace socket_test;
+
+class SocketClientClose : public ::testing::Test {
+protected:
+    void connect(int receiveBuffer = 0)
+    {
+        listener = std::make_unique<Listener>(true, receiveBuffer);
+        client = std::make_unique<Client>(Ipv4Address(127, 0, 0, 1), listener->port());
+        peer = listener->accept();
+        ASSERT_TRUE(client->isConnected());
+    }
+    void TearDown() override
+    {
+        client.reset();
+        ::close(peer);
+    }
+
+    std::unique_ptr<Listener> listener;
+    std::unique_ptr<Client> client;
+    int peer = -1;
+};
+
+TEST_F(SocketClientClose, CloseFlushesQueuedBytesAndRemembersTheTime)
+{
+    connect();
+    client->send("last words");
+    const std::time_t before = std::time(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    client->close(false);
+    EXPECT_LT(secondsSince(start), 1.0);
+    EXPECT_FALSE(client->isConnected());
+    EXPECT_GE(client->disconnectTime(), before);
+    EXPECT_LE(client->disconnectTime(), std::time(nullptr));
+    EXPECT_EQ(client->handle(), -1);
+
+    bool ended = false;
+    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "last words");
+    EXPECT_TRUE(ended);
+}
+
+TEST_F(SocketClientClose, CloseThatForgetsTheTimeLeavesItZero)
+{
+    connect();
+    client->close(true);
+    EXPECT_FALSE(client->isConnected());
+    EXPECT_EQ(client->disconnectTime(), 0);
+    bool ended = false;
+    readUntilEnd(peer, 5.0, ended);
+    EXPECT_TRUE(ended);
+}
+
+TEST_F(SocketClientClose, ClosingTwiceKeepsTheFirstTime)
+{
+    connect();
+    client->close(true);
+    client->close(false);
+    EXPECT_EQ(client->disconnectTime(), 0);
+}
+
+TEST_F(SocketClientClose, DestructorFlushesAndCloses)
+{
+    connect();
+    client->send("goodbye");
+    client.reset();
+    bool ended = false;
+    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "goodbye");
+    EXPECT_TRUE(ended);
+}
+
+TEST_F(SocketClientClose, PeerThatTakesNothingCannotHoldCloseForever)
+{
+    connect(4096);
+    const int smallBuffer = 16384;
+    setsockopt(client->handle(), SOL_SOCKET, SO_SNDBUF, &smallBuffer, sizeof smallBuffer);
+    client->send(std::string(8 << 20, 'x'));
+
+    const auto start = std::chrono::steady_clock::now();
+    client->close(false);
+    const double took = secondsSince(start);
+    EXPECT_GE(took, 4.0) << "close gave up before trying for its full time";
+    EXPECT_LT(took, 8.0);
+    EXPECT_FALSE(client->isConnected());
+    EXPECT_EQ(client->bytesToSend(), 0u);
+    EXPECT_EQ(client->handle(), -1);
+}
+
+TEST(SocketClientUnconnected, CloseDoesNothing)
+{
+    Client client;
+    const int handle = client.handle();
+    client.close(false);
+    EXPECT_EQ(client.disconnectTime(), 0);
+    EXPECT_EQ(client.handle(), handle);
+    EXPECT_NE(fcntl(handle, F_GETFD), -1);
+}
+
+TEST(SocketClientLeaveOpen, CloseKeepsTheSocketAndTheQueuedOutput)
+{
+    Listener listener;
+    const int raw = connectRaw(listener);
+    const int peer = listener.accept();
+    {
+        Client client(raw, loopback(listener.port()), 1);
+        client.send("kept");
+        client.close(false);
+        EXPECT_FALSE(client.isConnected());
+        EXPECT_NE(client.disconnectTime(), 0);
+        EXPECT_EQ(client.bytesToSend(), 4u);
+        EXPECT_EQ(client.handle(), raw);
+    }
+    EXPECT_NE(fcntl(raw, F_GETFD), -1) << "the socket should outlive the client";
+    EXPECT_EQ(readAvailable(peer), "");
+
+    sendAll(raw, "still open");
+    bool ended = false;
+    ::close(raw);
+    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "still open");
+    ::close(peer);
+}
