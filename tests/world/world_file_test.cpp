@@ -1,0 +1,340 @@
+// The world file: its literal format, the reader's rules, and saves that
+// never lose the previous world.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <sstream>
+
+#include "player/fresh_game.h"
+#include "temp_folder.h"
+#include "world/world_file.h"
+
+namespace {
+
+BlockId pattern(int x, int y, int level, int seed = 0) { return (x * 7 + y * 3 + level * 11 + seed) % 23; }
+
+void fillBand(int seed = 0) {
+    for (int level = 0; level < 20; ++level)
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) setCell(x, y, level, pattern(x, y, level, seed));
+}
+
+void clearBand() {
+    for (int level = -10; level <= 20; ++level)
+        for (int y = 0; y <= 21; ++y)
+            for (int x = 0; x <= 21; ++x) setCell(x, y, level, Empty);
+}
+
+// The cells of the band that differ from the pattern.
+int cellsOffPattern(int seed = 0) {
+    int off = 0;
+    for (int level = 0; level < 20; ++level)
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) off += cell(x, y, level) != pattern(x, y, level, seed);
+    return off;
+}
+
+std::string fileOfLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+void loadText(const std::string& text) {
+    std::istringstream in(text);
+    readWorld(in);
+}
+
+}  // namespace
+
+class WorldFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fresh::startGame();
+        player.x = 7;
+        player.y = 12;
+    }
+    TempFolder folder;
+};
+
+TEST_F(WorldFile, SavingThenLoadingRestoresTheWholeBandAndNothingBeyond) {
+    fillBand();
+    setCell(20, 3, 3, 4);
+    setCell(3, 20, 3, 4);
+    setCell(3, 3, 20, 4);
+    setCell(3, 3, -1, 4);
+    ASSERT_TRUE(saveWorld());
+    clearBand();
+    player.x = player.y = 0;
+    loadWorld();
+    EXPECT_EQ(cellsOffPattern(), 0);
+    EXPECT_EQ(cell(20, 3, 3), Empty);
+    EXPECT_EQ(cell(3, 20, 3), Empty);
+    EXPECT_EQ(cell(3, 3, 20), Empty);
+    EXPECT_EQ(cell(3, 3, -1), Empty);
+    EXPECT_EQ(player.x, 7);
+    EXPECT_EQ(player.y, 12);
+}
+
+TEST_F(WorldFile, TheFileIsEightThousandCellLinesInLevelMajorOrderThenThePlayer) {
+    setCell(0, 0, 0, 5);
+    setCell(1, 0, 0, 13);
+    setCell(0, 1, 0, 22);
+    setCell(0, 0, 1, 8);
+    setCell(19, 19, 19, 1);
+    ASSERT_TRUE(saveWorld());
+    std::vector<std::string> lines = splitLines(readText(kWorldFile));
+    ASSERT_EQ(lines.size(), 8002u);
+    EXPECT_EQ(lines[0], "0.0[0] = 5");
+    EXPECT_EQ(lines[1], "1.0[0] = 13");
+    EXPECT_EQ(lines[2], "2.0[0] = 0");
+    EXPECT_EQ(lines[20], "0.1[0] = 22");
+    EXPECT_EQ(lines[400], "0.0[1] = 8");
+    EXPECT_EQ(lines[7999], "19.19[19] = 1");
+    EXPECT_EQ(lines[8000], "p_x = 7");
+    EXPECT_EQ(lines[8001], "p_y = 12");
+    EXPECT_EQ(readText(kWorldFile).back(), '\n');
+}
+
+TEST_F(WorldFile, UnknownValuesAreWrittenAndReadBackUnchanged) {
+    setCell(4, 0, 0, -5);
+    setCell(5, 0, 0, 99);
+    setCell(6, 0, 0, INT_MIN);
+    ASSERT_TRUE(saveWorld());
+    std::vector<std::string> lines = splitLines(readText(kWorldFile));
+    EXPECT_EQ(lines[4], "4.0[0] = -5");
+    EXPECT_EQ(lines[5], "5.0[0] = 99");
+    EXPECT_EQ(lines[6], "6.0[0] = -2147483648");
+    clearBand();
+    loadWorld();
+    EXPECT_EQ(cell(4, 0, 0), -5);
+    EXPECT_EQ(cell(5, 0, 0), 99);
+    EXPECT_EQ(cell(6, 0, 0), INT_MIN);
+}
+
+class Reader : public WorldFile {
+protected:
+    void SetUp() override {
+        WorldFile::SetUp();
+        fillBand();
+        formatWorld(text);
+        lines = splitLines(text);
+        clearBand();
+    }
+    static int lineOf(int x, int y, int level) { return level * 400 + y * 20 + x; }
+
+    std::string text;
+    std::vector<std::string> lines;
+};
+
+TEST_F(Reader, AKeyFoundAnywhereInTheLineTakesItsValue) {
+    lines[lineOf(0, 5, 3)] = "10.5[3] = 7";
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(0, 5, 3), 7);
+    EXPECT_EQ(cellsOffPattern(), 1);
+}
+
+TEST_F(Reader, AMismatchedKeyOrABadValueRepeatsTheLastValueRead) {
+    lines[lineOf(2, 0, 0)] = "9.9[9] = 4";
+    lines[lineOf(3, 0, 0)] = "3.0[0] = banana";
+    lines[lineOf(4, 0, 0)] = "";
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(1, 0, 0), 7);
+    EXPECT_EQ(cell(2, 0, 0), 7);
+    EXPECT_EQ(cell(3, 0, 0), 7);
+    EXPECT_EQ(cell(4, 0, 0), 7);
+    EXPECT_EQ(cell(5, 0, 0), 12);
+}
+
+TEST_F(Reader, AMismatchOnTheFirstLineGivesZero) {
+    lines[0] = "garbage";
+    setCell(0, 0, 0, 6);
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(0, 0, 0), 0);
+}
+
+TEST_F(Reader, CarriageReturnsAndALastLineWithoutFeedAreHarmless) {
+    std::string crlf;
+    for (const std::string& line : lines) crlf += line + "\r\n";
+    crlf.resize(crlf.size() - 2);  // "p_y = 12" ends the file
+    player.x = player.y = 0;
+    loadText(crlf);
+    EXPECT_EQ(cellsOffPattern(), 0);
+    EXPECT_EQ(player.x, 7);
+    EXPECT_EQ(player.y, 12);
+}
+
+TEST_F(Reader, AValueLineWithoutEqualsSignIsReadWhole) {
+    lines[lineOf(1, 0, 0)] = "  -3 1.0[0]";
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(1, 0, 0), -3);
+}
+
+TEST_F(Reader, NumbersBeyondThirtyTwoBitsStopAtTheLimits) {
+    lines[lineOf(0, 0, 0)] = "0.0[0] = 99999999999999999999999";
+    lines[lineOf(1, 0, 0)] = "1.0[0] = -4294967297";
+    lines[lineOf(2, 0, 0)] = "2.0[0] = 2147483647";
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(0, 0, 0), INT_MAX);
+    EXPECT_EQ(cell(1, 0, 0), INT_MIN);
+    EXPECT_EQ(cell(2, 0, 0), INT_MAX);
+}
+
+TEST_F(Reader, HugeLinesAndNulBytesKeepTheLinesInStep) {
+    lines[lineOf(0, 0, 0)] = "0.0[0] = 3" + std::string(100000, 'x');
+    lines[lineOf(1, 0, 0)] = std::string("1.0[0] = 1\0 9", 13);
+    lines[lineOf(2, 0, 0)] = std::string(50000, '=');
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(0, 0, 0), 3);
+    EXPECT_EQ(cell(1, 0, 0), 1);
+    EXPECT_EQ(cell(2, 0, 0), 1);
+    EXPECT_EQ(cell(3, 0, 0), pattern(3, 0, 0));
+    EXPECT_EQ(cellsOffPattern(), 3);
+}
+
+TEST_F(Reader, ATruncatedFileLeavesTheRestEmptyAndThePlayerWhereItWas) {
+    lines.resize(100);
+    for (int x = 0; x < 20; ++x) setCell(x, 19, 19, 4);
+    player.x = player.y = 3;
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cell(19, 4, 0), pattern(19, 4, 0));
+    EXPECT_NE(pattern(19, 4, 0), 0);
+    EXPECT_EQ(cell(0, 5, 0), Empty);
+    EXPECT_EQ(cell(19, 19, 19), Empty);
+    EXPECT_EQ(player.x, 3);
+    EXPECT_EQ(player.y, 3);
+}
+
+TEST_F(Reader, PlayerLinesMustNameTheirField) {
+    lines[8000] = "q_x = 1";
+    lines[8001] = "p_y = ";
+    player.x = player.y = 3;
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(player.x, 3);
+    EXPECT_EQ(player.y, 3);
+}
+
+TEST_F(Reader, AnythingAfterThePlayerLinesIsIgnored) {
+    lines.push_back("0.0[0] = 9");
+    lines.push_back("p_x = 1");
+    loadText(fileOfLines(lines));
+    EXPECT_EQ(cellsOffPattern(), 0);
+    EXPECT_EQ(player.x, 7);
+}
+
+TEST_F(WorldFile, WithNoFileTheBandIsEmpty) {
+    fillBand();
+    player.x = 4;
+    loadWorld();
+    int filled = 0;
+    for (int level = 0; level < 20; ++level)
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) filled += cell(x, y, level) != Empty;
+    EXPECT_EQ(filled, 0);
+    EXPECT_EQ(player.x, 4);
+}
+
+class SafeSaving : public WorldFile {
+protected:
+    // A saved world A in place, with world B in memory.
+    void SetUp() override {
+        WorldFile::SetUp();
+        fillBand(0);
+        ASSERT_TRUE(saveWorld());
+        worldA = readText(kWorldFile);
+        fillBand(1);
+    }
+
+    // Runs a save in a child with the given limit on file size; its exit
+    // status and what it printed on standard error.
+    int saveInChild(rlim_t fileSizeLimit, std::string& errorText) {
+        fflush(stderr);
+        pid_t child = ::fork();
+        if (child == 0) {
+            FILE* log = std::freopen("save-errors.txt", "w", stderr);
+            (void)log;
+            rlimit limit{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+            bool saved = saveWorld();
+            std::fflush(stderr);
+            ::_exit(saved ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        errorText = readText("save-errors.txt");
+        std::filesystem::remove("save-errors.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string worldA;
+};
+
+TEST_F(SafeSaving, TheWorldFolderIsCreatedWhenMissing) {
+    std::filesystem::remove_all("data");
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(splitLines(readText(kWorldFile)).size(), 8002u);
+}
+
+TEST_F(SafeSaving, ThePreviousWorldIsKeptAsTheBackup) {
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(readText(kWorldBackup), worldA);
+    clearBand();
+    loadWorld();
+    EXPECT_EQ(cellsOffPattern(1), 0);
+    EXPECT_FALSE(std::filesystem::exists("data/world/world.ini.tmp"));
+}
+
+TEST_F(SafeSaving, AWriteThatFailsHalfwayLeavesThePreviousWorld) {
+    std::string errors;
+    EXPECT_EQ(saveInChild(40000, errors), 1);
+    EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: File too large\n");
+    EXPECT_EQ(readText(kWorldFile), worldA);
+    EXPECT_FALSE(std::filesystem::exists("data/world/world.ini.tmp"));
+}
+
+TEST_F(SafeSaving, AFullDiskLeavesThePreviousWorld) {
+    std::filesystem::create_symlink("/dev/full", "data/world/world.ini.tmp");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(saveWorld());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Tessaria: cannot save data/world/world.ini: No space left on device\n");
+    EXPECT_EQ(readText(kWorldFile), worldA);
+    EXPECT_FALSE(std::filesystem::is_symlink("data/world/world.ini.tmp"));
+}
+
+TEST_F(SafeSaving, AFolderThatCannotBeCreatedIsReportedInOneLine) {
+    std::filesystem::remove_all("data");
+    writeText("data", "not a folder");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(saveWorld());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Tessaria: cannot save data/world/world.ini: Not a directory\n");
+    EXPECT_EQ(readText("data"), "not a folder");
+}
+
+TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
+    for (int round = 0; round < 25; ++round) {
+        pid_t child = ::fork();
+        if (child == 0) {
+            for (int n = 0;; ++n) {
+                fillBand(n % 2);
+                saveWorld();
+            }
+        }
+        ::usleep(2000 + round * 1500);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        std::string text = readText(kWorldFile);
+        ASSERT_EQ(splitLines(text).size(), 8002u) << "round " << round;
+        clearBand();
+        loadText(text);
+        EXPECT_TRUE(cellsOffPattern(0) == 0 || cellsOffPattern(1) == 0) << "round " << round;
+    }
+}

@@ -1,0 +1,55 @@
+// The grid's storage layout, its edges and what counts as solid.
+#include <gtest/gtest.h>
+
+#include "player/fresh_game.h"
+#include "world/world_grid.h"
+
+class WorldGridTest : public ::testing::Test {
+protected:
+    void SetUp() override { fresh::startGame(); }
+};
+
+TEST_F(WorldGridTest, CellsLieXMajorWithLevelsFastestAndTenLevelsOfHeadroom) {
+    setCell(3, 7, 12, 4);
+    EXPECT_EQ(world.cells[3 * 9331 + 7 * 31 + 22], 4);
+    setCell(0, 0, -10, 6);
+    EXPECT_EQ(world.cells[0], 6);
+    setCell(300, 300, 20, 9);
+    EXPECT_EQ(world.cells[301 * 301 * 31 - 1], 9);
+    EXPECT_EQ(cell(300, 300, 20), 9);
+}
+
+TEST_F(WorldGridTest, OutsideTheStoredGridCellsReadEmptyAndWritesAreDropped) {
+    for (int level = -10; level <= 20; ++level) setCell(0, 0, level, 2);
+    setCell(0, 0, -11, 5);
+    setCell(0, 0, 21, 5);
+    setCell(-1, 0, 0, 5);
+    setCell(0, -1, 0, 5);
+    setCell(301, 0, 0, 5);
+    setCell(0, 301, 0, 5);
+    EXPECT_EQ(cell(0, 0, -11), Empty);
+    EXPECT_EQ(cell(0, 0, 21), Empty);
+    EXPECT_EQ(cell(-1, 0, 0), Empty);
+    EXPECT_EQ(cell(0, -1, 0), Empty);
+    EXPECT_EQ(cell(301, 0, 0), Empty);
+    EXPECT_EQ(cell(0, 301, 0), Empty);
+    EXPECT_EQ(cell(0, 0, -10), 2);
+    EXPECT_EQ(cell(0, 0, 20), 2);
+    EXPECT_EQ(cell(1, 0, -10), Empty);
+}
+
+TEST_F(WorldGridTest, EveryValueButZeroIsSolidAndOnlyZeroToTwentyTwoAreKnown) {
+    EXPECT_FALSE(isSolid(Empty));
+    EXPECT_TRUE(isSolid(1));
+    EXPECT_TRUE(isSolid(22));
+    EXPECT_TRUE(isSolid(23));
+    EXPECT_TRUE(isSolid(-1));
+    EXPECT_TRUE(isKnownBlock(0));
+    EXPECT_TRUE(isKnownBlock(22));
+    EXPECT_FALSE(isKnownBlock(23));
+    EXPECT_FALSE(isKnownBlock(-1));
+    EXPECT_FALSE(hasTile(0));
+    EXPECT_TRUE(hasTile(1));
+    EXPECT_TRUE(hasTile(22));
+    EXPECT_FALSE(hasTile(23));
+}

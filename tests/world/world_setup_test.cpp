@@ -1,0 +1,76 @@
+// The start of a run: defaults, the random start on the diagonal, the weather.
+#include <gtest/gtest.h>
+
+#include "player/fresh_game.h"
+#include "temp_folder.h"
+#include "world/world_file.h"
+#include "world/world_setup.h"
+
+class WorldSetUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fresh::startGame();
+        player = PlayerState{};
+        camera = Camera{};
+        world.maxX = 0;
+        world.maxY = 0;
+    }
+    TempFolder folder;
+};
+
+TEST_F(WorldSetUp, WithoutAFileTheRunStartsEmptyWithFullCountsAndTheDefaults) {
+    setCell(4, 4, 4, 9);  // left over: the band is filled from the (missing) file
+    setUpWorld();
+    EXPECT_EQ(cell(4, 4, 4), Empty);
+    EXPECT_EQ(world.maxX, 20);
+    EXPECT_EQ(world.maxY, 20);
+    const BlockId hotbar[9] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
+    for (int slot = 0; slot < 9; ++slot) EXPECT_EQ(player.hotbar[slot], hotbar[slot]);
+    for (int id = 0; id < 23; ++id) EXPECT_EQ(player.blockCounts[id], 100) << id;
+    EXPECT_EQ(player.facing, 1);
+    EXPECT_EQ(player.spriteGroup, 1);
+    EXPECT_EQ(player.spriteRow, 0);
+    EXPECT_EQ(player.targetRaised, 1);
+    EXPECT_TRUE(player.autoJump);
+    EXPECT_EQ(player.selectedSlot, 0);
+    EXPECT_EQ(player.level, 0);
+    EXPECT_TRUE(gameScreen.introShown);
+}
+
+TEST_F(WorldSetUp, ThePlayerStartsOnTheDiagonalWithTheViewOnIt) {
+    bool seen[21] = {};
+    for (int run = 0; run < 300; ++run) {
+        setUpWorld();
+        ASSERT_EQ(player.x, player.y);
+        ASSERT_GE(player.x, 5);
+        ASSERT_LE(player.x, 15);
+        EXPECT_EQ(camera.offsetX, 0);
+        EXPECT_EQ(camera.offsetY, -32 * player.x);
+        seen[player.x] = true;
+        EXPECT_TRUE(weather.weatherKind == 1 || weather.weatherKind == 2);
+    }
+    for (int v = 5; v <= 15; ++v) EXPECT_TRUE(seen[v]) << v;
+}
+
+TEST_F(WorldSetUp, TheFilesPlayerLinesNeverDecideTheStart) {
+    setCell(0, 0, 0, 3);
+    player.x = 2;
+    player.y = 19;
+    ASSERT_TRUE(saveWorld());
+    for (int run = 0; run < 20; ++run) {
+        setUpWorld();
+        EXPECT_EQ(player.x, player.y);
+        EXPECT_EQ(cell(0, 0, 0), 3);
+    }
+}
+
+TEST_F(WorldSetUp, WeatherFallsFromTheStartInRoughlyOneRunOfSix) {
+    int active = 0;
+    for (int run = 0; run < 600; ++run) {
+        weather.weatherActive = false;
+        setUpWorld();
+        active += weather.weatherActive ? 1 : 0;
+    }
+    EXPECT_GT(active, 50);
+    EXPECT_LT(active, 160);
+}
