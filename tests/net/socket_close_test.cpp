@@ -61,14 +61,6 @@ TEST_F(SocketClientClose, CloseThatForgetsTheTimeLeavesItZero)
     EXPECT_TRUE(ended);
 }
 
-TEST_F(SocketClientClose, ClosingTwiceKeepsTheFirstTime)
-{
-    connect();
-    client->close(true);
-    client->close(false);
-    EXPECT_EQ(client->disconnectTime(), 0);
-}
-
 TEST_F(SocketClientClose, DestructorFlushesAndCloses)
 {
     connect();
