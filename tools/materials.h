@@ -36,8 +36,9 @@ const Material& materialFor(int blockId);
 Shade paintNaturalStone(const Texel& x, int seed);
 Shade paintCobble(const Texel& x, int seed);
 Shade paintEarth(const Texel& x);
+Shade paintSoil(const Texel& x, const Ramp& soil);
 // Soil sides with a fringe of another cover (grass, snow) hanging from the top.
-Shade paintFringedSide(const Texel& x, const Ramp& cover, double depth, int seed);
+Shade paintFringedSide(const Texel& x, const Ramp& cover, const Ramp& soil, double depth, int seed);
 // A seamless face position: side faces continue round the front corner.
 double faceRun(const Texel& x);
 // The horizontal texture coordinate and its repeat: 32 on the top face (so top

@@ -7,6 +7,8 @@
 namespace {
 
 const Ramp kEarth{0x2e1c12, 0x45291a, 0x5c3823, 0x74482c, 0x8c5a37, 0xa57044, 0xbd8a58};
+// Earth under snow: the same soil, colder and paler with frost.
+const Ramp kFrozenEarth{0x2c2226, 0x43343a, 0x5a464a, 0x725a5c, 0x8a7270, 0xa48c88, 0xbcaaa4};
 const Ramp kPebble{0x4a3f38, 0x6b5e52, 0x8c7e70, 0xad9f8e};
 const Ramp kGrass{0x1d4a1f, 0x2a6428, 0x3a7d2e, 0x4f9636, 0x68ad40, 0x88c452, 0xa8d866};
 const Ramp kFlower{0xb08a10, 0xf0c830, 0xfff4a0};
@@ -38,6 +40,10 @@ double faceRun(const Texel& x) {
 }
 
 Shade paintEarth(const Texel& x) {
+    return paintSoil(x, kEarth);
+}
+
+Shade paintSoil(const Texel& x, const Ramp& soil) {
     const double u = faceU(x), v = x.t;
     const int period = facePeriod(x);
     double tone = 0.5 + 0.45 * (periodicFractal(u, v, 8, period, 21) - 0.5);
@@ -47,10 +53,10 @@ Shade paintEarth(const Texel& x) {
     const double g = random01(int(u), int(v), 23);
     if (g > 0.93) tone -= 0.3;
     else if (g < 0.06) tone += 0.2;
-    return {&kEarth, tone};
+    return {&soil, tone};
 }
 
-Shade paintFringedSide(const Texel& x, const Ramp& cover, double depth, int seed) {
+Shade paintFringedSide(const Texel& x, const Ramp& cover, const Ramp& soilRamp, double depth, int seed) {
     const double run = faceRun(x);
     const double column = std::floor(run / 2);
     double edge = depth + 2.5 * periodicNoise(run, 0, 4, 64, seed);
@@ -60,13 +66,13 @@ Shade paintFringedSide(const Texel& x, const Ramp& cover, double depth, int seed
         if (x.t < 1) tone += 0.15;
         return {&cover, tone};
     }
-    Shade soil = paintEarth(x);
+    Shade soil = paintSoil(x, soilRamp);
     if (x.t < edge + 1.5) soil.tone -= 0.3;   // the cover's shadow on the soil
     return soil;
 }
 
 Shade paintGrass(const Texel& x) {
-    return x.face == Face::Top ? grassTop(x) : paintFringedSide(x, kGrass, 9, 31);
+    return x.face == Face::Top ? grassTop(x) : paintFringedSide(x, kGrass, kEarth, 9, 31);
 }
 
 Shade paintEarthBlock(const Texel& x) {
@@ -100,7 +106,7 @@ Shade paintGravel(const Texel& x) {
 }
 
 Shade paintSnowGround(const Texel& x) {
-    if (x.face != Face::Top) return paintFringedSide(x, kSnow, 7, 61);
+    if (x.face != Face::Top) return paintFringedSide(x, kSnow, kFrozenEarth, 10, 61);
     double tone = 0.72 + 0.3 * (periodicFractal(x.s, x.t, 16, 32, 62) - 0.5);
     const double g = grain(x, 63);
     if (g > 0.97) tone = 1.0;
