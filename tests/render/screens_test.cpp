@@ -1,0 +1,276 @@
+// The intro, the title menu, its buttons and the information panels, each
+// checked against a picture drawn here from the literal texts and positions.
+#include "render/render_fixture.h"
+
+#include <allegro5/allegro_font.h>
+
+#include <initializer_list>
+
+#include "app/main_loop.h"
+#include "app/pointer.h"
+#include "app/screens.h"
+#include "player/game_screen.h"
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "render/assets.h"
+
+namespace {
+
+constexpr Rgb kButtonUp{0, 100, 0};
+constexpr Rgb kButtonLit{0, 200, 0};
+constexpr Rgb kYellow{255, 255, 0};
+constexpr Rgb kMagenta{255, 0, 255};
+
+struct Line {
+    int x, y;
+    const char* text;
+};
+
+class ScreensTest : public RenderTest {
+protected:
+    void SetUp() override {
+        RenderTest::SetUp();
+        pointer = PointerState{};
+        gameScreen.menuShown = true;
+        gameScreen.sloganBlinkOn = true;
+        assets.menuSloganIndex = 0;
+        reference = al_create_bitmap(640, 480);
+    }
+    void TearDown() override {
+        al_destroy_bitmap(reference);
+        RenderTest::TearDown();
+    }
+
+    void pointAt(int x, int y, bool held) {
+        pointer.x = x;
+        pointer.y = y;
+        pointer.buttonDown = held ? 1 : 0;
+    }
+    void drawMenu() {
+        clearFrame(kBlack);
+        drawTitleMenu();
+    }
+    // Which half of the button picture shows at a button's position.
+    Rgb buttonAt(int y) const { return at(222, y + 2); }
+
+    // The menu as it must look with no button under the pointer: background,
+    // slogan, five buttons and their labels, plus any extra lines.
+    void drawReferenceMenu(const char* slogan, std::initializer_list<Line> lines) {
+        al_set_target_bitmap(reference);
+        al_clear_to_color(al_map_rgb(0, 0, 0));
+        al_draw_bitmap(assets.menuBackground, 0, 0, 0);
+        if (slogan != nullptr) {
+            al_draw_text(assets.largeFont, al_map_rgb(255, 255, 0), 400, 130, 0, slogan);
+        }
+        const char* labels[] = {"single player", " Multiplayer", "  Controls", "  Credits",
+                                "Exit the game"};
+        for (int i = 0; i < 5; ++i) {
+            al_draw_bitmap_region(assets.menuButton, 0, 0, 160, 20, 220, 210 + 30 * i, 0);
+            al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), 280, 213 + 30 * i, 0,
+                         labels[i]);
+        }
+        for (const Line& line : lines) {
+            al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), line.x, line.y, 0, line.text);
+        }
+        al_set_target_bitmap(frame);
+    }
+
+    ALLEGRO_BITMAP* reference = nullptr;
+};
+
+TEST_F(ScreensTest, theMenuShowsBackgroundSloganButtonsAndLabels) {
+    drawMenu();
+    drawReferenceMenu("Play now! Tessaria", {});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+TEST_F(ScreensTest, eachTitleSloganIsDrawnInYellow) {
+    const char* slogans[] = {"Play now! Tessaria", "Play now! Tessaria!", "2.5d Quarrystone",
+                             "tessaria.example"};
+    for (int index = 0; index < 4; ++index) {
+        assets.menuSloganIndex = index;
+        drawMenu();
+        drawReferenceMenu(slogans[index], {});
+        EXPECT_EQ(differingPixels(frame, reference), 0) << "slogan " << index;
+    }
+    EXPECT_GT(countPixels(frame, 400, 130, 200, 10, kYellow), 20);
+}
+
+TEST_F(ScreensTest, aHiddenBlinkHidesOnlyTheSlogan) {
+    gameScreen.sloganBlinkOn = false;
+    drawMenu();
+    drawReferenceMenu(nullptr, {});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+TEST_F(ScreensTest, aSloganIndexOutsideTheTableShowsNoSlogan) {
+    assets.menuSloganIndex = 7;
+    drawMenu();
+    drawReferenceMenu(nullptr, {});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+// The Controls button spans (220, 270) to (379, 289); only its inside counts.
+TEST_F(ScreensTest, aButtonsFirstRowAndColumnDoNotCountAndItsInsideDoes) {
+    const struct {
+        int x, y;
+        bool over;
+    } points[] = {{220, 280, false}, {300, 270, false}, {221, 271, true}, {379, 289, true},
+                  {380, 280, false}, {300, 290, false}};
+    for (const auto& p : points) {
+        gameScreen.menuSelection = MenuNone;
+        pointAt(p.x, p.y, true);
+        drawMenu();
+        EXPECT_EQ(gameScreen.menuSelection, p.over ? MenuControls : MenuNone) << p.x << ", " << p.y;
+        EXPECT_EQ(buttonAt(270), p.over ? kButtonLit : kButtonUp) << p.x << ", " << p.y;
+    }
+}
+
+TEST_F(ScreensTest, hoveringHighlightsWithoutSelecting) {
+    pointAt(300, 305, false);
+    drawMenu();
+    EXPECT_EQ(buttonAt(300), kButtonLit);
+    EXPECT_EQ(buttonAt(270), kButtonUp);
+    EXPECT_EQ(gameScreen.menuSelection, MenuNone);
+}
+
+TEST_F(ScreensTest, holdingTheButtonAndSlidingSelectsEachButtonPassed) {
+    pointAt(300, 280, true);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
+    pointAt(300, 310, true);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuCredits);
+    pointAt(300, 250, true);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuMultiplayer);
+    pointAt(300, 340, false);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuMultiplayer) << "released over Exit: nothing";
+    EXPECT_EQ(gameScreen.runState, kRunning);
+}
+
+TEST_F(ScreensTest, theControlsPanelShowsItsEightLines) {
+    gameScreen.menuSelection = MenuControls;
+    drawMenu();
+    drawReferenceMenu("Play now! Tessaria",
+                      {{440, 210, "Tessaria Controls"},
+                       {440, 230, "Up,down,right,left for walking."},
+                       {440, 250, "Ctrl (right) for mining blocks."},
+                       {440, 270, "Space for placing blocks."},
+                       {440, 290, "I for instead of mining,placing blocks"},
+                       {440, 310, "above you, You will mine them under"},
+                       {440, 330, "you Press I = on/off."},
+                       {440, 350, "Press J to put auto jump off/on"}});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+TEST_F(ScreensTest, theCreditsPanelShowsItsSixLines) {
+    gameScreen.menuSelection = MenuCredits;
+    drawMenu();
+    drawReferenceMenu("Play now! Tessaria", {{470, 210, "Tessaria (tessaria.example)"},
+                                             {470, 230, "Credits:"},
+                                             {470, 250, "Code: Tessaria Workshop"},
+                                             {470, 270, "Art: Quarry Pixel Studio"},
+                                             {470, 290, "Music: -"},
+                                             {470, 310, "A Tessaria Workshop game"}});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+TEST_F(ScreensTest, theMultiplayerNoticeShowsItsTwoLines) {
+    gameScreen.menuSelection = MenuMultiplayer;
+    drawMenu();
+    drawReferenceMenu("Play now! Tessaria",
+                      {{220, 350, "Multiplayer function hasn't been added yet."},
+                       {220, 460, "Game server IP: -  Port: -  Version: 0.01 "}});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+TEST_F(ScreensTest, aClickOutsideEveryButtonLeavesThePanelOpen) {
+    gameScreen.menuSelection = MenuControls;
+    pointAt(100, 100, true);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
+    EXPECT_GT(countPixels(frame, 440, 210, 100, 8, kWhite), 10);
+}
+
+TEST_F(ScreensTest, exitTheGameAsksToQuitAndStillFinishesTheMenu) {
+    pointAt(300, 335, true);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuExit);
+    EXPECT_EQ(gameScreen.runState, kQuitting);
+    EXPECT_EQ(buttonAt(330), kButtonLit);
+}
+
+TEST_F(ScreensTest, singlePlayerLeavesTheMenuForTheGame) {
+    pointAt(300, 215, true);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuSinglePlayer);
+    EXPECT_FALSE(gameScreen.menuShown);
+    EXPECT_TRUE(gameScreen.gameShown);
+}
+
+TEST_F(ScreensTest, theClickOnSinglePlayerShowsTheGameInThatSameFrame) {
+    standPlayer(5, 5, 10);
+    pointAt(300, 215, false);
+    ALLEGRO_EVENT press = {};
+    press.type = ALLEGRO_EVENT_MOUSE_BUTTON_DOWN;
+    ASSERT_TRUE(processEvent(press));
+    EXPECT_TRUE(gameScreen.gameShown);
+    EXPECT_EQ(at(5, 240), (Rgb{211, 250, 245})) << "the day sky, not the menu background";
+}
+
+TEST_F(ScreensTest, withoutFontsTheMenuStillDrawsItsButtons) {
+    al_destroy_font(assets.smallFont);
+    al_destroy_font(assets.largeFont);
+    assets.smallFont = assets.largeFont = nullptr;
+    gameScreen.menuSelection = MenuCredits;
+    drawMenu();
+    EXPECT_EQ(buttonAt(210), kButtonUp);
+    EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, kWhite), 0);
+}
+
+class IntroTest : public ScreensTest {
+protected:
+    void drawReferenceIntro(const char* slogan) {
+        al_set_target_bitmap(reference);
+        al_clear_to_color(al_map_rgb(255, 255, 255));
+        al_draw_bitmap(assets.logo, 60, 150, 0);
+        if (slogan != nullptr) {
+            al_draw_text(assets.largeFont, al_map_rgb(255, 0, 255), 200, 220, 0, slogan);
+        }
+        al_set_target_bitmap(frame);
+    }
+};
+
+TEST_F(IntroTest, theIntroIsWhiteWithTheLogo) {
+    drawIntroScreen();
+    EXPECT_EQ(at(60, 150), (Rgb{200, 0, 0}));
+    EXPECT_EQ(at(159, 199), (Rgb{200, 0, 0}));
+    EXPECT_EQ(at(59, 150), kWhite);
+    EXPECT_EQ(at(160, 199), kWhite);
+    EXPECT_EQ(at(639, 479), kWhite);
+}
+
+TEST_F(IntroTest, theSloganGrowsWordByWordInMagenta) {
+    const char* slogans[] = {"Build", "Build,Create", "Build,Create,Design",
+                             "Build,Create,Design Your Own world!", "Right now!"};
+    for (int stage = 0; stage < 5; ++stage) {
+        gameScreen.introStage = stage;
+        drawIntroScreen();
+        drawReferenceIntro(slogans[stage]);
+        EXPECT_EQ(differingPixels(frame, reference), 0) << "stage " << stage;
+    }
+    EXPECT_GT(countPixels(frame, 200, 220, 100, 8, kMagenta), 20);
+}
+
+TEST_F(IntroTest, aStageOutsideTheTableShowsNoSlogan) {
+    for (int stage : {-1, 5}) {
+        gameScreen.introStage = stage;
+        drawIntroScreen();
+        drawReferenceIntro(nullptr);
+        EXPECT_EQ(differingPixels(frame, reference), 0) << "stage " << stage;
+    }
+}
+
+}  // namespace
