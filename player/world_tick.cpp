@@ -70,9 +70,14 @@ void lavaLight(int level) {
 
 // Snow only settles on ground that is open to the sky.
 void coverWithSnow(int i, int j) {
+    BlockId above = cell(i, j, -1);
     for (int k = 0; k <= kDeepestLevel; ++k) {
         BlockId id = cell(i, j, k);
-        if ((id == 1 || id == 6) && cell(i, j, k - 1) == Empty) setCell(i, j, k, SnowCovered);
+        if ((id == 1 || id == 6) && above == Empty) {
+            id = SnowCovered;
+            setCell(i, j, k, id);
+        }
+        above = id;
     }
 }
 

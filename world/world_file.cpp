@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,7 +61,6 @@ const char* valueText(const std::string& line) {
 // held at the nearest 32-bit limit. False when no digit follows.
 bool parseValue(const char* text, std::int32_t& value) {
     char* end = nullptr;
-    errno = 0;
     long long parsed = std::strtoll(text, &end, 10);
     if (end == text) return false;
     if (parsed > INT32_MAX) parsed = INT32_MAX;
@@ -70,13 +69,39 @@ bool parseValue(const char* text, std::int32_t& value) {
     return true;
 }
 
-std::string cellKey(int x, int y, int level) {
-    return util::to_string(x) + "." + util::to_string(y) + "[" + util::to_string(level) + "]";
+// The decimal texts of 0..22, converted once per read or write: band
+// coordinates and known block ids make up nearly all of the file's numbers.
+class SmallNumbers {
+public:
+    SmallNumbers() {
+        for (int n = 0; n < kBlockTypes; ++n) text_[n] = util::to_string(n);
+    }
+    void append(std::string& out, int n) const {
+        if (n >= 0 && n < kBlockTypes) {
+            out += text_[n];
+        } else {
+            out += util::to_string(n);
+        }
+    }
+
+private:
+    std::string text_[kBlockTypes];
+};
+
+void appendKey(const SmallNumbers& numbers, std::string& out, int x, int y, int level) {
+    numbers.append(out, x);
+    out += '.';
+    numbers.append(out, y);
+    out += '[';
+    numbers.append(out, level);
+    out += ']';
 }
 
 // A line whose key is missing or whose value does not parse repeats the last
 // value read; cells past the end of the file stay empty.
 void readBand(std::istream& in, std::string& line, bool& ended) {
+    const SmallNumbers numbers;
+    std::string key;
     std::int32_t lastValue = 0;
     for (int level = 0; level < kBand; ++level) {
         for (int y = 0; y < kBand; ++y) {
@@ -86,7 +111,9 @@ void readBand(std::istream& in, std::string& line, bool& ended) {
                     setCell(x, y, level, Empty);
                     continue;
                 }
-                if (line.find(cellKey(x, y, level)) != std::string::npos)
+                key.clear();
+                appendKey(numbers, key, x, y, level);
+                if (line.find(key) != std::string::npos)
                     parseValue(valueText(line), lastValue);
                 setCell(x, y, level, lastValue);
             }
@@ -101,10 +128,10 @@ void readPlayerLine(std::istream& in, std::string& line, const char* key, std::i
 
 // ---- writing
 
-void appendCellLine(std::string& text, int x, int y, int level) {
-    text += cellKey(x, y, level);
+void appendCellLine(const SmallNumbers& numbers, std::string& text, int x, int y, int level) {
+    appendKey(numbers, text, x, y, level);
     text += " = ";
-    text += util::to_string(cell(x, y, level));
+    numbers.append(text, cell(x, y, level));
     text += '\n';
 }
 
@@ -188,11 +215,12 @@ void loadWorld() {
 }
 
 void formatWorld(std::string& text) {
+    const SmallNumbers numbers;
     text.clear();
     text.reserve(kBand * kBand * kBand * 20 + 32);
     for (int level = 0; level < kBand; ++level) {
         for (int y = 0; y < kBand; ++y) {
-            for (int x = 0; x < kBand; ++x) appendCellLine(text, x, y, level);
+            for (int x = 0; x < kBand; ++x) appendCellLine(numbers, text, x, y, level);
         }
     }
     text += "p_x = " + util::to_string(player.x) + "\n";

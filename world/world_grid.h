@@ -32,9 +32,25 @@ struct WorldGrid {
 };
 extern WorldGrid world;
 
+// The only place that knows how levels map onto storage. Inline, since the
+// world tick and the renderer visit thousands of cells per frame.
+inline bool inGrid(int x, int y, int level) {
+    return x >= 0 && x < kGridSizeX && y >= 0 && y < kGridSizeY && level >= kHighestLevel &&
+           level <= kLowestLevel;
+}
+
+inline int cellIndex(int x, int y, int level) {
+    return x * kStrideX + y * kStrideY + (level - kHighestLevel);
+}
+
 // Outside the stored grid a cell reads as empty and writes are dropped.
-BlockId cell(int x, int y, int level);
-void setCell(int x, int y, int level, BlockId id);
+inline BlockId cell(int x, int y, int level) {
+    return inGrid(x, y, level) ? world.cells[cellIndex(x, y, level)] : Empty;
+}
+
+inline void setCell(int x, int y, int level, BlockId id) {
+    if (inGrid(x, y, level)) world.cells[cellIndex(x, y, level)] = id;
+}
 
 // Anything but air stands in the way; a value the game does not know (only a
 // hand-edited file brings one) is treated as a block, not as air.

@@ -1,0 +1,118 @@
+// The per-frame world tick on its worst-case world, and reading and writing a
+// full world file, with the cost of forcing it to disk shown apart.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "world/world_file.h"
+#include "world/world_grid.h"
+
+namespace {
+
+constexpr int kLevel = 10;
+
+// Every column of the world full of snowable ground, except the player's
+// level: a row of water and a column of lava there, flooding and hardening
+// across the whole layer on every tick, while snow falls.
+void buildWorstCase() {
+    for (int x = 0; x <= 20; ++x)
+        for (int y = 0; y <= 20; ++y) {
+            for (int level = 0; level <= 20; ++level) setCell(x, y, level, level % 2 ? 1 : 6);
+            setCell(x, y, kLevel, Empty);
+        }
+    for (int x = 1; x < 20; ++x) setCell(x, 1, kLevel, Water);
+    for (int y = 2; y < 20; ++y) setCell(10, y, kLevel, Lava);
+}
+
+void BM_WorldTickWorstCase(benchmark::State& state) {
+    player = PlayerState{};
+    player.x = player.y = 10;
+    player.level = kLevel;
+    player.autoJump = false;
+    weather.weatherActive = true;
+    weather.snowCover = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        buildWorstCase();
+        state.ResumeTiming();
+        worldTick();
+    }
+}
+BENCHMARK(BM_WorldTickWorstCase)->Unit(benchmark::kMicrosecond);
+
+void BM_WorldTickSteadyFullWorld(benchmark::State& state) {
+    buildWorstCase();
+    for (auto _ : state) worldTick();
+}
+BENCHMARK(BM_WorldTickSteadyFullWorld)->Unit(benchmark::kMicrosecond);
+
+// A private folder holding data/world, the working directory meanwhile.
+class SaveFolder {
+public:
+    SaveFolder() : previous_(std::filesystem::current_path()) {
+        char pattern[] = "/tmp/tessaria-bench-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+        std::filesystem::current_path(path_);
+        for (int level = 0; level < 20; ++level)
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < 20; ++x) setCell(x, y, level, (x + y * 3 + level * 7) % 23);
+        saveWorld();
+    }
+    ~SaveFolder() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(path_);
+    }
+
+private:
+    std::filesystem::path previous_, path_;
+};
+
+void BM_ParseWorld(benchmark::State& state) {
+    SaveFolder folder;
+    std::string text;
+    formatWorld(text);
+    for (auto _ : state) {
+        std::istringstream in(text);
+        readWorld(in);
+    }
+}
+BENCHMARK(BM_ParseWorld)->Unit(benchmark::kMillisecond);
+
+void BM_LoadWorld(benchmark::State& state) {
+    SaveFolder folder;
+    for (auto _ : state) loadWorld();
+}
+BENCHMARK(BM_LoadWorld)->Unit(benchmark::kMillisecond);
+
+void BM_FormatWorld(benchmark::State& state) {
+    SaveFolder folder;
+    std::string text;
+    for (auto _ : state) {
+        formatWorld(text);
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(BM_FormatWorld)->Unit(benchmark::kMillisecond);
+
+void BM_SaveWorldWithoutSync(benchmark::State& state) {
+    SaveFolder folder;
+    for (auto _ : state) saveWorldFile(kWorldFile, false);
+}
+BENCHMARK(BM_SaveWorldWithoutSync)->Unit(benchmark::kMillisecond);
+
+void BM_SaveWorld(benchmark::State& state) {
+    SaveFolder folder;
+    for (auto _ : state) saveWorld();
+}
+BENCHMARK(BM_SaveWorld)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
