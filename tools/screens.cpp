@@ -5,6 +5,7 @@
 #include "tools/materials.h"
 #include "tools/noise.h"
 #include "tools/palette.h"
+#include "tools/scene.h"
 #include "tools/tiles.h"
 
 namespace {
@@ -100,14 +101,45 @@ Image makeLogo() {
     return img;
 }
 
-Image makeMenuBackground() {
-    Image img(640, 480);
+namespace {
+
+// Panels darken the scene where the game writes white text: behind the button
+// column with the multiplayer notice, beside it for the controls and credits,
+// and along the bottom for the server line.
+void darkenPanel(Image& img, int x, int y, int w, int h) {
+    for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i) {
+            const bool rim = j == y || j == y + h - 1 || i == x || i == x + w - 1;
+            const Rgb c = img.get(i, j);
+            img.set(i, j, visible(rim ? mix(c, hex(0xf0e0b0), 0.45) : mix(c, hex(0x141022), 0.62)));
+        }
+}
+
+void drawSky(Image& img) {
     for (int y = 0; y < 480; ++y) {
-        const Rgb row = mix(hex(0x7ab8e8), hex(0xd8f0f4), std::min(1.0, y / 300.0));
+        const double t = y / 479.0;
+        const Rgb row = t < 0.45 ? mix(hex(0x28386e), hex(0x6a78b4), t / 0.45) : mix(hex(0x6a78b4), hex(0xf0b48a), (t - 0.45) / 0.55);
         for (int x = 0; x < 640; ++x) img.set(x, y, row);
     }
-    const Image grass = makeTile(1);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) img.blit(grass, 32 * (x - y) + 60, 16 * (x + y) + 250);
+    for (int c = 0; c < 7; ++c) {
+        const int cx = int(random01(c, 0, 611) * 640), cy = 40 + int(random01(c, 1, 611) * 200);
+        const int w = 40 + int(random01(c, 2, 611) * 70);
+        for (int j = 0; j < 3; ++j) {
+            const int inset = (2 - j) * w / 6;
+            img.fillRect(cx + inset, cy + 6 * j, w - 2 * inset, 6, mix(img.get(cx, cy + 6 * j), hex(0xffe8d8), 0.35 + 0.1 * j));
+        }
+    }
+}
+
+}  // namespace
+
+Image makeMenuBackground() {
+    Image img(640, 480);
+    drawSky(img);
+    drawScene(img, makeTitleIsland(), 230, 150);
+    drawWord(img, "TESSARIA", 28, 36);
+    darkenPanel(img, 212, 200, 214, 168);
+    darkenPanel(img, 432, 200, 202, 168);
+    darkenPanel(img, 212, 452, 296, 22);
     return img;
 }
