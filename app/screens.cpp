@@ -11,9 +11,10 @@
 #include "render/text.h"
 #include "render/tint.h"
 
-namespace {
-
+// The game's web address, shown as a title slogan and in the credits.
 #define TESSARIA_WEB_ADDRESS "tessaria.example"
+
+namespace {
 
 constexpr const char* kIntroSlogans[] = {
     "Build",

@@ -29,7 +29,8 @@ constexpr Tint kNearLava = grey(0.5f);
 constexpr Tint kTwoFromLava = grey(0.3f);
 constexpr Tint kWaterByDay{1, 1, 1, 0.6f};
 
-// The player sheets: a position offset and how many column groups a sheet has.
+// The player sheets by number (0 unused): a position offset and how many
+// column groups a sheet has.
 struct SheetLayout {
     int offsetX, offsetY, groups;
 };
