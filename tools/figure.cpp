@@ -2,8 +2,9 @@
 // and colours it with one of the looks.
 #include "tools/figure.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include "tools/palette.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 enum Ink : std::uint8_t {
     kNone, kSkin, kSkinShade, kHair, kHairShade, kShirt, kShirtShade, kShirtLight, kTrousers,
-    kTrousersShade, kShoes, kEye, kAccent, kAccentShade, kWood, kMetal, kMetalLight, kOutline, kInkCount
+    kTrousersShade, kShoes, kEye, kAccent, kAccentShade, kWood, kMetal, kMetalLight, kOutline
 };
 
 struct Look {
@@ -20,7 +21,8 @@ struct Look {
     int headwear;   // 0 hair only, 1 helmet, 2 cap, 3 hood
 };
 
-// Seven looks; the second column group wears the alternative outfit of each.
+// Seven looks, each in two outfits: the second column group (the one a run
+// starts with) wears the first list, the other group the second.
 const Look kLooksMain[kLooks] = {
     {0xf0c8a0, 0xc89a78, 0x6a4020, 0x4a2a14, 0x3a78c8, 0x28549a, 0x62a0e8, 0x6a4a30, 0x4a3220, 0x3a2a20, 0xd8b040, 0xa08020, 0},
     {0xe8b890, 0xc08a68, 0x3a2a20, 0x24180f, 0xe07820, 0xb05410, 0xf8a040, 0x4a4a58, 0x30303c, 0x2a2420, 0xf0d020, 0xb89810, 1},
@@ -30,26 +32,15 @@ const Look kLooksMain[kLooks] = {
     {0x8a5a3a, 0x6a4228, 0x1a1414, 0x0e0a0a, 0xe8e4dc, 0xb8b4ac, 0xffffff, 0x2a8a8a, 0x1e6464, 0x2a2020, 0xd04040, 0x982828, 0},
     {0xf4d4c0, 0xcca894, 0x8a6a4a, 0x6a4a30, 0x7ab8e0, 0x5890c0, 0xa8d8f8, 0x5a5e6a, 0x40444e, 0x4a3a30, 0xf4f4f8, 0xc8ccd8, 3},
 };
-
-std::uint32_t brighten(std::uint32_t colour, int delta) {
-    std::uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const int channel = std::clamp(int((colour >> shift) & 0xFF) + delta, 1, 255);
-        out |= std::uint32_t(channel) << shift;
-    }
-    return out;
-}
-
-Look alternative(const Look& look) {
-    Look alt = look;
-    alt.shirt = look.trousers;
-    alt.shirtShade = look.trousersShade;
-    alt.shirtLight = brighten(look.trousers, 28);
-    alt.trousers = look.shirtShade;
-    alt.trousersShade = brighten(look.shirtShade, -30);
-    alt.headwear = look.headwear == 0 ? 2 : look.headwear == 2 ? 0 : look.headwear;
-    return alt;
-}
+const Look kLooksOther[kLooks] = {
+    {0xf0c8a0, 0xc89a78, 0x6a4020, 0x4a2a14, 0xd8d0b8, 0xa8a088, 0xf4f0e0, 0x3a5a8a, 0x28406a, 0x3a2a20, 0x8a5a2a, 0x643e1a, 2},
+    {0xe8b890, 0xc08a68, 0x3a2a20, 0x24180f, 0x5a6a3a, 0x404c28, 0x7a8c52, 0x4a3a2a, 0x30261c, 0x2a2420, 0xf0d020, 0xb89810, 1},
+    {0xf4d0b0, 0xcca080, 0xe8c860, 0xb89a38, 0xb8843a, 0x8a6028, 0xd8a458, 0x3e5a30, 0x2a4020, 0x3e2e22, 0x4a9a3a, 0x2e7428, 3},
+    {0xd8a880, 0xb08060, 0x20181c, 0x100c10, 0x2a2a34, 0x1a1a22, 0x44444e, 0x8a2020, 0x601616, 0x1e1e24, 0xc83030, 0x962020, 0},
+    {0xf0c8a8, 0xc89c80, 0xd06a2a, 0xa04a18, 0x3a9a8a, 0x287066, 0x5ac0ae, 0x6a4a3a, 0x4a3228, 0x302838, 0x7a48b0, 0x583088, 2},
+    {0x8a5a3a, 0x6a4228, 0x1a1414, 0x0e0a0a, 0xe8b830, 0xb88a18, 0xf8d860, 0x3a3a48, 0x26262e, 0x2a2020, 0x2a8a8a, 0x1e6464, 1},
+    {0xf4d4c0, 0xcca894, 0x8a6a4a, 0x6a4a30, 0xc84848, 0x983030, 0xe87070, 0x3a4a6a, 0x28344c, 0x4a3a30, 0xf4f4f8, 0xc8ccd8, 3},
+};
 
 struct Canvas {
     int width, height;
@@ -65,13 +56,16 @@ struct Canvas {
         for (int j = y; j < y + h; ++j)
             for (int k = x; k < x + w; ++k) dot(k, j, i);
     }
-    // A part lit from the left: its rightmost column in the shade ink.
-    void litRect(int x, int y, int w, int h, Ink main, Ink shade) {
-        rect(x, y, w, h, main);
-        rect(x + w - 1, y, 1, h, shade);
+    void line(int x0, int y0, int x1, int y1, Ink i) {
+        const int steps = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+        for (int k = 0; k <= steps; ++k) {
+            const double t = steps ? double(k) / steps : 0;
+            dot(int(std::lround(x0 + (x1 - x0) * t)), int(std::lround(y0 + (y1 - y0) * t)), i);
+        }
     }
+    // A dark rim round the figure so it reads against any ground.
     void outline() {
-        Canvas copy = *this;
+        const Canvas copy = *this;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 if (copy.at(x, y) != kNone) continue;
@@ -80,110 +74,151 @@ struct Canvas {
     }
 };
 
-// Where the body is and how its limbs are set in one frame.
+// Where the body is and how its limbs are set in one frame. x positions are
+// relative to `axis`, the left one of the body's two middle columns.
 struct Pose {
-    int axis = 9;          // left pixel of the body's two middle columns
+    int axis = 9;
     int feet = 54;         // bottom row of the shoes
     bool back = false;     // seen from behind (facing up-left)
-    int stride = 0;        // + puts the near leg forward (left), - the far leg
+    int stride = 0;        // > 0: near leg forward (left); < 0: far leg forward
     int bob = 0;           // body raised by this many pixels
     int swing = 0;         // tool: 0 none, 1 raised, 2 struck
 };
 
+void drawLeg(Canvas& c, int x, int hip, int feet, Ink cloth, Ink shade, bool back) {
+    c.rect(x, hip, 3, feet - 2 - hip, cloth);
+    c.rect(x + 2, hip, 1, feet - 2 - hip, shade);
+    c.rect(back ? x : x - 1, feet - 2, 4, 3, kShoes);
+}
+
 void drawLegs(Canvas& c, const Pose& p, int hip) {
-    const int nearX = p.axis - 3 - p.stride, farX = p.axis + 1 + p.stride;
-    const int nearLift = p.stride > 0 ? 1 : 0, farLift = p.stride < 0 ? 1 : 0;
-    c.litRect(farX, hip, 3, p.feet - 2 - hip - farLift, kTrousersShade, kTrousersShade);
-    c.litRect(nearX, hip, 3, p.feet - 2 - hip - nearLift, kTrousers, kTrousersShade);
-    c.rect(farX - (p.back ? 0 : 1), p.feet - 2 - farLift, 4, 3, kShoes);
-    c.rect(nearX - (p.back ? 0 : 1), p.feet - 2 - nearLift, 4, 3, kShoes);
+    const int a = p.axis;
+    const int nearX = a - 3 - p.stride, farX = a + 1 + p.stride;
+    const int nearFeet = p.feet - (p.stride < 0 ? 1 : 0), farFeet = p.feet - (p.stride > 0 ? 1 : 0);
+    drawLeg(c, farX, hip, farFeet, kTrousersShade, kTrousersShade, p.back);
+    drawLeg(c, nearX, hip, nearFeet, kTrousers, kTrousersShade, p.back);
 }
 
 void drawTorso(Canvas& c, const Pose& p, int top, int hip) {
-    c.litRect(p.axis - 4, top, 10, hip - top, kShirt, kShirtShade);
-    c.rect(p.axis - 4, top, 1, hip - top - 2, kShirtLight);
-    c.rect(p.axis - 4, hip - 2, 10, 1, kAccentShade);
-    if (!p.back) c.dot(p.axis - 2, hip - 2, kAccent);
+    const int a = p.axis;
+    c.rect(a - 4, top, 10, hip - top, kShirt);
+    c.rect(a + 4, top, 2, hip - top, kShirtShade);
+    c.rect(a - 4, top + 1, 1, hip - top - 3, kShirtLight);
+    c.rect(a - 4, hip - 2, 10, 2, kAccentShade);
+    if (p.back) {
+        // A small pack on the back tells the back view from the front at a glance.
+        c.rect(a - 2, top + 2, 7, 8, kAccent);
+        c.rect(a + 3, top + 2, 2, 8, kAccentShade);
+        c.rect(a - 2, top + 5, 7, 1, kAccentShade);
+    } else {
+        c.rect(a - 3, top, 3, 2, kSkin);
+        c.dot(a - 2, top + 2, kSkin);
+        c.rect(a - 3, hip - 2, 2, 1, kAccent);
+    }
 }
 
-void drawArm(Canvas& c, int x, int top, int length, Ink cloth, Ink hand) {
-    c.rect(x, top, 2, length - 2, cloth);
-    c.rect(x, top + length - 2, 2, 2, hand);
+void drawFarArm(Canvas& c, const Pose& p, int shoulder, int shift) {
+    c.rect(p.axis + 5, shoulder + 1 + shift, 2, 10, kShirtShade);
+    c.rect(p.axis + 5, shoulder + 11 + shift, 2, 2, kSkinShade);
+}
+
+void drawNearArm(Canvas& c, const Pose& p, int shoulder, int shift) {
+    const int x = p.axis - 6 + shift;
+    c.rect(x, shoulder + 1, 3, 10, kShirt);
+    c.rect(x + 2, shoulder + 2, 1, 9, kShirtShade);
+    c.rect(x, shoulder + 1, 1, 8, kShirtLight);
+    c.rect(x, shoulder + 11, 3, 2, kSkin);
+}
+
+void drawHeadwear(Canvas& c, const Pose& p, int top, int headwear) {
+    const int x = p.axis - 5;
+    if (headwear == 1) {   // helmet with a lamp
+        c.rect(x - 1, top - 2, 14, 4, kAccent);
+        c.rect(x + 1, top - 3, 10, 1, kAccent);
+        c.rect(x + 9, top - 2, 4, 4, kAccentShade);
+        c.rect(x - 1, top + 1, 14, 1, kAccentShade);
+        if (!p.back) c.rect(x, top - 1, 2, 2, kMetalLight);
+    } else if (headwear == 2) {   // cap with a peak pointing the way the figure looks
+        c.rect(x, top - 2, 12, 3, kAccent);
+        c.rect(x + 9, top - 2, 3, 3, kAccentShade);
+        c.rect(x + 1, top - 3, 9, 1, kAccent);
+        if (!p.back) c.rect(x - 3, top + 1, 6, 1, kAccentShade);
+    } else if (headwear == 3) {   // fur-rimmed hood
+        c.rect(x - 1, top - 2, 14, 3, kAccent);
+        c.rect(x + 9, top - 2, 4, 12, kAccent);
+        c.rect(x + 12, top - 1, 1, 10, kAccentShade);
+        if (p.back) c.rect(x - 1, top - 2, 14, 12, kAccent), c.rect(x + 10, top - 1, 3, 11, kAccentShade);
+    }
 }
 
 void drawHead(Canvas& c, const Pose& p, int top, int headwear) {
     const int x = p.axis - 5;
-    c.litRect(x, top, 12, 11, kSkin, kSkinShade);
+    c.rect(x, top, 12, 11, kSkin);
+    c.rect(x + 11, top + 1, 1, 10, kSkinShade);
     if (p.back) {
-        c.rect(x, top, 12, 10, kHair);
-        c.rect(x + 9, top + 1, 3, 9, kHairShade);
-        c.rect(x + 1, top + 6, 1, 3, kSkinShade);
+        c.rect(x, top - 1, 12, 10, kHair);
+        c.rect(x + 9, top, 3, 9, kHairShade);
+        c.rect(x + 1, top + 1, 3, 1, kHairShade);
+        c.rect(x, top + 5, 1, 4, kSkinShade);
     } else {
-        c.rect(x, top, 12, 3, kHair);
+        c.rect(x, top - 1, 12, 4, kHair);
         c.rect(x + 7, top, 5, 8, kHair);
-        c.rect(x + 10, top + 2, 2, 6, kHairShade);
+        c.rect(x + 10, top + 2, 2, 7, kHairShade);
+        c.rect(x + 1, top, 4, 1, kHairShade);
         c.rect(x + 1, top + 5, 1, 2, kEye);
         c.rect(x + 4, top + 5, 1, 2, kEye);
-        c.dot(x + 2, top + 8, kSkinShade);
-        c.dot(x + 8, top + 5, kSkinShade);
+        c.dot(x - 1, top + 6, kSkin);          // the nose shows which way the figure looks
+        c.dot(x + 2, top + 9, kSkinShade);
+        c.rect(x + 8, top + 5, 1, 2, kSkinShade);
     }
-    if (headwear == 1) {
-        c.rect(x - 1, top - 2, 14, 4, kAccent);
-        c.rect(x + 1, top - 3, 10, 1, kAccent);
-        c.rect(x + 9, top - 2, 4, 4, kAccentShade);
-        if (!p.back) c.rect(x + 1, top - 1, 2, 2, kMetalLight);
-    } else if (headwear == 2) {
-        c.rect(x, top - 2, 12, 3, kAccent);
-        c.rect(x + 9, top - 2, 3, 3, kAccentShade);
-        if (!p.back) c.rect(x - 3, top, 5, 1, kAccentShade);
-    } else if (headwear == 3) {
-        c.rect(x - 1, top - 1, 14, 3, kAccent);
-        c.rect(x + 10, top - 1, 3, 11, kAccent);
-        c.rect(x + 12, top, 1, 10, kAccentShade);
-        if (p.back) c.rect(x - 1, top - 1, 14, 11, kAccent);
-    }
-    c.rect(x, top - 1, 12, 1, headwear ? kNone : kHair);
+    drawHeadwear(c, p, top, headwear);
 }
 
-void drawTool(Canvas& c, const Pose& p, int shoulder) {
-    if (p.swing == 1) {
-        const int hx = p.axis + 6, hy = shoulder - 10;
-        for (int i = 0; i < 12; ++i) c.dot(hx - i / 3, hy + i, kWood);
-        c.rect(hx - 4, hy - 2, 9, 2, kMetal);
-        c.dot(hx - 5, hy - 1, kMetalLight);
-        c.dot(hx + 5, hy - 1, kMetalLight);
-    } else if (p.swing == 2) {
-        const int hx = p.axis - 6, hy = shoulder + 6;
-        for (int i = 0; i < 10; ++i) c.dot(hx + i, hy - i / 3, kWood);
-        c.rect(hx - 1, hy - 4, 2, 9, kMetal);
-        c.dot(hx - 1, hy + 5, kMetalLight);
-    }
+void drawPickaxe(Canvas& c, int gripX, int gripY, int endX, int endY, int headX0, int headY0, int headX1, int headY1) {
+    c.line(gripX, gripY, endX, endY, kWood);
+    c.line(headX0, headY0, headX1, headY1, kMetal);
+    c.line(headX0, headY0 - 1, headX1, headY1 - 1, kMetal);
+    c.dot(headX0, headY0 - 1, kMetalLight);
+    c.dot(headX1, headY1, kMetalLight);
 }
 
-void drawStanding(Canvas& c, const Pose& p, int headwear) {
-    const int hip = p.feet - 13 - p.bob, shoulder = hip - 14, head = shoulder - 12;
+void drawFigure(Canvas& c, const Pose& p, int headwear) {
+    const int a = p.axis;
+    const int hip = p.feet - 13 - p.bob, shoulder = hip - 14, head = shoulder - 11;
+    const int armShift = p.stride > 0 ? 1 : p.stride < 0 ? -1 : 0;
+    if (p.swing == 1) drawPickaxe(c, a + 2, shoulder - 4, a + 9, shoulder - 12, a + 5, shoulder - 15, a + 12, shoulder - 9);
+    if (p.swing == 0) drawFarArm(c, p, shoulder, armShift);
     drawLegs(c, p, hip);
-    const int armSwing = p.stride;
-    if (p.swing == 0) drawArm(c, p.axis + 6, shoulder + 1 - (armSwing < 0 ? 1 : 0), 12, kShirtShade, kSkinShade);
     drawTorso(c, p, shoulder, hip + 1);
     drawHead(c, p, head, headwear);
     if (p.swing == 0) {
-        drawArm(c, p.axis - 6 + (armSwing > 0 ? 1 : armSwing < 0 ? -1 : 0), shoulder + 1, 12, kShirt, kSkin);
+        drawNearArm(c, p, shoulder, -armShift);
+    } else if (p.swing == 1) {
+        c.rect(a + 1, shoulder - 4, 3, 7, kShirt);
+        c.rect(a + 3, shoulder - 3, 1, 6, kShirtShade);
+        c.rect(a + 1, shoulder - 5, 3, 2, kSkin);
     } else {
-        drawTool(c, p, shoulder);
-        if (p.swing == 1) drawArm(c, p.axis + 4, shoulder - 6, 9, kShirt, kSkin);
-        else c.rect(p.axis - 7, shoulder + 3, 6, 3, kShirt), c.rect(p.axis - 8, shoulder + 3, 2, 3, kSkin);
+        drawPickaxe(c, a - 6, shoulder + 8, a - 9, shoulder + 12, a - 11, shoulder + 7, a - 7, shoulder + 15);
+        c.rect(a - 6, shoulder + 3, 6, 3, kShirt);
+        c.rect(a - 6, shoulder + 5, 6, 1, kShirtShade);
+        c.rect(a - 8, shoulder + 4, 2, 3, kSkin);
     }
 }
 
 void drawSitting(Canvas& c, const Pose& p, int headwear) {
-    const int seat = p.feet - 3, shoulder = seat - 14, head = shoulder - 12;
-    c.rect(p.axis - 14, seat - 2, 14, 4, p.back ? kTrousersShade : kTrousers);
-    c.rect(p.axis - 14, seat + 1, 14, 1, kTrousersShade);
-    c.rect(p.axis - 17, seat - 5, 3, 7, kShoes);
+    const int a = p.axis;
+    const int seat = p.feet - 3, shoulder = seat - 13, head = shoulder - 11;
+    c.rect(a + 5, shoulder + 3, 2, seat - shoulder - 1, kShirtShade);   // the far arm props the figure up
+    c.rect(a + 5, seat + 1, 3, 2, kSkinShade);
+    c.rect(a - 14, seat - 2, 14, 4, kTrousers);
+    c.rect(a - 14, seat + 1, 14, 1, kTrousersShade);
+    c.rect(a - 16, seat - 6, 3, 7, kShoes);
+    c.rect(a - 16, seat + 1, 4, 1, kShoes);
     drawTorso(c, p, shoulder, seat + 1);
     drawHead(c, p, head, headwear);
-    drawArm(c, p.axis - 6, shoulder + 2, 11, kShirt, kSkin);
+    c.rect(a - 6, shoulder + 1, 3, 8, kShirt);
+    c.rect(a - 4, shoulder + 2, 1, 7, kShirtShade);
+    c.rect(a - 7, shoulder + 9, 3, 2, kSkin);
 }
 
 Rgb inkColour(Ink ink, const Look& look) {
@@ -201,9 +236,9 @@ Rgb inkColour(Ink ink, const Look& look) {
     case kEye: return hex(0x1a1420);
     case kAccent: return hex(look.accent);
     case kAccentShade: return hex(look.accentShade);
-    case kWood: return hex(0x8a5a2a);
+    case kWood: return hex(0x9a6a32);
     case kMetal: return hex(0x8a9098);
-    case kMetalLight: return hex(0xe0e6ee);
+    case kMetalLight: return hex(0xe8eef4);
     case kOutline: return hex(0x1c1622);
     default: return kClear;
     }
@@ -222,9 +257,10 @@ using FramePainter = void (*)(Canvas&, bool back, int frame, int headwear);
 void paintStanding(Canvas& c, bool back, int, int headwear) {
     Pose p;
     p.back = back;
-    drawStanding(c, p, headwear);
+    drawFigure(c, p, headwear);
 }
 
+// A step shows frame 0 for two ticks, then 1, 2 and 3 for five ticks each.
 void paintWalking(Canvas& c, bool back, int frame, int headwear) {
     static const int strides[4] = {1, 2, 0, -2};
     static const int bobs[4] = {0, 0, 1, 0};
@@ -234,7 +270,7 @@ void paintWalking(Canvas& c, bool back, int frame, int headwear) {
     p.back = back;
     p.stride = strides[frame];
     p.bob = bobs[frame];
-    drawStanding(c, p, headwear);
+    drawFigure(c, p, headwear);
 }
 
 void paintResting(Canvas& c, bool back, int, int headwear) {
@@ -245,13 +281,15 @@ void paintResting(Canvas& c, bool back, int, int headwear) {
     drawSitting(c, p, headwear);
 }
 
+// The game shifts acting frames left by 4 (wind-up) and 2 (strike) pixels, so
+// the body sits 2 px further right in the wind-up and stays put on screen.
 void paintActing(Canvas& c, bool back, int frame, int headwear) {
     Pose p;
     p.axis = frame == 0 ? 13 : 11;
     p.back = back;
     p.swing = frame == 0 ? 1 : 2;
     p.stride = frame == 0 ? 0 : 1;
-    drawStanding(c, p, headwear);
+    drawFigure(c, p, headwear);
 }
 
 Image buildSheet(const SheetLayout& layout, FramePainter paint) {
@@ -259,7 +297,7 @@ Image buildSheet(const SheetLayout& layout, FramePainter paint) {
     Image sheet(layout.frameWidth * perGroup * 2, layout.frameHeight * kLooks);
     for (int row = 0; row < kLooks; ++row) {
         for (int group = 0; group < 2; ++group) {
-            const Look look = group == 1 ? kLooksMain[row] : alternative(kLooksMain[row]);
+            const Look& look = group == 1 ? kLooksMain[row] : kLooksOther[row];
             for (int col = 0; col < perGroup; ++col) {
                 Canvas canvas(layout.frameWidth, layout.frameHeight);
                 const bool back = col >= layout.framesPerFacing;

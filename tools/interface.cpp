@@ -81,21 +81,45 @@ Image makeHotbarCursor() {
 
 Image makePickaxeIcon() {
     Image img(32, 32);
-    for (int i = 0; i < 20; ++i) img.fillRect(8 + i, 26 - i, 2, 2, hex(0x8a5a2a));
-    for (int i = 0; i < 14; ++i) img.fillRect(10 + i, 4 + (i - 7) * (i - 7) / 8, 2, 3, hex(0x9aa0a8));
+    for (int i = 0; i < 18; ++i) {
+        img.fillRect(6 + i, 26 - i, 2, 2, hex(0x8a5a2a));
+        img.set(6 + i, 26 - i, hex(0xb8844a));
+    }
+    for (int i = -9; i <= 9; ++i) {
+        const int x = 22 + i, y = 9 + i + (i * i) / 9 - 9 / 2;
+        img.fillRect(x - 1, y - 1, 3, 3, hex(0x1c1826));
+    }
+    for (int i = -9; i <= 9; ++i) {
+        const int x = 22 + i, y = 9 + i + (i * i) / 9 - 9 / 2;
+        img.set(x, y, hex(0xa0a8b4));
+        img.set(x, y - 1, hex(0xe0e8f0));
+    }
     return img;
+}
+
+// A small cube in three flat tones, the button's emblem.
+void drawMiniCube(Image& img, int x0, int y0, Rgb top, Rgb left, Rgb right) {
+    for (int r = 0; r < 7; ++r) {
+        const int half = r < 4 ? 2 * r + 1 : 2 * (6 - r) + 1;
+        img.fillRect(x0 + 7 - half, y0 + r, 2 * half, 1, top);
+    }
+    for (int x = 0; x < 14; ++x) {
+        const int rim = x < 7 ? 4 + x / 2 : 4 + (13 - x) / 2;
+        img.fillRect(x0 + x, y0 + rim, 1, 7, x < 7 ? left : right);
+    }
 }
 
 Image makeMenuButton() {
     Image img(kButtonWidth, 2 * kButtonHalfHeight);
-    const Rgb normal[3] = {hex(0x3a3448), hex(0x5a5270), hex(0x1c1826)};
-    const Rgb lit[3] = {hex(0x6a5a30), hex(0xf0c850), hex(0x2a2010)};
-    for (int half = 0; half < 2; ++half) {
-        const Rgb* c = half ? lit : normal;
-        const int y = half * kButtonHalfHeight;
-        bevelRect(img, 0, y, kButtonWidth, kButtonHalfHeight, c[0], c[1], c[2]);
-        strokeRect(img, 0, y, kButtonWidth, kButtonHalfHeight, kFrameDark);
-        img.fillRect(20, y + 6, 8, 8, c[1]);
-    }
+    const int h = kButtonHalfHeight;
+    // Normal: a slate panel; highlighted: warm gold with a grass cube.
+    bevelRect(img, 0, 0, kButtonWidth, h, hex(0x2e2a3c), hex(0x6a6284), hex(0x15121e));
+    img.fillRect(1, 1, kButtonWidth - 2, 1, hex(0x4a4460));
+    drawMiniCube(img, 32, 3, hex(0x8a8aa0), hex(0x5e5e74), hex(0x44445a));
+    bevelRect(img, 0, h, kButtonWidth, h, hex(0x5a4418), hex(0xffe08a), hex(0x2a1e08));
+    img.fillRect(1, h + 1, kButtonWidth - 2, 1, hex(0xc8a040));
+    strokeRect(img, 0, h, kButtonWidth, h, hex(0xf0c850));
+    drawMiniCube(img, 32, h + 3, hex(0x78c850), hex(0x8c5a37), hex(0x5c3823));
+    for (int i = 0; i < 3; ++i) img.set(8 + 6 * i, h + h / 2, hex(0xfff0a8));
     return img;
 }

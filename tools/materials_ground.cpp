@@ -119,7 +119,7 @@ Shade paintLeaves(const Texel& x) {
     const int period = facePeriod(x);
     const CellHit clump = cellular(u, x.t, 4.0, period, 71);
     if (x.face != Face::Top && clump.second - clump.nearest < 0.5 && clump.id % 5 == 0) return {};
-    if (clump.id % 11 == 0 && clump.nearest < 0.9) return {&kBerry, clump.dy < 0 ? 0.8 : 0.4};
+    if (clump.id % 23 == 0 && clump.nearest < 0.9) return {&kBerry, clump.dy < 0 ? 0.8 : 0.4};
     double tone = 0.8 - 0.18 * clump.nearest - 0.12 * (clump.dx + clump.dy);
     tone += 0.2 * (periodicNoise(u, x.t, 8, period, 72) - 0.5);
     if (clump.second - clump.nearest < 0.6) tone = 0.05;

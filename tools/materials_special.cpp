@@ -24,7 +24,28 @@ double edgeDistance(const Texel& x) {
     return std::min(std::min(x.s, x.t), std::min(32 - x.s, 32 - x.t));
 }
 
+// The fuse stands up from the middle of the lid with a lit spark on its tip.
+Shade explosiveFuse(const Texel& x) {
+    static const char* const kFuse[] = {
+        "..*..", ".*S*.", "..*S.", "...#.", "..#..", "..#..", "..#..", "...#.", "...#.", "..##.",
+    };
+    const int row = x.py - 5, col = x.px - 30;
+    if (row < 0 || row >= 10 || col < 0 || col >= 5) return {};
+    switch (kFuse[row][col]) {
+    case '*': return {&kSpark, 0.6};
+    case 'S': return {&kSpark, 1.0};
+    case '#': return {&kSoot, col == 2 ? 0.9 : 0.5};
+    default: return {};
+    }
+}
+
 Shade explosiveTop(const Texel& x) {
+    const Shade fuse = explosiveFuse(x);
+    if (fuse.ramp) {
+        Shade lit = fuse;
+        lit.glows = true;
+        return lit;
+    }
     const double du = x.s - 16, dv = x.t - 16;
     const double r = std::hypot(du, dv);
     if (r < 2.2) return {&kSoot, 0.6 - 0.2 * r};

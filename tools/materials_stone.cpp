@@ -26,7 +26,7 @@ Shade paintOre(const Texel& x, const Ramp& ore, double radius, int seed) {
     const double u = faceU(x);
     const CellHit lump = cellular(u, x.t, 8, facePeriod(x), seed);
     const double r = radius * (0.75 + 0.5 * ((lump.id >> 3) % 8) / 7.0);
-    if (lump.id % 4 != 0) {
+    if (lump.id % 3 != 0) {
         if (lump.nearest < r) return {&ore, 0.75 - 0.45 * (lump.dx + lump.dy) / r - 0.2 * lump.nearest / r};
         if (lump.nearest < r + 1) return {&kStone, 0.12};
     }
@@ -61,7 +61,7 @@ Shade paintCobbleBlock(const Texel& x) {
 }
 
 Shade paintCoalOre(const Texel& x) {
-    return paintOre(x, kCoal, 2.6, 151);
+    return paintOre(x, kCoal, 2.2, 151);
 }
 
 Shade paintIronOre(const Texel& x) {
@@ -88,9 +88,11 @@ Shade paintHardRock(const Texel& x) {
 Shade paintMarble(const Texel& x) {
     const double u = faceU(x);
     const int period = facePeriod(x);
-    const double warp = 6 * periodicFractal(u, x.t, 8, period, 181);
+    const double warp = 5 * periodicFractal(u, x.t, 8, period, 181);
     const double vein = std::sin(kTau * (u + 2 * x.t) / 32 + warp);
-    if (std::fabs(vein) < 0.09) return {&kVein, 0.5 + 0.5 * periodicNoise(u, x.t, 8, period, 182)};
+    const double fine = std::sin(kTau * (2 * u - x.t) / 32 + 2 * warp);
+    if (std::fabs(vein) < 0.16) return {&kVein, 0.35 + 0.6 * periodicNoise(u, x.t, 8, period, 182)};
+    if (std::fabs(fine) < 0.06) return {&kVein, 0.9};
     double tone = 0.62 + 0.3 * (periodicNoise(u, x.t, 16, period, 183) - 0.5);
     const double inset = std::min(std::min(x.s, x.t), std::min(32 - x.s, 32 - x.t));
     if (inset > 2 && inset < 3) tone -= 0.25;

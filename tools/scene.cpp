@@ -17,19 +17,19 @@ int islandHeight(int x, int y, int size) {
     const double cx = (x - size * 0.48) / (size * 0.5), cy = (y - size * 0.5) / (size * 0.5);
     const double fall = 1.0 - std::sqrt(cx * cx + cy * cy);
     const double hills = periodicFractal(x * 4.0, y * 4.0, 16, 256, 801);
-    const double ridge = std::max(0.0, 1.0 - std::hypot(x - size * 0.3, y - size * 0.3) / 3.2);
-    return int(std::floor(fall * 5.5 + hills * 2.5 + ridge * 3.5 - 1.0));
+    const double ridge = std::max(0.0, 1.0 - std::hypot(x - size * 0.75, y - size * 0.3) / 3.0);
+    return int(std::floor(fall * 4.0 + hills * 1.5 + ridge * 3.0 - 0.6));
 }
 
+// A trunk two blocks high under a crown shaped like a plus sign.
 void plantTree(Scene& s, int x, int y, int base) {
-    for (int z = base; z < base + 3; ++z) s.at(x, y, z) = kLog;
-    for (int dx = -1; dx <= 1; ++dx)
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int z = base + 2; z < base + 4; ++z) {
-                if ((dx || dy) && z == base + 3 && dx && dy) continue;
-                if (s.get(x + dx, y + dy, z) == 0) s.at(x + dx, y + dy, z) = kLeaves;
-            }
-    s.at(x, y, base + 4) = kLeaves;
+    for (int z = base; z < base + 2; ++z) s.at(x, y, z) = kLog;
+    const int crown = base + 2;
+    for (int d = -1; d <= 1; ++d) {
+        if (s.get(x + d, y, crown) == 0) s.at(x + d, y, crown) = kLeaves;
+        if (s.get(x, y + d, crown) == 0) s.at(x, y + d, crown) = kLeaves;
+    }
+    s.at(x, y, crown + 1) = kLeaves;
 }
 
 void buildTower(Scene& s, int x0, int y0, int base) {
@@ -55,13 +55,13 @@ Scene makeTitleIsland() {
             for (int z = 0; z < h; ++z) {
                 const bool top = z == h - 1;
                 int id = z < h - 2 ? (hash3(x, y * 16 + z, 802) % 9 == 0 ? kCoal : kCobble) : kEarth;
-                if (top) id = h <= 1 ? kSand : h >= 7 ? kSnow : kGrass;
-                if (!top && h >= 6 && z >= h - 2) id = kGravel;
+                if (top) id = h <= 1 ? kSand : h >= 5 ? kSnow : kGrass;
+                if (!top && h >= 5 && z >= h - 2) id = kGravel;
                 s.at(x, y, z) = id;
             }
         }
     // A lava pool ringed with mossy stone on the shoulder of the hill.
-    const int lx = 8, ly = 4, lz = 2;
+    const int lx = 6, ly = 10, lz = 1;
     for (int dx = -1; dx <= 1; ++dx)
         for (int dy = -1; dy <= 1; ++dy) {
             for (int z = lz + 1; z < s.levels; ++z) s.at(lx + dx, ly + dy, z) = 0;
@@ -75,10 +75,11 @@ Scene makeTitleIsland() {
         while (z > 0 && s.get(x, y, z) == 0) --z;
         return z + 1;
     };
-    plantTree(s, 4, 8, topOf(4, 8));
-    plantTree(s, 9, 9, topOf(9, 9));
-    plantTree(s, 2, 6, topOf(2, 6));
-    buildTower(s, 6, 7, topOf(6, 7));
+    plantTree(s, 3, 5, topOf(3, 5));
+    plantTree(s, 9, 11, topOf(9, 11));
+    plantTree(s, 10, 4, topOf(10, 4));
+    plantTree(s, 2, 10, topOf(2, 10));
+    buildTower(s, 3, 8, topOf(3, 8));
     return s;
 }
 

@@ -109,9 +109,8 @@ namespace {
 void darkenPanel(Image& img, int x, int y, int w, int h) {
     for (int j = y; j < y + h; ++j)
         for (int i = x; i < x + w; ++i) {
-            const bool rim = j == y || j == y + h - 1 || i == x || i == x + w - 1;
-            const Rgb c = img.get(i, j);
-            img.set(i, j, visible(rim ? mix(c, hex(0xf0e0b0), 0.45) : mix(c, hex(0x141022), 0.62)));
+            const bool corner = (j == y || j == y + h - 1) && (i == x || i == x + w - 1);
+            if (!corner) img.set(i, j, visible(mix(img.get(i, j), hex(0x141022), 0.6)));
         }
 }
 
@@ -136,7 +135,7 @@ void drawSky(Image& img) {
 Image makeMenuBackground() {
     Image img(640, 480);
     drawSky(img);
-    drawScene(img, makeTitleIsland(), 230, 150);
+    drawScene(img, makeTitleIsland(), 288, 96);
     drawWord(img, "TESSARIA", 28, 36);
     darkenPanel(img, 212, 200, 214, 168);
     darkenPanel(img, 432, 200, 202, 168);

@@ -19,11 +19,11 @@ void wrapSet(Image& img, int frame, int x, int y, Rgb c) {
 
 Image makeRainStrip() {
     Image img(kFrameW * kFrames, kFrameH);
-    const Rgb streak = hex(0xa8c4e8), head = hex(0xe0ecff);
-    for (int d = 0; d < 34; ++d) {
+    const Rgb streak = hex(0xc8d8f0), head = hex(0xf4f8ff);
+    for (int d = 0; d < 30; ++d) {
         const int x0 = int(random01(d, 0, 501) * kFrameW);
         const int y0 = int(random01(d, 1, 501) * kFrameH);
-        const int len = 4 + int(random01(d, 2, 501) * 5);
+        const int len = 6 + int(random01(d, 2, 501) * 6);
         for (int f = 0; f < kFrames; ++f) {
             const int y = y0 + f * kFrameH / kFrames;
             const int x = x0 - f * 6;   // slanted by the wind; 24 px per loop, wraps in 80
@@ -36,7 +36,7 @@ Image makeRainStrip() {
 Image makeSnowStrip() {
     Image img(kFrameW * kFrames, kFrameH);
     const Rgb flake = hex(0xf4f8ff), shade = hex(0xc8d4e8);
-    for (int d = 0; d < 30; ++d) {
+    for (int d = 0; d < 38; ++d) {
         const int x0 = int(random01(d, 0, 511) * kFrameW);
         const int y0 = int(random01(d, 1, 511) * kFrameH);
         const bool big = random01(d, 2, 511) > 0.6;
@@ -47,8 +47,9 @@ Image makeSnowStrip() {
             wrapSet(img, f, x, y, flake);
             if (big) {
                 wrapSet(img, f, x + 1, y, flake);
+                wrapSet(img, f, x - 1, y, shade);
                 wrapSet(img, f, x, y + 1, flake);
-                wrapSet(img, f, x + 1, y + 1, shade);
+                wrapSet(img, f, x, y - 1, shade);
             }
         }
     }
