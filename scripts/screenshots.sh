@@ -63,16 +63,16 @@ write_world() {
 }
 
 # Runs inside a virtual screen: starts the game, waits, enters the world when
-# asked, and takes one screenshot.
+# asked or opens the controls panel, and takes one screenshot.
 shoot() {
     local run=$1 seed=$2 wait=$3 enter=$4 out=$5
     cd "$run"
     TESSARIA_SEED=$seed ALSOFT_DRIVERS=null "$GAME" & local pid=$!
     sleep "$wait"
-    if [ "$enter" = yes ]; then
-        xdotool mousemove --sync 300 217 click 1
-        sleep 1.5
-    fi
+    case $enter in
+    yes) xdotool mousemove --sync 300 217 click 1; sleep 1.5 ;;
+    controls) xdotool mousemove --sync 300 277 click 1; sleep 0.5 ;;
+    esac
     import -window root "$out"
     kill "$pid"
     wait "$pid" 2>/dev/null || true
@@ -95,10 +95,11 @@ done
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-# name seed seconds enter: seed 11 is a clear day, 57 starts in rain, 414 in
+# name seed seconds action (enter the world, open the controls panel, or
+# nothing): seed 11 is a clear day, 57 starts in rain, 414 in
 # snow; darkest night falls 8110 ticks (203 s) into a run.
 SHOTS="intro 11 2.6 no
-menu 11 5.5 no
+menu 11 5.5 controls
 day 11 5.5 yes
 rain 57 5.5 yes
 snow 414 8 yes

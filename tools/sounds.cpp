@@ -42,14 +42,14 @@ std::vector<std::int16_t> finish(std::vector<double> wave, double peak) {
 std::vector<std::int16_t> makeThunder() {
     const int n = int(kSampleRate * 2.6);
     std::vector<double> wave(n);
-    LowPass crackTone(3000), rumbleA(180), rumbleB(60), swell(3);
+    LowPass crackTone(3000), rumbleA(320), rumbleB(110), swell(3);
     for (int i = 0; i < n; ++i) {
         const double t = double(i) / kSampleRate;
         const double crackEnv = t < 0.005 ? t / 0.005 : std::exp(-(t - 0.005) * 18);
         const double crack = crackTone(whiteNoise(i, 701)) * crackEnv * 2.2;
         const double roll = swell(whiteNoise(i / 400, 702) > 0.2 ? 1.0 : 0.35);
         const double rumbleEnv = std::min(1.0, t / 0.12) * std::exp(-t * 1.3) * (0.55 + 0.9 * roll);
-        const double rumble = (rumbleB(rumbleA(whiteNoise(i, 703))) * 9.0) * rumbleEnv;
+        const double rumble = (rumbleB(rumbleA(whiteNoise(i, 703))) * 8.0) * rumbleEnv;
         wave[i] = crack + rumble;
     }
     return finish(wave, 0.7);
