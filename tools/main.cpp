@@ -25,7 +25,7 @@ const char* const kFontSource = "/usr/share/fonts/truetype/dejavu/DejaVuSansCond
 const char* const kFontLicence = "/usr/share/doc/fonts-dejavu-core/copyright";
 
 std::string threeDigits(int n) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%03d", n);
     return text;
 }
