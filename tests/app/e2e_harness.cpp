@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -34,32 +35,51 @@ fs::path makeTempFolder(const char* prefix) {
 
 }  // namespace
 
-XServer::XServer() {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    pid_ = fork();
-    if (pid_ == 0) {
-        close(fds[0]);
+namespace {
+
+// Starts Xvfb on display n; the child's pid, or -1.
+pid_t startXvfb(int n) {
+    pid_t pid = fork();
+    if (pid == 0) {
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, STDERR_FILENO);
         dup2(devnull, STDOUT_FILENO);
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24", "-nolisten",
-               "tcp", "-noreset", static_cast<char*>(nullptr));
+        std::string display = ":" + std::to_string(n);
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+               "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
-    close(fds[1]);
-    char buffer[32] = {};
-    ssize_t got = read(fds[0], buffer, sizeof buffer - 1);
-    close(fds[0]);
-    if (got <= 0) throw std::runtime_error("Xvfb did not start");
-    displayName_ = ":" + std::to_string(std::atoi(buffer));
+    return pid;
+}
+
+bool exited(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == pid;
+}
+
+}  // namespace
+
+XServer::XServer() {
     XSetErrorHandler(ignoreXErrors);
-    for (int attempt = 0; attempt < 100 && display_ == nullptr; ++attempt) {
-        display_ = XOpenDisplay(displayName_.c_str());
-        if (display_ == nullptr) sleepSeconds(0.05);
+    // Display numbers spread by process so that parallel tests rarely collide;
+    // a server that finds its number taken exits and the next number is tried.
+    int first = 200 + (getpid() % 500) * 4;
+    for (int n = first; n < first + 400 && display_ == nullptr; ++n) {
+        if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+        pid_ = startXvfb(n);
+        displayName_ = ":" + std::to_string(n);
+        for (int attempt = 0; attempt < 200 && display_ == nullptr; ++attempt) {
+            if (exited(pid_)) break;
+            display_ = XOpenDisplay(displayName_.c_str());
+            if (display_ == nullptr) sleepSeconds(0.025);
+        }
+        if (display_ == nullptr) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
     }
-    if (display_ == nullptr) throw std::runtime_error("cannot open " + displayName_);
+    if (display_ == nullptr) throw std::runtime_error("cannot start Xvfb");
 }
 
 XServer::~XServer() {
@@ -130,13 +150,19 @@ const std::string& GameProcess::errorOutput() {
 
 namespace {
 
-Window findTitled(Display* display, Window window, const std::string& title) {
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) && name != nullptr) {
-        bool match = title == name;
-        XFree(name);
-        if (match) return window;
+// The window's WM_NAME whatever its encoding (the game sets it as UTF-8).
+std::string nameOf(Display* display, Window window) {
+    XTextProperty property = {};
+    std::string name;
+    if (XGetWMName(display, window, &property) && property.value != nullptr) {
+        name.assign(reinterpret_cast<const char*>(property.value), property.nitems);
+        XFree(property.value);
     }
+    return name;
+}
+
+Window findTitled(Display* display, Window window, const std::string& title) {
+    if (nameOf(display, window) == title) return window;
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
@@ -160,13 +186,7 @@ Window waitForWindow(const XServer& server, double seconds) {
 }
 
 std::string windowTitle(const XServer& server, Window window) {
-    char* name = nullptr;
-    std::string title;
-    if (XFetchName(server.display(), window, &name) && name != nullptr) {
-        title = name;
-        XFree(name);
-    }
-    return title;
+    return nameOf(server.display(), window);
 }
 
 void windowSize(const XServer& server, Window window, int* width, int* height) {
