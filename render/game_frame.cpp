@@ -5,7 +5,10 @@
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "render/assets.h"
+#include "render/cached_frame.h"
+#include "render/frame_parts.h"
 #include "render/text.h"
+#include "render/tile_shapes.h"
 #include "render/tint.h"
 #include "render/world_renderer.h"
 #include "util/random.h"
@@ -46,27 +49,22 @@ void requestSound(const char* name) {
 }
 
 void drawSky() {
-    al_clear_to_color(al_map_rgb(211, 250, 245));
-    const int roll = randomInt(0, kLightningChances);
-    if (!weather.weatherActive) return;
-    al_clear_to_color(al_map_rgb(111, 150, 145));
-    if (roll == 1 && weather.weatherKind == kRain) {
-        al_clear_to_color(al_map_rgb(241, 250, 245));
-        requestSound(kThunderSound);
-    }
+    al_clear_to_color(skyColour(SkyDay));
+    const SkyKind kind = rollSky();
+    if (kind == SkyDay) return;
+    al_clear_to_color(skyColour(SkyOvercast));
+    if (kind == SkyFlash) al_clear_to_color(skyColour(SkyFlash));
 }
 
-// The night layer darkens what shows behind the world, more as the night deepens.
-void drawNightSky() {
-    static constexpr struct {
-        double nightLevel;
-        float alpha;
-    } kNightAlpha[] = {{1, 0.2f}, {2, 0.4f}, {3, 0.5f}, {4, 0.6f}, {5, 0.9f}};
-    for (const auto& entry : kNightAlpha) {
-        if (worldClock.nightLevel == entry.nightLevel) setTint(Tint{1, 1, 1, entry.alpha});
-    }
-    if (worldClock.nightLevel > 0) drawBitmap(assets.nightSky, 0, 0);
-    resetTint();
+ALLEGRO_BITMAP* weatherStrip() {
+    const int kind = weather.weatherKind;
+    return (kind == kRain || kind == kSnow) ? assets.weatherBitmap[kind] : nullptr;
+}
+
+void drawWeatherTile(ALLEGRO_BITMAP* strip, int col, int row) {
+    drawTintedBitmapRegion(strip, kWeatherTint, kWeatherTileWidth * weather.weatherAnimFrame, 0,
+                           kWeatherTileWidth, kWeatherTileHeight, kWeatherTileWidth * col,
+                           kWeatherTileHeight * row);
 }
 
 void drawHotbarSlot(int slot) {
@@ -80,8 +78,51 @@ void drawHotbarSlot(int slot) {
     drawText("%i", x + kCountOffsetX, kCountY, count);
 }
 
-void drawHud() {
-    drawBitmap(assets.hudFrame, 0, 0);
+}  // namespace
+
+SkyKind rollSky() {
+    const int roll = randomInt(0, kLightningChances);
+    if (!weather.weatherActive) return SkyDay;
+    if (roll != 1 || weather.weatherKind != kRain) return SkyOvercast;
+    requestSound(kThunderSound);
+    return SkyFlash;
+}
+
+ALLEGRO_COLOR skyColour(SkyKind kind) {
+    if (kind == SkyFlash) return al_map_rgb(241, 250, 245);
+    return kind == SkyOvercast ? al_map_rgb(111, 150, 145) : al_map_rgb(211, 250, 245);
+}
+
+// The night layer darkens what shows behind the world, more as the night deepens.
+void drawNightSky(int x, int y) {
+    static constexpr struct {
+        double nightLevel;
+        float alpha;
+    } kNightAlpha[] = {{1, 0.2f}, {2, 0.4f}, {3, 0.5f}, {4, 0.6f}, {5, 0.9f}};
+    for (const auto& entry : kNightAlpha) {
+        if (worldClock.nightLevel == entry.nightLevel) setTint(Tint{1, 1, 1, entry.alpha});
+    }
+    if (worldClock.nightLevel > 0) drawBitmap(assets.nightSky, x, y);
+    resetTint();
+}
+
+void drawWeatherTiles(const PixelRect* within) {
+    ALLEGRO_BITMAP* strip = weatherStrip();
+    if (!weather.weatherActive || strip == nullptr) return;
+    for (int col = 0; col < kWeatherColumns; ++col) {
+        for (int row = 0; row < kWeatherRows; ++row) {
+            const PixelRect tile{kWeatherTileWidth * col, kWeatherTileHeight * row, kWeatherTileWidth,
+                                 kWeatherTileHeight};
+            if (within == nullptr || within->overlaps(tile)) drawWeatherTile(strip, col, row);
+        }
+    }
+}
+
+void noteSnowCover() {
+    if (weather.weatherKind == kSnow) weather.snowCover = true;
+}
+
+void drawHotbar() {
     drawTintedBitmap(assets.hotbarStrip, kHotbarTint, kHotbarX, kHotbarY);
     for (int slot = 0; slot < kHotbarSlots; ++slot) drawHotbarSlot(slot);
     drawBitmap(assets.hotbarCursor, kHotbarX + kSlotWidth * player.selectedSlot, kCursorY);
@@ -92,33 +133,33 @@ void requestPlayerSounds() {
     if (player.busy && player.onWater) requestSound(kWaterSound);
 }
 
-}  // namespace
-
 void setSoundRequest(SoundRequestFn request) { soundRequest = request; }
 
 void drawGameFrame() {
+    if (!drawCachedGameFrame()) drawGameFrameStraight();
+}
+
+void drawGameFrameStraight() {
     drawSky();
-    drawNightSky();
+    drawNightSky(0, 0);
     worldTick();
     drawWorld();
     drawPlayer(true);
     drawWeather();
-    drawHud();
+    drawBitmap(assets.hudFrame, 0, 0);
+    drawHotbar();
     requestPlayerSounds();
 }
 
 void drawWeather() {
-    const int kind = weather.weatherKind;
-    ALLEGRO_BITMAP* strip = (kind == kRain || kind == kSnow) ? assets.weatherBitmap[kind] : nullptr;
+    ALLEGRO_BITMAP* strip = weatherStrip();
     for (int col = 0; col < kWeatherColumns; ++col) {
         for (int row = 0; row < kWeatherRows; ++row) {
             // Snow settles whenever the kind is snow; the world tick also asks
             // whether it is falling before it covers anything.
-            if (kind == kSnow) weather.snowCover = true;
+            noteSnowCover();
             if (!weather.weatherActive) continue;
-            drawTintedBitmapRegion(strip, kWeatherTint, kWeatherTileWidth * weather.weatherAnimFrame,
-                                   0, kWeatherTileWidth, kWeatherTileHeight,
-                                   kWeatherTileWidth * col, kWeatherTileHeight * row);
+            drawWeatherTile(strip, col, row);
         }
     }
 }

@@ -1,8 +1,22 @@
 // One picture of the game screen: sky, night, world, weather, HUD and hotbar.
 #pragma once
 
+// Draws the frame, from cached layers once prepareRenderer() has run (and
+// cached drawing is on), else as drawGameFrameStraight() does. Both give the
+// same pixels and the same changes to the game state.
 void drawGameFrame();
+// Every draw as described, in order, nothing kept between frames: the
+// reference the cached drawing is measured and checked against.
+void drawGameFrameStraight();
 void drawWeather();
+
+// Builds the atlas and the cache bitmaps from the loaded pictures, in the
+// bitmap kind of the frame buffer (after the display exists, in the game).
+// False when they cannot be made; frames are then drawn straight.
+bool prepareRenderer();
+void releaseRenderer();
+// Switches between the cached and the straight drawing (on by default).
+void setCachedDrawing(bool on);
 
 // The game frame asks for sounds by file name; app/ installs the sample cache.
 using SoundRequestFn = bool (*)(const char* name);

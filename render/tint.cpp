@@ -9,28 +9,32 @@
 
 namespace {
 
-ALLEGRO_COLOR tintColour = {1, 1, 1, 1};
+ALLEGRO_COLOR activeTint = {1, 1, 1, 1};
 
 }  // namespace
 
+ALLEGRO_COLOR tintColour(Tint tint) {
+    return al_map_rgba_f(tint.r * tint.a, tint.g * tint.a, tint.b * tint.a, tint.a);
+}
+
 void setTint(Tint tint) {
-    tintColour = al_map_rgba_f(tint.r * tint.a, tint.g * tint.a, tint.b * tint.a, tint.a);
+    activeTint = tintColour(tint);
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ONE, ALLEGRO_INVERSE_ALPHA);
 }
 
 void resetTint() { setTint(kNoTint); }
 
-ALLEGRO_COLOR currentTint() { return tintColour; }
+ALLEGRO_COLOR currentTint() { return activeTint; }
 
 void drawBitmap(ALLEGRO_BITMAP* bitmap, int x, int y, int flags) {
     if (bitmap == nullptr) return;
-    al_draw_tinted_bitmap(bitmap, tintColour, x, y, flags);
+    al_draw_tinted_bitmap(bitmap, activeTint, x, y, flags);
 }
 
 void drawBitmapRegion(ALLEGRO_BITMAP* bitmap, int sx, int sy, int sw, int sh, int x, int y,
                       int flags) {
     if (bitmap == nullptr) return;
-    al_draw_tinted_bitmap_region(bitmap, tintColour, sx, sy, sw, sh, x, y, flags);
+    al_draw_tinted_bitmap_region(bitmap, activeTint, sx, sy, sw, sh, x, y, flags);
 }
 
 void drawTintedBitmap(ALLEGRO_BITMAP* bitmap, Tint tint, int x, int y) {

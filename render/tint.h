@@ -14,6 +14,8 @@ void setTint(Tint tint);
 void resetTint();
 // The current tint as an Allegro colour, for the tinted drawing calls.
 ALLEGRO_COLOR currentTint();
+// The Allegro colour a tint draws with (its colour premultiplied by its alpha).
+ALLEGRO_COLOR tintColour(Tint tint);
 
 // Bitmaps drawn in the current tint. A missing bitmap draws nothing.
 void drawBitmap(ALLEGRO_BITMAP* bitmap, int x, int y, int flags = 0);

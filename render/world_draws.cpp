@@ -1,0 +1,196 @@
+// Lists the world pass. First every visited cell is classified (drawn or not,
+// its shade, whether it is an opaque cube that hides what lies behind it);
+// then the cells are listed in the painter's order, each drawn only as far
+// as the covers drawn after it leave it visible. A pixel of a block is left
+// out only where an opaque cube drawn later in the same pass paints it, so
+// the picture is the same as drawing everything.
+#include "render/world_draws.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "render/render_pictures.h"
+#include "render/world_view.h"
+#include "world/world_grid.h"
+
+namespace {
+
+constexpr int kLevels = kDeepestDrawn + 1;
+constexpr int kMaxWindow = 36 + 2 * kDeepestDrawn;  // cells across at the deepest level
+
+constexpr int maxDraws() {
+    int cells = 0;
+    for (int level = 0; level <= kDeepestDrawn; ++level) cells += (36 + 2 * level) * (36 + 2 * level);
+    return cells + 1;  // and the crack
+}
+
+// Classification of a visited cell.
+constexpr std::uint8_t kVisited = 0x80;  // holds a value with a tile
+constexpr std::uint8_t kCovers = 0x40;   // an opaque cube of the common shape this frame
+constexpr std::uint8_t kStandard = 0x20;
+constexpr std::uint8_t kShadeBits = 0x07;
+
+WorldDraw draws[maxDraws()];
+std::uint8_t cells[kLevels][kMaxWindow][kMaxWindow];
+ALLEGRO_COLOR shadeColours[kShadeCount];
+
+// The columns and rows a pass can visit, inside the bounds.
+struct Box {
+    int x0, x1, y0, y1;
+};
+
+Box visitedBox(int deepest) {
+    return Box{std::max(0, windowFirst(player.x, deepest)), std::min(world.maxX, windowLast(player.x, deepest)),
+               std::max(0, windowFirst(player.y, deepest)), std::min(world.maxY, windowLast(player.y, deepest))};
+}
+
+struct Frame {
+    ALLEGRO_BITMAP* bitmap = nullptr;
+    int sx = 0, sw = 0, sh = 0;
+    bool standard = false, animated = false;
+};
+
+Frame tileFrame(BlockId id) {
+    const PictureCopy& tile = renderPictures.tile[id];
+    Frame f;
+    if (tile.original == nullptr) return f;
+    f.sh = tile.h;
+    f.sw = tile.w;
+    f.animated = isAnimatedWidth(tile.w);
+    int frame = 0;
+    if (f.animated) {
+        frame = worldClock.blockAnimFrame;
+        f.sw = tile.w / kStripFrames;
+        f.sx = f.sw * frame;
+    }
+    f.bitmap = atlasPicture(tile, f.sx, 0, f.sw, f.sh);
+    f.standard = frame >= 0 && frame < kStripFrames && renderPictures.standardFrame[id][frame];
+    return f;
+}
+
+std::uint8_t classify(int x, int y, int level) {
+    const BlockId id = cell(x, y, level);
+    if (!hasTile(id)) return 0;
+    const Frame f = tileFrame(id);
+    const Shade shade = blockShade(x, y, level, id, f.animated);
+    std::uint8_t flags = kVisited | shade;
+    if (f.standard) flags |= kStandard;
+    if (f.standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
+    return flags;
+}
+
+void classifyPass(int deepest, const Box& box) {
+    for (int level = 0; level <= deepest; ++level) {
+        for (int y = box.y0; y <= box.y1; ++y) {
+            std::uint8_t* row = cells[level][y - box.y0];
+            std::memset(row, 0, box.x1 - box.x0 + 1);
+            if (y < windowFirst(player.y, level) || y > windowLast(player.y, level)) continue;
+            const int x0 = std::max(box.x0, windowFirst(player.x, level));
+            const int x1 = std::min(box.x1, windowLast(player.x, level));
+            for (int x = x0; x <= x1; ++x) row[x - box.x0] = classify(x, y, level);
+        }
+    }
+}
+
+// Which of the later neighbours that can hide this cell are opaque cubes.
+int coverSet(int x, int y, int level, const Box& box) {
+    int set = 0;
+    for (int i = 0; i < kCoverNeighbours; ++i) {
+        const CoverNeighbour& n = kCoverNeighbourOffsets[i];
+        const int nx = x + n.dx, ny = y + n.dy, nl = level + n.dLevel;
+        if (nl < 0 || nx > box.x1 || ny > box.y1) continue;
+        if (cells[nl][ny - box.y0][nx - box.x0] & kCovers) set |= 1 << i;
+    }
+    return set;
+}
+
+class PassLister {
+public:
+    PassLister(int scrollBefore, int scrollAfter)
+        : scrollBefore_(scrollBefore),
+          scrollAfter_(scrollAfter),
+          spriteLevel_(passDrawsSprite() ? player.level - 1 : -1),
+          // Before and after the sprite the scroll may differ; a block is
+          // then only hidden by covers drawn with the same scroll.
+          mayHide_(scrollBefore == scrollAfter || spriteLevel_ < 0) {
+        hasCrack_ = crackedCell(&crackX_, &crackY_, &crackLevel_);
+    }
+
+    PassDraws list() {
+        const int deepest = deepestVisitedLevel();
+        if (deepest >= 0) {
+            box_ = visitedBox(deepest);
+            if (box_.x0 <= box_.x1 && box_.y0 <= box_.y1) {
+                classifyPass(deepest, box_);
+                for (int level = deepest; level >= 0; --level) listLevel(level);
+            }
+        }
+        if (spriteLevel_ >= 0 && !spriteSeen_) result_.spriteIndex = count_;
+        result_.draws = draws;
+        result_.count = count_;
+        return result_;
+    }
+
+private:
+    void listLevel(int level) {
+        for (int y = std::max(box_.y0, windowFirst(player.y, level)); y <= std::min(box_.y1, windowLast(player.y, level)); ++y) {
+            for (int x = std::max(box_.x0, windowFirst(player.x, level)); x <= std::min(box_.x1, windowLast(player.x, level)); ++x) {
+                if (level == spriteLevel_ && !spriteSeen_ && (y > player.y || (y == player.y && x > player.x))) {
+                    spriteSeen_ = true;
+                    result_.spriteIndex = count_;
+                }
+                const std::uint8_t flags = cells[level][y - box_.y0][x - box_.x0];
+                if (flags & kVisited) listCell(x, y, level, flags);
+            }
+        }
+        if (level == spriteLevel_ && !spriteSeen_) {
+            spriteSeen_ = true;
+            result_.spriteIndex = count_;
+        }
+    }
+
+    void listCell(int x, int y, int level, std::uint8_t flags) {
+        const int sx = 32 * (x - y + 9);
+        const int sy = 16 * (x + y + 2 * level + 9) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
+        const bool cracked = hasCrack_ && x == crackX_ && y == crackY_ && level == crackLevel_;
+        const Frame f = tileFrame(cell(x, y, level));
+        if (f.bitmap != nullptr) {
+            const Shade shade = static_cast<Shade>(flags & kShadeBits);
+            PixelRect part{0, 0, f.sw, f.sh};
+            if ((flags & kStandard) && mayHide_ && !cracked)
+                part = renderPictures.visibleParts[coverSet(x, y, level, box_)];
+            if (!part.isEmpty()) {
+                draws[count_++] = WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w,
+                                            part.h, sx + part.x, sy + part.y};
+            }
+            result_.translucent |= shade == ShadeWaterByDay;
+            result_.animated |= f.animated;
+        }
+        if (cracked) listCrack(sx, sy);
+    }
+
+    void listCrack(int sx, int sy) {
+        const PictureCopy& crack = renderPictures.crack;
+        int cx = 0, cw = 0, ch = 0;
+        if (crack.original == nullptr || !crackRegion(crack.w, crack.h, &cx, &cw, &ch)) return;
+        draws[count_++] = WorldDraw{atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch, sx, sy};
+    }
+
+    const int scrollBefore_, scrollAfter_, spriteLevel_;
+    const bool mayHide_;
+    bool hasCrack_ = false, spriteSeen_ = false;
+    int crackX_ = 0, crackY_ = 0, crackLevel_ = 0;
+    Box box_{0, -1, 0, -1};
+    int count_ = 0;
+    PassDraws result_;
+};
+
+}  // namespace
+
+PassDraws listPassDraws(int scrollBefore, int scrollAfter) {
+    for (int s = 0; s < kShadeCount; ++s) shadeColours[s] = tintColour(shadeTint(static_cast<Shade>(s)));
+    return PassLister(scrollBefore, scrollAfter).list();
+}

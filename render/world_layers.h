@@ -1,0 +1,44 @@
+// The world pass kept between frames: the draws it makes, less what opaque
+// blocks drawn later hide, and two layers drawn from them: the painter's order
+// up to the player's sprite, and the whole pass. They are drawn again only
+// when something they show has changed.
+#pragma once
+
+#include <allegro5/allegro.h>
+
+#include <cstdint>
+
+#include "render/frame_parts.h"
+
+// One draw of the pass, placed for a camera at offset (0, 0).
+struct WorldDraw {
+    ALLEGRO_BITMAP* bitmap;
+    ALLEGRO_COLOR tint;
+    int sx, sy, sw, sh;
+    int x, y;
+};
+
+// The layers reach one cell of camera travel past every screen edge, so a
+// step's camera moves only shift them.
+constexpr int kLayerMarginX = 32;
+constexpr int kLayerMarginY = 16;
+
+struct WorldLayers {
+    ALLEGRO_BITMAP* beforeSprite = nullptr;
+    ALLEGRO_BITMAP* whole = nullptr;
+    int originX = 0, originY = 0;  // camera offset the layers were drawn for
+    bool overSky = false;          // clear where no block is, to be laid over the sky
+    std::uint32_t generation = 0;  // changes whenever the layers are drawn
+    const WorldDraw* draws = nullptr;
+    int drawCount = 0;
+    int spriteIndex = 0;  // draws from here on come after the sprite
+};
+
+bool createWorldLayers();
+void releaseWorldLayers();
+// Brings the layers up to date with this frame: the world tick has run and
+// the level scroll before and after the sprite's place in the pass is known.
+const WorldLayers& updateWorldLayers(SkyKind sky, int scrollBefore, int scrollAfter);
+// Top-left corner on the screen of a layer drawn for the current camera.
+int layerScreenX(const WorldLayers& layers);
+int layerScreenY(const WorldLayers& layers);

@@ -1,0 +1,171 @@
+// The cached game frame against the straight one, frame after frame through
+// scripted runs: the same pixels, the same game state, the same sounds.
+#include "render/twin_frames.h"
+
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "render/world_renderer.h"
+#include "world/world_grid.h"
+
+namespace {
+
+constexpr int kStrike = 17;  // ticks of one mining or placing action
+
+// Grass from level 14 down, a pond, a house with a window and a tree, the
+// player beside them.
+void buildVillage() {
+    fillGround(14, 18);
+    digPond(12, 11, 14, 13, 14);
+    buildHouse(4, 4, 8, 8, 14, 3);
+    plantTree(14, 6, 14);
+}
+
+TEST_F(TwinFrameTest, aDayOfWalkingMiningPlacingAndRestingByAPondAndAHouse) {
+    scene = "day";
+    buildVillage();
+    startRun(10, 10, 14);
+    idle(2);
+    hold({KeyRight}, 26);               // turn, then one step
+    hold({KeyDown}, 26);                // onto the pond's rim
+    hold({KeyRightCtrl}, 3 * kStrike);  // three strikes on the block at body height
+    hold({KeyI}, 1);                    // work at the ground ahead
+    hold({KeyRightCtrl}, 3 * kStrike);  // and dig it out
+    hold({KeySpace}, kStrike);          // put a block back
+    hold({KeyF1}, 1);
+    hold({KeyF2}, 1);
+    hold({KeyRight}, 20);               // walk in the other look
+    hold({KeyF11}, 1);                  // rest, and step while resting
+    hold({KeyUp}, 20);
+    hold({KeyF11}, 1);
+    hold({KeyLeft}, 26);
+}
+
+TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
+    scene = "pond";
+    buildVillage();
+    startRun(11, 12, 14);
+    hold({KeyRight}, 40);
+    hold({Key1 + 7}, 1);                // the water slot
+    hold({KeySpace}, kStrike);
+}
+
+class NightTest : public TwinFrameTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NightTest, lavaLightsItsNeighboursAndRoofsShadeAtEveryNightLevel) {
+    scene = "night " + std::to_string(GetParam());
+    buildVillage();
+    pourLava(11, 8, 12, 9, 14);
+    startRun(10, 10, 14);
+    worldClock.nightLevel = GetParam();
+    worldClock.dayTick = 9000;  // far from dusk and dawn: the level holds
+    idle(1);
+    hold({KeyUp}, 24);          // beside the lava: the figure is lit
+    hold({KeyRightCtrl}, kStrike + 2);
+    hold({KeyLeft}, 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachNightLevel, NightTest, ::testing::Values(1, 2, 3, 4, 5));
+
+TEST_F(TwinFrameTest, rainWithALightningFlashAndTheFallingAnimation) {
+    scene = "rain";
+    buildVillage();
+    startRun(10, 10, 14);
+    weather.weatherActive = true;
+    weather.weatherKind = 1;
+    idle(3);
+    seedNextFrame(flashSeed());
+    idle(1);
+    idle(1);
+    hold({KeyDown}, 24);
+    worldClock.nightLevel = 3;
+    worldClock.dayTick = 9000;
+    idle(2);
+    seedNextFrame(flashSeed());
+    idle(2);
+}
+
+TEST_F(TwinFrameTest, snowCoversTheGroundWhileThePlayerWalks) {
+    scene = "snow";
+    buildVillage();
+    startRun(10, 10, 14);
+    weather.weatherActive = true;
+    weather.weatherKind = 2;
+    idle(3);
+    hold({KeyLeft}, 24);
+}
+
+TEST_F(TwinFrameTest, thePlayerAtLevelZeroOnAWorldSolidToTheTop) {
+    scene = "level 0";
+    fillBox(0, 0, 20, 20, 0, 20, 2);
+    pourLava(3, 10, 9, 10, 0);
+    fillBox(11, 10, 17, 10, 0, 0, Water);
+    startRun(10, 10, 0);
+    idle(2);
+    hold({KeyRight}, 24);
+    hold({KeyRightCtrl}, 2 * kStrike);
+}
+
+TEST_F(TwinFrameTest, thePlayerDeepDownWithFewerLevelsBelowIt) {
+    scene = "deep";
+    fillBox(0, 0, 20, 20, 17, 20, 2);
+    fillBox(9, 9, 12, 12, 17, 19, Empty);
+    startRun(10, 10, 17);
+    idle(2);
+    hold({KeyRightCtrl}, 3 * kStrike);  // at level 20 the pit has a floor only at the bottom
+    hold({KeyI}, 1);
+    hold({KeyRight}, 24);
+    hold({KeyRightCtrl}, 3 * kStrike);  // the ground ahead gives way: the player drops
+    hold({KeyRight}, 24);
+}
+
+TEST_F(TwinFrameTest, walkingAlongTheWorldsEdgesAndCorners) {
+    scene = "edges";
+    fillGround(16, 18);
+    startRun(1, 1, 16);
+    hold({KeyUp}, 26);
+    hold({KeyLeft}, 26);
+    startRun(19, 20, 16);
+    hold({KeyRight}, 26);
+    hold({KeyDown}, 10);
+}
+
+TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
+    scene = "odd values";
+    fillGround(15, 17);
+    fillBox(8, 11, 8, 11, 14, 14, 23);
+    fillBox(12, 9, 12, 9, 14, 14, -4);
+    fillBox(12, 12, 12, 12, 13, 14, 1000);
+    fillBox(21, 5, 22, 8, 15, 15, Lava);  // outside the bounds, still lighting at night
+    startRun(10, 10, 15);
+    idle(2);
+    worldClock.nightLevel = 0.5;
+    idle(2);
+    worldClock.nightLevel = 7;
+    idle(2);
+    worldClock.nightLevel = -1;
+    idle(2);
+    worldClock.blockAnimFrame = 6;
+    idle(1);
+    worldClock.blockAnimFrame = 0;
+    player.autoJump = false;
+    for (int level : {-3, -1, 0, 21, 25, 15}) {
+        player.level = level;
+        idle(2);
+    }
+    player.acting = true;
+    for (int strikes : {3, 7, -1}) {
+        player.strikes = strikes;
+        compareFrame();
+    }
+    player.acting = false;
+    for (int sheet : {0, 9, 2}) {
+        player.spriteSheet = sheet;
+        compareFrame();
+    }
+    player.facing = 5;
+    compareFrame();
+    world.maxX = 30;
+    compareFrame();
+}
+
+}  // namespace

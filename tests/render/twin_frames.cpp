@@ -1,0 +1,247 @@
+// The twin-frame harness: the generated pictures in memory bitmaps, a state
+// snapshot taken before each frame, the straight frame, the snapshot put
+// back, the cached frame, and a comparison of pixels, state and sounds.
+#include "render/twin_frames.h"
+
+#include <allegro5/allegro_font.h>
+#include <allegro5/allegro_image.h>
+#include <allegro5/allegro_ttf.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "app/startup.h"
+#include "player/game_screen.h"
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "render/assets.h"
+#include "render/game_frame.h"
+#include "render/world_renderer.h"
+#include "util/random.h"
+
+namespace {
+
+constexpr int kSnapshotColumns = 40;  // every cell a run can touch
+constexpr int kMaxSounds = 8;
+
+ALLEGRO_BITMAP* straightFrame = nullptr;
+ALLEGRO_BITMAP* cachedFrame = nullptr;
+bool heldKeys[256] = {};
+
+bool scriptedKeyDown(int key) { return key >= 0 && key < 256 && heldKeys[key]; }
+
+struct Sounds {
+    const char* names[kMaxSounds] = {};
+    int count = 0;
+    bool operator==(const Sounds& o) const {
+        if (count != o.count) return false;
+        for (int i = 0; i < count; ++i)
+            if (std::strcmp(names[i], o.names[i]) != 0) return false;
+        return true;
+    }
+};
+Sounds sounds;
+
+bool recordSound(const char* name) {
+    if (sounds.count < kMaxSounds) sounds.names[sounds.count++] = name;
+    return true;
+}
+
+// The game state a frame reads and writes, byte for byte.
+struct GameState {
+    BlockId cells[kSnapshotColumns][kSnapshotColumns * kGridLevels];
+    unsigned char player[sizeof(PlayerState)];
+    unsigned char camera[sizeof(Camera)];
+    unsigned char weather[sizeof(WeatherState)];
+    unsigned char clock[sizeof(WorldClock)];
+    std::int32_t levelScroll;
+    std::int32_t maxX, maxY;
+
+    void take() {
+        for (int x = 0; x < kSnapshotColumns; ++x)
+            std::memcpy(cells[x], &world.cells[cellIndex(x, 0, kHighestLevel)], sizeof cells[x]);
+        std::memcpy(player, &::player, sizeof player);
+        std::memcpy(camera, &::camera, sizeof camera);
+        std::memcpy(weather, &::weather, sizeof weather);
+        std::memcpy(clock, &worldClock, sizeof clock);
+        levelScroll = ::levelScroll;
+        maxX = world.maxX;
+        maxY = world.maxY;
+    }
+    void restore() const {
+        for (int x = 0; x < kSnapshotColumns; ++x)
+            std::memcpy(&world.cells[cellIndex(x, 0, kHighestLevel)], cells[x], sizeof cells[x]);
+        std::memcpy(&::player, player, sizeof player);
+        std::memcpy(&::camera, camera, sizeof camera);
+        std::memcpy(&::weather, weather, sizeof weather);
+        std::memcpy(&worldClock, clock, sizeof clock);
+        ::levelScroll = levelScroll;
+        world.maxX = maxX;
+        world.maxY = maxY;
+    }
+};
+GameState before, afterStraight, afterCached;
+
+void drawInto(ALLEGRO_BITMAP* frame, bool cached, unsigned seed) {
+    std::srand(seed);
+    sounds = Sounds{};
+    setCachedDrawing(cached);
+    al_set_target_bitmap(frame);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    drawGameFrame();
+}
+
+::testing::AssertionResult samePixels(ALLEGRO_BITMAP* a, ALLEGRO_BITMAP* b) {
+    const ALLEGRO_LOCKED_REGION* ra = al_lock_bitmap(a, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
+    const ALLEGRO_LOCKED_REGION* rb = al_lock_bitmap(b, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
+    int differing = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < kScreenHeight; ++y) {
+        const auto* pa = static_cast<const std::uint32_t*>(static_cast<const void*>(
+            static_cast<const char*>(ra->data) + y * ra->pitch));
+        const auto* pb = static_cast<const std::uint32_t*>(static_cast<const void*>(
+            static_cast<const char*>(rb->data) + y * rb->pitch));
+        for (int x = 0; x < kScreenWidth; ++x) {
+            if (pa[x] == pb[x]) continue;
+            if (differing++ == 0) firstX = x, firstY = y;
+        }
+    }
+    al_unlock_bitmap(a);
+    al_unlock_bitmap(b);
+    if (differing == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << differing << " pixels differ, the first at (" << firstX << ", "
+                                         << firstY << ")";
+}
+
+void setCells(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
+    for (int x = x0; x <= x1; ++x)
+        for (int y = y0; y <= y1; ++y)
+            for (int level = level0; level <= level1; ++level) setCell(x, y, level, id);
+}
+
+}  // namespace
+
+void TwinFrameTest::SetUpTestSuite() {
+    ASSERT_EQ(chdir(TESSARIA_RUN_DIR), 0);
+    ASSERT_TRUE(al_init());
+    ASSERT_TRUE(al_init_image_addon());
+    ASSERT_TRUE(al_init_font_addon());
+    ASSERT_TRUE(al_init_ttf_addon());
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    ASSERT_TRUE(loadFonts());
+    ASSERT_TRUE(loadAssets());
+    ASSERT_TRUE(prepareRenderer());
+    straightFrame = al_create_bitmap(kScreenWidth, kScreenHeight);
+    cachedFrame = al_create_bitmap(kScreenWidth, kScreenHeight);
+    seedRandom();
+    setSoundRequest(recordSound);
+    setKeyboard(nullptr, scriptedKeyDown);
+    setPause(nullptr);
+}
+
+void TwinFrameTest::TearDownTestSuite() {
+    al_set_target_bitmap(nullptr);
+    al_destroy_bitmap(straightFrame);
+    al_destroy_bitmap(cachedFrame);
+    releaseRenderer();
+    shutdown();
+    setSoundRequest(nullptr);
+    setKeyboard(nullptr, nullptr);
+}
+
+void TwinFrameTest::SetUp() {
+    std::fill(std::begin(world.cells), std::end(world.cells), Empty);
+    std::fill(std::begin(heldKeys), std::end(heldKeys), false);
+    startRun(10, 10, 12);
+}
+
+void TwinFrameTest::TearDown() {
+    RecordProperty("framesCompared", framesCompared_);
+    EXPECT_GT(framesCompared_, 0);
+}
+
+void TwinFrameTest::startRun(int x, int y, int level) {
+    world.maxX = world.maxY = 20;
+    player = PlayerState{};
+    const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
+    std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
+    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), 100);
+    player.facing = 1;
+    player.spriteGroup = 1;
+    player.spriteSheet = 1;
+    player.targetRaised = 1;
+    player.autoJump = true;
+    player.level = level;
+    weather = WeatherState{};
+    worldClock = WorldClock{};
+    gameScreen = GameScreen{};
+    gameScreen.gameShown = true;
+    placePlayer(x, y);
+    levelScroll = 32 * level;
+}
+
+void TwinFrameTest::hold(std::initializer_list<int> keys, int ticks) {
+    for (int key : keys) heldKeys[key] = true;
+    for (int t = 0; t < ticks && !HasFatalFailure(); ++t) {
+        handlePlayerInput();
+        updateAnimations();
+        compareFrame();
+    }
+    for (int key : keys) heldKeys[key] = false;
+}
+
+void TwinFrameTest::compareFrame() {
+    frameSeed_ = frameSeed_ * 1103515245u + 12345u;
+    const unsigned seed = forcedSeed_ != 0 ? forcedSeed_ : frameSeed_;
+    forcedSeed_ = 0;
+    before.take();
+    drawInto(straightFrame, false, seed);
+    const Sounds straightSounds = sounds;
+    afterStraight.take();
+    before.restore();
+    drawInto(cachedFrame, true, seed);
+    afterCached.take();
+    ++framesCompared_;
+    ASSERT_TRUE(samePixels(straightFrame, cachedFrame)) << scene << ", frame " << framesCompared_;
+    ASSERT_EQ(std::memcmp(&afterStraight, &afterCached, sizeof afterStraight), 0)
+        << scene << ", frame " << framesCompared_ << ": the game state differs after the frame";
+    ASSERT_TRUE(sounds == straightSounds) << scene << ", frame " << framesCompared_;
+}
+
+void fillGround(int top, int bottom) {
+    setCells(0, 0, 20, 20, top, top, 1);
+    setCells(0, 0, 20, 20, top + 1, std::min(bottom, top + 2), 6);
+    setCells(0, 0, 20, 20, top + 3, bottom, 2);
+}
+
+void digPond(int x0, int y0, int x1, int y1, int level) {
+    setCells(x0 - 1, y0 - 1, x1 + 1, y1 + 1, level, level, 7);
+    setCells(x0, y0, x1, y1, level, level, Water);
+}
+
+void buildHouse(int x0, int y0, int x1, int y1, int floor, int height) {
+    setCells(x0, y0, x1, y1, floor - height, floor - 1, 13);
+    setCells(x0 + 1, y0 + 1, x1 - 1, y1 - 1, floor - height, floor - 1, Empty);
+    setCell(x1, y0 + 1, floor - 2, 14);  // a window
+    setCells(x0, y0, x1, y1, floor - height - 1, floor - height - 1, 4);
+}
+
+void plantTree(int x, int y, int ground) {
+    setCells(x, y, x, y, ground - 3, ground - 1, 11);
+    setCells(x - 1, y - 1, x + 1, y + 1, ground - 4, ground - 4, 12);
+    setCell(x, y, ground - 5, 12);
+}
+
+void pourLava(int x0, int y0, int x1, int y1, int level) { setCells(x0, y0, x1, y1, level, level, Lava); }
+
+void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
+    setCells(x0, y0, x1, y1, level0, level1, id);
+}
+
+unsigned flashSeed() {
+    for (unsigned seed = 1;; ++seed) {
+        std::srand(seed);
+        if (randomInt(0, 300) == 1) return seed;
+    }
+}
