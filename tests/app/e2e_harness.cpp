@@ -8,11 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -254,4 +256,180 @@ std::string saveScreenshot(const XServer& server, const std::string& name) {
     std::string command = "DISPLAY=" + server.name() + " import -window root " + path + " 2>/dev/null";
     if (std::system(command.c_str()) != 0) return "";
     return path;
+}
+
+Image grabScreen(const XServer& server) {
+    Display* display = server.display();
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes = {};
+    XGetWindowAttributes(display, root, &attributes);
+    Image screen;
+    XImage* image =
+        XGetImage(display, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (image == nullptr) return screen;
+    screen.width = attributes.width;
+    screen.height = attributes.height;
+    screen.pixels.reserve(static_cast<size_t>(screen.width) * screen.height);
+    for (int y = 0; y < screen.height; ++y) {
+        for (int x = 0; x < screen.width; ++x) {
+            unsigned long value = XGetPixel(image, x, y);
+            screen.pixels.push_back(Pixel{static_cast<int>((value & image->red_mask) >> 16),
+                                          static_cast<int>((value & image->green_mask) >> 8),
+                                          static_cast<int>(value & image->blue_mask)});
+        }
+    }
+    XDestroyImage(image);
+    return screen;
+}
+
+Image readBmp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    Image image;
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return image;
+    auto u32 = [&](size_t at) {
+        std::uint32_t v;
+        std::memcpy(&v, &bytes[at], 4);
+        return v;
+    };
+    std::uint16_t bits;
+    std::memcpy(&bits, &bytes[28], 2);
+    const std::uint32_t offset = u32(10);
+    const int width = static_cast<int>(u32(18));
+    const int height = static_cast<int>(u32(22));
+    const bool bottomUp = height > 0;
+    const int rows = bottomUp ? height : -height;
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) / 4 * 4;
+    if (bits != 24 || u32(30) != 0 || width <= 0 || offset + stride * rows > bytes.size())
+        return image;
+    image.width = width;
+    image.height = rows;
+    image.pixels.resize(static_cast<size_t>(width) * rows);
+    for (int y = 0; y < rows; ++y) {
+        const size_t row = offset + stride * static_cast<size_t>(bottomUp ? rows - 1 - y : y);
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = &bytes[row + 3 * static_cast<size_t>(x)];
+            image.pixels[static_cast<size_t>(y) * width + x] = Pixel{p[2], p[1], p[0]};
+        }
+    }
+    return image;
+}
+
+int differingPixels(const Image& screen, int sx, int sy, const Image& picture, int px, int py,
+                    int w, int h, int tolerance) {
+    int differing = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const Pixel p = picture.at(px + x, py + y);
+            if (p.r == 0 && p.g == 0 && p.b == 0) continue;
+            const int screenX = sx + x, screenY = sy + y;
+            if (screenX < 0 || screenY < 0 || screenX >= screen.width || screenY >= screen.height) {
+                ++differing;
+                continue;
+            }
+            const Pixel s = screen.at(screenX, screenY);
+            if (std::abs(s.r - p.r) > tolerance || std::abs(s.g - p.g) > tolerance ||
+                std::abs(s.b - p.b) > tolerance)
+                ++differing;
+        }
+    }
+    return differing;
+}
+
+int whitishPixels(const Image& screen, int x, int y, int w, int h) {
+    int count = 0;
+    for (int row = y; row < y + h; ++row) {
+        for (int column = x; column < x + w; ++column) {
+            const Pixel p = screen.at(column, row);
+            if (p.r >= 200 && p.g >= 200 && p.b >= 200) ++count;
+        }
+    }
+    return count;
+}
+
+void writeWorldFile(const fs::path& path, const WorldFile& world) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const int side = WorldFile::kSide;
+    for (int level = 0; level < side; ++level)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                out << x << '.' << y << '[' << level << "] = " << world.at(x, y, level) << '\n';
+    out << "p_x = " << world.playerX << "\np_y = " << world.playerY << '\n';
+}
+
+namespace {
+
+// "PREFIX" followed by a whole decimal number and nothing else.
+bool parseLine(const std::string& line, const std::string& prefix, std::int32_t* value) {
+    if (line.compare(0, prefix.size(), prefix) != 0) return false;
+    const std::string number = line.substr(prefix.size());
+    if (number.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(number.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || number != std::to_string(parsed)) return false;
+    *value = static_cast<std::int32_t>(parsed);
+    return true;
+}
+
+}  // namespace
+
+bool readWorldFile(const fs::path& path, WorldFile* world, std::string* problem) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *problem = "cannot open " + path.string();
+        return false;
+    }
+    std::string line;
+    int number = 0;
+    auto next = [&](const std::string& prefix, std::int32_t* value) {
+        ++number;
+        if (std::getline(in, line) && parseLine(line, prefix, value)) return true;
+        *problem =
+            "line " + std::to_string(number) + " is \"" + line + "\", expected " + prefix + "N";
+        return false;
+    };
+    const int side = WorldFile::kSide;
+    for (int level = 0; level < side; ++level)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const std::string key = std::to_string(x) + "." + std::to_string(y) + "[" +
+                                        std::to_string(level) + "] = ";
+                if (!next(key, &world->at(x, y, level))) return false;
+            }
+    if (!next("p_x = ", &world->playerX) || !next("p_y = ", &world->playerY)) return false;
+    if (in.peek() != std::char_traits<char>::eof()) {
+        *problem = "more than 8,002 lines";
+        return false;
+    }
+    return true;
+}
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds) {
+    const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
+    const Image cursor = readBmp(folder.path() / "data/gfx/004.bmp");
+    if (button.width == 0 || cursor.width == 0) return false;
+    xdotool(server, "mousemove --sync 630 10");  // away from every button
+    holdKey(server, window, "Escape", 0.15);
+    // The upper, plain half of the "single player" button, left of its label.
+    auto menuShown = [&] {
+        return differingPixels(grabScreen(server), 220, 210, button, 0, 0, 55, button.height / 2) ==
+               0;
+    };
+    if (!waitUntil(menuShown, seconds)) return false;
+    clickAt(server, 300, 220);
+    return waitUntil(
+        [&] {
+            return differingPixels(grabScreen(server), 182, 416, cursor, 0, 0, cursor.width,
+                                   cursor.height) == 0;
+        },
+        seconds);
 }

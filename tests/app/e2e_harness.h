@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -86,3 +87,50 @@ bool waitUntil(Predicate predicate, double seconds) {
     }
     return predicate();
 }
+
+// --- Pictures: what the screen shows, and the game's own picture files.
+
+// Rows of pixels, top row first.
+struct Image {
+    int width = 0, height = 0;
+    std::vector<Pixel> pixels;
+    Pixel at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+// The whole screen, read in one request.
+Image grabScreen(const XServer& server);
+// An uncompressed 24-bit BMP as the asset generator writes them; empty when
+// the file is missing or of another kind.
+Image readBmp(const std::filesystem::path& path);
+// Pixels of the picture's region (px, py, w, h) that are drawn (not the pure
+// black that loading turns transparent) and that differ by more than
+// `tolerance` in some channel from the screen, the region placed at (sx, sy).
+int differingPixels(const Image& screen, int sx, int sy, const Image& picture, int px, int py,
+                    int w, int h, int tolerance = 1);
+// How many pixels of the screen region (x, y, w, h) are near white.
+int whitishPixels(const Image& screen, int x, int y, int w, int h);
+
+// --- World files in the game's format.
+
+// The saved band (x, y and level 0..19) and the player lines.
+struct WorldFile {
+    static constexpr int kSide = 20;
+    std::vector<std::int32_t> cells = std::vector<std::int32_t>(kSide * kSide * kSide, 0);
+    std::int32_t playerX = 0, playerY = 0;
+    static int index(int x, int y, int level) { return (level * kSide + y) * kSide + x; }
+    std::int32_t& at(int x, int y, int level) { return cells[index(x, y, level)]; }
+    std::int32_t at(int x, int y, int level) const { return cells[index(x, y, level)]; }
+};
+// Writes 8,000 lines "x.y[level] = value" (levels outermost, x innermost),
+// then "p_x = N" and "p_y = N".
+void writeWorldFile(const std::filesystem::path& path, const WorldFile& world);
+// Reads a file that must be in exactly that format, every key at its own
+// line; false with the first problem otherwise.
+bool readWorldFile(const std::filesystem::path& path, WorldFile* world, std::string* problem);
+// The whole file as text (empty when missing).
+std::string fileText(const std::filesystem::path& path);
+
+// --- Playing.
+
+// Skips the intro with Escape, waits for the title menu and clicks "single
+// player"; true once the game screen shows (the hotbar cursor on slot 0).
+bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds);

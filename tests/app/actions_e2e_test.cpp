@@ -1,0 +1,118 @@
+// Mining and placing with the real keyboard in a real window, judged by the
+// world file the game writes when it is closed.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/e2e_harness.h"
+
+namespace {
+
+constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
+constexpr double kExitSeconds = 30;
+constexpr const char* kSeed = "TESSARIA_SEED=11";
+
+constexpr int kFloorLevel = 10;
+constexpr int kFloorBlock = 4;
+constexpr int kWallBlock = 13;
+constexpr int kThirdSlotBlock = 2;  // the start hotbar holds 1, 6, 2, ...
+
+// A floor along the diagonal, and wherever the player starts on it, (v, v) for
+// v in 5..15, a block right ahead: the player faces +y and acts one level above
+// its ground, so at (v, v + 1) on level 9. No such block stands on the
+// diagonal itself, so the player's own column tops out at the floor.
+WorldFile wallAhead() {
+    WorldFile world;
+    for (int y = 0; y < WorldFile::kSide; ++y)
+        for (int x = 0; x < WorldFile::kSide; ++x)
+            if (std::abs(x - y) <= 2) world.at(x, y, kFloorLevel) = kFloorBlock;
+    for (int v = 5; v <= 15; ++v) world.at(v, v + 1, kFloorLevel - 1) = kWallBlock;
+    return world;
+}
+
+struct Change {
+    int x, y, level, from, to;
+};
+
+std::vector<Change> changes(const WorldFile& before, const WorldFile& after) {
+    std::vector<Change> found;
+    const int side = WorldFile::kSide;
+    for (int level = 0; level < side; ++level)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                if (before.at(x, y, level) != after.at(x, y, level))
+                    found.push_back({x, y, level, before.at(x, y, level), after.at(x, y, level)});
+    return found;
+}
+
+std::string describe(const std::vector<Change>& found) {
+    std::string text;
+    for (const Change& c : found)
+        text += " (" + std::to_string(c.x) + ", " + std::to_string(c.y) + ", " +
+                std::to_string(c.level) + "): " + std::to_string(c.from) + " -> " +
+                std::to_string(c.to);
+    return text;
+}
+
+class ActionsInAWindow : public ::testing::Test {
+   protected:
+    // Starts the game on the folder's world, enters it, lets `play` act, and
+    // closes the window; returns the saved world.
+    template <typename Play>
+    WorldFile playAndClose(const std::string& name, Play play) {
+        WorldFile saved;
+        GameProcess game(server, folder, {kSeed});
+        Window window = waitForWindow(server, kStartSeconds);
+        EXPECT_NE(window, 0u) << game.errorOutput();
+        if (window == 0) return saved;
+        EXPECT_TRUE(enterGame(server, folder, window, kStartSeconds))
+            << saveScreenshot(server, name + "-not-entered");
+        play(window);
+        saveScreenshot(server, name);
+        requestClose(server, window);
+        EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+        std::string problem;
+        EXPECT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << problem;
+        return saved;
+    }
+
+    XServer server;
+    RunFolder folder;
+};
+
+TEST_F(ActionsInAWindow, HeldRightCtrlMinesTheBlockAheadAndSpacePlacesTheSelectedBlockThere) {
+    const WorldFile prepared = wallAhead();
+    writeWorldFile(folder.worldFile(), prepared);
+
+    // Three strikes of 17 ticks break a block; 1.6 s is four strikes, and
+    // ticks of jitter either way still make one break and never two.
+    const WorldFile mined = playAndClose("mined", [&](Window window) {
+        holdKey(server, window, "Control_R", 1.6);
+        sleepSeconds(0.8);  // the last strike runs to its end
+    });
+    const int v = mined.playerX;
+    EXPECT_EQ(mined.playerY, v);
+    std::vector<Change> minedChanges = changes(prepared, mined);
+    ASSERT_EQ(minedChanges.size(), 1u) << describe(minedChanges);
+    EXPECT_EQ(minedChanges[0].x, v);
+    EXPECT_EQ(minedChanges[0].y, v + 1);
+    EXPECT_EQ(minedChanges[0].level, kFloorLevel - 1);
+    EXPECT_EQ(minedChanges[0].to, 0);
+
+    // The next run starts on the same spot (same seed) before the emptied cell.
+    const WorldFile placed = playAndClose("placed", [&](Window window) {
+        holdKey(server, window, "3", 0.15);
+        holdKey(server, window, "space", 0.25);  // one placing action
+        sleepSeconds(0.8);
+    });
+    EXPECT_EQ(placed.playerX, v);
+    std::vector<Change> placedChanges = changes(mined, placed);
+    ASSERT_EQ(placedChanges.size(), 1u) << describe(placedChanges);
+    EXPECT_EQ(placedChanges[0].x, v);
+    EXPECT_EQ(placedChanges[0].y, v + 1);
+    EXPECT_EQ(placedChanges[0].level, kFloorLevel - 1);
+    EXPECT_EQ(placedChanges[0].to, kThirdSlotBlock);
+}
+
+}  // namespace

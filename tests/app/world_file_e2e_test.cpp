@@ -1,0 +1,91 @@
+// The world file through a whole run of the real game: a prepared world is
+// loaded, played and written back unchanged when the window is closed, with
+// the previous file kept as the backup.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "app/e2e_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
+constexpr double kExitSeconds = 30;
+
+// Known blocks all over the band: a floor along the diagonal where the player
+// starts, a scatter of every block type below it (liquids included: they only
+// flow at the player's own level), the band's corners, and values the game has
+// no picture for, some of them in view beside the player.
+WorldFile preparedWorld() {
+    WorldFile world;
+    const int side = WorldFile::kSide;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            if (std::abs(x - y) <= 2) world.at(x, y, 10) = 4;
+            if (x - y == 3) world.at(x, y, 9) = 99;
+            for (int level = 14; level < side; ++level)
+                if ((7 * x + 3 * y + 5 * level) % 11 == 0)
+                    world.at(x, y, level) = 1 + (x + y + level) % 22;
+        }
+    world.at(0, 0, 0) = 22;
+    world.at(19, 0, 0) = 21;
+    world.at(0, 19, 0) = 20;
+    world.at(19, 19, 19) = 17;
+    world.at(3, 17, 18) = 23;
+    world.at(17, 3, 18) = -7;
+    world.playerX = 3;  // the run's start spot replaces these
+    world.playerY = 17;
+    return world;
+}
+
+class WorldFileInAWindow : public ::testing::Test {
+   protected:
+    XServer server;
+    RunFolder folder;
+};
+
+TEST_F(WorldFileInAWindow, APlayedWorldIsSavedCellForCellWithThePreviousFileAsBackup) {
+    const WorldFile prepared = preparedWorld();
+    writeWorldFile(folder.worldFile(), prepared);
+    const std::string preparedText = fileText(folder.worldFile());
+
+    GameProcess game(server, folder, {"TESSARIA_SEED=11"});
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds))
+        << saveScreenshot(server, "world-file-not-entered");
+    sleepSeconds(0.5);  // a number of world ticks over the loaded world
+    saveScreenshot(server, "world-file");
+    requestClose(server, window);
+    ASSERT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+
+    WorldFile saved;
+    std::string problem;
+    ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << problem;
+    int differing = 0;
+    for (size_t i = 0; i < saved.cells.size(); ++i) {
+        if (saved.cells[i] == prepared.cells[i]) continue;
+        if (++differing <= 5)
+            ADD_FAILURE() << "line " << i + 1 << " holds " << saved.cells[i] << ", prepared "
+                          << prepared.cells[i];
+    }
+    EXPECT_EQ(differing, 0);
+    // The player stands where the run started it, on the diagonal.
+    EXPECT_EQ(saved.playerX, saved.playerY);
+    EXPECT_GE(saved.playerX, 5);
+    EXPECT_LE(saved.playerX, 15);
+
+    EXPECT_EQ(fileText(folder.path() / "data/world/world.ini.bak"), preparedText);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder.path() / "data/world"))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"world.ini", "world.ini.bak"}))
+        << "a temporary file was left behind";
+}
+
+}  // namespace
