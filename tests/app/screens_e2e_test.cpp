@@ -106,7 +106,8 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
     saveScreenshot(server, "intro");
     expectIntro(intro, logo);
 
-    ASSERT_TRUE(waitUntil([&] { return buttonDifference(grabScreen(server), 0, false) == 0; }, 10))
+    ASSERT_TRUE(waitUntil([&] { return buttonDifference(grabScreen(server), 0, false) == 0; },
+                          kStartSeconds))
         << "no title menu " << saveScreenshot(server, "menu-missing");
     Image menu = grabScreen(server);
     saveScreenshot(server, "menu");
@@ -119,7 +120,10 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
     }
 
     clickAt(server, 300, kFirstButtonY + kButtonSpacing * kControlsButton + 7);
-    sleepSeconds(0.3);
+    const int titleBefore = whitishPixels(menu, 440, 210, 195, 18);
+    EXPECT_TRUE(waitUntil(
+        [&] { return whitishPixels(grabScreen(server), 440, 210, 195, 18) > titleBefore + 20; }, 5))
+        << "no controls panel";
     Image controls = grabScreen(server);
     saveScreenshot(server, "controls");
     // The pointer stays on the button, which shows its highlighted half.
@@ -133,10 +137,11 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
     }
 
     clickAt(server, 300, kFirstButtonY + 10);
-    sleepSeconds(0.6);  // a few frames, so the level scroll has caught up
+    EXPECT_TRUE(waitUntil([&] { return buttonDifference(grabScreen(server), 0, false) > 100; }, 5))
+        << "the menu is still shown";
+    sleepSeconds(0.5);  // a few frames, so the level scroll has caught up
     Image day = grabScreen(server);
     saveScreenshot(server, "day");
-    EXPECT_GT(buttonDifference(day, 0, false), 100) << "the menu is still shown";
     for (Pixel sky : {day.at(100, 240), day.at(540, 240), day.at(100, 60)})
         EXPECT_TRUE(near(sky, kDaySky)) << describe(sky);
     // The top of the ground the player stands on, untinted by day: left of,
