@@ -64,14 +64,14 @@ bool loadInterface() {
     return true;
 }
 
-void installAudio() {
-    // No sound card is not an error: the game then runs silently.
-    if (!al_install_audio()) return;
-    al_init_acodec_addon();
-    al_reserve_samples(1);
-}
-
 }  // namespace
+
+bool installAudio() {
+    if (!al_install_audio()) return false;
+    al_init_acodec_addon();
+    // One voice: an effect that sounds keeps the next request from starting.
+    return al_reserve_samples(1);
+}
 
 void reportStartupFailure(const char* what) { std::fprintf(stderr, "Tessaria: %s\n", what); }
 
@@ -113,7 +113,7 @@ bool initialise() {
     al_install_keyboard();
     al_install_mouse();
     assets.menuSloganIndex = randomInt(0, 3);
-    installAudio();
+    installAudio();  // no sound card is no reason not to play: the game is then silent
     al_init_image_addon();
     al_init_font_addon();
     al_init_ttf_addon();

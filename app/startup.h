@@ -12,6 +12,9 @@ struct AppObjects {
 extern AppObjects app;
 
 bool initialise();
+// The automatically chosen audio driver with one reserved voice; false when
+// there is no sound.
+bool installAudio();
 bool loadAssets();
 ALLEGRO_BITMAP* loadMaskedBitmap(const char* path);
 bool loadFonts();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <allegro5/allegro.h>
-#include <allegro5/allegro_acodec.h>
 #include <allegro5/allegro_audio.h>
 
 #include <cmath>
@@ -19,6 +18,7 @@
 #include "app/audio_recording.h"
 #include "app/e2e_harness.h"
 #include "app/sound.h"
+#include "app/startup.h"
 
 namespace fs = std::filesystem;
 
@@ -32,9 +32,7 @@ protected:
     static void SetUpTestSuite() {
         setenv("ALSOFT_DRIVERS", "null", 1);
         ASSERT_TRUE(al_init());
-        ASSERT_TRUE(al_install_audio());
-        ASSERT_TRUE(al_init_acodec_addon());
-        ASSERT_TRUE(al_reserve_samples(1));
+        ASSERT_TRUE(installAudio());
     }
     static void TearDownTestSuite() {
         releaseSamples();
@@ -92,9 +90,7 @@ double sampleSeconds(const char* name) {
 // request found a free voice.
 TEST(SoundChild, DISABLED_PlaysRequestsOnOneVoice) {
     ASSERT_TRUE(al_init());
-    ASSERT_TRUE(al_install_audio());
-    ASSERT_TRUE(al_init_acodec_addon());
-    ASSERT_TRUE(al_reserve_samples(1));
+    ASSERT_TRUE(installAudio());
     std::string requests = std::getenv("TESSARIA_REQUESTS");
     std::vector<std::string> names;
     for (size_t at = 0; at <= requests.size();) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <allegro5/allegro.h>
-#include <allegro5/allegro_acodec.h>
 #include <allegro5/allegro_audio.h>
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -65,9 +64,7 @@ int pixelsOfColour(ALLEGRO_BITMAP* bitmap, int r, int g, int b) {
 // the first second of the thunder.
 TEST(ThunderChild, DISABLED_DrawsALightningFrameAndAHurtFrame) {
     ASSERT_TRUE(al_init());
-    ASSERT_TRUE(al_install_audio());
-    ASSERT_TRUE(al_init_acodec_addon());
-    ASSERT_TRUE(al_reserve_samples(1));
+    ASSERT_TRUE(installAudio());
     ASSERT_TRUE(al_init_image_addon());
     ASSERT_TRUE(al_init_font_addon());
     ASSERT_TRUE(al_init_ttf_addon());
