@@ -160,7 +160,7 @@ private:
         if (f.bitmap != nullptr) {
             const Shade shade = static_cast<Shade>(flags & kShadeBits);
             PixelRect part{0, 0, f.sw, f.sh};
-            if ((flags & kStandard) && mayHide_ && !cracked)
+            if ((flags & kStandard) && mayHide_)
                 part = renderPictures.visibleParts[coverSet(x, y, level, box_)];
             if (!part.isEmpty()) {
                 draws[count_++] = WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w,

@@ -2,6 +2,12 @@
 // scripted runs: the same pixels, the same game state, the same sounds.
 #include "render/twin_frames.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "render/world_renderer.h"
@@ -14,7 +20,7 @@ constexpr int kStrike = 17;  // ticks of one mining or placing action
 // Grass from level 14 down, a pond, a house with a window and a tree, the
 // player beside them.
 void buildVillage() {
-    fillGround(14, 18);
+    fillGround(14, 16);
     digPond(12, 11, 14, 13, 14);
     buildHouse(4, 4, 8, 8, 14, 3);
     plantTree(14, 6, 14);
@@ -25,19 +31,25 @@ TEST_F(TwinFrameTest, aDayOfWalkingMiningPlacingAndRestingByAPondAndAHouse) {
     buildVillage();
     startRun(10, 10, 14);
     idle(2);
-    hold({KeyRight}, 26);               // turn, then one step
-    hold({KeyDown}, 26);                // onto the pond's rim
-    hold({KeyRightCtrl}, 3 * kStrike);  // three strikes on the block at body height
-    hold({KeyI}, 1);                    // work at the ground ahead
-    hold({KeyRightCtrl}, 3 * kStrike);  // and dig it out
-    hold({KeySpace}, kStrike);          // put a block back
+    hold({KeyRight}, 26);                   // turn, then two steps
+    hold({KeyDown}, 26);                    // to the pond's rim
+    idle(kStrike);
+    hold({KeyI}, 1);                        // work at the ground ahead
+    hold({KeyRightCtrl}, 3 * kStrike);      // three strikes take its water
+    hold({KeyI}, 1);                        // back to body height
+    hold({KeySpace}, kStrike + 1);          // a grass block put there
     hold({KeyF1}, 1);
     hold({KeyF2}, 1);
-    hold({KeyRight}, 20);               // walk in the other look
-    hold({KeyF11}, 1);                  // rest, and step while resting
-    hold({KeyUp}, 20);
+    hold({KeyRight}, 20);                   // walk in the other look
+    hold({KeyF11}, 1);                      // rest a while
+    idle(10);
     hold({KeyF11}, 1);
     hold({KeyLeft}, 26);
+    EXPECT_EQ(player.blockCounts[Water], 101);
+    EXPECT_EQ(player.blockCounts[1], 99);
+    EXPECT_EQ(player.spriteRow, 1);
+    EXPECT_EQ(player.spriteGroup, 0);
+    EXPECT_FALSE(player.resting);
 }
 
 TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
@@ -45,8 +57,10 @@ TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
     buildVillage();
     startRun(11, 12, 14);
     hold({KeyRight}, 40);
+    EXPECT_EQ(cell(player.x, player.y, player.level), Water);
     hold({Key1 + 7}, 1);                // the water slot
     hold({KeySpace}, kStrike);
+    EXPECT_EQ(player.blockCounts[Water], 99);
 }
 
 class NightTest : public TwinFrameTest, public ::testing::WithParamInterface<int> {};
@@ -60,6 +74,7 @@ TEST_P(NightTest, lavaLightsItsNeighboursAndRoofsShadeAtEveryNightLevel) {
     worldClock.dayTick = 9000;  // far from dusk and dawn: the level holds
     idle(1);
     hold({KeyUp}, 24);          // beside the lava: the figure is lit
+    EXPECT_TRUE(player.litByLava);
     hold({KeyRightCtrl}, kStrike + 2);
     hold({KeyLeft}, 8);
 }
@@ -92,6 +107,7 @@ TEST_F(TwinFrameTest, snowCoversTheGroundWhileThePlayerWalks) {
     weather.weatherKind = 2;
     idle(3);
     hold({KeyLeft}, 24);
+    EXPECT_EQ(cell(2, 2, 14), SnowCovered);
 }
 
 TEST_F(TwinFrameTest, thePlayerAtLevelZeroOnAWorldSolidToTheTop) {
@@ -102,31 +118,42 @@ TEST_F(TwinFrameTest, thePlayerAtLevelZeroOnAWorldSolidToTheTop) {
     startRun(10, 10, 0);
     idle(2);
     hold({KeyRight}, 24);
-    hold({KeyRightCtrl}, 2 * kStrike);
+    hold({KeyRightCtrl}, 2 * kStrike + 2);
+    EXPECT_EQ(player.level, 0);
+    EXPECT_GE(player.strikes, 1);
 }
 
+// From level 17 (the deepest levels cut off at 20) down into a pit to level
+// 20 and out again: the level, and with it the scroll, changes mid-run.
 TEST_F(TwinFrameTest, thePlayerDeepDownWithFewerLevelsBelowIt) {
     scene = "deep";
     fillBox(0, 0, 20, 20, 17, 20, 2);
     fillBox(9, 9, 12, 12, 17, 19, Empty);
-    startRun(10, 10, 17);
+    startRun(13, 10, 17);
     idle(2);
-    hold({KeyRightCtrl}, 3 * kStrike);  // at level 20 the pit has a floor only at the bottom
+    hold({KeyLeft}, 24);
+    idle(kStrike);
+    EXPECT_EQ(player.level, 20);
     hold({KeyI}, 1);
-    hold({KeyRight}, 24);
-    hold({KeyRightCtrl}, 3 * kStrike);  // the ground ahead gives way: the player drops
-    hold({KeyRight}, 24);
+    hold({KeyRightCtrl}, 3 * kStrike);      // the pit's floor ahead
+    hold({KeyRight}, 45);
+    EXPECT_EQ(player.level, 17);
+    EXPECT_EQ(player.blockCounts[2], 101);
 }
 
 TEST_F(TwinFrameTest, walkingAlongTheWorldsEdgesAndCorners) {
     scene = "edges";
     fillGround(16, 18);
+    fillBox(0, 0, 4, 0, 16, 16, Water);  // translucent by day, with only sky behind
+    fillBox(0, 1, 0, 4, 16, 16, Water);
     startRun(1, 1, 16);
     hold({KeyUp}, 26);
     hold({KeyLeft}, 26);
     startRun(19, 20, 16);
     hold({KeyRight}, 26);
     hold({KeyDown}, 10);
+    EXPECT_EQ(player.x, 20);
+    EXPECT_EQ(player.y, 20);
 }
 
 TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
@@ -166,6 +193,49 @@ TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
     compareFrame();
     world.maxX = 30;
     compareFrame();
+    player.blockCounts[1] = 7;  // a count changed with nothing else
+    compareFrame();
+    weather.weatherActive = true;
+    weather.weatherKind = 1;
+    for (int frame : {0, 4, 0}) {  // frame 4 lies past the end of the strip
+        weather.weatherAnimFrame = frame;
+        compareFrame();
+    }
+    camera.offsetX += 100;  // further than any camera step
+    compareFrame();
+    camera.offsetY -= 40;
+    compareFrame();
+}
+
+std::string thisProgram() {
+    char path[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, n) : std::string();
+}
+
+// The game draws into textures of an OpenGL window, where whole pictures are
+// copied by the driver: the same comparison there, this test run again
+// inside a virtual screen.
+TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
+    if (!inWindow()) {
+        if (std::system("command -v xvfb-run > /dev/null") != 0) GTEST_SKIP() << "xvfb-run is missing";
+        const std::string command = "TESSARIA_TWIN_WINDOW=1 xvfb-run -a -s '-screen 0 640x480x24' " +
+                                    thisProgram() + " --gtest_filter='*theSameInTheTexturesOfARealWindow'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return;
+    }
+    scene = "window";
+    buildVillage();
+    pourLava(11, 8, 12, 9, 14);
+    startRun(10, 10, 14);
+    hold({KeyRight}, 24);
+    hold({KeyRightCtrl}, kStrike + 2);
+    worldClock.nightLevel = 4;
+    worldClock.dayTick = 9000;
+    weather.weatherActive = true;
+    weather.weatherKind = 1;
+    hold({KeyUp}, 24);
+    EXPECT_EQ(framesCompared(), 67);
 }
 
 }  // namespace

@@ -16,10 +16,12 @@
 
 class TwinFrameTest : public ::testing::Test {
 protected:
+    // In a memory frame buffer, or, when TESSARIA_TWIN_WINDOW is set, in the
+    // textures of a real window (the test then runs under a virtual screen).
+    static bool inWindow();
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
-    void TearDown() override;
 
     // The player on column (x, y) at level, camera at rest on it, daylight,
     // no weather, auto-jump on, the start hotbar with 100 of everything.
