@@ -137,6 +137,7 @@ bool initialise() {
     al_register_event_source(app.queue, al_get_mouse_event_source());
 
     if (!loadFonts() || !loadAssets()) return false;
+    prepareRenderer();
     installPlatformSeams();
     setSoundRequest(playSound);
     setUpWorld();
