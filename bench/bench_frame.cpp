@@ -181,22 +181,45 @@ double timedTick() {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-void report(benchmark::State& state, std::vector<double> times) {
+double median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
     const std::size_t n = times.size();
-    state.counters["frames"] = static_cast<double>(n);
-    state.counters["median_ms"] = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-    state.counters["p99_ms"] = times[static_cast<std::size_t>(std::ceil(0.99 * n)) - 1];
+    return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
+void report(benchmark::State& state, std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    state.counters["frames"] = static_cast<double>(times.size());
+    state.counters["median_ms"] = median(times);
+    state.counters["p99_ms"] = times[static_cast<std::size_t>(std::ceil(0.99 * times.size())) - 1];
     state.counters["max_ms"] = times.back();
 }
 
-// Plays a script, one frame per tick, up to `limit` frames.
-std::vector<double> playScript(const Segment* script, std::size_t segments, std::size_t limit) {
-    std::vector<double> times;
-    times.reserve(1024);
-    for (std::size_t s = 0; s < segments && times.size() < limit; ++s) {
+// The floor: the frame buffer cleared, copied to the window and flipped.
+double timedEmptyFrame() {
+    const auto start = Clock::now();
+    al_set_target_bitmap(assets.frameBuffer);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    showFrame();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct RunTimes {
+    std::vector<double> frames, floor;
+};
+
+// Plays a script, one frame per tick, up to `limit` frames. An empty frame
+// follows each one, so that the floor is measured under the same load.
+RunTimes playScript(const Segment* script, std::size_t segments, std::size_t limit) {
+    RunTimes times;
+    times.frames.reserve(1024);
+    times.floor.reserve(1024);
+    for (std::size_t s = 0; s < segments && times.frames.size() < limit; ++s) {
         for (int key : script[s].keys) keysDown[key] = true;
-        for (int t = 0; t < script[s].ticks && times.size() < limit; ++t) times.push_back(timedTick());
+        for (int t = 0; t < script[s].ticks && times.frames.size() < limit; ++t) {
+            times.frames.push_back(timedTick());
+            times.floor.push_back(timedEmptyFrame());
+        }
         for (int key : script[s].keys) keysDown[key] = false;
     }
     return times;
@@ -206,14 +229,16 @@ template <std::size_t N>
 void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)[N], bool cached) {
     if (!openWindow()) return state.SkipWithError("no window (run under xvfb-run) or no data");
     setCachedDrawing(cached);
-    std::vector<double> times;
+    RunTimes times;
     for (auto _ : state) {
         setUp();
         for (int i = 0; i < kWarmUpFrames; ++i) timedTick();
         setUp();
         times = playScript(script, N, cached ? 100000 : kStraightFrames);
     }
-    report(state, times);
+    report(state, times.frames);
+    state.counters["floor_ms"] = median(times.floor);
+    state.counters["x_floor"] = median(times.frames) / median(times.floor);
     closeWindow();
 }
 
@@ -221,15 +246,8 @@ void BM_EmptyFrame(benchmark::State& state) {
     if (!openWindow()) return state.SkipWithError("no window (run under xvfb-run) or no data");
     std::vector<double> times;
     times.reserve(kEmptyFrames);
-    for (auto _ : state) {
-        for (int i = 0; i < kEmptyFrames; ++i) {
-            const auto start = Clock::now();
-            al_set_target_bitmap(assets.frameBuffer);
-            al_clear_to_color(al_map_rgb(0, 0, 0));
-            showFrame();
-            times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        }
-    }
+    for (auto _ : state)
+        for (int i = 0; i < kEmptyFrames; ++i) times.push_back(timedEmptyFrame());
     report(state, times);
     closeWindow();
 }

@@ -1,6 +1,6 @@
 // The game frame from cached pictures. What the frame shows is split by what
 // changes it: the sky (weather and night), the world layers (see
-// world_layers.cpp), and whole composed screens per weather frame with the
+// world_layers.cpp), and whole composed screens per layer set and weather frame with the
 // HUD on top. A frame copies its composed screen and then redraws, in the
 // painter's order, only the small rectangle of the player's sprite: the sky
 // and world up to the sprite, the sprite, the blocks in front of it, the
@@ -24,7 +24,8 @@
 
 namespace {
 
-constexpr int kComposedSlots = 4;  // one per weather frame
+constexpr int kWeatherSlots = 4;
+constexpr int kComposedSlots = kLayerSets * kWeatherSlots;  // per layer set and weather frame
 
 struct SkyKey {
     std::int32_t kind, night[2];
@@ -106,7 +107,8 @@ void drawWeatherHeld(const PixelRect* within) {
 
 // The screen as it is before the sprite and its ghost are added.
 ALLEGRO_BITMAP* updateComposed(SkyKind kind, const WorldLayers& layers) {
-    const int slot = weather.weatherActive ? (weather.weatherAnimFrame & (kComposedSlots - 1)) : 0;
+    const int weatherSlot = weather.weatherActive ? (weather.weatherAnimFrame & (kWeatherSlots - 1)) : 0;
+    const int slot = layers.set * kWeatherSlots + weatherSlot;
     const ComposedKey key = composedKey(kind, layers);
     ALLEGRO_BITMAP* composed = caches.composed[slot];
     if (caches.composedValid[slot] && std::memcmp(&key, &caches.composedKey[slot], sizeof key) == 0)

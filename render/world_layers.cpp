@@ -37,11 +37,19 @@ struct Band {
     int x0 = 0, x1 = -1, y0 = 0, y1 = -1, levels = 0;
 };
 
-WorldLayers layers;
+// A scene at rest stops drawing once it has shown every animation frame.
+struct LayerSet {
+    WorldLayers layers;
+    SkyKind bakedSky = SkyDay;
+    std::int32_t animFrame = 0;
+    bool valid = false;
+};
+
+LayerSet sets[kLayerSets];
+std::uint32_t generations = 0;
 PassDraws pass;
 PassKey passKey;
 bool listed = false;
-SkyKind bakedSky = SkyDay;
 Band band;
 BlockId bandCells[kBandCapacity];
 
@@ -122,68 +130,88 @@ void drawRange(int first, int last, int x, int y) {
 // Draws both layers for the current camera. Without the sky in them their
 // clear pixels let it show; with it (translucent water over the sky, or
 // pictures with soft edges) the sky is drawn first, as on the screen.
-void drawLayers(SkyKind sky, bool overSky) {
-    layers.originX = camera.offsetX;
-    layers.originY = camera.offsetY;
-    layers.overSky = overSky;
-    bakedSky = sky;
-    const int x = layers.originX + kLayerMarginX, y = layers.originY + kLayerMarginY;
+void drawLayers(LayerSet& set, SkyKind sky, bool overSky) {
+    WorldLayers& l = set.layers;
+    l.originX = camera.offsetX;
+    l.originY = camera.offsetY;
+    l.overSky = overSky;
+    const int x = l.originX + kLayerMarginX, y = l.originY + kLayerMarginY;
     ALLEGRO_STATE state;
     al_store_state(&state, ALLEGRO_STATE_TARGET_BITMAP);
-    al_set_target_bitmap(layers.beforeSprite);
+    al_set_target_bitmap(l.beforeSprite);
     al_clear_to_color(overSky ? al_map_rgba(0, 0, 0, 0) : skyColour(sky));
     if (!overSky) drawNightSky(kLayerMarginX, kLayerMarginY);
     drawRange(0, pass.spriteIndex, x, y);
-    copyWholeBitmap(layers.beforeSprite, layers.whole);
-    al_set_target_bitmap(layers.whole);
+    copyWholeBitmap(l.beforeSprite, l.whole);
+    al_set_target_bitmap(l.whole);
     drawRange(pass.spriteIndex, pass.count, x, y);
     al_restore_state(&state);
-    layers.generation += 1;
+    l.generation = ++generations;
+    set.bakedSky = sky;
+    set.animFrame = worldClock.blockAnimFrame;
+    set.valid = true;
 }
 
 // A camera move within the margins only shifts the layers, unless the night
 // sky, which stays put on the screen, is drawn into them.
-bool shiftFits(bool overSky) {
-    const int dx = camera.offsetX - layers.originX, dy = camera.offsetY - layers.originY;
+bool shiftFits(const WorldLayers& l, bool overSky) {
+    const int dx = camera.offsetX - l.originX, dy = camera.offsetY - l.originY;
     if (std::abs(dx) > kLayerMarginX || std::abs(dy) > kLayerMarginY) return false;
     return overSky || worldClock.nightLevel <= 0 || (dx == 0 && dy == 0);
+}
+
+bool setFits(const LayerSet& set, SkyKind sky, bool overSky) {
+    return set.valid && (!pass.animated || set.animFrame == worldClock.blockAnimFrame) &&
+           set.layers.overSky == overSky && (overSky || set.bakedSky == sky) && shiftFits(set.layers, overSky);
+}
+
+// Lists the pass again when anything it shows has changed; a change of the
+// scene itself (not only of the animation frame) makes every set stale.
+void relistIfChanged(const PassKey& key, int scrollBefore, int scrollAfter) {
+    const bool sameScene = listed && sameKey(key, passKey, false) && bandUnchanged();
+    if (sameScene && (!pass.animated || key.animFrame == passKey.animFrame)) return;
+    if (!sameScene) {
+        for (LayerSet& set : sets) set.valid = false;
+        keepBand();
+    }
+    pass = listPassDraws(scrollBefore, scrollAfter);
+    passKey = key;
+    listed = true;
 }
 
 }  // namespace
 
 bool createWorldLayers() {
     releaseWorldLayers();
-    layers.beforeSprite = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX, kScreenHeight + 2 * kLayerMarginY);
-    layers.whole = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX, kScreenHeight + 2 * kLayerMarginY);
-    return layers.beforeSprite != nullptr && layers.whole != nullptr;
+    bool ok = true;
+    for (int i = 0; i < kLayerSets; ++i) {
+        WorldLayers& l = sets[i].layers;
+        l.beforeSprite = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX, kScreenHeight + 2 * kLayerMarginY);
+        l.whole = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX, kScreenHeight + 2 * kLayerMarginY);
+        l.set = i;
+        ok = ok && l.beforeSprite != nullptr && l.whole != nullptr;
+    }
+    return ok;
 }
 
 void releaseWorldLayers() {
-    if (layers.beforeSprite != nullptr) al_destroy_bitmap(layers.beforeSprite);
-    if (layers.whole != nullptr) al_destroy_bitmap(layers.whole);
-    layers = WorldLayers{};
+    for (LayerSet& set : sets) {
+        if (set.layers.beforeSprite != nullptr) al_destroy_bitmap(set.layers.beforeSprite);
+        if (set.layers.whole != nullptr) al_destroy_bitmap(set.layers.whole);
+        set = LayerSet{};
+    }
     listed = false;
 }
 
 const WorldLayers& updateWorldLayers(SkyKind sky, int scrollBefore, int scrollAfter) {
-    const PassKey key = currentKey(scrollBefore, scrollAfter);
-    bool redraw = false;
-    if (!listed || !sameKey(key, passKey, pass.animated) || !bandUnchanged()) {
-        pass = listPassDraws(scrollBefore, scrollAfter);
-        passKey = key;
-        keepBand();
-        listed = true;
-        redraw = true;
-    }
+    relistIfChanged(currentKey(scrollBefore, scrollAfter), scrollBefore, scrollAfter);
+    LayerSet& set = sets[pass.animated ? (worldClock.blockAnimFrame & (kLayerSets - 1)) : 0];
     const bool overSky = renderPictures.twoLevelAlpha && !pass.translucent;
-    if (redraw || overSky != layers.overSky || (!overSky && sky != bakedSky) || !shiftFits(overSky) ||
-        layers.generation == 0) {
-        drawLayers(sky, overSky);
-    }
-    layers.draws = pass.draws;
-    layers.drawCount = pass.count;
-    layers.spriteIndex = pass.spriteIndex;
-    return layers;
+    if (!setFits(set, sky, overSky)) drawLayers(set, sky, overSky);
+    set.layers.draws = pass.draws;
+    set.layers.drawCount = pass.count;
+    set.layers.spriteIndex = pass.spriteIndex;
+    return set.layers;
 }
 
 int layerScreenX(const WorldLayers& l) { return camera.offsetX - l.originX - kLayerMarginX; }

@@ -1,7 +1,7 @@
 // The world pass kept between frames: the draws it makes, less what opaque
 // blocks drawn later hide, and two layers drawn from them: the painter's order
-// up to the player's sprite, and the whole pass. They are drawn again only
-// when something they show has changed.
+// up to the player's sprite, and the whole pass, kept for each tile animation
+// frame. They are drawn again only when something they show has changed.
 #pragma once
 
 #include <allegro5/allegro.h>
@@ -22,6 +22,7 @@ struct WorldDraw {
 // step's camera moves only shift them.
 constexpr int kLayerMarginX = 32;
 constexpr int kLayerMarginY = 16;
+constexpr int kLayerSets = 4;  // one per tile animation frame
 
 struct WorldLayers {
     ALLEGRO_BITMAP* beforeSprite = nullptr;
@@ -29,6 +30,7 @@ struct WorldLayers {
     int originX = 0, originY = 0;  // camera offset the layers were drawn for
     bool overSky = false;          // clear where no block is, to be laid over the sky
     std::uint32_t generation = 0;  // changes whenever the layers are drawn
+    int set = 0;                   // which of the kept sets (one per tile animation frame)
     const WorldDraw* draws = nullptr;
     int drawCount = 0;
     int spriteIndex = 0;  // draws from here on come after the sprite

@@ -1,15 +1,124 @@
 #!/usr/bin/env bash
-# Builds the Release configuration and runs every benchmark under Xvfb.
+# Builds the Release configuration, runs every benchmark in bench/ under Xvfb
+# and the game itself on the two benchmark worlds, and prints one table of the
+# figures beside the performance targets. The benchmarks' own output stays in
+# <build>/bench-results/.
+# Usage: scripts/bench.sh [build-dir]   (default: build-bench)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+SCREEN="-screen 0 640x480x24"
+CPU_SECONDS=10
+
+# Inside a virtual screen: the game in a prepared run folder, "single player"
+# clicked once the intro is over, then the CPU time it uses over CPU_SECONDS
+# read from /proc, printed as a percentage of one core.
+if [ "${1:-}" = --cpu ]; then
+    game=$2 folder=$3 seed=$4
+    cd "$folder"
+    TESSARIA_SEED=$seed ALSOFT_DRIVERS=null "$game" &
+    pid=$!
+    sleep 5.5
+    xdotool mousemove --sync 300 217 click 1
+    sleep 2
+    cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+    t0=$(cpu_ticks) s0=$(date +%s.%N)
+    sleep "$CPU_SECONDS"
+    t1=$(cpu_ticks) s1=$(date +%s.%N)
+    kill -TERM "$pid"
+    wait "$pid" || true
+    awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$(getconf CLK_TCK)" \
+        'BEGIN { printf "%.1f\n", 100 * (b - a) / hz / (e - s) }'
+    exit 0
+fi
+
+cd "$ROOT"
 source scripts/packages.sh
 install_packages $TEST_PACKAGES
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARIA_TESTS=OFF >/dev/null
-cmake --build build-bench -j"$(nproc)"
+BUILD=$(mkdir -p "${1:-build-bench}" && cd "${1:-build-bench}" && pwd)
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARIA_TESTS=OFF > /dev/null
+cmake --build "$BUILD" -j"$(nproc)" > "$BUILD/bench-build.log" || { cat "$BUILD/bench-build.log"; exit 1; }
 export ALSOFT_DRIVERS=null
-cd build-bench/run
+RESULTS=$BUILD/bench-results
+rm -rf "$RESULTS"
+mkdir -p "$RESULTS"
+
+cd "$BUILD/run"
 for bench in ../bench/bench_*; do
-  [ -x "$bench" ] || continue
-  echo "=== $(basename "$bench")"
-  xvfb-run -a -s "-screen 0 640x480x24" "$bench" --benchmark_min_time=0.5
+    [ -x "$bench" ] || continue
+    name=$(basename "$bench")
+    echo "running $name ..." >&2
+    xvfb-run -a -s "$SCREEN" "$bench" --benchmark_out="$RESULTS/$name.csv" \
+        --benchmark_out_format=csv > "$RESULTS/$name.log" 2>&1 ||
+        echo "$name failed, see $RESULTS/$name.log" >&2
 done
+
+cpu_use() {  # cpu_use WORLD SEED
+    local folder
+    folder=$(mktemp -d)
+    mkdir -p "$folder/data"
+    for part in gfx fonts sfx; do ln -s "$BUILD/run/data/$part" "$folder/data/$part"; done
+    "$BUILD/bench/bench_frame" --write-world="$1" "$folder"
+    echo "running the game on the $1 world for ${CPU_SECONDS} s ..." >&2
+    xvfb-run -a -s "$SCREEN" "$ROOT/scripts/bench.sh" --cpu "$BUILD/app/tessaria" "$folder" "$2"
+    rm -rf "$folder"
+}
+# Seed 57 starts in rain, seed 11 on a clear day.
+echo "worst $(cpu_use worst 57)" > "$RESULTS/cpu.txt"
+echo "typical $(cpu_use typical 11)" >> "$RESULTS/cpu.txt"
+
+# value FILE BENCHMARK COLUMN: one figure from a benchmark's CSV output.
+value() {
+    [ -f "$RESULTS/$1.csv" ] || { echo nan; return; }
+    awk -F, -v name="$2" -v column="$3" '
+        /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
+        col["name"] { n = $1; gsub(/"/, "", n); sub(/\/.*/, "", n)
+                      if (n == name) { print $(col[column]); exit } }' "$RESULTS/$1.csv"
+}
+
+F=bench_frame
+empty=$(value $F BM_EmptyFrame median_ms)
+worst=$(value $F BM_WorstCaseRun median_ms)
+worstX=$(value $F BM_WorstCaseRun x_floor)
+worst99=$(value $F BM_WorstCaseRun p99_ms)
+typical=$(value $F BM_TypicalRun median_ms)
+typicalX=$(value $F BM_TypicalRun x_floor)
+typical99=$(value $F BM_TypicalRun p99_ms)
+straight=$(value $F BM_WorstCaseRunStraight median_ms)
+straightTypical=$(value $F BM_TypicalRunStraight median_ms)
+tick=$(value bench_world BM_WorldTickWorstCase real_time)
+load=$(value bench_world BM_LoadWorld real_time)
+save=$(value bench_world BM_SaveWorld real_time)
+startFirst=$(value bench_startup BM_StartUpToFirstFrame first_ms)
+startMedian=$(value bench_startup BM_StartUpToFirstFrame median_ms)
+cpuWorst=$(awk '$1 == "worst" { print $2 }' "$RESULTS/cpu.txt")
+cpuTypical=$(awk '$1 == "typical" { print $2 }' "$RESULTS/cpu.txt")
+
+# Each run also times an empty frame after every frame it draws; its ratio to
+# that floor, measured under the same load, is the one compared with targets.
+awk -v empty="$empty" -v worst="$worst" -v worst99="$worst99" -v typical="$typical" \
+    -v worstX="$worstX" -v typicalX="$typicalX" \
+    -v typical99="$typical99" -v straight="$straight" -v straightTypical="$straightTypical" \
+    -v tick="$tick" -v load="$load" -v save="$save" -v startFirst="$startFirst" \
+    -v startMedian="$startMedian" -v cpuWorst="$cpuWorst" -v cpuTypical="$cpuTypical" '
+function row(what, figure, target, met) {
+    printf "| %-44s | %-26s | %-22s | %-4s |\n", what, figure, target, met
+}
+function yes(ok) { return ok ? "yes" : "NO" }
+BEGIN {
+    printf "| %-44s | %-26s | %-22s | %-4s |\n", "measure", "figure", "target", "met"
+    printf "|%s|%s|%s|%s|\n", "----------------------------------------------", \
+        "----------------------------", "------------------------", "------"
+    row("empty frame (clear, copy, flip), median", sprintf("%.2f ms", empty), "the floor", "")
+    row("worst-case world frame, median", sprintf("%.2f ms = %.2f x floor", worst, worstX), "<= 3 x floor", yes(worstX <= 3))
+    row("worst-case world frame, 99th percentile", sprintf("%.2f ms", worst99), "< 25 ms", yes(worst99 < 25))
+    row("worst-case frame drawn straight, median", sprintf("%.1f ms = %.0f x slower", straight, straight / worst), ">= 20 x slower", yes(straight >= 20 * worst))
+    row("typical world frame, median", sprintf("%.2f ms = %.2f x floor", typical, typicalX), "<= 2 x floor", yes(typicalX <= 2))
+    row("typical world frame, 99th percentile", sprintf("%.2f ms", typical99), "", "")
+    row("typical frame drawn straight, median", sprintf("%.1f ms = %.0f x slower", straightTypical, straightTypical / typical), "", "")
+    row("worldTick(), worst case", sprintf("%.1f us = %.2f %% of a tick", tick, tick / 250), "< 1 % of 25 ms", yes(tick < 250))
+    row("loadWorld()", sprintf("%.2f ms", load), "", "")
+    row("saveWorld() (synced to disk)", sprintf("%.2f ms", save), "", "")
+    row("start-up to first frame, cold", sprintf("%.0f ms (warm %.0f ms)", startFirst, startMedian), "< 200 ms", yes(startFirst < 200))
+    row("CPU of the running game, worst-case world", sprintf("%.1f %% of a core", cpuWorst), "< 15 %", yes(cpuWorst < 15))
+    row("CPU of the running game, typical world", sprintf("%.1f %% of a core", cpuTypical), "", "")
+}'
