@@ -32,11 +32,13 @@ public:
         path_ = ::mkdtemp(pattern);
         fs::create_directories(path_ / "data/world");
         for (const char* part : {"gfx", "fonts", "sfx"})
-            fs::create_directory_symlink(fs::path(TESSARIA_RUN_DIR) / "data" / part, path_ / "data" / part);
+            fs::create_directory_symlink(fs::path(TESSARIA_RUN_DIR) / "data" / part,
+                                         path_ / "data" / part);
         fs::current_path(path_);
         for (int level = 0; level < 20; ++level)
             for (int y = 0; y < 20; ++y)
-                for (int x = 0; x < 20; ++x) setCell(x, y, level, level < 12 ? 0 : 1 + (x + 3 * y + level) % 22);
+                for (int x = 0; x < 20; ++x)
+                    setCell(x, y, level, level < 12 ? 0 : 1 + (x + 3 * y + level) % 22);
         saveWorld();
     }
     ~RunFolder() {

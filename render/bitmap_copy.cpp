@@ -5,8 +5,8 @@
 
 namespace {
 
-using CopyImageFn = void (*)(GLuint, GLenum, GLint, GLint, GLint, GLint, GLuint, GLenum, GLint, GLint,
-                             GLint, GLint, GLsizei, GLsizei, GLsizei);
+using CopyImageFn = void (*)(GLuint, GLenum, GLint, GLint, GLint, GLint, GLuint, GLenum, GLint,
+                             GLint, GLint, GLint, GLsizei, GLsizei, GLsizei);
 
 CopyImageFn copyImageFunction() {
     ALLEGRO_DISPLAY* display = al_get_current_display();
@@ -22,8 +22,8 @@ bool isWholeTexture(ALLEGRO_BITMAP* bitmap) {
 
 bool sameTextures(ALLEGRO_BITMAP* a, ALLEGRO_BITMAP* b) {
     int aw = 0, ah = 0, bw = 0, bh = 0;
-    return al_get_opengl_texture_size(a, &aw, &ah) && al_get_opengl_texture_size(b, &bw, &bh) && aw == bw &&
-           ah == bh && al_get_bitmap_format(a) == al_get_bitmap_format(b);
+    return al_get_opengl_texture_size(a, &aw, &ah) && al_get_opengl_texture_size(b, &bw, &bh) &&
+           aw == bw && ah == bh && al_get_bitmap_format(a) == al_get_bitmap_format(b);
 }
 
 bool copyTexture(ALLEGRO_BITMAP* from, ALLEGRO_BITMAP* to) {
@@ -32,8 +32,8 @@ bool copyTexture(ALLEGRO_BITMAP* from, ALLEGRO_BITMAP* to) {
     if (copy == nullptr) return false;
     int w = 0, h = 0;
     al_get_opengl_texture_size(from, &w, &h);
-    copy(al_get_opengl_texture(from), GL_TEXTURE_2D, 0, 0, 0, 0, al_get_opengl_texture(to), GL_TEXTURE_2D, 0,
-         0, 0, 0, w, h, 1);
+    copy(al_get_opengl_texture(from), GL_TEXTURE_2D, 0, 0, 0, 0, al_get_opengl_texture(to),
+         GL_TEXTURE_2D, 0, 0, 0, 0, w, h, 1);
     return true;
 }
 

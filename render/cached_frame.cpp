@@ -1,10 +1,10 @@
 // The game frame from cached pictures. What the frame shows is split by what
-// changes it: the sky (weather and night), the world layers (see
-// world_layers.cpp), and whole composed screens per layer set and weather frame with the
-// HUD on top. A frame copies its composed screen and then redraws, in the
-// painter's order, only the small rectangle of the player's sprite: the sky
-// and world up to the sprite, the sprite, the blocks in front of it, the
-// ghost, the weather and the HUD.
+// changes it: the sky (weather and night), the world layers (world_layers.cpp)
+// and whole composed screens, one per layer set and weather frame, with the
+// weather and the HUD on them. A frame copies its composed screen and then
+// redraws, in the painter's order, only the small rectangle of the player's
+// sprite: the sky and world up to the sprite, the sprite, the blocks in front
+// of it, the ghost, the weather and the HUD.
 #include "render/cached_frame.h"
 
 #include <cstdint>
@@ -107,8 +107,13 @@ void drawWeatherHeld(const PixelRect* within) {
 
 // The screen as it is before the sprite and its ghost are added.
 ALLEGRO_BITMAP* updateComposed(SkyKind kind, const WorldLayers& layers) {
-    const int weatherSlot = weather.weatherActive ? (weather.weatherAnimFrame & (kWeatherSlots - 1)) : 0;
-    const int slot = layers.set * kWeatherSlots + weatherSlot;
+    const int weatherSlot =
+        weather.weatherActive ? (weather.weatherAnimFrame & (kWeatherSlots - 1)) : 0;
+    int slot = layers.set * kWeatherSlots + weatherSlot;
+    // Made when first needed, like the layer sets; the first one at start-up.
+    if (caches.composed[slot] == nullptr)
+        caches.composed[slot] = al_create_bitmap(kScreenWidth, kScreenHeight);
+    if (caches.composed[slot] == nullptr) slot = 0;
     const ComposedKey key = composedKey(kind, layers);
     ALLEGRO_BITMAP* composed = caches.composed[slot];
     if (caches.composedValid[slot] && std::memcmp(&key, &caches.composedKey[slot], sizeof key) == 0)
@@ -128,8 +133,10 @@ void drawSprite(const SpriteDraw& s) {
     const PictureCopy* sheet = nullptr;
     for (const PictureCopy& copy : renderPictures.sheet)
         if (copy.original == s.bitmap) sheet = &copy;
-    ALLEGRO_BITMAP* bitmap = sheet != nullptr ? atlasPicture(*sheet, s.sx, s.sy, s.sw, s.sh) : s.bitmap;
-    al_draw_tinted_bitmap_region(bitmap, tintColour(s.tint), s.sx, s.sy, s.sw, s.sh, s.dx, s.dy, s.flags);
+    ALLEGRO_BITMAP* bitmap =
+        sheet != nullptr ? atlasPicture(*sheet, s.sx, s.sy, s.sw, s.sh) : s.bitmap;
+    al_draw_tinted_bitmap_region(bitmap, tintColour(s.tint), s.sx, s.sy, s.sw, s.sh, s.dx, s.dy,
+                                 s.flags);
 }
 
 void drawBlocksInFront(const WorldLayers& layers, const PixelRect& area) {
@@ -154,8 +161,8 @@ void drawSpriteArea(const WorldLayers& layers, const SpriteDraw* sprite, const S
     if (area.isEmpty()) return;
     al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
     if (layers.overSky) al_draw_bitmap(caches.sky, 0, 0, 0);
-    al_draw_bitmap_region(layers.beforeSprite, area.x - layerScreenX(layers), area.y - layerScreenY(layers),
-                          area.w, area.h, area.x, area.y, 0);
+    al_draw_bitmap_region(layers.beforeSprite, area.x - layerScreenX(layers),
+                          area.y - layerScreenY(layers), area.w, area.h, area.x, area.y, 0);
     al_hold_bitmap_drawing(true);
     if (sprite != nullptr) drawSprite(*sprite);
     drawBlocksInFront(layers, area);
@@ -183,12 +190,8 @@ void releaseCaches() {
 
 bool createCaches() {
     caches.sky = al_create_bitmap(kScreenWidth, kScreenHeight);
-    bool ok = caches.sky != nullptr;
-    for (ALLEGRO_BITMAP*& composed : caches.composed) {
-        composed = al_create_bitmap(kScreenWidth, kScreenHeight);
-        ok = ok && composed != nullptr;
-    }
-    return ok;
+    caches.composed[0] = al_create_bitmap(kScreenWidth, kScreenHeight);
+    return caches.sky != nullptr && caches.composed[0] != nullptr;
 }
 
 }  // namespace

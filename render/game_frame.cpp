@@ -111,8 +111,8 @@ void drawWeatherTiles(const PixelRect* within) {
     if (!weather.weatherActive || strip == nullptr) return;
     for (int col = 0; col < kWeatherColumns; ++col) {
         for (int row = 0; row < kWeatherRows; ++row) {
-            const PixelRect tile{kWeatherTileWidth * col, kWeatherTileHeight * row, kWeatherTileWidth,
-                                 kWeatherTileHeight};
+            const PixelRect tile{kWeatherTileWidth * col, kWeatherTileHeight * row,
+                                 kWeatherTileWidth, kWeatherTileHeight};
             if (within == nullptr || within->overlaps(tile)) drawWeatherTile(strip, col, row);
         }
     }

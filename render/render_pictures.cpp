@@ -74,7 +74,8 @@ bool buildAtlas(Placement* entries, int count) {
     al_set_target_bitmap(atlas);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ONE, ALLEGRO_ZERO);
-    for (int i = 0; i < count; ++i) al_draw_bitmap(entries[i].copy->original, entries[i].x, entries[i].y, 0);
+    for (int i = 0; i < count; ++i)
+        al_draw_bitmap(entries[i].copy->original, entries[i].x, entries[i].y, 0);
     al_restore_state(&state);
     renderPictures.atlas = atlas;
     for (int i = 0; i < count; ++i) {
@@ -110,7 +111,8 @@ void readTileShapes() {
             if (!usable[id][f]) continue;
             int same = 0;
             for (int j = 1; j < kBlockTypes; ++j)
-                for (int g = 0; g < kStripFrames; ++g) same += usable[j][g] && masks[j][g] == masks[id][f];
+                for (int g = 0; g < kStripFrames; ++g)
+                    same += usable[j][g] && masks[j][g] == masks[id][f];
             if (same > best) best = same, common = &masks[id][f];
         }
     if (common == nullptr) return;
@@ -138,7 +140,8 @@ bool loadRenderPictures() {
     readTileShapes();
     renderPictures.twoLevelAlpha = allTwoLevelAlpha();
     if (assets.hudFrame != nullptr)
-        renderPictures.hudPieceCount = nonBlankPieces(assets.hudFrame, renderPictures.hudPieces, kMaxHudPieces);
+        renderPictures.hudPieceCount =
+            nonBlankPieces(assets.hudFrame, renderPictures.hudPieces, kMaxHudPieces);
     return true;
 }
 
@@ -155,6 +158,7 @@ void releaseRenderPictures() {
 }
 
 ALLEGRO_BITMAP* atlasPicture(const PictureCopy& copy, int sx, int sy, int sw, int sh) {
-    const bool inside = sx >= 0 && sy >= 0 && sw >= 0 && sh >= 0 && sx + sw <= copy.w && sy + sh <= copy.h;
+    const bool inside =
+        sx >= 0 && sy >= 0 && sw >= 0 && sh >= 0 && sx + sw <= copy.w && sy + sh <= copy.h;
     return inside ? copy.bitmap : copy.original;
 }

@@ -19,11 +19,11 @@
 namespace {
 
 constexpr int kLevels = kDeepestDrawn + 1;
-constexpr int kMaxWindow = 36 + 2 * kDeepestDrawn;  // cells across at the deepest level
 
 constexpr int maxDraws() {
     int cells = 0;
-    for (int level = 0; level <= kDeepestDrawn; ++level) cells += (36 + 2 * level) * (36 + 2 * level);
+    for (int level = 0; level <= kDeepestDrawn; ++level)
+        cells += (kWindowSpan + 2 * level) * (kWindowSpan + 2 * level);
     return cells + 1;  // and the crack
 }
 
@@ -34,7 +34,7 @@ constexpr std::uint8_t kStandard = 0x20;
 constexpr std::uint8_t kShadeBits = 0x07;
 
 WorldDraw draws[maxDraws()];
-std::uint8_t cells[kLevels][kMaxWindow][kMaxWindow];
+std::uint8_t cells[kLevels][kWidestWindow][kWidestWindow];
 ALLEGRO_COLOR shadeColours[kShadeCount];
 
 // The columns and rows a pass can visit, inside the bounds.
@@ -43,8 +43,10 @@ struct Box {
 };
 
 Box visitedBox(int deepest) {
-    return Box{std::max(0, windowFirst(player.x, deepest)), std::min(world.maxX, windowLast(player.x, deepest)),
-               std::max(0, windowFirst(player.y, deepest)), std::min(world.maxY, windowLast(player.y, deepest))};
+    return Box{std::max(0, windowFirst(player.x, deepest)),
+               std::min(world.maxX, windowLast(player.x, deepest)),
+               std::max(0, windowFirst(player.y, deepest)),
+               std::min(world.maxY, windowLast(player.y, deepest))};
 }
 
 struct Frame {
@@ -136,9 +138,12 @@ public:
 
 private:
     void listLevel(int level) {
-        for (int y = std::max(box_.y0, windowFirst(player.y, level)); y <= std::min(box_.y1, windowLast(player.y, level)); ++y) {
-            for (int x = std::max(box_.x0, windowFirst(player.x, level)); x <= std::min(box_.x1, windowLast(player.x, level)); ++x) {
-                if (level == spriteLevel_ && !spriteSeen_ && (y > player.y || (y == player.y && x > player.x))) {
+        for (int y = std::max(box_.y0, windowFirst(player.y, level));
+             y <= std::min(box_.y1, windowLast(player.y, level)); ++y) {
+            for (int x = std::max(box_.x0, windowFirst(player.x, level));
+                 x <= std::min(box_.x1, windowLast(player.x, level)); ++x) {
+                if (level == spriteLevel_ && !spriteSeen_ &&
+                    (y > player.y || (y == player.y && x > player.x))) {
                     spriteSeen_ = true;
                     result_.spriteIndex = count_;
                 }
@@ -163,8 +168,9 @@ private:
             if ((flags & kStandard) && mayHide_)
                 part = renderPictures.visibleParts[coverSet(x, y, level, box_)];
             if (!part.isEmpty()) {
-                draws[count_++] = WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w,
-                                            part.h, sx + part.x, sy + part.y};
+                draws[count_++] =
+                    WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w,
+                              part.h,   sx + part.x,         sy + part.y};
             }
             result_.translucent |= shade == ShadeWaterByDay;
             result_.animated |= f.animated;
@@ -176,7 +182,8 @@ private:
         const PictureCopy& crack = renderPictures.crack;
         int cx = 0, cw = 0, ch = 0;
         if (crack.original == nullptr || !crackRegion(crack.w, crack.h, &cx, &cw, &ch)) return;
-        draws[count_++] = WorldDraw{atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch, sx, sy};
+        draws[count_++] = WorldDraw{
+            atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch, sx, sy};
     }
 
     const int scrollBefore_, scrollAfter_, spriteLevel_;
@@ -191,6 +198,7 @@ private:
 }  // namespace
 
 PassDraws listPassDraws(int scrollBefore, int scrollAfter) {
-    for (int s = 0; s < kShadeCount; ++s) shadeColours[s] = tintColour(shadeTint(static_cast<Shade>(s)));
+    for (int s = 0; s < kShadeCount; ++s)
+        shadeColours[s] = tintColour(shadeTint(static_cast<Shade>(s)));
     return PassLister(scrollBefore, scrollAfter).list();
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "player/player_state.h"
 #include "player/world_tick.h"
@@ -20,7 +21,7 @@
 namespace {
 
 constexpr int kNeighbourReach = 2;  // lava lights two cells away
-constexpr int kBandSide = 36 + 2 * kDeepestDrawn + 2 * kNeighbourReach;
+constexpr int kBandSide = kWidestWindow + 2 * kNeighbourReach;
 constexpr int kBandCapacity = kBandSide * kBandSide * kGridLevels;
 
 // Everything besides the cells that decides what the pass draws.
@@ -71,7 +72,8 @@ PassKey currentKey(int scrollBefore, int scrollAfter) {
 }
 
 bool sameKey(const PassKey& a, const PassKey& b, bool animated) {
-    return std::memcmp(&a, &b, offsetof(PassKey, animFrame)) == 0 && (!animated || a.animFrame == b.animFrame);
+    return std::memcmp(&a, &b, offsetof(PassKey, animFrame)) == 0 &&
+           (!animated || a.animFrame == b.animFrame);
 }
 
 Band currentBand() {
@@ -79,9 +81,11 @@ Band currentBand() {
     const int deepest = deepestVisitedLevel();
     if (deepest < 0) return b;
     b.x0 = std::max(0, std::max(0, windowFirst(player.x, deepest)) - kNeighbourReach);
-    b.x1 = std::min(kGridSizeX - 1, std::min(world.maxX, windowLast(player.x, deepest)) + kNeighbourReach);
+    b.x1 = std::min(kGridSizeX - 1,
+                    std::min(world.maxX, windowLast(player.x, deepest)) + kNeighbourReach);
     b.y0 = std::max(0, std::max(0, windowFirst(player.y, deepest)) - kNeighbourReach);
-    b.y1 = std::min(kGridSizeY - 1, std::min(world.maxY, windowLast(player.y, deepest)) + kNeighbourReach);
+    b.y1 = std::min(kGridSizeY - 1,
+                    std::min(world.maxY, windowLast(player.y, deepest)) + kNeighbourReach);
     b.levels = deepest - kHighestLevel + 1;
     if (b.x0 > b.x1 || b.y0 > b.y1) b = Band{};
     return b;
@@ -93,7 +97,8 @@ bool eachBandColumn(const Band& b, Visit visit) {
     int copy = 0;
     for (int x = b.x0; x <= b.x1; ++x) {
         for (int y = b.y0; y <= b.y1; ++y, copy += b.levels) {
-            if (!visit(&world.cells[cellIndex(x, y, kHighestLevel)], &bandCells[copy])) return false;
+            if (!visit(&world.cells[cellIndex(x, y, kHighestLevel)], &bandCells[copy]))
+                return false;
         }
     }
     return true;
@@ -101,7 +106,8 @@ bool eachBandColumn(const Band& b, Visit visit) {
 
 bool bandUnchanged() {
     const Band b = currentBand();
-    if (b.x0 != band.x0 || b.x1 != band.x1 || b.y0 != band.y0 || b.y1 != band.y1 || b.levels != band.levels)
+    if (b.x0 != band.x0 || b.x1 != band.x1 || b.y0 != band.y0 || b.y1 != band.y1 ||
+        b.levels != band.levels)
         return false;
     const std::size_t bytes = sizeof(BlockId) * b.levels;
     return eachBandColumn(b, [bytes](const BlockId* stored, const BlockId* copy) {
@@ -162,7 +168,26 @@ bool shiftFits(const WorldLayers& l, bool overSky) {
 
 bool setFits(const LayerSet& set, SkyKind sky, bool overSky) {
     return set.valid && (!pass.animated || set.animFrame == worldClock.blockAnimFrame) &&
-           set.layers.overSky == overSky && (overSky || set.bakedSky == sky) && shiftFits(set.layers, overSky);
+           set.layers.overSky == overSky && (overSky || set.bakedSky == sky) &&
+           shiftFits(set.layers, overSky);
+}
+
+// The first set is made at start-up, the others when first needed (once in
+// a run), which keeps start-up short.
+bool makeLayerBitmaps(LayerSet& set) {
+    WorldLayers& l = set.layers;
+    for (ALLEGRO_BITMAP** layer : {&l.beforeSprite, &l.whole}) {
+        if (*layer == nullptr)
+            *layer = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX,
+                                      kScreenHeight + 2 * kLayerMarginY);
+        if (*layer == nullptr) return false;
+    }
+    return true;
+}
+
+LayerSet& setForFrame() {
+    LayerSet& set = sets[pass.animated ? (worldClock.blockAnimFrame & (kLayerSets - 1)) : 0];
+    return makeLayerBitmaps(set) ? set : sets[0];
 }
 
 // Lists the pass again when anything it shows has changed; a change of the
@@ -183,21 +208,14 @@ void relistIfChanged(const PassKey& key, int scrollBefore, int scrollAfter) {
 
 bool createWorldLayers() {
     releaseWorldLayers();
-    bool ok = true;
-    for (int i = 0; i < kLayerSets; ++i) {
-        WorldLayers& l = sets[i].layers;
-        l.beforeSprite = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX, kScreenHeight + 2 * kLayerMarginY);
-        l.whole = al_create_bitmap(kScreenWidth + 2 * kLayerMarginX, kScreenHeight + 2 * kLayerMarginY);
-        l.set = i;
-        ok = ok && l.beforeSprite != nullptr && l.whole != nullptr;
-    }
-    return ok;
+    for (int i = 0; i < kLayerSets; ++i) sets[i].layers.set = i;
+    return makeLayerBitmaps(sets[0]);
 }
 
 void releaseWorldLayers() {
     for (LayerSet& set : sets) {
-        if (set.layers.beforeSprite != nullptr) al_destroy_bitmap(set.layers.beforeSprite);
-        if (set.layers.whole != nullptr) al_destroy_bitmap(set.layers.whole);
+        for (ALLEGRO_BITMAP* layer : {set.layers.beforeSprite, set.layers.whole})
+            if (layer != nullptr) al_destroy_bitmap(layer);
         set = LayerSet{};
     }
     listed = false;
@@ -205,7 +223,7 @@ void releaseWorldLayers() {
 
 const WorldLayers& updateWorldLayers(SkyKind sky, int scrollBefore, int scrollAfter) {
     relistIfChanged(currentKey(scrollBefore, scrollAfter), scrollBefore, scrollAfter);
-    LayerSet& set = sets[pass.animated ? (worldClock.blockAnimFrame & (kLayerSets - 1)) : 0];
+    LayerSet& set = setForFrame();
     const bool overSky = renderPictures.twoLevelAlpha && !pass.translucent;
     if (!setFits(set, sky, overSky)) drawLayers(set, sky, overSky);
     set.layers.draws = pass.draws;

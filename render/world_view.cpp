@@ -16,6 +16,7 @@ constexpr int kLevelsBelowPlayer = 4;
 constexpr int kRoofReach = 11;     // a roof further up lets the daylight in
 constexpr int kWindowBefore = 10;  // cells visited before the player's row and column
 constexpr int kWindowAfter = 25;   // and after it, both growing by one per level of depth
+static_assert(kWindowBefore + 1 + kWindowAfter == kWindowSpan, "the window's span");
 
 constexpr Tint grey(float level) { return Tint{level, level, level, 1}; }
 constexpr Tint kShadeTints[kShadeCount] = {

@@ -11,6 +11,10 @@
 #include "world/world_grid.h"
 
 constexpr int kDeepestDrawn = 20;
+// Cells a pass visits along each axis at level 0; one more on each side per
+// level of depth.
+constexpr int kWindowSpan = 36;
+constexpr int kWidestWindow = kWindowSpan + 2 * kDeepestDrawn;
 constexpr int kTileWidth = 64;  // a wider tile picture is a strip of four frames
 constexpr int kStripFrames = 4;
 

@@ -1,7 +1,5 @@
 // The cached game frame against the straight one, frame after frame through
 // scripted runs: the same pixels, the same game state, the same sounds.
-#include "render/twin_frames.h"
-
 #include <unistd.h>
 
 #include <climits>
@@ -9,9 +7,10 @@
 #include <string>
 
 #include "player/player_state.h"
+#include "player/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
-#include "player/world_tick.h"
+#include "render/twin_frames.h"
 #include "render/world_renderer.h"
 #include "world/world_grid.h"
 
@@ -33,17 +32,17 @@ TEST_F(TwinFrameTest, aDayOfWalkingMiningPlacingAndRestingByAPondAndAHouse) {
     buildVillage();
     startRun(10, 10, 14);
     idle(2);
-    hold({KeyRight}, 26);                   // turn, then two steps
-    hold({KeyDown}, 26);                    // to the pond's rim
+    hold({KeyRight}, 26);  // turn, then two steps
+    hold({KeyDown}, 26);   // to the pond's rim
     idle(kStrike);
-    hold({KeyI}, 1);                        // work at the ground ahead
-    hold({KeyRightCtrl}, 3 * kStrike);      // three strikes take its water
-    hold({KeyI}, 1);                        // back to body height
-    hold({KeySpace}, kStrike + 1);          // a grass block put there
+    hold({KeyI}, 1);                    // work at the ground ahead
+    hold({KeyRightCtrl}, 3 * kStrike);  // three strikes take its water
+    hold({KeyI}, 1);                    // back to body height
+    hold({KeySpace}, kStrike + 1);      // a grass block put there
     hold({KeyF1}, 1);
     hold({KeyF2}, 1);
-    hold({KeyRight}, 20);                   // walk in the other look
-    hold({KeyF11}, 1);                      // rest a while
+    hold({KeyRight}, 20);  // walk in the other look
+    hold({KeyF11}, 1);     // rest a while
     idle(10);
     hold({KeyF11}, 1);
     hold({KeyLeft}, 26);
@@ -60,7 +59,7 @@ TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
     startRun(11, 12, 14);
     hold({KeyRight}, 40);
     EXPECT_EQ(cell(player.x, player.y, player.level), Water);
-    hold({Key1 + 7}, 1);                // the water slot
+    hold({Key1 + 7}, 1);  // the water slot
     hold({KeySpace}, kStrike);
     EXPECT_EQ(player.blockCounts[Water], 99);
 }
@@ -75,7 +74,7 @@ TEST_P(NightTest, lavaLightsItsNeighboursAndRoofsShadeAtEveryNightLevel) {
     worldClock.nightLevel = GetParam();
     worldClock.dayTick = 9000;  // far from dusk and dawn: the level holds
     idle(1);
-    hold({KeyUp}, 24);          // beside the lava: the figure is lit
+    hold({KeyUp}, 24);  // beside the lava: the figure is lit
     EXPECT_TRUE(player.litByLava);
     hold({KeyRightCtrl}, kStrike + 2);
     hold({KeyLeft}, 8);
@@ -137,7 +136,7 @@ TEST_F(TwinFrameTest, thePlayerDeepDownWithFewerLevelsBelowIt) {
     idle(kStrike);
     EXPECT_EQ(player.level, 20);
     hold({KeyI}, 1);
-    hold({KeyRightCtrl}, 3 * kStrike);      // the pit's floor ahead
+    hold({KeyRightCtrl}, 3 * kStrike);  // the pit's floor ahead
     hold({KeyRight}, 45);
     EXPECT_EQ(player.level, 17);
     EXPECT_EQ(player.blockCounts[2], 101);
@@ -244,7 +243,8 @@ std::string thisProgram() {
 // inside a virtual screen.
 TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
     if (!inWindow()) {
-        if (std::system("command -v xvfb-run > /dev/null") != 0) GTEST_SKIP() << "xvfb-run is missing";
+        if (std::system("command -v xvfb-run > /dev/null") != 0)
+            GTEST_SKIP() << "xvfb-run is missing";
         // The leak checker is off in there: the OpenGL driver keeps allocations
         // until exit in a module it has unloaded by then, out of reach of any
         // suppression.

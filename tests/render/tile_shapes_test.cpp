@@ -1,12 +1,13 @@
 // What the masks of the pictures allow the cached drawing to leave out, and
 // the atlas it draws from.
+#include "render/tile_shapes.h"
+
 #include <allegro5/allegro.h>
 
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/render_fixture.h"
 #include "render/render_pictures.h"
-#include "render/tile_shapes.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ constexpr int kAboveXY = 1 << 6;
 
 ::testing::AssertionResult isRect(const PixelRect& r, int x, int y, int w, int h) {
     if (r.x == x && r.y == y && r.w == w && r.h == h) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << r.x << ", " << r.y << ", " << r.w << ", " << r.h << ")";
+    return ::testing::AssertionFailure()
+           << "(" << r.x << ", " << r.y << ", " << r.w << ", " << r.h << ")";
 }
 
 class TileShapeTest : public RenderTest {
@@ -53,7 +55,8 @@ TEST_F(TileShapeTest, aSquareTileIsHiddenStepByStepByItsLaterNeighbours) {
     computeVisibleParts(square, parts);
     EXPECT_TRUE(isRect(parts[0], 0, 0, 64, 64));
     EXPECT_TRUE(isRect(parts[kAbove], 0, 32, 64, 32)) << "the block above hides the top half";
-    EXPECT_TRUE(isRect(parts[kPlusX | kPlusY], 0, 0, 64, 16)) << "the two nearer blocks hide all below row 16";
+    EXPECT_TRUE(isRect(parts[kPlusX | kPlusY], 0, 0, 64, 16))
+        << "the two nearer blocks hide all below row 16";
     EXPECT_TRUE(isRect(parts[kPlusXY], 0, 0, 64, 32));
     EXPECT_TRUE(parts[kPlusX | kPlusY | kAbove].isEmpty());
     EXPECT_TRUE(parts[kAboveXY].isEmpty()) << "drawn on the very same spot, later";
@@ -63,7 +66,8 @@ TEST_F(TileShapeTest, theCubeOutlineIsHiddenByTheBlockAboveAndTheTwoInFront) {
     ALLEGRO_BITMAP* cube = hexagon();
     TileMask mask;
     EXPECT_TRUE(readFrameMask(cube, 0, 0, &mask));
-    EXPECT_EQ(mask.rows[0], (std::uint64_t{1} << 31) | (std::uint64_t{1} << 32)) << "the top corner";
+    EXPECT_EQ(mask.rows[0], (std::uint64_t{1} << 31) | (std::uint64_t{1} << 32))
+        << "the top corner";
     computeVisibleParts(mask, parts);
     EXPECT_TRUE(isRect(parts[0], 0, 0, 64, 64));
     EXPECT_TRUE(parts[kPlusX | kPlusY | kAbove].isEmpty());

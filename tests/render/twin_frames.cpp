@@ -6,11 +6,11 @@
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
 #include <allegro5/allegro_ttf.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "app/startup.h"
 #include "player/game_screen.h"
@@ -94,14 +94,16 @@ void drawInto(ALLEGRO_BITMAP* frame, bool cached, unsigned seed) {
 }
 
 ::testing::AssertionResult samePixels(ALLEGRO_BITMAP* a, ALLEGRO_BITMAP* b) {
-    const ALLEGRO_LOCKED_REGION* ra = al_lock_bitmap(a, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
-    const ALLEGRO_LOCKED_REGION* rb = al_lock_bitmap(b, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
+    const ALLEGRO_LOCKED_REGION* ra =
+        al_lock_bitmap(a, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
+    const ALLEGRO_LOCKED_REGION* rb =
+        al_lock_bitmap(b, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
     int differing = 0, firstX = -1, firstY = -1;
     for (int y = 0; y < kScreenHeight; ++y) {
-        const auto* pa = static_cast<const std::uint32_t*>(static_cast<const void*>(
-            static_cast<const char*>(ra->data) + y * ra->pitch));
-        const auto* pb = static_cast<const std::uint32_t*>(static_cast<const void*>(
-            static_cast<const char*>(rb->data) + y * rb->pitch));
+        const auto* pa = static_cast<const std::uint32_t*>(
+            static_cast<const void*>(static_cast<const char*>(ra->data) + y * ra->pitch));
+        const auto* pb = static_cast<const std::uint32_t*>(
+            static_cast<const void*>(static_cast<const char*>(rb->data) + y * rb->pitch));
         for (int x = 0; x < kScreenWidth; ++x) {
             if (pa[x] == pb[x]) continue;
             if (differing++ == 0) firstX = x, firstY = y;
@@ -110,8 +112,8 @@ void drawInto(ALLEGRO_BITMAP* frame, bool cached, unsigned seed) {
     al_unlock_bitmap(a);
     al_unlock_bitmap(b);
     if (differing == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << differing << " pixels differ, the first at (" << firstX << ", "
-                                         << firstY << ")";
+    return ::testing::AssertionFailure()
+           << differing << " pixels differ, the first at (" << firstX << ", " << firstY << ")";
 }
 
 void setCells(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
@@ -236,7 +238,9 @@ void plantTree(int x, int y, int ground) {
     setCell(x, y, ground - 5, 12);
 }
 
-void pourLava(int x0, int y0, int x1, int y1, int level) { setCells(x0, y0, x1, y1, level, level, Lava); }
+void pourLava(int x0, int y0, int x1, int y1, int level) {
+    setCells(x0, y0, x1, y1, level, level, Lava);
+}
 
 void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
     setCells(x0, y0, x1, y1, level0, level1, id);

@@ -4,9 +4,8 @@
 // afterwards and the same sound requests.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <allegro5/allegro.h>
+#include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <string>
@@ -47,7 +46,7 @@ private:
 };
 
 // Worlds for the runs.
-void fillGround(int top, int bottom);               // grass over earth over stone
+void fillGround(int top, int bottom);  // grass over earth over stone
 void digPond(int x0, int y0, int x1, int y1, int level);
 void buildHouse(int x0, int y0, int x1, int y1, int floor, int height);
 void plantTree(int x, int y, int ground);
