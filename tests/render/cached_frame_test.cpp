@@ -192,6 +192,8 @@ TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
     }
     player.facing = 5;
     compareFrame();
+    player.hurtFlash = 2;  // the figure drawn half transparent in red
+    compareFrame();
     world.maxX = 30;
     compareFrame();
     player.blockCounts[1] = 7;  // a count changed with nothing else
