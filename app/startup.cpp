@@ -137,7 +137,7 @@ bool initialise() {
     al_register_event_source(app.queue, al_get_mouse_event_source());
 
     if (!loadFonts() || !loadAssets()) return false;
-    prepareRenderer();
+    prepareRenderer();  // the cached frame needs the pictures and the window
     installPlatformSeams();
     setSoundRequest(playSound);
     setUpWorld();
@@ -157,6 +157,7 @@ void shutdown() {
     // Allegro's own clean-up runs at exit before static destructors, so every
     // Allegro object is released here and nowhere later.
     releaseSamples();
+    releaseRenderer();
     for (ALLEGRO_BITMAP*& tile : assets.tileBitmap) destroyBitmap(tile);
     for (ALLEGRO_BITMAP*& sheet : assets.playerBitmap) destroyBitmap(sheet);
     for (ALLEGRO_BITMAP*& strip : assets.weatherBitmap) destroyBitmap(strip);
