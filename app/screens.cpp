@@ -8,6 +8,7 @@
 #include "app/pointer.h"
 #include "player/game_screen.h"
 #include "render/assets.h"
+#include "render/bitmap_copy.h"
 #include "render/text.h"
 #include "render/tint.h"
 
@@ -107,6 +108,42 @@ void actOnSelection() {
     }
 }
 
+// True when no pixel of the picture lets anything through. Asked of the one
+// menu backdrop, so the answer is kept for the last picture asked about.
+bool isOpaque(ALLEGRO_BITMAP* picture) {
+    static ALLEGRO_BITMAP* known = nullptr;
+    static bool knownOpaque = false;
+    if (picture == known) return knownOpaque;
+    known = picture;
+    knownOpaque = false;
+    ALLEGRO_LOCKED_REGION* region =
+        al_lock_bitmap(picture, ALLEGRO_PIXEL_FORMAT_ABGR_8888, ALLEGRO_LOCK_READONLY);
+    if (region == nullptr) return false;
+    knownOpaque = true;
+    const int w = al_get_bitmap_width(picture), h = al_get_bitmap_height(picture);
+    for (int y = 0; y < h && knownOpaque; ++y) {
+        const unsigned char* row = static_cast<const unsigned char*>(region->data) + y * region->pitch;
+        for (int x = 0; x < w && knownOpaque; ++x) knownOpaque = row[4 * x + 3] == 255;
+    }
+    al_unlock_bitmap(picture);
+    return knownOpaque;
+}
+
+// An opaque backdrop as large as the screen hides the black clear entirely, so
+// copying it gives the same pixels as drawing it, for a fraction of the cost
+// on a machine that draws in software.
+void drawBackdrop(ALLEGRO_BITMAP* backdrop) {
+    ALLEGRO_BITMAP* target = al_get_target_bitmap();
+    const bool coversScreen = backdrop != nullptr && target != nullptr &&
+                              al_get_bitmap_width(backdrop) == al_get_bitmap_width(target) &&
+                              al_get_bitmap_height(backdrop) == al_get_bitmap_height(target);
+    if (coversScreen && isOpaque(backdrop)) {
+        copyWholeBitmap(backdrop, target);
+    } else {
+        drawBitmap(backdrop, 0, 0);
+    }
+}
+
 }  // namespace
 
 void drawIntroSlogan(const char* text) {
@@ -141,7 +178,7 @@ void drawIntroScreen() {
 }
 
 void drawTitleMenu() {
-    drawBitmap(assets.menuBackground, 0, 0);
+    drawBackdrop(assets.menuBackground);
     const int slogan = assets.menuSloganIndex;
     if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans))) drawTitleSlogan(kTitleSlogans[slogan], 400, 130);
     for (const MenuButton& button : kButtons) {

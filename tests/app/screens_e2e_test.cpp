@@ -119,6 +119,10 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
             << "no label on button " << index;
     }
 
+    // Left of the buttons the backdrop shows exactly as the picture holds it.
+    const Image backdrop = readBmp(folder.path() / "data/gfx/007.bmp");
+    EXPECT_EQ(differingPixels(menu, 0, 180, backdrop, 0, 180, 210, 300), 0);
+
     clickAt(server, 300, kFirstButtonY + kButtonSpacing * kControlsButton + 7);
     const int titleBefore = whitishPixels(menu, 440, 210, 195, 18);
     EXPECT_TRUE(waitUntil(
