@@ -18,11 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The font: DejaVu Sans Condensed Bold from fonts-dejavu-core (free licence,
+// The font: DejaVu Sans Condensed Bold from fonts-dejavu-extra (free licence,
 // see the copyright file copied next to it). Condensed, so the longest line of
 // the controls panel fits between x = 440 and the screen's edge at size 10.
 const char* const kFontSource = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf";
-const char* const kFontLicence = "/usr/share/doc/fonts-dejavu-core/copyright";
+const char* const kFontLicence = "/usr/share/doc/fonts-dejavu-extra/copyright";
 
 std::string threeDigits(int n) {
     char text[16];
