@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
-constexpr double kExitSeconds = 30;
 constexpr const char* kSeed = "TESSARIA_SEED=11";
 
 constexpr int kFloorLevel = 10;

@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// How long a game may take to open its window and to exit; generous, because
+// sanitizer builds on a loaded machine start slowly.
+constexpr double kStartSeconds = 30;
+constexpr double kExitSeconds = 30;
+
 // An Xvfb server of its own per test, so tests never share a screen.
 class XServer {
 public:

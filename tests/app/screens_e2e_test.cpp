@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
-constexpr double kExitSeconds = 30;
 // A run that starts in clear weather; where it puts the player does not matter here.
 constexpr const char* kClearDaySeed = "TESSARIA_SEED=11";
 

@@ -11,8 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
-constexpr double kExitSeconds = 30;
 
 class GameWindow : public ::testing::Test {
 protected:

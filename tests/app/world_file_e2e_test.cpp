@@ -14,8 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kStartSeconds = 30;  // generous: sanitizer builds start slowly
-constexpr double kExitSeconds = 30;
 
 // Known blocks all over the band: a floor along the diagonal where the player
 // starts, a scatter of every block type below it (liquids included: they only
