@@ -10,7 +10,7 @@
 #include "player/input.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
-#include "world/world_file.h"
+#include "game/world_file.h"
 
 PointerState pointer;
 

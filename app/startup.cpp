@@ -17,7 +17,7 @@
 #include "render/game_frame.h"
 #include "util/random.h"
 #include "util/util.h"
-#include "world/world_setup.h"
+#include "game/world_setup.h"
 
 AppObjects app;
 

@@ -11,7 +11,7 @@
 
 #include "player/player_state.h"
 #include "player/world_tick.h"
-#include "world/world_file.h"
+#include "game/world_file.h"
 #include "world/world_grid.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "player/input.h"
 #include "player/player_state.h"
 #include "world/world_grid.h"
-#include "world/world_setup.h"
+#include "game/world_setup.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "world/world_file.h"
+#include "game/world_file.h"
 #include "world/world_grid.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "player/actions.h"
-#include "player/fresh_game.h"
+#include "support/fresh_game.h"
 
 using namespace fresh;
 

@@ -2,7 +2,7 @@
 // hurt flash, the intro and the slogan blink.
 #include <gtest/gtest.h>
 
-#include "player/fresh_game.h"
+#include "support/fresh_game.h"
 
 using namespace fresh;
 

@@ -1,7 +1,7 @@
 // Keyboard input, stepping, the camera and the player animation.
 #include <gtest/gtest.h>
 
-#include "player/fresh_game.h"
+#include "support/fresh_game.h"
 
 using namespace fresh;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "player/fresh_game.h"
+#include "support/fresh_game.h"
 
 using namespace fresh;
 

@@ -1,7 +1,7 @@
 // The grid's storage layout, its edges and what counts as solid.
 #include <gtest/gtest.h>
 
-#include "player/fresh_game.h"
+#include "support/fresh_game.h"
 #include "world/world_grid.h"
 
 class WorldGridTest : public ::testing::Test {

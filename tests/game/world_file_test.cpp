@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "player/fresh_game.h"
-#include "temp_folder.h"
-#include "world/world_file.h"
+#include "support/fresh_game.h"
+#include "support/temp_folder.h"
+#include "game/world_file.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The start of a run: defaults, the random start on the diagonal, the weather.
 #include <gtest/gtest.h>
 
-#include "player/fresh_game.h"
-#include "temp_folder.h"
-#include "world/world_file.h"
-#include "world/world_setup.h"
+#include "support/fresh_game.h"
+#include "support/temp_folder.h"
+#include "game/world_file.h"
+#include "game/world_setup.h"
 
 class WorldSetUp : public ::testing::Test {
 protected:

@@ -1,12 +1,12 @@
 // The state every run begins in: bounds, the saved world, the player's
 // defaults, the weather of the run and a random start on the diagonal.
-#include "world/world_setup.h"
+#include "game/world_setup.h"
 
 #include "player/game_screen.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "util/random.h"
-#include "world/world_file.h"
+#include "game/world_file.h"
 #include "world/world_grid.h"
 
 namespace {

@@ -6,7 +6,7 @@
 //   player lines     p_x = <x>  and  p_y = <y>
 // Numbers are decimal as "%i" prints them. The reader trusts line positions:
 // line k is cell k, and the key only decides whether its value is taken.
-#include "world/world_file.h"
+#include "game/world_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
