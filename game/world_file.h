@@ -4,11 +4,8 @@
 #include <iosfwd>
 #include <string>
 
-constexpr const char* kWorldFile = "data/world/world.ini";
-constexpr const char* kWorldBackup = "data/world/world.ini.bak";
-
-// Reads kWorldFile into the saved band and the player's position; a missing
-// or damaged file leaves the band partly or wholly empty.
+// Reads the world file (game/paths.h) into the saved band and the player's
+// position; a missing or damaged file leaves the band partly or wholly empty.
 void loadWorld();
 // Writes the world atomically. False when the world could not be saved; the
 // reason has then been printed on standard error and the old file is intact.

@@ -13,6 +13,7 @@
 
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
+#include "game/paths.h"
 #include "game/world_file.h"
 
 namespace {
@@ -89,7 +90,7 @@ TEST_F(WorldFile, TheFileIsEightThousandCellLinesInLevelMajorOrderThenThePlayer)
     setCell(0, 0, 1, 8);
     setCell(19, 19, 19, 1);
     ASSERT_TRUE(saveWorld());
-    std::vector<std::string> lines = splitLines(readText(kWorldFile));
+    std::vector<std::string> lines = splitLines(readText(worldFile()));
     ASSERT_EQ(lines.size(), 8002u);
     EXPECT_EQ(lines[0], "0.0[0] = 5");
     EXPECT_EQ(lines[1], "1.0[0] = 13");
@@ -99,7 +100,7 @@ TEST_F(WorldFile, TheFileIsEightThousandCellLinesInLevelMajorOrderThenThePlayer)
     EXPECT_EQ(lines[7999], "19.19[19] = 1");
     EXPECT_EQ(lines[8000], "p_x = 7");
     EXPECT_EQ(lines[8001], "p_y = 12");
-    EXPECT_EQ(readText(kWorldFile).back(), '\n');
+    EXPECT_EQ(readText(worldFile()).back(), '\n');
 }
 
 TEST_F(WorldFile, UnknownValuesAreWrittenAndReadBackUnchanged) {
@@ -107,7 +108,7 @@ TEST_F(WorldFile, UnknownValuesAreWrittenAndReadBackUnchanged) {
     setCell(5, 0, 0, 99);
     setCell(6, 0, 0, INT_MIN);
     ASSERT_TRUE(saveWorld());
-    std::vector<std::string> lines = splitLines(readText(kWorldFile));
+    std::vector<std::string> lines = splitLines(readText(worldFile()));
     EXPECT_EQ(lines[4], "4.0[0] = -5");
     EXPECT_EQ(lines[5], "5.0[0] = 99");
     EXPECT_EQ(lines[6], "6.0[0] = -2147483648");
@@ -247,7 +248,7 @@ protected:
         WorldFile::SetUp();
         fillBand(0);
         ASSERT_TRUE(saveWorld());
-        worldA = readText(kWorldFile);
+        worldA = readText(worldFile());
         fillBand(1);
     }
 
@@ -279,12 +280,12 @@ protected:
 TEST_F(SafeSaving, TheWorldFolderIsCreatedWhenMissing) {
     std::filesystem::remove_all("data");
     ASSERT_TRUE(saveWorld());
-    EXPECT_EQ(splitLines(readText(kWorldFile)).size(), 8002u);
+    EXPECT_EQ(splitLines(readText(worldFile())).size(), 8002u);
 }
 
 TEST_F(SafeSaving, ThePreviousWorldIsKeptAsTheBackup) {
     ASSERT_TRUE(saveWorld());
-    EXPECT_EQ(readText(kWorldBackup), worldA);
+    EXPECT_EQ(readText(worldFile() + ".bak"), worldA);
     clearBand();
     loadWorld();
     EXPECT_EQ(cellsOffPattern(1), 0);
@@ -295,7 +296,7 @@ TEST_F(SafeSaving, AWriteThatFailsHalfwayLeavesThePreviousWorld) {
     std::string errors;
     EXPECT_EQ(saveInChild(40000, errors), 1);
     EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: File too large\n");
-    EXPECT_EQ(readText(kWorldFile), worldA);
+    EXPECT_EQ(readText(worldFile()), worldA);
     EXPECT_FALSE(std::filesystem::exists("data/world/world.ini.tmp"));
 }
 
@@ -305,7 +306,7 @@ TEST_F(SafeSaving, AFullDiskLeavesThePreviousWorld) {
     EXPECT_FALSE(saveWorld());
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Tessaria: cannot save data/world/world.ini: No space left on device\n");
-    EXPECT_EQ(readText(kWorldFile), worldA);
+    EXPECT_EQ(readText(worldFile()), worldA);
     EXPECT_FALSE(std::filesystem::is_symlink("data/world/world.ini.tmp"));
 }
 
@@ -331,7 +332,7 @@ TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
         ::usleep(2000 + round * 1500);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        std::string text = readText(kWorldFile);
+        std::string text = readText(worldFile());
         ASSERT_EQ(splitLines(text).size(), 8002u) << "round " << round;
         clearBand();
         loadText(text);
