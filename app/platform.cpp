@@ -1,12 +1,15 @@
-// The keyboard seen through Allegro, the toggle pause as a real sleep, and the
-// quit signals.
+// The keyboard seen through Allegro and its key names, the toggle pause as a
+// real sleep, and the quit signals.
 #include "app/platform.h"
 
 #include <allegro5/allegro.h>
+#include <strings.h>
 
 #include <csignal>
+#include <string>
 
 #include "player/input.h"
+#include "player/key_bindings.h"
 
 // The logic names its keys with Allegro's numbers; keep the two in step.
 constexpr bool sameKey(int logic, int allegro) { return logic == allegro; }
@@ -34,12 +37,31 @@ void sleepMilliseconds(int milliseconds) { al_rest(milliseconds / 1000.0); }
 
 extern "C" void onQuitSignal(int) { quitRequested = 1; }
 
+// The keyboard library's own names; it has none before it is installed.
+std::string allegroKeyName(int key) {
+    if (!al_is_keyboard_installed() || key <= 0 || key >= ALLEGRO_KEY_MAX) return "";
+    return al_keycode_to_name(key);
+}
+
+// The exact name first, then one that differs only in case ("SPACE" finds
+// "space"); where two keys share a name the first one answers.
+int allegroKeyNamed(const std::string& name) {
+    if (!al_is_keyboard_installed() || name.empty()) return -1;
+    for (int key = 1; key < ALLEGRO_KEY_MAX; ++key)
+        if (name == al_keycode_to_name(key)) return key;
+    for (int key = 1; key < ALLEGRO_KEY_MAX; ++key)
+        if (strcasecmp(name.c_str(), al_keycode_to_name(key)) == 0) return key;
+    return -1;
+}
+
 }  // namespace
 
 void installPlatformSeams() {
     setKeyboard(takeSnapshot, isKeyDown);
     setPause(sleepMilliseconds);
 }
+
+void installKeyNames() { setKeyNames(allegroKeyName, allegroKeyNamed); }
 
 void installQuitSignals() {
     struct sigaction action = {};

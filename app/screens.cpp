@@ -3,10 +3,13 @@
 // reads the mouse.
 #include "app/screens.h"
 
+#include <cctype>
 #include <iterator>
+#include <string>
 
 #include "app/pointer.h"
 #include "player/game_screen.h"
+#include "player/key_bindings.h"
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
 #include "render/text.h"
@@ -80,6 +83,52 @@ void drawLines(const char* const (&lines)[N], int x) {
     for (int i = 0; i < N; ++i) drawText(lines[i], x, kPanelTop + kLineSpacing * i, 0);
 }
 
+// A key as the panel names it: a single letter in capitals, as the panel's
+// own lines write I and J.
+std::string panelName(Action action) {
+    std::string name = keyName(boundKey(action));
+    if (name.size() == 1) name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
+}
+
+// The panel's line, or, where its action has been rebound, the same line
+// naming the bound key instead.
+std::string controlsLine(int line) {
+    const std::string text = kControlsLines[line];
+    const auto named = [&](Action action, const char* rest) {
+        return isRebound(action) ? panelName(action) + rest : text;
+    };
+    switch (line) {
+        case 1:
+            if (!isRebound(Action::WalkUp) && !isRebound(Action::WalkDown) &&
+                !isRebound(Action::WalkRight) && !isRebound(Action::WalkLeft))
+                return text;
+            return panelName(Action::WalkUp) + "," + panelName(Action::WalkDown) + "," +
+                   panelName(Action::WalkRight) + "," + panelName(Action::WalkLeft) +
+                   " for walking.";
+        case 2:
+            return named(Action::Mine, " for mining blocks.");
+        case 3:
+            return named(Action::Place, " for placing blocks.");
+        case 4:
+            return named(Action::Height, " for instead of mining,placing blocks");
+        case 6:
+            return isRebound(Action::Height) ? "you Press " + panelName(Action::Height) + " = on/off."
+                                             : text;
+        case 7:
+            return isRebound(Action::AutoJump)
+                       ? "Press " + panelName(Action::AutoJump) + " to put auto jump off/on"
+                       : text;
+        default:
+            return text;
+    }
+}
+
+void drawControlsPanel() {
+    for (int line = 0; line < static_cast<int>(std::size(kControlsLines)); ++line)
+        drawText("%s", kControlsX, kPanelTop + kLineSpacing * line, controlsLine(line).c_str());
+}
+
 void drawMultiplayerNotice() {
     drawText("Multiplayer function hasn't been added yet.", 220, 350, 0);
     drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460, 0);
@@ -92,7 +141,7 @@ void actOnSelection() {
             gameScreen.gameShown = true;
             break;
         case MenuControls:
-            drawLines(kControlsLines, kControlsX);
+            drawControlsPanel();
             break;
         case MenuExit:
             gameScreen.runState = kQuitting;

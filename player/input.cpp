@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "player/actions.h"
+#include "player/key_bindings.h"
 #include "player/game_screen.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
@@ -24,20 +25,22 @@ constexpr int kMarkThird = 7;
 constexpr int kMarkFourth = 12;
 
 bool down(int key) { return keyDownFn != nullptr && keyDownFn(key); }
+bool down(Action action) { return down(boundKey(action)); }
 
 void togglePause() {
     if (pauseFn != nullptr) pauseFn(kTogglePauseMs);
 }
 
 bool anyArrowDown() {
-    return down(KeyUp) || down(KeyDown) || down(KeyLeft) || down(KeyRight);
+    return down(Action::WalkUp) || down(Action::WalkDown) || down(Action::WalkLeft) ||
+           down(Action::WalkRight);
 }
 
 // One arrow row: it matches when its key is down, the step stays inside the
 // world and nothing runs. A matched row always turns the player; it steps
 // only once the key has been held long enough and nothing stands in the way.
-bool tryStep(int key, bool inside, int facing, int dx, int dy, int vx, int vy) {
-    if (!down(key) || !inside || player.busy) return false;
+bool tryStep(Action walk, bool inside, int facing, int dx, int dy, int vx, int vy) {
+    if (!down(walk) || !inside || player.busy) return false;
     player.facing = facing;
     if (!isStepBlocked() && player.holdTicks > kHoldThreshold) {
         player.busy = true;
@@ -59,25 +62,25 @@ void startAction(int mode) {
 // so a turn toward one key hides every key below it for this tick.
 bool tryRows() {
     const int maxX = world.maxX, maxY = world.maxY;
-    if (tryStep(KeyUp, player.y > 0, 0, 0, -1, -8, 4)) return true;
-    if (tryStep(KeyDown, player.y < maxY, 1, 0, 1, 8, -4)) return true;
-    if (tryStep(KeyLeft, player.x > 0, 2, -1, 0, 8, 4)) return true;
-    if (tryStep(KeyRight, player.x < maxX, 3, 1, 0, -8, -4)) return true;
-    if (down(KeyI) && !player.busy) {
+    if (tryStep(Action::WalkUp, player.y > 0, 0, 0, -1, -8, 4)) return true;
+    if (tryStep(Action::WalkDown, player.y < maxY, 1, 0, 1, 8, -4)) return true;
+    if (tryStep(Action::WalkLeft, player.x > 0, 2, -1, 0, 8, 4)) return true;
+    if (tryStep(Action::WalkRight, player.x < maxX, 3, 1, 0, -8, -4)) return true;
+    if (down(Action::Height) && !player.busy) {
         player.targetRaised = 1 - player.targetRaised;
         togglePause();
         return true;
     }
-    if (down(KeyJ) && !player.busy) {
+    if (down(Action::AutoJump) && !player.busy) {
         player.autoJump = !player.autoJump;
         togglePause();
         return true;
     }
-    if (down(KeyRightCtrl) && !player.busy) {
+    if (down(Action::Mine) && !player.busy) {
         startAction(0);
         return true;
     }
-    if (down(KeySpace)) {
+    if (down(Action::Place)) {
         if (!player.busy) startAction(1);
         return true;
     }
@@ -93,7 +96,7 @@ void movementAndActions() {
 
 // F11 switches rest mode; leaving it lets this same tick's keys act.
 bool restToggleAllowsMovement() {
-    if (!down(KeyF11)) return !player.resting;
+    if (!down(Action::Rest)) return !player.resting;
     togglePause();
     player.resting = !player.resting;
     return !player.resting;
@@ -101,11 +104,11 @@ bool restToggleAllowsMovement() {
 
 // The two look keys; F2 also hides the slot keys for this tick.
 bool lookKeysHideSlots() {
-    if (down(KeyF1)) {
+    if (down(Action::Look1)) {
         player.spriteRow = (player.spriteRow + 1) % 7;
         togglePause();
     }
-    if (!down(KeyF2)) return false;
+    if (!down(Action::Look2)) return false;
     player.spriteGroup = (player.spriteGroup + 1) % 2;
     togglePause();
     return true;

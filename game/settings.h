@@ -1,0 +1,32 @@
+// What the player chose, kept between runs in the settings file (where it
+// lives: game/paths.h): the window's size, fullscreen, and the key bindings
+// of player/key_bindings.h.
+#pragma once
+
+#include <istream>
+#include <string>
+
+// The window is never smaller than the picture it shows.
+constexpr int kMinWindowWidth = 640;
+constexpr int kMinWindowHeight = 480;
+constexpr int kMaxWindowSide = 16384;
+
+struct Settings {
+    int windowWidth = 0;   // the window's size when the game last quit; 0 when
+    int windowHeight = 0;  // none was kept: the window then opens as large as fits
+    bool fullscreen = false;
+};
+extern Settings settings;
+
+// Reads the settings file into `settings` and `keyBindings`, starting from
+// the defaults. A missing or unreadable file leaves the defaults; a line that
+// is not understood keeps the default of what it names and is reported in one
+// line on standard error. Never fails.
+void loadSettings();
+// Writes `settings` and every key binding, atomically. False when the file
+// could not be written; one line on standard error then says why.
+bool saveSettings();
+
+// The reader on any text (`source` names it in messages) and the writer's text.
+void readSettings(std::istream& in, const std::string& source);
+std::string formatSettings();

@@ -1,0 +1,51 @@
+// Which key does what. Every action key can be rebound from the settings
+// file; the defaults are the keys the game has always had. The slot digits
+// and Escape keep their keys: every keyboard has them where they are expected.
+#pragma once
+
+#include <string>
+
+#include "player/input.h"
+
+enum class Action : int {
+    WalkUp,
+    WalkDown,
+    WalkLeft,
+    WalkRight,
+    Mine,
+    Place,
+    Height,    // I: work at body height or at the ground ahead
+    AutoJump,  // J
+    Rest,      // F11
+    Look1,     // F1: the figure's row of looks
+    Look2,     // F2: the figure's group of looks
+};
+constexpr int kActionCount = 11;
+
+struct ActionKey {
+    const char* name;  // as the settings file writes it after "key."
+    int defaultKey;
+};
+// By Action, in the order the settings file lists them.
+constexpr ActionKey kActionKeys[kActionCount] = {
+    {"walk_up", KeyUp},      {"walk_down", KeyDown}, {"walk_left", KeyLeft}, {"walk_right", KeyRight},
+    {"mine", KeyRightCtrl},  {"place", KeySpace},    {"height", KeyI},       {"auto_jump", KeyJ},
+    {"rest", KeyF11},        {"look1", KeyF1},       {"look2", KeyF2},
+};
+
+struct KeyBindings {
+    int key[kActionCount] = {KeyUp,    KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
+                             KeyI,     KeyJ,    KeyF11,  KeyF1,    KeyF2};
+};
+extern KeyBindings keyBindings;
+
+int boundKey(Action action);
+bool isRebound(Action action);
+
+// Key names come from the keyboard library; app/ installs its table, tests a
+// small one of their own. A key without a name is "", a name without a key -1.
+using KeyNameFn = std::string (*)(int key);
+using KeyNamedFn = int (*)(const std::string& name);
+void setKeyNames(KeyNameFn nameOf, KeyNamedFn keyNamed);
+std::string keyName(int key);
+int keyNamed(const std::string& name);
