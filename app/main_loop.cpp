@@ -1,11 +1,16 @@
 // The main loop: wait for an event, act on it, draw every shown screen into
 // the frame buffer and show it. A frame for every event, no frame skipping.
+// The window's own events and keys (resizing, fullscreen, screenshots) change
+// only how the picture reaches the screen, never the game.
 #include "app/main_loop.h"
 
 #include "app/platform.h"
 #include "app/pointer.h"
+#include "app/presentation.h"
 #include "app/screens.h"
+#include "app/screenshot.h"
 #include "app/startup.h"
+#include "app/window.h"
 #include "player/game_screen.h"
 #include "player/input.h"
 #include "render/assets.h"
@@ -21,8 +26,7 @@ bool worldSaveFailed = false;
 void handleEvent(const ALLEGRO_EVENT& event) {
     switch (event.type) {
         case ALLEGRO_EVENT_MOUSE_AXES:
-            pointer.x = event.mouse.x;
-            pointer.y = event.mouse.y;
+            pointerAt(event.mouse.x, event.mouse.y);
             break;
         case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
             pointer.buttonDown = 1;
@@ -31,11 +35,15 @@ void handleEvent(const ALLEGRO_EVENT& event) {
             pointer.buttonDown = 0;
             break;
         case ALLEGRO_EVENT_TIMER:
+            pollWindowKeys();
             handlePlayerInput();
             updateAnimations();
             break;
         case ALLEGRO_EVENT_DISPLAY_CLOSE:
             gameScreen.runState = kQuitting;
+            break;
+        case ALLEGRO_EVENT_DISPLAY_RESIZE:
+            windowResized();
             break;
         default:
             break;
@@ -58,16 +66,17 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     al_clear_to_color(al_map_rgb(0, 0, 0));
     if (gameScreen.runState == kQuitting) {
         worldSaveFailed = !saveWorld();
+        keepWindowSettings();
         return false;
     }
     if (gameScreen.runState == kRunning) drawScreens();
+    if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
     return true;
 }
 
 void showFrame() {
     if (app.display == nullptr) return;
-    al_set_target_backbuffer(app.display);
-    al_draw_bitmap(assets.frameBuffer, 0, 0, 0);
+    presentPicture(assets.frameBuffer);
     al_flip_display();
 }
 

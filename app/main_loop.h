@@ -10,7 +10,8 @@ bool runMainLoop();
 // into the frame buffer. False once the loop is to end (the world has been
 // saved and the last frame drawn).
 bool processEvent(const ALLEGRO_EVENT& event);
-// Copies the frame buffer to the window and flips; nothing without a window.
+// Shows the frame buffer in the window, scaled to fit, and flips; nothing
+// without a window.
 void showFrame();
 // True when the save on quitting failed.
 bool saveFailed();

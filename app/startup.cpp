@@ -13,6 +13,8 @@
 
 #include "app/platform.h"
 #include "app/sound.h"
+#include "app/window.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "util/random.h"
@@ -118,13 +120,13 @@ bool initialise() {
     al_init_font_addon();
     al_init_ttf_addon();
 
-    al_set_new_display_flags(ALLEGRO_WINDOWED);
-    app.display = al_create_display(kScreenWidth, kScreenHeight);
+    installKeyNames();  // the settings name keys as the keyboard library does
+    loadSettings();
+    app.display = openWindow();
     if (app.display == nullptr) {
-        reportStartupFailure("cannot open the 640 x 480 window");
+        reportStartupFailure("cannot open the window");
         return false;
     }
-    al_set_window_title(app.display, "Tessaria");
     app.timer = al_create_timer(kTickSeconds);
     if (app.timer == nullptr) {
         reportStartupFailure("cannot create the frame timer");

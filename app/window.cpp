@@ -1,0 +1,95 @@
+// The window's size, fullscreen and the window keys. Fullscreen is a window
+// as large as the desktop, which the window manager arranges.
+#include "app/window.h"
+
+#include "app/desktop.h"
+#include "app/presentation.h"
+#include "app/startup.h"
+#include "game/settings.h"
+#include "render/assets.h"
+
+namespace {
+
+struct WindowKeys {
+    bool enterDown = false;
+    bool f12Down = false;
+    bool screenshotRequested = false;
+};
+WindowKeys windowKeys;
+
+// The size the window has when it is not fullscreen, kept for the settings.
+int windowedWidth = kScreenWidth, windowedHeight = kScreenHeight;
+
+bool fullscreen() {
+    return app.display != nullptr && (al_get_display_flags(app.display) & ALLEGRO_FULLSCREEN_WINDOW);
+}
+
+void toggleFullscreen() {
+    const bool on = !fullscreen();
+    if (on) {
+        windowedWidth = al_get_display_width(app.display);
+        windowedHeight = al_get_display_height(app.display);
+    }
+    al_set_display_flag(app.display, ALLEGRO_FULLSCREEN_WINDOW, on);
+}
+
+}  // namespace
+
+ALLEGRO_DISPLAY* openWindow() {
+    int width = settings.windowWidth, height = settings.windowHeight;
+    if (width == 0 || height == 0) {
+        const DesktopRoom room = measureDesktop();
+        const int scale = largestScale(room.width - room.frameWidth, room.height - room.frameHeight);
+        width = kScreenWidth * scale;
+        height = kScreenHeight * scale;
+    }
+    al_set_new_display_flags(ALLEGRO_WINDOWED | ALLEGRO_RESIZABLE);
+    ALLEGRO_DISPLAY* display = al_create_display(width, height);
+    if (display == nullptr) return nullptr;
+    al_set_window_title(display, "Tessaria");
+    al_set_window_constraints(display, kMinWindowWidth, kMinWindowHeight, 0, 0);
+    al_apply_window_constraints(display, true);
+    windowedWidth = width;
+    windowedHeight = height;
+    if (settings.fullscreen) al_set_display_flag(display, ALLEGRO_FULLSCREEN_WINDOW, true);
+    return display;
+}
+
+void pollWindowKeys() {
+    if (app.display == nullptr || !al_is_keyboard_installed()) return;
+    ALLEGRO_KEYBOARD_STATE keyboard;
+    al_get_keyboard_state(&keyboard);
+    const bool alt = al_key_down(&keyboard, ALLEGRO_KEY_ALT) || al_key_down(&keyboard, ALLEGRO_KEY_ALTGR);
+    const bool enter =
+        al_key_down(&keyboard, ALLEGRO_KEY_ENTER) || al_key_down(&keyboard, ALLEGRO_KEY_PAD_ENTER);
+    const bool f12 = al_key_down(&keyboard, ALLEGRO_KEY_F12);
+    // On the press only: a held key acts once.
+    if (alt && enter && !windowKeys.enterDown) toggleFullscreen();
+    if (f12 && !windowKeys.f12Down) windowKeys.screenshotRequested = true;
+    windowKeys.enterDown = enter;
+    windowKeys.f12Down = f12;
+}
+
+bool takeScreenshotRequest() {
+    const bool requested = windowKeys.screenshotRequested;
+    windowKeys.screenshotRequested = false;
+    return requested;
+}
+
+void windowResized() {
+    if (app.display == nullptr) return;
+    al_acknowledge_resize(app.display);
+    if (!fullscreen()) {
+        windowedWidth = al_get_display_width(app.display);
+        windowedHeight = al_get_display_height(app.display);
+    }
+    remapPointer();
+}
+
+void keepWindowSettings() {
+    if (app.display == nullptr) return;
+    settings.windowWidth = windowedWidth;
+    settings.windowHeight = windowedHeight;
+    settings.fullscreen = fullscreen();
+    saveSettings();
+}

@@ -1,0 +1,19 @@
+// The game's window: its size at start, fullscreen, and the keys that act on
+// the window rather than on the game (Alt+Enter, F12).
+#pragma once
+
+#include <allegro5/allegro.h>
+
+// Opens the window titled "Tessaria" at the size kept in the settings, or
+// else at the largest whole multiple of the picture that fits the desktop
+// with its frame; fullscreen when the settings say so. Null on failure.
+ALLEGRO_DISPLAY* openWindow();
+// Alt+Enter switches fullscreen at once; F12 asks for a screenshot of the
+// next drawn picture. Polled on every timer tick, like the game's keys.
+void pollWindowKeys();
+// True once, after F12 was pressed.
+bool takeScreenshotRequest();
+// The window changed size (a resize, or fullscreen coming or going).
+void windowResized();
+// Keeps the window's size and fullscreen state in the settings file.
+void keepWindowSettings();
