@@ -9,6 +9,7 @@
 #include "app/presentation.h"
 #include "app/screens.h"
 #include "app/screenshot.h"
+#include "app/sound.h"
 #include "app/startup.h"
 #include "app/window.h"
 #include "player/game_screen.h"
@@ -38,6 +39,7 @@ void handleEvent(const ALLEGRO_EVENT& event) {
             pollWindowKeys();
             handlePlayerInput();
             updateAnimations();
+            quietIdleVoice();
             break;
         case ALLEGRO_EVENT_DISPLAY_CLOSE:
             gameScreen.runState = kQuitting;

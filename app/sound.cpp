@@ -3,6 +3,16 @@
 
 SampleCache sampleCache;
 
+namespace {
+
+// What the library still holds queued after an effect's last sample; the
+// voice must not stop before it has been heard.
+constexpr double kVoiceTailSeconds = 0.3;
+// When the last effect that started has been heard to its end.
+double voiceNeededUntil = 0;
+
+}  // namespace
+
 ALLEGRO_SAMPLE* getSample(const std::string& name) {
     auto found = sampleCache.samples.find(name);
     if (found != sampleCache.samples.end()) return found->second;
@@ -17,8 +27,24 @@ bool playSound(const char* name) {
     if (sample == nullptr) return false;
     // With one reserved voice a request while another effect sounds is
     // dropped by the library; that is how effects keep from overlapping.
-    al_play_sample(sample, 1.0f, ALLEGRO_AUDIO_PAN_NONE, 1.0f, ALLEGRO_PLAYMODE_ONCE, nullptr);
+    ALLEGRO_MIXER* mixer = al_get_default_mixer();
+    ALLEGRO_VOICE* voice = al_get_default_voice();
+    if (mixer != nullptr && voice != nullptr && !al_get_voice_playing(voice))
+        al_attach_mixer_to_voice(mixer, voice);
+    if (al_play_sample(sample, 1.0f, ALLEGRO_AUDIO_PAN_NONE, 1.0f, ALLEGRO_PLAYMODE_ONCE, nullptr)) {
+        const double seconds =
+            static_cast<double>(al_get_sample_length(sample)) / al_get_sample_frequency(sample);
+        voiceNeededUntil = al_get_time() + seconds + kVoiceTailSeconds;
+    }
     return true;
+}
+
+void quietIdleVoice() {
+    if (!al_is_audio_installed()) return;
+    // A voice fed by a mixer plays exactly while the mixer is attached.
+    ALLEGRO_VOICE* voice = al_get_default_voice();
+    if (voice != nullptr && al_get_time() > voiceNeededUntil && al_get_voice_playing(voice))
+        al_detach_voice(voice);
 }
 
 void releaseSamples() {

@@ -16,5 +16,9 @@ extern SampleCache sampleCache;
 ALLEGRO_SAMPLE* getSample(const std::string& name);
 // False when the file does not load; true otherwise, whether or not a voice was free.
 bool playSound(const char* name);
+// Stops the voice while no effect sounds; playSound starts it again. A
+// playing voice keeps the audio library's feeding thread waking a thousand
+// times a second even in silence.
+void quietIdleVoice();
 // Destroys every cached sample; runs in shutdown, before Allegro's own clean-up.
 void releaseSamples();

@@ -1,11 +1,15 @@
-// Frames as the game shows them, in a real window (run under Xvfb): the empty
-// frame (clear, copy, flip) as the floor, and scripted runs of timer ticks on
-// the worst-case world and on a typical one, each tick handled and drawn as
-// the main loop does, from the caches and straight. Each run reports the
-// median and the 99th percentile of its frames.
+// Frames as the game shows them, in a real window (run under Xvfb on a screen
+// of at least 1920 x 1440): the empty frame (clear, copy, flip) as the floor,
+// and scripted runs of timer ticks on the worst-case world and on a typical
+// one, each tick handled and drawn as the main loop does, from the caches and
+// straight. The empty frame and the worst case also run in windows two and
+// three times the picture's size, where the copy is scaled. Each run reports
+// the median and the 99th percentile of its frames.
 //
 // `bench_frame --write-world=worst|typical FOLDER` writes the world file of
-// that world into FOLDER/data/world instead, for whole-process runs.
+// that world into FOLDER/data/world instead, for whole-process runs, and
+// `bench_frame --minimal-loop=SCALE` runs the least a game loop can do at
+// that window scale (until SIGTERM), the floor of the game's CPU use.
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -17,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
@@ -24,6 +29,7 @@
 #include <vector>
 
 #include "app/main_loop.h"
+#include "app/platform.h"
 #include "app/startup.h"
 #include "player/game_screen.h"
 #include "player/input.h"
@@ -144,14 +150,15 @@ void setUpTypicalRun() {
     setUpPlayer(kTypicalGround, true);
 }
 
-bool openWindow() {
+// A window `scale` times the picture's size.
+bool openWindow(int scale) {
     if (chdir(TESSARIA_RUN_DIR) != 0 || !al_init()) return false;
     al_init_image_addon();
     al_init_font_addon();
     al_init_ttf_addon();
     al_set_new_bitmap_flags(0);
     al_set_new_display_flags(ALLEGRO_WINDOWED);
-    app.display = al_create_display(kScreenWidth, kScreenHeight);
+    app.display = al_create_display(kScreenWidth * scale, kScreenHeight * scale);
     if (app.display == nullptr) return false;
     if (!loadFonts() || !loadAssets() || !prepareRenderer()) {
         shutdown();
@@ -225,8 +232,9 @@ RunTimes playScript(const Segment* script, std::size_t segments, std::size_t lim
 }
 
 template <std::size_t N>
-void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)[N], bool cached) {
-    if (!openWindow()) return state.SkipWithError("no window (run under xvfb-run) or no data");
+void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)[N], bool cached,
+               int scale = 1) {
+    if (!openWindow(scale)) return state.SkipWithError("no window (run under xvfb-run) or no data");
     setCachedDrawing(cached);
     RunTimes times;
     for (auto _ : state) {
@@ -242,7 +250,7 @@ void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)
 }
 
 void BM_EmptyFrame(benchmark::State& state) {
-    if (!openWindow()) return state.SkipWithError("no window (run under xvfb-run) or no data");
+    if (!openWindow(static_cast<int>(state.range(0)))) return state.SkipWithError("no window (run under xvfb-run) or no data");
     std::vector<double> times;
     times.reserve(kEmptyFrames);
     for (auto _ : state)
@@ -255,7 +263,7 @@ void BM_EmptyFrame(benchmark::State& state) {
 }
 
 void BM_WorstCaseRun(benchmark::State& state) {
-    runScript(state, setUpWorstRun, kWorstScript, true);
+    runScript(state, setUpWorstRun, kWorstScript, true, static_cast<int>(state.range(0)));
 }
 void BM_WorstCaseRunStraight(benchmark::State& state) {
     runScript(state, setUpWorstRun, kWorstScript, false);
@@ -284,10 +292,36 @@ int writeWorld(const std::string& which, const std::string& folder) {
     return saveWorld() ? 0 : 1;
 }
 
+// 40 frames a second of nothing but a cleared picture shown as the game
+// shows its frames, in a window `scale` times the picture's size.
+int minimalLoop(int scale) {
+    if (scale < 1 || !al_init()) return 1;
+    installQuitSignals();
+    al_set_new_display_flags(ALLEGRO_WINDOWED);
+    app.display = al_create_display(kScreenWidth * scale, kScreenHeight * scale);
+    assets.frameBuffer = al_create_bitmap(kScreenWidth, kScreenHeight);
+    app.timer = al_create_timer(0.025);
+    app.queue = al_create_event_queue();
+    if (app.display == nullptr || assets.frameBuffer == nullptr || app.timer == nullptr ||
+        app.queue == nullptr)
+        return 1;
+    al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
+    al_start_timer(app.timer);
+    while (!quitSignalled()) {
+        ALLEGRO_EVENT event;
+        al_wait_for_event(app.queue, &event);
+        al_set_target_bitmap(assets.frameBuffer);
+        al_clear_to_color(al_map_rgb(0, 0, 0));
+        showFrame();
+    }
+    shutdown();
+    return 0;
+}
+
 }  // namespace
 
-BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_WorstCaseRun)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->Iterations(1)->DenseRange(1, 3);
+BENCHMARK(BM_WorstCaseRun)->Unit(benchmark::kMillisecond)->Iterations(1)->DenseRange(1, 3);
 BENCHMARK(BM_WorstCaseRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRun)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -296,6 +330,9 @@ int main(int argc, char** argv) {
     const std::string flag = "--write-world=";
     if (argc == 3 && std::strncmp(argv[1], flag.c_str(), flag.size()) == 0)
         return writeWorld(argv[1] + flag.size(), argv[2]);
+    const std::string loop = "--minimal-loop=";
+    if (argc == 2 && std::strncmp(argv[1], loop.c_str(), loop.size()) == 0)
+        return minimalLoop(std::atoi(argv[1] + loop.size()));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

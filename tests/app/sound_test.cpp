@@ -129,4 +129,27 @@ TEST_F(SampleCacheTest, OneVoiceMeansAHurtRequestDuringTheThunderIsNotHeard) {
     EXPECT_LT(heard, thunder + 0.1);
 }
 
+// The child: an effect, silence until the voice rests, the same effect again.
+TEST(SoundChild, DISABLED_PlaysAgainAfterTheVoiceRested) {
+    ASSERT_TRUE(al_init());
+    ASSERT_TRUE(installAudio());
+    const double hurt = sampleSeconds(kHurt);
+    ASSERT_TRUE(playSound(kHurt));
+    al_rest(hurt + 0.5);
+    quietIdleVoice();
+    EXPECT_FALSE(al_get_voice_playing(al_get_default_voice())) << "the voice runs in silence";
+    ASSERT_TRUE(playSound(kHurt));
+    al_rest(hurt + 0.5);
+    releaseSamples();
+    al_uninstall_audio();
+}
+
+TEST_F(SampleCacheTest, AnEffectAfterTheVoiceRestedIsHeardLikeTheFirst) {
+    const double hurt = sampleSeconds(kHurt);
+    ASSERT_TRUE(
+        runRecordingChild(folder.path(), "SoundChild.DISABLED_PlaysAgainAfterTheVoiceRested", {}));
+    // More than one effect can sound: both were heard.
+    EXPECT_GT(audibleSeconds(readFloatWave(folder.path() / "out.wav")), hurt + 0.1);
+}
+
 }  // namespace
