@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/e2e_harness.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -123,6 +124,21 @@ TEST_F(ActionsInAWindow, HeldRightCtrlMinesTheBlockAheadAndSpacePlacesTheSelecte
     EXPECT_EQ(placedChanges[0].y, w + 1);
     EXPECT_EQ(placedChanges[0].level, kFloorLevel - 1);
     EXPECT_EQ(placedChanges[0].to, kThirdSlotBlock);
+}
+
+
+// Written in capitals, the name still finds Allegro's "m".
+TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {
+    const WorldFile prepared = wallAhead();
+    writeWorldFile(folder.worldFile(), prepared);
+    writeText(folder.path() / "data/settings.ini", "key.mine = M\n");
+    const WorldFile mined = playAndClose("rebound", [&](Window window) {
+        holdKey(server, window, "m", 1.6);
+        sleepSeconds(0.8);
+    });
+    std::vector<Change> minedChanges = changes(prepared, mined);
+    ASSERT_EQ(minedChanges.size(), 1u) << describe(minedChanges);
+    EXPECT_EQ(minedChanges[0].to, 0);
 }
 
 }  // namespace

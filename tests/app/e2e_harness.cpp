@@ -40,14 +40,14 @@ fs::path makeTempFolder(const char* prefix) {
 namespace {
 
 // Starts Xvfb on display n; the child's pid, or -1.
-pid_t startXvfb(int n) {
+pid_t startXvfb(int n, const std::string& screen) {
     pid_t pid = fork();
     if (pid == 0) {
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, STDERR_FILENO);
         dup2(devnull, STDOUT_FILENO);
         std::string display = ":" + std::to_string(n);
-        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -61,14 +61,14 @@ bool exited(pid_t pid) {
 
 }  // namespace
 
-XServer::XServer() {
+XServer::XServer(const std::string& screen) {
     XSetErrorHandler(ignoreXErrors);
     // Display numbers spread by process so that parallel tests rarely collide;
     // a server that finds its number taken exits and the next number is tried.
     int first = 200 + (getpid() % 500) * 4;
     for (int n = first; n < first + 400 && display_ == nullptr; ++n) {
         if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-        pid_ = startXvfb(n);
+        pid_ = startXvfb(n, screen);
         displayName_ = ":" + std::to_string(n);
         for (int attempt = 0; attempt < 200 && display_ == nullptr; ++attempt) {
             if (exited(pid_)) break;

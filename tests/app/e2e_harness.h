@@ -19,7 +19,8 @@ constexpr double kExitSeconds = 30;
 // An Xvfb server of its own per test, so tests never share a screen.
 class XServer {
 public:
-    XServer();
+    // `screen` is Xvfb's WIDTHxHEIGHTxDEPTH.
+    explicit XServer(const std::string& screen = "640x480x24");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

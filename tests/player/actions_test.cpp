@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "player/actions.h"
+#include "player/key_bindings.h"
 #include "support/fresh_game.h"
 
 using namespace fresh;
@@ -51,6 +52,18 @@ TEST_F(Actions, HoldingRightCtrlBreaksTheBlockAheadAtTheEndOfTheThirdAction) {
     EXPECT_EQ(ahead(kBody), Empty);
     EXPECT_EQ(player.blockCounts[13], 101);
     EXPECT_EQ(player.strikes, 0);
+}
+
+TEST_F(Actions, ARemappedMiningKeyMinesAndTheOldKeyNoLongerDoes) {
+    constexpr int kKeyM = 13;
+    keyBindings.key[static_cast<int>(Action::Mine)] = kKeyM;
+    setCell(kAhead.x, kAhead.y, kBody, 13);
+    worldTick();
+    act(KeyRightCtrl, 2);
+    EXPECT_EQ(player.strikes, 0);
+    act(kKeyM, 3);
+    EXPECT_EQ(ahead(kBody), Empty);
+    keyBindings = KeyBindings{};
 }
 
 TEST_F(Actions, APlacingActionCountsAsAStrikeButMinesNothing) {

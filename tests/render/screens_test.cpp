@@ -5,11 +5,13 @@
 #include <allegro5/allegro_font.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "app/main_loop.h"
 #include "app/pointer.h"
 #include "app/screens.h"
 #include "player/game_screen.h"
+#include "player/key_bindings.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "render/assets.h"
@@ -161,6 +163,40 @@ TEST_F(ScreensTest, theControlsPanelShowsItsEightLines) {
                        {440, 290, "I for instead of mining,placing blocks"},
                        {440, 310, "above you, You will mine them under"},
                        {440, 330, "you Press I = on/off."},
+                       {440, 350, "Press J to put auto jump off/on"}});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+std::string someKeyNames(int key) {
+    switch (key) {
+        case KeyUp: return "Up";
+        case KeyDown: return "Down";
+        case KeyLeft: return "Left";
+        case KeyRight: return "Right";
+        case 11: return "k";
+        case 13: return "m";
+        case 23: return "w";
+        default: return "";
+    }
+}
+
+TEST_F(ScreensTest, theControlsPanelNamesTheBoundKeyInTheLineOfEachReboundAction) {
+    setKeyNames(someKeyNames, nullptr);
+    keyBindings.key[static_cast<int>(Action::WalkUp)] = 23;
+    keyBindings.key[static_cast<int>(Action::Mine)] = 13;
+    keyBindings.key[static_cast<int>(Action::Height)] = 11;
+    gameScreen.menuSelection = MenuControls;
+    drawMenu();
+    keyBindings = KeyBindings{};
+    setKeyNames(nullptr, nullptr);
+    drawReferenceMenu("Play now! Tessaria",
+                      {{440, 210, "Tessaria Controls"},
+                       {440, 230, "W,Down,Right,Left for walking."},
+                       {440, 250, "M for mining blocks."},
+                       {440, 270, "Space for placing blocks."},
+                       {440, 290, "K for instead of mining,placing blocks"},
+                       {440, 310, "above you, You will mine them under"},
+                       {440, 330, "you Press K = on/off."},
                        {440, 350, "Press J to put auto jump off/on"}});
     EXPECT_EQ(differingPixels(frame, reference), 0);
 }

@@ -1,0 +1,127 @@
+// The settings file: its literal text, what a damaged one leaves, and saves
+// that replace it whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "game/paths.h"
+#include "game/settings.h"
+#include "player/key_bindings.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+// A few of the keyboard library's names, as it gives them on X11.
+struct NamedKey {
+    const char* name;
+    int key;
+};
+constexpr NamedKey kNames[] = {{"Up", KeyUp},       {"Down", KeyDown},       {"Left", KeyLeft},
+                               {"Right", KeyRight}, {"Control_R", KeyRightCtrl}, {"space", KeySpace},
+                               {"i", KeyI},         {"j", KeyJ},             {"F11", KeyF11},
+                               {"F1", KeyF1},       {"F2", KeyF2},           {"m", 13}};
+
+std::string nameOf(int key) {
+    for (const NamedKey& named : kNames)
+        if (named.key == key) return named.name;
+    return "";
+}
+
+int keyOf(const std::string& name) {
+    for (const NamedKey& named : kNames)
+        if (name == named.name) return named.key;
+    return -1;
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override { setKeyNames(nameOf, keyOf); }
+    void TearDown() override {
+        settings = Settings{};
+        keyBindings = KeyBindings{};
+        setKeyNames(nullptr, nullptr);
+    }
+    // Loads the file and returns what was said on standard error.
+    std::string load() {
+        testing::internal::CaptureStderr();
+        loadSettings();
+        return testing::internal::GetCapturedStderr();
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
+    settings.windowWidth = 1000;
+    settings.windowHeight = 800;
+    settings.fullscreen = true;
+    keyBindings.key[static_cast<int>(Action::Mine)] = 13;
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readText(settingsFile()),
+              "# Tessaria settings: one \"name = value\" a line.\n"
+              "window.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"
+              "key.walk_up = Up\nkey.walk_down = Down\nkey.walk_left = Left\n"
+              "key.walk_right = Right\nkey.mine = m\nkey.place = space\nkey.height = i\n"
+              "key.auto_jump = j\nkey.rest = F11\nkey.look1 = F1\nkey.look2 = F2\n");
+    EXPECT_FALSE(std::filesystem::exists(settingsFile() + ".tmp"));
+
+    settings = Settings{};
+    keyBindings = KeyBindings{};
+    EXPECT_EQ(load(), "");
+    EXPECT_EQ(settings.windowWidth, 1000);
+    EXPECT_EQ(settings.windowHeight, 800);
+    EXPECT_TRUE(settings.fullscreen);
+    EXPECT_EQ(boundKey(Action::Mine), 13);
+    EXPECT_TRUE(isRebound(Action::Mine));
+    EXPECT_FALSE(isRebound(Action::Place));
+}
+
+TEST_F(SettingsFile, AMissingOrUnreadableFileGivesTheDefaultsQuietly) {
+    settings.windowWidth = 1000;
+    keyBindings.key[static_cast<int>(Action::Place)] = 13;
+    EXPECT_EQ(load(), "");
+    EXPECT_EQ(settings.windowWidth, 0);
+    EXPECT_FALSE(isRebound(Action::Place));
+
+    std::filesystem::create_directories(settingsFile());  // a folder where the file should be
+    EXPECT_EQ(load(), "");
+    EXPECT_EQ(settings.windowHeight, 0);
+    EXPECT_FALSE(settings.fullscreen);
+}
+
+TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
+    writeText(settingsFile(),
+              "# a comment, then an empty line\r\n"
+              "\r\n"
+              "window.width = 500\r\n"          // smaller than the picture
+              "window.height = 8OO\n"           // letters
+              "window.fullscreen = yes\n"
+              "  key.place   =   m  \n"         // blanks around both: understood
+              "key.mine = Hyper_Q\n"            // no such key
+              "key.fly = m\n"                   // no such action
+              "just words\n"
+              "window.width\n");
+    const std::string errors = load();
+    EXPECT_EQ(settings.windowWidth, 0);
+    EXPECT_EQ(settings.windowHeight, 0);
+    EXPECT_FALSE(settings.fullscreen);
+    EXPECT_EQ(boundKey(Action::Place), 13);
+    EXPECT_FALSE(isRebound(Action::Mine));
+    EXPECT_NE(errors.find("Tessaria: data/settings.ini line 7: no key is named \"Hyper_Q\"; "
+                          "key.mine stays Control_R\n"),
+              std::string::npos)
+        << errors;
+    // Lines 3, 4, 5, 7, 8, 9 and 10, one line each.
+    EXPECT_EQ(splitLines(errors).size(), 7u) << errors;
+}
+
+TEST_F(SettingsFile, ASaveThatCannotBeWrittenSaysSoInOneLine) {
+    writeText("data", "not a folder");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(saveSettings());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Tessaria: cannot save data/settings.ini: Not a directory\n");
+}
+
+}  // namespace
