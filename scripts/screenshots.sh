@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README screenshots into docs/: the intro, the title menu, a built
-# world by day, the same world at night beside lava, in rain and in snow.
+# world by day, the same world at night beside lava, in rain and in snow, and
+# the day in a larger window, where the picture is shown doubled.
 # Usage: scripts/screenshots.sh [build-dir]   (default: build). Needs Xvfb,
 # xdotool and ImageMagick; the night shot waits for dusk, about 3.5 minutes.
 set -euo pipefail
@@ -13,16 +14,21 @@ write_world() {
     awk -f "$ROOT/scripts/starter_world.awk" > "$1"
 }
 
-# Runs inside a virtual screen: starts the game, waits, enters the world when
-# asked or opens the controls panel, and takes one screenshot.
+# Runs inside a virtual screen of WIDTH x HEIGHT, filled by the game's window:
+# starts the game, waits, enters the world when asked or opens the controls
+# panel, and takes one screenshot. The picture sits in the window scaled by
+# the largest whole factor, centred, so the buttons are clicked there.
 shoot() {
-    local run=$1 seed=$2 wait=$3 enter=$4 out=$5
+    local run=$1 seed=$2 wait=$3 enter=$4 out=$5 width=$6 height=$7
+    local scale=$((width / 640 < height / 480 ? width / 640 : height / 480))
+    local left=$(((width - 640 * scale) / 2)) top=$(((height - 480 * scale) / 2))
     cd "$run"
+    printf 'window.width = %d\nwindow.height = %d\n' "$width" "$height" > data/settings.ini
     TESSARIA_SEED=$seed ALSOFT_DRIVERS=null "$GAME" & local pid=$!
     sleep "$wait"
     case $enter in
-    yes) xdotool mousemove --sync 300 217 click 1; sleep 1.5 ;;
-    controls) xdotool mousemove --sync 300 277 click 1; sleep 0.5 ;;
+    yes) xdotool mousemove --sync $((left + 300 * scale)) $((top + 217 * scale)) click 1; sleep 1.5 ;;
+    controls) xdotool mousemove --sync $((left + 300 * scale)) $((top + 277 * scale)) click 1; sleep 0.5 ;;
     esac
     import -window root "$out"
     kill "$pid"
@@ -47,21 +53,23 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
 # name seed seconds action (enter the world, open the controls panel, or
-# nothing): seed 11 is a clear day, 57 starts in rain, 414 in
+# nothing) screen: seed 11 is a clear day, 57 starts in rain, 414 in
 # snow; darkest night falls 8110 ticks (203 s) into a run.
-SHOTS="intro 11 2.6 no
-menu 11 5.5 controls
-day 11 5.5 yes
-rain 57 5.5 yes
-snow 414 8 yes
-night 11 206 yes"
+SHOTS="intro 11 2.6 no 640x480
+menu 11 5.5 controls 640x480
+day 11 5.5 yes 640x480
+rain 57 5.5 yes 640x480
+snow 414 8 yes 640x480
+night 11 206 yes 640x480
+scaled 11 5.5 yes 1344x1008"
 
-while read -r name seed wait enter; do
+while read -r name seed wait enter screen; do
     run=$WORK/$name
     mkdir -p "$run/data/world"
     "$ASSETGEN" "$run/data" > /dev/null
     write_world "$run/data/world/world.ini"
-    xvfb-run -a -s "-screen 0 640x480x24" "$0" --shoot "$GAME" "$run" "$seed" "$wait" "$enter" "$WORK/$name.png" &
+    xvfb-run -a -s "-screen 0 ${screen}x24" "$0" --shoot "$GAME" "$run" "$seed" "$wait" "$enter" \
+        "$WORK/$name.png" "${screen%x*}" "${screen#*x}" &
 done <<< "$SHOTS"
 wait
 
