@@ -24,9 +24,9 @@ constexpr Tint kShadeTints[kShadeCount] = {
 };
 
 // The player sheets by number (0 unused): a position offset and how many
-// column groups a sheet has.
+// frames a sheet holds for each facing and look.
 struct SheetLayout {
-    int offsetX, offsetY, groups;
+    int offsetX, offsetY, framesPerFacing;
 };
 constexpr SheetLayout kSheets[5] = {{0, 0, 1}, {0, 0, 1}, {-4, -1, 4}, {0, 0, 1}, {0, 0, 1}};
 constexpr int kRestingSheet = 3;
@@ -91,8 +91,10 @@ Shade staticTileShade(int x, int y, int level) {
     return isRoofed(x, y, level) ? ShadeGrey70 : ShadeNone;
 }
 
-// Left edge of the sheet column to draw.
-int spriteSourceX(int sheetWidth, int frameWidth, int groups) {
+// Left edge of the sheet column to draw. The standing and rest sheets hold
+// one frame per facing: rest mode switched on or off halfway through a step
+// leaves the step's frame number behind, which must not reach past the sheet.
+int spriteSourceX(int sheetWidth, int frameWidth, int framesPerFacing) {
     const PlayerState& p = player;
     bool facesAway = p.facing == 0 || p.facing == 2;
     if (p.acting) {
@@ -100,8 +102,9 @@ int spriteSourceX(int sheetWidth, int frameWidth, int groups) {
         return facesAway ? group + sheetWidth / 4 + frameWidth * p.animFrame
                          : frameWidth * p.animFrame + group;
     }
-    int base = facesAway ? groups * frameWidth : 0;
-    return base + frameWidth * (2 * groups * p.spriteGroup + p.animFrame);
+    const int frame = p.animFrame >= 0 && p.animFrame < framesPerFacing ? p.animFrame : 0;
+    int base = facesAway ? framesPerFacing * frameWidth : 0;
+    return base + frameWidth * (2 * framesPerFacing * p.spriteGroup + frame);
 }
 
 // Small nudges that keep the figure's feet on the same spot in every frame.
@@ -185,8 +188,8 @@ bool takeSpriteDraw(bool ghost, SpriteDraw* draw) {
     const int h = al_get_bitmap_height(bitmap);
     draw->bitmap = bitmap;
     draw->sh = h / kSheetRows;
-    draw->sw = player.acting ? w / kActingColumns : w / (4 * layout.groups);
-    draw->sx = spriteSourceX(w, draw->sw, layout.groups);
+    draw->sw = player.acting ? w / kActingColumns : w / (4 * layout.framesPerFacing);
+    draw->sx = spriteSourceX(w, draw->sw, layout.framesPerFacing);
     draw->sy = draw->sh * player.spriteRow;
     draw->flags = (player.facing == 0 || player.facing == 3) ? ALLEGRO_FLIP_HORIZONTAL : 0;
     draw->dx = kSpriteX + layout.offsetX;

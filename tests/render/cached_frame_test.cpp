@@ -64,6 +64,27 @@ TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
     EXPECT_EQ(player.blockCounts[Water], 99);
 }
 
+// Rest switched on halfway through a step, and off again before it ends:
+// the figure keeps to its rest sheet's frame for the facing, in both looks.
+TEST_F(TwinFrameTest, restSwitchedOnAndOffHalfwayThroughAStep) {
+    scene = "rest mid-step";
+    buildVillage();
+    startRun(10, 10, 14);
+    for (int look = 0; look < 2; ++look) {
+        for (int key : {KeyUp, KeyLeft, KeyDown, KeyRight}) {
+            hold({key}, 10);  // turned, and three ticks into a step
+            hold({KeyF11}, 1);
+            idle(4);
+            hold({KeyF11}, 1);  // walking again, still on the rest sheet
+            hold({key}, 3);
+            idle(kStrike);
+        }
+        hold({KeyF2}, 1);
+    }
+    EXPECT_FALSE(player.resting);
+    EXPECT_EQ(player.spriteGroup, 1);
+}
+
 class NightTest : public TwinFrameTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(NightTest, lavaLightsItsNeighboursAndRoofsShadeAtEveryNightLevel) {
@@ -180,8 +201,9 @@ TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
         player.level = level;
         idle(2);
     }
+    fillBox(10, 11, 10, 11, 14, 14, 4);  // ahead at body height: every crack stage shows
     player.acting = true;
-    for (int strikes : {3, 7, -1}) {
+    for (int strikes : {0, 1, 2, 3, 7, -1}) {
         player.strikes = strikes;
         compareFrame();
     }

@@ -120,6 +120,26 @@ TEST_F(PlayerSpriteTest, restingSwitchesToTheRestSheetAndSitsLowerLeft) {
     EXPECT_TRUE(frameAt(301, 126, SheetCell{3, 0, 2, false}, false));
 }
 
+// Rest mode switched on halfway through a step leaves the step's frame
+// number behind; the rest sheet has one frame per facing and look.
+TEST_F(PlayerSpriteTest, halfwayThroughAStepTheRestSheetShowsTheFrameOfTheFacing) {
+    player.resting = true;
+    player.busy = true;
+    const Pose poses[] = {
+        {1, 0, 3, 0, 301, false}, {3, 0, 2, 0, 301, true},  {2, 0, 3, 1, 301, false},
+        {0, 0, 1, 1, 301, true},  {1, 1, 1, 2, 301, false}, {3, 1, 3, 2, 301, true},
+        {2, 1, 2, 3, 301, false}, {0, 1, 1, 3, 301, true},
+    };
+    for (const Pose& p : poses) {
+        clearFrame(kBackground);
+        player.facing = p.facing;
+        player.spriteGroup = p.group;
+        player.animFrame = p.animFrame;
+        drawPlayer(false);
+        EXPECT_TRUE(frameAt(p.dx, 126, SheetCell{3, p.column, 0, false}, p.mirrored)) << p;
+    }
+}
+
 TEST_F(PlayerSpriteTest, theSpriteLeavesTheScrollOfItsLevelWithinTheDrawnLevels) {
     const struct {
         int level, scroll;
