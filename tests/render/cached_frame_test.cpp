@@ -108,7 +108,7 @@ TEST_F(TwinFrameTest, rainWithALightningFlashAndTheFallingAnimation) {
     buildVillage();
     startRun(10, 10, 14);
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     idle(3);
     seedNextFrame(flashSeed());
     idle(1);
@@ -126,7 +126,7 @@ TEST_F(TwinFrameTest, snowCoversTheGroundWhileThePlayerWalks) {
     buildVillage();
     startRun(10, 10, 14);
     weather.weatherActive = true;
-    weather.weatherKind = 2;
+    weather.weatherKind = WeatherKind::Snow;
     idle(3);
     hold({KeyLeft}, 24);
     EXPECT_EQ(cell(2, 2, 14), SnowCovered);
@@ -209,19 +209,19 @@ TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
     }
     player.acting = false;
     for (int sheet : {0, 9, 2}) {
-        player.spriteSheet = sheet;
+        player.spriteSheet = static_cast<SpriteSheet>(sheet);
         compareFrame();
     }
-    player.facing = 5;
+    player.facing = static_cast<Facing>(5);
     compareFrame();
-    player.hurtFlash = 2;  // the figure drawn half transparent in red
+    player.hurtFlash = HurtFlash::Red;  // the figure drawn half transparent in red
     compareFrame();
     world.maxX = 30;
     compareFrame();
     player.blockCounts[1] = 7;  // a count changed with nothing else
     compareFrame();
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     for (int frame : {0, 4, 0}) {  // frame 4 lies past the end of the strip
         weather.weatherAnimFrame = frame;
         compareFrame();
@@ -288,7 +288,7 @@ TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
     worldClock.nightLevel = 4;
     worldClock.dayTick = 9000;
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     hold({KeyUp}, 24);
     EXPECT_EQ(framesCompared(), 67);
 }
