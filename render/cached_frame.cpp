@@ -14,7 +14,6 @@
 #include "render/render_pictures.h"
 #include "render/tint.h"
 #include "render/world_layers.h"
-#include "render/world_renderer.h"
 #include "render/world_view.h"
 
 namespace {
