@@ -80,7 +80,7 @@ constexpr Tint kYellow{1, 1, 0, 1};
 
 template <int N>
 void drawLines(const char* const (&lines)[N], int x) {
-    for (int i = 0; i < N; ++i) drawText(lines[i], x, kPanelTop + kLineSpacing * i, 0);
+    for (int i = 0; i < N; ++i) drawText(lines[i], x, kPanelTop + kLineSpacing * i);
 }
 
 // A key as the panel names it: a single letter in capitals, as the panel's
@@ -126,12 +126,12 @@ std::string controlsLine(int line) {
 
 void drawControlsPanel() {
     for (int line = 0; line < static_cast<int>(std::size(kControlsLines)); ++line)
-        drawText("%s", kControlsX, kPanelTop + kLineSpacing * line, controlsLine(line).c_str());
+        drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
 }
 
 void drawMultiplayerNotice() {
-    drawText("Multiplayer function hasn't been added yet.", 220, 350, 0);
-    drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460, 0);
+    drawText("Multiplayer function hasn't been added yet.", 220, 350);
+    drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460);
 }
 
 void actOnSelection() {
@@ -216,7 +216,7 @@ void drawMenuButton(int x, int y, const char* label, int id) {
     // Every frame while held, so sliding down the column selects each button passed.
     if (over && pointer.buttonDown == 1) gameScreen.menuSelection = id;
     drawBitmapRegion(picture, 0, over ? h : 0, w, h, x, y);
-    drawText("%s", x + kLabelOffsetX, y + kLabelOffsetY, label);
+    drawText(label, x + kLabelOffsetX, y + kLabelOffsetY);
 }
 
 void drawIntroScreen() {
