@@ -11,6 +11,7 @@
 
 #include "player/player_state.h"
 #include "player/world_tick.h"
+#include "game/paths.h"
 #include "game/world_file.h"
 #include "world/world_grid.h"
 
@@ -103,7 +104,7 @@ BENCHMARK(BM_FormatWorld)->Unit(benchmark::kMillisecond);
 
 void BM_SaveWorldWithoutSync(benchmark::State& state) {
     SaveFolder folder;
-    for (auto _ : state) saveWorldFile(kWorldFile, false);
+    for (auto _ : state) saveWorldFile(worldFile(), false);
 }
 BENCHMARK(BM_SaveWorldWithoutSync)->Unit(benchmark::kMillisecond);
 

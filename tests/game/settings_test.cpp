@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "game/paths.h"
@@ -12,27 +13,19 @@
 
 namespace {
 
-// A few of the keyboard library's names, as it gives them on X11.
-struct NamedKey {
-    const char* name;
-    int key;
-};
-constexpr NamedKey kNames[] = {{"Up", KeyUp},       {"Down", KeyDown},       {"Left", KeyLeft},
-                               {"Right", KeyRight}, {"Control_R", KeyRightCtrl}, {"space", KeySpace},
-                               {"i", KeyI},         {"j", KeyJ},             {"F11", KeyF11},
-                               {"F1", KeyF1},       {"F2", KeyF2},           {"m", 13}};
+// Some of the keyboard library's names, as it gives them on X11.
+const std::map<std::string, int> kKeys = {
+    {"Up", KeyUp}, {"Down", KeyDown}, {"Left", KeyLeft},     {"Right", KeyRight},
+    {"Control_R", KeyRightCtrl},      {"space", KeySpace},   {"i", KeyI},
+    {"j", KeyJ},   {"F11", KeyF11},   {"F1", KeyF1},         {"F2", KeyF2},     {"m", 13}};
 
 std::string nameOf(int key) {
-    for (const NamedKey& named : kNames)
-        if (named.key == key) return named.name;
+    for (const auto& named : kKeys)
+        if (named.second == key) return named.first;
     return "";
 }
 
-int keyOf(const std::string& name) {
-    for (const NamedKey& named : kNames)
-        if (name == named.name) return named.key;
-    return -1;
-}
+int keyOf(const std::string& name) { return kKeys.count(name) ? kKeys.at(name) : -1; }
 
 class SettingsFile : public ::testing::Test {
 protected:
