@@ -64,7 +64,8 @@ void cutToWorkArea(Display* x, const ALLEGRO_MONITOR_INFO& monitor, DesktopRoom&
     const int count = 4 * static_cast<int>(std::clamp(desktop + 1, 1L, 32L));
     if (!readCardinals(x, DefaultRootWindow(x), "_NET_WORKAREA", XA_CARDINAL, areas, count)) return;
     const long* area = areas + count - 4;
-    const long left = std::max<long>(area[0], monitor.x1), top = std::max<long>(area[1], monitor.y1);
+    const long left = std::max<long>(area[0], monitor.x1);
+    const long top = std::max<long>(area[1], monitor.y1);
     const long right = std::min<long>(area[0] + area[2], monitor.x2);
     const long bottom = std::min<long>(area[1] + area[3], monitor.y2);
     if (right > left && bottom > top) {

@@ -44,15 +44,16 @@ void presentPicture(ALLEGRO_BITMAP* picture) {
     al_set_target_backbuffer(display);
     const Placement placement = currentPlacement();
     const int width = kScreenWidth * placement.scale, height = kScreenHeight * placement.scale;
-    const bool bars = width != al_get_display_width(display) || height != al_get_display_height(display);
+    const bool bars =
+        width != al_get_display_width(display) || height != al_get_display_height(display);
     if (bars) al_clear_to_color(al_map_rgb(0, 0, 0));
     // One textured draw for the whole picture; no blending, since the picture
     // replaces what the back buffer held.
     ALLEGRO_STATE state;
     al_store_state(&state, ALLEGRO_STATE_BLENDER);
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ONE, ALLEGRO_ZERO);
-    al_draw_scaled_bitmap(picture, 0, 0, kScreenWidth, kScreenHeight, placement.x, placement.y, width,
-                          height, 0);
+    al_draw_scaled_bitmap(picture, 0, 0, kScreenWidth, kScreenHeight, placement.x, placement.y,
+                          width, height, 0);
     al_restore_state(&state);
 }
 

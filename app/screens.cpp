@@ -87,7 +87,8 @@ void drawLines(const char* const (&lines)[N], int x) {
 // own lines write I and J.
 std::string panelName(Action action) {
     std::string name = keyName(boundKey(action));
-    if (name.size() == 1) name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    if (name.size() == 1)
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
     return name;
 }
 
@@ -113,8 +114,9 @@ std::string controlsLine(int line) {
         case 4:
             return named(Action::Height, " for instead of mining,placing blocks");
         case 6:
-            return isRebound(Action::Height) ? "you Press " + panelName(Action::Height) + " = on/off."
-                                             : text;
+            return isRebound(Action::Height)
+                       ? "you Press " + panelName(Action::Height) + " = on/off."
+                       : text;
         case 7:
             return isRebound(Action::AutoJump)
                        ? "Press " + panelName(Action::AutoJump) + " to put auto jump off/on"

@@ -41,7 +41,8 @@ std::string claimName(const std::string& stem) {
 }
 
 bool fail(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "Tessaria: cannot save a screenshot in %s: %s\n", what.c_str(), why.c_str());
+    std::fprintf(stderr, "Tessaria: cannot save a screenshot in %s: %s\n", what.c_str(),
+                 why.c_str());
     return false;
 }
 

@@ -25,13 +25,15 @@ ALLEGRO_SAMPLE* getSample(const std::string& name) {
 bool playSound(const char* name) {
     ALLEGRO_SAMPLE* sample = getSample(name);
     if (sample == nullptr) return false;
-    // With one reserved voice a request while another effect sounds is
-    // dropped by the library; that is how effects keep from overlapping.
+    // The voice rests while nothing sounds (quietIdleVoice); wake it first.
     ALLEGRO_MIXER* mixer = al_get_default_mixer();
     ALLEGRO_VOICE* voice = al_get_default_voice();
     if (mixer != nullptr && voice != nullptr && !al_get_voice_playing(voice))
         al_attach_mixer_to_voice(mixer, voice);
-    if (al_play_sample(sample, 1.0f, ALLEGRO_AUDIO_PAN_NONE, 1.0f, ALLEGRO_PLAYMODE_ONCE, nullptr)) {
+    // With one reserved voice a request while another effect sounds is
+    // dropped by the library; that is how effects keep from overlapping.
+    if (al_play_sample(sample, 1.0f, ALLEGRO_AUDIO_PAN_NONE, 1.0f, ALLEGRO_PLAYMODE_ONCE,
+                       nullptr)) {
         const double seconds =
             static_cast<double>(al_get_sample_length(sample)) / al_get_sample_frequency(sample);
         voiceNeededUntil = al_get_time() + seconds + kVoiceTailSeconds;

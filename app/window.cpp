@@ -21,7 +21,8 @@ WindowKeys windowKeys;
 int windowedWidth = kScreenWidth, windowedHeight = kScreenHeight;
 
 bool fullscreen() {
-    return app.display != nullptr && (al_get_display_flags(app.display) & ALLEGRO_FULLSCREEN_WINDOW);
+    return app.display != nullptr &&
+           (al_get_display_flags(app.display) & ALLEGRO_FULLSCREEN_WINDOW) != 0;
 }
 
 void toggleFullscreen() {
@@ -39,7 +40,8 @@ ALLEGRO_DISPLAY* openWindow() {
     int width = settings.windowWidth, height = settings.windowHeight;
     if (width == 0 || height == 0) {
         const DesktopRoom room = measureDesktop();
-        const int scale = largestScale(room.width - room.frameWidth, room.height - room.frameHeight);
+        const int scale =
+            largestScale(room.width - room.frameWidth, room.height - room.frameHeight);
         width = kScreenWidth * scale;
         height = kScreenHeight * scale;
     }
@@ -59,7 +61,8 @@ void pollWindowKeys() {
     if (app.display == nullptr || !al_is_keyboard_installed()) return;
     ALLEGRO_KEYBOARD_STATE keyboard;
     al_get_keyboard_state(&keyboard);
-    const bool alt = al_key_down(&keyboard, ALLEGRO_KEY_ALT) || al_key_down(&keyboard, ALLEGRO_KEY_ALTGR);
+    const bool alt =
+        al_key_down(&keyboard, ALLEGRO_KEY_ALT) || al_key_down(&keyboard, ALLEGRO_KEY_ALTGR);
     const bool enter =
         al_key_down(&keyboard, ALLEGRO_KEY_ENTER) || al_key_down(&keyboard, ALLEGRO_KEY_PAD_ENTER);
     const bool f12 = al_key_down(&keyboard, ALLEGRO_KEY_F12);
