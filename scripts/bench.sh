@@ -91,7 +91,7 @@ value() {
     [ -f "$RESULTS/$1.csv" ] || { echo nan; return; }
     awk -F, -v name="$2" -v column="$3" '
         /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
-        col["name"] { n = $1; gsub(/"/, "", n); sub(/\/iterations:.*/, "", n)
+        col["name"] { n = $1; gsub(/"/, "", n); sub(/\/(iterations:|real_time).*/, "", n)
                       if (n == name) { print $(col[column]); exit } }' "$RESULTS/$1.csv"
 }
 # median_cpu NAME: the median of the CPU figures recorded under that name.
@@ -173,23 +173,23 @@ BEGIN {
     row("saveWorld() (synced to disk)", ms(save), "", "")
     row("start-up to first frame, cold", sprintf("%.0f ms (warm %.0f ms)", startFirst, startMedian),
         "< 200 ms", met(startFirst < 200))
-    row("scaled empty frame at 2x (clear, scaled copy, flip)", ms(empty2), "the 2x floor", "")
+    row("empty frame at 2x (scaled copy), median", ms(empty2), "the 2x floor", "")
     row("worst-case world frame at 2x, median", times(worst2, worst2X, "floor"), "<= 1.5 x floor",
         met(worst2X <= 1.5))
     row("  (2x floor timed alongside that run)", ms(worst2Floor), "", "")
-    row("scaled empty frame at 3x (clear, scaled copy, flip)", ms(empty3), "the 3x floor", "")
+    row("empty frame at 3x (scaled copy), median", ms(empty3), "the 3x floor", "")
     row("worst-case world frame at 3x, median", times(worst3, worst3X, "floor"), "<= 1.5 x floor",
         met(worst3X <= 1.5))
     row("  (3x floor timed alongside that run)", ms(worst3Floor), "", "")
     row("CPU of the running game, worst-case world", sprintf("%.1f %% of a core", cpuWorst),
         "< 15 %", met(cpuWorst < 15))
     row("  against a minimal 40 Hz loop (same copy)",
-        sprintf("%.2f x the loop's %.1f %%", cpuWorst / cpuLoop, cpuLoop), "<= 1.25 x loop",
+        sprintf("%.2f x the loop (%.1f %%)", cpuWorst / cpuLoop, cpuLoop), "<= 1.25 x loop",
         met(cpuWorst <= 1.25 * cpuLoop))
-    row("CPU of the running game at 2x, worst-case world", sprintf("%.1f %% of a core", cpuWorst2),
+    row("CPU of the game at 2x, worst-case world", sprintf("%.1f %% of a core", cpuWorst2),
         "", "")
     row("  against a minimal 40 Hz loop at 2x",
-        sprintf("%.2f x the loop's %.1f %%", cpuWorst2 / cpuLoop2, cpuLoop2), "<= 1.25 x loop",
+        sprintf("%.2f x the loop (%.1f %%)", cpuWorst2 / cpuLoop2, cpuLoop2), "<= 1.25 x loop",
         met(cpuWorst2 <= 1.25 * cpuLoop2))
     row("CPU of the running game, typical world", sprintf("%.1f %% of a core", cpuTypical), "", "")
 }'
