@@ -12,24 +12,12 @@
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "game/world_file.h"
+#include "tools/world_scenes.h"
 #include "world/world_grid.h"
 
 namespace {
 
 constexpr int kLevel = 10;
-
-// Every column of the world full of snowable ground, except the player's
-// level: a row of water and a column of lava there, flooding and hardening
-// across the whole layer on every tick, while snow falls.
-void buildWorstCase() {
-    for (int x = 0; x <= 20; ++x)
-        for (int y = 0; y <= 20; ++y) {
-            for (int level = 0; level <= 20; ++level) setCell(x, y, level, level % 2 ? 1 : 6);
-            setCell(x, y, kLevel, Empty);
-        }
-    for (int x = 1; x < 20; ++x) setCell(x, 1, kLevel, Water);
-    for (int y = 2; y < 20; ++y) setCell(10, y, kLevel, Lava);
-}
 
 void BM_WorldTickWorstCase(benchmark::State& state) {
     player = PlayerState{};
@@ -40,7 +28,7 @@ void BM_WorldTickWorstCase(benchmark::State& state) {
     weather.snowCover = true;
     for (auto _ : state) {
         state.PauseTiming();
-        buildWorstCase();
+        buildFloodingWorld(kLevel);
         state.ResumeTiming();
         worldTick();
     }
@@ -48,21 +36,20 @@ void BM_WorldTickWorstCase(benchmark::State& state) {
 BENCHMARK(BM_WorldTickWorstCase)->Unit(benchmark::kMicrosecond);
 
 void BM_WorldTickSteadyFullWorld(benchmark::State& state) {
-    buildWorstCase();
+    buildFloodingWorld(kLevel);
     for (auto _ : state) worldTick();
 }
 BENCHMARK(BM_WorldTickSteadyFullWorld)->Unit(benchmark::kMicrosecond);
 
-// A private folder holding data/world, the working directory meanwhile.
+// A private folder holding the starter world in data/world, the working
+// directory meanwhile.
 class SaveFolder {
 public:
     SaveFolder() : previous_(std::filesystem::current_path()) {
         char pattern[] = "/tmp/tessaria-bench-XXXXXX";
         path_ = ::mkdtemp(pattern);
         std::filesystem::current_path(path_);
-        for (int level = 0; level < 20; ++level)
-            for (int y = 0; y < 20; ++y)
-                for (int x = 0; x < 20; ++x) setCell(x, y, level, (x + y * 3 + level * 7) % 23);
+        buildStarterWorld();
         saveWorld();
     }
     ~SaveFolder() {

@@ -12,8 +12,6 @@
 namespace {
 
 constexpr int kWorldBounds = 20;
-constexpr BlockId kStartHotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
-constexpr int kStartCount = 100;
 
 }  // namespace
 
