@@ -50,7 +50,7 @@ class WorldFileInAWindow : public ::testing::Test {
 TEST_F(WorldFileInAWindow, APlayedWorldIsSavedCellForCellWithThePreviousFileAsBackup) {
     const WorldFile prepared = preparedWorld();
     writeWorldFile(folder.worldFile(), prepared);
-    const std::string preparedText = fileText(folder.worldFile());
+    const std::string preparedText = readText(folder.worldFile());
 
     GameProcess game(server, folder, {"TESSARIA_SEED=11"});
     Window window = waitForWindow(server, kStartSeconds);
@@ -78,7 +78,7 @@ TEST_F(WorldFileInAWindow, APlayedWorldIsSavedCellForCellWithThePreviousFileAsBa
     EXPECT_GE(saved.playerX, 5);
     EXPECT_LE(saved.playerX, 15);
 
-    EXPECT_EQ(fileText(folder.path() / "data/world/world.ini.bak"), preparedText);
+    EXPECT_EQ(readText(folder.path() / "data/world/world.ini.bak"), preparedText);
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder.path() / "data/world"))
         names.insert(entry.path().filename().string());
