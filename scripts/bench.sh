@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Release configuration, runs every benchmark in bench/ under Xvfb
+# Builds the bench preset (Release), runs every benchmark in bench/ under Xvfb
 # and the game itself on the two benchmark worlds, and prints one table of the
 # figures beside the performance targets. The benchmarks' own output stays in
-# <build>/bench-results/.
-# Usage: scripts/bench.sh [build-dir]   (default: build-bench)
+# build/bench/bench-results/.
+# Usage: scripts/bench.sh
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SCREEN="-screen 0 640x480x24"
@@ -34,9 +34,9 @@ fi
 cd "$ROOT"
 source scripts/packages.sh
 install_packages $TEST_PACKAGES
-BUILD=$(mkdir -p "${1:-build-bench}" && cd "${1:-build-bench}" && pwd)
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARIA_TESTS=OFF > /dev/null
-cmake --build "$BUILD" -j"$(nproc)" > "$BUILD/bench-build.log" || { cat "$BUILD/bench-build.log"; exit 1; }
+BUILD=$ROOT/build/bench
+cmake --preset bench > /dev/null
+cmake --build --preset bench -j"$(nproc)" > "$BUILD/bench-build.log" || { cat "$BUILD/bench-build.log"; exit 1; }
 export ALSOFT_DRIVERS=null
 RESULTS=$BUILD/bench-results
 rm -rf "$RESULTS"
@@ -57,7 +57,7 @@ cpu_use() {  # cpu_use WORLD SEED
     folder=$(mktemp -d)
     mkdir -p "$folder/data"
     for part in gfx fonts sfx; do ln -s "$BUILD/run/data/$part" "$folder/data/$part"; done
-    "$BUILD/bench/bench_frame" --write-world="$1" "$folder"
+    "$BUILD/tools/tessaria_worldgen" --world="$1" "$folder/data/world/world.ini"
     echo "running the game on the $1 world for ${CPU_SECONDS} s ..." >&2
     xvfb-run -a -s "$SCREEN" "$ROOT/scripts/bench.sh" --cpu "$BUILD/app/tessaria" "$folder" "$2"
     rm -rf "$folder"

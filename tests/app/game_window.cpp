@@ -25,7 +25,8 @@ Window findTitled(Display* display, Window window, const std::string& title) {
     unsigned count = 0;
     if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
     Window found = 0;
-    for (unsigned i = 0; i < count && found == 0; ++i) found = findTitled(display, children[i], title);
+    for (unsigned i = 0; i < count && found == 0; ++i)
+        found = findTitled(display, children[i], title);
     if (children != nullptr) XFree(children);
     return found;
 }

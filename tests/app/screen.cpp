@@ -49,7 +49,8 @@ std::string saveScreenshot(const XServer& server, const std::string& name) {
     std::filesystem::path folder = std::filesystem::current_path() / "screenshots";
     std::filesystem::create_directories(folder);
     std::string path = (folder / (name + ".png")).string();
-    std::string command = "DISPLAY=" + server.name() + " import -window root " + path + " 2>/dev/null";
+    std::string command =
+        "DISPLAY=" + server.name() + " import -window root " + path + " 2>/dev/null";
     if (std::system(command.c_str()) != 0) return "";
     return path;
 }
