@@ -3,9 +3,6 @@
 // the worst-case world and on a typical one, each tick handled and drawn as
 // the main loop does, from the caches and straight. Each run reports the
 // median and the 99th percentile of its frames.
-//
-// `bench_frame --write-world=worst|typical FOLDER` writes the world file of
-// that world into FOLDER/data/world instead, for whole-process runs.
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
