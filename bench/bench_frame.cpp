@@ -62,7 +62,7 @@ const Segment kTypicalScript[] = {
 // ground ahead: the scripts were written, and their figures taken, that way.
 void setUpPlayer(int level, bool autoJump) {
     fresh::startRun(kCentre, kCentre, level);
-    player.spriteSheet = 1;
+    player.spriteSheet = SpriteSheet::Standing;
     player.spriteGroup = 0;
     player.targetRaised = 0;
     player.autoJump = autoJump;
@@ -76,7 +76,7 @@ void setUpWorstRun() {
     worldClock.nightLevel = 5;
     worldClock.dayTick = 9000;
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
 }
 
 void setUpTypicalRun() {

@@ -2,17 +2,16 @@
 #include "tools/world_scenes.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
-// Block ids by the pictures the generator paints for them.
-constexpr BlockId kGrass = 1, kCobble = 2, kPlanks = 4, kEarth = 6, kSand = 7, kGravel = 9,
-                  kLog = 11, kLeaves = 12, kBrick = 13, kGlass = 14, kCoal = 15, kIron = 16,
-                  kMarble = 18, kTerracotta = 19, kGold = 20, kMossy = 21, kIce = 22;
+// Block ids without behaviour of their own, by the pictures the generator
+// paints for them.
+constexpr BlockId kCobble = 2, kPlanks = 4, kSand = 7, kGravel = 9, kLog = 11, kLeaves = 12,
+                  kBrick = 13, kGlass = 14, kCoal = 15, kIron = 16, kMarble = 18, kTerracotta = 19,
+                  kGold = 20, kMossy = 21, kIce = 22;
 
-constexpr int kSavedBand = 20;  // x, y and levels 0..19 go into the world file
-constexpr int kLastColumn = 20;
+constexpr int kSavedBand = kBandEdge;  // x, y and levels 0..19 go into the world file
 constexpr int kCentre = 10;
 
 // ---- the starter world, from the tree tops down to the rock; the parts
@@ -20,7 +19,7 @@ constexpr int kCentre = 10;
 
 void layStarterRock() {
     const int last = kSavedBand - 1;
-    fillBox(0, 0, last, last, 13, 16, kEarth);
+    fillBox(0, 0, last, last, 13, 16, Earth);
     for (int level = 0; level < kSavedBand; ++level)
         for (int y = 0; y < kSavedBand; ++y)
             for (int x = 0; x < kSavedBand; ++x) {
@@ -46,7 +45,7 @@ void digStarterPit() {
 
 void layStarterGrass() {
     const int last = kSavedBand - 1;
-    fillBox(0, 0, last, last, 12, 12, kGrass);
+    fillBox(0, 0, last, last, 12, 12, Grass);
     fillBox(0, 10, 9, 10, 12, 12, kGravel);  // the paths meet beside the player
     fillBox(10, 0, 10, 9, 12, 12, kGravel);
     setCell(11, 10, 12, Lava);  // a vent by the player
@@ -80,8 +79,6 @@ void buildStarterGarden() {
 
 }  // namespace
 
-void clearWorld() { std::fill(std::begin(world.cells), std::end(world.cells), Empty); }
-
 void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
     for (int x = x0; x <= x1; ++x)
         for (int y = y0; y <= y1; ++y)
@@ -89,9 +86,9 @@ void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id)
 }
 
 void fillGround(int top, int bottom) {
-    fillBox(0, 0, kLastColumn, kLastColumn, top, top, kGrass);
-    fillBox(0, 0, kLastColumn, kLastColumn, top + 1, std::min(bottom, top + 2), kEarth);
-    fillBox(0, 0, kLastColumn, kLastColumn, top + 3, bottom, kCobble);
+    fillBox(0, 0, kBandEdge, kBandEdge, top, top, Grass);
+    fillBox(0, 0, kBandEdge, kBandEdge, top + 1, std::min(bottom, top + 2), Earth);
+    fillBox(0, 0, kBandEdge, kBandEdge, top + 3, bottom, kCobble);
 }
 
 void digPond(int x0, int y0, int x1, int y1, int level) {
@@ -137,27 +134,27 @@ void buildTypicalWorld(int ground) {
 
 void buildWorstCaseWorld(int level) {
     clearWorld();
-    for (int x = 0; x <= kLastColumn; ++x)
-        for (int y = 0; y <= kLastColumn; ++y)
-            for (int l = 0; l <= kLastColumn; ++l) {
+    for (int x = 0; x <= kBandEdge; ++x)
+        for (int y = 0; y <= kBandEdge; ++y)
+            for (int l = 0; l <= kBandEdge; ++l) {
                 // Every picture but the liquids, which flow: they come on `level` only.
                 const BlockId id = 1 + (x + 3 * y + 7 * l) % 22;
                 setCell(x, y, l, (id == Lava || id == Water) ? kCobble : id);
             }
-    pourLava(0, 0, kCentre - 1, kLastColumn, level);
-    fillBox(kCentre + 1, 0, kLastColumn, kLastColumn, level, level, Water);
+    pourLava(0, 0, kCentre - 1, kBandEdge, level);
+    fillBox(kCentre + 1, 0, kBandEdge, kBandEdge, level, level, Water);
     // Water meeting lava would turn to rock and end the flow.
-    fillBox(kCentre, 0, kCentre, kLastColumn, level, level, kCobble);
+    fillBox(kCentre, 0, kCentre, kBandEdge, level, level, kCobble);
     fillBox(4, kCentre, 16, kCentre, level - 2, level - 1, Empty);
     fillBox(kCentre, 6, kCentre, 14, level - 2, level - 1, Empty);
 }
 
 void buildFloodingWorld(int level) {
-    for (int x = 0; x <= kLastColumn; ++x)
-        for (int y = 0; y <= kLastColumn; ++y) {
-            for (int l = 0; l <= kLastColumn; ++l) setCell(x, y, l, l % 2 ? kGrass : kEarth);
+    for (int x = 0; x <= kBandEdge; ++x)
+        for (int y = 0; y <= kBandEdge; ++y) {
+            for (int l = 0; l <= kBandEdge; ++l) setCell(x, y, l, l % 2 ? Grass : Earth);
             setCell(x, y, level, Empty);
         }
-    fillBox(1, 1, kLastColumn - 1, 1, level, level, Water);
-    fillBox(kCentre, 2, kCentre, kLastColumn - 1, level, level, Lava);
+    fillBox(1, 1, kBandEdge - 1, 1, level, level, Water);
+    fillBox(kCentre, 2, kCentre, kBandEdge - 1, level, level, Lava);
 }

@@ -6,8 +6,6 @@
 
 #include "world/world_grid.h"
 
-// Every cell of the grid empty.
-void clearWorld();
 void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id);
 // Grass on `top`, earth below it, stone down to `bottom`, over columns 0..20.
 void fillGround(int top, int bottom);

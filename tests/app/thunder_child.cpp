@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     al_set_target_bitmap(frame);
     setSoundRequest(recordAndPlay);
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
 
     std::srand(lightningSeed());
     drawGameFrame();
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
                  "the flash lit at least a quarter of the frame");
 
     if (hurt) {
-        player.hurtFlash = 1;
+        player.hurtFlash = HurtFlash::Plain;
         drawGameFrame();
         child::check(!requests.empty() && requests.back() == kHurt,
                      "the hurt frame asked for the hurt sound");

@@ -11,7 +11,6 @@
 #include "player/input.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
-#include "tools/world_scenes.h"
 #include "world/world_grid.h"
 
 namespace fresh {
@@ -36,8 +35,8 @@ inline void releaseAll() { keys.fill(false); }
 // on level `level`, the camera on it. The cells are left as they are, so a
 // scene may be built before or after.
 inline void startRun(int x, int y, int level) {
-    world.maxX = 20;
-    world.maxY = 20;
+    world.maxX = kBandEdge;
+    world.maxY = kBandEdge;
     player = PlayerState{};
     camera = Camera{};
     weather = WeatherState{};
@@ -45,7 +44,7 @@ inline void startRun(int x, int y, int level) {
     gameScreen = GameScreen{};
     std::copy(std::begin(kStartHotbar), std::end(kStartHotbar), player.hotbar);
     std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), kStartCount);
-    player.facing = 1;
+    player.facing = Facing::Down;
     player.spriteGroup = 1;
     player.targetRaised = 1;
     player.autoJump = true;
