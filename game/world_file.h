@@ -10,8 +10,9 @@ constexpr const char* kWorldBackup = "data/world/world.ini.bak";
 // Reads kWorldFile into the saved band and the player's position; a missing
 // or damaged file leaves the band partly or wholly empty.
 void loadWorld();
-// Writes the world atomically. False when the world could not be saved; the
-// reason has then been printed on standard error and the old file is intact.
+// Writes the world atomically, keeping the world it replaces as kWorldBackup.
+// False when the world could not be saved; the reason has then been printed on
+// standard error, and the old file is intact with a backup beside it.
 bool saveWorld();
 
 // The reader on any stream of bytes (the fuzzer feeds it directly).

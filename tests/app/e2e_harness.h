@@ -3,6 +3,7 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -51,8 +52,10 @@ struct Pixel {
 
 class GameProcess {
 public:
+    // A file size limit makes writes beyond it fail (SIGXFSZ is ignored).
     GameProcess(const XServer& server, const RunFolder& folder,
-                std::vector<std::string> extraEnvironment = {});
+                std::vector<std::string> extraEnvironment = {},
+                rlim_t fileSizeLimit = RLIM_INFINITY);
     ~GameProcess();
     // Exit status as the shell sees it (0..255), -1 on time-out, 128+n when killed by signal n.
     int waitForExit(double seconds);

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Kills saving processes at random moments, over and over, and checks what
+# each kill leaves in the world folder: a whole world, and at most one stray
+# temporary file. The test suite runs the same checks for a few rounds; this
+# runs many.
+#   SAVE_ROUNDS  kills of a process that saves in a loop (default 1000)
+# Usage: scripts/soak.sh [build-dir]   (default: build-soak)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+install_packages $TEST_PACKAGES
+BUILD=$(mkdir -p "${1:-build-soak}" && cd "${1:-build-soak}" && pwd)
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIA_BENCH=OFF > /dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target assets test_game > "$BUILD/soak-build.log" ||
+    { cat "$BUILD/soak-build.log"; exit 1; }
+cd "$BUILD/run"
+
+echo "=== ${SAVE_ROUNDS:-1000} kills of a saving process"
+TESSARIA_SOAK_ROUNDS=${SAVE_ROUNDS:-1000} ../tests/game/test_game \
+    --gtest_filter=SafeSaving.AProcessKilledMidSaveLeavesAWholeWorld
