@@ -32,7 +32,7 @@
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/world_renderer.h"
-#include "game/world_file.h"
+#include "game/world_save.h"
 #include "world/world_grid.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr int kBand = 20;  // x, y and levels 0..19 are saved
+constexpr int kBand = kSavedSide;
 // Longer lines keep only their start: a real line is under 40 bytes, and a
 // damaged file must not make the reader hold gigabytes.
 constexpr std::size_t kMaxLine = 4096;
@@ -131,15 +131,14 @@ void readPlayerLine(std::istream& in, std::string& line, const char* key, std::i
 
 // ---- writing
 
-void appendCellLine(const SmallNumbers& numbers, std::string& text, int x, int y, int level) {
+std::atomic<void (*)()> diskDelay{nullptr};
+
+void appendCellLine(const SmallNumbers& numbers, std::string& text, const WorldSnapshot& snapshot,
+                    int x, int y, int level) {
     appendKey(numbers, text, x, y, level);
     text += " = ";
-    numbers.append(text, cell(x, y, level));
+    numbers.append(text, snapshot.at(x, y, level));
     text += '\n';
-}
-
-void reportFailure(const std::string& path, int error) {
-    std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", path.c_str(), std::strerror(error));
 }
 
 // Creates every missing folder on the way to the file.
@@ -278,16 +277,6 @@ int syncFolder(const std::string& path, bool sync) {
     return error;
 }
 
-// 0 when the world is saved, else the error of the step that failed. The
-// backup comes first, so that at most one temporary exists at a time.
-int writeWorldText(const std::string& path, const std::string& text, bool sync) {
-    if (!makeParentFolders(path)) return errno;
-    removeStaleTemporaries(path);
-    if (int error = keepBackup(path, path + ".tmp.backup", sync)) return error;
-    if (int error = replaceWithTemporary(path, text, sync)) return error;
-    return syncFolder(path, sync);
-}
-
 }  // namespace
 
 void readWorld(std::istream& in) {
@@ -305,27 +294,40 @@ void loadWorld() {
     readWorld(in);
 }
 
-void formatWorld(std::string& text) {
+void takeSnapshot(WorldSnapshot& snapshot) {
+    for (int x = 0; x < kBand; ++x)
+        for (int y = 0; y < kBand; ++y)
+            for (int level = 0; level < kBand; ++level) snapshot.at(x, y, level) = cell(x, y, level);
+    snapshot.playerX = player.x;
+    snapshot.playerY = player.y;
+}
+
+void formatWorld(const WorldSnapshot& snapshot, std::string& text) {
     const SmallNumbers numbers;
     text.clear();
     text.reserve(kBand * kBand * kBand * 20 + 32);
     for (int level = 0; level < kBand; ++level) {
         for (int y = 0; y < kBand; ++y) {
-            for (int x = 0; x < kBand; ++x) appendCellLine(numbers, text, x, y, level);
+            for (int x = 0; x < kBand; ++x) appendCellLine(numbers, text, snapshot, x, y, level);
         }
     }
-    text += "p_x = " + util::to_string(player.x) + "\n";
-    text += "p_y = " + util::to_string(player.y) + "\n";
+    text += "p_x = " + util::to_string(snapshot.playerX) + "\n";
+    text += "p_y = " + util::to_string(snapshot.playerY) + "\n";
 }
 
-bool saveWorldFile(const std::string& path, bool sync) {
+int backUpWorldFile(const std::string& path, bool sync) {
+    removeStaleTemporaries(path);
+    return keepBackup(path, path + ".tmp.backup", sync);
+}
+
+int writeWorldFile(const std::string& path, const WorldSnapshot& snapshot, bool sync) {
     std::string text;
-    formatWorld(text);
-    if (int error = writeWorldText(path, text, sync)) {
-        reportFailure(path, error);
-        return false;
-    }
-    return true;
+    formatWorld(snapshot, text);
+    if (!makeParentFolders(path)) return errno;
+    removeStaleTemporaries(path);
+    if (void (*delay)() = diskDelay.load()) delay();
+    if (int error = replaceWithTemporary(path, text, sync)) return error;
+    return syncFolder(path, sync);
 }
 
-bool saveWorld() { return saveWorldFile(kWorldFile, true); }
+void setDiskDelay(void (*delay)()) { diskDelay = delay; }

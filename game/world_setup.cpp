@@ -7,6 +7,7 @@
 #include "player/world_tick.h"
 #include "util/random.h"
 #include "game/world_file.h"
+#include "game/world_save.h"
 #include "world/world_grid.h"
 
 namespace {
@@ -20,6 +21,7 @@ constexpr int kStartCount = 100;
 // The order matters: the position read from the file is overwritten by the
 // random start, and the random draws come in a fixed sequence.
 void setUpWorld() {
+    beginSavingRun();
     world.maxX = kWorldBounds;
     world.maxY = kWorldBounds;
     loadWorld();

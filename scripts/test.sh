@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the plain and the sanitizer
-# configurations, runs every test headless in both, then the fuzzers for a
-# bounded time, and prints one summary.
+# configurations, runs every test headless in both, the unit tests of game/
+# (where the saving thread lives) under ThreadSanitizer, then the fuzzers for
+# a bounded time, and prints one summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -29,6 +30,22 @@ run_suite() {  # run_suite NAME BUILD_DIR CMAKE_ARGS...
   ctest --test-dir "$dir" --output-on-failure -j"$JOBS" --timeout 600 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   summary+=("$name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  [ "$rc" -eq 0 ] || status=1
+}
+
+# Only the game library's tests are built here, so only they carry the label.
+run_tsan() {
+  local dir=build-tsan log=build-tsan/ctest.log
+  echo "=== tsan: configure and build the unit tests of game/"
+  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSARIA_TSAN=ON \
+         -DTESSARIA_BENCH=OFF >/dev/null ||
+     ! cmake --build "$dir" -j"$JOBS" --target assets test_game; then
+    summary+=("tsan: build FAILED"); status=1; return
+  fi
+  TSAN_OPTIONS="halt_on_error=1" ctest --test-dir "$dir" -L unit --output-on-failure \
+    -j"$JOBS" --timeout 600 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  summary+=("tsan: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   [ "$rc" -eq 0 ] || status=1
 }
 
@@ -72,6 +89,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 run_suite "plain" build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIA_BENCH=OFF
 run_suite "asan+ubsan" build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARIA_SANITIZE=ON -DTESSARIA_BENCH=OFF
+run_tsan
 run_fuzzers
 
 echo

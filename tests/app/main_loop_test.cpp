@@ -19,6 +19,7 @@
 #include "player/input.h"
 #include "player/player_state.h"
 #include "world/world_grid.h"
+#include "game/world_save.h"
 #include "game/world_setup.h"
 
 namespace fs = std::filesystem;
@@ -54,6 +55,7 @@ protected:
         heldKeys.clear();
         gameScreen = GameScreen{};
         pointer = PointerState{};
+        beginSavingRun();  // no autosave of an earlier test lands after this
         fs::remove(folder->worldFile());
         setUpWorld();
     }
@@ -133,6 +135,21 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     moveMouse(5, 5);
     tick();
     EXPECT_EQ(cell(6, 10, 5), Empty);
+}
+
+TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
+    for (int i = 0; i < 10; ++i) tick();
+    gameScreen.introShown = false;
+    gameScreen.menuShown = true;
+    moveMouse(5, 5);
+    tick();
+    waitForAutosave();
+    EXPECT_FALSE(fs::exists(folder->worldFile()));
+    gameScreen.menuShown = false;
+    gameScreen.gameShown = true;
+    tick();
+    waitForAutosave();
+    EXPECT_TRUE(fs::exists(folder->worldFile()));
 }
 
 TEST_F(MainLoop, SinglePlayerShowsTheGameInTheFrameOfTheClick) {

@@ -27,6 +27,7 @@
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
 #include "game/world_file.h"
+#include "game/world_save.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ class WorldFile : public ::testing::Test {
 protected:
     void SetUp() override {
         fresh::startGame();
+        beginSavingRun();
         player.x = 7;
         player.y = 12;
     }
@@ -136,7 +138,9 @@ protected:
     void SetUp() override {
         WorldFile::SetUp();
         fillBand();
-        formatWorld(text);
+        WorldSnapshot snapshot;
+        takeSnapshot(snapshot);
+        formatWorld(snapshot, text);
         lines = splitLines(text);
         clearBand();
     }
@@ -276,12 +280,13 @@ void refuseSystemCalls(std::initializer_list<long> calls, int error) {
 
 class SafeSaving : public WorldFile {
 protected:
-    // A saved world A in place, with world B in memory.
+    // A saved world A in place, found by a new run with world B in memory.
     void SetUp() override {
         WorldFile::SetUp();
         fillBand(0);
         ASSERT_TRUE(saveWorld());
         worldA = readText(kWorldFile);
+        beginSavingRun();
         fillBand(1);
     }
 
@@ -379,8 +384,10 @@ TEST_F(SafeSaving, ALinkPlantedAtATemporaryNameIsNeverWrittenThrough) {
     std::thread planter([&saving] {
         while (saving) ::symlink("../../victim", "data/world/world.ini.tmp");
     });
+    WorldSnapshot snapshot;
+    takeSnapshot(snapshot);
     for (int n = 0; n < 100 && readText("victim") == "not a world"; ++n)
-        saveWorldFile(kWorldFile, false);
+        writeWorldFile(kWorldFile, snapshot, false);
     saving = false;
     planter.join();
     EXPECT_EQ(readText("victim"), "not a world");
@@ -415,11 +422,12 @@ TEST_F(SafeSaving, WhereHardLinksAreRefusedTheBackupIsACopy) {
     EXPECT_TRUE(temporaries().empty());
 }
 
-// World B saved over A, so A is the backup; then no link, and no room for a
-// copy of B, while C is saved.
+// World B saved over A, so A is the backup; then a new run that can neither
+// link nor find room for a copy of B, while C is saved.
 TEST_F(SafeSaving, ABackupThatCannotBeMadeStopsTheSaveWithWorldAndBackupKept) {
     ASSERT_TRUE(saveWorld());
     const std::string worldB = readText(kWorldFile);
+    beginSavingRun();
     fillBand(2);
     auto noLinksNoRoom = [] {
         refuseSystemCalls({SYS_link, SYS_linkat}, EPERM);
