@@ -4,6 +4,7 @@
 
 #include <allegro5/allegro.h>
 
+#include <atomic>
 #include <csignal>
 
 #include "player/input.h"
@@ -22,7 +23,10 @@ static_assert(sameKey(KeyRightCtrl, ALLEGRO_KEY_RCTRL));
 namespace {
 
 ALLEGRO_KEYBOARD_STATE keyboard;
-volatile std::sig_atomic_t quitRequested = 0;
+// Set by the signal handler, which may run on any of the library's threads,
+// and read by the main loop's thread.
+std::atomic<bool> quitRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the quit flag is set in a signal handler");
 
 void takeSnapshot() {
     if (al_is_keyboard_installed()) al_get_keyboard_state(&keyboard);
@@ -32,7 +36,13 @@ bool isKeyDown(int key) { return al_is_keyboard_installed() && al_key_down(&keyb
 
 void sleepMilliseconds(int milliseconds) { al_rest(milliseconds / 1000.0); }
 
-extern "C" void onQuitSignal(int) { quitRequested = 1; }
+// A second quit signal means the first is taking too long (a save stuck on a
+// hung disk): the signal's own default action ends the process at once.
+extern "C" void onQuitSignal(int number) {
+    if (!quitRequested.exchange(true)) return;
+    std::signal(number, SIG_DFL);
+    std::raise(number);
+}
 
 }  // namespace
 
@@ -49,4 +59,4 @@ void installQuitSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool quitSignalled() { return quitRequested != 0; }
+bool quitSignalled() { return quitRequested.load(); }

@@ -4,7 +4,8 @@
 
 // Binds the keyboard snapshot and the toggle pause to Allegro.
 void installPlatformSeams();
-// SIGINT and SIGTERM ask the game to quit like the window's close button.
+// SIGINT and SIGTERM ask the game to quit like the window's close button; a
+// second one while quitting ends the process at once, killed by that signal.
 void installQuitSignals();
 // True once a quit signal has arrived.
 bool quitSignalled();

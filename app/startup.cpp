@@ -95,6 +95,10 @@ bool loadFonts() {
 
 bool loadAssets() {
     assets.frameBuffer = al_create_bitmap(kScreenWidth, kScreenHeight);
+    if (assets.frameBuffer == nullptr) {
+        reportStartupFailure("cannot create the 640 x 480 frame buffer");
+        return false;
+    }
     for (int sheet = 1; sheet <= 4; ++sheet) {
         std::string path = "data/gfx/character/player" + util::to_string(sheet) + ".bmp";
         if (!loadInto(&assets.playerBitmap[sheet], path)) return false;
@@ -110,8 +114,16 @@ bool initialise() {
         reportStartupFailure("cannot initialise Allegro");
         return false;
     }
-    al_install_keyboard();
-    al_install_mouse();
+    if (!al_install_keyboard()) {
+        reportStartupFailure("cannot install the keyboard");
+        return false;
+    }
+    // Without a display to take the pointer from (no X server) this is the
+    // first step that fails.
+    if (!al_install_mouse()) {
+        reportStartupFailure("cannot install the mouse");
+        return false;
+    }
     assets.menuSloganIndex = randomInt(0, 3);
     installAudio();  // no sound card is no reason not to play: the game is then silent
     al_init_image_addon();
@@ -132,6 +144,10 @@ bool initialise() {
     }
     al_start_timer(app.timer);
     app.queue = al_create_event_queue();
+    if (app.queue == nullptr) {
+        reportStartupFailure("cannot create the event queue");
+        return false;
+    }
     al_register_event_source(app.queue, al_get_display_event_source(app.display));
     al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
     al_register_event_source(app.queue, al_get_mouse_event_source());

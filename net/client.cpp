@@ -109,7 +109,7 @@ Client::Client(Ipv4Address address, std::uint16_t port) : Client()
 Client::Client(int leaveOpen) : sock_(newTcpSocket()), leaveOpen_(leaveOpen) {}
 
 Client::Client(int socket, sockaddr_in remote, int leaveOpen)
-    : connected_(true), sock_(socket), remote_(remote), leaveOpen_(leaveOpen)
+    : connected_(true), wasConnected_(true), sock_(socket), remote_(remote), leaveOpen_(leaveOpen)
 {
 }
 
@@ -119,9 +119,10 @@ Client::~Client()
         close(false);
     }
     // close() never releases a socket that was not connected (never connected,
-    // refused, or cut off by an overfull send queue); unless told to leave it
-    // open, the client owns it.
-    if (sock_ >= 0 && !leaveOpen_) {
+    // refused, or cut off by an overfull send queue). The client owns it
+    // unless told to leave open a socket that had a connection: one that never
+    // had one is of use to nobody.
+    if (sock_ >= 0 && !(leaveOpen_ && wasConnected_)) {
         ::close(sock_);
     }
 }
@@ -132,6 +133,7 @@ bool Client::connect(Ipv4Address address, std::uint16_t port)
     leaveOpen_ = 0;
     const int result = ::connect(sock_, reinterpret_cast<const sockaddr*>(&remote_), sizeof remote_);
     connected_ = result == 0 || (errno == EINTR && finishInterruptedConnect(sock_));
+    wasConnected_ = wasConnected_ || connected_;
     return connected_;
 }
 
@@ -161,9 +163,17 @@ std::string Client::read(std::size_t count)
 
 void Client::poll(double seconds)
 {
-    switch (pump(seconds)) {
+    if (!connected_) {
+        // Nothing to move, never connected or closed alike: the wait alone
+        // keeps a caller that polls in a loop at its pace.
+        pollfd nothing{-1, 0, 0};
+        waitForEvents(nothing, waitTime(seconds));
+        return;
+    }
+    switch (pump(seconds, true)) {
     case PumpResult::WaitFailed:
         throw Socket_SelectFailed(lastErrorText());
+    case PumpResult::PeerFinished:
     case PumpResult::ConnectionFailed:
         close(false);
         break;
@@ -187,11 +197,12 @@ void Client::close(bool forgetTime)
     sock_ = -1;
 }
 
-// One wait, then at most one receive and one send.
-Client::PumpResult Client::pump(double seconds)
+// One wait, then at most one receive and one send; the receive only while
+// `reading`.
+Client::PumpResult Client::pump(double seconds, bool reading)
 {
     pollfd entry{sock_, 0, 0};
-    if (below(recvQueue_.size(), recvLimit_)) {
+    if (reading && below(recvQueue_.size(), recvLimit_)) {
         entry.events |= POLLIN;
     }
     if (!sendQueue_.empty()) {
@@ -201,24 +212,36 @@ Client::PumpResult Client::pump(double seconds)
     if (ready < 0) {
         return PumpResult::WaitFailed;
     }
-    const bool failed = (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) ||
-                        ((entry.revents & POLLIN) && !receiveOnce()) ||
-                        ((entry.revents & POLLOUT) && !sendOnce());
-    return failed ? PumpResult::ConnectionFailed : PumpResult::Fine;
+    const Receipt receipt = (entry.revents & POLLIN) ? receiveOnce() : Receipt::Nothing;
+    if (receipt == Receipt::Failed) {
+        return PumpResult::ConnectionFailed;
+    }
+    // Bytes that arrived before a reset or hang-up are taken first; the
+    // failure shows again on the next round, once nothing is left to read.
+    if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        return receipt == Receipt::Bytes ? PumpResult::Fine : PumpResult::ConnectionFailed;
+    }
+    if ((entry.revents & POLLOUT) && !sendOnce()) {
+        return PumpResult::ConnectionFailed;
+    }
+    return receipt == Receipt::End ? PumpResult::PeerFinished : PumpResult::Fine;
 }
 
-bool Client::receiveOnce()
+Client::Receipt Client::receiveOnce()
 {
     char buffer[kReceiveBufferSize];
     const ssize_t received = ::recv(sock_, buffer, sizeof buffer, MSG_DONTWAIT);
     if (received < 0 && nothingMovedThisTime()) {
-        return true;
+        return Receipt::Nothing;
     }
-    if (received <= 0) {
-        return false;
+    if (received == 0) {
+        return Receipt::End;
+    }
+    if (received < 0) {
+        return Receipt::Failed;
     }
     recvQueue_.append(buffer, static_cast<std::size_t>(received));
-    return !exceeds(recvQueue_.size(), recvLimit_);
+    return exceeds(recvQueue_.size(), recvLimit_) ? Receipt::Failed : Receipt::Bytes;
 }
 
 // MSG_NOSIGNAL: a vanished peer must not kill the process with SIGPIPE.
@@ -236,13 +259,22 @@ bool Client::sendOnce()
 }
 
 // Bounded, so a peer that accepts nothing cannot hold the caller; whatever is
-// still queued at the end, or after a failure, is dropped.
+// still queued at the end, or after a failure, is dropped. A peer that has
+// only stopped sending may still be reading, so its end of file stops the
+// reading, not the flush.
 void Client::flush()
 {
     const auto deadline = Clock::now() + kFlushBudget;
+    bool peerSending = true;
     while (!sendQueue_.empty()) {
         const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
-        if (left <= 0 || pump(std::min(kFlushStep, left)) != PumpResult::Fine) {
+        if (left <= 0) {
+            break;
+        }
+        const PumpResult result = pump(std::min(kFlushStep, left), peerSending);
+        if (result == PumpResult::PeerFinished) {
+            peerSending = false;
+        } else if (result != PumpResult::Fine) {
             break;
         }
     }

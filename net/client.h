@@ -48,14 +48,17 @@ public:
     void setSendLimit(std::uint32_t limit) { sendLimit_ = limit; }
 
 private:
-    enum class PumpResult { Fine, ConnectionFailed, WaitFailed };
+    // PeerFinished: the peer will send nothing more, but may still read.
+    enum class PumpResult { Fine, PeerFinished, ConnectionFailed, WaitFailed };
+    enum class Receipt { Bytes, Nothing, End, Failed };  // what one receive brought
 
-    PumpResult pump(double seconds);
-    bool receiveOnce();
+    PumpResult pump(double seconds, bool reading);
+    Receipt receiveOnce();
     bool sendOnce();
     void flush();
 
     bool connected_ = false;
+    bool wasConnected_ = false;  // once set, leaveOpen_ decides whether the socket outlives the client
     std::time_t disconnectTime_ = 0;
     int sock_ = -1;
     sockaddr_in remote_{};

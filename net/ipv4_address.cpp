@@ -5,15 +5,61 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <cctype>
 #include <cstdio>
 
 namespace {
 
+constexpr std::uint64_t kLargestComponent = 0xFFFFFFFFu;  // what "%u" reads into
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// One component as "%u" reads it: blanks, an optional sign, decimal digits.
+// False when there are no digits or the number is above kLargestComponent
+// (where sscanf is undefined); either ends the parse.
+bool readComponent(const char*& text, std::uint32_t& component)
+{
+    while (std::isspace(static_cast<unsigned char>(*text))) {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    if (!isDigit(*text)) {
+        return false;
+    }
+    std::uint64_t number = 0;
+    for (; isDigit(*text); ++text) {
+        number = number * 10 + static_cast<std::uint64_t>(*text - '0');
+        if (number > kLargestComponent) {
+            return false;
+        }
+    }
+    component = static_cast<std::uint32_t>(number);
+    if (negative) {
+        component = 0u - component;  // as strtoul negates, in unsigned arithmetic
+    }
+    return true;
+}
+
+// "%u.%u.%u.%u": components that the text does not supply count as 0.
 std::uint32_t parseDottedQuad(const char* text)
 {
-    unsigned part[4] = {0, 0, 0, 0};
-    if (text) {
-        std::sscanf(text, "%u.%u.%u.%u", &part[0], &part[1], &part[2], &part[3]);
+    std::uint32_t part[4] = {0, 0, 0, 0};
+    for (int i = 0; text && i < 4; ++i) {
+        if (i > 0) {
+            if (*text != '.') {
+                break;
+            }
+            ++text;
+        }
+        if (!readComponent(text, part[i])) {
+            break;
+        }
     }
     return (part[0] & 0xFFu) << 24 | (part[1] & 0xFFu) << 16 | (part[2] & 0xFFu) << 8 |
            (part[3] & 0xFFu);

@@ -13,7 +13,8 @@ public:
     Ipv4Address(std::uint32_t hostOrder) : value_(hostOrder) {}
     Ipv4Address(in_addr networkOrder);
     Ipv4Address(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
-    // Dotted quad; each component keeps its low 8 bits, missing ones count as 0.
+    // Dotted quad; each component keeps its low 8 bits, missing ones count as 0,
+    // and one above 32 bits ends the parse as malformed text does.
     Ipv4Address(const char* text);
     Ipv4Address(const std::string& text);
 

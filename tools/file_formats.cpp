@@ -97,14 +97,17 @@ bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
     return writeBytes(path, out);
 }
 
-bool writePng(const std::string& path, const Image& image) {
+bool writePng(const std::string& path, const Image& image, PngAlpha alpha) {
+    const bool clearBlack = alpha == PngAlpha::BlackIsClear;
+    const std::size_t channels = clearBlack ? 4 : 3;
     std::vector<std::uint8_t> raw;
-    raw.reserve(std::size_t(image.height) * (1 + std::size_t(image.width) * 3));
+    raw.reserve(std::size_t(image.height) * (1 + std::size_t(image.width) * channels));
     for (int y = 0; y < image.height; ++y) {
         raw.push_back(0);
         for (int x = 0; x < image.width; ++x) {
             Rgb c = image.get(x, y);
             raw.insert(raw.end(), {c.r, c.g, c.b});
+            if (clearBlack) raw.push_back(c == kClear ? 0 : 255);
         }
     }
     std::vector<std::uint8_t> zlib{0x78, 0x01};
@@ -124,7 +127,8 @@ bool writePng(const std::string& path, const Image& image) {
     std::vector<std::uint8_t> header;
     putBe(header, std::uint32_t(image.width));
     putBe(header, std::uint32_t(image.height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});
+    const std::uint8_t colourType = clearBlack ? 6 : 2;  // RGBA or RGB
+    header.insert(header.end(), {8, colourType, 0, 0, 0});
     putChunk(out, "IHDR", header);
     putChunk(out, "IDAT", zlib);
     putChunk(out, "IEND", {});

@@ -12,8 +12,11 @@
 bool writeBmp(const std::string& path, const Image& image);
 // 16-bit PCM mono.
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, int sampleRate);
-// 8-bit RGB, deflate "stored" blocks: large, but exact and dependency-free.
-bool writePng(const std::string& path, const Image& image);
+// Pictures for the outside world (contact sheet, desktop icons) are PNG; an
+// icon needs real transparency where the game would key out black.
+enum class PngAlpha { Opaque, BlackIsClear };
+// 8-bit RGB or RGBA, deflate "stored" blocks: large, but exact and dependency-free.
+bool writePng(const std::string& path, const Image& image, PngAlpha alpha = PngAlpha::Opaque);
 
 std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);
 std::uint32_t adler32(const std::uint8_t* data, std::size_t size);

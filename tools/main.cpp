@@ -1,5 +1,6 @@
-// tessaria_assetgen <dataDir> [--contact-sheet <file.png>]
-// Writes every picture, the font and the sounds the game loads into <dataDir>.
+// tessaria_assetgen <dataDir> [--contact-sheet <file.png>] [--icons <folder>]
+// Writes every picture, the font and the sounds the game loads into <dataDir>,
+// and on request the desktop icons as an icon theme tree under <folder>.
 // Output depends on nothing but this source (and the font file it copies), so
 // two runs give the same bytes. The world folder is never touched.
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "tools/contact_sheet.h"
 #include "tools/figure.h"
+#include "tools/icon.h"
 #include "tools/file_formats.h"
 #include "tools/interface.h"
 #include "tools/sounds.h"
@@ -90,21 +92,38 @@ bool copyFont(const fs::path& data) {
     return true;
 }
 
+// The icon's name is the application's id, as desktop entries and AppStream
+// data look it up.
+bool writeIcons(const fs::path& folder) {
+    for (int size : {32, 64, 128, 256}) {
+        const std::string edge = std::to_string(size);
+        const fs::path apps = folder / "hicolor" / (edge + "x" + edge) / "apps";
+        const fs::path path = apps / "example.tessaria.Tessaria.png";
+        if (!ensureFolder(apps) || !writePng(path.string(), makeIcon(size), PngAlpha::BlackIsClear))
+            return fail("cannot write " + path.string());
+    }
+    return true;
+}
+
+const char* const kUsage = "usage: tessaria_assetgen <dataDir> [--contact-sheet <file.png>] [--icons <folder>]";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dataDir, contactSheet;
+    std::string dataDir, contactSheet, icons;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--contact-sheet" && i + 1 < argc) contactSheet = argv[++i];
+        else if (arg == "--icons" && i + 1 < argc) icons = argv[++i];
         else if (dataDir.empty() && arg.rfind("--", 0) != 0) dataDir = arg;
-        else return fail("usage: tessaria_assetgen <dataDir> [--contact-sheet <file.png>]"), 2;
+        else return fail(kUsage), 2;
     }
-    if (dataDir.empty()) return fail("usage: tessaria_assetgen <dataDir> [--contact-sheet <file.png>]"), 2;
+    if (dataDir.empty()) return fail(kUsage), 2;
 
     const std::vector<NamedImage> pictures = buildPictures();
     if (!ensureFolder(dataDir) || !copyFont(dataDir) || !writeAll(dataDir, pictures)) return 1;
     if (!contactSheet.empty() && !writePng(contactSheet, composeContactSheet(pictures)))
         return fail("cannot write " + contactSheet), 1;
+    if (!icons.empty() && !writeIcons(icons)) return 1;
     return 0;
 }

@@ -18,6 +18,7 @@
 #include "player/game_screen.h"
 #include "player/input.h"
 #include "player/player_state.h"
+#include "player/world_tick.h"
 #include "world/world_grid.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
@@ -112,29 +113,53 @@ TEST_F(MainLoop, EscapeDuringTheIntroShowsTheMenuOverItAndTheIntroStillEndsOnTim
 }
 
 TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
-    // A floor under the player only, so water on that level spreads one cell
-    // per world tick toward -x and the number of ticks can be read off it.
-    placePlayer(15, 15);
+    // A floor only under the player's start and its one step, so water on
+    // that level spreads one cell per world tick toward -x and the number of
+    // ticks can be read off it.
+    placePlayer(16, 15);
     player.level = 5;
+    setCell(16, 15, 5, 2);
     setCell(15, 15, 5, 2);
-    setCell(10, 10, 5, Water);
+    // Left held all along: every input pass counts the hold, and the seventh
+    // timer tick starts a step whose animation every later tick moves on.
+    // The menu is shown meanwhile, so no world tick runs yet.
     gameScreen = GameScreen{};
+    gameScreen.menuShown = true;
+    heldKeys.insert(KeyLeft);
+    for (int i = 0; i <= kHoldThreshold; ++i) tick();
+    ASSERT_TRUE(player.busy);
+    ASSERT_EQ(player.x, 15);
+
+    setCell(10, 10, 5, Water);
+    gameScreen.menuShown = false;
     gameScreen.gameShown = true;
     tick();  // one timer tick: input and clocks, plus its game frame
     EXPECT_EQ(player.level, 5);
     EXPECT_EQ(cell(9, 10, 5), Water);
     EXPECT_EQ(cell(8, 10, 5), Empty);
+    const PlayerState playerBefore = player;
+    const WorldClock clockBefore = worldClock;
+    const int blinkBefore = gameScreen.sloganBlinkTicks;
     moveMouse(100, 100);
     moveMouse(101, 100);
     EXPECT_EQ(cell(7, 10, 5), Water);
     EXPECT_EQ(cell(6, 10, 5), Empty);
+    EXPECT_EQ(player.holdTicks, playerBefore.holdTicks) << "input ran";
+    EXPECT_EQ(player.animTick, playerBefore.animTick) << "the step moved on";
+    EXPECT_EQ(worldClock.dayTick, clockBefore.dayTick) << "the clocks ran";
+    EXPECT_EQ(worldClock.blockAnimTick, clockBefore.blockAnimTick);
+    EXPECT_EQ(gameScreen.sloganBlinkTicks, blinkBefore);
+    tick();  // the keys are still held: the next timer tick does all of it
+    EXPECT_EQ(player.holdTicks, playerBefore.holdTicks + 1);
+    EXPECT_EQ(player.animTick, playerBefore.animTick + 1);
+    EXPECT_EQ(worldClock.dayTick, clockBefore.dayTick + 1);
 
     // With only the menu shown no world tick runs, whatever the events.
     gameScreen.gameShown = false;
     gameScreen.menuShown = true;
     moveMouse(5, 5);
     tick();
-    EXPECT_EQ(cell(6, 10, 5), Empty);
+    EXPECT_EQ(cell(5, 10, 5), Empty);
 }
 
 TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {

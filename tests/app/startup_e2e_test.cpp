@@ -1,5 +1,6 @@
 // The real game in a real window: start-up, its failures, and the ways to quit.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <filesystem>
@@ -53,6 +54,29 @@ TEST_F(GameWindow, TerminateAndInterruptSaveTheWorldAndExitZero) {
         EXPECT_TRUE(fs::exists(folder.worldFile())) << "signal " << quitSignal;
         waitUntil([&] { return waitForWindow(server, 0) == 0; }, 5);
     }
+}
+
+TEST_F(GameWindow, ASecondSignalWhileTheSaveHangsEndsTheGameAtOnce) {
+    // A save that never finishes, as on a hung disk: the world is written
+    // through a pipe that nobody reads.
+    fs::path temporary = folder.worldFile().string() + ".tmp";
+    ASSERT_EQ(mkfifo(temporary.c_str(), 0644), 0);
+    GameProcess game(server, folder);
+    ASSERT_NE(waitForWindow(server, kStartSeconds), 0u) << game.errorOutput();
+    kill(game.pid(), SIGTERM);
+    sleepSeconds(1);
+    ASSERT_TRUE(game.running()) << "the save should hang\n" << game.errorOutput();
+    kill(game.pid(), SIGINT);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGINT) << game.errorOutput();
+    EXPECT_FALSE(fs::exists(folder.worldFile()));
+}
+
+TEST_F(GameWindow, WithoutAnXServerStartUpStopsAtTheMouseAndSaysSo) {
+    GameProcess game(server, folder, {"DISPLAY="});
+    EXPECT_EQ(game.waitForExit(kStartSeconds), 255);
+    EXPECT_NE(game.errorOutput().find("Tessaria: cannot install the mouse\n"), std::string::npos)
+        << game.errorOutput();
+    EXPECT_FALSE(fs::exists(folder.worldFile()));
 }
 
 class BrokenData : public GameWindow {

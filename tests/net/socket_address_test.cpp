@@ -25,6 +25,28 @@ TEST(SocketAddressParsing, MissingComponentsCountAsZero)
     EXPECT_EQ(Ipv4Address("garbage").value(), 0u);
 }
 
+TEST(SocketAddressParsing, ComponentsAreReadAsUnsignedNumbersWithBlanksAndASign)
+{
+    EXPECT_EQ(Ipv4Address(" 10. 0.+0.1").toString(), "10.0.0.1");
+    EXPECT_EQ(Ipv4Address("-1.2.3.4").toString(), "255.2.3.4");
+    EXPECT_EQ(Ipv4Address("1.2.3.4 and more").toString(), "1.2.3.4");
+    EXPECT_EQ(Ipv4Address("10 .1.1.1").toString(), "10.0.0.0");
+}
+
+TEST(SocketAddressParsing, ComponentAboveThirtyTwoBitsEndsTheParseLikeMalformedText)
+{
+    EXPECT_EQ(Ipv4Address("4294967296.1.1.1").value(), 0u);
+    EXPECT_EQ(Ipv4Address("10.4294967296.1.1").toString(), "10.0.0.0");
+    EXPECT_EQ(Ipv4Address(std::string("1.2.3.99999999999999999999999")).toString(), "1.2.3.0");
+    EXPECT_EQ(Ipv4Address("18446744073709551617.1.1.1").value(), 0u);
+}
+
+TEST(SocketAddressParsing, LargestThirtyTwoBitComponentKeepsItsLowEightBits)
+{
+    EXPECT_EQ(Ipv4Address("4294967295.1.1.1").toString(), "255.1.1.1");
+    EXPECT_EQ(Ipv4Address("000000000000000000004.3.2.1").toString(), "4.3.2.1");
+}
+
 TEST(SocketAddressParsing, NullTextIsTheZeroAddress)
 {
     const char* none = nullptr;

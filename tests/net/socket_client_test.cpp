@@ -2,6 +2,10 @@
 // ways, the peer going away, and the queue limits.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+
 #include <ctime>
 #include <memory>
 #include <thread>
@@ -113,6 +117,22 @@ protected:
         return got;
     }
 
+    // Closes the peer with a reset instead of an orderly end.
+    void resetPeer()
+    {
+        const linger abort{1, 0};
+        setsockopt(peer, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        ::close(peer);
+        peer = -1;
+    }
+
+    std::size_t waitingInTheClientSocket() const
+    {
+        int waiting = 0;
+        ::ioctl(client->handle(), FIONREAD, &waiting);
+        return static_cast<std::size_t>(waiting);
+    }
+
     Listener listener;
     std::unique_ptr<Client> client;
     int peer = -1;
@@ -176,10 +196,7 @@ TEST_F(SocketClientTransfer, PeerClosingClosesTheClientAndKeepsWhatArrived)
 
 TEST_F(SocketClientTransfer, PeerResetClosesTheClientWithoutThrowing)
 {
-    const linger abort{1, 0};
-    setsockopt(peer, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    ::close(peer);
-    peer = -1;
+    resetPeer();
     EXPECT_NO_THROW(pollUntil(*client, [&] { return !client->isConnected(); }));
     EXPECT_FALSE(client->isConnected());
 }
@@ -187,21 +204,71 @@ TEST_F(SocketClientTransfer, PeerResetClosesTheClientWithoutThrowing)
 TEST_F(SocketClientTransfer, ResetIsNoticedEvenWithNothingToReadOrWrite)
 {
     client->setRecvLimit(0);
-    const linger abort{1, 0};
-    setsockopt(peer, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    ::close(peer);
-    peer = -1;
+    resetPeer();
     pollUntil(*client, [&] { return !client->isConnected(); });
     EXPECT_FALSE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, SendingOnAShutSocketClosesTheClientInsteadOfRaisingSigpipe)
+TEST_F(SocketClientTransfer, BytesSentJustBeforeAResetAreReadBeforeTheClientCloses)
 {
-    ::shutdown(client->handle(), SHUT_WR);
-    client->send("nobody hears this");
+    sendAll(peer, "kicked");
+    resetPeer();
     pollUntil(*client, [&] { return !client->isConnected(); });
     EXPECT_FALSE(client->isConnected());
-    EXPECT_EQ(client->bytesToSend(), 0u);
+    EXPECT_EQ(client->read(10), "kicked");
+}
+
+TEST_F(SocketClientTransfer, EverythingThatArrivedBeforeAResetIsReadEvenPastOneReceive)
+{
+    const int roomy = 1 << 20;
+    setsockopt(client->handle(), SOL_SOCKET, SO_RCVBUF, &roomy, sizeof roomy);
+    const std::string message = patternedBytes(70000);  // three receives
+    sendAll(peer, message);
+    // All of it in the client's socket before the reset, which would drop
+    // whatever the peer still held.
+    keepGoingUntil([&] { return waitingInTheClientSocket() >= message.size(); },
+                   [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+    ASSERT_EQ(waitingInTheClientSocket(), message.size());
+    resetPeer();
+    pollUntil(*client, [&] { return !client->isConnected(); });
+    EXPECT_FALSE(client->isConnected());
+    EXPECT_TRUE(client->read(message.size()) == message);
+}
+
+TEST_F(SocketClientTransfer, BytesSentBeforeAHangUpAreReadBeforeTheClientCloses)
+{
+    // Both ways shut: the client's own side, then the peer's.
+    ::shutdown(client->handle(), SHUT_WR);
+    sendAll(peer, "last orders");
+    ::close(peer);
+    peer = -1;
+    pollUntil(*client, [&] { return !client->isConnected(); });
+    EXPECT_FALSE(client->isConnected());
+    EXPECT_EQ(client->read(20), "last orders");
+}
+
+TEST_F(SocketClientTransfer, SendingOnAShutSocketClosesTheClientInsteadOfRaisingSigpipe)
+{
+    // In a child with SIGPIPE's default action, which kills: a test runner
+    // that ignores or blocks the signal must not hide a send that raises it.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGPIPE, SIG_DFL);
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        sigprocmask(SIG_UNBLOCK, &pipeSignal, nullptr);
+        ::shutdown(client->handle(), SHUT_WR);
+        client->send("nobody hears this");
+        pollUntil(*client, [&] { return !client->isConnected(); });
+        ::_exit(!client->isConnected() && client->bytesToSend() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the client stayed connected or kept its bytes";
 }
 
 TEST_F(SocketClientTransfer, IdlePollWaitsOutItsTimeout)

@@ -1,16 +1,32 @@
 // Closing a Client: the flush, its time limit, the remembered time, the
-// destructor, and clients told to leave their socket open.
+// destructor, clients without a connection, and clients told to leave their
+// socket open.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 
 #include <ctime>
+#include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "net/client.h"
 #include "socket_peer.h"
 
 using namespace socket_test;
+
+namespace {
+
+int openDescriptors()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace
 
 class SocketClientClose : public ::testing::Test {
 protected:
@@ -88,6 +104,22 @@ TEST_F(SocketClientClose, PeerThatTakesNothingCannotHoldCloseForever)
     EXPECT_EQ(client->handle(), -1);
 }
 
+TEST_F(SocketClientClose, PeerThatOnlyStoppedSendingStillGetsEverything)
+{
+    connect();
+    ::shutdown(peer, SHUT_WR);
+    const std::string message = patternedBytes(1 << 20);  // more than one send takes
+    client->send(message);
+    std::string got;
+    bool ended = false;
+    std::thread reader([&] { got = readUntilEnd(peer, 10.0, ended); });
+    client->close(false);
+    reader.join();
+    EXPECT_EQ(got.size(), message.size());
+    EXPECT_TRUE(got == message);
+    EXPECT_TRUE(ended);
+}
+
 TEST(SocketClientUnconnected, CloseDoesNothing)
 {
     Client client;
@@ -96,6 +128,46 @@ TEST(SocketClientUnconnected, CloseDoesNothing)
     EXPECT_EQ(client.disconnectTime(), 0);
     EXPECT_EQ(client.handle(), handle);
     EXPECT_NE(fcntl(handle, F_GETFD), -1);
+}
+
+TEST(SocketClientUnconnected, ClientsThatNeverConnectedReleaseTheirSocketsWhenDestroyed)
+{
+    const int before = openDescriptors();
+    for (int i = 0; i < 10; ++i) {
+        Client plain;
+        Client toLeaveOpen(1);
+        ASSERT_GE(toLeaveOpen.handle(), 0);
+    }
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+// Never connected or closed, a client has nothing to move: poll waits out its
+// time, moves nothing and throws nothing, just as it does on an idle connection.
+TEST(SocketClientUnconnected, PollWaitsOutItsTimeoutWhetherNeverConnectedOrClosed)
+{
+    Listener listener;
+    Client closed(Ipv4Address(127, 0, 0, 1), listener.port());
+    const int peer = listener.accept();
+    ASSERT_TRUE(closed.isConnected());
+    closed.close(false);
+    Client neverConnected;
+    Client refused(Ipv4Address(127, 0, 0, 1), Listener(false).port());
+    ASSERT_FALSE(refused.isConnected());
+
+    for (Client* client : {&neverConnected, &refused, &closed}) {
+        client->send("queued");
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NO_THROW(client->poll(0.3));
+        const double waited = secondsSince(start);
+        EXPECT_GE(waited, 0.25);
+        EXPECT_LT(waited, 5.0);
+        EXPECT_NO_THROW(client->poll(0));
+        EXPECT_LT(secondsSince(start) - waited, 1.0) << "poll(0) only looks";
+        EXPECT_FALSE(client->isConnected());
+        EXPECT_EQ(client->bytesToSend(), 6u);
+    }
+    EXPECT_EQ(readAvailable(peer), "");
+    ::close(peer);
 }
 
 TEST(SocketClientLeaveOpen, CloseKeepsTheSocketAndTheQueuedOutput)

@@ -205,6 +205,35 @@ TEST_F(WorldTick, AnEmptyColumnOrAutoJumpOffLeavesTheLevel) {
     EXPECT_EQ(player.level, kL);
 }
 
+// The tick reads the world at the level the player had when it began; only
+// what the player stands on is read after auto-jump has moved it.
+TEST_F(WorldTick, AFrameThatDropsThePlayerFlowsLightsAndTargetsAtTheOldLevel) {
+    constexpr int kNew = kL + 3;
+    placePlayer(10, 10);
+    player.autoJump = true;
+    player.facing = 3;
+    setCell(10, 10, kNew, Lava);  // the top of the column, where the player lands
+    setCell(11, 10, kL - 1, 13);
+    setCell(11, 10, kNew - 1, 4);
+    setCell(15, 15, kL, Water);
+    setCell(15, 15, kNew, Water);
+    worldTick();
+    EXPECT_EQ(player.level, kNew);
+    EXPECT_EQ(player.targetBlock, 13);
+    EXPECT_EQ(cell(15, 16, kL), Water);
+    EXPECT_EQ(cell(15, 16, kNew), Empty);
+    EXPECT_EQ(player.hurtFlash, 1) << "by day the lava landed on burns";
+
+    // At night lava beside the old level lights the player; none lies beside the new.
+    startGame(10, 10, kL);
+    worldClock.nightLevel = 3.0;
+    setCell(10, 10, kNew, 2);
+    setCell(10, 12, kL, Lava);
+    worldTick();
+    EXPECT_EQ(player.level, kNew);
+    EXPECT_TRUE(player.litByLava);
+}
+
 TEST_F(WorldTick, StandingOnLavaByDayStartsAFlash) {
     placePlayer(10, 10);
     setCell(10, 10, kL, Lava);

@@ -120,6 +120,7 @@ struct NightLayer {
     double nightLevel;
     Rgb expected;  // rgb(0, 0, 100) over the day sky
 };
+void PrintTo(const NightLayer& c, std::ostream* out) { *out << "night " << c.nightLevel; }
 
 class NightLayerTest : public GameFrameTest, public ::testing::WithParamInterface<NightLayer> {};
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/startup.h"
 #include "render/assets.h"
 #include "render/render_fixture.h"
 #include "render/text.h"
@@ -70,21 +71,23 @@ TEST_F(TintTest, aMissingBitmapDrawsNothing) {
     EXPECT_EQ(at(0, 0), (Rgb{100, 100, 100}));
 }
 
-// A real picture file, loaded premultiplied with black masked out, as start-up loads it.
+// A real picture file through start-up's loader: black is a hole, the
+// darkest colour that stays visible is (1, 1, 1).
 TEST_F(TintTest, aLoadedMaskedPictureFadesAndKeepsItsHoles) {
     fs::path file = fs::temp_directory_path() / ("tessaria_tint_" + std::to_string(getpid()) + ".bmp");
-    ALLEGRO_BITMAP* source = solidBitmap(4, 2, Rgb{200, 100, 50});
+    ALLEGRO_BITMAP* source = solidBitmap(6, 2, Rgb{200, 100, 50});
     fillRect(source, 2, 0, 2, 2, kBlack);
+    fillRect(source, 4, 0, 2, 2, Rgb{1, 1, 1});
     ASSERT_TRUE(al_save_bitmap(file.c_str(), source));
     al_destroy_bitmap(source);
-    ALLEGRO_BITMAP* loaded = al_load_bitmap(file.c_str());
+    ALLEGRO_BITMAP* loaded = loadMaskedBitmap(file.c_str());
     fs::remove(file);
     ASSERT_NE(loaded, nullptr);
-    al_convert_mask_to_alpha(loaded, al_map_rgb(0, 0, 0));
 
     drawTintedBitmap(loaded, Tint{1, 1, 1, 0.6f}, 0, 0);
     EXPECT_TRUE(near(at(0, 0), Rgb{160, 100, 70}));
     EXPECT_EQ(at(3, 0), (Rgb{100, 100, 100})) << "black is a hole at any tint";
+    EXPECT_TRUE(near(at(5, 1), Rgb{41, 41, 41})) << "near black is drawn";
     al_destroy_bitmap(loaded);
 }
 

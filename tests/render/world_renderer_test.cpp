@@ -155,6 +155,7 @@ struct NightShade {
     double nightLevel;
     Rgb expected;  // of tile 1, rgb(200, 100, 50)
 };
+void PrintTo(const NightShade& c, std::ostream* out) { *out << "night " << c.nightLevel; }
 
 class NightShadeTest : public WorldRendererTest,
                        public ::testing::WithParamInterface<NightShade> {};

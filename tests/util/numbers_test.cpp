@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 
 #include "util/util.h"
 
@@ -11,6 +12,10 @@ struct ParseCase {
     const char* text;
     double expected;
 };
+// Names the case in test listings by its text.
+void PrintTo(const ParseCase& c, std::ostream* out) {
+    *out << (*c.text == '\0' ? "empty" : c.text) << " is " << c.expected;
+}
 
 class ParseNumberTest : public ::testing::TestWithParam<ParseCase> {};
 
