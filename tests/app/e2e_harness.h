@@ -3,7 +3,6 @@
 #pragma once
 
 #include <X11/Xlib.h>
-#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -52,10 +51,11 @@ struct Pixel {
 
 class GameProcess {
 public:
-    // A file size limit makes writes beyond it fail (SIGXFSZ is ignored).
+    // `beforeExec` runs in the child just before the game replaces it: limits
+    // and filters set there hold for the game.
     GameProcess(const XServer& server, const RunFolder& folder,
                 std::vector<std::string> extraEnvironment = {},
-                rlim_t fileSizeLimit = RLIM_INFINITY);
+                void (*beforeExec)() = nullptr);
     ~GameProcess();
     // Exit status as the shell sees it (0..255), -1 on time-out, 128+n when killed by signal n.
     int waitForExit(double seconds);

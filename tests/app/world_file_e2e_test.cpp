@@ -3,7 +3,9 @@
 // the previous file kept as the backup; a save that fails shows in the exit
 // status.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -101,7 +103,11 @@ TEST_F(WorldFileInAWindow, AQuitSaveThatFailsPrintsOneLineAndExitsWithStatusOne)
     writeWorldFile(folder.worldFile(), preparedWorld());
     const std::string preparedText = fileText(folder.worldFile());
 
-    GameProcess game(server, folder, {}, 16 * 1024);
+    GameProcess game(server, folder, {}, [] {
+        rlimit limit{16 * 1024, 16 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    });
     Window window = waitForWindow(server, kStartSeconds);
     ASSERT_NE(window, 0u) << game.errorOutput();
     requestClose(server, window);
