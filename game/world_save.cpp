@@ -2,11 +2,15 @@
 // but the copies handed to it: the grid and the player stay the main thread's.
 #include "game/world_save.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "game/world_file.h"
 
@@ -29,14 +33,20 @@ int saveSnapshot(const WorldSnapshot& snapshot) {
 
 // One saving thread, started by the first hand-over. Only the newest copy
 // waits: a copy that a newer one replaces before its turn is never written.
+// Three copies change hands by pointer, so that neither side holds the lock
+// for longer than a swap: a frame never waits for a saving thread that the
+// system has put aside while it held the lock.
 class SavingThread {
 public:
     ~SavingThread() { stop(); }
 
-    void handOver(const WorldSnapshot& copy) {
+    // The main thread's copy, to fill before handing it over.
+    WorldSnapshot& nextCopy() { return *filling_; }
+
+    void handOver() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            waiting_ = copy;
+            std::swap(filling_, waiting_);
             hasWaiting_ = true;
             if (!thread_.joinable()) thread_ = std::thread(&SavingThread::run, this);
         }
@@ -67,15 +77,19 @@ public:
 
 private:
     void run() {
+        // Batch scheduling: waking the saving thread never pushes the frame
+        // that woke it off the processor. Best effort; it only helps.
+        sched_param normal{};
+        pthread_setschedparam(pthread_self(), SCHED_BATCH, &normal);
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             changed_.wait(lock, [this] { return hasWaiting_ || stopping_; });
             if (stopping_) return;
-            writing_ = waiting_;
+            std::swap(waiting_, writing_);
             hasWaiting_ = false;
             busy_ = true;
             lock.unlock();
-            int error = saveSnapshot(writing_);
+            int error = saveSnapshot(*writing_);
             report(error);
             lock.lock();
             busy_ = false;
@@ -97,13 +111,15 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    WorldSnapshot waiting_;   // the newest copy not yet taken up
-    WorldSnapshot writing_;   // the saving thread's own
+    WorldSnapshot copies_[3];
+    WorldSnapshot* filling_ = &copies_[0];  // main thread only
+    WorldSnapshot* waiting_ = &copies_[1];  // the newest copy not yet taken up
+    WorldSnapshot* writing_ = &copies_[2];  // saving thread only, outside the lock
     bool hasWaiting_ = false;
-    bool busy_ = false;       // a save is running
+    bool busy_ = false;        // a save is running
     bool stopping_ = false;
-    bool lastFailed_ = false; // the last save written failed
-    bool failing_ = false;    // saving thread only: a run of failures has been reported
+    bool lastFailed_ = false;  // the last save written failed
+    bool failing_ = false;     // saving thread only: a run of failures has been reported
     std::thread thread_;
 };
 
@@ -116,26 +132,27 @@ struct HandOvers {
 
 SavingThread savingThread;
 HandOvers handOvers;
-WorldSnapshot current;  // the main thread's copy of this frame
+WorldSnapshot finalCopy;  // the save at quit's
 
 }  // namespace
 
 void autosaveWorld(SaveClock::time_point now) {
     if (handOvers.any && now - handOvers.last < kAutosaveInterval) return;
-    takeSnapshot(current);
-    if (handOvers.any && current == handOvers.lastCopy && !savingThread.lastFailed()) return;
-    savingThread.handOver(current);
+    WorldSnapshot& copy = savingThread.nextCopy();
+    takeSnapshot(copy);
+    if (handOvers.any && copy == handOvers.lastCopy && !savingThread.lastFailed()) return;
+    handOvers.lastCopy = copy;
+    savingThread.handOver();
     handOvers.any = true;
     handOvers.last = now;
-    handOvers.lastCopy = current;
 }
 
 void waitForAutosave() { savingThread.waitUntilIdle(); }
 
 bool saveWorld() {
     savingThread.stop();
-    takeSnapshot(current);
-    if (int error = saveSnapshot(current)) {
+    takeSnapshot(finalCopy);
+    if (int error = saveSnapshot(finalCopy)) {
         std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", kWorldFile, std::strerror(error));
         return false;
     }
