@@ -77,12 +77,12 @@ constexpr Tint kYellow{1, 1, 0, 1};
 
 template <int N>
 void drawLines(const char* const (&lines)[N], int x) {
-    for (int i = 0; i < N; ++i) drawText(lines[i], x, kPanelTop + kLineSpacing * i, 0);
+    for (int i = 0; i < N; ++i) drawText(lines[i], x, kPanelTop + kLineSpacing * i);
 }
 
 void drawMultiplayerNotice() {
-    drawText("Multiplayer function hasn't been added yet.", 220, 350, 0);
-    drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460, 0);
+    drawText("Multiplayer function hasn't been added yet.", 220, 350);
+    drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460);
 }
 
 void actOnSelection() {
@@ -167,7 +167,7 @@ void drawMenuButton(int x, int y, const char* label, int id) {
     // Every frame while held, so sliding down the column selects each button passed.
     if (over && pointer.buttonDown == 1) gameScreen.menuSelection = id;
     drawBitmapRegion(picture, 0, over ? h : 0, w, h, x, y);
-    drawText("%s", x + kLabelOffsetX, y + kLabelOffsetY, label);
+    drawText(label, x + kLabelOffsetX, y + kLabelOffsetY);
 }
 
 void drawIntroScreen() {

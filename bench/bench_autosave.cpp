@@ -23,6 +23,7 @@
 
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "game/frame_step.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
 #include "player/game_screen.h"
@@ -31,7 +32,6 @@
 #include "player/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
-#include "render/world_renderer.h"
 #include "world/world_grid.h"
 
 namespace {
@@ -62,15 +62,15 @@ constexpr Segment kScript[] = {
 };
 
 void setUpRun() {
-    std::fill(std::begin(world.cells), std::end(world.cells), Empty);
+    clearWorld();
     world.maxX = world.maxY = 20;
     for (int x = 0; x <= 20; ++x)
         for (int y = 0; y <= 20; ++y)
             for (int level = kGround; level <= 20; ++level) setCell(x, y, level, level == kGround ? 1 : 2);
     player = PlayerState{};
     player.level = kGround;
-    player.facing = 1;
-    player.spriteSheet = 1;
+    player.facing = Facing::Down;
+    player.spriteSheet = SpriteSheet::Standing;
     player.autoJump = true;
     const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
     std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);

@@ -70,8 +70,6 @@ void fill(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
             for (int level = level0; level <= level1; ++level) setCell(x, y, level, id);
 }
 
-void clearWorld() { std::fill(std::begin(world.cells), std::end(world.cells), Empty); }
-
 // Every cell of the band solid; lava on the left half of the player's level,
 // water on the right, kept apart by a column of stone so that no water turns
 // to rock; a tunnel at body height lets the player walk.
@@ -114,8 +112,8 @@ void buildTypicalWorld() {
 void setUpPlayer(int level, bool autoJump) {
     player = PlayerState{};
     player.level = level;
-    player.facing = 1;
-    player.spriteSheet = 1;
+    player.facing = Facing::Down;
+    player.spriteSheet = SpriteSheet::Standing;
     player.autoJump = autoJump;
     const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
     std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
@@ -135,7 +133,7 @@ void setUpWorstRun() {
     worldClock.nightLevel = 5;
     worldClock.dayTick = 9000;
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
 }
 
 void setUpTypicalRun() {

@@ -133,8 +133,8 @@ void BM_TakeSnapshot(benchmark::State& state) {
 BENCHMARK(BM_TakeSnapshot)->Unit(benchmark::kMicrosecond);
 
 // A game frame's autosave when a save is due, five seconds on: with the world
-// unchanged it is a copy and a comparison; changed, the copy is handed over
-// too (the saving thread writes it meanwhile).
+// unchanged the grid's revision says so at once; changed, the frame copies it
+// and hands the copy over (the saving thread writes it meanwhile).
 void BM_AutosaveFrame(benchmark::State& state) {
     SaveFolder folder;
     const bool changing = state.range(0) != 0;

@@ -28,7 +28,6 @@
 
 namespace {
 
-constexpr int kBand = kSavedSide;
 // Longer lines keep only their start: a real line is under 40 bytes, and a
 // damaged file must not make the reader hold gigabytes.
 constexpr std::size_t kMaxLine = 4096;
@@ -106,9 +105,9 @@ void readBand(std::istream& in, std::string& line, bool& ended) {
     const SmallNumbers numbers;
     std::string key;
     std::int32_t lastValue = 0;
-    for (int level = 0; level < kBand; ++level) {
-        for (int y = 0; y < kBand; ++y) {
-            for (int x = 0; x < kBand; ++x) {
+    for (int level = 0; level < kBandEdge; ++level) {
+        for (int y = 0; y < kBandEdge; ++y) {
+            for (int x = 0; x < kBandEdge; ++x) {
                 if (!ended && !readLine(in, line)) ended = true;
                 if (ended) {
                     setCell(x, y, level, Empty);
@@ -295,9 +294,9 @@ void loadWorld() {
 }
 
 void takeSnapshot(WorldSnapshot& snapshot) {
-    for (int x = 0; x < kBand; ++x)
-        for (int y = 0; y < kBand; ++y)
-            for (int level = 0; level < kBand; ++level) snapshot.at(x, y, level) = cell(x, y, level);
+    for (int x = 0; x < kBandEdge; ++x)
+        for (int y = 0; y < kBandEdge; ++y)
+            for (int level = 0; level < kBandEdge; ++level) snapshot.at(x, y, level) = cell(x, y, level);
     snapshot.playerX = player.x;
     snapshot.playerY = player.y;
 }
@@ -305,10 +304,10 @@ void takeSnapshot(WorldSnapshot& snapshot) {
 void formatWorld(const WorldSnapshot& snapshot, std::string& text) {
     const SmallNumbers numbers;
     text.clear();
-    text.reserve(kBand * kBand * kBand * 20 + 32);
-    for (int level = 0; level < kBand; ++level) {
-        for (int y = 0; y < kBand; ++y) {
-            for (int x = 0; x < kBand; ++x) appendCellLine(numbers, text, snapshot, x, y, level);
+    text.reserve(kBandEdge * kBandEdge * kBandEdge * 20 + 32);
+    for (int level = 0; level < kBandEdge; ++level) {
+        for (int y = 0; y < kBandEdge; ++y) {
+            for (int x = 0; x < kBandEdge; ++x) appendCellLine(numbers, text, snapshot, x, y, level);
         }
     }
     text += "p_x = " + util::to_string(snapshot.playerX) + "\n";

@@ -10,18 +10,16 @@
 
 constexpr const char* kWorldFile = "data/world/world.ini";
 constexpr const char* kWorldBackup = "data/world/world.ini.bak";
-constexpr int kSavedSide = 20;  // x, y and levels 0..19 are saved
 
-// The 8,002 values a world file holds, copied out of the game so that another
-// thread may write them while the game goes on.
+// The 8,002 values a world file holds (the band short of its edge: x, y and
+// levels 0..19, and the player's column), copied out of the game so that
+// another thread may write them while the game goes on.
 struct WorldSnapshot {
-    std::array<BlockId, kSavedSide * kSavedSide * kSavedSide> cells{};  // x outermost, level innermost
+    std::array<BlockId, kBandEdge * kBandEdge * kBandEdge> cells{};  // x outermost, level innermost
     std::int32_t playerX = 0, playerY = 0;
 
-    BlockId& at(int x, int y, int level) { return cells[(x * kSavedSide + y) * kSavedSide + level]; }
-    BlockId at(int x, int y, int level) const {
-        return cells[(x * kSavedSide + y) * kSavedSide + level];
-    }
+    BlockId& at(int x, int y, int level) { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
+    BlockId at(int x, int y, int level) const { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
     bool operator==(const WorldSnapshot& other) const {
         return playerX == other.playerX && playerY == other.playerY && cells == other.cells;
     }

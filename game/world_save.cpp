@@ -6,6 +6,7 @@
 #include <sched.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -13,6 +14,8 @@
 #include <utility>
 
 #include "game/world_file.h"
+#include "player/player_state.h"
+#include "world/world_grid.h"
 
 namespace {
 
@@ -128,19 +131,31 @@ struct HandOvers {
     bool any = false;             // one was made in this run
     SaveClock::time_point last;   // when the last one was made
     WorldSnapshot lastCopy;       // what it held
+    std::uint32_t revision = 0;   // the grid's when its band last matched lastCopy
 };
+
 
 SavingThread savingThread;
 HandOvers handOvers;
 WorldSnapshot finalCopy;  // the save at quit's
 
+// The grid has not been written since its band matched the last copy, and the
+// player stands in the same column: a copy would come out the same.
+bool unchangedSinceLastCopy() {
+    return world.revision == handOvers.revision && player.x == handOvers.lastCopy.playerX &&
+           player.y == handOvers.lastCopy.playerY;
+}
+
 }  // namespace
 
 void autosaveWorld(SaveClock::time_point now) {
     if (handOvers.any && now - handOvers.last < kAutosaveInterval) return;
+    const bool retry = savingThread.lastFailed();
+    if (handOvers.any && !retry && unchangedSinceLastCopy()) return;
     WorldSnapshot& copy = savingThread.nextCopy();
     takeSnapshot(copy);
-    if (handOvers.any && copy == handOvers.lastCopy && !savingThread.lastFailed()) return;
+    handOvers.revision = world.revision;
+    if (handOvers.any && !retry && copy == handOvers.lastCopy) return;
     handOvers.lastCopy = copy;
     savingThread.handOver();
     handOvers.any = true;

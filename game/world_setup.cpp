@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kWorldBounds = 20;
 constexpr BlockId kStartHotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
 constexpr int kStartCount = 100;
 
@@ -22,17 +21,17 @@ constexpr int kStartCount = 100;
 // random start, and the random draws come in a fixed sequence.
 void setUpWorld() {
     beginSavingRun();
-    world.maxX = kWorldBounds;
-    world.maxY = kWorldBounds;
+    world.maxX = kBandEdge;
+    world.maxY = kBandEdge;
     loadWorld();
-    player.facing = 1;
+    player.facing = Facing::Down;
     for (int slot = 0; slot < kHotbarSlots; ++slot) player.hotbar[slot] = kStartHotbar[slot];
     for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = kStartCount;
     if (randomInt(0, 5) == 3) weather.weatherActive = true;
     player.spriteGroup = 1;
     int start = randomInt(5, 15);
     placePlayer(start, start);
-    weather.weatherKind = randomInt(1, 2);
+    weather.weatherKind = static_cast<WeatherKind>(randomInt(1, 2));
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;

@@ -8,11 +8,6 @@
 namespace {
 
 constexpr int kStrikesToBreak = 3;
-constexpr int kColumnCells = 20;  // the cells a mining walk visits
-
-bool insideBounds(int cx, int cy) {
-    return cx >= 0 && cx <= world.maxX && cy >= 0 && cy <= world.maxY;
-}
 
 // The eight columns around the player lose two levels; the player's own
 // column keeps them, and nothing is written at a negative x or y.
@@ -41,25 +36,25 @@ void finishAction() {
     Column ahead = columnAhead();
     if (player.strikes >= kStrikesToBreak) {
         player.strikes = 0;
-        if (player.actionMode == 0) {
+        if (player.actionMode == ActionMode::Mining) {
             countBreak(player.targetBlock);
             mineCell(ahead.x, ahead.y);
         }
     }
     BlockId type = selectedType();
-    if (player.actionMode == 1 && player.targetBlock == Empty && isKnownBlock(type) &&
-        player.blockCounts[type] >= 1) {
+    if (player.actionMode == ActionMode::Placing && player.targetBlock == Empty &&
+        isKnownBlock(type) && player.blockCounts[type] >= 1) {
         player.blockCounts[type] -= 1;
         placeCell(ahead.x, ahead.y);
     }
 }
 
-// The walk goes down the column from the action cell's top; hard rock is
-// never removed, and an explosive anywhere else in the column blows away the
+// The walk goes down the column from the action cell's top, short of the
+// band's edge; hard rock is never removed, and an explosive anywhere else in the column blows away the
 // ring around the player at its depth.
 void mineCell(int cx, int cy) {
-    if (!insideBounds(cx, cy)) return;
-    for (int t = 0; t < kColumnCells; ++t) {
+    if (!insideBounds(world, cx, cy)) return;
+    for (int t = 0; t < kBandEdge; ++t) {
         int level = t - player.targetRaised;
         BlockId id = cell(cx, cy, level);
         if (id == HardRock) continue;
@@ -72,7 +67,7 @@ void mineCell(int cx, int cy) {
 }
 
 void placeCell(int cx, int cy) {
-    if (!insideBounds(cx, cy)) return;
-    if (player.level < 0 || player.level >= kColumnCells) return;
+    if (!insideBounds(world, cx, cy)) return;
+    if (player.level < 0 || player.level >= kBandEdge) return;
     setCell(cx, cy, player.level - player.targetRaised, selectedType());
 }

@@ -36,7 +36,7 @@ bool anyArrowDown() {
 // One arrow row: it matches when its key is down, the step stays inside the
 // world and nothing runs. A matched row always turns the player; it steps
 // only once the key has been held long enough and nothing stands in the way.
-bool tryStep(int key, bool inside, int facing, int dx, int dy, int vx, int vy) {
+bool tryStep(int key, bool inside, Facing facing, int dx, int dy, int vx, int vy) {
     if (!down(key) || !inside || player.busy) return false;
     player.facing = facing;
     if (!isStepBlocked() && player.holdTicks > kHoldThreshold) {
@@ -49,7 +49,7 @@ bool tryStep(int key, bool inside, int facing, int dx, int dy, int vx, int vy) {
     return true;
 }
 
-void startAction(int mode) {
+void startAction(ActionMode mode) {
     player.busy = true;
     player.acting = true;
     player.actionMode = mode;
@@ -59,10 +59,10 @@ void startAction(int mode) {
 // so a turn toward one key hides every key below it for this tick.
 bool tryRows() {
     const int maxX = world.maxX, maxY = world.maxY;
-    if (tryStep(KeyUp, player.y > 0, 0, 0, -1, -8, 4)) return true;
-    if (tryStep(KeyDown, player.y < maxY, 1, 0, 1, 8, -4)) return true;
-    if (tryStep(KeyLeft, player.x > 0, 2, -1, 0, 8, 4)) return true;
-    if (tryStep(KeyRight, player.x < maxX, 3, 1, 0, -8, -4)) return true;
+    if (tryStep(KeyUp, player.y > 0, Facing::Up, 0, -1, -8, 4)) return true;
+    if (tryStep(KeyDown, player.y < maxY, Facing::Down, 0, 1, 8, -4)) return true;
+    if (tryStep(KeyLeft, player.x > 0, Facing::Left, -1, 0, 8, 4)) return true;
+    if (tryStep(KeyRight, player.x < maxX, Facing::Right, 1, 0, -8, -4)) return true;
     if (down(KeyI) && !player.busy) {
         player.targetRaised = 1 - player.targetRaised;
         togglePause();
@@ -74,11 +74,11 @@ bool tryRows() {
         return true;
     }
     if (down(KeyRightCtrl) && !player.busy) {
-        startAction(0);
+        startAction(ActionMode::Mining);
         return true;
     }
     if (down(KeySpace)) {
-        if (!player.busy) startAction(1);
+        if (!player.busy) startAction(ActionMode::Placing);
         return true;
     }
     return false;
@@ -165,7 +165,7 @@ void endAnimation() {
 void runAnimation() {
     switch (player.animTick) {
         case kMarkStart:
-            player.spriteSheet = stepping() ? 2 : 4;
+            player.spriteSheet = stepping() ? SpriteSheet::Walking : SpriteSheet::Acting;
             animationMark(0, 0);
             break;
         case kMarkSecond:
@@ -211,5 +211,5 @@ void handlePlayerInput() {
 void updateAnimations() {
     if (player.busy) runAnimation();
     advanceClocks();
-    if (!player.busy) player.spriteSheet = 1;
+    if (!player.busy) player.spriteSheet = SpriteSheet::Standing;
 }

@@ -1,6 +1,8 @@
 // The player record, the camera and the two camera verbs.
 #include "player/player_state.h"
 
+#include "player/projection.h"
+
 PlayerState player;
 Camera camera;
 
@@ -12,14 +14,14 @@ constexpr int kFacingDy[4] = {-1, 1, 0, 0};
 
 }  // namespace
 
-Column columnAhead() {
-    int facing = player.facing & 3;
-    return Column{player.x + kFacingDx[facing], player.y + kFacingDy[facing]};
+Column columnAhead(const PlayerState& p) {
+    int facing = static_cast<std::int32_t>(p.facing) & 3;
+    return Column{p.x + kFacingDx[facing], p.y + kFacingDy[facing]};
 }
 
 void aimCamera() {
-    camera.offsetX = 32 * (player.y - player.x);
-    camera.offsetY = -16 * (player.x + player.y);
+    camera.offsetX = -screenShiftX(player.x, player.y);
+    camera.offsetY = -screenShiftY(player.x, player.y, 0);
 }
 
 void placePlayer(int x, int y) {

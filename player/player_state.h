@@ -7,19 +7,38 @@
 
 constexpr int kHotbarSlots = 9;
 
+// The coded fields of the player record keep the numbers the game has always
+// stored; with a 32-bit underlying type any stored value stays representable.
+
+// Toward y - 1, y + 1, x - 1 and x + 1: the arrow keys.
+enum class Facing : std::int32_t { Up = 0, Down = 1, Left = 2, Right = 3 };
+enum class ActionMode : std::int32_t { Mining = 0, Placing = 1 };
+// playerBitmap[1..4]; no sheet until the first tick.
+enum class SpriteSheet : std::int32_t {
+    Unset = 0,
+    Standing = 1,
+    Walking = 2,
+    Resting = 3,
+    Acting = 4,
+};
+// While hurt the flash alternates between the figure as it is and in red.
+enum class HurtFlash : std::int32_t { Off = 0, Plain = 1, Red = 2 };
+
+inline bool isHurt(HurtFlash flash) { return static_cast<std::int32_t>(flash) > 0; }
+
 // Zero at program start; setUpWorld gives it its defaults.
 struct PlayerState {
     std::int32_t x = 0, y = 0;       // column the player stands in
     std::int32_t level = 0;          // level of the ground block; body at level - 1, head at level - 2
-    std::int32_t facing = 0;         // 0 toward y - 1, 1 toward y + 1, 2 toward x - 1, 3 toward x + 1
+    Facing facing = Facing::Up;
     bool busy = false;               // a step or an action animation is running
     bool acting = false;             // the running animation is an action, not a step
     bool resting = false;            // rest mode (F11)
-    std::int32_t actionMode = 0;     // 0 mining, 1 placing
+    ActionMode actionMode = ActionMode::Mining;
     std::int32_t strikes = 0;        // finished actions toward the next break, 0..2
     std::int32_t animTick = 0;       // 0..16 inside the running animation
     std::int32_t animFrame = 0;      // sheet column to draw, 0..3
-    std::int32_t spriteSheet = 0;    // 1 standing, 2 walking, 3 resting, 4 acting
+    SpriteSheet spriteSheet = SpriteSheet::Unset;
     std::int32_t holdTicks = 0;      // ticks in a row with an arrow key held
     std::int32_t spriteRow = 0;      // look, 0..6 (F1)
     std::int32_t spriteGroup = 0;    // second look, 0..1 (F2)
@@ -29,15 +48,15 @@ struct PlayerState {
     BlockId hotbar[kHotbarSlots] = {};
     std::int32_t blockCounts[kBlockTypes] = {};
     BlockId targetBlock = 0;         // block at the action cell as the last world tick saw it
-    std::int32_t hurtFlash = 0;      // 0 none; 1 and 2 alternate while hurt, 2 draws red
+    HurtFlash hurtFlash = HurtFlash::Off;
     std::int32_t hurtFlashTick = 0;  // 0..75
     bool onWater = false;            // standing on water
     bool litByLava = false;          // lava near the player at night
 };
 extern PlayerState player;
 
-// The view's screen offset and its per-step velocity. At rest:
-// offsetX = 32 * (y - x), offsetY = -16 * (x + y) for the player's column.
+// The view's screen offset and its per-step velocity. At rest it undoes the
+// projection of the player's column (aimCamera).
 struct Camera {
     std::int32_t offsetX = 0, offsetY = 0;
     std::int32_t velocityX = 0, velocityY = 0;
@@ -49,8 +68,10 @@ struct Column {
     int x = 0, y = 0;
 };
 
-// The neighbour column the player faces: where it steps and acts.
-Column columnAhead();
+// The neighbour column the player faces: where it steps and acts. Only the
+// low two bits of the facing count.
+Column columnAhead(const PlayerState& p);
+inline Column columnAhead() { return columnAhead(player); }
 
 // Puts the player on a column and aims the camera at it.
 void placePlayer(int x, int y);

@@ -24,10 +24,7 @@ WorldClock worldClock;
 
 namespace {
 
-// The column pass and the ground search cover the fixed world size, not the
-// bounds: the world is 21 x 21 columns of levels 0..20.
-constexpr int kWorldEdge = 20;
-constexpr int kDeepestLevel = 20;
+// The column pass and the ground search cover the band, not the bounds.
 
 // Columns lit by lava at the player's level: two away, then next to it.
 constexpr int kLightDx[8] = {0, 0, -2, 2, 0, 0, -1, 1};
@@ -71,9 +68,9 @@ void lavaLight(int level) {
 // Snow only settles on ground that is open to the sky.
 void coverWithSnow(int i, int j) {
     BlockId above = cell(i, j, -1);
-    for (int k = 0; k <= kDeepestLevel; ++k) {
+    for (int k = 0; k <= kBandEdge; ++k) {
         BlockId id = cell(i, j, k);
-        if ((id == 1 || id == 6) && above == Empty) {
+        if ((id == Grass || id == Earth) && above == Empty) {
             id = SnowCovered;
             setCell(i, j, k, id);
         }
@@ -111,10 +108,10 @@ void flowLiquid(int i, int j, int level) {
 
 void columnPass(int level) {
     bool snowing = weather.weatherActive && weather.snowCover;
-    for (int i = 0; i <= kWorldEdge; ++i) {
-        for (int j = 0; j <= kWorldEdge; ++j) {
+    for (int i = 0; i <= kBandEdge; ++i) {
+        for (int j = 0; j <= kBandEdge; ++j) {
             if (snowing) coverWithSnow(i, j);
-            if (i >= 1 && i < kWorldEdge && j >= 1 && j < kWorldEdge) flowLiquid(i, j, level);
+            if (i >= 1 && i < kBandEdge && j >= 1 && j < kBandEdge) flowLiquid(i, j, level);
         }
     }
 }
@@ -125,7 +122,7 @@ void refreshTarget(int level) {
 }
 
 void climbToColumnTop() {
-    for (int a = 0; a <= kDeepestLevel; ++a) {
+    for (int a = 0; a <= kBandEdge; ++a) {
         if (isSolid(cell(player.x, player.y, a))) {
             player.level = a;
             return;
@@ -135,10 +132,10 @@ void climbToColumnTop() {
 
 // By day lava underfoot hurts; a flash already running is left to finish.
 void noteFooting() {
-    if (player.hurtFlash != 0 || worldClock.nightLevel >= 1.0) return;
+    if (player.hurtFlash != HurtFlash::Off || worldClock.nightLevel >= 1.0) return;
     BlockId ground = cell(player.x, player.y, player.level);
     if (ground == Lava) {
-        player.hurtFlash = 1;
+        player.hurtFlash = HurtFlash::Plain;
         player.onWater = false;
     } else {
         player.onWater = ground == Water;
@@ -201,22 +198,22 @@ void advanceIntro() {
 
 // Red for ticks 15..29 and 45..59 of the 75-tick flash.
 void advanceHurtFlash() {
-    if (player.hurtFlash <= 0) return;
+    if (!isHurt(player.hurtFlash)) return;
     player.hurtFlashTick += 1;
     switch (player.hurtFlashTick) {
         case 15:
         case 45:
-            player.hurtFlash = 2;
+            player.hurtFlash = HurtFlash::Red;
             break;
         case 30:
         case 60:
-            player.hurtFlash = 1;
+            player.hurtFlash = HurtFlash::Plain;
             break;
         default:
             break;
     }
     if (player.hurtFlashTick >= kHurtFlashTicks) {
-        player.hurtFlash = 0;
+        player.hurtFlash = HurtFlash::Off;
         player.hurtFlashTick = 0;
     }
 }

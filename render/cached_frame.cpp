@@ -1,17 +1,12 @@
-// The game frame from cached pictures. What the frame shows is split by what
-// changes it: the sky (weather and night), the world layers (world_layers.cpp)
-// and whole composed screens, one per layer set and weather frame, with the
-// weather and the HUD on them. A frame copies its composed screen and then
-// redraws, in the painter's order, only the small rectangle of the player's
-// sprite: the sky and world up to the sprite, the sprite, the blocks in front
-// of it, the ghost, the weather and the HUD.
+// The game frame from cached pictures (the tiers are listed in the header).
+// A frame copies its composed screen and then redraws, in the painter's
+// order, only the small rectangle of the player's sprite: the sky and world
+// up to the sprite, the sprite, the blocks in front of it, the ghost, the
+// weather and the HUD.
 #include "render/cached_frame.h"
 
 #include <cstdint>
-#include <cstring>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
 #include "render/frame_parts.h"
@@ -19,7 +14,6 @@
 #include "render/render_pictures.h"
 #include "render/tint.h"
 #include "render/world_layers.h"
-#include "render/world_renderer.h"
 #include "render/world_view.h"
 
 namespace {
@@ -27,64 +21,31 @@ namespace {
 constexpr int kWeatherSlots = 4;
 constexpr int kComposedSlots = kLayerSets * kWeatherSlots;  // per layer set and weather frame
 
-struct SkyKey {
-    std::int32_t kind, night[2];
-};
-
-// Everything a composed screen shows besides the sprite.
-struct ComposedKey {
-    std::uint32_t layerGeneration;
-    std::int32_t shiftX, shiftY;
-    SkyKey sky;
-    std::int32_t weatherActive, weatherKind, weatherFrame;
-    std::int32_t hotbar[kHotbarSlots], counts[kHotbarSlots], selectedSlot;
+// A composed screen shows its view key on the layers of one generation.
+struct ComposedScreen {
+    ALLEGRO_BITMAP* bitmap = nullptr;
+    ViewKey key;
+    std::uint32_t layerGeneration = 0;
+    bool valid = false;
 };
 
 struct Caches {
     bool prepared = false;
     bool enabled = true;
     ALLEGRO_BITMAP* sky = nullptr;
-    SkyKey skyKey{};
+    ViewKey skyKey;
     bool skyValid = false;
-    ALLEGRO_BITMAP* composed[kComposedSlots] = {};
-    ComposedKey composedKey[kComposedSlots];
-    bool composedValid[kComposedSlots] = {};
+    ComposedScreen composed[kComposedSlots];
 };
 Caches caches;
 
-SkyKey skyKey(SkyKind kind) {
-    SkyKey key{kind, {0, 0}};
-    std::memcpy(key.night, &worldClock.nightLevel, sizeof key.night);
-    return key;
-}
-
-void updateSky(SkyKind kind) {
-    const SkyKey key = skyKey(kind);
-    if (caches.skyValid && std::memcmp(&key, &caches.skyKey, sizeof key) == 0) return;
+void updateSky(const GameView& game, const ViewKey& key) {
+    if (caches.skyValid && key.sameSky(caches.skyKey)) return;
     al_set_target_bitmap(caches.sky);
-    al_clear_to_color(skyColour(kind));
-    drawNightSky(0, 0);
+    al_clear_to_color(skyColour(key.sky));
+    drawNightSky(game.clock, 0, 0);
     caches.skyKey = key;
     caches.skyValid = true;
-}
-
-ComposedKey composedKey(SkyKind kind, const WorldLayers& layers) {
-    ComposedKey key;
-    std::memset(&key, 0, sizeof key);
-    key.layerGeneration = layers.generation;
-    key.shiftX = layerScreenX(layers);
-    key.shiftY = layerScreenY(layers);
-    key.sky = skyKey(kind);
-    key.weatherActive = weather.weatherActive;
-    key.weatherKind = weather.weatherKind;
-    key.weatherFrame = weather.weatherAnimFrame;
-    for (int slot = 0; slot < kHotbarSlots; ++slot) {
-        const BlockId id = player.hotbar[slot];
-        key.hotbar[slot] = id;
-        key.counts[slot] = hasTile(id) ? player.blockCounts[id] : 0;
-    }
-    key.selectedSlot = player.selectedSlot;
-    return key;
 }
 
 void drawHudFrame(const PixelRect* within) {
@@ -99,34 +60,37 @@ void drawHudFrame(const PixelRect* within) {
     al_hold_bitmap_drawing(false);
 }
 
-void drawWeatherHeld(const PixelRect* within) {
+void drawWeatherHeld(const WeatherState& weather, const PixelRect* within) {
     al_hold_bitmap_drawing(true);
-    drawWeatherTiles(within);
+    drawWeatherTiles(weather, within);
     al_hold_bitmap_drawing(false);
 }
 
 // The screen as it is before the sprite and its ghost are added.
-ALLEGRO_BITMAP* updateComposed(SkyKind kind, const WorldLayers& layers) {
+ALLEGRO_BITMAP* updateComposed(const GameView& game, const ViewKey& key,
+                               const WorldLayers& layers) {
+    const WeatherState& weather = game.weather;
     const int weatherSlot =
         weather.weatherActive ? (weather.weatherAnimFrame & (kWeatherSlots - 1)) : 0;
     int slot = layers.set * kWeatherSlots + weatherSlot;
     // Made when first needed, like the layer sets; the first one at start-up.
-    if (caches.composed[slot] == nullptr)
-        caches.composed[slot] = al_create_bitmap(kScreenWidth, kScreenHeight);
-    if (caches.composed[slot] == nullptr) slot = 0;
-    const ComposedKey key = composedKey(kind, layers);
-    ALLEGRO_BITMAP* composed = caches.composed[slot];
-    if (caches.composedValid[slot] && std::memcmp(&key, &caches.composedKey[slot], sizeof key) == 0)
-        return composed;
-    if (layers.overSky) copyWholeBitmap(caches.sky, composed);
-    al_set_target_bitmap(composed);
-    al_draw_bitmap(layers.whole, key.shiftX, key.shiftY, 0);
-    drawWeatherHeld(nullptr);
+    if (caches.composed[slot].bitmap == nullptr)
+        caches.composed[slot].bitmap = al_create_bitmap(kScreenWidth, kScreenHeight);
+    if (caches.composed[slot].bitmap == nullptr) slot = 0;
+    ComposedScreen& screen = caches.composed[slot];
+    if (screen.valid && screen.layerGeneration == layers.generation && screen.key == key)
+        return screen.bitmap;
+    if (layers.overSky) copyWholeBitmap(caches.sky, screen.bitmap);
+    al_set_target_bitmap(screen.bitmap);
+    al_draw_bitmap(layers.whole, layerScreenX(game.camera, layers),
+                   layerScreenY(game.camera, layers), 0);
+    drawWeatherHeld(weather, nullptr);
     drawHudFrame(nullptr);
-    drawHotbar();
-    caches.composedKey[slot] = key;
-    caches.composedValid[slot] = true;
-    return composed;
+    drawHotbar(game.player);
+    screen.key = key;
+    screen.layerGeneration = layers.generation;
+    screen.valid = true;
+    return screen.bitmap;
 }
 
 void drawSprite(const SpriteDraw& s) {
@@ -139,7 +103,7 @@ void drawSprite(const SpriteDraw& s) {
                                  s.flags);
 }
 
-void drawBlocksInFront(const WorldLayers& layers, const PixelRect& area) {
+void drawBlocksInFront(const Camera& camera, const WorldLayers& layers, const PixelRect& area) {
     for (int i = layers.spriteIndex; i < layers.drawCount; ++i) {
         const WorldDraw& d = layers.draws[i];
         const int x = d.x + camera.offsetX, y = d.y + camera.offsetY;
@@ -156,21 +120,23 @@ PixelRect onScreen(const SpriteDraw& s) {
 }
 
 // Everything the painter's order puts on the sprite's rectangle, redrawn there.
-void drawSpriteArea(const WorldLayers& layers, const SpriteDraw* sprite, const SpriteDraw& ghost) {
+void drawSpriteArea(const GameView& game, const WorldLayers& layers, const SpriteDraw* sprite,
+                    const SpriteDraw& ghost) {
     const PixelRect area = onScreen(ghost);
     if (area.isEmpty()) return;
     al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
     if (layers.overSky) al_draw_bitmap(caches.sky, 0, 0, 0);
-    al_draw_bitmap_region(layers.beforeSprite, area.x - layerScreenX(layers),
-                          area.y - layerScreenY(layers), area.w, area.h, area.x, area.y, 0);
+    al_draw_bitmap_region(layers.beforeSprite, area.x - layerScreenX(game.camera, layers),
+                          area.y - layerScreenY(game.camera, layers), area.w, area.h, area.x,
+                          area.y, 0);
     al_hold_bitmap_drawing(true);
     if (sprite != nullptr) drawSprite(*sprite);
-    drawBlocksInFront(layers, area);
+    drawBlocksInFront(game.camera, layers, area);
     drawSprite(ghost);
     al_hold_bitmap_drawing(false);
-    drawWeatherHeld(&area);
+    drawWeatherHeld(game.weather, &area);
     drawHudFrame(&area);
-    if (area.y + area.h > kHotbarTop) drawHotbar();
+    if (area.y + area.h > kHotbarTop) drawHotbar(game.player);
     al_reset_clipping_rectangle();
 }
 
@@ -181,8 +147,8 @@ bool targetIsScreen(ALLEGRO_BITMAP* target) {
 
 void releaseCaches() {
     if (caches.sky != nullptr) al_destroy_bitmap(caches.sky);
-    for (ALLEGRO_BITMAP* composed : caches.composed)
-        if (composed != nullptr) al_destroy_bitmap(composed);
+    for (ComposedScreen& screen : caches.composed)
+        if (screen.bitmap != nullptr) al_destroy_bitmap(screen.bitmap);
     const bool enabled = caches.enabled;
     caches = Caches{};
     caches.enabled = enabled;
@@ -190,8 +156,8 @@ void releaseCaches() {
 
 bool createCaches() {
     caches.sky = al_create_bitmap(kScreenWidth, kScreenHeight);
-    caches.composed[0] = al_create_bitmap(kScreenWidth, kScreenHeight);
-    return caches.sky != nullptr && caches.composed[0] != nullptr;
+    caches.composed[0].bitmap = al_create_bitmap(kScreenWidth, kScreenHeight);
+    return caches.sky != nullptr && caches.composed[0].bitmap != nullptr;
 }
 
 }  // namespace
@@ -214,24 +180,19 @@ void releaseRenderer() {
 
 void setCachedDrawing(bool on) { caches.enabled = on; }
 
-bool drawCachedGameFrame() {
+bool drawCachedGameFrame(const GameView& game, const GameFrame& frame) {
     ALLEGRO_BITMAP* target = al_get_target_bitmap();
     if (!caches.prepared || !caches.enabled || !targetIsScreen(target)) return false;
     resetTint();
-    const SkyKind sky = rollSky();
-    worldTick();
-    const int scrollBefore = levelScroll;
+    const ViewKey key = viewKey(game, frame);
     SpriteDraw sprite, ghost;
-    const bool spriteInPass = passDrawsSprite() && takeSpriteDraw(false, &sprite);
-    const int scrollAfter = levelScroll;
-    const bool ghostDrawn = takeSpriteDraw(true, &ghost);
-    noteSnowCover();
-    const WorldLayers& layers = updateWorldLayers(sky, scrollBefore, scrollAfter);
-    if (layers.overSky) updateSky(sky);
-    ALLEGRO_BITMAP* composed = updateComposed(sky, layers);
+    const bool spriteInPass = passDrawsSprite(game.player) && spriteDraw(game, false, &sprite);
+    const bool ghostDrawn = spriteDraw(game, true, &ghost);
+    const WorldLayers& layers = updateWorldLayers(game, key);
+    if (layers.overSky) updateSky(game, key);
+    ALLEGRO_BITMAP* composed = updateComposed(game, key, layers);
     copyWholeBitmap(composed, target);
     al_set_target_bitmap(target);
-    if (ghostDrawn) drawSpriteArea(layers, spriteInPass ? &sprite : nullptr, ghost);
-    requestPlayerSounds();
+    if (ghostDrawn) drawSpriteArea(game, layers, spriteInPass ? &sprite : nullptr, ghost);
     return true;
 }

@@ -1,7 +1,33 @@
-// The game frame drawn from cached layers.
+// The game frame drawn from caches. Each tier keeps what it was made for and
+// is made again only when that no longer holds (render/view_key.h has the
+// keys):
+//
+//   pictures         the atlas of the tiles, crack and sheets, the tile shapes
+//                    and the HUD pieces (render_pictures.cpp); made by
+//                    prepareRenderer from the loaded pictures, stale only when
+//                    it runs again.
+//   pass listing     the world pass's draws less what later opaque blocks
+//                    hide (world_layers.cpp); stale when the scene key changes
+//                    (the world's revision, the player's column and level, the
+//                    level scrolls, the bounds, the night level, the crack) or,
+//                    when a drawn tile is animated, the tile frame.
+//   layer sets       one per tile frame: the pass up to the figure and whole,
+//                    drawn for one camera offset; all stale with the scene, and
+//                    one is redrawn when its sky is baked in and differs, or the
+//                    camera moved past the margins (at all, when the night sky
+//                    is baked in).
+//   sky              the sky colour under the night layer; stale when the sky
+//                    kind or the night level changes.
+//   composed screens one per layer set and weather frame: the layers, weather,
+//                    HUD and hotbar; stale when the view key changes or the
+//                    layers under them are redrawn.
+//
+// Nothing of the figure is kept: its rectangle is redrawn every frame.
 #pragma once
 
-// Draws the game frame from the caches; false (having drawn and changed
-// nothing) when they are not prepared, switched off, or the target is not a
-// frame buffer of the screen's size.
-bool drawCachedGameFrame();
+#include "game/frame_step.h"
+
+// Draws the game frame from the caches; false (having drawn nothing) when
+// they are not prepared, switched off, or the target is not a frame buffer
+// of the screen's size.
+bool drawCachedGameFrame(const GameView& game, const GameFrame& frame);

@@ -3,21 +3,15 @@
 
 #include <allegro5/allegro.h>
 
+#include "game/frame_step.h"
+
 struct PixelRect;
 
-enum SkyKind { SkyDay, SkyOvercast, SkyFlash };
-
-// The frame's lightning roll: which sky it shows, thunder requested on a flash.
-SkyKind rollSky();
 ALLEGRO_COLOR skyColour(SkyKind kind);
 // The night layer in its tint, its top-left corner at (x, y).
-void drawNightSky(int x, int y);
-// The weather tiles (all of them, or those that overlap `within`), without the
-// snow-cover side effect.
-void drawWeatherTiles(const PixelRect* within);
-// What drawing the weather overlay does to the weather state.
-void noteSnowCover();
+void drawNightSky(const WorldClock& clock, int x, int y);
+// The weather tiles: all of them, or those that overlap `within`.
+void drawWeatherTiles(const WeatherState& weather, const PixelRect* within);
 // The hotbar strip, its icons and counts, and the cursor.
-void drawHotbar();
+void drawHotbar(const PlayerState& p);
 constexpr int kHotbarTop = 416;  // nothing of the hotbar lies above this row
-void requestPlayerSounds();

@@ -4,15 +4,10 @@
 
 #include <allegro5/allegro_font.h>
 
-#include <cstdio>
-
 #include "render/assets.h"
 #include "render/tint.h"
 
 namespace {
-
-// Longer than any label, panel line or count the game draws.
-constexpr int kTextCapacity = 128;
 
 void drawPlain(const ALLEGRO_FONT* font, const char* text, int x, int y) {
     if (font == nullptr) return;
@@ -21,16 +16,6 @@ void drawPlain(const ALLEGRO_FONT* font, const char* text, int x, int y) {
 
 }  // namespace
 
-void drawText(const char* format, int x, int y, int value) {
-    char text[kTextCapacity];
-    std::snprintf(text, sizeof text, format, value);
-    drawPlain(assets.smallFont, text, x, y);
-}
-
-void drawText(const char* format, int x, int y, const char* value) {
-    char text[kTextCapacity];
-    std::snprintf(text, sizeof text, format, value);
-    drawPlain(assets.smallFont, text, x, y);
-}
+void drawText(const char* text, int x, int y) { drawPlain(assets.smallFont, text, x, y); }
 
 void drawLargeText(const char* text, int x, int y) { drawPlain(assets.largeFont, text, x, y); }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "player/projection.h"
+
 namespace {
 
 constexpr int kPieceGrid = 32;
@@ -120,8 +122,8 @@ void computeVisibleParts(const TileMask& shape, PixelRect parts[kCoverSets]) {
             for (int i = 0; i < kCoverNeighbours; ++i) {
                 if (!((set >> i) & 1)) continue;
                 const CoverNeighbour& n = kCoverNeighbourOffsets[i];
-                covered |=
-                    placedRow(shape, 32 * (n.dx - n.dy), 16 * (n.dx + n.dy + 2 * n.dLevel), v);
+                covered |= placedRow(shape, screenShiftX(n.dx, n.dy),
+                                     screenShiftY(n.dx, n.dy, n.dLevel), v);
             }
             visible[v] = shape.rows[v] & ~covered;
         }

@@ -10,19 +10,18 @@
 #include <cstdint>
 #include <cstring>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "player/projection.h"
 #include "render/render_pictures.h"
 #include "render/world_view.h"
 #include "world/world_grid.h"
 
 namespace {
 
-constexpr int kLevels = kDeepestDrawn + 1;
+constexpr int kLevels = kBandEdge + 1;
 
 constexpr int maxDraws() {
     int cells = 0;
-    for (int level = 0; level <= kDeepestDrawn; ++level)
+    for (int level = 0; level <= kBandEdge; ++level)
         cells += (kWindowSpan + 2 * level) * (kWindowSpan + 2 * level);
     return cells + 1;  // and the crack
 }
@@ -42,11 +41,12 @@ struct Box {
     int x0, x1, y0, y1;
 };
 
-Box visitedBox(int deepest) {
-    return Box{std::max(0, windowFirst(player.x, deepest)),
-               std::min(world.maxX, windowLast(player.x, deepest)),
-               std::max(0, windowFirst(player.y, deepest)),
-               std::min(world.maxY, windowLast(player.y, deepest))};
+Box visitedBox(const GameView& g, int deepest) {
+    const PlayerState& p = g.player;
+    return Box{std::max(0, windowFirst(p.x, deepest)),
+               std::min(g.world.maxX, windowLast(p.x, deepest)),
+               std::max(0, windowFirst(p.y, deepest)),
+               std::min(g.world.maxY, windowLast(p.y, deepest))};
 }
 
 struct Frame {
@@ -55,7 +55,7 @@ struct Frame {
     bool standard = false, animated = false;
 };
 
-Frame tileFrame(BlockId id) {
+Frame tileFrame(const GameView& g, BlockId id) {
     const PictureCopy& tile = renderPictures.tile[id];
     Frame f;
     if (tile.original == nullptr) return f;
@@ -64,7 +64,7 @@ Frame tileFrame(BlockId id) {
     f.animated = isAnimatedWidth(tile.w);
     int frame = 0;
     if (f.animated) {
-        frame = worldClock.blockAnimFrame;
+        frame = g.clock.blockAnimFrame;
         f.sw = tile.w / kStripFrames;
         f.sx = f.sw * frame;
     }
@@ -73,26 +73,27 @@ Frame tileFrame(BlockId id) {
     return f;
 }
 
-std::uint8_t classify(int x, int y, int level) {
-    const BlockId id = cell(x, y, level);
+std::uint8_t classify(const GameView& g, int x, int y, int level) {
+    const BlockId id = g.cell(x, y, level);
     if (!hasTile(id)) return 0;
-    const Frame f = tileFrame(id);
-    const Shade shade = blockShade(x, y, level, id, f.animated);
+    const Frame f = tileFrame(g, id);
+    const Shade shade = blockShade(g, x, y, level, id, f.animated);
     std::uint8_t flags = kVisited | shade;
     if (f.standard) flags |= kStandard;
     if (f.standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
     return flags;
 }
 
-void classifyPass(int deepest, const Box& box) {
+void classifyPass(const GameView& g, int deepest, const Box& box) {
+    const PlayerState& p = g.player;
     for (int level = 0; level <= deepest; ++level) {
         for (int y = box.y0; y <= box.y1; ++y) {
             std::uint8_t* row = cells[level][y - box.y0];
             std::memset(row, 0, box.x1 - box.x0 + 1);
-            if (y < windowFirst(player.y, level) || y > windowLast(player.y, level)) continue;
-            const int x0 = std::max(box.x0, windowFirst(player.x, level));
-            const int x1 = std::min(box.x1, windowLast(player.x, level));
-            for (int x = x0; x <= x1; ++x) row[x - box.x0] = classify(x, y, level);
+            if (y < windowFirst(p.y, level) || y > windowLast(p.y, level)) continue;
+            const int x0 = std::max(box.x0, windowFirst(p.x, level));
+            const int x1 = std::min(box.x1, windowLast(p.x, level));
+            for (int x = x0; x <= x1; ++x) row[x - box.x0] = classify(g, x, y, level);
         }
     }
 }
@@ -111,22 +112,24 @@ int coverSet(int x, int y, int level, const Box& box) {
 
 class PassLister {
 public:
-    PassLister(int scrollBefore, int scrollAfter)
-        : scrollBefore_(scrollBefore),
+    PassLister(const GameView& game, int scrollBefore, int scrollAfter)
+        : game_(game),
+          player_(game.player),
+          scrollBefore_(scrollBefore),
           scrollAfter_(scrollAfter),
-          spriteLevel_(passDrawsSprite() ? player.level - 1 : -1),
+          spriteLevel_(passDrawsSprite(player_) ? player_.level - 1 : -1),
           // Before and after the sprite the scroll may differ; a block is
           // then only hidden by covers drawn with the same scroll.
           mayHide_(scrollBefore == scrollAfter || spriteLevel_ < 0) {
-        hasCrack_ = crackedCell(&crackX_, &crackY_, &crackLevel_);
+        hasCrack_ = crackedCell(player_, &crackX_, &crackY_, &crackLevel_);
     }
 
     PassDraws list() {
-        const int deepest = deepestVisitedLevel();
+        const int deepest = deepestVisitedLevel(player_);
         if (deepest >= 0) {
-            box_ = visitedBox(deepest);
+            box_ = visitedBox(game_, deepest);
             if (box_.x0 <= box_.x1 && box_.y0 <= box_.y1) {
-                classifyPass(deepest, box_);
+                classifyPass(game_, deepest, box_);
                 for (int level = deepest; level >= 0; --level) listLevel(level);
             }
         }
@@ -138,12 +141,13 @@ public:
 
 private:
     void listLevel(int level) {
-        for (int y = std::max(box_.y0, windowFirst(player.y, level));
-             y <= std::min(box_.y1, windowLast(player.y, level)); ++y) {
-            for (int x = std::max(box_.x0, windowFirst(player.x, level));
-                 x <= std::min(box_.x1, windowLast(player.x, level)); ++x) {
+        const PlayerState& p = player_;
+        for (int y = std::max(box_.y0, windowFirst(p.y, level));
+             y <= std::min(box_.y1, windowLast(p.y, level)); ++y) {
+            for (int x = std::max(box_.x0, windowFirst(p.x, level));
+                 x <= std::min(box_.x1, windowLast(p.x, level)); ++x) {
                 if (level == spriteLevel_ && !spriteSeen_ &&
-                    (y > player.y || (y == player.y && x > player.x))) {
+                    (y > p.y || (y == p.y && x > p.x))) {
                     spriteSeen_ = true;
                     result_.spriteIndex = count_;
                 }
@@ -158,10 +162,10 @@ private:
     }
 
     void listCell(int x, int y, int level, std::uint8_t flags) {
-        const int sx = 32 * (x - y + 9);
-        const int sy = 16 * (x + y + 2 * level + 9) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
+        const int sx = projectX(x, y);
+        const int sy = projectY(x, y, level) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
         const bool cracked = hasCrack_ && x == crackX_ && y == crackY_ && level == crackLevel_;
-        const Frame f = tileFrame(cell(x, y, level));
+        const Frame f = tileFrame(game_, game_.cell(x, y, level));
         if (f.bitmap != nullptr) {
             const Shade shade = static_cast<Shade>(flags & kShadeBits);
             PixelRect part{0, 0, f.sw, f.sh};
@@ -181,11 +185,14 @@ private:
     void listCrack(int sx, int sy) {
         const PictureCopy& crack = renderPictures.crack;
         int cx = 0, cw = 0, ch = 0;
-        if (crack.original == nullptr || !crackRegion(crack.w, crack.h, &cx, &cw, &ch)) return;
+        if (crack.original == nullptr || !crackRegion(player_, crack.w, crack.h, &cx, &cw, &ch))
+            return;
         draws[count_++] = WorldDraw{
             atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch, sx, sy};
     }
 
+    const GameView& game_;
+    const PlayerState& player_;
     const int scrollBefore_, scrollAfter_, spriteLevel_;
     const bool mayHide_;
     bool hasCrack_ = false, spriteSeen_ = false;
@@ -197,8 +204,8 @@ private:
 
 }  // namespace
 
-PassDraws listPassDraws(int scrollBefore, int scrollAfter) {
+PassDraws listPassDraws(const GameView& game, int scrollBefore, int scrollAfter) {
     for (int s = 0; s < kShadeCount; ++s)
         shadeColours[s] = tintColour(shadeTint(static_cast<Shade>(s)));
-    return PassLister(scrollBefore, scrollAfter).list();
+    return PassLister(game, scrollBefore, scrollAfter).list();
 }

@@ -12,6 +12,6 @@ struct PassDraws {
     bool animated = false;     // some draw shows the tile animation frame
 };
 
-// Lists the pass for the current world and player. Cells before the sprite
-// are placed with scrollBefore, those after it with scrollAfter.
-PassDraws listPassDraws(int scrollBefore, int scrollAfter);
+// Lists the pass for the game as it is. Cells before the sprite are placed
+// with scrollBefore, those after it with scrollAfter.
+PassDraws listPassDraws(const GameView& game, int scrollBefore, int scrollAfter);

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "render/frame_parts.h"
+#include "render/view_key.h"
 
 // One draw of the pass, placed for a camera at offset (0, 0).
 struct WorldDraw {
@@ -38,9 +39,8 @@ struct WorldLayers {
 
 bool createWorldLayers();
 void releaseWorldLayers();
-// Brings the layers up to date with this frame: the world tick has run and
-// the level scroll before and after the sprite's place in the pass is known.
-const WorldLayers& updateWorldLayers(SkyKind sky, int scrollBefore, int scrollAfter);
-// Top-left corner on the screen of a layer drawn for the current camera.
-int layerScreenX(const WorldLayers& layers);
-int layerScreenY(const WorldLayers& layers);
+// Brings the layers up to date with this frame, after its step.
+const WorldLayers& updateWorldLayers(const GameView& game, const ViewKey& key);
+// Top-left corner on the screen of a layer drawn for the camera.
+int layerScreenX(const Camera& camera, const WorldLayers& layers);
+int layerScreenY(const Camera& camera, const WorldLayers& layers);

@@ -4,78 +4,84 @@
 // of the game frame must give exactly this picture.
 #include "render/world_renderer.h"
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "player/projection.h"
 #include "render/assets.h"
 #include "render/tint.h"
 #include "render/world_view.h"
-#include "world/world_grid.h"
-
-std::int32_t levelScroll = 0;
 
 namespace {
 
-void drawBlock(int x, int y, int level, BlockId id) {
+// Where one pass puts a cell: the camera and the pass's level scroll applied.
+struct Placement {
+    const GameView& game;
+    int scroll;
+    int x(int cx, int cy) const { return projectX(cx, cy) + game.camera.offsetX; }
+    int y(int cx, int cy, int level) const {
+        return projectY(cx, cy, level) + game.camera.offsetY - scroll;
+    }
+};
+
+void drawBlock(const Placement& at, int x, int y, int level, BlockId id) {
     ALLEGRO_BITMAP* tile = assets.tileBitmap[id];
     if (tile == nullptr) return;
     int w = al_get_bitmap_width(tile);
     int h = al_get_bitmap_height(tile);
-    int sx = cellScreenX(x, y);
-    int sy = cellScreenY(x, y, level);
+    int sx = at.x(x, y);
+    int sy = at.y(x, y, level);
     if (isAnimatedWidth(w)) {
         int frameWidth = w / kStripFrames;
-        Tint tint = shadeTint(blockShade(x, y, level, id, true));
-        drawTintedBitmapRegion(tile, tint, frameWidth * worldClock.blockAnimFrame, 0, frameWidth, h,
-                               sx, sy);
+        Tint tint = shadeTint(blockShade(at.game, x, y, level, id, true));
+        drawTintedBitmapRegion(tile, tint, frameWidth * at.game.clock.blockAnimFrame, 0,
+                               frameWidth, h, sx, sy);
     } else {
-        drawTintedBitmap(tile, shadeTint(blockShade(x, y, level, id, false)), sx, sy);
+        drawTintedBitmap(tile, shadeTint(blockShade(at.game, x, y, level, id, false)), sx, sy);
     }
 }
 
-void drawCrack(int x, int y, int level) {
+void drawCrack(const Placement& at, int x, int y, int level) {
     ALLEGRO_BITMAP* crack = assets.crackBitmap;
     int sx = 0, sw = 0, sh = 0;
-    if (crack == nullptr ||
-        !crackRegion(al_get_bitmap_width(crack), al_get_bitmap_height(crack), &sx, &sw, &sh)) {
+    if (crack == nullptr || !crackRegion(at.game.player, al_get_bitmap_width(crack),
+                                         al_get_bitmap_height(crack), &sx, &sw, &sh)) {
         return;
     }
-    drawBitmapRegion(crack, sx, 0, sw, sh, cellScreenX(x, y), cellScreenY(x, y, level));
+    drawBitmapRegion(crack, sx, 0, sw, sh, at.x(x, y), at.y(x, y, level));
 }
 
-void drawCell(int x, int y, int level) {
-    if (!insideBounds(x, y)) return;
-    BlockId id = cell(x, y, level);
+void drawCell(const Placement& at, int x, int y, int level) {
+    if (!insideBounds(at.game.world, x, y)) return;
+    BlockId id = at.game.cell(x, y, level);
     if (!hasTile(id)) return;
-    drawBlock(x, y, level, id);
+    drawBlock(at, x, y, level, id);
     int cx = 0, cy = 0, cl = 0;
-    if (crackedCell(&cx, &cy, &cl) && x == cx && y == cy && level == cl) drawCrack(x, y, level);
+    if (crackedCell(at.game.player, &cx, &cy, &cl) && x == cx && y == cy && level == cl)
+        drawCrack(at, x, y, level);
 }
 
 }  // namespace
 
-int cellScreenX(int x, int y) { return 32 * (x - y + 9) + camera.offsetX; }
-
-int cellScreenY(int x, int y, int level) {
-    return 16 * (x + y + 2 * level + 9) + camera.offsetY - levelScroll;
-}
-
-void drawWorld() {
-    const int px = player.x, py = player.y, ground = player.level;
-    for (int level = deepestVisitedLevel(); level >= 0; --level) {
+void drawWorld(const GameView& game, const GameFrame& frame) {
+    const PlayerState& p = game.player;
+    const int px = p.x, py = p.y, ground = p.level;
+    Placement at{game, frame.scrollBefore};
+    for (int level = deepestVisitedLevel(p); level >= 0; --level) {
         for (int y = windowFirst(py, level); y <= windowLast(py, level); ++y) {
             for (int x = windowFirst(px, level); x <= windowLast(px, level); ++x) {
                 // The figure stands among the blocks: drawn before the cell in
                 // front of its body, even where that cell is outside the world.
-                if (level == ground - 1 && x == px + 1 && y == py) drawPlayer(false);
-                drawCell(x, y, level);
+                if (level == ground - 1 && x == px + 1 && y == py) {
+                    drawPlayer(game, false);
+                    at.scroll = game.levelScroll;
+                }
+                drawCell(at, x, y, level);
             }
         }
     }
 }
 
-void drawPlayer(bool ghost) {
+void drawPlayer(const GameView& game, bool ghost) {
     SpriteDraw draw;
-    if (!takeSpriteDraw(ghost, &draw)) return;
+    if (!spriteDraw(game, ghost, &draw)) return;
     drawTintedBitmapRegion(draw.bitmap, draw.tint, draw.sx, draw.sy, draw.sw, draw.sh, draw.dx,
                            draw.dy, draw.flags);
 }

@@ -1,13 +1,9 @@
 // The isometric world: blocks back to front, the player among them, the crack.
 #pragma once
 
-#include <cstdint>
+#include "game/frame_step.h"
 
-extern std::int32_t levelScroll;  // 32 * the player's level, as the sprite last drew it
-
-void drawWorld();
-void drawPlayer(bool ghost);
-
-// Top-left corner of the tile of cell (x, y) at level, as drawn now.
-int cellScreenX(int x, int y);
-int cellScreenY(int x, int y, int level);
+// The world pass. Cells before the figure in the painter's order are placed
+// with the level scroll the frame began with, the rest with the current one.
+void drawWorld(const GameView& game, const GameFrame& frame);
+void drawPlayer(const GameView& game, bool ghost);

@@ -7,23 +7,22 @@
 
 #include <cstdint>
 
+#include "game/frame_step.h"
 #include "render/tint.h"
 #include "world/world_grid.h"
 
-constexpr int kDeepestDrawn = 20;
 // Cells a pass visits along each axis at level 0; one more on each side per
-// level of depth.
+// level of depth, down to the band's edge.
 constexpr int kWindowSpan = 36;
-constexpr int kWidestWindow = kWindowSpan + 2 * kDeepestDrawn;
+constexpr int kWidestWindow = kWindowSpan + 2 * kBandEdge;
 constexpr int kTileWidth = 64;  // a wider tile picture is a strip of four frames
 constexpr int kStripFrames = 4;
 
 // The deepest level a pass visits; negative when it visits none.
-int deepestVisitedLevel();
+int deepestVisitedLevel(const PlayerState& p);
 // The cells a pass visits at a level, along one axis, inclusive.
 int windowFirst(int centre, int level);
 int windowLast(int centre, int level);
-bool insideBounds(int x, int y);
 
 // Every shade a block can be drawn in.
 enum Shade : std::uint8_t {
@@ -37,13 +36,14 @@ enum Shade : std::uint8_t {
     kShadeCount,
 };
 Tint shadeTint(Shade shade);
-Shade blockShade(int x, int y, int level, BlockId id, bool animated);
+Shade blockShade(const GameView& game, int x, int y, int level, BlockId id, bool animated);
 inline bool isAnimatedWidth(int width) { return width > kTileWidth; }
 
 // The column and level the crack marks this frame, or false for none.
-bool crackedCell(int* x, int* y, int* level);
+bool crackedCell(const PlayerState& p, int* x, int* y, int* level);
 // The region of the crack picture for the current strike, or false.
-bool crackRegion(int pictureWidth, int pictureHeight, int* sx, int* sw, int* sh);
+bool crackRegion(const PlayerState& p, int pictureWidth, int pictureHeight, int* sx, int* sw,
+                 int* sh);
 
 struct SpriteDraw {
     ALLEGRO_BITMAP* bitmap = nullptr;
@@ -51,8 +51,10 @@ struct SpriteDraw {
     int dx = 0, dy = 0, flags = 0;
     Tint tint;
 };
-// Does what drawing the sprite does to the game state (the level scroll, the
-// resting sheet) and tells what to draw; false when there is no picture.
-bool takeSpriteDraw(bool ghost, SpriteDraw* draw);
+// What drawing the figure (or its ghost) draws; false when there is no picture.
+bool spriteDraw(const GameView& game, bool ghost, SpriteDraw* draw);
 // Whether the pass meets the player's place in the order at all.
-bool passDrawsSprite();
+bool passDrawsSprite(const PlayerState& p);
+// The level scroll the pass draws the cells after the figure with: the new
+// one once it has met the figure, else still the last frame's.
+int scrollAfterSprite(const GameView& game, const GameFrame& frame);

@@ -10,18 +10,25 @@ using BlockId = std::int32_t;
 // is drawn, placed and mined.
 enum : BlockId {
     Empty = 0,
+    Grass = 1,  // grass and earth are the ground that snow covers
     Explosive = 3,
     Water = 5,
+    Earth = 6,
     Lava = 8,
     SnowCovered = 10,
     HardRock = 17,
 };
 
+// The edge of the band the game lives in: columns 0..20 along x and y, levels
+// 0..20. The world tick, the renderer and the mining walk stop at it, the
+// set-up makes it the bounds, and the world file saves the band short of it.
+constexpr int kBandEdge = 20;
+
 constexpr int kBlockTypes = 23;     // ids 0..22 have a count; 1..22 a tile
 constexpr int kGridSizeX = 301;
 constexpr int kGridSizeY = 301;
 constexpr int kGridLevels = 31;     // levels -10..20
-constexpr int kLowestLevel = 20;    // deepest stored level
+constexpr int kLowestLevel = kBandEdge;  // deepest stored level
 constexpr int kHighestLevel = -10;  // ten levels of headroom above level 0
 constexpr int kStrideX = kGridSizeY * kGridLevels;  // 9331
 constexpr int kStrideY = kGridLevels;               // 31
@@ -29,6 +36,10 @@ constexpr int kStrideY = kGridLevels;               // 31
 struct WorldGrid {
     BlockId cells[kGridSizeX * kGridSizeY * kGridLevels];  // x-major, level fastest
     std::int32_t maxX = 0, maxY = 0;  // playable bounds, inclusive; 20 once set up
+    // Goes up with every cell write, so that what is drawn from the cells can
+    // tell it is stale without looking at them. Only setCell and clearWorld
+    // write cells.
+    std::uint32_t revision = 0;
 };
 extern WorldGrid world;
 
@@ -44,12 +55,23 @@ inline int cellIndex(int x, int y, int level) {
 }
 
 // Outside the stored grid a cell reads as empty and writes are dropped.
-inline BlockId cell(int x, int y, int level) {
-    return inGrid(x, y, level) ? world.cells[cellIndex(x, y, level)] : Empty;
+inline BlockId cellOf(const WorldGrid& grid, int x, int y, int level) {
+    return inGrid(x, y, level) ? grid.cells[cellIndex(x, y, level)] : Empty;
 }
+inline BlockId cell(int x, int y, int level) { return cellOf(world, x, y, level); }
 
 inline void setCell(int x, int y, int level, BlockId id) {
-    if (inGrid(x, y, level)) world.cells[cellIndex(x, y, level)] = id;
+    if (!inGrid(x, y, level)) return;
+    world.cells[cellIndex(x, y, level)] = id;
+    ++world.revision;
+}
+
+// Every stored cell empty.
+void clearWorld();
+
+// A column inside the playable bounds.
+inline bool insideBounds(const WorldGrid& grid, int x, int y) {
+    return x >= 0 && x <= grid.maxX && y >= 0 && y <= grid.maxY;
 }
 
 // Anything but air stands in the way; a value the game does not know (only a

@@ -75,7 +75,7 @@ TEST(ThunderChild, DISABLED_DrawsALightningFrameAndAHurtFrame) {
     al_set_target_bitmap(frame);
     setSoundRequest(recordAndPlay);
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
 
     std::srand(lightningSeed());
     drawGameFrame();
@@ -84,7 +84,7 @@ TEST(ThunderChild, DISABLED_DrawsALightningFrameAndAHurtFrame) {
     EXPECT_GT(pixelsOfColour(frame, 241, 250, 245), 640 * 480 / 4);
 
     if (std::getenv("TESSARIA_NO_HURT") == nullptr) {
-        player.hurtFlash = 1;
+        player.hurtFlash = HurtFlash::Plain;
         drawGameFrame();
         EXPECT_EQ(requests.back(), kHurt);
     }

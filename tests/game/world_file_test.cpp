@@ -87,7 +87,9 @@ TEST_F(WorldFile, SavingThenLoadingRestoresTheWholeBandAndNothingBeyond) {
     ASSERT_TRUE(saveWorld());
     clearBand();
     player.x = player.y = 0;
+    const auto revision = world.revision;
     loadWorld();
+    EXPECT_NE(world.revision, revision) << "a picture of the old world must see it go";
     EXPECT_EQ(cellsOffPattern(), 0);
     EXPECT_EQ(cell(20, 3, 3), Empty);
     EXPECT_EQ(cell(3, 20, 3), Empty);

@@ -27,7 +27,7 @@ TEST_F(WorldSetUp, WithoutAFileTheRunStartsEmptyWithFullCountsAndTheDefaults) {
     const BlockId hotbar[9] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
     for (int slot = 0; slot < 9; ++slot) EXPECT_EQ(player.hotbar[slot], hotbar[slot]);
     for (int id = 0; id < 23; ++id) EXPECT_EQ(player.blockCounts[id], 100) << id;
-    EXPECT_EQ(player.facing, 1);
+    EXPECT_EQ(player.facing, Facing::Down);
     EXPECT_EQ(player.spriteGroup, 1);
     EXPECT_EQ(player.spriteRow, 0);
     EXPECT_EQ(player.targetRaised, 1);
@@ -47,7 +47,8 @@ TEST_F(WorldSetUp, ThePlayerStartsOnTheDiagonalWithTheViewOnIt) {
         EXPECT_EQ(camera.offsetX, 0);
         EXPECT_EQ(camera.offsetY, -32 * player.x);
         seen[player.x] = true;
-        EXPECT_TRUE(weather.weatherKind == 1 || weather.weatherKind == 2);
+        EXPECT_TRUE(weather.weatherKind == WeatherKind::Rain ||
+                    weather.weatherKind == WeatherKind::Snow);
     }
     for (int v = 5; v <= 15; ++v) EXPECT_TRUE(seen[v]) << v;
 }

@@ -229,7 +229,7 @@ TEST_F(Actions, AtLevelTwentyNothingIsMinedOrPlacedButCountsChange) {
 TEST_F(Actions, FacingOutOfTheWorldCountsAirAndSpendsBlocksForNothing) {
     startGame(20, 10, kGround);
     setCell(20, 10, kGround, 2);
-    player.facing = 3;
+    player.facing = Facing::Right;
     worldTick();
     act(KeyRightCtrl, 3);
     EXPECT_EQ(player.blockCounts[Empty], 101);

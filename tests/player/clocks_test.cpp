@@ -96,9 +96,11 @@ TEST_F(Clocks, TilesChangeFrameEveryTwentyTicks) {
 }
 
 TEST_F(Clocks, TheHurtFlashIsRedTwiceInSeventyFiveTicks) {
-    player.hurtFlash = 1;
+    player.hurtFlash = HurtFlash::Plain;
     const int at[] = {14, 15, 29, 30, 44, 45, 59, 60, 74, 75};
-    const int flash[] = {1, 2, 2, 1, 1, 2, 2, 1, 1, 0};
+    using H = HurtFlash;
+    const HurtFlash flash[] = {H::Plain, H::Red, H::Red,   H::Plain, H::Plain,
+                               H::Red,   H::Red, H::Plain, H::Plain, H::Off};
     int done = 0;
     for (int n = 0; n < 10; ++n) {
         advance(at[n] - done);
@@ -116,12 +118,12 @@ TEST_F(Clocks, StayingOnLavaByDayStartsTheNextFlashAfterTheLast) {
     worldTick();
     advance(74);
     worldTick();
-    EXPECT_EQ(player.hurtFlash, 1);
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Plain);
     EXPECT_EQ(player.hurtFlashTick, 74);
     advance(1);
-    EXPECT_EQ(player.hurtFlash, 0);
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Off);
     worldTick();
-    EXPECT_EQ(player.hurtFlash, 1);
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Plain);
     EXPECT_EQ(player.hurtFlashTick, 0);
 }
 

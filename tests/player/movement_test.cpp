@@ -15,7 +15,7 @@ TEST_F(Movement, ATapShorterThanSevenTicksOnlyTurns) {
     ticks(6);
     release(KeyLeft);
     ticks(20);
-    EXPECT_EQ(player.facing, 2);
+    EXPECT_EQ(player.facing, Facing::Left);
     EXPECT_EQ(player.x, 10);
     EXPECT_EQ(player.y, 10);
     EXPECT_FALSE(player.busy);
@@ -52,7 +52,8 @@ TEST_F(Movement, TheCameraMovesAQuarterCellAtTicksZeroTwoSevenAndTwelve) {
         EXPECT_EQ(camera.offsetX, startX - 8 * expectedMoves[t]) << "tick " << t;
         EXPECT_EQ(camera.offsetY, startY - 4 * expectedMoves[t]) << "tick " << t;
         EXPECT_EQ(player.animFrame, expectedFrame[t]) << "tick " << t;
-        EXPECT_EQ(player.spriteSheet, t < 16 ? 2 : 1) << "tick " << t;
+        EXPECT_EQ(player.spriteSheet, t < 16 ? SpriteSheet::Walking : SpriteSheet::Standing)
+            << "tick " << t;
     }
     EXPECT_EQ(player.x, 11);
     EXPECT_EQ(camera.offsetX, -32);
@@ -61,7 +62,7 @@ TEST_F(Movement, TheCameraMovesAQuarterCellAtTicksZeroTwoSevenAndTwelve) {
 
 TEST_F(Movement, EveryDirectionEndsWithTheCameraOnItsInvariant) {
     const int arrows[4] = {KeyUp, KeyLeft, KeyDown, KeyRight};
-    const int facings[4] = {0, 2, 1, 3};
+    const Facing facings[4] = {Facing::Up, Facing::Left, Facing::Down, Facing::Right};
     for (int n = 0; n < 4; ++n) {
         releaseAll();
         tick();
@@ -80,21 +81,21 @@ TEST_F(Movement, AnArrowTowardTheEdgeIsSkippedForTheNextRow) {
     hold(KeyUp);
     hold(KeyLeft);
     ticks(7);
-    EXPECT_EQ(player.facing, 2);
+    EXPECT_EQ(player.facing, Facing::Left);
     EXPECT_EQ(player.x, 4);
     EXPECT_EQ(player.y, 0);
 }
 
 TEST_F(Movement, AnArrowTowardTheEdgeDoesNotEvenTurn) {
     placePlayer(20, 20);
-    player.facing = 0;
+    player.facing = Facing::Up;
     hold(KeyRight);
     ticks(10);
-    EXPECT_EQ(player.facing, 0);
+    EXPECT_EQ(player.facing, Facing::Up);
     EXPECT_EQ(player.x, 20);
     hold(KeyDown);
     ticks(10);
-    EXPECT_EQ(player.facing, 0);
+    EXPECT_EQ(player.facing, Facing::Up);
     EXPECT_EQ(player.y, 20);
 }
 
@@ -103,7 +104,7 @@ TEST_F(Movement, ATurnHidesTheKeysBelowItInTheSameTick) {
     hold(KeyRightCtrl);
     ticks(3);
     EXPECT_FALSE(player.acting);
-    EXPECT_EQ(player.facing, 1);
+    EXPECT_EQ(player.facing, Facing::Down);
 }
 
 class StepBlocking : public Movement {
@@ -118,7 +119,7 @@ TEST_F(StepBlocking, ABlockAtBodyHeightStopsTheStepButTheTurnHappens) {
     setCell(9, 10, 4, 2);
     hold(KeyLeft);
     ticks(30);
-    EXPECT_EQ(player.facing, 2);
+    EXPECT_EQ(player.facing, Facing::Left);
     EXPECT_EQ(player.x, 10);
     EXPECT_TRUE(isStepBlocked());
 }
@@ -133,13 +134,13 @@ TEST_F(StepBlocking, ABlockAtHeadHeightStopsTheStep) {
 TEST_F(StepBlocking, ABlockAtGroundOrAboveTheHeadDoesNotBlock) {
     setCell(11, 10, 5, 2);
     setCell(11, 10, 2, 2);
-    player.facing = 3;
+    player.facing = Facing::Right;
     EXPECT_FALSE(isStepBlocked());
 }
 
 TEST_F(StepBlocking, AnUnknownValueAheadBlocksLikeABlock) {
     setCell(11, 10, 4, -3);
-    player.facing = 3;
+    player.facing = Facing::Right;
     EXPECT_TRUE(isStepBlocked());
 }
 
@@ -173,7 +174,7 @@ TEST_F(Movement, LeavingRestModeLetsAnArrowCountInTheSameTick) {
     hold(KeyUp);
     tick();
     EXPECT_FALSE(player.resting);
-    EXPECT_EQ(player.facing, 0);
+    EXPECT_EQ(player.facing, Facing::Up);
     EXPECT_EQ(player.holdTicks, 1);
 }
 
@@ -268,7 +269,7 @@ TEST_F(Movement, WhileBusyOnlyEscapeAndTheLookAndRestKeysAct) {
     tick();
     EXPECT_EQ(player.targetRaised, 1);
     EXPECT_TRUE(player.autoJump);
-    EXPECT_EQ(player.actionMode, 0);
+    EXPECT_EQ(player.actionMode, ActionMode::Mining);
     EXPECT_EQ(player.selectedSlot, 0);
     releaseAll();
     for (int key : {KeyF1, KeyF2, KeyF11, KeyEscape}) hold(key);
@@ -284,17 +285,17 @@ TEST_F(Movement, AnActionShowsTheActingSheetWithoutMovingTheCamera) {
     tick();
     release(KeySpace);
     const int expectedFrame[16] = {0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    EXPECT_EQ(player.spriteSheet, 4);
-    EXPECT_EQ(player.actionMode, 1);
+    EXPECT_EQ(player.spriteSheet, SpriteSheet::Acting);
+    EXPECT_EQ(player.actionMode, ActionMode::Placing);
     for (int t = 1; t < 16; ++t) {
         tick();
         EXPECT_EQ(player.animFrame, expectedFrame[t]) << "tick " << t;
-        EXPECT_EQ(player.spriteSheet, 4);
+        EXPECT_EQ(player.spriteSheet, SpriteSheet::Acting);
     }
     tick();
     EXPECT_FALSE(player.busy);
     EXPECT_FALSE(player.acting);
-    EXPECT_EQ(player.spriteSheet, 1);
+    EXPECT_EQ(player.spriteSheet, SpriteSheet::Standing);
     EXPECT_EQ(player.strikes, 1);
     EXPECT_TRUE(cameraOnPlayer());
 }
@@ -304,5 +305,5 @@ TEST_F(Movement, WithoutAKeyboardNothingIsDown) {
     setPause(nullptr);
     ticks(10);
     EXPECT_FALSE(player.busy);
-    EXPECT_EQ(player.spriteSheet, 1);
+    EXPECT_EQ(player.spriteSheet, SpriteSheet::Standing);
 }

@@ -118,7 +118,7 @@ protected:
     void SetUp() override {
         WorldTick::SetUp();
         weather.weatherActive = true;
-        weather.weatherKind = 2;
+        weather.weatherKind = WeatherKind::Snow;
         weather.snowCover = true;
     }
 };
@@ -168,7 +168,7 @@ TEST_F(Snow, NothingSettlesWithoutBothFallingWeatherAndSnowCover) {
 
 TEST_F(WorldTick, TheTargetIsTheCellAheadAtBodyOrGroundHeight) {
     placePlayer(10, 10);
-    player.facing = 3;
+    player.facing = Facing::Right;
     setCell(11, 10, kL - 1, 13);
     setCell(11, 10, kL, 4);
     worldTick();
@@ -176,7 +176,7 @@ TEST_F(WorldTick, TheTargetIsTheCellAheadAtBodyOrGroundHeight) {
     player.targetRaised = 0;
     worldTick();
     EXPECT_EQ(player.targetBlock, 4);
-    player.facing = 0;
+    player.facing = Facing::Up;
     setCell(10, 9, kL, 19);
     worldTick();
     EXPECT_EQ(player.targetBlock, 19);
@@ -211,7 +211,7 @@ TEST_F(WorldTick, AFrameThatDropsThePlayerFlowsLightsAndTargetsAtTheOldLevel) {
     constexpr int kNew = kL + 3;
     placePlayer(10, 10);
     player.autoJump = true;
-    player.facing = 3;
+    player.facing = Facing::Right;
     setCell(10, 10, kNew, Lava);  // the top of the column, where the player lands
     setCell(11, 10, kL - 1, 13);
     setCell(11, 10, kNew - 1, 4);
@@ -222,7 +222,7 @@ TEST_F(WorldTick, AFrameThatDropsThePlayerFlowsLightsAndTargetsAtTheOldLevel) {
     EXPECT_EQ(player.targetBlock, 13);
     EXPECT_EQ(cell(15, 16, kL), Water);
     EXPECT_EQ(cell(15, 16, kNew), Empty);
-    EXPECT_EQ(player.hurtFlash, 1) << "by day the lava landed on burns";
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Plain) << "by day the lava landed on burns";
 
     // At night lava beside the old level lights the player; none lies beside the new.
     startGame(10, 10, kL);
@@ -239,7 +239,7 @@ TEST_F(WorldTick, StandingOnLavaByDayStartsAFlash) {
     setCell(10, 10, kL, Lava);
     player.onWater = true;
     worldTick();
-    EXPECT_EQ(player.hurtFlash, 1);
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Plain);
     EXPECT_FALSE(player.onWater);
     EXPECT_FALSE(player.litByLava);
 }
@@ -250,12 +250,12 @@ TEST_F(WorldTick, AtNightLavaLightsThePlayerInsteadOfHurtingIt) {
     setCell(12, 10, kL, Lava);
     worldClock.nightLevel = 1.0;
     worldTick();
-    EXPECT_EQ(player.hurtFlash, 0);
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Off);
     EXPECT_TRUE(player.litByLava);
     worldClock.nightLevel = 0.0;
     worldTick();
     EXPECT_FALSE(player.litByLava);
-    EXPECT_EQ(player.hurtFlash, 1);
+    EXPECT_EQ(player.hurtFlash, HurtFlash::Plain);
 }
 
 TEST_F(WorldTick, OnlyLavaAtTheEightLitCellsLightsThePlayer) {

@@ -64,6 +64,27 @@ TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
     EXPECT_EQ(player.blockCounts[Water], 99);
 }
 
+// Rest switched on halfway through a step, and off again before it ends:
+// the figure keeps to its rest sheet's frame for the facing, in both looks.
+TEST_F(TwinFrameTest, restSwitchedOnAndOffHalfwayThroughAStep) {
+    scene = "rest mid-step";
+    buildVillage();
+    startRun(10, 10, 14);
+    for (int look = 0; look < 2; ++look) {
+        for (int key : {KeyUp, KeyLeft, KeyDown, KeyRight}) {
+            hold({key}, 10);  // turned, and three ticks into a step
+            hold({KeyF11}, 1);
+            idle(4);
+            hold({KeyF11}, 1);  // walking again, still on the rest sheet
+            hold({key}, 3);
+            idle(kStrike);
+        }
+        hold({KeyF2}, 1);
+    }
+    EXPECT_FALSE(player.resting);
+    EXPECT_EQ(player.spriteGroup, 1);
+}
+
 class NightTest : public TwinFrameTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(NightTest, lavaLightsItsNeighboursAndRoofsShadeAtEveryNightLevel) {
@@ -87,7 +108,7 @@ TEST_F(TwinFrameTest, rainWithALightningFlashAndTheFallingAnimation) {
     buildVillage();
     startRun(10, 10, 14);
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     idle(3);
     seedNextFrame(flashSeed());
     idle(1);
@@ -105,7 +126,7 @@ TEST_F(TwinFrameTest, snowCoversTheGroundWhileThePlayerWalks) {
     buildVillage();
     startRun(10, 10, 14);
     weather.weatherActive = true;
-    weather.weatherKind = 2;
+    weather.weatherKind = WeatherKind::Snow;
     idle(3);
     hold({KeyLeft}, 24);
     EXPECT_EQ(cell(2, 2, 14), SnowCovered);
@@ -180,26 +201,27 @@ TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
         player.level = level;
         idle(2);
     }
+    fillBox(10, 11, 10, 11, 14, 14, 4);  // ahead at body height: every crack stage shows
     player.acting = true;
-    for (int strikes : {3, 7, -1}) {
+    for (int strikes : {0, 1, 2, 3, 7, -1}) {
         player.strikes = strikes;
         compareFrame();
     }
     player.acting = false;
     for (int sheet : {0, 9, 2}) {
-        player.spriteSheet = sheet;
+        player.spriteSheet = static_cast<SpriteSheet>(sheet);
         compareFrame();
     }
-    player.facing = 5;
+    player.facing = static_cast<Facing>(5);
     compareFrame();
-    player.hurtFlash = 2;  // the figure drawn half transparent in red
+    player.hurtFlash = HurtFlash::Red;  // the figure drawn half transparent in red
     compareFrame();
     world.maxX = 30;
     compareFrame();
     player.blockCounts[1] = 7;  // a count changed with nothing else
     compareFrame();
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     for (int frame : {0, 4, 0}) {  // frame 4 lies past the end of the strip
         weather.weatherAnimFrame = frame;
         compareFrame();
@@ -266,7 +288,7 @@ TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
     worldClock.nightLevel = 4;
     worldClock.dayTick = 9000;
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     hold({KeyUp}, 24);
     EXPECT_EQ(framesCompared(), 67);
 }

@@ -46,7 +46,7 @@ protected:
     void SetUp() override {
         RenderTest::SetUp();
         standPlayer(5, 5, 10);
-        player.spriteSheet = 0;
+        player.spriteSheet = SpriteSheet::Unset;
         requestedSounds.clear();
         setSoundRequest(recordSound);
         std::srand(seedWithFirstRoll(false));
@@ -64,14 +64,14 @@ TEST_F(GameFrameTest, aClearDayShowsTheDaySkyAndRequestsNoSound) {
 
 TEST_F(GameFrameTest, fallingWeatherTurnsTheSkyOvercast) {
     weather.weatherActive = true;
-    weather.weatherKind = 2;
+    weather.weatherKind = WeatherKind::Snow;
     drawGameFrame();
     EXPECT_EQ(sky(), kOvercast);
 }
 
 TEST_F(GameFrameTest, rainWithARollOfOneFlashesAndThunders) {
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     lightningRollOf(true);
     drawGameFrame();
     EXPECT_EQ(sky(), kFlash);
@@ -79,18 +79,18 @@ TEST_F(GameFrameTest, rainWithARollOfOneFlashesAndThunders) {
 }
 
 TEST_F(GameFrameTest, noLightningFromSnowFromAClearSkyOrFromAnotherRoll) {
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     lightningRollOf(true);
     drawGameFrame();
     EXPECT_EQ(sky(), kDaySky) << "no weather falling";
 
     weather.weatherActive = true;
-    weather.weatherKind = 2;
+    weather.weatherKind = WeatherKind::Snow;
     lightningRollOf(true);
     drawGameFrame();
     EXPECT_EQ(sky(), kOvercast) << "snow";
 
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     lightningRollOf(false);
     drawGameFrame();
     EXPECT_EQ(sky(), kOvercast) << "rain, roll other than 1";
@@ -108,7 +108,7 @@ TEST_F(GameFrameTest, everyFrameDrawsExactlyOneLightningRollWhateverTheWeather) 
 
 TEST_F(GameFrameTest, atNightTheNightLayerCoversTheFlash) {
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     worldClock.nightLevel = 5;
     lightningRollOf(true);
     drawGameFrame();
@@ -148,8 +148,8 @@ TEST_F(GameFrameTest, theWorldTickRunsBeforeTheWorldIsDrawn) {
 }
 
 TEST_F(GameFrameTest, theFigureShowsThroughABlockInFrontAtThirtyPercent) {
-    player.spriteSheet = 1;
-    player.facing = 2;
+    player.spriteSheet = SpriteSheet::Standing;
+    player.facing = Facing::Left;
     player.spriteRow = 6;      // rgb(23, 190, 40)
     setCell(6, 5, 9, 2);       // rgb(60, 180, 120), drawn after the figure at (320, 128)
     drawGameFrame();
@@ -239,7 +239,7 @@ TEST_F(HotbarTest, theCursorIsDrawnOverTheSelectedSlotEvenWhenItIsEmpty) {
 }
 
 TEST_F(GameFrameTest, theHurtFlashRequestsTheHurtSound) {
-    player.hurtFlash = 1;
+    player.hurtFlash = HurtFlash::Plain;
     drawGameFrame();
     EXPECT_EQ(requestedSounds, std::vector<std::string>{kHurt});
 }
@@ -256,8 +256,8 @@ TEST_F(GameFrameTest, movingOnWaterRequestsTheSplashAndStandingStillDoesNot) {
 
 TEST_F(GameFrameTest, soundsAreRequestedThunderFirstThenHurtThenSplash) {
     weather.weatherActive = true;
-    weather.weatherKind = 1;
-    player.hurtFlash = 2;
+    weather.weatherKind = WeatherKind::Rain;
+    player.hurtFlash = HurtFlash::Red;
     player.busy = true;
     player.onWater = true;
     lightningRollOf(true);
@@ -267,7 +267,7 @@ TEST_F(GameFrameTest, soundsAreRequestedThunderFirstThenHurtThenSplash) {
 
 TEST_F(GameFrameTest, withoutASoundHookTheFrameIsSilent) {
     setSoundRequest(nullptr);
-    player.hurtFlash = 1;
+    player.hurtFlash = HurtFlash::Plain;
     drawGameFrame();
     EXPECT_EQ(sky(), kDaySky);
 }
@@ -284,9 +284,9 @@ protected:
 
 TEST_F(WeatherTest, fallingRainCoversTheScreenWithFortyTilesAtSixtyPercent) {
     weather.weatherActive = true;
-    weather.weatherKind = 1;
+    weather.weatherKind = WeatherKind::Rain;
     weather.weatherAnimFrame = 2;
-    drawWeather();
+    drawWeather(currentGame());
     // 0.6 * rgb(10, 200, 180) + 0.4 * rgb(100, 100, 100)
     const Rgb mark{46, 160, 148};
     for (int col = 0; col < 8; ++col) {
@@ -295,30 +295,27 @@ TEST_F(WeatherTest, fallingRainCoversTheScreenWithFortyTilesAtSixtyPercent) {
         }
     }
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, Rgb{100, 100, 100}), 640 * 480 - 40 * 16);
-    EXPECT_FALSE(weather.snowCover) << "rain covers nothing";
 }
 
 TEST_F(WeatherTest, snowShowsItsOwnStripFrame) {
     weather.weatherActive = true;
-    weather.weatherKind = 2;
+    weather.weatherKind = WeatherKind::Snow;
     weather.weatherAnimFrame = 3;
-    drawWeather();
+    drawWeather(currentGame());
     // 0.6 * rgb(220, 160, 250) + 0.4 * rgb(100, 100, 100)
     EXPECT_TRUE(near(at(0, 0), Rgb{172, 136, 190}));
-    EXPECT_TRUE(weather.snowCover);
 }
 
-TEST_F(WeatherTest, theSnowKindRaisesSnowCoverEvenWhenNothingFalls) {
-    weather.weatherKind = 2;
-    drawWeather();
-    EXPECT_TRUE(weather.snowCover);
+TEST_F(WeatherTest, theSnowKindDrawsNothingWhileNothingFalls) {
+    weather.weatherKind = WeatherKind::Snow;
+    drawWeather(currentGame());
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, Rgb{100, 100, 100}), 640 * 480);
 }
 
 TEST_F(WeatherTest, aKindWithoutAPictureDrawsNoWeather) {
     weather.weatherActive = true;
-    weather.weatherKind = 3;
-    drawWeather();
+    weather.weatherKind = static_cast<WeatherKind>(3);
+    drawWeather(currentGame());
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, Rgb{100, 100, 100}), 640 * 480);
 }
 

@@ -52,7 +52,7 @@ protected:
         ASSERT_EQ(chdir(previousFolder.c_str()), 0);
     }
     void SetUp() override {
-        std::fill(std::begin(world.cells), std::end(world.cells), Empty);
+        clearWorld();
         world.maxX = world.maxY = 20;
         player = PlayerState{};
         player.x = player.y = 5;
@@ -87,14 +87,14 @@ std::string GeneratedAssetsTest::previousFolder;
 
 TEST_F(GeneratedAssetsTest, theGroundTileUnderThePlayerIsDrawnAt288x144UnchangedByDay) {
     setCell(5, 5, 10, 1);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(mismatches(assets.tileBitmap[1], 0, 0, 64, 64, 288, 144), 0);
 }
 
 TEST_F(GeneratedAssetsTest, anAnimatedTileShowsTheCurrentFrameOfItsStrip) {
     setCell(5, 5, 10, Lava);
     worldClock.blockAnimFrame = 2;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     ALLEGRO_BITMAP* strip = assets.tileBitmap[Lava];
     const int frameWidth = al_get_bitmap_width(strip) / 4;
     ASSERT_GT(frameWidth, 0);

@@ -1,9 +1,10 @@
 // The player figure: which frame of which sheet, mirrored or not, where on the
-// screen, in which tint, and the level scroll it leaves behind.
+// screen and in which tint.
 #include "render/render_fixture.h"
 
 #include "player/player_state.h"
 #include "player/world_tick.h"
+#include "game/frame_step.h"
 #include "render/world_renderer.h"
 
 namespace {
@@ -53,8 +54,8 @@ TEST_F(PlayerSpriteTest, standingShowsOneColumnPerFacingPairMirroredForZeroAndTh
     player.spriteRow = 3;
     for (const Pose& p : poses) {
         clearFrame(kBackground);
-        player.facing = p.facing;
-        drawPlayer(false);
+        player.facing = static_cast<Facing>(p.facing);
+        drawPlayer(currentGame(), false);
         EXPECT_TRUE(frameAt(p.dx, 106, SheetCell{1, p.column, 3, false}, p.mirrored)) << p;
     }
 }
@@ -67,14 +68,14 @@ TEST_F(PlayerSpriteTest, theSecondGroupStandsInTheNextColumnsNudgedOnePixel) {
     player.spriteGroup = 1;
     for (const Pose& p : poses) {
         clearFrame(kBackground);
-        player.facing = p.facing;
-        drawPlayer(false);
+        player.facing = static_cast<Facing>(p.facing);
+        drawPlayer(currentGame(), false);
         EXPECT_TRUE(frameAt(p.dx, 106, SheetCell{1, p.column, 0, false}, p.mirrored)) << p;
     }
 }
 
 TEST_F(PlayerSpriteTest, walkingRunsThroughFourFramesPerFacingAndGroup) {
-    player.spriteSheet = 2;
+    player.spriteSheet = SpriteSheet::Walking;
     player.busy = true;
     player.spriteRow = 5;
     const Pose poses[] = {
@@ -85,16 +86,16 @@ TEST_F(PlayerSpriteTest, walkingRunsThroughFourFramesPerFacingAndGroup) {
     };
     for (const Pose& p : poses) {
         clearFrame(kBackground);
-        player.facing = p.facing;
+        player.facing = static_cast<Facing>(p.facing);
         player.spriteGroup = p.group;
         player.animFrame = p.animFrame;
-        drawPlayer(false);
+        drawPlayer(currentGame(), false);
         EXPECT_TRUE(frameAt(p.dx, 105, SheetCell{2, p.column, 5, false}, p.mirrored)) << p;
     }
 }
 
 TEST_F(PlayerSpriteTest, actingShowsTwoFramesPerFacingWithTheirOwnNudges) {
-    player.spriteSheet = 4;
+    player.spriteSheet = SpriteSheet::Acting;
     player.busy = true;
     player.acting = true;
     const Pose poses[] = {
@@ -104,10 +105,10 @@ TEST_F(PlayerSpriteTest, actingShowsTwoFramesPerFacingWithTheirOwnNudges) {
     };
     for (const Pose& p : poses) {
         clearFrame(kBackground);
-        player.facing = p.facing;
+        player.facing = static_cast<Facing>(p.facing);
         player.spriteGroup = p.group;
         player.animFrame = p.animFrame;
-        drawPlayer(false);
+        drawPlayer(currentGame(), false);
         EXPECT_TRUE(frameAt(p.dx, 106, SheetCell{4, p.column, 0, false}, p.mirrored)) << p;
     }
 }
@@ -115,27 +116,35 @@ TEST_F(PlayerSpriteTest, actingShowsTwoFramesPerFacingWithTheirOwnNudges) {
 TEST_F(PlayerSpriteTest, restingSwitchesToTheRestSheetAndSitsLowerLeft) {
     player.resting = true;
     player.spriteRow = 2;
-    drawPlayer(false);
-    EXPECT_EQ(player.spriteSheet, 3);
+    stepGameFrame();
+    drawPlayer(currentGame(), false);
     EXPECT_TRUE(frameAt(301, 126, SheetCell{3, 0, 2, false}, false));
 }
 
-TEST_F(PlayerSpriteTest, theSpriteLeavesTheScrollOfItsLevelWithinTheDrawnLevels) {
-    const struct {
-        int level, scroll;
-    } cases[] = {{0, 0}, {7, 224}, {20, 640}, {21, 640}, {-1, 640}};
-    for (const auto& c : cases) {
-        player.level = c.level;
-        drawPlayer(true);
-        EXPECT_EQ(levelScroll, c.scroll) << "level " << c.level;
+// Rest mode switched on halfway through a step leaves the step's frame
+// number behind; the rest sheet has one frame per facing and look.
+TEST_F(PlayerSpriteTest, halfwayThroughAStepTheRestSheetShowsTheFrameOfTheFacing) {
+    player.resting = true;
+    player.spriteSheet = SpriteSheet::Resting;
+    player.busy = true;
+    const Pose poses[] = {
+        {1, 0, 3, 0, 301, false}, {3, 0, 2, 0, 301, true},  {2, 0, 3, 1, 301, false},
+        {0, 0, 1, 1, 301, true},  {1, 1, 1, 2, 301, false}, {3, 1, 3, 2, 301, true},
+        {2, 1, 2, 3, 301, false}, {0, 1, 1, 3, 301, true},
+    };
+    for (const Pose& p : poses) {
+        clearFrame(kBackground);
+        player.facing = static_cast<Facing>(p.facing);
+        player.spriteGroup = p.group;
+        player.animFrame = p.animFrame;
+        drawPlayer(currentGame(), false);
+        EXPECT_TRUE(frameAt(p.dx, 126, SheetCell{3, p.column, 0, false}, p.mirrored)) << p;
     }
 }
 
-TEST_F(PlayerSpriteTest, aSheetWithoutAPictureDrawsNothingButStillScrolls) {
-    player.spriteSheet = 9;
-    player.level = 4;
-    drawPlayer(false);
-    EXPECT_EQ(levelScroll, 128);
+TEST_F(PlayerSpriteTest, aSheetWithoutAPictureDrawsNothing) {
+    player.spriteSheet = static_cast<SpriteSheet>(9);
+    drawPlayer(currentGame(), false);
     EXPECT_EQ(countPixels(frame, 300, 90, 50, 80, kBackground), 50 * 80);
 }
 
@@ -152,12 +161,12 @@ class SpriteTintTest : public PlayerSpriteTest, public ::testing::WithParamInter
 
 TEST_P(SpriteTintTest, theFigureIsTintedByTheFirstRuleThatApplies) {
     const SpriteTint& t = GetParam();
-    player.facing = 2;  // column 1 of sheet 1
+    player.facing = Facing::Left;  // column 1 of sheet 1
     player.spriteRow = 6;
     player.litByLava = t.litByLava;
-    player.hurtFlash = t.hurtFlash;
+    player.hurtFlash = static_cast<HurtFlash>(t.hurtFlash);
     worldClock.nightLevel = t.nightLevel;
-    drawPlayer(t.ghost);
+    drawPlayer(currentGame(), t.ghost);
     EXPECT_TRUE(near(at(316, 111), t.expected));
 }
 

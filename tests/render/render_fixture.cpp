@@ -71,6 +71,12 @@ void fillRect(ALLEGRO_BITMAP* bitmap, int x, int y, int w, int h, Rgb colour) {
     al_restore_state(&state);
 }
 
+GameFrame settledFrame() {
+    GameFrame frame;
+    frame.scrollBefore = levelScroll;
+    return frame;
+}
+
 ALLEGRO_BITMAP* solidBitmap(int w, int h, Rgb colour) {
     ALLEGRO_BITMAP* bitmap = al_create_bitmap(w, h);
     fillRect(bitmap, 0, 0, w, h, colour);
@@ -218,11 +224,11 @@ void RenderTest::SetUp() {
     resetTint();
     clearFrame(kBlack);
 
-    std::fill(std::begin(world.cells), std::end(world.cells), Empty);
+    clearWorld();
     world.maxX = world.maxY = 20;
     player = PlayerState{};
-    player.spriteSheet = 1;
-    player.facing = 1;
+    player.spriteSheet = SpriteSheet::Standing;
+    player.facing = Facing::Down;
     camera = Camera{};
     weather = WeatherState{};
     worldClock = WorldClock{};

@@ -9,6 +9,8 @@
 
 #include <ostream>
 
+#include "game/frame_step.h"
+
 struct Rgb {
     int r = 0, g = 0, b = 0;
     bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
@@ -23,6 +25,9 @@ Rgb pixelOf(ALLEGRO_BITMAP* bitmap, int x, int y);
 int differingPixels(ALLEGRO_BITMAP* a, ALLEGRO_BITMAP* b);
 // Pixels of one colour in a rectangle.
 int countPixels(ALLEGRO_BITMAP* bitmap, int x, int y, int w, int h, Rgb colour);
+
+// A frame whose level scroll has caught up with the player's level already.
+GameFrame settledFrame();
 
 // A memory bitmap filled with one colour; black is turned transparent.
 ALLEGRO_BITMAP* solidBitmap(int w, int h, Rgb colour);

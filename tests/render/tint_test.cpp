@@ -94,20 +94,20 @@ TEST_F(TintTest, aLoadedMaskedPictureFadesAndKeepsItsHoles) {
 TEST_F(TintTest, textIsDrawnInTheCurrentTint) {
     clearFrame(kBlack);
     setTint(Tint{1, 0, 1, 1});
-    drawText("%i", 0, 0, 88);
+    drawText("88", 0, 0);
     resetTint();
     EXPECT_GT(countPixels(frame, 0, 0, 16, 8, Rgb{255, 0, 255}), 10);
     EXPECT_EQ(countPixels(frame, 0, 0, 16, 8, kWhite), 0);
 }
 
-TEST_F(TintTest, textFillsInItsValue) {
+TEST_F(TintTest, textIsDrawnAsItIsPercentSignsIncluded) {
     clearFrame(kBlack);
-    drawText("%i", 0, 0, 42);
-    drawText("%s", 0, 20, "42");
+    drawText("42", 0, 0);
+    drawText("100% %i %s", 0, 20);
     ALLEGRO_BITMAP* expected = solidBitmap(640, 480, kBlack);
     al_set_target_bitmap(expected);
     al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), 0, 0, 0, "42");
-    al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), 0, 20, 0, "42");
+    al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), 0, 20, 0, "100% %i %s");
     al_set_target_bitmap(frame);
     EXPECT_EQ(differingPixels(frame, expected), 0);
     al_destroy_bitmap(expected);
@@ -117,7 +117,7 @@ TEST_F(TintTest, textWithoutAFontDrawsNothingInsteadOfAborting) {
     al_destroy_font(assets.smallFont);
     al_destroy_font(assets.largeFont);
     assets.smallFont = assets.largeFont = nullptr;
-    drawText("%i", 0, 0, 5);
+    drawText("5", 0, 0);
     drawLargeText("Build", 0, 0);
     EXPECT_EQ(at(1, 1), (Rgb{100, 100, 100}));
 }

@@ -5,6 +5,7 @@
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "render/assets.h"
+#include "game/frame_step.h"
 #include "render/world_renderer.h"
 #include "world/world_grid.h"
 
@@ -18,7 +19,7 @@ protected:
     void SetUp() override {
         RenderTest::SetUp();
         standPlayer(5, 5, 10);
-        player.spriteSheet = 0;
+        player.spriteSheet = SpriteSheet::Unset;
     }
     // (290, 146) lies inside the tile of (5, 5, 10) and is not covered by any
     // neighbour drawn after it on the same level.
@@ -32,10 +33,9 @@ TEST_P(PlayerLevelTest, theCellUnderThePlayerLandsAt288x144OnceLevelScrollHasCau
     player.level = level;
     levelScroll = 0;
     setCell(5, 5, level, 1);
-    drawWorld();
-    EXPECT_EQ(levelScroll, 32 * level) << "the world pass draws the player and scrolls";
+    drawWorld(currentGame(), stepGameFrame());
     clearFrame(kBlack);
-    drawWorld();
+    drawWorld(currentGame(), stepGameFrame());
     EXPECT_EQ(at(288, 144), tileColour(1));
     EXPECT_EQ(at(351, 207), tileColour(1));
     EXPECT_EQ(at(287, 144), kBlack);
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(SeveralLevels, PlayerLevelTest, ::testing::Values(3, 10
 TEST_F(WorldRendererTest, cellsDrawnBeforeThePlayerUseThePreviousScroll) {
     levelScroll = 0;
     setCell(5, 5, 10, 1);
-    drawWorld();
+    drawWorld(currentGame(), stepGameFrame());
     // 16 * (5 + 5 + 20 + 9) - 160 with no scroll yet
     EXPECT_EQ(at(288, 464), tileColour(1));
     EXPECT_EQ(at(288, 144), kBlack);
@@ -59,7 +59,7 @@ TEST_F(WorldRendererTest, aNearerBlockCoversAFartherOne) {
     setCell(6, 5, 10, 2);   // next in the same row: (320, 160)
     setCell(4, 6, 10, 3);   // next row: (224, 144)
     setCell(5, 6, 10, 4);   // next row: (256, 160)
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(330, 170), tileColour(2));
     EXPECT_EQ(at(300, 170), tileColour(4));
     EXPECT_EQ(at(260, 200), tileColour(4)) << "a row runs from low x to high x";
@@ -71,7 +71,7 @@ TEST_F(WorldRendererTest, aHigherLevelCoversTheLevelBelow) {
     setCell(5, 5, 10, 1);
     setCell(4, 4, 11, 2);  // one level deeper, one cell farther: same screen spot as (5, 5, 10)
     setCell(5, 5, 9, 3);   // one level up: 32 pixels higher
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(at(290, 178), Rgb{140, 70, 35})) << "drawn over the deeper level, shaded by its roof";
     EXPECT_EQ(at(290, 146), tileColour(3));
     EXPECT_EQ(at(290, 112), tileColour(3));
@@ -81,7 +81,7 @@ TEST_F(WorldRendererTest, levelsFromFourBelowThePlayerUpToTheTopAreDrawn) {
     setCell(5, 5, 14, 1);
     setCell(6, 6, 15, 2);   // would be at (288, 336)
     setCell(11, 11, 0, 4);  // at (288, 16)
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     // level 14 is at 16 * (10 + 28 + 9) - 160 - 320 = 272
     EXPECT_EQ(at(290, 274), tileColour(1));
     EXPECT_EQ(at(290, 340), kBlack) << "five levels below the player are not drawn";
@@ -91,14 +91,14 @@ TEST_F(WorldRendererTest, levelsFromFourBelowThePlayerUpToTheTopAreDrawn) {
 TEST_F(WorldRendererTest, theDeepestLevelDrawnIsTwenty) {
     standPlayer(5, 5, 18);
     setCell(5, 5, 20, 1);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(290, 146 + 64), tileColour(1));
 }
 
 TEST_F(WorldRendererTest, aPlayerAboveTheTopDrawsNothing) {
     standPlayer(5, 5, -5);
     setCell(5, 5, 0, 1);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, kBlack), 640 * 480);
 }
 
@@ -107,7 +107,7 @@ TEST_F(WorldRendererTest, theBoundsAreInclusiveAndNothingOutsideIsDrawn) {
     setCell(20, 19, 10, 1);  // x = maxX: drawn at (320, 160)
     setCell(21, 18, 10, 2);  // x > maxX: stored, but outside the world
     setCell(19, 21, 10, 3);  // y > maxY
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(322, 162), tileColour(1));
     EXPECT_EQ(at(390, 165), kBlack);
     EXPECT_EQ(at(226, 210), kBlack);
@@ -117,7 +117,7 @@ TEST_F(WorldRendererTest, valuesWithoutATilePictureAreNotDrawn) {
     setCell(5, 5, 10, 23);
     setCell(6, 5, 10, 1000);
     setCell(5, 6, 10, -4);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, kBlack), 640 * 480);
 }
 
@@ -127,7 +127,7 @@ TEST_F(WorldRendererTest, everyStripShowsTheSharedAnimationFrame) {
     worldClock.nightLevel = 1;  // lava and its neighbour glow: both untinted
     for (int frameNo = 0; frameNo < 4; ++frameNo) {
         worldClock.blockAnimFrame = frameNo;
-        drawWorld();
+        drawWorld(currentGame(), settledFrame());
         EXPECT_EQ(groundPixel(), stripColour(Lava, frameNo)) << "frame " << frameNo;
         EXPECT_EQ(at(370, 200), stripColour(Water, frameNo)) << "frame " << frameNo;
     }
@@ -135,19 +135,19 @@ TEST_F(WorldRendererTest, everyStripShowsTheSharedAnimationFrame) {
 
 TEST_F(WorldRendererTest, anUnroofedBlockByDayIsDrawnAsItIs) {
     setCell(5, 5, 10, 1);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), tileColour(1));
 }
 
 TEST_F(WorldRendererTest, aRoofWithinElevenLevelsShadesByDayAndOneFurtherDoesNot) {
     setCell(5, 5, 10, 1);
     setCell(5, 5, -1, 2);  // 11 levels up
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{140, 70, 35}));
 
     setCell(5, 5, -1, Empty);
     setCell(5, 5, -2, 2);  // 12 levels up
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), tileColour(1));
 }
 
@@ -163,7 +163,7 @@ class NightShadeTest : public WorldRendererTest,
 TEST_P(NightShadeTest, anUnlitBlockAtNightTakesTheShadeOfItsLevel) {
     worldClock.nightLevel = GetParam().nightLevel;
     setCell(5, 5, 10, 1);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), GetParam().expected));
 }
 
@@ -180,7 +180,7 @@ TEST_F(WorldRendererTest, atNightABlockNextToLavaIsLitToHalf) {
     setCell(5, 4, 10, Lava);
     for (double night : {1.0, 5.0}) {
         worldClock.nightLevel = night;
-        drawWorld();
+        drawWorld(currentGame(), settledFrame());
         EXPECT_TRUE(near(groundPixel(), Rgb{100, 50, 25})) << "night level " << night;
     }
 }
@@ -189,7 +189,7 @@ TEST_F(WorldRendererTest, atNightABlockTwoFromLavaIsLitToThreeTenths) {
     setCell(5, 5, 10, 1);
     setCell(5, 7, 10, Lava);
     worldClock.nightLevel = 1;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{60, 30, 15}));
 }
 
@@ -199,14 +199,14 @@ TEST_F(WorldRendererTest, lavaDiagonallyOrOnAnotherLevelDoesNotLight) {
     setCell(5, 5, 11, Lava);
     setCell(3, 5, 9, Lava);
     worldClock.nightLevel = 4;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{60, 30, 15}));
 }
 
 TEST_F(WorldRendererTest, lavaByDayLightsNothing) {
     setCell(5, 5, 10, 1);
     setCell(5, 4, 10, Lava);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), tileColour(1));
 }
 
@@ -214,7 +214,7 @@ TEST_F(WorldRendererTest, lavaGlowsAtNightAndSoDoAnimatedBlocksBesideIt) {
     setCell(5, 5, 10, Lava);
     setCell(5, 4, 10, Water);
     worldClock.nightLevel = 5;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), stripColour(Lava, 0));
     // (5, 4, 10) sits at (320, 128); its top-right part shows past (5, 5).
     EXPECT_EQ(at(370, 130), stripColour(Water, 0));
@@ -223,7 +223,7 @@ TEST_F(WorldRendererTest, lavaGlowsAtNightAndSoDoAnimatedBlocksBesideIt) {
 TEST_F(WorldRendererTest, waterByDayIsTranslucent) {
     clearFrame(Rgb{100, 100, 100});
     setCell(5, 5, 10, Water);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     // 0.6 * rgb(0, 0, 200) + 0.4 * rgb(100, 100, 100)
     EXPECT_TRUE(near(groundPixel(), Rgb{40, 40, 160}));
 }
@@ -232,7 +232,7 @@ TEST_F(WorldRendererTest, waterUnderARoofByDayIsOpaqueAndShaded) {
     clearFrame(Rgb{100, 100, 100});
     setCell(5, 5, 10, Water);
     setCell(5, 5, 0, 2);  // ten levels up
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{0, 0, 140}));
 }
 
@@ -240,7 +240,7 @@ TEST_F(WorldRendererTest, waterAtNightIsOpaqueAndShaded) {
     clearFrame(Rgb{100, 100, 100});
     setCell(5, 5, 10, Water);
     worldClock.nightLevel = 2;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{0, 0, 100}));
 }
 
@@ -249,10 +249,10 @@ class CrackTest : public WorldRendererTest {
 protected:
     void SetUp() override {
         WorldRendererTest::SetUp();
-        player.facing = 3;  // toward x + 1: the column (6, 5), drawn at (320, 160)
+        player.facing = Facing::Right;  // toward x + 1: the column (6, 5), drawn at (320, 160)
         player.acting = true;
         player.busy = true;
-        player.actionMode = 0;
+        player.actionMode = ActionMode::Mining;
         setCell(6, 5, 10, 1);
     }
     Rgb crackPixel() const { return at(322, 162); }
@@ -261,7 +261,7 @@ protected:
 TEST_F(CrackTest, theCrackFrameFollowsTheStrikes) {
     for (int strike = 0; strike < 3; ++strike) {
         player.strikes = strike;
-        drawWorld();
+        drawWorld(currentGame(), settledFrame());
         EXPECT_EQ(crackPixel(), crackColour(strike)) << "strike " << strike;
         EXPECT_EQ(at(331, 171), tileColour(1)) << "only the crack mark, the rest is the block";
     }
@@ -271,25 +271,25 @@ TEST_F(CrackTest, theCrackIsLaidOnTheRaisedTargetWhenRaised) {
     setCell(6, 5, 9, 2);  // drawn at (320, 128)
     player.targetRaised = 1;
     player.strikes = 1;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(322, 130), crackColour(1));
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, crackColour(1)), 8 * 8) << "one crack only";
 }
 
 TEST_F(CrackTest, noCrackWhilePlacingOrIdleOrOnAnEmptyCell) {
-    player.actionMode = 1;
-    drawWorld();
+    player.actionMode = ActionMode::Placing;
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(crackPixel(), tileColour(1));
 
-    player.actionMode = 0;
+    player.actionMode = ActionMode::Mining;
     player.acting = false;
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(crackPixel(), tileColour(1));
 
     player.acting = true;
     setCell(6, 5, 10, Empty);
     clearFrame(kBlack);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(crackPixel(), kBlack);
 }
 
@@ -300,22 +300,22 @@ TEST_F(CrackTest, theCrackFollowsEachFacing) {
     for (const auto& a : ahead) {
         clearFrame(kBlack);
         setCell(a.x, a.y, 10, 1);
-        player.facing = a.facing;
-        drawWorld();
+        player.facing = static_cast<Facing>(a.facing);
+        drawWorld(currentGame(), settledFrame());
         int sx = 32 * (a.x - a.y + 9);
         int sy = 16 * (a.x + a.y + 20 + 9) - 160 - 320;
         EXPECT_EQ(at(sx + 2, sy + 2), crackColour(0)) << "facing " << a.facing;
     }
-    player.facing = 7;
+    player.facing = static_cast<Facing>(7);
     clearFrame(kBlack);
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, crackColour(0)), 0);
 }
 
 TEST_F(CrackTest, laterBlocksCoverTheCrack) {
     player.strikes = 2;
     setCell(6, 5, 9, 3);  // one level up, drawn later at (320, 128)
-    drawWorld();
+    drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(crackPixel(), tileColour(3));
 }
 

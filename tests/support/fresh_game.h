@@ -30,7 +30,7 @@ inline void releaseAll() { keys.fill(false); }
 // Zero state like a new process, then the defaults of a run on column
 // (x, y) standing on level `level`, without touching the random source.
 inline void startGame(int x = 10, int y = 10, int level = 5) {
-    std::fill(std::begin(world.cells), std::end(world.cells), Empty);
+    clearWorld();
     world.maxX = 20;
     world.maxY = 20;
     player = PlayerState{};
@@ -41,7 +41,7 @@ inline void startGame(int x = 10, int y = 10, int level = 5) {
     const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
     std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
     std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), 100);
-    player.facing = 1;
+    player.facing = Facing::Down;
     player.spriteGroup = 1;
     player.targetRaised = 1;
     player.autoJump = true;

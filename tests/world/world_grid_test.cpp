@@ -38,6 +38,24 @@ TEST_F(WorldGridTest, OutsideTheStoredGridCellsReadEmptyAndWritesAreDropped) {
     EXPECT_EQ(cell(1, 0, -10), Empty);
 }
 
+// The caches of the drawing trust the revision to tell them of any change.
+TEST_F(WorldGridTest, EveryWriteMovesTheRevisionOnAndNothingElseDoes) {
+    auto revision = world.revision;
+    setCell(4, 4, 4, 2);
+    EXPECT_NE(world.revision, revision);
+    revision = world.revision;
+    setCell(4, 4, 4, 2);
+    EXPECT_NE(world.revision, revision) << "the same value written again";
+    revision = world.revision;
+    clearWorld();
+    EXPECT_NE(world.revision, revision);
+    EXPECT_EQ(cell(4, 4, 4), Empty);
+    revision = world.revision;
+    cell(4, 4, 4);
+    setCell(-1, 0, 0, 5);
+    EXPECT_EQ(world.revision, revision) << "a read, and a write outside the grid";
+}
+
 TEST_F(WorldGridTest, EveryValueButZeroIsSolidAndOnlyZeroToTwentyTwoAreKnown) {
     EXPECT_FALSE(isSolid(Empty));
     EXPECT_TRUE(isSolid(1));

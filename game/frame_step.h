@@ -1,0 +1,52 @@
+// One game frame's effects on the game, made before anything is drawn, and
+// the game as the drawing reads it. Drawing then only reads.
+#pragma once
+
+#include <cstdint>
+
+#include "player/player_state.h"
+#include "player/world_tick.h"
+#include "world/world_grid.h"
+
+// The vertical scroll of the player's level, as the last frame left it.
+extern std::int32_t levelScroll;
+
+enum class SkyKind : std::int32_t { Day, Overcast, Flash };
+enum class FrameSound : std::int32_t { Thunder, Hurt, Splash };
+
+// The sounds a frame asks for, in the order it asks.
+struct FrameSounds {
+    static constexpr int kCapacity = 3;
+    FrameSound requested[kCapacity] = {};
+    int count = 0;
+    void add(FrameSound sound) {
+        if (count < kCapacity) requested[count++] = sound;
+    }
+};
+
+// What a frame must draw besides the game state itself.
+struct GameFrame {
+    SkyKind sky = SkyKind::Day;
+    // The level scroll before this frame moved it: the world pass draws the
+    // cells that come before the figure in its order with this one.
+    std::int32_t scrollBefore = 0;
+    FrameSounds sounds;
+};
+
+// Runs, in the order of a game frame: the lightning roll (and the thunder it
+// may ask for), the world tick, the level scroll, the rest sheet, the snow
+// cover and the hurt and splash sounds.
+GameFrame stepGameFrame();
+
+// Every record a game frame shows, read-only.
+struct GameView {
+    const WorldGrid& world;
+    const PlayerState& player;
+    const Camera& camera;
+    const WeatherState& weather;
+    const WorldClock& clock;
+    const std::int32_t& levelScroll;
+
+    BlockId cell(int x, int y, int level) const { return cellOf(world, x, y, level); }
+};
+GameView currentGame();
