@@ -2,6 +2,8 @@
 // the frame buffer and show it. A frame for every event, no frame skipping.
 #include "app/main_loop.h"
 
+#include <chrono>
+
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/screens.h"
@@ -10,7 +12,7 @@
 #include "player/input.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
-#include "game/world_file.h"
+#include "game/world_save.h"
 
 PointerState pointer;
 
@@ -61,6 +63,8 @@ bool processEvent(const ALLEGRO_EVENT& event) {
         return false;
     }
     if (gameScreen.runState == kRunning) drawScreens();
+    // Only the game screen writes, with the frame's changes made.
+    if (gameScreen.gameShown) autosaveWorld(std::chrono::steady_clock::now());
     return true;
 }
 

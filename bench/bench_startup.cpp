@@ -15,7 +15,7 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "render/game_frame.h"
-#include "game/world_file.h"
+#include "game/world_save.h"
 #include "tools/world_scenes.h"
 
 namespace {

@@ -90,6 +90,14 @@ straightTypical=$(value $F BM_TypicalRunStraight median_ms)
 tick=$(value bench_world BM_WorldTickWorstCase real_time)
 load=$(value bench_world BM_LoadWorld real_time)
 save=$(value bench_world BM_SaveWorld real_time)
+snapshot=$(value bench_world BM_TakeSnapshot real_time)
+A=bench_autosave
+savesNone=$(value $A BM_FramesNoSaveDue median_ms)
+savesNone99=$(value $A BM_FramesNoSaveDue p99_ms)
+savesFifth=$(value $A BM_FramesSavingEveryFifth median_ms)
+savesFifth99=$(value $A BM_FramesSavingEveryFifth p99_ms)
+savesSlow=$(value $A BM_FramesSavingEveryFifthSlowDisk median_ms)
+savesSlow99=$(value $A BM_FramesSavingEveryFifthSlowDisk p99_ms)
 startFirst=$(value bench_startup BM_StartUpToFirstFrame first_ms)
 startMedian=$(value bench_startup BM_StartUpToFirstFrame median_ms)
 cpuWorst=$(awk '$1 == "worst" { print $2 }' "$RESULTS/cpu.txt")
@@ -102,7 +110,9 @@ awk -v empty="$empty" -v worst="$worst" -v worstX="$worstX" -v worstFloor="$wors
     -v typicalFloor="$typicalFloor" -v typical99="$typical99" -v straight="$straight" \
     -v straightTypical="$straightTypical" -v tick="$tick" -v load="$load" -v save="$save" \
     -v startFirst="$startFirst" -v startMedian="$startMedian" -v cpuWorst="$cpuWorst" \
-    -v cpuTypical="$cpuTypical" '
+    -v cpuTypical="$cpuTypical" -v snapshot="$snapshot" -v savesNone="$savesNone" \
+    -v savesNone99="$savesNone99" -v savesFifth="$savesFifth" -v savesFifth99="$savesFifth99" \
+    -v savesSlow="$savesSlow" -v savesSlow99="$savesSlow99" '
 function row(what, figure, target, met) {
     printf "| %-44s | %-26s | %-22s | %-4s |\n", what, figure, target, met
 }
@@ -131,6 +141,14 @@ BEGIN {
         "< 1 % of 25 ms", met(tick < 250))
     row("loadWorld()", ms(load), "", "")
     row("saveWorld() (synced to disk)", ms(save), "", "")
+    row("autosave: the copy a frame takes", sprintf("%.1f us", snapshot), "< 100 us",
+        met(snapshot < 100))
+    row("frames, median: no save / 5th / 200 ms disk",
+        sprintf("%.2f / %.2f / %.2f ms", savesNone, savesFifth, savesSlow), "unchanged",
+        met(savesSlow < 1.25 * savesNone))
+    row("frames, p99: no save / 5th / 200 ms disk",
+        sprintf("%.1f / %.1f / %.1f ms", savesNone99, savesFifth99, savesSlow99), "< 25 ms",
+        met(savesSlow99 < 25))
     row("start-up to first frame, cold", sprintf("%.0f ms (warm %.0f ms)", startFirst, startMedian),
         "< 200 ms", met(startFirst < 200))
     row("CPU of the running game, worst-case world", sprintf("%.1f %% of a core", cpuWorst),

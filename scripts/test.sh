@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the plain and the sanitizer
-# configurations, runs every test headless in both, then the fuzzers for a
-# bounded time, and prints one summary.
+# configurations, runs every test headless in both, the unit tests of game/
+# (where the saving thread lives) under ThreadSanitizer, then the fuzzers for
+# a bounded time, and prints one summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -13,8 +14,10 @@ FUZZ_WORLD_SECONDS=${FUZZ_WORLD_SECONDS:-60}
 summary=()
 status=0
 
-# The configurations, their build folders and the tests' environment (the
-# audio back end, the sanitizers' options) are presets in CMakePresets.json.
+# The configurations, their build folders, what each builds and the tests'
+# environment (the audio back end, the sanitizers' options) are presets in
+# CMakePresets.json; the tsan preset builds and runs only the unit tests of
+# game/, where the saving thread lives.
 run_suite() {  # run_suite PRESET
   local preset=$1
   echo "=== $preset: configure and build"
@@ -66,6 +69,7 @@ run_fuzzers() {
 
 run_suite default
 run_suite asan-ubsan
+run_suite tsan
 run_fuzzers
 
 echo

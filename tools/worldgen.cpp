@@ -7,7 +7,6 @@
 #include <string>
 
 #include "game/world_file.h"
-#include "player/player_state.h"
 #include "tools/world_scenes.h"
 
 namespace {
@@ -45,6 +44,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tessaria_worldgen [--world=starter|typical|worst] <file>\n");
         return 2;
     }
-    player.x = player.y = 10;
-    return saveWorldFile(argv[argc - 1], true) ? 0 : 1;
+    WorldSnapshot snapshot;
+    takeSnapshot(snapshot);
+    snapshot.playerX = snapshot.playerY = 10;
+    const char* path = argv[argc - 1];
+    const int error = writeWorldFile(path, snapshot, true);
+    if (error != 0) {
+        std::fprintf(stderr, "tessaria_worldgen: cannot write %s: %s\n", path,
+                     std::strerror(error));
+        return 1;
+    }
+    return 0;
 }

@@ -16,7 +16,7 @@
 #include "support/files.h"
 
 GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
-                         std::vector<std::string> extraEnvironment)
+                         std::vector<std::string> extraEnvironment, void (*beforeExec)())
     : stderrPath_(folder.path() / "stderr.txt") {
     pid_ = fork();
     if (pid_ == 0) {
@@ -31,6 +31,7 @@ GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
         std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
         setenv("ASAN_OPTIONS", (asan + ":detect_leaks=0").c_str(), 1);
         for (const std::string& entry : extraEnvironment) putenv(strdup(entry.c_str()));
+        if (beforeExec != nullptr) beforeExec();
         execl(TESSARIA_GAME_BINARY, TESSARIA_GAME_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -20,8 +20,10 @@ constexpr double kExitSeconds = 30;
 
 class GameProcess {
 public:
+    // `beforeExec` runs in the child just before the game replaces it: limits
+    // and filters set there hold for the game.
     GameProcess(const XServer& server, const RunFolder& folder,
-                std::vector<std::string> extraEnvironment = {});
+                std::vector<std::string> extraEnvironment = {}, void (*beforeExec)() = nullptr);
     ~GameProcess();
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;

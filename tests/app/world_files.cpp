@@ -7,21 +7,20 @@
 #include <fstream>
 
 #include "game/world_file.h"
-#include "player/player_state.h"
 #include "support/files.h"
-#include "world/world_grid.h"
 
 namespace fs = std::filesystem;
 
 void writeWorldFile(const fs::path& path, const WorldFile& world) {
+    WorldSnapshot snapshot;
     const int side = WorldFile::kSide;
     for (int level = 0; level < side; ++level)
         for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) setCell(x, y, level, world.at(x, y, level));
-    player.x = world.playerX;
-    player.y = world.playerY;
+            for (int x = 0; x < side; ++x) snapshot.at(x, y, level) = world.at(x, y, level);
+    snapshot.playerX = world.playerX;
+    snapshot.playerY = world.playerY;
     std::string text;
-    formatWorld(text);
+    formatWorld(snapshot, text);
     writeText(path, text);
 }
 

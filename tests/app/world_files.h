@@ -16,8 +16,7 @@ struct WorldFile {
     std::int32_t& at(int x, int y, int level) { return cells[index(x, y, level)]; }
     std::int32_t at(int x, int y, int level) const { return cells[index(x, y, level)]; }
 };
-// Writes the file with the game's own writer, through this process's grid and
-// player record (the game under test runs in a process of its own).
+// Writes the file with the game's own formatter.
 void writeWorldFile(const std::filesystem::path& path, const WorldFile& world);
 // Reads a file that must be exactly 8,000 lines "x.y[level] = value" (levels
 // outermost, x innermost), then "p_x = N" and "p_y = N", every key at its own
