@@ -4,6 +4,8 @@
 // only how the picture reaches the screen, never the game.
 #include "app/main_loop.h"
 
+#include <chrono>
+
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -16,7 +18,7 @@
 #include "player/input.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
-#include "game/world_file.h"
+#include "game/world_save.h"
 
 PointerState pointer;
 
@@ -72,6 +74,8 @@ bool processEvent(const ALLEGRO_EVENT& event) {
         return false;
     }
     if (gameScreen.runState == kRunning) drawScreens();
+    // Only the game screen writes, with the frame's changes made.
+    if (gameScreen.gameShown) autosaveWorld(std::chrono::steady_clock::now());
     if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
     return true;
 }

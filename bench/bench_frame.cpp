@@ -6,10 +6,8 @@
 // three times the picture's size, where the copy is scaled. Each run reports
 // the median and the 99th percentile of its frames.
 //
-// `bench_frame --write-world=worst|typical FOLDER` writes the world file of
-// that world into FOLDER/data/world instead, for whole-process runs, and
-// `bench_frame --minimal-loop=SCALE` runs the least a game loop can do at
-// that window scale (until SIGTERM), the floor of the game's CPU use.
+// `bench_frame --minimal-loop=SCALE` runs instead the least a game loop can do
+// at that window scale (until SIGTERM), the floor of the game's CPU use.
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -20,12 +18,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <initializer_list>
-#include <string>
 #include <vector>
 
 #include "app/main_loop.h"
@@ -38,12 +33,12 @@
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/world_renderer.h"
-#include "game/world_file.h"
+#include "support/fresh_game.h"
+#include "tools/world_scenes.h"
 #include "world/world_grid.h"
 
 namespace {
 
-constexpr int kBand = 21;
 constexpr int kCentre = 10;
 constexpr int kWorstLevel = 16;  // deep enough that all 21 levels are drawn
 constexpr int kTypicalGround = 14;
@@ -70,71 +65,20 @@ const Segment kTypicalScript[] = {
     {{KeySpace}, 17}, {{KeyLeft}, 60},  {{KeyUp}, 40},   {{}, 60},    {{KeyRight}, 40},
 };
 
-void fill(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
-    for (int x = x0; x <= x1; ++x)
-        for (int y = y0; y <= y1; ++y)
-            for (int level = level0; level <= level1; ++level) setCell(x, y, level, id);
-}
-
-// Every cell of the band solid; lava on the left half of the player's level,
-// water on the right, kept apart by a column of stone so that no water turns
-// to rock; a tunnel at body height lets the player walk.
-void buildWorstWorld(int level) {
-    clearWorld();
-    for (int x = 0; x < kBand; ++x)
-        for (int y = 0; y < kBand; ++y)
-            for (int l = 0; l < kBand; ++l) {
-                BlockId id = 1 + (x + 3 * y + 7 * l) % 22;
-                setCell(x, y, l, (id == Lava || id == Water) ? 2 : id);
-            }
-    fill(0, 0, kCentre - 1, kBand - 1, level, level, Lava);
-    fill(kCentre + 1, 0, kBand - 1, kBand - 1, level, level, Water);
-    fill(kCentre, 0, kCentre, kBand - 1, level, level, 2);
-    fill(4, kCentre, 16, kCentre, level - 2, level - 1, Empty);
-    fill(kCentre, 6, kCentre, 14, level - 2, level - 1, Empty);
-}
-
-// A few levels of ground, a pond, a brick house with a plank roof and trees.
-void buildTypicalWorld() {
-    clearWorld();
-    const int top = kTypicalGround;
-    fill(0, 0, kBand - 1, kBand - 1, top, top, 1);
-    fill(0, 0, kBand - 1, kBand - 1, top + 1, top + 2, 6);
-    fill(0, 0, kBand - 1, kBand - 1, top + 3, 19, 2);
-    fill(11, 12, 15, 16, top, top, 7);
-    fill(12, 13, 14, 15, top, top, Water);
-    fill(3, 3, 7, 7, top - 3, top - 1, 13);
-    fill(4, 4, 6, 6, top - 3, top - 1, Empty);
-    fill(3, 3, 7, 7, top - 4, top - 4, 4);
-    struct Tree {
-        int x, y;
-    };
-    for (const Tree& t : {Tree{15, 5}, Tree{4, 14}, Tree{17, 10}}) {
-        fill(t.x, t.y, t.x, t.y, top - 3, top - 1, 11);
-        fill(t.x - 1, t.y - 1, t.x + 1, t.y + 1, top - 4, top - 4, 12);
-    }
-}
-
+// A fresh run on the centre column, with the first look and actions at the
+// ground ahead: the scripts were written, and their figures taken, that way.
 void setUpPlayer(int level, bool autoJump) {
-    player = PlayerState{};
-    player.level = level;
-    player.facing = Facing::Down;
+    fresh::startRun(kCentre, kCentre, level);
     player.spriteSheet = SpriteSheet::Standing;
+    player.spriteGroup = 0;
+    player.targetRaised = 0;
     player.autoJump = autoJump;
-    const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
-    std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
-    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), 100);
-    placePlayer(kCentre, kCentre);
     levelScroll = 32 * level;
-    gameScreen = GameScreen{};
     gameScreen.gameShown = true;
-    worldClock = WorldClock{};
-    weather = WeatherState{};
 }
 
 void setUpWorstRun() {
-    world.maxX = world.maxY = kBand - 1;
-    buildWorstWorld(kWorstLevel);
+    buildWorstCaseWorld(kWorstLevel);
     setUpPlayer(kWorstLevel, false);
     worldClock.nightLevel = 5;
     worldClock.dayTick = 9000;
@@ -143,8 +87,7 @@ void setUpWorstRun() {
 }
 
 void setUpTypicalRun() {
-    world.maxX = world.maxY = kBand - 1;
-    buildTypicalWorld();
+    buildTypicalWorld(kTypicalGround);
     setUpPlayer(kTypicalGround, true);
 }
 
@@ -273,23 +216,6 @@ void BM_TypicalRunStraight(benchmark::State& state) {
     runScript(state, setUpTypicalRun, kTypicalScript, false);
 }
 
-// The world file of one of the two worlds, as the game will read it. The
-// file holds levels 0..19, so in the game the player stands on the top of
-// its column (auto-jump); the worst case keeps lava and water beside it.
-int writeWorld(const std::string& which, const std::string& folder) {
-    if (which == "worst") {
-        buildWorstWorld(0);
-    } else if (which == "typical") {
-        buildTypicalWorld();
-    } else {
-        std::fprintf(stderr, "unknown world '%s'\n", which.c_str());
-        return 2;
-    }
-    std::filesystem::create_directories(folder + "/data/world");
-    if (chdir(folder.c_str()) != 0) return 1;
-    return saveWorld() ? 0 : 1;
-}
-
 // 40 frames a second of nothing but a cleared picture shown as the game
 // shows its frames, in a window `scale` times the picture's size.
 int minimalLoop(int scale) {
@@ -325,12 +251,9 @@ BENCHMARK(BM_TypicalRun)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) {
-    const std::string flag = "--write-world=";
-    if (argc == 3 && std::strncmp(argv[1], flag.c_str(), flag.size()) == 0)
-        return writeWorld(argv[1] + flag.size(), argv[2]);
-    const std::string loop = "--minimal-loop=";
-    if (argc == 2 && std::strncmp(argv[1], loop.c_str(), loop.size()) == 0)
-        return minimalLoop(std::atoi(argv[1] + loop.size()));
+    const char* loop = "--minimal-loop=";
+    if (argc == 2 && std::strncmp(argv[1], loop, std::strlen(loop)) == 0)
+        return minimalLoop(std::atoi(argv[1] + std::strlen(loop)));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -2,7 +2,7 @@
 // game's own initialise() (library, audio, window, timer, fonts, pictures,
 // the renderer's atlas and caches, the world file) and then one event
 // handled, drawn and flipped as the main loop does. Run from a private run
-// folder holding a full world file.
+// folder holding the starter world.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -15,8 +15,8 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "render/game_frame.h"
-#include "game/world_file.h"
-#include "world/world_grid.h"
+#include "game/world_save.h"
+#include "tools/world_scenes.h"
 
 namespace {
 
@@ -24,7 +24,8 @@ constexpr int kStartUps = 7;
 
 namespace fs = std::filesystem;
 
-// data/ of the build's run folder shared by links, and a world file of its own.
+// data/ of the build's run folder shared by links, and the starter world as
+// a world file of its own.
 class RunFolder {
 public:
     RunFolder() {
@@ -35,10 +36,7 @@ public:
             fs::create_directory_symlink(fs::path(TESSARIA_RUN_DIR) / "data" / part,
                                          path_ / "data" / part);
         fs::current_path(path_);
-        for (int level = 0; level < 20; ++level)
-            for (int y = 0; y < 20; ++y)
-                for (int x = 0; x < 20; ++x)
-                    setCell(x, y, level, level < 12 ? 0 : 1 + (x + 3 * y + level) % 22);
+        buildStarterWorld();
         saveWorld();
     }
     ~RunFolder() {

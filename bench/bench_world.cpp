@@ -1,5 +1,6 @@
-// The per-frame world tick on its worst-case world, and reading and writing a
-// full world file, with the cost of forcing it to disk shown apart.
+// The per-frame world tick on its worst-case world; reading and writing a
+// full world file, with the cost of forcing it to disk shown apart; and what
+// autosave costs a game frame.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -13,24 +14,13 @@
 #include "player/world_tick.h"
 #include "game/paths.h"
 #include "game/world_file.h"
+#include "game/world_save.h"
+#include "tools/world_scenes.h"
 #include "world/world_grid.h"
 
 namespace {
 
 constexpr int kLevel = 10;
-
-// Every column of the world full of snowable ground, except the player's
-// level: a row of water and a column of lava there, flooding and hardening
-// across the whole layer on every tick, while snow falls.
-void buildWorstCase() {
-    for (int x = 0; x <= 20; ++x)
-        for (int y = 0; y <= 20; ++y) {
-            for (int level = 0; level <= 20; ++level) setCell(x, y, level, level % 2 ? 1 : 6);
-            setCell(x, y, kLevel, Empty);
-        }
-    for (int x = 1; x < 20; ++x) setCell(x, 1, kLevel, Water);
-    for (int y = 2; y < 20; ++y) setCell(10, y, kLevel, Lava);
-}
 
 void BM_WorldTickWorstCase(benchmark::State& state) {
     player = PlayerState{};
@@ -41,7 +31,7 @@ void BM_WorldTickWorstCase(benchmark::State& state) {
     weather.snowCover = true;
     for (auto _ : state) {
         state.PauseTiming();
-        buildWorstCase();
+        buildFloodingWorld(kLevel);
         state.ResumeTiming();
         worldTick();
     }
@@ -49,21 +39,20 @@ void BM_WorldTickWorstCase(benchmark::State& state) {
 BENCHMARK(BM_WorldTickWorstCase)->Unit(benchmark::kMicrosecond);
 
 void BM_WorldTickSteadyFullWorld(benchmark::State& state) {
-    buildWorstCase();
+    buildFloodingWorld(kLevel);
     for (auto _ : state) worldTick();
 }
 BENCHMARK(BM_WorldTickSteadyFullWorld)->Unit(benchmark::kMicrosecond);
 
-// A private folder holding data/world, the working directory meanwhile.
+// A private folder holding the starter world in data/world, the working
+// directory meanwhile.
 class SaveFolder {
 public:
     SaveFolder() : previous_(std::filesystem::current_path()) {
         char pattern[] = "/tmp/tessaria-bench-XXXXXX";
         path_ = ::mkdtemp(pattern);
         std::filesystem::current_path(path_);
-        for (int level = 0; level < 20; ++level)
-            for (int y = 0; y < 20; ++y)
-                for (int x = 0; x < 20; ++x) setCell(x, y, level, (x + y * 3 + level * 7) % 23);
+        buildStarterWorld();
         saveWorld();
     }
     ~SaveFolder() {
@@ -77,8 +66,10 @@ private:
 
 void BM_ParseWorld(benchmark::State& state) {
     SaveFolder folder;
+    WorldSnapshot snapshot;
+    takeSnapshot(snapshot);
     std::string text;
-    formatWorld(text);
+    formatWorld(snapshot, text);
     for (auto _ : state) {
         std::istringstream in(text);
         readWorld(in);
@@ -94,9 +85,11 @@ BENCHMARK(BM_LoadWorld)->Unit(benchmark::kMillisecond);
 
 void BM_FormatWorld(benchmark::State& state) {
     SaveFolder folder;
+    WorldSnapshot snapshot;
+    takeSnapshot(snapshot);
     std::string text;
     for (auto _ : state) {
-        formatWorld(text);
+        formatWorld(snapshot, text);
         benchmark::DoNotOptimize(text.data());
     }
 }
@@ -104,7 +97,9 @@ BENCHMARK(BM_FormatWorld)->Unit(benchmark::kMillisecond);
 
 void BM_SaveWorldWithoutSync(benchmark::State& state) {
     SaveFolder folder;
-    for (auto _ : state) saveWorldFile(worldFile(), false);
+    WorldSnapshot snapshot;
+    takeSnapshot(snapshot);
+    for (auto _ : state) writeWorldFile(worldFile(), snapshot, false);
 }
 BENCHMARK(BM_SaveWorldWithoutSync)->Unit(benchmark::kMillisecond);
 
@@ -113,6 +108,37 @@ void BM_SaveWorld(benchmark::State& state) {
     for (auto _ : state) saveWorld();
 }
 BENCHMARK(BM_SaveWorld)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The copy a game frame takes of the 8,002 values a save writes.
+void BM_TakeSnapshot(benchmark::State& state) {
+    SaveFolder folder;
+    WorldSnapshot snapshot;
+    for (auto _ : state) {
+        takeSnapshot(snapshot);
+        benchmark::DoNotOptimize(snapshot.cells.data());
+    }
+}
+BENCHMARK(BM_TakeSnapshot)->Unit(benchmark::kMicrosecond);
+
+// A game frame's autosave when a save is due, five seconds on: with the world
+// unchanged the grid's revision says so at once; changed, the frame copies it
+// and hands the copy over (the saving thread writes it meanwhile).
+void BM_AutosaveFrame(benchmark::State& state) {
+    SaveFolder folder;
+    const bool changing = state.range(0) != 0;
+    SaveClock::time_point now = SaveClock::now();
+    beginSavingRun();
+    autosaveWorld(now);
+    waitForAutosave();
+    int n = 0;
+    for (auto _ : state) {
+        if (changing) setCell(0, 0, 0, ++n % 2);
+        now += kAutosaveInterval;
+        autosaveWorld(now);
+    }
+    beginSavingRun();
+}
+BENCHMARK(BM_AutosaveFrame)->Arg(0)->Arg(1)->ArgNames({"changed"})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -10,11 +10,12 @@
 #include "game/settings.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
-#include "game/file_replace.h"
 #include "game/paths.h"
+#include "game/world_file.h"
 #include "player/key_bindings.h"
 #include "util/text.h"
 
@@ -125,4 +126,10 @@ std::string formatSettings() {
     return text;
 }
 
-bool saveSettings() { return replaceFile(settingsFile(), formatSettings(), false, true); }
+bool saveSettings() {
+    const int error = replaceFile(settingsFile(), formatSettings(), true);
+    if (error != 0)
+        std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", settingsFile().c_str(),
+                     std::strerror(error));
+    return error == 0;
+}

@@ -1,20 +1,52 @@
 // The world file: the saved band of the grid and the player's position.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
-// Reads the world file (game/paths.h) into the saved band and the player's
-// position; a missing or damaged file leaves the band partly or wholly empty.
-void loadWorld();
-// Writes the world atomically. False when the world could not be saved; the
-// reason has then been printed on standard error and the old file is intact.
-bool saveWorld();
+#include "world/world_grid.h"
 
+// The 8,002 values a world file holds (the band short of its edge: x, y and
+// levels 0..19, and the player's column), copied out of the game so that
+// another thread may write them while the game goes on.
+struct WorldSnapshot {
+    std::array<BlockId, kBandEdge * kBandEdge * kBandEdge> cells{};  // x outermost, level innermost
+    std::int32_t playerX = 0, playerY = 0;
+
+    BlockId& at(int x, int y, int level) { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
+    BlockId at(int x, int y, int level) const { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
+    bool operator==(const WorldSnapshot& other) const {
+        return playerX == other.playerX && playerY == other.playerY && cells == other.cells;
+    }
+    bool operator!=(const WorldSnapshot& other) const { return !(*this == other); }
+};
+
+// Reads the world file (game/paths.h) into the saved band and the player's position; a missing
+// or damaged file leaves the band partly or wholly empty.
+void loadWorld();
 // The reader on any stream of bytes (the fuzzer feeds it directly).
 void readWorld(std::istream& in);
-// The whole file text of the current world, as saveWorld writes it.
-void formatWorld(std::string& text);
-// saveWorld for any path. Without sync nothing is forced to the disk: only
-// for measuring what the syncing costs.
-bool saveWorldFile(const std::string& path, bool sync);
+
+// Copies the saved band and the player's column out of the game.
+void takeSnapshot(WorldSnapshot& snapshot);
+// The whole file text of a snapshot.
+void formatWorld(const WorldSnapshot& snapshot, std::string& text);
+
+// The writers touch no game state, so the saving thread may call them; they
+// print nothing and return 0 or the error of the step that failed. Without
+// sync nothing is forced to the disk: only for measuring what syncing costs.
+//
+// Keeps the file at `path` as path + ".bak", replacing the old backup in one
+// step; 0 at once when there is no file yet.
+int backUpWorldFile(const std::string& path, bool sync);
+// Writes the snapshot atomically: the file holds the old world or the new,
+// never a part, whenever the process stops.
+int writeWorldFile(const std::string& path, const WorldSnapshot& snapshot, bool sync);
+// Any text written the way the world is (the settings file shares it).
+int replaceFile(const std::string& path, const std::string& text, bool sync);
+
+// A seam for a slow disk: runs on the saving thread before each world file is
+// written. The benchmarks bind it to a sleep; nullptr (the default) is none.
+void setDiskDelay(void (*delay)());

@@ -7,18 +7,13 @@
 #include "player/world_tick.h"
 #include "util/random.h"
 #include "game/world_file.h"
+#include "game/world_save.h"
 #include "world/world_grid.h"
-
-namespace {
-
-constexpr BlockId kStartHotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
-constexpr int kStartCount = 100;
-
-}  // namespace
 
 // The order matters: the position read from the file is overwritten by the
 // random start, and the random draws come in a fixed sequence.
 void setUpWorld() {
+    beginSavingRun();
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
     loadWorld();

@@ -28,14 +28,15 @@ struct ActionKey {
 };
 // By Action, in the order the settings file lists them.
 constexpr ActionKey kActionKeys[kActionCount] = {
-    {"walk_up", KeyUp},      {"walk_down", KeyDown}, {"walk_left", KeyLeft}, {"walk_right", KeyRight},
-    {"mine", KeyRightCtrl},  {"place", KeySpace},    {"height", KeyI},       {"auto_jump", KeyJ},
-    {"rest", KeyF11},        {"look1", KeyF1},       {"look2", KeyF2},
+    {"walk_up", KeyUp},       {"walk_down", KeyDown}, {"walk_left", KeyLeft},
+    {"walk_right", KeyRight}, {"mine", KeyRightCtrl}, {"place", KeySpace},
+    {"height", KeyI},         {"auto_jump", KeyJ},    {"rest", KeyF11},
+    {"look1", KeyF1},         {"look2", KeyF2},
 };
 
 struct KeyBindings {
-    int key[kActionCount] = {KeyUp,    KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
-                             KeyI,     KeyJ,    KeyF11,  KeyF1,    KeyF2};
+    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
+                             KeyI,  KeyJ,    KeyF11,  KeyF1,    KeyF2};
 };
 extern KeyBindings keyBindings;
 

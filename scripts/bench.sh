@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Release configuration, runs every benchmark in bench/ under Xvfb
+# Builds the bench preset (Release), runs every benchmark in bench/ under Xvfb
 # and the game itself on the two benchmark worlds, and prints one table of the
 # figures beside the performance targets. The benchmarks' own output stays in
-# <build>/bench-results/.
-# Usage: scripts/bench.sh [build-dir]   (default: build-bench)
+# build/bench/bench-results/.
+# Usage: scripts/bench.sh
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 # Large enough for a window three times the 640 x 480 picture.
@@ -44,9 +44,9 @@ fi
 cd "$ROOT"
 source scripts/packages.sh
 install_packages $TEST_PACKAGES
-BUILD=$(mkdir -p "${1:-build-bench}" && cd "${1:-build-bench}" && pwd)
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSARIA_TESTS=OFF > /dev/null
-cmake --build "$BUILD" -j"$(nproc)" > "$BUILD/bench-build.log" || { cat "$BUILD/bench-build.log"; exit 1; }
+BUILD=$ROOT/build/bench
+cmake --preset bench > /dev/null
+cmake --build --preset bench -j"$(nproc)" > "$BUILD/bench-build.log" || { cat "$BUILD/bench-build.log"; exit 1; }
 export ALSOFT_DRIVERS=null
 RESULTS=$BUILD/bench-results
 rm -rf "$RESULTS"
@@ -68,7 +68,7 @@ cpu_use() {  # cpu_use game|loop WORLD SEED SCALE
     folder=$(mktemp -d)
     mkdir -p "$folder/data"
     for part in gfx fonts sfx; do ln -s "$BUILD/run/data/$part" "$folder/data/$part"; done
-    "$BUILD/bench/bench_frame" --write-world="$2" "$folder"
+    "$BUILD/tools/tessaria_worldgen" --world="$2" "$folder/data/world/world.ini"
     echo "running the $1 at ${4}x on the $2 world for ${CPU_SECONDS} s ..." >&2
     xvfb-run -a -s "$SCREEN" "$ROOT/scripts/bench.sh" --cpu "$1" "$binary" "$folder" "$3" "$4"
     rm -rf "$folder"
@@ -124,6 +124,14 @@ straightTypical=$(value $F BM_TypicalRunStraight median_ms)
 tick=$(value bench_world BM_WorldTickWorstCase real_time)
 load=$(value bench_world BM_LoadWorld real_time)
 save=$(value bench_world BM_SaveWorld real_time)
+snapshot=$(value bench_world BM_TakeSnapshot real_time)
+A=bench_autosave
+savesNone=$(value $A BM_FramesNoSaveDue median_ms)
+savesNone99=$(value $A BM_FramesNoSaveDue p99_ms)
+savesFifth=$(value $A BM_FramesSavingEveryFifth median_ms)
+savesFifth99=$(value $A BM_FramesSavingEveryFifth p99_ms)
+savesSlow=$(value $A BM_FramesSavingEveryFifthSlowDisk median_ms)
+savesSlow99=$(value $A BM_FramesSavingEveryFifthSlowDisk p99_ms)
 startFirst=$(value bench_startup BM_StartUpToFirstFrame first_ms)
 startMedian=$(value bench_startup BM_StartUpToFirstFrame median_ms)
 cpuWorst=$(median_cpu worst1)
@@ -139,10 +147,12 @@ awk -v empty="$empty" -v worst="$worst" -v worstX="$worstX" -v worstFloor="$wors
     -v typicalFloor="$typicalFloor" -v typical99="$typical99" -v straight="$straight" \
     -v straightTypical="$straightTypical" -v tick="$tick" -v load="$load" -v save="$save" \
     -v startFirst="$startFirst" -v startMedian="$startMedian" -v cpuWorst="$cpuWorst" \
-    -v cpuTypical="$cpuTypical" -v cpuWorst2="$cpuWorst2" -v cpuLoop="$cpuLoop" \
-    -v cpuLoop2="$cpuLoop2" -v empty2="$empty2" -v worst2="$worst2" -v worst2X="$worst2X" \
-    -v worst2Floor="$worst2Floor" -v empty3="$empty3" -v worst3="$worst3" -v worst3X="$worst3X" \
-    -v worst3Floor="$worst3Floor" '
+    -v cpuTypical="$cpuTypical" -v snapshot="$snapshot" -v savesNone="$savesNone" \
+    -v savesNone99="$savesNone99" -v savesFifth="$savesFifth" -v savesFifth99="$savesFifth99" \
+    -v savesSlow="$savesSlow" -v savesSlow99="$savesSlow99" -v cpuWorst2="$cpuWorst2" \
+    -v cpuLoop="$cpuLoop" -v cpuLoop2="$cpuLoop2" -v empty2="$empty2" -v worst2="$worst2" \
+    -v worst2X="$worst2X" -v worst2Floor="$worst2Floor" -v empty3="$empty3" -v worst3="$worst3" \
+    -v worst3X="$worst3X" -v worst3Floor="$worst3Floor" '
 function row(what, figure, target, met) {
     printf "| %-44s | %-26s | %-22s | %-4s |\n", what, figure, target, met
 }
@@ -171,6 +181,14 @@ BEGIN {
         "< 1 % of 25 ms", met(tick < 250))
     row("loadWorld()", ms(load), "", "")
     row("saveWorld() (synced to disk)", ms(save), "", "")
+    row("autosave: the copy a frame takes", sprintf("%.1f us", snapshot), "< 100 us",
+        met(snapshot < 100))
+    row("frames, median: no save / 5th / 200 ms disk",
+        sprintf("%.2f / %.2f / %.2f ms", savesNone, savesFifth, savesSlow), "unchanged",
+        met(savesSlow < 1.25 * savesNone))
+    row("frames, p99: no save / 5th / 200 ms disk",
+        sprintf("%.1f / %.1f / %.1f ms", savesNone99, savesFifth99, savesSlow99), "< 25 ms",
+        met(savesSlow99 < 25))
     row("start-up to first frame, cold", sprintf("%.0f ms (warm %.0f ms)", startFirst, startMedian),
         "< 200 ms", met(startFirst < 200))
     row("empty frame at 2x (scaled copy), median", ms(empty2), "the 2x floor", "")

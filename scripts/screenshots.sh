@@ -2,17 +2,12 @@
 # Takes the README screenshots into docs/: the intro, the title menu, a built
 # world by day, the same world at night beside lava, in rain and in snow, and
 # the day in a larger window, where the picture is shown doubled.
-# Usage: scripts/screenshots.sh [build-dir]   (default: build). Needs Xvfb,
-# xdotool and ImageMagick; the night shot waits for dusk, about 3.5 minutes.
+# Usage: scripts/screenshots.sh [build-dir]   (default: build/play, where the
+# play command builds). Needs Xvfb, xdotool and ImageMagick; the night shot
+# waits for dusk, about 3.5 minutes.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-
-# The prepared world is the starter world that the play command offers; the
-# seeds used below put the player at (10, 10), where all of it is in view.
-write_world() {
-    awk -f "$ROOT/scripts/starter_world.awk" > "$1"
-}
 
 # Runs inside a virtual screen of WIDTH x HEIGHT, filled by the game's window:
 # starts the game, waits, enters the world when asked or opens the controls
@@ -43,9 +38,10 @@ if [ "${1:-}" = --shoot ]; then
     exit 0
 fi
 
-BUILD=$(cd "${1:-$ROOT/build}" && pwd)
+BUILD=$(cd "${1:-$ROOT/build/play}" && pwd)
 GAME=$BUILD/app/tessaria
 ASSETGEN=$BUILD/tools/tessaria_assetgen
+WORLDGEN=$BUILD/tools/tessaria_worldgen
 for tool in xvfb-run xdotool import; do
     command -v "$tool" > /dev/null || { echo "screenshots: $tool is missing" >&2; exit 1; }
 done
@@ -65,9 +61,11 @@ scaled 11 5.5 yes 1344x1008"
 
 while read -r name seed wait enter screen; do
     run=$WORK/$name
-    mkdir -p "$run/data/world"
+    mkdir -p "$run"
     "$ASSETGEN" "$run/data" > /dev/null
-    write_world "$run/data/world/world.ini"
+    # The starter world that the play command offers; the seeds above put the
+    # player at (10, 10), where all of it is in view.
+    "$WORLDGEN" "$run/data/world/world.ini"
     xvfb-run -a -s "-screen 0 ${screen}x24" "$0" --shoot "$GAME" "$run" "$seed" "$wait" "$enter" \
         "$WORK/$name.png" "${screen%x*}" "${screen#*x}" &
 done <<< "$SHOTS"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the plain and the sanitizer
-# configurations, runs every test headless in both, then the fuzzers for a
-# bounded time, and prints one summary.
+# configurations, runs every test headless in both, the unit tests of game/
+# (where the saving thread lives) under ThreadSanitizer, then the fuzzers for
+# a bounded time, and prints one summary.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -10,33 +11,34 @@ install_packages $TEST_PACKAGES || { echo "package installation failed"; exit 1;
 JOBS=$(nproc)
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 FUZZ_WORLD_SECONDS=${FUZZ_WORLD_SECONDS:-60}
-# No sound card here: OpenAL Soft's null back end lets audio install and play for real.
-export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 summary=()
 status=0
 
-run_suite() {  # run_suite NAME BUILD_DIR CMAKE_ARGS...
-  local name=$1 dir=$2; shift 2
-  echo "=== $name: configure and build"
-  if ! cmake -S . -B "$dir" -G Ninja "$@"; then
-    summary+=("$name: configure FAILED"); status=1; return
+# The configurations, their build folders, what each builds and the tests'
+# environment (the audio back end, the sanitizers' options) are presets in
+# CMakePresets.json; the tsan preset builds and runs only the unit tests of
+# game/, where the saving thread lives.
+run_suite() {  # run_suite PRESET
+  local preset=$1
+  echo "=== $preset: configure and build"
+  if ! cmake --preset "$preset"; then
+    summary+=("$preset: configure FAILED"); status=1; return
   fi
-  if ! cmake --build "$dir" -j"$JOBS"; then
-    summary+=("$name: build FAILED"); status=1; return
+  if ! cmake --build --preset "$preset" -j"$JOBS"; then
+    summary+=("$preset: build FAILED"); status=1; return
   fi
-  echo "=== $name: tests"
-  local log="$dir/ctest.log"
-  ctest --test-dir "$dir" --output-on-failure -j"$JOBS" --timeout 600 2>&1 | tee "$log"
+  echo "=== $preset: tests"
+  local log="build/$preset/ctest.log"
+  ctest --preset "$preset" -j"$JOBS" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
-  summary+=("$name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  summary+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   [ "$rc" -eq 0 ] || status=1
 }
 
 run_fuzzers() {
-  local dir=build-fuzz
-  echo "=== fuzzers: configure and build (clang, libFuzzer, ASan, UBSan)"
-  if ! CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DTESSARIA_FUZZ=ON >/dev/null ||
-     ! cmake --build "$dir" -j"$JOBS"; then
+  local dir=build/fuzz
+  echo "=== fuzz: configure and build (clang, libFuzzer, ASan, UBSan)"
+  if ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz -j"$JOBS"; then
     summary+=("fuzzers: build FAILED"); status=1; return
   fi
   local failed=0 count=0
@@ -51,7 +53,8 @@ run_fuzzers() {
     echo "--- $name for ${seconds}s"
     count=$((count + 1))
     # Crash reproducers land in the build folder, not the source tree.
-    (cd "$dir" && "$OLDPWD/$fuzzer" -max_total_time="$seconds" "$corpus" >"$corpus.log" 2>&1)
+    (cd "$dir" && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      "$OLDPWD/$fuzzer" -max_total_time="$seconds" "$corpus" >"$corpus.log" 2>&1)
     local rc=$?
     tail -n 2 "$corpus.log"
     if [ "$rc" -ne 0 ]; then
@@ -64,14 +67,9 @@ run_fuzzers() {
   [ "$failed" -eq 0 ] || status=1
 }
 
-# The leak checker stays on for the plain libraries; the graphics stack of a
-# real window keeps allocations until exit, which is not ours to free.
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-
-run_suite "plain" build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIA_BENCH=OFF
-run_suite "asan+ubsan" build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARIA_SANITIZE=ON -DTESSARIA_BENCH=OFF
+run_suite default
+run_suite asan-ubsan
+run_suite tsan
 run_fuzzers
 
 echo

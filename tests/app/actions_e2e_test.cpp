@@ -1,12 +1,17 @@
 // Mining and placing with the real keyboard in a real window, judged by the
-// world file the game writes when it is closed.
+// world file the game writes when it is closed, or by what autosave has
+// written when it is killed.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/e2e_harness.h"
-#include "support/temp_folder.h"
 
 namespace {
 
@@ -126,6 +131,59 @@ TEST_F(ActionsInAWindow, HeldRightCtrlMinesTheBlockAheadAndSpacePlacesTheSelecte
     EXPECT_EQ(placedChanges[0].to, kThirdSlotBlock);
 }
 
+TEST_F(ActionsInAWindow, APlacedBlockIsOnTheDiskSixSecondsLaterWhenTheGameIsKilled) {
+    writeWorldFile(folder.worldFile(), floorOnly());
+    GameProcess game(server, folder, {kSeed});
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds));
+    holdKey(server, window, "3", 0.15);
+    holdKey(server, window, "space", 0.25);
+    sleepSeconds(0.8 + 6);  // the action runs to its end, then six seconds
+    kill(game.pid(), SIGKILL);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGKILL);
+    WorldFile saved;
+    std::string problem;
+    ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << problem;
+    EXPECT_EQ(saved.at(saved.playerX, saved.playerX + 1, kFloorLevel - 1), kThirdSlotBlock);
+}
+
+// Each round plays on the world the last one left, placing, mining and
+// turning until a kill at a random moment of its first eight seconds.
+// scripts/soak.sh raises the rounds through TESSARIA_SOAK_ROUNDS.
+TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWorld) {
+    const char* soakRounds = std::getenv("TESSARIA_SOAK_ROUNDS");
+    const int rounds = soakRounds != nullptr ? std::atoi(soakRounds) : 3;
+    std::mt19937 random(std::random_device{}());
+    writeWorldFile(folder.worldFile(), floorOnly());
+    for (int round = 0; round < rounds; ++round) {
+        const double killAfter = std::uniform_real_distribution<double>(0.5, 8.0)(random);
+        const std::string where = "killed " + std::to_string(killAfter) + " s into round " +
+                                  std::to_string(round);
+        GameProcess game(server, folder);
+        Window window = waitForWindow(server, kStartSeconds);
+        ASSERT_NE(window, 0u) << where << "\n" << game.errorOutput();
+        ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds)) << where;
+        std::thread killer([&game, killAfter] {
+            sleepSeconds(killAfter);
+            kill(game.pid(), SIGKILL);
+        });
+        holdKey(server, window, "3", 0.15);
+        for (int step = 0; game.running(); ++step)
+            holdKey(server, window, step % 3 == 0 ? "space" : step % 3 == 1 ? "Control_R" : "Right",
+                    step % 3 == 1 ? 1.6 : 0.25);
+        killer.join();
+        EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGKILL) << where;
+        waitUntil([&] { return waitForWindow(server, 0) == 0; }, 5);
+        WorldFile saved;
+        std::string problem;
+        ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << where << ": " << problem;
+        int temporaries = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.worldFile().parent_path()))
+            temporaries += entry.path().filename().string().rfind("world.ini.tmp", 0) == 0;
+        ASSERT_LE(temporaries, 1) << where;
+    }
+}
 
 // Written in capitals, the name still finds Allegro's "m".
 TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {

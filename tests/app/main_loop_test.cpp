@@ -20,6 +20,7 @@
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "world/world_grid.h"
+#include "game/world_save.h"
 #include "game/world_setup.h"
 
 namespace fs = std::filesystem;
@@ -55,6 +56,7 @@ protected:
         heldKeys.clear();
         gameScreen = GameScreen{};
         pointer = PointerState{};
+        beginSavingRun();  // no autosave of an earlier test lands after this
         fs::remove(folder->worldFile());
         setUpWorld();
     }
@@ -158,6 +160,21 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     moveMouse(5, 5);
     tick();
     EXPECT_EQ(cell(5, 10, 5), Empty);
+}
+
+TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
+    for (int i = 0; i < 10; ++i) tick();
+    gameScreen.introShown = false;
+    gameScreen.menuShown = true;
+    moveMouse(5, 5);
+    tick();
+    waitForAutosave();
+    EXPECT_FALSE(fs::exists(folder->worldFile()));
+    gameScreen.menuShown = false;
+    gameScreen.gameShown = true;
+    tick();
+    waitForAutosave();
+    EXPECT_TRUE(fs::exists(folder->worldFile()));
 }
 
 TEST_F(MainLoop, SinglePlayerShowsTheGameInTheFrameOfTheClick) {

@@ -8,8 +8,8 @@ namespace {
 TEST(Presentation, ThePictureTakesTheLargestWholeScaleThatFitsInTheMiddleOfTheWindow) {
     const struct {
         int w, h, scale, x, y;
-    } cases[] = {{640, 480, 1, 0, 0},    {1279, 1000, 1, 319, 260}, {1920, 1080, 2, 320, 60},
-                 {1281, 961, 2, 0, 0},   {1920, 1440, 3, 0, 0},     {2000, 1500, 3, 40, 30},
+    } cases[] = {{640, 480, 1, 0, 0},      {1279, 1000, 1, 319, 260}, {1920, 1080, 2, 320, 60},
+                 {1281, 961, 2, 0, 0},     {1920, 1440, 3, 0, 0},     {2000, 1500, 3, 40, 30},
                  {320, 200, 1, -160, -140}};
     for (const auto& c : cases) {
         const Placement placement = placePicture(c.w, c.h);
@@ -28,10 +28,10 @@ TEST(Presentation, AWindowPointFindsThePictureBlockUnderItAndTheBarsFindNone) {
         int windowX, windowY;
         bool inside;
         int x, y;
-    } points[] = {{320, 60, true, 0, 0},      {321, 61, true, 0, 0},     {322, 63, true, 1, 1},
-                  {920, 500, true, 300, 220}, {1599, 1019, true, 639, 479},
-                  {319, 500, false, 0, 0},    {1600, 500, false, 0, 0},  {700, 59, false, 0, 0},
-                  {700, 1020, false, 0, 0}};
+    } points[] = {
+        {320, 60, true, 0, 0},      {321, 61, true, 0, 0},        {322, 63, true, 1, 1},
+        {920, 500, true, 300, 220}, {1599, 1019, true, 639, 479}, {319, 500, false, 0, 0},
+        {1600, 500, false, 0, 0},   {700, 59, false, 0, 0},       {700, 1020, false, 0, 0}};
     for (const auto& p : points) {
         int x = -7, y = -7;
         EXPECT_EQ(windowToPicture(fullHd, p.windowX, p.windowY, &x, &y), p.inside)

@@ -1,22 +1,17 @@
 // Sound effects for real: the sample cache over OpenAL Soft's null back end,
-// and what is actually heard, recorded through its wave back end.
+// and what is actually heard, recorded through its wave back end by a child
+// program (sound_child.cpp).
 #include <gtest/gtest.h>
 
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_audio.h>
 
-#include <cmath>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <iterator>
-#include <string>
 #include <filesystem>
-#include <fstream>
-#include <vector>
+#include <string>
 
 #include "app/audio_recording.h"
-#include "app/e2e_harness.h"
+#include "app/run_folder.h"
 #include "app/sound.h"
 #include "app/startup.h"
 
@@ -85,39 +80,13 @@ double sampleSeconds(const char* name) {
     return seconds;
 }
 
-// The child: plays the requests of TESSARIA_REQUESTS (names joined by ','),
-// waits TESSARIA_WAIT seconds for them to sound, and fails when the second
-// request found a free voice.
-TEST(SoundChild, DISABLED_PlaysRequestsOnOneVoice) {
-    ASSERT_TRUE(al_init());
-    ASSERT_TRUE(installAudio());
-    std::string requests = std::getenv("TESSARIA_REQUESTS");
-    std::vector<std::string> names;
-    for (size_t at = 0; at <= requests.size();) {
-        size_t comma = std::min(requests.find(',', at), requests.size());
-        names.push_back(requests.substr(at, comma - at));
-        at = comma + 1;
-    }
-    for (size_t i = 0; i < names.size(); ++i) {
-        ALLEGRO_SAMPLE* sample = getSample(names[i]);
-        ASSERT_NE(sample, nullptr) << names[i];
-        bool played = al_play_sample(sample, 1.0f, ALLEGRO_AUDIO_PAN_NONE, 1.0f,
-                                     ALLEGRO_PLAYMODE_ONCE, nullptr);
-        EXPECT_EQ(played, i == 0) << names[i];
-    }
-    al_rest(std::atof(std::getenv("TESSARIA_WAIT")));
-    releaseSamples();
-    al_uninstall_audio();  // finishes the wave header
-}
-
 TEST_F(SampleCacheTest, OneVoiceMeansAHurtRequestDuringTheThunderIsNotHeard) {
     double thunder = sampleSeconds(kThunder);
     double hurt = sampleSeconds(kHurt);
     ASSERT_GT(thunder, hurt);
     auto record = [&](const std::string& requests, double seconds) {
-        EXPECT_TRUE(runRecordingChild(folder.path(), "SoundChild.DISABLED_PlaysRequestsOnOneVoice",
-                                      {"TESSARIA_REQUESTS=" + requests,
-                                       "TESSARIA_WAIT=" + std::to_string(seconds)}))
+        EXPECT_TRUE(runRecordingChild(folder.path(), TESSARIA_SOUND_CHILD,
+                                      {requests, std::to_string(seconds)}))
             << requests;
         return audibleSeconds(readFloatWave(folder.path() / "out.wav"));
     };
@@ -129,25 +98,10 @@ TEST_F(SampleCacheTest, OneVoiceMeansAHurtRequestDuringTheThunderIsNotHeard) {
     EXPECT_LT(heard, thunder + 0.1);
 }
 
-// The child: an effect, silence until the voice rests, the same effect again.
-TEST(SoundChild, DISABLED_PlaysAgainAfterTheVoiceRested) {
-    ASSERT_TRUE(al_init());
-    ASSERT_TRUE(installAudio());
-    const double hurt = sampleSeconds(kHurt);
-    ASSERT_TRUE(playSound(kHurt));
-    al_rest(hurt + 0.5);
-    quietIdleVoice();
-    EXPECT_FALSE(al_get_voice_playing(al_get_default_voice())) << "the voice runs in silence";
-    ASSERT_TRUE(playSound(kHurt));
-    al_rest(hurt + 0.5);
-    releaseSamples();
-    al_uninstall_audio();
-}
-
 TEST_F(SampleCacheTest, AnEffectAfterTheVoiceRestedIsHeardLikeTheFirst) {
     const double hurt = sampleSeconds(kHurt);
-    ASSERT_TRUE(
-        runRecordingChild(folder.path(), "SoundChild.DISABLED_PlaysAgainAfterTheVoiceRested", {}));
+    ASSERT_TRUE(runRecordingChild(folder.path(), TESSARIA_SOUND_CHILD,
+                                  {"--after-rest", kHurt, std::to_string(hurt + 0.5)}));
     // More than one effect can sound: both were heard.
     EXPECT_GT(audibleSeconds(readFloatWave(folder.path() / "out.wav")), hurt + 0.1);
 }

@@ -14,7 +14,6 @@
 #include <string>
 
 #include "app/e2e_harness.h"
-#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -40,8 +39,8 @@ public:
     }
     // Once it has announced itself on the root window.
     bool running() const {
-        const std::string command = "DISPLAY=" + server_.name() +
-                                    " xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window";
+        const std::string command =
+            "DISPLAY=" + server_.name() + " xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window";
         return std::system(command.c_str()) == 0;
     }
 
@@ -118,9 +117,10 @@ protected:
     }
     // The backdrop left of the buttons, which no frame of the menu changes.
     bool menuShown(Origin origin, int scale) {
-        return blocksOff(grabScreen(server), origin, scale, backdrop, 0, 180, 210, 300, 0, 180) == 0;
+        return blocksOff(grabScreen(server), origin, scale, backdrop, 0, 180, 210, 300, 0, 180) ==
+               0;
     }
-    std::string settingsText() { return fileText(folder.path() / "data/settings.ini"); }
+    std::string settingsText() { return readText(folder.path() / "data/settings.ini"); }
 
     XServer server{"1920x1080x24"};
     WindowManager manager{server};
@@ -138,8 +138,8 @@ TEST_F(WindowOnADesktop, OpensAtTwiceThePictureInExactBlocksWhereAScaledClickAnd
     xdotool(server, "mousemove --sync 5 5");  // outside the window
     EXPECT_TRUE(waitUntil(
         [&] {
-            return blocksOff(grabScreen(server), origin, 2, logo, 0, 0, logo.width, logo.height,
-                             60, 150) == 0;
+            return blocksOff(grabScreen(server), origin, 2, logo, 0, 0, logo.width, logo.height, 60,
+                             150) == 0;
         },
         kStartSeconds))
         << saveScreenshot(server, "desktop-intro");
@@ -149,14 +149,14 @@ TEST_F(WindowOnADesktop, OpensAtTwiceThePictureInExactBlocksWhereAScaledClickAnd
         << saveScreenshot(server, "desktop-menu");
     // F12 keeps the picture at its own size; left of the blinking title
     // slogan it is what the window shows doubled.
-    holdKey(server, window, "F12", 0.15);
+    holdKey(server, window, "F12", 0.3);
     const fs::path shots = folder.path() / "screenshots";
     ASSERT_TRUE(waitUntil([&] { return fs::is_directory(shots) && !fs::is_empty(shots); }, 5));
     sleepSeconds(0.3);  // written whole
     const fs::path shot = fs::directory_iterator(shots)->path(), bmp = folder.path() / "shot.bmp";
     EXPECT_EQ(shot.extension(), ".png");
-    std::system(("convert " + shot.string() + " -alpha off -type TrueColor BMP3:" + bmp.string())
-                    .c_str());
+    std::system(
+        ("convert " + shot.string() + " -alpha off -type TrueColor BMP3:" + bmp.string()).c_str());
     const Image picture = readBmp(bmp);
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 480);
@@ -174,8 +174,9 @@ TEST_F(WindowOnADesktop, OpensAtTwiceThePictureInExactBlocksWhereAScaledClickAnd
 
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
-    EXPECT_NE(settingsText().find("\nwindow.width = 1280\nwindow.height = 960\nwindow.fullscreen = 0\n"),
-              std::string::npos)
+    EXPECT_NE(
+        settingsText().find("\nwindow.width = 1280\nwindow.height = 960\nwindow.fullscreen = 0\n"),
+        std::string::npos)
         << settingsText();
 }
 
@@ -195,22 +196,28 @@ TEST_F(WindowOnADesktop, AltEnterLeavesTheKeptFullscreenWithItsBlackBarsAndComes
     EXPECT_EQ(nonBlack(screen, 0, 0, 1920, 60) + nonBlack(screen, 0, 1020, 1920, 60), 0);
     EXPECT_EQ(nonBlack(screen, 0, 60, 320, 960) + nonBlack(screen, 1600, 60, 320, 960), 0);
 
-    holdKey(server, window, "alt+Return", 0.15);
+    holdKey(server, window, "alt+Return", 0.3);
     ASSERT_TRUE(sizeIs(window, 1000, 800)) << saveScreenshot(server, "windowed-size");
     // 1000 x 800 holds the picture once: 180 and 160 in, black around it.
-    const Origin inside = originOf(server, window);
-    EXPECT_TRUE(waitUntil([&] { return menuShown({inside.x + 180, inside.y + 160}, 1); }, 5))
+    // The manager may still be placing the window: its place is read anew.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const Origin inside = originOf(server, window);
+            return menuShown({inside.x + 180, inside.y + 160}, 1) &&
+                   nonBlack(grabScreen(server), inside.x, inside.y, 1000, 160) == 0;
+        },
+        5))
         << saveScreenshot(server, "windowed-menu");
-    EXPECT_EQ(nonBlack(grabScreen(server), inside.x, inside.y, 1000, 160), 0);
 
-    holdKey(server, window, "alt+Return", 0.15);
+    holdKey(server, window, "alt+Return", 0.3);
     ASSERT_TRUE(sizeIs(window, 1920, 1080)) << saveScreenshot(server, "fullscreen-again");
     EXPECT_TRUE(waitUntil([&] { return menuShown(fullscreen, 2); }, 5));
 
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
-    EXPECT_NE(settingsText().find("\nwindow.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"),
-              std::string::npos)
+    EXPECT_NE(
+        settingsText().find("\nwindow.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"),
+        std::string::npos)
         << settingsText();
 }
 

@@ -1,11 +1,15 @@
 // The world file through a whole run of the real game: a prepared world is
 // loaded, played and written back unchanged when the window is closed, with
-// the previous file kept as the backup.
+// the previous file kept as the backup; a save that fails shows in the exit
+// status.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "app/e2e_harness.h"
@@ -14,6 +18,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+std::string gameLines(const std::string& errorOutput) {
+    std::istringstream in(errorOutput);
+    std::string lines;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("Tessaria: ", 0) == 0) lines += line + "\n";
+    return lines;
+}
 
 // Known blocks all over the band: a floor along the diagonal where the player
 // starts, a scatter of every block type below it (liquids included: they only
@@ -50,7 +61,7 @@ class WorldFileInAWindow : public ::testing::Test {
 TEST_F(WorldFileInAWindow, APlayedWorldIsSavedCellForCellWithThePreviousFileAsBackup) {
     const WorldFile prepared = preparedWorld();
     writeWorldFile(folder.worldFile(), prepared);
-    const std::string preparedText = fileText(folder.worldFile());
+    const std::string preparedText = readText(folder.worldFile());
 
     GameProcess game(server, folder, {"TESSARIA_SEED=11"});
     Window window = waitForWindow(server, kStartSeconds);
@@ -78,12 +89,34 @@ TEST_F(WorldFileInAWindow, APlayedWorldIsSavedCellForCellWithThePreviousFileAsBa
     EXPECT_GE(saved.playerX, 5);
     EXPECT_LE(saved.playerX, 15);
 
-    EXPECT_EQ(fileText(folder.path() / "data/world/world.ini.bak"), preparedText);
+    EXPECT_EQ(readText(folder.path() / "data/world/world.ini.bak"), preparedText);
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder.path() / "data/world"))
         names.insert(entry.path().filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"world.ini", "world.ini.bak"}))
         << "a temporary file was left behind";
+}
+
+// Writes beyond 16 kB fail, so no world fits: the quit save reports in one
+// line, leaves the previous world and its backup, and the exit status says so.
+TEST_F(WorldFileInAWindow, AQuitSaveThatFailsPrintsOneLineAndExitsWithStatusOne) {
+    writeWorldFile(folder.worldFile(), preparedWorld());
+    const std::string preparedText = readText(folder.worldFile());
+
+    GameProcess game(server, folder, {}, [] {
+        rlimit limit{16 * 1024, 16 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    });
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 1) << game.errorOutput();
+    // The graphics libraries may complain about the limit too; the game's own
+    // lines are those it signs.
+    EXPECT_EQ(gameLines(game.errorOutput()),
+              "Tessaria: cannot save data/world/world.ini: File too large\n");
+    EXPECT_EQ(readText(folder.worldFile()), preparedText);
 }
 
 }  // namespace

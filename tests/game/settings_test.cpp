@@ -14,10 +14,18 @@
 namespace {
 
 // Some of the keyboard library's names, as it gives them on X11.
-const std::map<std::string, int> kKeys = {
-    {"Up", KeyUp}, {"Down", KeyDown}, {"Left", KeyLeft},     {"Right", KeyRight},
-    {"Control_R", KeyRightCtrl},      {"space", KeySpace},   {"i", KeyI},
-    {"j", KeyJ},   {"F11", KeyF11},   {"F1", KeyF1},         {"F2", KeyF2},     {"m", 13}};
+const std::map<std::string, int> kKeys = {{"Up", KeyUp},
+                                          {"Down", KeyDown},
+                                          {"Left", KeyLeft},
+                                          {"Right", KeyRight},
+                                          {"Control_R", KeyRightCtrl},
+                                          {"space", KeySpace},
+                                          {"i", KeyI},
+                                          {"j", KeyJ},
+                                          {"F11", KeyF11},
+                                          {"F1", KeyF1},
+                                          {"F2", KeyF2},
+                                          {"m", 13}};
 
 std::string nameOf(int key) {
     for (const auto& named : kKeys)
@@ -87,12 +95,12 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
     writeText(settingsFile(),
               "# a comment, then an empty line\r\n"
               "\r\n"
-              "window.width = 500\r\n"          // smaller than the picture
-              "window.height = 8OO\n"           // letters
+              "window.width = 500\r\n"  // smaller than the picture
+              "window.height = 8OO\n"   // letters
               "window.fullscreen = yes\n"
-              "  key.place   =   m  \n"         // blanks around both: understood
-              "key.mine = Hyper_Q\n"            // no such key
-              "key.fly = m\n"                   // no such action
+              "  key.place   =   m  \n"  // blanks around both: understood
+              "key.mine = Hyper_Q\n"     // no such key
+              "key.fly = m\n"            // no such action
               "just words\n"
               "window.width\n");
     const std::string errors = load();

@@ -2,19 +2,33 @@
 // never lose the previous world.
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
+#include <cstddef>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
 #include "game/paths.h"
 #include "game/world_file.h"
+#include "game/world_save.h"
 
 namespace {
 
@@ -58,6 +72,7 @@ class WorldFile : public ::testing::Test {
 protected:
     void SetUp() override {
         fresh::startGame();
+        beginSavingRun();
         player.x = 7;
         player.y = 12;
     }
@@ -126,7 +141,9 @@ protected:
     void SetUp() override {
         WorldFile::SetUp();
         fillBand();
-        formatWorld(text);
+        WorldSnapshot snapshot;
+        takeSnapshot(snapshot);
+        formatWorld(snapshot, text);
         lines = splitLines(text);
         clearBand();
     }
@@ -243,37 +260,77 @@ TEST_F(WorldFile, WithNoFileTheBandIsEmpty) {
     EXPECT_EQ(player.x, 4);
 }
 
+namespace {
+
+constexpr int kCannotPrepare = 77;  // a child's exit status: the test cannot run here
+
+// From now on the kernel answers these system calls of this process with the
+// error, as a file system that refuses them would.
+void refuseSystemCalls(std::initializer_list<long> calls, int error) {
+    std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+    for (long call : calls) {
+        filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<__u32>(call), 0, 1));
+        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<__u32>(error)));
+    }
+    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        ::_exit(kCannotPrepare);
+}
+
+}  // namespace
+
 class SafeSaving : public WorldFile {
 protected:
-    // A saved world A in place, with world B in memory.
+    // A saved world A in place, found by a new run with world B in memory.
     void SetUp() override {
         WorldFile::SetUp();
         fillBand(0);
         ASSERT_TRUE(saveWorld());
         worldA = readText(worldFile());
+        beginSavingRun();
         fillBand(1);
     }
 
-    // Runs a save in a child with the given limit on file size; its exit
-    // status and what it printed on standard error.
-    int saveInChild(rlim_t fileSizeLimit, std::string& errorText) {
+    // Runs a save in a child that first calls `prepare` (which may exit with
+    // kCannotPrepare) and afterwards `check`; the child's exit status (0 saved,
+    // 1 not saved, 2 check failed) and what it printed on standard error.
+    int saveInChild(const std::function<void()>& prepare, std::string& errorText,
+                    const std::function<bool()>& check = [] { return true; }) {
         fflush(stderr);
         pid_t child = ::fork();
         if (child == 0) {
             FILE* log = std::freopen("save-errors.txt", "w", stderr);
             (void)log;
-            rlimit limit{fileSizeLimit, fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            ::signal(SIGXFSZ, SIG_IGN);
+            prepare();
             bool saved = saveWorld();
             std::fflush(stderr);
-            ::_exit(saved ? 0 : 1);
+            ::_exit(!check() ? 2 : saved ? 0 : 1);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
         errorText = readText("save-errors.txt");
         std::filesystem::remove("save-errors.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::function<void()> fileSizeLimit(rlim_t bytes) {
+        return [bytes] {
+            rlimit limit{bytes, bytes};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+        };
+    }
+
+    // What stands in the world folder besides the world and its backup.
+    static std::set<std::string> temporaries() {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator("data/world")) {
+            std::string name = entry.path().filename().string();
+            if (name != "world.ini" && name != "world.ini.bak") names.insert(name);
+        }
+        return names;
     }
 
     std::string worldA;
@@ -291,25 +348,102 @@ TEST_F(SafeSaving, ThePreviousWorldIsKeptAsTheBackup) {
     clearBand();
     loadWorld();
     EXPECT_EQ(cellsOffPattern(1), 0);
-    EXPECT_FALSE(std::filesystem::exists("data/world/world.ini.tmp"));
+    EXPECT_TRUE(temporaries().empty());
 }
 
 TEST_F(SafeSaving, AWriteThatFailsHalfwayLeavesThePreviousWorld) {
     std::string errors;
-    EXPECT_EQ(saveInChild(40000, errors), 1);
+    EXPECT_EQ(saveInChild(fileSizeLimit(40000), errors), 1);
     EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: File too large\n");
     EXPECT_EQ(readText(worldFile()), worldA);
-    EXPECT_FALSE(std::filesystem::exists("data/world/world.ini.tmp"));
+    EXPECT_TRUE(temporaries().empty());
 }
 
+// The world folder on a small disk of its own that holds world A but not a
+// second world beside it.
 TEST_F(SafeSaving, AFullDiskLeavesThePreviousWorld) {
-    std::filesystem::create_symlink("/dev/full", "data/world/world.ini.tmp");
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(saveWorld());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Tessaria: cannot save data/world/world.ini: No space left on device\n");
-    EXPECT_EQ(readText(worldFile()), worldA);
-    EXPECT_FALSE(std::filesystem::is_symlink("data/world/world.ini.tmp"));
+    auto smallDisk = [this] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", "data/world", "tmpfs", 0, "size=160k") != 0)
+            ::_exit(kCannotPrepare);
+        writeText(worldFile(), worldA);
+    };
+    auto previousWorldKept = [this] {
+        return readText(worldFile()) == worldA && temporaries().empty();
+    };
+    std::string errors;
+    int status = saveInChild(smallDisk, errors, previousWorldKept);
+    if (status == kCannotPrepare) GTEST_SKIP() << "no mount namespace for a small disk here";
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: No space left on device\n");
+}
+
+// Links planted at the name temporaries used to have, before and while saves
+// run, in the window between clearing the folder and opening the temporary.
+TEST_F(SafeSaving, ALinkPlantedAtATemporaryNameIsNeverWrittenThrough) {
+    writeText("victim", "not a world");
+    std::atomic<bool> saving{true};
+    std::thread planter([&saving] {
+        while (saving) ::symlink("../../victim", "data/world/world.ini.tmp");
+    });
+    WorldSnapshot snapshot;
+    takeSnapshot(snapshot);
+    for (int n = 0; n < 100 && readText("victim") == "not a world"; ++n)
+        writeWorldFile(worldFile(), snapshot, false);
+    saving = false;
+    planter.join();
+    EXPECT_EQ(readText("victim"), "not a world");
+    EXPECT_FALSE(std::filesystem::is_symlink(worldFile()));
+}
+
+TEST_F(SafeSaving, TemporariesThatAKilledRunLeftAreRemovedByTheNextSave) {
+    writeText("data/world/world.ini.tmp.Zq81xA", "half a world");
+    writeText("data/world/world.ini.tmp.backup", "half a backup");
+    ASSERT_TRUE(saveWorld());
+    EXPECT_TRUE(temporaries().empty());
+    EXPECT_EQ(readText(worldFile() + ".bak"), worldA);
+}
+
+TEST_F(SafeSaving, AFolderThatCannotBeSyncedFailsTheSave) {
+    std::string errors;
+    int status = saveInChild([] { refuseSystemCalls({SYS_fsync}, EIO); }, errors);
+    if (status == kCannotPrepare) GTEST_SKIP() << "no seccomp filters here";
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: Input/output error\n");
+}
+
+TEST_F(SafeSaving, WhereHardLinksAreRefusedTheBackupIsACopy) {
+    std::string errors;
+    int status = saveInChild([] { refuseSystemCalls({SYS_link, SYS_linkat}, EPERM); }, errors);
+    if (status == kCannotPrepare) GTEST_SKIP() << "no seccomp filters here";
+    EXPECT_EQ(status, 0) << errors;
+    EXPECT_EQ(readText(worldFile() + ".bak"), worldA);
+    clearBand();
+    loadWorld();
+    EXPECT_EQ(cellsOffPattern(1), 0);
+    EXPECT_TRUE(temporaries().empty());
+}
+
+// World B saved over A, so A is the backup; then a new run that can neither
+// link nor find room for a copy of B, while C is saved.
+TEST_F(SafeSaving, ABackupThatCannotBeMadeStopsTheSaveWithWorldAndBackupKept) {
+    ASSERT_TRUE(saveWorld());
+    const std::string worldB = readText(worldFile());
+    beginSavingRun();
+    fillBand(2);
+    auto noLinksNoRoom = [] {
+        refuseSystemCalls({SYS_link, SYS_linkat}, EPERM);
+        fileSizeLimit(40000)();
+    };
+    std::string errors;
+    int status = saveInChild(noLinksNoRoom, errors);
+    if (status == kCannotPrepare) GTEST_SKIP() << "no seccomp filters here";
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: File too large\n");
+    EXPECT_EQ(readText(worldFile()), worldB);
+    EXPECT_EQ(readText(worldFile() + ".bak"), worldA);
+    EXPECT_TRUE(temporaries().empty());
 }
 
 TEST_F(SafeSaving, AFolderThatCannotBeCreatedIsReportedInOneLine) {
@@ -322,8 +456,11 @@ TEST_F(SafeSaving, AFolderThatCannotBeCreatedIsReportedInOneLine) {
     EXPECT_EQ(readText("data"), "not a folder");
 }
 
+// scripts/soak.sh raises the rounds through TESSARIA_SOAK_ROUNDS.
 TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
-    for (int round = 0; round < 25; ++round) {
+    const char* soakRounds = std::getenv("TESSARIA_SOAK_ROUNDS");
+    const int rounds = soakRounds != nullptr ? std::atoi(soakRounds) : 25;
+    for (int round = 0; round < rounds; ++round) {
         pid_t child = ::fork();
         if (child == 0) {
             for (int n = 0;; ++n) {
@@ -331,7 +468,7 @@ TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
                 saveWorld();
             }
         }
-        ::usleep(2000 + round * 1500);
+        ::usleep(2000 + round % 25 * 1500);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         std::string text = readText(worldFile());
@@ -339,5 +476,6 @@ TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
         clearBand();
         loadText(text);
         EXPECT_TRUE(cellsOffPattern(0) == 0 || cellsOffPattern(1) == 0) << "round " << round;
+        ASSERT_LE(temporaries().size(), 1u) << "round " << round;
     }
 }

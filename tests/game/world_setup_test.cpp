@@ -3,7 +3,7 @@
 
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
-#include "game/world_file.h"
+#include "game/world_save.h"
 #include "game/world_setup.h"
 
 class WorldSetUp : public ::testing::Test {

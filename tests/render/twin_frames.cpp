@@ -20,6 +20,7 @@
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/game_frame.h"
+#include "support/fresh_game.h"
 #include "util/random.h"
 
 namespace {
@@ -112,12 +113,6 @@ bool drawInto(ALLEGRO_BITMAP* target, bool cached, unsigned seed, FrameSounds* s
            << differing << " pixels differ, the first at (" << firstX << ", " << firstY << ")";
 }
 
-void setCells(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
-    for (int x = x0; x <= x1; ++x)
-        for (int y = y0; y <= y1; ++y)
-            for (int level = level0; level <= level1; ++level) setCell(x, y, level, id);
-}
-
 }  // namespace
 
 bool TwinFrameTest::inWindow() { return std::getenv("TESSARIA_TWIN_WINDOW") != nullptr; }
@@ -161,22 +156,9 @@ void TwinFrameTest::SetUp() {
 }
 
 void TwinFrameTest::startRun(int x, int y, int level) {
-    world.maxX = world.maxY = 20;
-    player = PlayerState{};
-    const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
-    std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
-    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), 100);
-    player.facing = Facing::Down;
-    player.spriteGroup = 1;
+    fresh::startRun(x, y, level);
     player.spriteSheet = SpriteSheet::Standing;
-    player.targetRaised = 1;
-    player.autoJump = true;
-    player.level = level;
-    weather = WeatherState{};
-    worldClock = WorldClock{};
-    gameScreen = GameScreen{};
     gameScreen.gameShown = true;
-    placePlayer(x, y);
     levelScroll = 32 * level;
 }
 
@@ -208,38 +190,6 @@ void TwinFrameTest::compareFrame() {
     ASSERT_EQ(std::memcmp(&afterStraight, &afterCached, sizeof afterStraight), 0)
         << scene << ", frame " << framesCompared_ << ": the game state differs after the frame";
     ASSERT_TRUE(sameSounds(cachedSounds, straightSounds)) << scene << ", frame " << framesCompared_;
-}
-
-void fillGround(int top, int bottom) {
-    setCells(0, 0, 20, 20, top, top, 1);
-    setCells(0, 0, 20, 20, top + 1, std::min(bottom, top + 2), 6);
-    setCells(0, 0, 20, 20, top + 3, bottom, 2);
-}
-
-void digPond(int x0, int y0, int x1, int y1, int level) {
-    setCells(x0 - 1, y0 - 1, x1 + 1, y1 + 1, level, level, 7);
-    setCells(x0, y0, x1, y1, level, level, Water);
-}
-
-void buildHouse(int x0, int y0, int x1, int y1, int floor, int height) {
-    setCells(x0, y0, x1, y1, floor - height, floor - 1, 13);
-    setCells(x0 + 1, y0 + 1, x1 - 1, y1 - 1, floor - height, floor - 1, Empty);
-    setCell(x1, y0 + 1, floor - 2, 14);  // a window
-    setCells(x0, y0, x1, y1, floor - height - 1, floor - height - 1, 4);
-}
-
-void plantTree(int x, int y, int ground) {
-    setCells(x, y, x, y, ground - 3, ground - 1, 11);
-    setCells(x - 1, y - 1, x + 1, y + 1, ground - 4, ground - 4, 12);
-    setCell(x, y, ground - 5, 12);
-}
-
-void pourLava(int x0, int y0, int x1, int y1, int level) {
-    setCells(x0, y0, x1, y1, level, level, Lava);
-}
-
-void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id) {
-    setCells(x0, y0, x1, y1, level0, level1, id);
 }
 
 unsigned flashSeed() {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "player/input.h"
+#include "tools/world_scenes.h"
 #include "world/world_grid.h"
 
 class TwinFrameTest : public ::testing::Test {
@@ -45,12 +46,5 @@ private:
     unsigned forcedSeed_ = 0;
 };
 
-// Worlds for the runs.
-void fillGround(int top, int bottom);  // grass over earth over stone
-void digPond(int x0, int y0, int x1, int y1, int level);
-void buildHouse(int x0, int y0, int x1, int y1, int floor, int height);
-void plantTree(int x, int y, int ground);
-void pourLava(int x0, int y0, int x1, int y1, int level);
-void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id);
 // The seed that makes the next frame's lightning roll come out as one.
 unsigned flashSeed();

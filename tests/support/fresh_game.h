@@ -1,9 +1,11 @@
 // Puts every game record back to its program-start state, with the player
-// set up as a run would leave it, and lets tests hold keys down.
+// set up as a run would leave it, and lets tests hold keys down. The one
+// fresh run for the tests and the benchmarks.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "player/game_screen.h"
 #include "player/input.h"
@@ -27,26 +29,34 @@ inline void hold(int key) { keys[key] = true; }
 inline void release(int key) { keys[key] = false; }
 inline void releaseAll() { keys.fill(false); }
 
-// Zero state like a new process, then the defaults of a run on column
-// (x, y) standing on level `level`, without touching the random source.
-inline void startGame(int x = 10, int y = 10, int level = 5) {
-    clearWorld();
-    world.maxX = 20;
-    world.maxY = 20;
+// The records as a run's set-up leaves them, without the world file and the
+// random draws: the bounds, no weather, the clocks at their start, and the
+// player's defaults (the start hotbar and counts) on column (x, y) standing
+// on level `level`, the camera on it. The cells are left as they are, so a
+// scene may be built before or after.
+inline void startRun(int x, int y, int level) {
+    world.maxX = kBandEdge;
+    world.maxY = kBandEdge;
     player = PlayerState{};
     camera = Camera{};
     weather = WeatherState{};
     worldClock = WorldClock{};
     gameScreen = GameScreen{};
-    const BlockId hotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
-    std::copy(std::begin(hotbar), std::end(hotbar), player.hotbar);
-    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), 100);
+    std::copy(std::begin(kStartHotbar), std::end(kStartHotbar), player.hotbar);
+    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), kStartCount);
     player.facing = Facing::Down;
     player.spriteGroup = 1;
     player.targetRaised = 1;
     player.autoJump = true;
     player.level = level;
     placePlayer(x, y);
+}
+
+// Zero state like a new process, then startRun on an empty world, with the
+// keyboard and the pause bound to this file's recorders.
+inline void startGame(int x = 10, int y = 10, int level = 5) {
+    clearWorld();
+    startRun(x, y, level);
     releaseAll();
     pauses = 0;
     pausedMs = 0;

@@ -4,12 +4,9 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+
+#include "support/files.h"
 
 class TempFolder {
 public:
@@ -30,23 +27,3 @@ private:
     std::filesystem::path previous_;
     std::filesystem::path path_;
 };
-
-inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void writeText(const std::string& path, const std::string& text) {
-    std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder);
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-inline std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}

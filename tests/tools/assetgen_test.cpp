@@ -9,7 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "tools/asset_files.h"
+#include "support/bmp_file.h"
+#include "support/files.h"
+#include "support/wav_file.h"
 
 namespace fs = std::filesystem;
 
@@ -54,7 +56,7 @@ protected:
         delete root;
         root = nullptr;
     }
-    static Bitmap load(const std::string& name) { return readBmp(*root / "data" / name); }
+    static Image load(const std::string& name) { return readBmp(*root / "data" / name); }
     static fs::path* root;
 };
 
@@ -76,7 +78,7 @@ TEST_F(GeneratedData, WritesEveryFileTheGameAndTheSoundCacheLoad) {
 
 TEST_F(GeneratedData, TilesAreSixtyFourSquareAndTheLiquidsFourFrameStrips) {
     for (int id = 1; id <= 22; ++id) {
-        const Bitmap tile = load(tileName(id));
+        const Image tile = load(tileName(id));
         EXPECT_EQ(tile.width, (id == 5 || id == 8) ? 256 : 64) << "block " << id;
         EXPECT_EQ(tile.height, 64) << "block " << id;
     }
@@ -84,7 +86,7 @@ TEST_F(GeneratedData, TilesAreSixtyFourSquareAndTheLiquidsFourFrameStrips) {
 
 TEST_F(GeneratedData, EveryTileFrameIsACubeOnATransparentGround) {
     for (int id = 1; id <= 22; ++id) {
-        const Bitmap tile = load(tileName(id));
+        const Image tile = load(tileName(id));
         for (int f = 0; f < tile.width / 64; ++f) {
             const int x = 64 * f;
             for (auto corner : {std::pair{0, 0}, {63, 0}, {0, 63}, {63, 63}, {8, 2}, {55, 61}})
@@ -98,7 +100,7 @@ TEST_F(GeneratedData, EveryTileFrameIsACubeOnATransparentGround) {
 
 TEST_F(GeneratedData, AnimatedTilesChangeFromFrameToFrame) {
     for (int id : {5, 8}) {
-        const Bitmap tile = load(tileName(id));
+        const Image tile = load(tileName(id));
         for (int f = 0; f < 4; ++f) {
             int differing = 0;
             for (int y = 0; y < 64; ++y)
@@ -109,7 +111,7 @@ TEST_F(GeneratedData, AnimatedTilesChangeFromFrameToFrame) {
 }
 
 TEST_F(GeneratedData, HotbarIconsAreFilledAndTellEveryBlockApart) {
-    std::vector<Bitmap> tiles;
+    std::vector<Image> tiles;
     for (int id = 1; id <= 22; ++id) tiles.push_back(load(tileName(id)));
     for (int a = 0; a < 22; ++a) {
         EXPECT_GT(tiles[a].visibleIn(30, 30, 26, 26), 26 * 26 / 4) << "icon of block " << a + 1 << " is nearly empty";
@@ -128,7 +130,7 @@ struct SheetCase {
 
 TEST_F(GeneratedData, FigureSheetsHaveSevenRowsAndTheColumnsTheirAnimationsIndex) {
     for (SheetCase c : {SheetCase{1, 4, 20, 56}, {2, 16, 28, 56}, {3, 4, 40, 36}, {4, 8, 26, 56}}) {
-        const Bitmap sheet = load("gfx/character/player" + std::to_string(c.sheet) + ".bmp");
+        const Image sheet = load("gfx/character/player" + std::to_string(c.sheet) + ".bmp");
         EXPECT_EQ(sheet.width, c.columns * c.frameWidth) << "sheet " << c.sheet;
         EXPECT_EQ(sheet.height, 7 * c.frameHeight) << "sheet " << c.sheet;
         for (int row = 0; row < 7; ++row)
@@ -147,7 +149,7 @@ struct Feet {
     double centre = 0;
 };
 
-Feet feetOnScreen(const Bitmap& sheet, int fx, int fw, int fh, int dx, int dy, bool mirror) {
+Feet feetOnScreen(const Image& sheet, int fx, int fw, int fh, int dx, int dy, bool mirror) {
     Feet feet;
     for (int y = fh - 1; y >= 0 && feet.bottom < 0; --y) {
         int count = 0, sum = 0;
@@ -163,8 +165,8 @@ Feet feetOnScreen(const Bitmap& sheet, int fx, int fw, int fh, int dx, int dy, b
 
 TEST_F(GeneratedData, TheFigureStandsOnTheMiddleOfItsTileInEveryFacing) {
     // Screen positions the renderer uses: standing (group 1, idle) and walking.
-    const Bitmap standing = load("gfx/character/player1.bmp");
-    const Bitmap walking = load("gfx/character/player2.bmp");
+    const Image standing = load("gfx/character/player1.bmp");
+    const Image walking = load("gfx/character/player2.bmp");
     const struct {
         int column, dx;
         bool mirror;
@@ -183,8 +185,8 @@ TEST_F(GeneratedData, TheFigureStandsOnTheMiddleOfItsTileInEveryFacing) {
 }
 
 TEST_F(GeneratedData, TheActingAndRestingFiguresKeepTheirPlace) {
-    const Bitmap acting = load("gfx/character/player4.bmp");
-    const Bitmap resting = load("gfx/character/player3.bmp");
+    const Image acting = load("gfx/character/player4.bmp");
+    const Image resting = load("gfx/character/player3.bmp");
     // Acting: facing 1 unflipped (307 then 309), facing 3 mirrored (310 then 307).
     for (int frame : {0, 1}) {
         const Feet plain = feetOnScreen(acting, 26 * frame, 26, 56, frame == 0 ? 307 : 309, 106, false);
@@ -203,7 +205,7 @@ TEST_F(GeneratedData, TheActingAndRestingFiguresKeepTheirPlace) {
 
 TEST_F(GeneratedData, WeatherAndCrackStripsHaveFourFrames) {
     for (const char* name : {"gfx/map/rain.bmp", "gfx/map/snow.bmp"}) {
-        const Bitmap strip = load(name);
+        const Image strip = load(name);
         ASSERT_EQ(strip.width, 320) << name;
         ASSERT_EQ(strip.height, 100) << name;
         for (int f = 0; f < 4; ++f) {
@@ -212,7 +214,7 @@ TEST_F(GeneratedData, WeatherAndCrackStripsHaveFourFrames) {
             EXPECT_LT(drops, 80 * 100 / 10) << name << " frame " << f << " should be mostly transparent";
         }
     }
-    const Bitmap crack = load("gfx/map/crack.bmp");
+    const Image crack = load("gfx/map/crack.bmp");
     ASSERT_EQ(crack.width, 256);
     ASSERT_EQ(crack.height, 64);
     int previous = 0;
@@ -225,34 +227,34 @@ TEST_F(GeneratedData, WeatherAndCrackStripsHaveFourFrames) {
 }
 
 TEST_F(GeneratedData, ScreenPicturesFitTheirPlacesOnTheScreen) {
-    const Bitmap hud = load("gfx/001.bmp");
+    const Image hud = load("gfx/001.bmp");
     ASSERT_EQ(hud.width, 640);
     ASSERT_EQ(hud.height, 480);
     EXPECT_GT(hud.visibleIn(0, 0, 640, 480), 0);
     EXPECT_EQ(hud.visibleIn(40, 40, 560, 360), 0) << "the HUD frame must leave the game view clear";
     for (const char* name : {"gfx/006.bmp", "gfx/007.bmp"}) {
-        const Bitmap full = load(name);
+        const Image full = load(name);
         ASSERT_EQ(full.width, 640) << name;
         ASSERT_EQ(full.height, 480) << name;
         EXPECT_EQ(full.visibleIn(0, 0, 640, 480), 640 * 480) << name << " should have no transparent holes";
     }
-    const Bitmap strip = load("gfx/003.bmp");
+    const Image strip = load("gfx/003.bmp");
     EXPECT_GE(strip.width, 270);
     EXPECT_LE(strip.width, 640 - 182);
     EXPECT_GE(strip.height, 29);
-    const Bitmap cursor = load("gfx/004.bmp");
+    const Image cursor = load("gfx/004.bmp");
     EXPECT_GE(cursor.width, 28);
     EXPECT_LE(cursor.width, 34);
     EXPECT_GT(cursor.visibleIn(0, 0, cursor.width, cursor.height), 0);
     EXPECT_EQ(cursor.visibleIn(6, 8, cursor.width - 12, cursor.height - 16), 0) << "the cursor must not hide the icon";
-    const Bitmap logo = load("gfx/logo.bmp");
+    const Image logo = load("gfx/logo.bmp");
     EXPECT_LE(60 + logo.width, 640);
     EXPECT_LE(150 + logo.height, 220) << "the logo must stay above the intro slogan";
     for (const char* name : {"gfx/002.bmp", "gfx/005.bmp"}) EXPECT_GT(load(name).width, 0) << name;
 }
 
 TEST_F(GeneratedData, TheMenuButtonHasANormalAndAHighlightedHalfWideEnoughForTheLabels) {
-    const Bitmap button = load("gfx/008.bmp");
+    const Image button = load("gfx/008.bmp");
     ASSERT_EQ(button.height % 2, 0);
     const int half = button.height / 2;
     EXPECT_GE(half, 16) << "a size-10 label drawn 3 px down must fit";

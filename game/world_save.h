@@ -1,0 +1,29 @@
+// When the world is written: within seconds of a change while the game is
+// played, by one saving thread so that no frame waits for the disk, and once
+// more at quit, last of all. The first save of a run keeps the world the run
+// found as the backup; later saves leave the backup alone.
+#pragma once
+
+#include <chrono>
+
+using SaveClock = std::chrono::steady_clock;
+
+// A change reaches the disk within about this time; writes are at least this
+// far apart.
+constexpr SaveClock::duration kAutosaveInterval = std::chrono::seconds(5);
+
+// Once per drawn game frame. Hands a copy of the world to the saving thread
+// when it differs from the copy handed over last (or that save failed) and
+// the last hand-over is kAutosaveInterval old. Never waits for the disk.
+void autosaveWorld(SaveClock::time_point now);
+// Blocks until the saving thread has nothing left to write.
+void waitForAutosave();
+// The save at quit: waits for a running autosave, drops a waiting copy, then
+// writes the world as it is now. False when the world could not be saved; the
+// reason has then been printed on standard error, and the old file is intact
+// with a backup beside it.
+bool saveWorld();
+// A run's saves start afresh: the saving of an earlier run ends first, nothing
+// counts as written, and the next save keeps the world it replaces as the
+// backup.
+void beginSavingRun();

@@ -1,0 +1,46 @@
+// The real game binary as a process of its own: started on a private X
+// server in a run folder, watched until it exits, and led past the intro and
+// the title menu into a game.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/run_folder.h"
+#include "app/x_server.h"
+
+// How long a game may take to open its window and to exit; generous, because
+// sanitizer builds on a loaded machine start slowly.
+constexpr double kStartSeconds = 30;
+constexpr double kExitSeconds = 30;
+
+class GameProcess {
+public:
+    // `beforeExec` runs in the child just before the game replaces it: limits
+    // and filters set there hold for the game.
+    GameProcess(const XServer& server, const RunFolder& folder,
+                std::vector<std::string> extraEnvironment = {}, void (*beforeExec)() = nullptr);
+    ~GameProcess();
+    GameProcess(const GameProcess&) = delete;
+    GameProcess& operator=(const GameProcess&) = delete;
+    // Exit status as the shell sees it (0..255), -1 on time-out, 128+n when killed by signal n.
+    int waitForExit(double seconds);
+    bool running();
+    pid_t pid() const { return pid_; }
+    const std::string& errorOutput();
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;  // as waitpid reported it
+    std::filesystem::path stderrPath_;
+    std::string stderrText_;
+};
+
+// Skips the intro with Escape, waits for the title menu and clicks "single
+// player"; true once the game screen shows (the hotbar cursor on slot 0).
+bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds);

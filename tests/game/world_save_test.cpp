@@ -1,0 +1,144 @@
+// Autosave on a clock the test moves, with real files and the real saving
+// thread; a disk made slow through the seam holds saves open.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "support/fresh_game.h"
+#include "support/temp_folder.h"
+#include "game/paths.h"
+#include "game/world_file.h"
+#include "game/world_save.h"
+
+namespace {
+
+std::atomic<int> slowWritesBegun{0}, slowWritesEnded{0};
+
+void slowWrite() {
+    ++slowWritesBegun;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ++slowWritesEnded;
+}
+
+class Autosave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fresh::startGame();
+        beginSavingRun();
+        slowWritesBegun = slowWritesEnded = 0;
+    }
+    void TearDown() override {
+        setDiskDelay(nullptr);
+        beginSavingRun();
+    }
+    SaveClock::time_point at(double seconds) const {
+        return start + std::chrono::duration_cast<SaveClock::duration>(
+                           std::chrono::duration<double>(seconds));
+    }
+    // A game frame at that time, and the save it may start written.
+    void frameAt(double seconds) {
+        autosaveWorld(at(seconds));
+        waitForAutosave();
+    }
+    // A slow save that has begun, with the disk fast again for what follows.
+    void slowSaveRunning(double seconds) {
+        setDiskDelay(slowWrite);
+        autosaveWorld(at(seconds));
+        while (slowWritesBegun == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        setDiskDelay(nullptr);
+    }
+    // Every save puts a new file in place.
+    static ino_t fileIdentity() {
+        struct stat status {};
+        return ::stat(worldFile().c_str(), &status) == 0 ? status.st_ino : 0;
+    }
+    static std::string savedLine(int line) { return splitLines(readText(worldFile())).at(line); }
+
+    TempFolder folder;
+    const SaveClock::time_point start = SaveClock::now();
+};
+
+TEST_F(Autosave, AChangeReachesTheDiskWithinFiveSecondsAndNothingIsWrittenWhileNothingChanges) {
+    frameAt(0);  // nothing written yet in this run
+    const ino_t first = fileIdentity();
+    setCell(3, 0, 0, 7);
+    frameAt(1);
+    frameAt(4.9);
+    EXPECT_EQ(fileIdentity(), first);
+    frameAt(5);
+    const ino_t second = fileIdentity();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(savedLine(3), "3.0[0] = 7");
+    frameAt(10);
+    frameAt(60);
+    EXPECT_EQ(fileIdentity(), second);
+    player.x = 2;
+    frameAt(61);
+    EXPECT_EQ(savedLine(8000), "p_x = 2");
+}
+
+// As in play, and what the thread sanitizer build watches: frames change the
+// world while the saving thread writes.
+TEST_F(Autosave, FramesThatChangeTheWorldWhileSavesRunLeaveTheLastCopyOnDisk) {
+    for (int frame = 0; frame <= 100; ++frame) {
+        setCell(frame % 20, 0, 0, frame % 23);
+        autosaveWorld(at(5.0 * frame));
+    }
+    waitForAutosave();
+    EXPECT_EQ(savedLine(0), "0.0[0] = 8");  // frame 100
+}
+
+TEST_F(Autosave, SavesDueDuringASlowSaveWriteOnlyTheNewestCopy) {
+    slowSaveRunning(0);
+    setDiskDelay(slowWrite);
+    setCell(1, 0, 0, 4);
+    autosaveWorld(at(5));
+    setCell(1, 0, 0, 6);
+    autosaveWorld(at(10));
+    waitForAutosave();
+    EXPECT_EQ(slowWritesBegun, 2);
+    EXPECT_EQ(savedLine(1), "1.0[0] = 6");
+}
+
+// World A found by the run; autosaves, then a quit during a slow one.
+TEST_F(Autosave, TheQuitSaveWaitsForARunningAutosaveAndTheBackupKeepsTheWorldTheRunFound) {
+    setCell(0, 0, 0, 1);
+    ASSERT_TRUE(saveWorld());
+    const std::string found = readText(worldFile());
+    beginSavingRun();
+    for (int n = 0; n < 3; ++n) {
+        setCell(0, 0, 0, 2 + n);
+        frameAt(5 * n);
+    }
+    setCell(0, 0, 0, 5);
+    slowSaveRunning(15);
+    setCell(0, 0, 0, 9);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(slowWritesEnded, 1);
+    EXPECT_EQ(savedLine(0), "0.0[0] = 9");
+    EXPECT_EQ(readText(worldFile() + ".bak"), found);
+}
+
+// A run of failures, then the disk back: the unsaved world is tried again
+// though nothing changed, and two lines are printed in all.
+TEST_F(Autosave, AFailingAutosaveSaysSoOnceAndOnceMoreWhenSavingWorksAgain) {
+    writeText("data", "a file where the world folder should be");
+    testing::internal::CaptureStderr();
+    frameAt(0);
+    setCell(1, 0, 0, 4);
+    frameAt(5);
+    frameAt(10);
+    std::filesystem::remove("data");
+    frameAt(15);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Tessaria: cannot autosave data/world/world.ini: Not a directory\n"
+              "Tessaria: autosaving data/world/world.ini works again\n");
+    EXPECT_EQ(savedLine(1), "1.0[0] = 4");
+}
+
+}  // namespace

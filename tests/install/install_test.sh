@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The installed game as a player meets it: installed into a fresh prefix,
+# started from an empty folder by a user with a fresh home and no XDG
+# variables, played for a moment and quit. Its world must land in the home
+# folder's XDG place, start as the starter world, and nothing may be written
+# into the prefix or the working folder. Also validates the desktop entry,
+# the AppStream data and the man page, and builds the Debian package.
+# Usage: install_test.sh <build-dir>
+set -uo pipefail
+BUILD=$(cd "$1" && pwd)
+APP_ID=example.tessaria.Tessaria
+scratch=$(mktemp -d /tmp/tessaria-install-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix home=$scratch/home work=$scratch/work
+mkdir -p "$home" "$work"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+cmake --install "$BUILD" --prefix "$prefix" > "$scratch/install.log" ||
+    { cat "$scratch/install.log"; echo "FAIL: cmake --install"; exit 1; }
+
+desktop-file-validate "$prefix/share/applications/$APP_ID.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$prefix/share/metainfo/$APP_ID.metainfo.xml" > "$scratch/as.log" ||
+    { cat "$scratch/as.log"; fail "AppStream metainfo"; }
+warnings=$(man --warnings -l "$prefix/share/man/man6/tessaria.6" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "man page: $warnings"
+man -l "$prefix/share/man/man6/tessaria.6" 2>/dev/null | grep -q 'isometric block-building game' ||
+    fail "man page does not render"
+for size in 32 64 128 256; do
+    icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png
+    file "$icon" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" || fail "icon $size"
+done
+
+listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
+listing > "$scratch/prefix.before"
+
+# Plays inside the virtual screen: skip the intro, click "single player",
+# place a block with Space, then quit with SIGTERM (saves like the close button).
+if [ "${2:-}" = --play ]; then
+    cd "$work"
+    "$prefix/bin/tessaria" 2> "$scratch/game.err" &
+    pid=$!
+    for _ in $(seq 100); do xdotool search --name '^Tessaria$' >/dev/null 2>&1 && break; sleep 0.2; done
+    sleep 1
+    window=$(xdotool search --name '^Tessaria$' | head -n 1)
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    xdotool keydown Escape; sleep 0.2; xdotool keyup Escape
+    sleep 0.5
+    xdotool mousemove --sync 300 217 click 1
+    sleep 1
+    xdotool keydown space; sleep 0.2; xdotool keyup space
+    sleep 1.5
+    kill -TERM "$pid"
+    wait "$pid"
+    echo "exit status $?" > "$scratch/game.status"
+    exit 0
+fi
+
+export scratch prefix work
+env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME="$home" \
+    ALSOFT_DRIVERS=null TESSARIA_SEED=11 \
+    xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$BUILD" --play
+cat "$scratch/game.err" 2>/dev/null
+grep -q 'exit status 0' "$scratch/game.status" 2>/dev/null || fail "game: $(cat "$scratch/game.status" 2>/dev/null)"
+
+world=$home/.local/share/tessaria/world/world.ini
+starter=$prefix/share/tessaria/starter-world.ini
+if [ ! -f "$world" ]; then
+    fail "no world at $world"
+else
+    # The starter world with the placed block: every cell line but the new
+    # one as installed, and one cell that was empty now holds a block.
+    changed=$(diff <(grep '\[' "$starter") <(grep '\[' "$world") | grep -c '^>')
+    placed=$(diff <(grep '\[' "$starter") <(grep '\[' "$world") | grep -c '^> .* = [1-9]')
+    [ "$changed" -ge 1 ] && [ "$changed" -le 4 ] && [ "$placed" -ge 1 ] ||
+        fail "world is not the starter world with the placed block ($changed lines changed)"
+fi
+[ -z "$(ls -A "$work")" ] || fail "the game wrote into its working folder: $(ls -A "$work")"
+listing > "$scratch/prefix.after"
+diff "$scratch/prefix.before" "$scratch/prefix.after" > /dev/null || fail "the game wrote into the prefix"
+
+(cd "$scratch" && cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$scratch/package" > cpack.log 2>&1) ||
+    { cat "$scratch/cpack.log"; fail "cpack"; }
+package=$(ls "$scratch"/package/tessaria_*.deb 2>/dev/null | head -n 1)
+if [ -z "$package" ]; then
+    fail "no package built"
+else
+    dpkg-deb -c "$package" | grep -q ' ./usr/bin/tessaria$' || fail "package lacks the game"
+    dpkg-deb -c "$package" | grep -q "applications/$APP_ID.desktop" || fail "package lacks the desktop entry"
+    dpkg-deb -f "$package" Depends | grep -q liballegro5.2 || fail "package does not depend on Allegro"
+fi
+
+[ "$failures" -eq 0 ] && echo "installed game: all checks passed"
+exit $((failures > 0))

@@ -1,0 +1,101 @@
+// The world generator: the starter world that the play command offers, in the
+// game's file format, with its house, pond, lava pool, trees and pit where the
+// screenshots show them.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+// Runs the generator in the current folder; its exit status.
+int runWorldgen(const std::string& arguments) {
+    const std::string command =
+        std::string(TESSARIA_WORLDGEN_BINARY) + " " + arguments + " 2> errors.txt";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The line of cell (x, y, level): levels outermost, x innermost.
+std::size_t lineOf(int x, int y, int level) {
+    return static_cast<std::size_t>((level * 20 + y) * 20 + x);
+}
+
+std::uint64_t fnv1a(const std::string& text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+class Worldgen : public ::testing::Test {
+protected:
+    TempFolder folder;
+};
+
+TEST_F(Worldgen, TheStarterWorldIsAWholeWorldFileWithItsFeaturesInPlace) {
+    ASSERT_EQ(runWorldgen("data/world/world.ini"), 0) << readText("errors.txt");
+    const std::vector<std::string> lines = splitLines(readText("data/world/world.ini"));
+    ASSERT_EQ(lines.size(), 8002u);
+    EXPECT_EQ(lines.front(), "0.0[0] = 0");
+    EXPECT_EQ(lines[8000], "p_x = 10");
+    EXPECT_EQ(lines[8001], "p_y = 10");
+    const struct {
+        int x, y, level;
+        const char* line;
+    } features[] = {
+        {3, 3, 12, "3.3[12] = 1"},       // grass
+        {5, 10, 12, "5.10[12] = 9"},     // a gravel path
+        {11, 10, 12, "11.10[12] = 8"},   // the vent by the player
+        {14, 10, 12, "14.10[12] = 5"},   // the pond
+        {12, 8, 12, "12.8[12] = 7"},     // its beach
+        {6, 12, 12, "6.12[12] = 8"},     // the lava pool
+        {5, 11, 12, "5.11[12] = 2"},     // its cobble ring
+        {4, 4, 10, "4.4[10] = 13"},      // a brick wall of the house
+        {5, 5, 10, "5.5[10] = 0"},       // the room inside
+        {7, 5, 10, "7.5[10] = 14"},      // a window
+        {6, 7, 10, "6.7[10] = 14"},      // the other window
+        {7, 6, 11, "7.6[11] = 0"},       // the door
+        {5, 5, 8, "5.5[8] = 4"},         // the plank roof
+        {9, 4, 11, "9.4[11] = 11"},      // a tree trunk
+        {10, 4, 7, "10.4[7] = 12"},      // the side of its crown's top
+        {14, 14, 11, "14.14[11] = 18"},  // the marble in the terrace
+        {8, 14, 11, "8.14[11] = 3"},     // an explosive crate
+        {12, 6, 14, "12.6[14] = 0"},     // the open pit
+        {12, 6, 16, "12.6[16] = 9"},     // its gravel floor
+        {1, 1, 14, "1.1[14] = 6"},       // earth
+        {9, 0, 15, "9.0[15] = 16"},      // iron in the deeper earth
+        {0, 0, 17, "0.0[17] = 2"},       // stone
+        {7, 0, 17, "7.0[17] = 15"},      // coal in it
+        {6, 1, 19, "6.1[19] = 20"},      // gold
+    };
+    for (const auto& feature : features)
+        EXPECT_EQ(lines[lineOf(feature.x, feature.y, feature.level)], feature.line);
+}
+
+// The parts of the starter world are shared with the tests' scenes: a change
+// to one of them must be a choice, not a side effect. The figure is the
+// 64-bit FNV-1a hash of the file that the first play command wrote.
+TEST_F(Worldgen, TheStarterWorldKeepsItsBytes) {
+    ASSERT_EQ(runWorldgen("starter.ini"), 0) << readText("errors.txt");
+    EXPECT_EQ(fnv1a(readText("starter.ini")), 2546836180817740494ull);
+}
+
+TEST_F(Worldgen, WritesTheBenchmarkWorldsOnRequestAndRefusesUnknownOnes) {
+    ASSERT_EQ(runWorldgen("--world=typical typical.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--world=worst worst.ini"), 0) << readText("errors.txt");
+    EXPECT_EQ(splitLines(readText("typical.ini"))[lineOf(13, 14, 14)], "13.14[14] = 5");
+    EXPECT_EQ(splitLines(readText("worst.ini"))[lineOf(0, 0, 0)], "0.0[0] = 8");
+    EXPECT_EQ(runWorldgen("--world=moon moon.ini"), 2);
+    EXPECT_EQ(runWorldgen(""), 2);
+    EXPECT_FALSE(std::filesystem::exists("moon.ini"));
+    EXPECT_NE(readText("errors.txt").find("usage"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+// Worlds built block by block into the grid: the starter world that the play
+// command offers, the typical and the worst-case worlds of the benchmarks, and
+// the parts they and the tests are made of. Ranges are inclusive; a later part
+// overwrites what an earlier one put in the same cells.
+#pragma once
+
+#include "world/world_grid.h"
+
+void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id);
+// Grass on `top`, earth below it, stone down to `bottom`, over columns 0..20.
+void fillGround(int top, int bottom);
+// Water with a rim of sand around it.
+void digPond(int x0, int y0, int x1, int y1, int level);
+// Brick walls `height` levels tall standing on `floor`, hollow inside, a glass
+// window in the wall at x1, a plank roof on top.
+void buildHouse(int x0, int y0, int x1, int y1, int floor, int height);
+// A trunk three levels tall on `ground`, a square crown and one leaf above.
+void plantTree(int x, int y, int ground);
+void pourLava(int x0, int y0, int x1, int y1, int level);
+
+// The play command's first world, in the saved band: grass over earth and
+// stone, a pond with a beach, a lava pool in a cobble ring, a brick house with
+// a door and two windows, trees, a marble terrace, and a dug pit showing ore.
+void buildStarterWorld();
+// A few levels of ground from `ground` down, a pond, a house and trees.
+void buildTypicalWorld(int ground);
+// The most a frame can draw: every cell of columns 0..20 and levels 0..20
+// solid, lava on the left half of `level` and water on the right, kept apart
+// by stone, and tunnels at body height through (10, 10) for walking.
+void buildWorstCaseWorld(int level);
+// The most a world tick can do: snowable ground in columns 0..20 on levels
+// 0..20 but on `level`, where a row of water and a column of lava flood and
+// harden. Only those cells are written: it is cheap enough to rebuild the
+// world before every measured tick.
+void buildFloodingWorld(int level);
