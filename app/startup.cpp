@@ -14,6 +14,7 @@
 #include "app/platform.h"
 #include "app/sound.h"
 #include "app/window.h"
+#include "game/paths.h"
 #include "game/settings.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -30,7 +31,8 @@ constexpr const char* kFontFile = "data/fonts/01.ttf";
 constexpr int kSmallFontSize = 10;
 constexpr int kLargeFontSize = 18;
 
-bool loadInto(ALLEGRO_BITMAP** slot, const std::string& path) {
+bool loadInto(ALLEGRO_BITMAP** slot, const std::string& name) {
+    const std::string path = dataFile(name);
     *slot = loadMaskedBitmap(path.c_str());
     if (*slot == nullptr) reportStartupFailure(("cannot load " + path).c_str());
     return *slot != nullptr;
@@ -84,12 +86,13 @@ ALLEGRO_BITMAP* loadMaskedBitmap(const char* path) {
 }
 
 bool loadFonts() {
-    assets.smallFont = al_load_ttf_font(kFontFile, kSmallFontSize, 0);
-    assets.largeFont = al_load_ttf_font(kFontFile, kLargeFontSize, 0);
+    const std::string font = dataFile(kFontFile);
+    assets.smallFont = al_load_ttf_font(font.c_str(), kSmallFontSize, 0);
+    assets.largeFont = al_load_ttf_font(font.c_str(), kLargeFontSize, 0);
     // Every text drawn without a font would abort the process, so a missing
     // font stops start-up like a missing picture.
     if (assets.smallFont == nullptr || assets.largeFont == nullptr) {
-        reportStartupFailure((std::string("cannot load ") + kFontFile).c_str());
+        reportStartupFailure(("cannot load " + font).c_str());
         return false;
     }
     return true;
@@ -132,6 +135,7 @@ bool initialise() {
     al_init_font_addon();
     al_init_ttf_addon();
 
+    choosePaths();  // portable beside data/, or installed with the player's files at home
     installKeyNames();  // the settings name keys as the keyboard library does
     loadSettings();
     app.display = openWindow();
@@ -158,6 +162,10 @@ bool initialise() {
     prepareRenderer();  // the cached frame needs the pictures and the window
     installPlatformSeams();
     setSoundRequest(playSound);
+    // A player whose starter world cannot be copied still plays, in an empty
+    // world, and is told why.
+    if (!provideStarterWorld())
+        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n", worldFile().c_str());
     setUpWorld();
     return true;
 }
