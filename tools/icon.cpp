@@ -33,13 +33,6 @@ Image halved(const Image& source) {
     return out;
 }
 
-Image enlarged(const Image& source, int factor) {
-    Image out(source.width * factor, source.height * factor);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x) out.set(x, y, source.get(x / factor, y / factor));
-    return out;
-}
-
 }  // namespace
 
 Image makeIcon(int size) {

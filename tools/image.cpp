@@ -18,3 +18,10 @@ void Image::fillRect(int x, int y, int w, int h, Rgb c) {
     for (int j = y; j < y + h; ++j)
         for (int i = x; i < x + w; ++i) set(i, j, c);
 }
+
+Image enlarged(const Image& src, int factor) {
+    Image out(src.width * factor, src.height * factor);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) out.set(x, y, src.get(x / factor, y / factor));
+    return out;
+}

@@ -31,3 +31,6 @@ struct Image {
     void blitRegion(const Image& src, int sx, int sy, int w, int h, int dx, int dy, bool mirror = false);
     void fillRect(int x, int y, int w, int h, Rgb c);
 };
+
+// Every pixel of src as a factor x factor block: bigger, never blurred.
+Image enlarged(const Image& src, int factor);
