@@ -16,11 +16,11 @@
 #include "app/window.h"
 #include "game/paths.h"
 #include "game/settings.h"
+#include "game/world_setup.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "util/random.h"
 #include "util/util.h"
-#include "game/world_setup.h"
 
 AppObjects app;
 
@@ -57,9 +57,9 @@ bool loadInterface() {
         const char* path;
     };
     const Entry entries[] = {
-        {&assets.hudFrame, "data/gfx/001.bmp"},     {&assets.gfx002, "data/gfx/002.bmp"},
-        {&assets.hotbarStrip, "data/gfx/003.bmp"},  {&assets.gfx005, "data/gfx/005.bmp"},
-        {&assets.nightSky, "data/gfx/006.bmp"},     {&assets.hotbarCursor, "data/gfx/004.bmp"},
+        {&assets.hudFrame, "data/gfx/001.bmp"},       {&assets.gfx002, "data/gfx/002.bmp"},
+        {&assets.hotbarStrip, "data/gfx/003.bmp"},    {&assets.gfx005, "data/gfx/005.bmp"},
+        {&assets.nightSky, "data/gfx/006.bmp"},       {&assets.hotbarCursor, "data/gfx/004.bmp"},
         {&assets.menuBackground, "data/gfx/007.bmp"}, {&assets.menuButton, "data/gfx/008.bmp"},
         {&assets.logo, "data/gfx/logo.bmp"},
     };
@@ -135,7 +135,7 @@ bool initialise() {
     al_init_font_addon();
     al_init_ttf_addon();
 
-    choosePaths();  // portable beside data/, or installed with the player's files at home
+    choosePaths();      // portable beside data/, or installed with the player's files at home
     installKeyNames();  // the settings name keys as the keyboard library does
     loadSettings();
     app.display = openWindow();
@@ -165,7 +165,8 @@ bool initialise() {
     // A player whose starter world cannot be copied still plays, in an empty
     // world, and is told why.
     if (!provideStarterWorld())
-        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n", worldFile().c_str());
+        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
+                     worldFile().c_str());
     setUpWorld();
     return true;
 }
@@ -187,8 +188,8 @@ void shutdown() {
     for (ALLEGRO_BITMAP*& tile : assets.tileBitmap) destroyBitmap(tile);
     for (ALLEGRO_BITMAP*& sheet : assets.playerBitmap) destroyBitmap(sheet);
     for (ALLEGRO_BITMAP*& strip : assets.weatherBitmap) destroyBitmap(strip);
-    ALLEGRO_BITMAP** singles[] = {&assets.frameBuffer, &assets.hudFrame,     &assets.gfx002,
-                                  &assets.hotbarStrip, &assets.hotbarCursor, &assets.gfx005,
+    ALLEGRO_BITMAP** singles[] = {&assets.frameBuffer, &assets.hudFrame,       &assets.gfx002,
+                                  &assets.hotbarStrip, &assets.hotbarCursor,   &assets.gfx005,
                                   &assets.nightSky,    &assets.menuBackground, &assets.menuButton,
                                   &assets.logo,        &assets.crackBitmap};
     for (ALLEGRO_BITMAP** bitmap : singles) destroyBitmap(*bitmap);

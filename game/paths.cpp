@@ -81,7 +81,8 @@ const GamePaths& gamePaths() { return paths; }
 
 std::string dataFile(const std::string& name) {
     const std::string prefix = kDataPrefix;
-    if (paths.mode == PathMode::Portable || name.compare(0, prefix.size(), prefix) != 0) return name;
+    if (paths.mode == PathMode::Portable || name.compare(0, prefix.size(), prefix) != 0)
+        return name;
     return paths.dataFolder + "/" + name.substr(prefix.size());
 }
 

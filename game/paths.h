@@ -19,11 +19,11 @@ enum class PathMode : std::int32_t { Portable = 0, Installed = 1 };
 
 struct GamePaths {
     PathMode mode = PathMode::Portable;
-    std::string dataFolder = "data";        // pictures, sounds, font
+    std::string dataFolder = "data";  // pictures, sounds, font
     std::string worldFolder = "data/world";
     std::string settingsFolder = "data";
     std::string screenshotFolder = "screenshots";
-    std::string starterWorld;               // copied for a new player; installed mode only
+    std::string starterWorld;  // copied for a new player; installed mode only
 };
 
 // What the choice depends on, read from the process by choosePaths().

@@ -25,7 +25,9 @@ Image composeContactSheet(const std::vector<NamedImage>& assets) {
         items.push_back(small ? enlarged(a.image, 2) : a.image);
     }
     // Flow layout: place left to right, wrap when a row is full.
-    struct Place { int x, y; };
+    struct Place {
+        int x, y;
+    };
     std::vector<Place> places;
     int x = kGap, y = kGap, rowHeight = 0;
     for (const Image& item : items) {

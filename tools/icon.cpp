@@ -24,8 +24,9 @@ Image halved(const Image& source) {
             }
             // Keep the average off pure black, which would read as a hole.
             if (shown >= 2) {
-                out.set(x, y, Rgb{std::uint8_t(r / shown), std::uint8_t(g / shown),
-                                  std::uint8_t(b / shown)});
+                out.set(
+                    x, y,
+                    Rgb{std::uint8_t(r / shown), std::uint8_t(g / shown), std::uint8_t(b / shown)});
                 if (out.get(x, y) == kClear) out.set(x, y, Rgb{1, 1, 1});
             }
         }

@@ -5,7 +5,8 @@ void Image::blit(const Image& src, int dx, int dy) {
     blitRegion(src, 0, 0, src.width, src.height, dx, dy);
 }
 
-void Image::blitRegion(const Image& src, int sx, int sy, int w, int h, int dx, int dy, bool mirror) {
+void Image::blitRegion(const Image& src, int sx, int sy, int w, int h, int dx, int dy,
+                       bool mirror) {
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             Rgb c = src.get(sx + (mirror ? w - 1 - x : x), sy + y);
