@@ -70,13 +70,21 @@ starter=$prefix/share/tessaria/starter-world.ini
 if [ ! -f "$world" ]; then
     fail "no world at $world"
 else
-    # The starter world with the placed block: every cell line but the new
-    # one as installed, and one cell that was empty now holds a block.
-    changed=$(diff <(grep '\[' "$starter") <(grep '\[' "$world") | grep -c '^>')
-    placed=$(diff <(grep '\[' "$starter") <(grep '\[' "$world") | grep -c '^> .* = [1-9]')
-    [ "$changed" -ge 1 ] && [ "$changed" -le 4 ] && [ "$placed" -ge 1 ] ||
-        fail "world is not the starter world with the placed block ($changed lines changed)"
-    echo "the world in the home folder: the starter world with $changed cell line(s) changed"
+    # The starter world with the placed block: no block of the starter world
+    # is gone (snow may cover grass, liquids may spread), and a cell that was
+    # empty holds a placed block (grass, or snow-covered grass if it snows).
+    verdict=$(awk -F' = ' '
+        FNR == NR { if ($1 ~ /\[/) starter[$1] = $2; next }
+        $1 ~ /\[/ {
+            if (starter[$1] > 0 && $2 <= 0) lost++
+            if (starter[$1] == 0 && ($2 == 1 || $2 == 10)) placed++
+            if (starter[$1] != $2) changed++
+        }
+        END { printf "%d %d %d", lost, placed, changed }' "$starter" "$world")
+    read -r lost placed changed <<< "$verdict"
+    [ "$lost" -eq 0 ] && [ "$placed" -ge 1 ] ||
+        fail "world is not the starter world with the placed block ($lost blocks lost, $placed placed)"
+    echo "the world in the home folder: the starter world with $placed block(s) placed, $changed cell line(s) changed"
 fi
 [ -z "$(ls -A "$work")" ] || fail "the game wrote into its working folder: $(ls -A "$work")"
 listing > "$scratch/prefix.after"
