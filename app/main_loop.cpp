@@ -14,11 +14,11 @@
 #include "app/sound.h"
 #include "app/startup.h"
 #include "app/window.h"
+#include "game/world_save.h"
 #include "player/game_screen.h"
 #include "player/input.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
-#include "game/world_save.h"
 
 PointerState pointer;
 

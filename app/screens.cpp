@@ -21,10 +21,7 @@
 namespace {
 
 constexpr const char* kIntroSlogans[] = {
-    "Build",
-    "Build,Create",
-    "Build,Create,Design",
-    "Build,Create,Design Your Own world!",
+    "Build",      "Build,Create", "Build,Create,Design", "Build,Create,Design Your Own world!",
     "Right now!",
 };
 
@@ -41,10 +38,8 @@ struct MenuButton {
     int id;
 };
 constexpr MenuButton kButtons[] = {
-    {220, 210, "single player", MenuSinglePlayer},
-    {220, 240, " Multiplayer", MenuMultiplayer},
-    {220, 270, "  Controls", MenuControls},
-    {220, 300, "  Credits", MenuCredits},
+    {220, 210, "single player", MenuSinglePlayer}, {220, 240, " Multiplayer", MenuMultiplayer},
+    {220, 270, "  Controls", MenuControls},        {220, 300, "  Credits", MenuCredits},
     {220, 330, "Exit the game", MenuExit},
 };
 
@@ -173,7 +168,8 @@ bool isOpaque(ALLEGRO_BITMAP* picture) {
     knownOpaque = true;
     const int w = al_get_bitmap_width(picture), h = al_get_bitmap_height(picture);
     for (int y = 0; y < h && knownOpaque; ++y) {
-        const unsigned char* row = static_cast<const unsigned char*>(region->data) + y * region->pitch;
+        const unsigned char* row =
+            static_cast<const unsigned char*>(region->data) + y * region->pitch;
         for (int x = 0; x < w && knownOpaque; ++x) knownOpaque = row[4 * x + 3] == 255;
     }
     al_unlock_bitmap(picture);
@@ -225,13 +221,15 @@ void drawIntroScreen() {
     al_clear_to_color(al_map_rgb(255, 255, 255));
     drawBitmap(assets.logo, 60, 150);
     const int stage = gameScreen.introStage;
-    if (stage >= 0 && stage < static_cast<int>(std::size(kIntroSlogans))) drawIntroSlogan(kIntroSlogans[stage]);
+    if (stage >= 0 && stage < static_cast<int>(std::size(kIntroSlogans)))
+        drawIntroSlogan(kIntroSlogans[stage]);
 }
 
 void drawTitleMenu() {
     drawBackdrop(assets.menuBackground);
     const int slogan = assets.menuSloganIndex;
-    if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans))) drawTitleSlogan(kTitleSlogans[slogan], 400, 130);
+    if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans)))
+        drawTitleSlogan(kTitleSlogans[slogan], 400, 130);
     for (const MenuButton& button : kButtons) {
         drawMenuButton(button.x, button.y, button.label, button.id);
     }

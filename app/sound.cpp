@@ -1,6 +1,8 @@
 // The sample cache: load on first use, play once on the one reserved voice.
 #include "app/sound.h"
 
+#include "game/paths.h"
+
 SampleCache sampleCache;
 
 namespace {
@@ -17,7 +19,7 @@ ALLEGRO_SAMPLE* getSample(const std::string& name) {
     auto found = sampleCache.samples.find(name);
     if (found != sampleCache.samples.end()) return found->second;
     if (!al_is_audio_installed()) return nullptr;
-    ALLEGRO_SAMPLE* sample = al_load_sample(name.c_str());
+    ALLEGRO_SAMPLE* sample = al_load_sample(dataFile(name).c_str());
     if (sample != nullptr) sampleCache.samples.emplace(name, sample);
     return sample;
 }

@@ -14,12 +14,13 @@
 #include "app/platform.h"
 #include "app/sound.h"
 #include "app/window.h"
+#include "game/paths.h"
 #include "game/settings.h"
+#include "game/world_setup.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "util/random.h"
 #include "util/util.h"
-#include "game/world_setup.h"
 
 AppObjects app;
 
@@ -30,7 +31,8 @@ constexpr const char* kFontFile = "data/fonts/01.ttf";
 constexpr int kSmallFontSize = 10;
 constexpr int kLargeFontSize = 18;
 
-bool loadInto(ALLEGRO_BITMAP** slot, const std::string& path) {
+bool loadInto(ALLEGRO_BITMAP** slot, const std::string& name) {
+    const std::string path = dataFile(name);
     *slot = loadMaskedBitmap(path.c_str());
     if (*slot == nullptr) reportStartupFailure(("cannot load " + path).c_str());
     return *slot != nullptr;
@@ -55,9 +57,9 @@ bool loadInterface() {
         const char* path;
     };
     const Entry entries[] = {
-        {&assets.hudFrame, "data/gfx/001.bmp"},     {&assets.gfx002, "data/gfx/002.bmp"},
-        {&assets.hotbarStrip, "data/gfx/003.bmp"},  {&assets.gfx005, "data/gfx/005.bmp"},
-        {&assets.nightSky, "data/gfx/006.bmp"},     {&assets.hotbarCursor, "data/gfx/004.bmp"},
+        {&assets.hudFrame, "data/gfx/001.bmp"},       {&assets.gfx002, "data/gfx/002.bmp"},
+        {&assets.hotbarStrip, "data/gfx/003.bmp"},    {&assets.gfx005, "data/gfx/005.bmp"},
+        {&assets.nightSky, "data/gfx/006.bmp"},       {&assets.hotbarCursor, "data/gfx/004.bmp"},
         {&assets.menuBackground, "data/gfx/007.bmp"}, {&assets.menuButton, "data/gfx/008.bmp"},
         {&assets.logo, "data/gfx/logo.bmp"},
     };
@@ -84,12 +86,13 @@ ALLEGRO_BITMAP* loadMaskedBitmap(const char* path) {
 }
 
 bool loadFonts() {
-    assets.smallFont = al_load_ttf_font(kFontFile, kSmallFontSize, 0);
-    assets.largeFont = al_load_ttf_font(kFontFile, kLargeFontSize, 0);
+    const std::string font = dataFile(kFontFile);
+    assets.smallFont = al_load_ttf_font(font.c_str(), kSmallFontSize, 0);
+    assets.largeFont = al_load_ttf_font(font.c_str(), kLargeFontSize, 0);
     // Every text drawn without a font would abort the process, so a missing
     // font stops start-up like a missing picture.
     if (assets.smallFont == nullptr || assets.largeFont == nullptr) {
-        reportStartupFailure((std::string("cannot load ") + kFontFile).c_str());
+        reportStartupFailure(("cannot load " + font).c_str());
         return false;
     }
     return true;
@@ -132,6 +135,7 @@ bool initialise() {
     al_init_font_addon();
     al_init_ttf_addon();
 
+    choosePaths();      // portable beside data/, or installed with the player's files at home
     installKeyNames();  // the settings name keys as the keyboard library does
     loadSettings();
     app.display = openWindow();
@@ -158,6 +162,11 @@ bool initialise() {
     prepareRenderer();  // the cached frame needs the pictures and the window
     installPlatformSeams();
     setSoundRequest(playSound);
+    // A player whose starter world cannot be copied still plays, in an empty
+    // world, and is told why.
+    if (!provideStarterWorld())
+        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
+                     worldFile().c_str());
     setUpWorld();
     return true;
 }
@@ -179,8 +188,8 @@ void shutdown() {
     for (ALLEGRO_BITMAP*& tile : assets.tileBitmap) destroyBitmap(tile);
     for (ALLEGRO_BITMAP*& sheet : assets.playerBitmap) destroyBitmap(sheet);
     for (ALLEGRO_BITMAP*& strip : assets.weatherBitmap) destroyBitmap(strip);
-    ALLEGRO_BITMAP** singles[] = {&assets.frameBuffer, &assets.hudFrame,     &assets.gfx002,
-                                  &assets.hotbarStrip, &assets.hotbarCursor, &assets.gfx005,
+    ALLEGRO_BITMAP** singles[] = {&assets.frameBuffer, &assets.hudFrame,       &assets.gfx002,
+                                  &assets.hotbarStrip, &assets.hotbarCursor,   &assets.gfx005,
                                   &assets.nightSky,    &assets.menuBackground, &assets.menuButton,
                                   &assets.logo,        &assets.crackBitmap};
     for (ALLEGRO_BITMAP** bitmap : singles) destroyBitmap(*bitmap);

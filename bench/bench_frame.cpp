@@ -191,7 +191,8 @@ void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)
 }
 
 void BM_EmptyFrame(benchmark::State& state) {
-    if (!openWindow(static_cast<int>(state.range(0)))) return state.SkipWithError("no window (run under xvfb-run) or no data");
+    if (!openWindow(static_cast<int>(state.range(0))))
+        return state.SkipWithError("no window (run under xvfb-run) or no data");
     std::vector<double> times;
     times.reserve(kEmptyFrames);
     for (auto _ : state)

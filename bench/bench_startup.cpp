@@ -14,8 +14,8 @@
 
 #include "app/main_loop.h"
 #include "app/startup.h"
-#include "render/game_frame.h"
 #include "game/world_save.h"
+#include "render/game_frame.h"
 #include "tools/world_scenes.h"
 
 namespace {

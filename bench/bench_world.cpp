@@ -10,11 +10,11 @@
 #include <sstream>
 #include <string>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
+#include "player/player_state.h"
+#include "player/world_tick.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
 

@@ -116,8 +116,7 @@ void readBand(std::istream& in, std::string& line, bool& ended) {
                 }
                 key.clear();
                 appendKey(numbers, key, x, y, level);
-                if (line.find(key) != std::string::npos)
-                    parseValue(valueText(line), lastValue);
+                if (line.find(key) != std::string::npos) parseValue(valueText(line), lastValue);
                 setCell(x, y, level, lastValue);
             }
         }
@@ -297,7 +296,8 @@ void loadWorld() {
 void takeSnapshot(WorldSnapshot& snapshot) {
     for (int x = 0; x < kBandEdge; ++x)
         for (int y = 0; y < kBandEdge; ++y)
-            for (int level = 0; level < kBandEdge; ++level) snapshot.at(x, y, level) = cell(x, y, level);
+            for (int level = 0; level < kBandEdge; ++level)
+                snapshot.at(x, y, level) = cell(x, y, level);
     snapshot.playerX = player.x;
     snapshot.playerY = player.y;
 }
@@ -308,7 +308,8 @@ void formatWorld(const WorldSnapshot& snapshot, std::string& text) {
     text.reserve(kBandEdge * kBandEdge * kBandEdge * 20 + 32);
     for (int level = 0; level < kBandEdge; ++level) {
         for (int y = 0; y < kBandEdge; ++y) {
-            for (int x = 0; x < kBandEdge; ++x) appendCellLine(numbers, text, snapshot, x, y, level);
+            for (int x = 0; x < kBandEdge; ++x)
+                appendCellLine(numbers, text, snapshot, x, y, level);
         }
     }
     text += "p_x = " + util::to_string(snapshot.playerX) + "\n";

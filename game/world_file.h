@@ -16,7 +16,9 @@ struct WorldSnapshot {
     std::int32_t playerX = 0, playerY = 0;
 
     BlockId& at(int x, int y, int level) { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
-    BlockId at(int x, int y, int level) const { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
+    BlockId at(int x, int y, int level) const {
+        return cells[(x * kBandEdge + y) * kBandEdge + level];
+    }
     bool operator==(const WorldSnapshot& other) const {
         return playerX == other.playerX && playerY == other.playerY && cells == other.cells;
     }

@@ -120,7 +120,7 @@ private:
     WorldSnapshot* waiting_ = &copies_[1];  // the newest copy not yet taken up
     WorldSnapshot* writing_ = &copies_[2];  // saving thread only, outside the lock
     bool hasWaiting_ = false;
-    bool busy_ = false;        // a save is running
+    bool busy_ = false;  // a save is running
     bool stopping_ = false;
     bool lastFailed_ = false;  // the last save written failed
     bool failing_ = false;     // saving thread only: a run of failures has been reported
@@ -129,12 +129,11 @@ private:
 
 // What the main thread knows of its hand-overs.
 struct HandOvers {
-    bool any = false;             // one was made in this run
-    SaveClock::time_point last;   // when the last one was made
-    WorldSnapshot lastCopy;       // what it held
-    std::uint32_t revision = 0;   // the grid's when its band last matched lastCopy
+    bool any = false;            // one was made in this run
+    SaveClock::time_point last;  // when the last one was made
+    WorldSnapshot lastCopy;      // what it held
+    std::uint32_t revision = 0;  // the grid's when its band last matched lastCopy
 };
-
 
 SavingThread savingThread;
 HandOvers handOvers;

@@ -2,12 +2,12 @@
 // defaults, the weather of the run and a random start on the diagonal.
 #include "game/world_setup.h"
 
+#include "game/world_file.h"
+#include "game/world_save.h"
 #include "player/game_screen.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "util/random.h"
-#include "game/world_file.h"
-#include "game/world_save.h"
 #include "world/world_grid.h"
 
 // The order matters: the position read from the file is overwritten by the

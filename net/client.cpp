@@ -16,17 +16,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReceiveBufferSize = 32767;
-constexpr double kFlushStep = 0.1;                // seconds per poll while closing
-constexpr std::chrono::seconds kFlushBudget{5};   // a peer that takes nothing cannot hold close() longer
-constexpr double kLongestWait = 1e9;              // seconds; keeps deadline arithmetic in range
+constexpr double kFlushStep = 0.1;  // seconds per poll while closing
+constexpr std::chrono::seconds kFlushBudget{
+    5};                               // a peer that takes nothing cannot hold close() longer
+constexpr double kLongestWait = 1e9;  // seconds; keeps deadline arithmetic in range
 
-int newTcpSocket()
-{
-    return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-}
+int newTcpSocket() { return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }
 
-sockaddr_in socketAddress(Ipv4Address address, std::uint16_t port)
-{
+sockaddr_in socketAddress(Ipv4Address address, std::uint16_t port) {
     sockaddr_in result{};
     result.sin_family = AF_INET;
     result.sin_port = htons(port);
@@ -34,20 +31,17 @@ sockaddr_in socketAddress(Ipv4Address address, std::uint16_t port)
     return result;
 }
 
-bool exceeds(std::size_t size, std::uint32_t limit)
-{
+bool exceeds(std::size_t size, std::uint32_t limit) {
     return limit != Client::kNoLimit && size > limit;
 }
 
-bool below(std::size_t size, std::uint32_t limit)
-{
+bool below(std::size_t size, std::uint32_t limit) {
     return limit == Client::kNoLimit || size < limit;
 }
 
 // Whole seconds and microseconds, each truncated toward zero; a negative or
 // NaN time only looks.
-Clock::duration waitTime(double seconds)
-{
+Clock::duration waitTime(double seconds) {
     if (!(seconds > 0)) {
         return Clock::duration::zero();
     }
@@ -57,8 +51,7 @@ Clock::duration waitTime(double seconds)
            std::chrono::microseconds(static_cast<long long>((seconds - whole) * 1e6));
 }
 
-timespec toTimespec(Clock::duration time)
-{
+timespec toTimespec(Clock::duration time) {
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(time);
     const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(time - whole);
     return timespec{static_cast<time_t>(whole.count()), static_cast<long>(nanos.count())};
@@ -66,11 +59,11 @@ timespec toTimespec(Clock::duration time)
 
 // poll(2) rather than select: a descriptor above FD_SETSIZE would overflow a
 // fixed set. A signal does not cut the wait short.
-int waitForEvents(pollfd& entry, Clock::duration timeout)
-{
+int waitForEvents(pollfd& entry, Clock::duration timeout) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        const timespec left = toTimespec(std::max(deadline - Clock::now(), Clock::duration::zero()));
+        const timespec left =
+            toTimespec(std::max(deadline - Clock::now(), Clock::duration::zero()));
         const int result = ::ppoll(&entry, 1, &left, nullptr);
         if (result >= 0 || errno != EINTR) {
             return result;
@@ -79,8 +72,7 @@ int waitForEvents(pollfd& entry, Clock::duration timeout)
 }
 
 // A connect cut short by a signal goes on in the background; wait for its outcome.
-bool finishInterruptedConnect(int sock)
-{
+bool finishInterruptedConnect(int sock) {
     pollfd entry{sock, POLLOUT, 0};
     while (::poll(&entry, 1, -1) < 0) {
         if (errno != EINTR) {
@@ -92,29 +84,24 @@ bool finishInterruptedConnect(int sock)
     return getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
-bool nothingMovedThisTime()
-{
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-}
+bool nothingMovedThisTime() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
 
 }  // namespace
 
 Client::Client() : sock_(newTcpSocket()) {}
 
-Client::Client(Ipv4Address address, std::uint16_t port) : Client()
-{
-    connect(address, port);
-}
+Client::Client(Ipv4Address address, std::uint16_t port) : Client() { connect(address, port); }
 
 Client::Client(int leaveOpen) : sock_(newTcpSocket()), leaveOpen_(leaveOpen) {}
 
 Client::Client(int socket, sockaddr_in remote, int leaveOpen)
-    : connected_(true), wasConnected_(true), sock_(socket), remote_(remote), leaveOpen_(leaveOpen)
-{
-}
+    : connected_(true),
+      wasConnected_(true),
+      sock_(socket),
+      remote_(remote),
+      leaveOpen_(leaveOpen) {}
 
-Client::~Client()
-{
+Client::~Client() {
     if (connected_) {
         close(false);
     }
@@ -127,42 +114,38 @@ Client::~Client()
     }
 }
 
-bool Client::connect(Ipv4Address address, std::uint16_t port)
-{
+bool Client::connect(Ipv4Address address, std::uint16_t port) {
     remote_ = socketAddress(address, port);
     leaveOpen_ = 0;
-    const int result = ::connect(sock_, reinterpret_cast<const sockaddr*>(&remote_), sizeof remote_);
+    const int result =
+        ::connect(sock_, reinterpret_cast<const sockaddr*>(&remote_), sizeof remote_);
     connected_ = result == 0 || (errno == EINTR && finishInterruptedConnect(sock_));
     wasConnected_ = wasConnected_ || connected_;
     return connected_;
 }
 
-void Client::bind(Ipv4Address address, std::uint16_t port)
-{
+void Client::bind(Ipv4Address address, std::uint16_t port) {
     const sockaddr_in local = socketAddress(address, port);
     if (::bind(sock_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == -1) {
         throw Socket_BindFailed(lastErrorText());
     }
 }
 
-void Client::send(const std::string& data)
-{
+void Client::send(const std::string& data) {
     sendQueue_ += data;
     if (exceeds(sendQueue_.size(), sendLimit_)) {
         connected_ = false;
     }
 }
 
-std::string Client::read(std::size_t count)
-{
+std::string Client::read(std::size_t count) {
     const std::size_t taken = std::min(count, recvQueue_.size());
     std::string result = recvQueue_.substr(0, taken);
     recvQueue_.erase(0, taken);
     return result;
 }
 
-void Client::poll(double seconds)
-{
+void Client::poll(double seconds) {
     if (!connected_) {
         // Nothing to move, never connected or closed alike: the wait alone
         // keeps a caller that polls in a loop at its pace.
@@ -171,19 +154,18 @@ void Client::poll(double seconds)
         return;
     }
     switch (pump(seconds, true)) {
-    case PumpResult::WaitFailed:
-        throw Socket_SelectFailed(lastErrorText());
-    case PumpResult::PeerFinished:
-    case PumpResult::ConnectionFailed:
-        close(false);
-        break;
-    case PumpResult::Fine:
-        break;
+        case PumpResult::WaitFailed:
+            throw Socket_SelectFailed(lastErrorText());
+        case PumpResult::PeerFinished:
+        case PumpResult::ConnectionFailed:
+            close(false);
+            break;
+        case PumpResult::Fine:
+            break;
     }
 }
 
-void Client::close(bool forgetTime)
-{
+void Client::close(bool forgetTime) {
     if (!connected_) {
         return;
     }
@@ -199,8 +181,7 @@ void Client::close(bool forgetTime)
 
 // One wait, then at most one receive and one send; the receive only while
 // `reading`.
-Client::PumpResult Client::pump(double seconds, bool reading)
-{
+Client::PumpResult Client::pump(double seconds, bool reading) {
     pollfd entry{sock_, 0, 0};
     if (reading && below(recvQueue_.size(), recvLimit_)) {
         entry.events |= POLLIN;
@@ -227,8 +208,7 @@ Client::PumpResult Client::pump(double seconds, bool reading)
     return receipt == Receipt::End ? PumpResult::PeerFinished : PumpResult::Fine;
 }
 
-Client::Receipt Client::receiveOnce()
-{
+Client::Receipt Client::receiveOnce() {
     char buffer[kReceiveBufferSize];
     const ssize_t received = ::recv(sock_, buffer, sizeof buffer, MSG_DONTWAIT);
     if (received < 0 && nothingMovedThisTime()) {
@@ -247,8 +227,7 @@ Client::Receipt Client::receiveOnce()
 // MSG_NOSIGNAL: a vanished peer must not kill the process with SIGPIPE.
 // MSG_DONTWAIT: hand over what fits now so a poll never outlasts its timeout;
 // the rest goes with the next one.
-bool Client::sendOnce()
-{
+bool Client::sendOnce() {
     const ssize_t sent =
         ::send(sock_, sendQueue_.data(), sendQueue_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0) {
@@ -262,8 +241,7 @@ bool Client::sendOnce()
 // still queued at the end, or after a failure, is dropped. A peer that has
 // only stopped sending may still be reading, so its end of file stops the
 // reading, not the flush.
-void Client::flush()
-{
+void Client::flush() {
     const auto deadline = Clock::now() + kFlushBudget;
     bool peerSending = true;
     while (!sendQueue_.empty()) {

@@ -58,7 +58,8 @@ private:
     void flush();
 
     bool connected_ = false;
-    bool wasConnected_ = false;  // once set, leaveOpen_ decides whether the socket outlives the client
+    bool wasConnected_ =
+        false;  // once set, leaveOpen_ decides whether the socket outlives the client
     std::time_t disconnectTime_ = 0;
     int sock_ = -1;
     sockaddr_in remote_{};

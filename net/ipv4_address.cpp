@@ -12,16 +12,12 @@ namespace {
 
 constexpr std::uint64_t kLargestComponent = 0xFFFFFFFFu;  // what "%u" reads into
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // One component as "%u" reads it: blanks, an optional sign, decimal digits.
 // False when there are no digits or the number is above kLargestComponent
 // (where sscanf is undefined); either ends the parse.
-bool readComponent(const char*& text, std::uint32_t& component)
-{
+bool readComponent(const char*& text, std::uint32_t& component) {
     while (std::isspace(static_cast<unsigned char>(*text))) {
         ++text;
     }
@@ -47,8 +43,7 @@ bool readComponent(const char*& text, std::uint32_t& component)
 }
 
 // "%u.%u.%u.%u": components that the text does not supply count as 0.
-std::uint32_t parseDottedQuad(const char* text)
-{
+std::uint32_t parseDottedQuad(const char* text) {
     std::uint32_t part[4] = {0, 0, 0, 0};
     for (int i = 0; text && i < 4; ++i) {
         if (i > 0) {
@@ -70,41 +65,32 @@ std::uint32_t parseDottedQuad(const char* text)
 Ipv4Address::Ipv4Address(in_addr networkOrder) : value_(ntohl(networkOrder.s_addr)) {}
 
 Ipv4Address::Ipv4Address(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d)
-    : value_(std::uint32_t{a} << 24 | std::uint32_t{b} << 16 | std::uint32_t{c} << 8 | d)
-{
-}
+    : value_(std::uint32_t{a} << 24 | std::uint32_t{b} << 16 | std::uint32_t{c} << 8 | d) {}
 
 Ipv4Address::Ipv4Address(const char* text) : value_(parseDottedQuad(text)) {}
 
 Ipv4Address::Ipv4Address(const std::string& text) : value_(parseDottedQuad(text.c_str())) {}
 
-Ipv4Address& Ipv4Address::operator=(const char* text)
-{
+Ipv4Address& Ipv4Address::operator=(const char* text) {
     value_ = parseDottedQuad(text);
     return *this;
 }
 
-Ipv4Address& Ipv4Address::operator=(const std::string& text)
-{
+Ipv4Address& Ipv4Address::operator=(const std::string& text) {
     value_ = parseDottedQuad(text.c_str());
     return *this;
 }
 
-std::uint32_t Ipv4Address::toNetworkOrder() const
-{
-    return htonl(value_);
-}
+std::uint32_t Ipv4Address::toNetworkOrder() const { return htonl(value_); }
 
-std::string Ipv4Address::toString() const
-{
+std::string Ipv4Address::toString() const {
     char text[16];
     std::snprintf(text, sizeof text, "%u.%u.%u.%u", value_ >> 24, value_ >> 16 & 0xFFu,
                   value_ >> 8 & 0xFFu, value_ & 0xFFu);
     return text;
 }
 
-Ipv4Address Ipv4Address::resolve(const std::string& host)
-{
+Ipv4Address Ipv4Address::resolve(const std::string& host) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;

@@ -8,7 +8,7 @@
 
 using EncodedNumber = util::array<std::uint8_t, 4>;
 
-constexpr std::uint8_t kAbsentDigit = 254;         // a high digit the number does not have
+constexpr std::uint8_t kAbsentDigit = 254;                // a high digit the number does not have
 constexpr std::uint32_t kLargestEncodable = 4097152080u;  // 253^4 - 1
 
 // Values above kLargestEncodable wrap in the top byte and do not come back.

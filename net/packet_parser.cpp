@@ -13,7 +13,8 @@ std::uint32_t PacketParser::getNumber(std::size_t width) {
     std::uint8_t bytes[4] = {kAbsentDigit, kAbsentDigit, kAbsentDigit, kAbsentDigit};
     std::size_t count = std::min(width, remaining());
     if (count == 0) return 0;
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(data[position + i]);
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<std::uint8_t>(data[position + i]);
     position += count;
     return decodeNumber(bytes[0], bytes[1], bytes[2], bytes[3]);
 }

@@ -12,8 +12,8 @@ public:
 
     std::uint8_t getByte();
     std::uint8_t getChar();
-    std::uint16_t getShort();   // up to two bytes, fewer at the end
-    std::uint32_t getThree();   // up to three bytes, fewer at the end
+    std::uint16_t getShort();  // up to two bytes, fewer at the end
+    std::uint32_t getThree();  // up to three bytes, fewer at the end
     // Empty, with nothing consumed, when fewer than n bytes are left.
     std::string getFixedString(std::size_t n);
     // The bytes before the delimiter, which is consumed too; empty, with

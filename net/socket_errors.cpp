@@ -1,9 +1,9 @@
 // Turns errno into the text that the socket exceptions carry.
 #include "net/socket_errors.h"
 
+#include <string.h>
 #include <cerrno>
 #include <cstdio>
-#include <string.h>
 
 #include "util/util.h"
 
@@ -11,8 +11,7 @@ namespace {
 char errorText[1024];
 }
 
-const char* lastErrorText()
-{
+const char* lastErrorText() {
     const int code = errno;
     // strerrordesc_np gives no text for codes the system does not know,
     // where strerror would invent one in its own words.

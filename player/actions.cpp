@@ -50,8 +50,8 @@ void finishAction() {
 }
 
 // The walk goes down the column from the action cell's top, short of the
-// band's edge; hard rock is never removed, and an explosive anywhere else in the column blows away the
-// ring around the player at its depth.
+// band's edge; hard rock is never removed, and an explosive anywhere else in the column blows away
+// the ring around the player at its depth.
 void mineCell(int cx, int cy) {
     if (!insideBounds(world, cx, cy)) return;
     for (int t = 0; t < kBandEdge; ++t) {

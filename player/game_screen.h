@@ -17,14 +17,14 @@ enum : std::int32_t {
 };
 
 struct GameScreen {
-    std::int32_t runState = kRunning;   // 2 once quitting has been asked for
+    std::int32_t runState = kRunning;  // 2 once quitting has been asked for
     bool introShown = false;
     bool menuShown = false;
     bool gameShown = false;
     std::int32_t menuSelection = MenuNone;  // last button clicked
-    std::int32_t introStage = 0;        // which intro slogan, 0..4
-    std::int32_t introTicks = 0;        // ticks since the intro began
-    bool sloganBlinkOn = false;         // title slogan drawn this frame
-    std::int32_t sloganBlinkTicks = 0;  // 0..30
+    std::int32_t introStage = 0;            // which intro slogan, 0..4
+    std::int32_t introTicks = 0;            // ticks since the intro began
+    bool sloganBlinkOn = false;             // title slogan drawn this frame
+    std::int32_t sloganBlinkTicks = 0;      // 0..30
 };
 extern GameScreen gameScreen;

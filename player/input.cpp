@@ -5,8 +5,8 @@
 #include <climits>
 
 #include "player/actions.h"
-#include "player/key_bindings.h"
 #include "player/game_screen.h"
+#include "player/key_bindings.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "world/world_grid.h"

@@ -31,26 +31,26 @@ inline bool isHurt(HurtFlash flash) { return static_cast<std::int32_t>(flash) > 
 
 // Zero at program start; setUpWorld gives it its defaults.
 struct PlayerState {
-    std::int32_t x = 0, y = 0;       // column the player stands in
-    std::int32_t level = 0;          // level of the ground block; body at level - 1, head at level - 2
+    std::int32_t x = 0, y = 0;  // column the player stands in
+    std::int32_t level = 0;     // level of the ground block; body at level - 1, head at level - 2
     Facing facing = Facing::Up;
-    bool busy = false;               // a step or an action animation is running
-    bool acting = false;             // the running animation is an action, not a step
-    bool resting = false;            // rest mode (F11)
+    bool busy = false;     // a step or an action animation is running
+    bool acting = false;   // the running animation is an action, not a step
+    bool resting = false;  // rest mode (F11)
     ActionMode actionMode = ActionMode::Mining;
-    std::int32_t strikes = 0;        // finished actions toward the next break, 0..2
-    std::int32_t animTick = 0;       // 0..16 inside the running animation
-    std::int32_t animFrame = 0;      // sheet column to draw, 0..3
+    std::int32_t strikes = 0;    // finished actions toward the next break, 0..2
+    std::int32_t animTick = 0;   // 0..16 inside the running animation
+    std::int32_t animFrame = 0;  // sheet column to draw, 0..3
     SpriteSheet spriteSheet = SpriteSheet::Unset;
-    std::int32_t holdTicks = 0;      // ticks in a row with an arrow key held
-    std::int32_t spriteRow = 0;      // look, 0..6 (F1)
-    std::int32_t spriteGroup = 0;    // second look, 0..1 (F2)
-    std::int32_t targetRaised = 0;   // 1: actions one level above the ground ahead; 0: at it
-    bool autoJump = false;           // J: steps never blocked, level follows the column top
-    std::int32_t selectedSlot = 0;   // 0..8
+    std::int32_t holdTicks = 0;     // ticks in a row with an arrow key held
+    std::int32_t spriteRow = 0;     // look, 0..6 (F1)
+    std::int32_t spriteGroup = 0;   // second look, 0..1 (F2)
+    std::int32_t targetRaised = 0;  // 1: actions one level above the ground ahead; 0: at it
+    bool autoJump = false;          // J: steps never blocked, level follows the column top
+    std::int32_t selectedSlot = 0;  // 0..8
     BlockId hotbar[kHotbarSlots] = {};
     std::int32_t blockCounts[kBlockTypes] = {};
-    BlockId targetBlock = 0;         // block at the action cell as the last world tick saw it
+    BlockId targetBlock = 0;  // block at the action cell as the last world tick saw it
     HurtFlash hurtFlash = HurtFlash::Off;
     std::int32_t hurtFlashTick = 0;  // 0..75
     bool onWater = false;            // standing on water

@@ -6,13 +6,13 @@
 enum class WeatherKind : std::int32_t { Unset = 0, Rain = 1, Snow = 2 };
 
 struct WeatherState {
-    bool weatherActive = false;          // rain or snow is falling
+    bool weatherActive = false;                    // rain or snow is falling
     WeatherKind weatherKind = WeatherKind::Unset;  // drawn at set-up, fixed for the run
-    bool snowCover = false;              // raised by every game frame while the kind is snow
-    std::int32_t weatherAnimFrame = 0;   // frame of the weather strip, 0..3
-    std::int32_t weatherTick = 0;        // 0..15 inside a weather cycle
-    std::int32_t weatherCycles = 0;      // cycles of the current spell, 0..200
-    std::int32_t weatherTrigger = 0;     // 0..300, drawn before main; 1..4 keeps weather on
+    bool snowCover = false;             // raised by every game frame while the kind is snow
+    std::int32_t weatherAnimFrame = 0;  // frame of the weather strip, 0..3
+    std::int32_t weatherTick = 0;       // 0..15 inside a weather cycle
+    std::int32_t weatherCycles = 0;     // cycles of the current spell, 0..200
+    std::int32_t weatherTrigger = 0;    // 0..300, drawn before main; 1..4 keeps weather on
 };
 extern WeatherState weather;
 

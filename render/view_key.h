@@ -9,7 +9,7 @@
 // What the world pass draws.
 struct SceneKey {
     std::uint32_t worldRevision = 0;
-    std::int32_t x = 0, y = 0, level = 0;  // the player's column and level
+    std::int32_t x = 0, y = 0, level = 0;            // the player's column and level
     std::int32_t scrollBefore = 0, scrollAfter = 0;  // around the figure's place in the pass
     std::int32_t maxX = 0, maxY = 0;
     double nightLevel = 0;

@@ -43,10 +43,9 @@ struct Box {
 
 Box visitedBox(const GameView& g, int deepest) {
     const PlayerState& p = g.player;
-    return Box{std::max(0, windowFirst(p.x, deepest)),
-               std::min(g.world.maxX, windowLast(p.x, deepest)),
-               std::max(0, windowFirst(p.y, deepest)),
-               std::min(g.world.maxY, windowLast(p.y, deepest))};
+    return Box{
+        std::max(0, windowFirst(p.x, deepest)), std::min(g.world.maxX, windowLast(p.x, deepest)),
+        std::max(0, windowFirst(p.y, deepest)), std::min(g.world.maxY, windowLast(p.y, deepest))};
 }
 
 struct Frame {
@@ -146,8 +145,7 @@ private:
              y <= std::min(box_.y1, windowLast(p.y, level)); ++y) {
             for (int x = std::max(box_.x0, windowFirst(p.x, level));
                  x <= std::min(box_.x1, windowLast(p.x, level)); ++x) {
-                if (level == spriteLevel_ && !spriteSeen_ &&
-                    (y > p.y || (y == p.y && x > p.x))) {
+                if (level == spriteLevel_ && !spriteSeen_ && (y > p.y || (y == p.y && x > p.x))) {
                     spriteSeen_ = true;
                     result_.spriteIndex = count_;
                 }

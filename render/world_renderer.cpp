@@ -31,8 +31,8 @@ void drawBlock(const Placement& at, int x, int y, int level, BlockId id) {
     if (isAnimatedWidth(w)) {
         int frameWidth = w / kStripFrames;
         Tint tint = shadeTint(blockShade(at.game, x, y, level, id, true));
-        drawTintedBitmapRegion(tile, tint, frameWidth * at.game.clock.blockAnimFrame, 0,
-                               frameWidth, h, sx, sy);
+        drawTintedBitmapRegion(tile, tint, frameWidth * at.game.clock.blockAnimFrame, 0, frameWidth,
+                               h, sx, sy);
     } else {
         drawTintedBitmap(tile, shadeTint(blockShade(at.game, x, y, level, id, false)), sx, sy);
     }

@@ -150,8 +150,7 @@ int windowLast(int centre, int level) { return centre + kWindowAfter + level; }
 Tint shadeTint(Shade shade) { return kShadeTints[shade]; }
 
 Shade blockShade(const GameView& game, int x, int y, int level, BlockId id, bool animated) {
-    return animated ? animatedTileShade(game, x, y, level, id)
-                    : staticTileShade(game, x, y, level);
+    return animated ? animatedTileShade(game, x, y, level, id) : staticTileShade(game, x, y, level);
 }
 
 bool crackedCell(const PlayerState& p, int* x, int* y, int* level) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds the plain and the sanitizer
+# Installs what the tests need, checks the sources' layout, builds the plain and the sanitizer
 # configurations, runs every test headless in both, the unit tests of game/
 # (where the saving thread lives) under ThreadSanitizer, then the fuzzers for
 # a bounded time, and prints one summary.
@@ -67,6 +67,17 @@ run_fuzzers() {
   [ "$failed" -eq 0 ] || status=1
 }
 
+# The sources' layout is .clang-format's; a file that drifts fails the run.
+run_format() {
+  echo "=== format: check"
+  if bash scripts/format.sh --check; then
+    summary+=("format: every file follows .clang-format")
+  else
+    summary+=("format: FAILED (bash scripts/format.sh lays the files out)"); status=1
+  fi
+}
+
+run_format
 run_suite default
 run_suite asan-ubsan
 run_suite tsan

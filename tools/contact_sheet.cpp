@@ -16,23 +16,18 @@ void checker(Image& img) {
             img.set(x, y, ((x / 8) + (y / 8)) % 2 ? hex(0x9a9aa0) : hex(0xb0b0b6));
 }
 
-Image enlarge(const Image& src, int factor) {
-    Image out(src.width * factor, src.height * factor);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x) out.set(x, y, src.get(x / factor, y / factor));
-    return out;
-}
-
 }  // namespace
 
 Image composeContactSheet(const std::vector<NamedImage>& assets) {
     std::vector<Image> items;
     for (const NamedImage& a : assets) {
         const bool small = a.image.width <= 256 && a.image.height <= 64;
-        items.push_back(small ? enlarge(a.image, 2) : a.image);
+        items.push_back(small ? enlarged(a.image, 2) : a.image);
     }
     // Flow layout: place left to right, wrap when a row is full.
-    struct Place { int x, y; };
+    struct Place {
+        int x, y;
+    };
     std::vector<Place> places;
     int x = kGap, y = kGap, rowHeight = 0;
     for (const Image& item : items) {

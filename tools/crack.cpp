@@ -14,7 +14,7 @@ const Rgb kChip = hex(0xd8d0c4);
 struct Branch {
     double x, y, angle;
     int length;
-    int stage;   // the first strike that shows it
+    int stage;  // the first strike that shows it
 };
 
 // Walks one fissure from its start; each step turns a little at random.
@@ -24,7 +24,8 @@ void drawBranch(Image& frame, const Branch& b, int seed) {
         const int px = int(std::floor(x)), py = int(std::floor(y));
         if (classifyCubePixel(px, py).face == Face::None) return;
         frame.set(px, py, kFissure);
-        if (i % 4 == 2 && classifyCubePixel(px + 1, py + 1).face != Face::None) frame.set(px + 1, py + 1, kChip);
+        if (i % 4 == 2 && classifyCubePixel(px + 1, py + 1).face != Face::None)
+            frame.set(px + 1, py + 1, kChip);
         a += (random01(i, seed, 401) - 0.5) * 0.9;
         x += std::cos(a);
         y += std::sin(a) * 0.8;

@@ -7,7 +7,7 @@
 #pragma once
 
 constexpr int kTileSize = 64;
-constexpr int kFaceUnits = 32;   // texture units across a face, in both directions
+constexpr int kFaceUnits = 32;  // texture units across a face, in both directions
 
 enum class Face { None, Top, Left, Right };
 
@@ -17,7 +17,7 @@ enum class Rim { None, TopBack, TopFront, SideFront, SideOuter, SideBottom };
 
 struct CubePixel {
     Face face = Face::None;
-    double s = 0, t = 0;   // face texture coordinates, 0..32 each
+    double s = 0, t = 0;  // face texture coordinates, 0..32 each
     Rim rim = Rim::None;
 };
 

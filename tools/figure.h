@@ -13,7 +13,7 @@ constexpr int kLooks = 7;
 
 struct SheetLayout {
     int frameWidth, frameHeight;
-    int framesPerFacing;   // per column group and facing
+    int framesPerFacing;  // per column group and facing
 };
 
 constexpr SheetLayout kStandingSheet{20, 56, 1};

@@ -21,7 +21,8 @@ bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return bool(file);
 }
 
-void putChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data) {
+void putChunk(std::vector<std::uint8_t>& out, const char* type,
+              const std::vector<std::uint8_t>& data) {
     putBe(out, std::uint32_t(data.size()));
     std::vector<std::uint8_t> body(type, type + 4);
     body.insert(body.end(), data.begin(), data.end());
@@ -74,7 +75,8 @@ bool writeBmp(const std::string& path, const Image& image) {
             out.push_back(c.g);
             out.push_back(c.r);
         }
-        for (std::uint32_t pad = std::uint32_t(image.width) * 3; pad < rowBytes; ++pad) out.push_back(0);
+        for (std::uint32_t pad = std::uint32_t(image.width) * 3; pad < rowBytes; ++pad)
+            out.push_back(0);
     }
     return writeBytes(path, out);
 }
@@ -118,7 +120,8 @@ bool writePng(const std::string& path, const Image& image, PngAlpha alpha) {
         zlib.push_back(last ? 1 : 0);
         putLe(zlib, std::uint32_t(len), 2);
         putLe(zlib, std::uint32_t(~len & 0xFFFF), 2);
-        zlib.insert(zlib.end(), raw.begin() + std::ptrdiff_t(pos), raw.begin() + std::ptrdiff_t(pos + len));
+        zlib.insert(zlib.end(), raw.begin() + std::ptrdiff_t(pos),
+                    raw.begin() + std::ptrdiff_t(pos + len));
         if (last) break;
     }
     putBe(zlib, adler32(raw.data(), raw.size()));

@@ -24,19 +24,13 @@ Image halved(const Image& source) {
             }
             // Keep the average off pure black, which would read as a hole.
             if (shown >= 2) {
-                out.set(x, y, Rgb{std::uint8_t(r / shown), std::uint8_t(g / shown),
-                                  std::uint8_t(b / shown)});
+                out.set(
+                    x, y,
+                    Rgb{std::uint8_t(r / shown), std::uint8_t(g / shown), std::uint8_t(b / shown)});
                 if (out.get(x, y) == kClear) out.set(x, y, Rgb{1, 1, 1});
             }
         }
     }
-    return out;
-}
-
-Image enlarged(const Image& source, int factor) {
-    Image out(source.width * factor, source.height * factor);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x) out.set(x, y, source.get(x / factor, y / factor));
     return out;
 }
 

@@ -18,16 +18,23 @@ struct Image {
     std::vector<Rgb> pixels;
 
     Image() = default;
-    Image(int w, int h, Rgb fill = kClear) : width(w), height(h), pixels(std::size_t(w) * h, fill) {}
+    Image(int w, int h, Rgb fill = kClear)
+        : width(w), height(h), pixels(std::size_t(w) * h, fill) {}
 
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-    Rgb get(int x, int y) const { return inside(x, y) ? pixels[std::size_t(y) * width + x] : kClear; }
+    Rgb get(int x, int y) const {
+        return inside(x, y) ? pixels[std::size_t(y) * width + x] : kClear;
+    }
     void set(int x, int y, Rgb c) {
         if (inside(x, y)) pixels[std::size_t(y) * width + x] = c;
     }
     // Copies the visible (non-black) pixels of src with its top-left at (dx, dy).
     void blit(const Image& src, int dx, int dy);
     // Copies a region of src, optionally mirrored left to right.
-    void blitRegion(const Image& src, int sx, int sy, int w, int h, int dx, int dy, bool mirror = false);
+    void blitRegion(const Image& src, int sx, int sy, int w, int h, int dx, int dy,
+                    bool mirror = false);
     void fillRect(int x, int y, int w, int h, Rgb c);
 };
+
+// Every pixel of src as a factor x factor block: bigger, never blurred.
+Image enlarged(const Image& src, int factor);

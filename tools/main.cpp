@@ -10,8 +10,8 @@
 
 #include "tools/contact_sheet.h"
 #include "tools/figure.h"
-#include "tools/icon.h"
 #include "tools/file_formats.h"
+#include "tools/icon.h"
 #include "tools/interface.h"
 #include "tools/sounds.h"
 #include "tools/tiles.h"
@@ -34,8 +34,10 @@ std::string threeDigits(int n) {
 
 std::vector<NamedImage> buildPictures() {
     std::vector<NamedImage> out;
-    for (int id = 1; id <= 22; ++id) out.push_back({"gfx/map/tile/" + threeDigits(id) + ".bmp", makeTile(id)});
-    for (int s = 1; s <= 4; ++s) out.push_back({"gfx/character/player" + std::to_string(s) + ".bmp", makePlayerSheet(s)});
+    for (int id = 1; id <= 22; ++id)
+        out.push_back({"gfx/map/tile/" + threeDigits(id) + ".bmp", makeTile(id)});
+    for (int s = 1; s <= 4; ++s)
+        out.push_back({"gfx/character/player" + std::to_string(s) + ".bmp", makePlayerSheet(s)});
     out.push_back({"gfx/map/rain.bmp", makeRainStrip()});
     out.push_back({"gfx/map/snow.bmp", makeSnowStrip()});
     out.push_back({"gfx/map/crack.bmp", makeCrackStrip()});
@@ -73,9 +75,11 @@ bool writeAll(const fs::path& data, const std::vector<NamedImage>& pictures) {
     const struct {
         const char* name;
         std::vector<std::int16_t> samples;
-    } sounds[] = {{"sfx002.wav", makeThunder()}, {"sfx031.wav", makeHurt()}, {"sfx042.wav", makeSplash()}};
+    } sounds[] = {
+        {"sfx002.wav", makeThunder()}, {"sfx031.wav", makeHurt()}, {"sfx042.wav", makeSplash()}};
     for (const auto& s : sounds)
-        if (!writeWav((sfx / s.name).string(), s.samples, kSampleRate)) return fail("cannot write " + (sfx / s.name).string());
+        if (!writeWav((sfx / s.name).string(), s.samples, kSampleRate))
+            return fail("cannot write " + (sfx / s.name).string());
     return true;
 }
 
@@ -83,8 +87,10 @@ bool copyFont(const fs::path& data) {
     const fs::path fonts = data / "fonts";
     if (!ensureFolder(fonts)) return false;
     std::error_code ec;
-    if (!fs::is_regular_file(kFontSource, ec)) return fail(std::string("font source missing: ") + kFontSource);
-    if (!fs::is_regular_file(kFontLicence, ec)) return fail(std::string("font licence missing: ") + kFontLicence);
+    if (!fs::is_regular_file(kFontSource, ec))
+        return fail(std::string("font source missing: ") + kFontSource);
+    if (!fs::is_regular_file(kFontLicence, ec))
+        return fail(std::string("font licence missing: ") + kFontLicence);
     fs::copy_file(kFontSource, fonts / "01.ttf", fs::copy_options::overwrite_existing, ec);
     if (ec) return fail("cannot write " + (fonts / "01.ttf").string());
     fs::copy_file(kFontLicence, fonts / "LICENSE-01.txt", fs::copy_options::overwrite_existing, ec);
@@ -105,7 +111,8 @@ bool writeIcons(const fs::path& folder) {
     return true;
 }
 
-const char* const kUsage = "usage: tessaria_assetgen <dataDir> [--contact-sheet <file.png>] [--icons <folder>]";
+const char* const kUsage =
+    "usage: tessaria_assetgen <dataDir> [--contact-sheet <file.png>] [--icons <folder>]";
 
 }  // namespace
 

@@ -6,26 +6,26 @@
 
 struct Texel {
     Face face = Face::None;
-    double s = 0, t = 0;   // face coordinates (see cube.h)
-    int px = 0, py = 0;    // pixel in the 64 x 64 frame
-    int frame = 0;         // animation frame 0..3
+    double s = 0, t = 0;  // face coordinates (see cube.h)
+    int px = 0, py = 0;   // pixel in the 64 x 64 frame
+    int frame = 0;        // animation frame 0..3
 };
 
 // What a material paints at a texel: a tone on one of its ramps. The tile
 // builder lowers the tone on the side faces (light from the upper left).
 struct Shade {
-    const Ramp* ramp = nullptr;   // nullptr leaves the pixel transparent
+    const Ramp* ramp = nullptr;  // nullptr leaves the pixel transparent
     double tone = 0;
-    bool glows = false;           // lit from within: no face shading, no bevel
+    bool glows = false;  // lit from within: no face shading, no bevel
 };
 
 using MaterialFn = Shade (*)(const Texel&);
 
 struct Material {
     MaterialFn paint;
-    double bevel;      // strength of the rim highlight and shadow
-    double dither;     // ordered dither mixed into the tone
-    bool animated;     // written as a four-frame strip
+    double bevel;   // strength of the rim highlight and shadow
+    double dither;  // ordered dither mixed into the tone
+    bool animated;  // written as a four-frame strip
 };
 
 constexpr int kBlockTypeCount = 22;

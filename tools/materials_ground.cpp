@@ -35,20 +35,17 @@ Shade grassTop(const Texel& x) {
 
 }  // namespace
 
-double faceRun(const Texel& x) {
-    return x.face == Face::Right ? 32 + x.s : x.s;
-}
+double faceRun(const Texel& x) { return x.face == Face::Right ? 32 + x.s : x.s; }
 
-Shade paintEarth(const Texel& x) {
-    return paintSoil(x, kEarth);
-}
+Shade paintEarth(const Texel& x) { return paintSoil(x, kEarth); }
 
 Shade paintSoil(const Texel& x, const Ramp& soil) {
     const double u = faceU(x), v = x.t;
     const int period = facePeriod(x);
     double tone = 0.5 + 0.45 * (periodicFractal(u, v, 8, period, 21) - 0.5);
     const CellHit pebble = cellular(u, v, 8, period, 22);
-    if (pebble.id % 4 == 0 && pebble.nearest < 1.6) return {&kPebble, pebble.dy + pebble.dx < 0 ? 0.8 : 0.4};
+    if (pebble.id % 4 == 0 && pebble.nearest < 1.6)
+        return {&kPebble, pebble.dy + pebble.dx < 0 ? 0.8 : 0.4};
     if (pebble.id % 4 == 0 && pebble.nearest < 2.4 && pebble.dy > 0) tone -= 0.25;
     const double g = random01(int(u), int(v), 23);
     if (g > 0.93) tone -= 0.3;
@@ -56,18 +53,20 @@ Shade paintSoil(const Texel& x, const Ramp& soil) {
     return {&soil, tone};
 }
 
-Shade paintFringedSide(const Texel& x, const Ramp& cover, const Ramp& soilRamp, double depth, int seed) {
+Shade paintFringedSide(const Texel& x, const Ramp& cover, const Ramp& soilRamp, double depth,
+                       int seed) {
     const double run = faceRun(x);
     const double column = std::floor(run / 2);
     double edge = depth + 2.5 * periodicNoise(run, 0, 4, 64, seed);
-    if (random01(int(column), 0, seed + 1) > 0.7) edge += 2 + 3 * random01(int(column), 1, seed + 1);
+    if (random01(int(column), 0, seed + 1) > 0.7)
+        edge += 2 + 3 * random01(int(column), 1, seed + 1);
     if (x.t < edge) {
         double tone = 0.75 - 0.35 * (x.t / edge) + 0.15 * (grain(x, seed + 2) - 0.5);
         if (x.t < 1) tone += 0.15;
         return {&cover, tone};
     }
     Shade soil = paintSoil(x, soilRamp);
-    if (x.t < edge + 1.5) soil.tone -= 0.3;   // the cover's shadow on the soil
+    if (x.t < edge + 1.5) soil.tone -= 0.3;  // the cover's shadow on the soil
     return soil;
 }
 
@@ -75,9 +74,7 @@ Shade paintGrass(const Texel& x) {
     return x.face == Face::Top ? grassTop(x) : paintFringedSide(x, kGrass, kEarth, 9, 31);
 }
 
-Shade paintEarthBlock(const Texel& x) {
-    return paintEarth(x);
-}
+Shade paintEarthBlock(const Texel& x) { return paintEarth(x); }
 
 Shade paintSand(const Texel& x) {
     const double u = faceU(x);
@@ -85,11 +82,13 @@ Shade paintSand(const Texel& x) {
     double tone = 0.58 + 0.3 * (periodicNoise(u, x.t, 8, period, 41) - 0.5);
     tone += 0.22 * (grain(x, 42) - 0.5);
     if (x.face == Face::Top) {
-        const double ripple = std::sin(kTau * (x.s + 3 * x.t) / 32 + 3 * periodicNoise(x.s, x.t, 16, 32, 43));
+        const double ripple =
+            std::sin(kTau * (x.s + 3 * x.t) / 32 + 3 * periodicNoise(x.s, x.t, 16, 32, 43));
         if (ripple > 0.82) tone += 0.18;
         else if (ripple < -0.85) tone -= 0.14;
     } else {
-        tone += 0.1 * std::sin(x.t * 0.8 + 3 * periodicNoise(u, x.t, 16, period, 44)) - 0.05 * x.t / 32;
+        tone +=
+            0.1 * std::sin(x.t * 0.8 + 3 * periodicNoise(u, x.t, 16, period, 44)) - 0.05 * x.t / 32;
     }
     return {&kSand, tone};
 }

@@ -32,10 +32,14 @@ Shade explosiveFuse(const Texel& x) {
     const int row = x.py - 5, col = x.px - 30;
     if (row < 0 || row >= 10 || col < 0 || col >= 5) return {};
     switch (kFuse[row][col]) {
-    case '*': return {&kSpark, 0.6};
-    case 'S': return {&kSpark, 1.0};
-    case '#': return {&kSoot, col == 2 ? 0.9 : 0.5};
-    default: return {};
+        case '*':
+            return {&kSpark, 0.6};
+        case 'S':
+            return {&kSpark, 1.0};
+        case '#':
+            return {&kSoot, col == 2 ? 0.9 : 0.5};
+        default:
+            return {};
     }
 }
 
@@ -76,7 +80,8 @@ Shade plankBoard(double along, double across, int seed) {
     const double ends = std::fmod(along - cut + 64, 32);
     if (within < 1 || ends < 1) return {&kPlanks, 0.05};
     double tone = 0.5 + 0.12 * (board % 3) - 0.06;
-    tone += 0.18 * std::sin(kTau * (within * 0.9) / 8 + 4 * periodicNoise(along, board, 8, 32, seed + 1));
+    tone += 0.18 *
+            std::sin(kTau * (within * 0.9) / 8 + 4 * periodicNoise(along, board, 8, 32, seed + 1));
     if (within < 2) tone += 0.15;
     if ((ends > 1.5 && ends < 2.5) || (ends > 29.5 && ends < 30.5)) {
         if (std::fabs(within - 4.5) < 0.8) return {&kSoot, 0.4};
@@ -114,7 +119,8 @@ Shade paintGlass(const Texel& x) {
     if (edge < 2.2) return {&kGlassFrame, edge < 1 ? 0.85 : 0.45};
     const double streak = std::fmod(x.s + x.t * (x.face == Face::Top ? 0.0 : 1.0) + 64, 16);
     if (x.face != Face::Top && streak > 3 && streak < 5) return {&kGlassPane, 0.9};
-    if (x.face == Face::Top && std::fabs(x.t - 8) < 0.9 && x.s > 6 && x.s < 14) return {&kGlassPane, 0.9};
+    if (x.face == Face::Top && std::fabs(x.t - 8) < 0.9 && x.s > 6 && x.s < 14)
+        return {&kGlassPane, 0.9};
     if ((x.px + x.py * 2) % 8 == 0) return {&kGlassPane, 0.2};
     return {};
 }
@@ -141,7 +147,7 @@ Shade paintWater(const Texel& x) {
         return {&kWater, tone};
     }
     const double run = faceRun(x);
-    const double sideShift = 16.0 * x.frame;   // a quarter of the side faces' repeat
+    const double sideShift = 16.0 * x.frame;  // a quarter of the side faces' repeat
     const double c = periodicNoise(run + sideShift, x.t - sideShift, 8, 64, 343);
     double tone = 0.45 - 0.25 * x.t / 32 + 0.2 * (c - 0.5);
     if (x.t < 1.5) tone += 0.3;
@@ -154,7 +160,8 @@ Shade paintLava(const Texel& x) {
     const int period = facePeriod(x);
     const double shift = period / 4.0 * x.frame;
     const double flowA = periodicFractal(u + shift, x.t, 8, period, 351);
-    const double flowB = periodicNoise(u, x.t + (x.face == Face::Top ? shift : -shift), 8, period, 352);
+    const double flowB =
+        periodicNoise(u, x.t + (x.face == Face::Top ? shift : -shift), 8, period, 352);
     const double heat = 0.5 * (flowA + flowB);
     double tone = 0.3 + 1.4 * (heat - 0.35);
     if (std::fabs(flowA - flowB) < 0.06) tone += 0.35;

@@ -27,7 +27,8 @@ Shade paintOre(const Texel& x, const Ramp& ore, double radius, int seed) {
     const CellHit lump = cellular(u, x.t, 8, facePeriod(x), seed);
     const double r = radius * (0.75 + 0.5 * ((lump.id >> 3) % 8) / 7.0);
     if (lump.id % 3 != 0) {
-        if (lump.nearest < r) return {&ore, 0.75 - 0.45 * (lump.dx + lump.dy) / r - 0.2 * lump.nearest / r};
+        if (lump.nearest < r)
+            return {&ore, 0.75 - 0.45 * (lump.dx + lump.dy) / r - 0.2 * lump.nearest / r};
         if (lump.nearest < r + 1) return {&kStone, 0.12};
     }
     return paintNaturalStone(x, seed + 100);
@@ -56,17 +57,11 @@ Shade paintCobble(const Texel& x, int seed) {
     return {&kCobble, tone};
 }
 
-Shade paintCobbleBlock(const Texel& x) {
-    return paintCobble(x, 201);
-}
+Shade paintCobbleBlock(const Texel& x) { return paintCobble(x, 201); }
 
-Shade paintCoalOre(const Texel& x) {
-    return paintOre(x, kCoal, 2.2, 151);
-}
+Shade paintCoalOre(const Texel& x) { return paintOre(x, kCoal, 2.2, 151); }
 
-Shade paintIronOre(const Texel& x) {
-    return paintOre(x, kIron, 2.3, 161);
-}
+Shade paintIronOre(const Texel& x) { return paintOre(x, kIron, 2.3, 161); }
 
 Shade paintGoldOre(const Texel& x) {
     Shade s = paintOre(x, kGold, 2.0, 171);
@@ -78,7 +73,8 @@ Shade paintHardRock(const Texel& x) {
     const double u = faceU(x);
     const CellHit facet = cellular(u, x.t, 8, facePeriod(x), 173);
     if (facet.second - facet.nearest < 0.8) return {&kHardRock, 0.0};
-    if (facet.id % 5 == 0 && facet.nearest < 1.8) return {&kGlint, 0.9 - 0.3 * facet.nearest - 0.2 * (facet.dx + facet.dy)};
+    if (facet.id % 5 == 0 && facet.nearest < 1.8)
+        return {&kGlint, 0.9 - 0.3 * facet.nearest - 0.2 * (facet.dx + facet.dy)};
     double tone = 0.45 + (facet.dx < 0 ? 0.2 : -0.1) + (facet.dy < 0 ? 0.1 : -0.1);
     tone += 0.15 * ((facet.id >> 4) % 4) / 3.0;
     if (random01(int(u), int(x.t), 174) > 0.985) return {&kGlint, 0.7};
@@ -105,7 +101,8 @@ Shade paintMossyStone(const Texel& x) {
     const double cover = x.face == Face::Top ? 0.45 : 0.5 + 0.02 * x.t;
     Shade stone = paintCobble(x, 192);
     if (moss > cover && (stone.tone > 0.05 || moss > cover + 0.1)) {
-        return {&kMoss, 0.35 + 1.2 * (moss - cover) + 0.2 * (random01(int(u), int(x.t), 193) - 0.5)};
+        return {&kMoss,
+                0.35 + 1.2 * (moss - cover) + 0.2 * (random01(int(u), int(x.t), 193) - 0.5)};
     }
     return stone;
 }
@@ -116,7 +113,8 @@ Shade paintBrick(const Texel& x) {
     const double shift = std::fmod(row, 2) == 0 ? 0 : 8;
     const double along = std::fmod(u + shift, 16);
     const double within = std::fmod(x.t, 8);
-    if (within < 1.2 || along < 1.2) return {&kMortar, 0.55 + 0.2 * (random01(int(u), int(x.t), 211) - 0.5)};
+    if (within < 1.2 || along < 1.2)
+        return {&kMortar, 0.55 + 0.2 * (random01(int(u), int(x.t), 211) - 0.5)};
     const int brick = int(hash3(int(std::floor((u + shift) / 16)), int(row), 212) % 97);
     double tone = 0.35 + 0.35 * (brick % 5) / 4.0;
     if (within < 2.2) tone += 0.2;

@@ -15,7 +15,8 @@ inline std::uint32_t hash32(std::uint32_t x) {
 }
 
 inline std::uint32_t hash3(int a, int b, int seed) {
-    return hash32(std::uint32_t(a) * 0x9E3779B1U ^ hash32(std::uint32_t(b) + 0x632BE5ABU * std::uint32_t(seed)));
+    return hash32(std::uint32_t(a) * 0x9E3779B1U ^
+                  hash32(std::uint32_t(b) + 0x632BE5ABU * std::uint32_t(seed)));
 }
 
 // A value in [0, 1) for a lattice point.
@@ -45,15 +46,16 @@ inline double periodicNoise(double x, double y, double cell, int period, int see
 
 // Two octaves of periodic noise, in [0, 1).
 inline double periodicFractal(double x, double y, double cell, int period, int seed) {
-    return 0.65 * periodicNoise(x, y, cell, period, seed) + 0.35 * periodicNoise(x, y, cell / 2, period, seed + 17);
+    return 0.65 * periodicNoise(x, y, cell, period, seed) +
+           0.35 * periodicNoise(x, y, cell / 2, period, seed + 17);
 }
 
 // Nearest and second-nearest feature point of a periodic cellular pattern: the
 // base of stones, pebbles and ore lumps.
 struct CellHit {
     double nearest = 1e9, second = 1e9;
-    int id = 0;                 // hash of the nearest feature, stable per stone
-    double dx = 0, dy = 0;      // offset from the nearest feature to the point
+    int id = 0;             // hash of the nearest feature, stable per stone
+    double dx = 0, dy = 0;  // offset from the nearest feature to the point
 };
 
 inline CellHit cellular(double x, double y, double cell, int period, int seed) {

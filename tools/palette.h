@@ -29,7 +29,9 @@ struct Ramp {
 // Blends two colours; used only for pictures drawn without a mask (the menu
 // background and the night layer), never on masked edges.
 inline Rgb mix(Rgb a, Rgb b, double t) {
-    auto m = [t](int x, int y) { return std::uint8_t(std::clamp(int(x + (y - x) * t + 0.5), 0, 255)); };
+    auto m = [t](int x, int y) {
+        return std::uint8_t(std::clamp(int(x + (y - x) * t + 0.5), 0, 255));
+    };
     return Rgb{m(a.r, b.r), m(a.g, b.g), m(a.b, b.b)};
 }
 

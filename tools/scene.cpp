@@ -10,8 +10,9 @@
 
 namespace {
 
-constexpr int kGrass = 1, kCobble = 2, kPlanks = 4, kWater = 5, kEarth = 6, kSand = 7, kLava = 8, kGravel = 9,
-              kSnow = 10, kLog = 11, kLeaves = 12, kBrick = 13, kGlass = 14, kCoal = 15, kGold = 20, kMossy = 21;
+constexpr int kGrass = 1, kCobble = 2, kPlanks = 4, kWater = 5, kEarth = 6, kSand = 7, kLava = 8,
+              kGravel = 9, kSnow = 10, kLog = 11, kLeaves = 12, kBrick = 13, kGlass = 14,
+              kCoal = 15, kGold = 20, kMossy = 21;
 
 int islandHeight(int x, int y, int size) {
     const double cx = (x - size * 0.48) / (size * 0.5), cy = (y - size * 0.5) / (size * 0.5);
@@ -35,7 +36,8 @@ void plantTree(Scene& s, int x, int y, int base) {
 void buildTower(Scene& s, int x0, int y0, int base) {
     for (int x = x0; x < x0 + 2; ++x)
         for (int y = y0; y < y0 + 2; ++y)
-            for (int z = base; z < base + 4; ++z) s.at(x, y, z) = (z == base + 2 && x == x0 + 1) ? kGlass : kBrick;
+            for (int z = base; z < base + 4; ++z)
+                s.at(x, y, z) = (z == base + 2 && x == x0 + 1) ? kGlass : kBrick;
     for (int x = x0; x < x0 + 2; ++x)
         for (int y = y0; y < y0 + 2; ++y) s.at(x, y, base + 4) = kPlanks;
 }
@@ -54,7 +56,8 @@ Scene makeTitleIsland() {
             }
             for (int z = 0; z < h; ++z) {
                 const bool top = z == h - 1;
-                int id = z < h - 2 ? (hash3(x, y * 16 + z, 802) % 9 == 0 ? kCoal : kCobble) : kEarth;
+                int id =
+                    z < h - 2 ? (hash3(x, y * 16 + z, 802) % 9 == 0 ? kCoal : kCobble) : kEarth;
                 if (top) id = h <= 1 ? kSand : h >= 5 ? kSnow : kGrass;
                 if (!top && h >= 5 && z >= h - 2) id = kGravel;
                 s.at(x, y, z) = id;

@@ -8,9 +8,9 @@
 #include "tools/image.h"
 
 struct Scene {
-    int size;                       // cells per side
-    int levels;                     // height of each column in blocks
-    std::vector<int> blocks;        // size * size * levels block ids, 0 empty
+    int size;                 // cells per side
+    int levels;               // height of each column in blocks
+    std::vector<int> blocks;  // size * size * levels block ids, 0 empty
     Scene(int n, int h) : size(n), levels(h), blocks(std::size_t(n) * n * h, 0) {}
     int& at(int x, int y, int z) { return blocks[(std::size_t(x) * size + y) * levels + z]; }
     int get(int x, int y, int z) const {

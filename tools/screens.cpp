@@ -60,7 +60,8 @@ void drawWord(Image& img, const char* word, int x0, int y0) {
             const Glyph& g = glyphFor(*c);
             for (int r = 0; r < 7; ++r)
                 for (int k = 0; k < g.width; ++k)
-                    if (g.rows[r][k] == '#') drawVoxel(img, x + k * kVoxel, y0 + r * kVoxel, r, pass == 0);
+                    if (g.rows[r][k] == '#')
+                        drawVoxel(img, x + k * kVoxel, y0 + r * kVoxel, r, pass == 0);
             x += (g.width + 1) * kVoxel;
         }
     }
@@ -88,7 +89,8 @@ Image makeNightLayer() {
     for (int y = -14; y <= 14; ++y)
         for (int x = -14; x <= 14; ++x) {
             const double r = std::hypot(x, y), r2 = std::hypot(x + 6, y - 3);
-            if (r <= 14 && r2 > 12) img.set(540 + x, 70 + y, r > 12.5 ? hex(0xd8d8b0) : hex(0xf4f0cc));
+            if (r <= 14 && r2 > 12)
+                img.set(540 + x, 70 + y, r > 12.5 ? hex(0xd8d8b0) : hex(0xf4f0cc));
         }
     return img;
 }
@@ -117,7 +119,8 @@ void darkenPanel(Image& img, int x, int y, int w, int h) {
 void drawSky(Image& img) {
     for (int y = 0; y < 480; ++y) {
         const double t = y / 479.0;
-        const Rgb row = t < 0.45 ? mix(hex(0x28386e), hex(0x6a78b4), t / 0.45) : mix(hex(0x6a78b4), hex(0xf0b48a), (t - 0.45) / 0.55);
+        const Rgb row = t < 0.45 ? mix(hex(0x28386e), hex(0x6a78b4), t / 0.45)
+                                 : mix(hex(0x6a78b4), hex(0xf0b48a), (t - 0.45) / 0.55);
         for (int x = 0; x < 640; ++x) img.set(x, y, row);
     }
     for (int c = 0; c < 7; ++c) {
@@ -125,7 +128,8 @@ void drawSky(Image& img) {
         const int w = 40 + int(random01(c, 2, 611) * 70);
         for (int j = 0; j < 3; ++j) {
             const int inset = (2 - j) * w / 6;
-            img.fillRect(cx + inset, cy + 6 * j, w - 2 * inset, 6, mix(img.get(cx, cy + 6 * j), hex(0xffe8d8), 0.35 + 0.1 * j));
+            img.fillRect(cx + inset, cy + 6 * j, w - 2 * inset, 6,
+                         mix(img.get(cx, cy + 6 * j), hex(0xffe8d8), 0.35 + 0.1 * j));
         }
     }
 }

@@ -12,9 +12,7 @@
 namespace {
 
 // White noise in [-1, 1], reproducible per sample index.
-double whiteNoise(int i, int seed) {
-    return 2.0 * random01(i, 0, seed) - 1.0;
-}
+double whiteNoise(int i, int seed) { return 2.0 * random01(i, 0, seed) - 1.0; }
 
 // One-pole low-pass filter; cutoff in Hz.
 struct LowPass {
@@ -24,7 +22,7 @@ struct LowPass {
 };
 
 std::vector<std::int16_t> finish(std::vector<double> wave, double peak) {
-    const int fade = kSampleRate / 200;   // 5 ms
+    const int fade = kSampleRate / 200;  // 5 ms
     const int n = int(wave.size());
     for (int i = 0; i < std::min(fade, n); ++i) {
         wave[i] *= double(i) / fade;
@@ -64,7 +62,8 @@ std::vector<std::int16_t> makeHurt() {
         const double t = double(i) / kSampleRate;
         const double freq = 420 * std::exp(-t * 4.5) + 120;
         phase += kTau * freq / kSampleRate;
-        const double tone = std::sin(phase) + 0.45 * std::sin(2 * phase) + 0.25 * std::sin(3 * phase);
+        const double tone =
+            std::sin(phase) + 0.45 * std::sin(2 * phase) + 0.25 * std::sin(3 * phase);
         const double env = std::min(1.0, t / 0.004) * std::exp(-t * 11);
         wave[i] = soften(tone * env + 0.25 * whiteNoise(i, 711) * std::exp(-t * 60));
     }

@@ -13,20 +13,29 @@ namespace {
 // step darker, the right face two.
 double faceBias(Face face) {
     switch (face) {
-    case Face::Left: return -0.17;
-    case Face::Right: return -0.32;
-    default: return 0.0;
+        case Face::Left:
+            return -0.17;
+        case Face::Right:
+            return -0.32;
+        default:
+            return 0.0;
     }
 }
 
 double rimBias(Rim rim) {
     switch (rim) {
-    case Rim::TopBack: return -0.6;
-    case Rim::TopFront: return 1.0;
-    case Rim::SideFront: return 0.6;
-    case Rim::SideOuter: return -0.4;
-    case Rim::SideBottom: return -1.0;
-    default: return 0.0;
+        case Rim::TopBack:
+            return -0.6;
+        case Rim::TopFront:
+            return 1.0;
+        case Rim::SideFront:
+            return 0.6;
+        case Rim::SideOuter:
+            return -0.4;
+        case Rim::SideBottom:
+            return -1.0;
+        default:
+            return 0.0;
     }
 }
 
@@ -58,34 +67,35 @@ Image makeTile(int blockId) {
     Image tile(kTileSize * frames, kTileSize);
     for (int f = 0; f < frames; ++f)
         for (int y = 0; y < kTileSize; ++y)
-            for (int x = 0; x < kTileSize; ++x) tile.set(f * kTileSize + x, y, paintPixel(m, x, y, f));
+            for (int x = 0; x < kTileSize; ++x)
+                tile.set(f * kTileSize + x, y, paintPixel(m, x, y, f));
     return tile;
 }
 
 const Material& materialFor(int blockId) {
     static const Material table[kBlockTypeCount] = {
-        {paintGrass, 0.10, 0.10, false},       // 1
-        {paintCobbleBlock, 0.12, 0.05, false}, // 2
-        {paintExplosive, 0.10, 0.0, false},    // 3
-        {paintPlanks, 0.12, 0.05, false},      // 4
-        {paintWater, 0.0, 0.10, true},         // 5
-        {paintEarthBlock, 0.10, 0.10, false},  // 6
-        {paintSand, 0.08, 0.12, false},        // 7
-        {paintLava, 0.0, 0.10, true},          // 8
-        {paintGravel, 0.10, 0.05, false},      // 9
-        {paintSnowGround, 0.08, 0.08, false},  // 10
-        {paintLog, 0.12, 0.05, false},         // 11
-        {paintLeaves, 0.08, 0.08, false},      // 12
-        {paintBrick, 0.10, 0.0, false},        // 13
-        {paintGlass, 0.0, 0.0, false},         // 14
-        {paintCoalOre, 0.12, 0.05, false},     // 15
-        {paintIronOre, 0.12, 0.05, false},     // 16
-        {paintHardRock, 0.15, 0.05, false},    // 17
-        {paintMarble, 0.08, 0.05, false},      // 18
-        {paintTerracotta, 0.10, 0.05, false},  // 19
-        {paintGoldOre, 0.12, 0.05, false},     // 20
-        {paintMossyStone, 0.12, 0.05, false},  // 21
-        {paintIce, 0.08, 0.05, false},         // 22
+        {paintGrass, 0.10, 0.10, false},        // 1
+        {paintCobbleBlock, 0.12, 0.05, false},  // 2
+        {paintExplosive, 0.10, 0.0, false},     // 3
+        {paintPlanks, 0.12, 0.05, false},       // 4
+        {paintWater, 0.0, 0.10, true},          // 5
+        {paintEarthBlock, 0.10, 0.10, false},   // 6
+        {paintSand, 0.08, 0.12, false},         // 7
+        {paintLava, 0.0, 0.10, true},           // 8
+        {paintGravel, 0.10, 0.05, false},       // 9
+        {paintSnowGround, 0.08, 0.08, false},   // 10
+        {paintLog, 0.12, 0.05, false},          // 11
+        {paintLeaves, 0.08, 0.08, false},       // 12
+        {paintBrick, 0.10, 0.0, false},         // 13
+        {paintGlass, 0.0, 0.0, false},          // 14
+        {paintCoalOre, 0.12, 0.05, false},      // 15
+        {paintIronOre, 0.12, 0.05, false},      // 16
+        {paintHardRock, 0.15, 0.05, false},     // 17
+        {paintMarble, 0.08, 0.05, false},       // 18
+        {paintTerracotta, 0.10, 0.05, false},   // 19
+        {paintGoldOre, 0.12, 0.05, false},      // 20
+        {paintMossyStone, 0.12, 0.05, false},   // 21
+        {paintIce, 0.08, 0.05, false},          // 22
     };
     return table[(blockId - 1 + kBlockTypeCount) % kBlockTypeCount];
 }

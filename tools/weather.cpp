@@ -26,7 +26,7 @@ Image makeRainStrip() {
         const int len = 6 + int(random01(d, 2, 501) * 6);
         for (int f = 0; f < kFrames; ++f) {
             const int y = y0 + f * kFrameH / kFrames;
-            const int x = x0 - f * 6;   // slanted by the wind; 24 px per loop, wraps in 80
+            const int x = x0 - f * 6;  // slanted by the wind; 24 px per loop, wraps in 80
             for (int i = 0; i < len; ++i) wrapSet(img, f, x - i / 4, y - i, i == 0 ? head : streak);
         }
     }

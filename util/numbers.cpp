@@ -15,11 +15,20 @@ bool applySuffix(const std::string& text, std::size_t& i, double& current) {
     char ch = text[i];
     if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
     switch (ch) {
-        case 's': return true;
-        case '%': current /= 100.0; return true;
-        case 'k': current *= 1000.0; return true;
-        case 'h': current *= 3600.0; return true;
-        case 'd': current *= 86400.0; return true;
+        case 's':
+            return true;
+        case '%':
+            current /= 100.0;
+            return true;
+        case 'k':
+            current *= 1000.0;
+            return true;
+        case 'h':
+            current *= 3600.0;
+            return true;
+        case 'd':
+            current *= 86400.0;
+            return true;
         case 'm':
             if (i + 1 < text.size() && text[i + 1] == 's') {
                 current /= 1000.0;
@@ -28,7 +37,8 @@ bool applySuffix(const std::string& text, std::size_t& i, double& current) {
                 current *= 60.0;
             }
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -8,5 +8,5 @@
 void seedRandom();
 // Four rand() results, low 8 bits each, first one in the top byte.
 std::uint32_t random32();
-double randomReal(double min, double max);   // [min, max]
+double randomReal(double min, double max);                   // [min, max]
 std::int32_t randomInt(std::int32_t min, std::int32_t max);  // [min, max]

@@ -36,7 +36,8 @@ std::string to_lower(std::string text) {
 }
 
 void capitalize(std::string& text) {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 32);
 }
 
 std::vector<std::string> explode(char separator, std::string text) {

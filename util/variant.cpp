@@ -82,16 +82,20 @@ variant& variant::set(const std::string& value) {
     return *this;
 }
 
-variant& variant::set(const char* value) {
-    return set(std::string(value != nullptr ? value : ""));
-}
+variant& variant::set(const char* value) { return set(std::string(value != nullptr ? value : "")); }
 
 std::string variant::as_string() const {
     if (valid[text_kind]) return string_value;
     switch (type) {
-        case integer_kind: string_value = format("%i", int_value); break;
-        case real_kind: string_value = format("%lf", double_value); break;
-        default: string_value = bool_value ? "yes" : "no"; break;
+        case integer_kind:
+            string_value = format("%i", int_value);
+            break;
+        case real_kind:
+            string_value = format("%lf", double_value);
+            break;
+        default:
+            string_value = bool_value ? "yes" : "no";
+            break;
     }
     valid[text_kind] = true;
     return string_value;
@@ -100,9 +104,15 @@ std::string variant::as_string() const {
 int variant::as_int() const {
     if (valid[integer_kind]) return int_value;
     switch (type) {
-        case real_kind: int_value = truncate_to_int(double_value); break;
-        case text_kind: int_value = truncate_to_int(parse_number(string_value)); break;
-        default: int_value = bool_value ? 0 : -1; break;
+        case real_kind:
+            int_value = truncate_to_int(double_value);
+            break;
+        case text_kind:
+            int_value = truncate_to_int(parse_number(string_value));
+            break;
+        default:
+            int_value = bool_value ? 0 : -1;
+            break;
     }
     valid[integer_kind] = true;
     return int_value;
@@ -111,9 +121,15 @@ int variant::as_int() const {
 double variant::as_double() const {
     if (valid[real_kind]) return double_value;
     switch (type) {
-        case integer_kind: double_value = int_value; break;
-        case text_kind: double_value = parse_number(string_value); break;
-        default: double_value = bool_value ? 0.0 : 1.0; break;
+        case integer_kind:
+            double_value = int_value;
+            break;
+        case text_kind:
+            double_value = parse_number(string_value);
+            break;
+        default:
+            double_value = bool_value ? 0.0 : 1.0;
+            break;
     }
     valid[real_kind] = true;
     return double_value;
@@ -122,9 +138,15 @@ double variant::as_double() const {
 bool variant::as_bool() const {
     if (valid[truth_kind]) return bool_value;
     switch (type) {
-        case integer_kind: bool_value = int_value != 0; break;
-        case real_kind: bool_value = double_value != 0.0 && !std::isnan(double_value); break;
-        default: bool_value = isTrueWord(string_value) || startsWithNonZeroInteger(string_value); break;
+        case integer_kind:
+            bool_value = int_value != 0;
+            break;
+        case real_kind:
+            bool_value = double_value != 0.0 && !std::isnan(double_value);
+            break;
+        default:
+            bool_value = isTrueWord(string_value) || startsWithNonZeroInteger(string_value);
+            break;
     }
     valid[truth_kind] = true;
     return bool_value;

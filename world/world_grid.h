@@ -24,12 +24,12 @@ enum : BlockId {
 // set-up makes it the bounds, and the world file saves the band short of it.
 constexpr int kBandEdge = 20;
 
-constexpr int kBlockTypes = 23;     // ids 0..22 have a count; 1..22 a tile
+constexpr int kBlockTypes = 23;  // ids 0..22 have a count; 1..22 a tile
 constexpr int kGridSizeX = 301;
 constexpr int kGridSizeY = 301;
-constexpr int kGridLevels = 31;     // levels -10..20
-constexpr int kLowestLevel = kBandEdge;  // deepest stored level
-constexpr int kHighestLevel = -10;  // ten levels of headroom above level 0
+constexpr int kGridLevels = 31;                     // levels -10..20
+constexpr int kLowestLevel = kBandEdge;             // deepest stored level
+constexpr int kHighestLevel = -10;                  // ten levels of headroom above level 0
 constexpr int kStrideX = kGridSizeY * kGridLevels;  // 9331
 constexpr int kStrideY = kGridLevels;               // 31
 

@@ -66,7 +66,7 @@ std::string describe(const std::vector<Change>& found) {
 }
 
 class ActionsInAWindow : public ::testing::Test {
-   protected:
+protected:
     // Starts the game on the folder's world, enters it, lets `play` act, and
     // closes the window; returns the saved world.
     template <typename Play>
@@ -158,8 +158,8 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
     writeWorldFile(folder.worldFile(), floorOnly());
     for (int round = 0; round < rounds; ++round) {
         const double killAfter = std::uniform_real_distribution<double>(0.5, 8.0)(random);
-        const std::string where = "killed " + std::to_string(killAfter) + " s into round " +
-                                  std::to_string(round);
+        const std::string where =
+            "killed " + std::to_string(killAfter) + " s into round " + std::to_string(round);
         GameProcess game(server, folder);
         Window window = waitForWindow(server, kStartSeconds);
         ASSERT_NE(window, 0u) << where << "\n" << game.errorOutput();
@@ -170,16 +170,21 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
         });
         holdKey(server, window, "3", 0.15);
         for (int step = 0; game.running(); ++step)
-            holdKey(server, window, step % 3 == 0 ? "space" : step % 3 == 1 ? "Control_R" : "Right",
+            holdKey(server, window,
+                    step % 3 == 0   ? "space"
+                    : step % 3 == 1 ? "Control_R"
+                                    : "Right",
                     step % 3 == 1 ? 1.6 : 0.25);
         killer.join();
         EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGKILL) << where;
         waitUntil([&] { return waitForWindow(server, 0) == 0; }, 5);
         WorldFile saved;
         std::string problem;
-        ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << where << ": " << problem;
+        ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem))
+            << where << ": " << problem;
         int temporaries = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder.worldFile().parent_path()))
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder.worldFile().parent_path()))
             temporaries += entry.path().filename().string().rfind("world.ini.tmp", 0) == 0;
         ASSERT_LE(temporaries, 1) << where;
     }

@@ -29,7 +29,8 @@ double audibleSeconds(const Recording& recording) {
     int loud = 0;
     for (size_t start = 0; start + window <= recording.left.size(); start += window) {
         double energy = 0;
-        for (size_t i = start; i < start + window; ++i) energy += recording.left[i] * recording.left[i];
+        for (size_t i = start; i < start + window; ++i)
+            energy += recording.left[i] * recording.left[i];
         if (std::sqrt(energy / window) > 0.002) ++loud;
     }
     return loud / 100.0;
@@ -38,11 +39,12 @@ double audibleSeconds(const Recording& recording) {
 bool runRecordingChild(const fs::path& folder, const std::string& program,
                        const std::vector<std::string>& arguments) {
     fs::path conf = folder / "alsoft.conf";
-    std::ofstream(conf) << "[general]\ndrivers = wave\n[wave]\nfile = " << (folder / "out.wav").string()
-                        << "\n";
+    std::ofstream(conf) << "[general]\ndrivers = wave\n[wave]\nfile = "
+                        << (folder / "out.wav").string() << "\n";
     fs::remove(folder / "out.wav");
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child = fork();
     if (child == 0) {

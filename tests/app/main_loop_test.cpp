@@ -15,13 +15,13 @@
 #include "app/main_loop.h"
 #include "app/pointer.h"
 #include "app/startup.h"
+#include "game/world_save.h"
+#include "game/world_setup.h"
 #include "player/game_screen.h"
 #include "player/input.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "world/world_grid.h"
-#include "game/world_save.h"
-#include "game/world_setup.h"
 
 namespace fs = std::filesystem;
 
@@ -203,8 +203,8 @@ TEST_F(MainLoop, ClosingTheWindowFromAnyScreenSavesTheWorldAndEnds) {
     struct Screen {
         bool intro, menu, game;
     };
-    for (Screen screen : {Screen{true, false, false}, Screen{false, true, false},
-                          Screen{false, false, true}}) {
+    for (Screen screen :
+         {Screen{true, false, false}, Screen{false, true, false}, Screen{false, false, true}}) {
         fs::remove(folder->worldFile());
         gameScreen = GameScreen{};
         gameScreen.introShown = screen.intro;

@@ -58,7 +58,7 @@ int magentaPixels(const Image& screen, int x, int y, int w, int h) {
 }
 
 class ScreensInAWindow : public ::testing::Test {
-   protected:
+protected:
     void SetUp() override {
         writeWorldFile(folder.worldFile(), diagonalFloor());
         button = readBmp(folder.path() / "data/gfx/008.bmp");

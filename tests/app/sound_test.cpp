@@ -75,7 +75,8 @@ TEST_F(SampleCacheTest, WithAllSoundFilesMissingEveryRequestIsSilentlyRefused) {
 
 double sampleSeconds(const char* name) {
     ALLEGRO_SAMPLE* sample = al_load_sample(name);
-    double seconds = sample ? double(al_get_sample_length(sample)) / al_get_sample_frequency(sample) : 0;
+    double seconds =
+        sample ? double(al_get_sample_length(sample)) / al_get_sample_frequency(sample) : 0;
     if (sample) al_destroy_sample(sample);
     return seconds;
 }

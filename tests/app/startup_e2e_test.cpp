@@ -1,6 +1,6 @@
 // The real game in a real window: start-up, its failures, and the ways to quit.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
@@ -17,7 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
 
 class GameWindow : public ::testing::Test {
 protected:
@@ -73,8 +72,8 @@ void hangFileSyncs() {
     };
     sock_fprog program{4, filter};
     prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
-    long listener = syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER,
-                            &program);
+    long listener =
+        syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_NEW_LISTENER, &program);
     if (listener >= 0) fcntl(static_cast<int>(listener), F_SETFD, 0);  // kept across exec
 }
 

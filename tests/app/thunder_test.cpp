@@ -18,7 +18,7 @@ namespace {
 constexpr double kRecordSeconds = 1.0;
 
 class Thunder : public ::testing::Test {
-   protected:
+protected:
     void SetUp() override {
         previous = fs::current_path();
         fs::current_path(folder.path());

@@ -53,7 +53,7 @@ WorldFile preparedWorld() {
 }
 
 class WorldFileInAWindow : public ::testing::Test {
-   protected:
+protected:
     XServer server;
     RunFolder folder;
 };

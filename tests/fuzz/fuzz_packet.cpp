@@ -26,13 +26,27 @@ void readAll(PacketParser& parser, std::uint8_t script) {
     std::size_t before = parser.remaining();
     for (int step = 0; parser.remaining() > 0 && step < 64; ++step) {
         switch ((script + step) % 7) {
-            case 0: parser.getByte(); break;
-            case 1: parser.getChar(); break;
-            case 2: require(parser.getShort() <= 64516); break;
-            case 3: require(parser.getThree() <= 16322802u); break;
-            case 4: require(parser.getFixedString(script % 5).size() <= before); break;
-            case 5: parser.getBreakString(script); break;
-            default: parser.getEndString(); break;
+            case 0:
+                parser.getByte();
+                break;
+            case 1:
+                parser.getChar();
+                break;
+            case 2:
+                require(parser.getShort() <= 64516);
+                break;
+            case 3:
+                require(parser.getThree() <= 16322802u);
+                break;
+            case 4:
+                require(parser.getFixedString(script % 5).size() <= before);
+                break;
+            case 5:
+                parser.getBreakString(script);
+                break;
+            default:
+                parser.getEndString();
+                break;
         }
         require(parser.remaining() <= before);
         before = parser.remaining();
@@ -74,10 +88,14 @@ struct Field {
 
     std::uint32_t bytes() const {
         switch (kind) {
-            case Byte: return 1;
-            case Number: return static_cast<std::uint32_t>(width);
-            case Text: return static_cast<std::uint32_t>(text.size());
-            default: return static_cast<std::uint32_t>(text.size()) + 1;
+            case Byte:
+                return 1;
+            case Number:
+                return static_cast<std::uint32_t>(width);
+            case Text:
+                return static_cast<std::uint32_t>(text.size());
+            default:
+                return static_cast<std::uint32_t>(text.size()) + 1;
         }
     }
 };
@@ -135,7 +153,8 @@ Field writeField(PacketWriter& writer, Input& input) {
             field.text = input.text();
             field.delimiter = input.next();
             require(writer.addBreakString(field.text, field.delimiter) == field.text);
-            std::replace(field.text.begin(), field.text.end(), static_cast<char>(field.delimiter), 'y');
+            std::replace(field.text.begin(), field.text.end(), static_cast<char>(field.delimiter),
+                         'y');
             break;
         }
     }
@@ -144,9 +163,12 @@ Field writeField(PacketWriter& writer, Input& input) {
 
 std::uint32_t readNumber(PacketParser& parser, int width) {
     switch (width) {
-        case 1: return parser.getChar();
-        case 2: return parser.getShort();
-        case 3: return parser.getThree();
+        case 1:
+            return parser.getChar();
+        case 2:
+            return parser.getShort();
+        case 3:
+            return parser.getThree();
         default: {
             std::string raw = parser.getFixedString(4);
             require(raw.size() == 4);
@@ -158,14 +180,18 @@ std::uint32_t readNumber(PacketParser& parser, int width) {
 void readField(PacketParser& parser, const Field& field) {
     const std::size_t before = parser.remaining();
     switch (field.kind) {
-        case Field::Byte: require(parser.getByte() == field.value); break;
+        case Field::Byte:
+            require(parser.getByte() == field.value);
+            break;
         case Field::Number: {
             std::uint32_t value = readNumber(parser, field.width);
             require(value == field.value || field.value > kLargestOfWidth[field.width]);
             require(parser.remaining() == before - field.width);
             break;
         }
-        case Field::Text: require(parser.getFixedString(field.text.size()) == field.text); break;
+        case Field::Text:
+            require(parser.getFixedString(field.text.size()) == field.text);
+            break;
         case Field::BreakText:
             // A delimiter of 'y' is also its stand-in: the first 'y' ends the field.
             if (field.text.find(static_cast<char>(field.delimiter)) != std::string::npos) {

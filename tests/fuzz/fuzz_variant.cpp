@@ -24,10 +24,14 @@ T readValue(const std::uint8_t* bytes, std::size_t size) {
 
 util::variant makeVariant(std::uint8_t kind, const std::uint8_t* bytes, std::size_t size) {
     switch (kind % 4) {
-        case 0: return util::variant(readValue<int>(bytes, size));
-        case 1: return util::variant(readValue<double>(bytes, size));
-        case 2: return util::variant(std::string(reinterpret_cast<const char*>(bytes), size));
-        default: return util::variant(size > 0 && (bytes[0] & 1) != 0);
+        case 0:
+            return util::variant(readValue<int>(bytes, size));
+        case 1:
+            return util::variant(readValue<double>(bytes, size));
+        case 2:
+            return util::variant(std::string(reinterpret_cast<const char*>(bytes), size));
+        default:
+            return util::variant(size > 0 && (bytes[0] & 1) != 0);
     }
 }
 
@@ -45,10 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     util::variant mixed = makeVariant(kind, bytes, size);
     for (int step = 0; step < 4; ++step) {
         switch ((order >> (2 * step)) & 3) {
-            case 0: mixed.as_string(); break;
-            case 1: mixed.as_int(); break;
-            case 2: mixed.as_double(); break;
-            default: mixed.as_bool(); break;
+            case 0:
+                mixed.as_string();
+                break;
+            case 1:
+                mixed.as_int();
+                break;
+            case 2:
+                mixed.as_double();
+                break;
+            default:
+                mixed.as_bool();
+                break;
         }
     }
     util::variant plain = makeVariant(kind, bytes, size);

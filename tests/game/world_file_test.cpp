@@ -24,15 +24,17 @@
 #include <sstream>
 #include <thread>
 
-#include "support/fresh_game.h"
-#include "support/temp_folder.h"
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
+#include "support/fresh_game.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-BlockId pattern(int x, int y, int level, int seed = 0) { return (x * 7 + y * 3 + level * 11 + seed) % 23; }
+BlockId pattern(int x, int y, int level, int seed = 0) {
+    return (x * 7 + y * 3 + level * 11 + seed) % 23;
+}
 
 void fillBand(int seed = 0) {
     for (int level = 0; level < 20; ++level)
@@ -296,8 +298,9 @@ protected:
     // Runs a save in a child that first calls `prepare` (which may exit with
     // kCannotPrepare) and afterwards `check`; the child's exit status (0 saved,
     // 1 not saved, 2 check failed) and what it printed on standard error.
-    int saveInChild(const std::function<void()>& prepare, std::string& errorText,
-                    const std::function<bool()>& check = [] { return true; }) {
+    int saveInChild(
+        const std::function<void()>& prepare, std::string& errorText,
+        const std::function<bool()>& check = [] { return true; }) {
         fflush(stderr);
         pid_t child = ::fork();
         if (child == 0) {

@@ -9,11 +9,11 @@
 #include <string>
 #include <thread>
 
-#include "support/fresh_game.h"
-#include "support/temp_folder.h"
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
+#include "support/fresh_game.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The start of a run: defaults, the random start on the diagonal, the weather.
 #include <gtest/gtest.h>
 
-#include "support/fresh_game.h"
-#include "support/temp_folder.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
+#include "support/fresh_game.h"
+#include "support/temp_folder.h"
 
 class WorldSetUp : public ::testing::Test {
 protected:

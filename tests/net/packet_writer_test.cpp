@@ -29,8 +29,8 @@ TEST(PacketWriterTest, AddVarPicksTheNarrowestAllowedWidth) {
     writer.addVar(2, 4, 70000);                 // three bytes
     writer.addVar(4, 4, 5);                     // an int
     writer.addVar(1, 2, 70000);                 // a short of 70000 cut to 16 bits, 4464
-    EXPECT_EQ(payloadOf(writer), bytes({48, 2, 6, 254, 254, 8, 45, 173, 24, 2, 6, 254, 254, 254,
-                                        164, 18}));
+    EXPECT_EQ(payloadOf(writer),
+              bytes({48, 2, 6, 254, 254, 8, 45, 173, 24, 2, 6, 254, 254, 254, 164, 18}));
     EXPECT_EQ(writer.length(), 16u);
 }
 

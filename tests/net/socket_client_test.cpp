@@ -21,8 +21,7 @@ const Ipv4Address kLoopback(127, 0, 0, 1);
 
 }  // namespace
 
-TEST(SocketClientConnect, ReachesAListeningPeerAndKnowsItsAddress)
-{
+TEST(SocketClientConnect, ReachesAListeningPeerAndKnowsItsAddress) {
     Listener listener;
     Client client(kLoopback, listener.port());
     const int peer = listener.accept();
@@ -32,8 +31,7 @@ TEST(SocketClientConnect, ReachesAListeningPeerAndKnowsItsAddress)
     ::close(peer);
 }
 
-TEST(SocketClientConnect, RefusedConnectionLeavesTheClientUnconnected)
-{
+TEST(SocketClientConnect, RefusedConnectionLeavesTheClientUnconnected) {
     Listener notListening(false);
     Client client(kLoopback, notListening.port());
     EXPECT_FALSE(client.isConnected());
@@ -42,8 +40,7 @@ TEST(SocketClientConnect, RefusedConnectionLeavesTheClientUnconnected)
     EXPECT_FALSE(second.isConnected());
 }
 
-TEST(SocketClientConnect, ConnectClearsLeaveOpen)
-{
+TEST(SocketClientConnect, ConnectClearsLeaveOpen) {
     Listener listener;
     Client client(1);
     EXPECT_EQ(client.leaveOpen(), 1);
@@ -51,8 +48,7 @@ TEST(SocketClientConnect, ConnectClearsLeaveOpen)
     EXPECT_EQ(client.leaveOpen(), 0);
 }
 
-TEST(SocketClientConnect, AdoptedSocketIsConnectedAndOwned)
-{
+TEST(SocketClientConnect, AdoptedSocketIsConnectedAndOwned) {
     Listener listener;
     const int raw = connectRaw(listener);
     const int peer = listener.accept();
@@ -69,8 +65,7 @@ TEST(SocketClientConnect, AdoptedSocketIsConnectedAndOwned)
     ::close(peer);
 }
 
-TEST(SocketClientBind, PortAlreadyInUseThrowsBindFailedWithTheSystemText)
-{
+TEST(SocketClientBind, PortAlreadyInUseThrowsBindFailedWithTheSystemText) {
     Listener listener;
     Client client;
     try {
@@ -82,8 +77,7 @@ TEST(SocketClientBind, PortAlreadyInUseThrowsBindFailedWithTheSystemText)
     }
 }
 
-TEST(SocketClientBind, BoundClientStillConnects)
-{
+TEST(SocketClientBind, BoundClientStillConnects) {
     Listener listener;
     Client client;
     EXPECT_NO_THROW(client.bind(kLoopback, 0));
@@ -92,22 +86,19 @@ TEST(SocketClientBind, BoundClientStillConnects)
 
 class SocketClientTransfer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         client = std::make_unique<Client>(kLoopback, listener.port());
         peer = listener.accept();
         ASSERT_TRUE(client->isConnected());
         ASSERT_GE(peer, 0);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         client.reset();
         ::close(peer);
     }
 
     // The client polls while the peer collects, until `size` bytes are in.
-    std::string peerCollects(std::size_t size)
-    {
+    std::string peerCollects(std::size_t size) {
         std::string got;
         keepGoingUntil([&] { return got.size() >= size; },
                        [&] {
@@ -118,16 +109,14 @@ protected:
     }
 
     // Closes the peer with a reset instead of an orderly end.
-    void resetPeer()
-    {
+    void resetPeer() {
         const linger abort{1, 0};
         setsockopt(peer, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         ::close(peer);
         peer = -1;
     }
 
-    std::size_t waitingInTheClientSocket() const
-    {
+    std::size_t waitingInTheClientSocket() const {
         int waiting = 0;
         ::ioctl(client->handle(), FIONREAD, &waiting);
         return static_cast<std::size_t>(waiting);
@@ -138,8 +127,7 @@ protected:
     int peer = -1;
 };
 
-TEST_F(SocketClientTransfer, MessagesTravelBothWays)
-{
+TEST_F(SocketClientTransfer, MessagesTravelBothWays) {
     client->send("hello");
     EXPECT_EQ(peerCollects(5), "hello");
     EXPECT_EQ(client->bytesToSend(), 0u);
@@ -150,8 +138,7 @@ TEST_F(SocketClientTransfer, MessagesTravelBothWays)
     EXPECT_TRUE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, ReadTakesFromTheFrontOfTheQueue)
-{
+TEST_F(SocketClientTransfer, ReadTakesFromTheFrontOfTheQueue) {
     sendAll(peer, "abcd");
     pollUntil(*client, [&] { return client->bytesToRead() == 4; });
     EXPECT_EQ(client->read(0), "");
@@ -161,8 +148,7 @@ TEST_F(SocketClientTransfer, ReadTakesFromTheFrontOfTheQueue)
     EXPECT_EQ(client->bytesToRead(), 0u);
 }
 
-TEST_F(SocketClientTransfer, LargeIncomingMessageArrivesOneReceivePerPoll)
-{
+TEST_F(SocketClientTransfer, LargeIncomingMessageArrivesOneReceivePerPoll) {
     const std::string message = patternedBytes(200000);
     std::thread writer([&] { sendAll(peer, message); });
     client->poll(5.0);
@@ -173,16 +159,14 @@ TEST_F(SocketClientTransfer, LargeIncomingMessageArrivesOneReceivePerPoll)
     EXPECT_TRUE(client->read(message.size()) == message);
 }
 
-TEST_F(SocketClientTransfer, LargeOutgoingMessageArrivesWhole)
-{
+TEST_F(SocketClientTransfer, LargeOutgoingMessageArrivesWhole) {
     const std::string message = patternedBytes(1 << 20);
     client->send(message);
     EXPECT_TRUE(peerCollects(message.size()) == message);
     EXPECT_EQ(client->bytesToSend(), 0u);
 }
 
-TEST_F(SocketClientTransfer, PeerClosingClosesTheClientAndKeepsWhatArrived)
-{
+TEST_F(SocketClientTransfer, PeerClosingClosesTheClientAndKeepsWhatArrived) {
     sendAll(peer, "bye");
     ::close(peer);
     peer = -1;
@@ -194,23 +178,20 @@ TEST_F(SocketClientTransfer, PeerClosingClosesTheClientAndKeepsWhatArrived)
     EXPECT_EQ(client->read(10), "bye");
 }
 
-TEST_F(SocketClientTransfer, PeerResetClosesTheClientWithoutThrowing)
-{
+TEST_F(SocketClientTransfer, PeerResetClosesTheClientWithoutThrowing) {
     resetPeer();
     EXPECT_NO_THROW(pollUntil(*client, [&] { return !client->isConnected(); }));
     EXPECT_FALSE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, ResetIsNoticedEvenWithNothingToReadOrWrite)
-{
+TEST_F(SocketClientTransfer, ResetIsNoticedEvenWithNothingToReadOrWrite) {
     client->setRecvLimit(0);
     resetPeer();
     pollUntil(*client, [&] { return !client->isConnected(); });
     EXPECT_FALSE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, BytesSentJustBeforeAResetAreReadBeforeTheClientCloses)
-{
+TEST_F(SocketClientTransfer, BytesSentJustBeforeAResetAreReadBeforeTheClientCloses) {
     sendAll(peer, "kicked");
     resetPeer();
     pollUntil(*client, [&] { return !client->isConnected(); });
@@ -218,8 +199,7 @@ TEST_F(SocketClientTransfer, BytesSentJustBeforeAResetAreReadBeforeTheClientClos
     EXPECT_EQ(client->read(10), "kicked");
 }
 
-TEST_F(SocketClientTransfer, EverythingThatArrivedBeforeAResetIsReadEvenPastOneReceive)
-{
+TEST_F(SocketClientTransfer, EverythingThatArrivedBeforeAResetIsReadEvenPastOneReceive) {
     const int roomy = 1 << 20;
     setsockopt(client->handle(), SOL_SOCKET, SO_RCVBUF, &roomy, sizeof roomy);
     const std::string message = patternedBytes(70000);  // three receives
@@ -235,8 +215,7 @@ TEST_F(SocketClientTransfer, EverythingThatArrivedBeforeAResetIsReadEvenPastOneR
     EXPECT_TRUE(client->read(message.size()) == message);
 }
 
-TEST_F(SocketClientTransfer, BytesSentBeforeAHangUpAreReadBeforeTheClientCloses)
-{
+TEST_F(SocketClientTransfer, BytesSentBeforeAHangUpAreReadBeforeTheClientCloses) {
     // Both ways shut: the client's own side, then the peer's.
     ::shutdown(client->handle(), SHUT_WR);
     sendAll(peer, "last orders");
@@ -247,8 +226,7 @@ TEST_F(SocketClientTransfer, BytesSentBeforeAHangUpAreReadBeforeTheClientCloses)
     EXPECT_EQ(client->read(20), "last orders");
 }
 
-TEST_F(SocketClientTransfer, SendingOnAShutSocketClosesTheClientInsteadOfRaisingSigpipe)
-{
+TEST_F(SocketClientTransfer, SendingOnAShutSocketClosesTheClientInsteadOfRaisingSigpipe) {
     // In a child with SIGPIPE's default action, which kills: a test runner
     // that ignores or blocks the signal must not hide a send that raises it.
     const pid_t child = ::fork();
@@ -271,8 +249,7 @@ TEST_F(SocketClientTransfer, SendingOnAShutSocketClosesTheClientInsteadOfRaising
         << "the client stayed connected or kept its bytes";
 }
 
-TEST_F(SocketClientTransfer, IdlePollWaitsOutItsTimeout)
-{
+TEST_F(SocketClientTransfer, IdlePollWaitsOutItsTimeout) {
     // Asking to write with nothing queued would wake the wait at once.
     const auto start = std::chrono::steady_clock::now();
     client->poll(0.3);
@@ -282,8 +259,7 @@ TEST_F(SocketClientTransfer, IdlePollWaitsOutItsTimeout)
     EXPECT_TRUE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, ZeroTimeoutOnlyLooks)
-{
+TEST_F(SocketClientTransfer, ZeroTimeoutOnlyLooks) {
     const auto start = std::chrono::steady_clock::now();
     client->poll(0);
     client->poll(-1);
@@ -291,8 +267,7 @@ TEST_F(SocketClientTransfer, ZeroTimeoutOnlyLooks)
     EXPECT_TRUE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, FullReceiveQueueStopsReadingUntilItIsRead)
-{
+TEST_F(SocketClientTransfer, FullReceiveQueueStopsReadingUntilItIsRead) {
     client->setRecvLimit(4);
     sendAll(peer, "abcd");
     pollUntil(*client, [&] { return client->bytesToRead() == 4; });
@@ -309,8 +284,7 @@ TEST_F(SocketClientTransfer, FullReceiveQueueStopsReadingUntilItIsRead)
     EXPECT_TRUE(client->isConnected());
 }
 
-TEST_F(SocketClientTransfer, ReceivingPastTheLimitClosesTheClientAndKeepsTheBytes)
-{
+TEST_F(SocketClientTransfer, ReceivingPastTheLimitClosesTheClientAndKeepsTheBytes) {
     client->setRecvLimit(4);
     sendAll(peer, "0123456789");
     pollUntil(*client, [&] { return !client->isConnected(); });
@@ -318,8 +292,7 @@ TEST_F(SocketClientTransfer, ReceivingPastTheLimitClosesTheClientAndKeepsTheByte
     EXPECT_EQ(client->read(20), "0123456789");
 }
 
-TEST_F(SocketClientTransfer, OverfullSendQueueDisconnectsAtOnceAndKeepsTheBytes)
-{
+TEST_F(SocketClientTransfer, OverfullSendQueueDisconnectsAtOnceAndKeepsTheBytes) {
     client->setSendLimit(4);
     client->send("abc");
     EXPECT_TRUE(client->isConnected());

@@ -17,10 +17,10 @@ using namespace socket_test;
 
 namespace {
 
-int openDescriptors()
-{
+int openDescriptors() {
     int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/fd")) {
         ++count;
     }
     return count;
@@ -30,15 +30,13 @@ int openDescriptors()
 
 class SocketClientClose : public ::testing::Test {
 protected:
-    void connect(int receiveBuffer = 0)
-    {
+    void connect(int receiveBuffer = 0) {
         listener = std::make_unique<Listener>(true, receiveBuffer);
         client = std::make_unique<Client>(Ipv4Address(127, 0, 0, 1), listener->port());
         peer = listener->accept();
         ASSERT_TRUE(client->isConnected());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         client.reset();
         ::close(peer);
     }
@@ -48,8 +46,7 @@ protected:
     int peer = -1;
 };
 
-TEST_F(SocketClientClose, CloseFlushesQueuedBytesAndRemembersTheTime)
-{
+TEST_F(SocketClientClose, CloseFlushesQueuedBytesAndRemembersTheTime) {
     connect();
     client->send("last words");
     const std::time_t before = std::time(nullptr);
@@ -66,8 +63,7 @@ TEST_F(SocketClientClose, CloseFlushesQueuedBytesAndRemembersTheTime)
     EXPECT_TRUE(ended);
 }
 
-TEST_F(SocketClientClose, CloseThatForgetsTheTimeLeavesItZero)
-{
+TEST_F(SocketClientClose, CloseThatForgetsTheTimeLeavesItZero) {
     connect();
     client->close(true);
     EXPECT_FALSE(client->isConnected());
@@ -77,8 +73,7 @@ TEST_F(SocketClientClose, CloseThatForgetsTheTimeLeavesItZero)
     EXPECT_TRUE(ended);
 }
 
-TEST_F(SocketClientClose, DestructorFlushesAndCloses)
-{
+TEST_F(SocketClientClose, DestructorFlushesAndCloses) {
     connect();
     client->send("goodbye");
     client.reset();
@@ -87,8 +82,7 @@ TEST_F(SocketClientClose, DestructorFlushesAndCloses)
     EXPECT_TRUE(ended);
 }
 
-TEST_F(SocketClientClose, PeerThatTakesNothingCannotHoldCloseForever)
-{
+TEST_F(SocketClientClose, PeerThatTakesNothingCannotHoldCloseForever) {
     connect(4096);
     const int smallBuffer = 16384;
     setsockopt(client->handle(), SOL_SOCKET, SO_SNDBUF, &smallBuffer, sizeof smallBuffer);
@@ -104,8 +98,7 @@ TEST_F(SocketClientClose, PeerThatTakesNothingCannotHoldCloseForever)
     EXPECT_EQ(client->handle(), -1);
 }
 
-TEST_F(SocketClientClose, PeerThatOnlyStoppedSendingStillGetsEverything)
-{
+TEST_F(SocketClientClose, PeerThatOnlyStoppedSendingStillGetsEverything) {
     connect();
     ::shutdown(peer, SHUT_WR);
     const std::string message = patternedBytes(1 << 20);  // more than one send takes
@@ -120,8 +113,7 @@ TEST_F(SocketClientClose, PeerThatOnlyStoppedSendingStillGetsEverything)
     EXPECT_TRUE(ended);
 }
 
-TEST(SocketClientUnconnected, CloseDoesNothing)
-{
+TEST(SocketClientUnconnected, CloseDoesNothing) {
     Client client;
     const int handle = client.handle();
     client.close(false);
@@ -130,8 +122,7 @@ TEST(SocketClientUnconnected, CloseDoesNothing)
     EXPECT_NE(fcntl(handle, F_GETFD), -1);
 }
 
-TEST(SocketClientUnconnected, ClientsThatNeverConnectedReleaseTheirSocketsWhenDestroyed)
-{
+TEST(SocketClientUnconnected, ClientsThatNeverConnectedReleaseTheirSocketsWhenDestroyed) {
     const int before = openDescriptors();
     for (int i = 0; i < 10; ++i) {
         Client plain;
@@ -143,8 +134,7 @@ TEST(SocketClientUnconnected, ClientsThatNeverConnectedReleaseTheirSocketsWhenDe
 
 // Never connected or closed, a client has nothing to move: poll waits out its
 // time, moves nothing and throws nothing, just as it does on an idle connection.
-TEST(SocketClientUnconnected, PollWaitsOutItsTimeoutWhetherNeverConnectedOrClosed)
-{
+TEST(SocketClientUnconnected, PollWaitsOutItsTimeoutWhetherNeverConnectedOrClosed) {
     Listener listener;
     Client closed(Ipv4Address(127, 0, 0, 1), listener.port());
     const int peer = listener.accept();
@@ -170,8 +160,7 @@ TEST(SocketClientUnconnected, PollWaitsOutItsTimeoutWhetherNeverConnectedOrClose
     ::close(peer);
 }
 
-TEST(SocketClientLeaveOpen, CloseKeepsTheSocketAndTheQueuedOutput)
-{
+TEST(SocketClientLeaveOpen, CloseKeepsTheSocketAndTheQueuedOutput) {
     Listener listener;
     const int raw = connectRaw(listener);
     const int peer = listener.accept();

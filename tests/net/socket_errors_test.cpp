@@ -6,24 +6,21 @@
 
 #include "net/socket_errors.h"
 
-TEST(SocketErrorText, DescribesTheLastSystemError)
-{
+TEST(SocketErrorText, DescribesTheLastSystemError) {
     errno = EADDRINUSE;
     EXPECT_STREQ(lastErrorText(), "Address already in use");
     errno = ECONNREFUSED;
     EXPECT_STREQ(lastErrorText(), "Connection refused");
 }
 
-TEST(SocketErrorText, CodeWithoutASystemTextIsReportedByNumber)
-{
+TEST(SocketErrorText, CodeWithoutASystemTextIsReportedByNumber) {
     errno = 98765;
     EXPECT_STREQ(lastErrorText(), "Unknown error 98765");
     errno = -3;
     EXPECT_STREQ(lastErrorText(), "Unknown error -3");
 }
 
-TEST(SocketErrorText, EveryCallReusesOneBuffer)
-{
+TEST(SocketErrorText, EveryCallReusesOneBuffer) {
     errno = EPIPE;
     const char* first = lastErrorText();
     errno = ETIMEDOUT;
@@ -32,8 +29,7 @@ TEST(SocketErrorText, EveryCallReusesOneBuffer)
     EXPECT_STREQ(first, "Connection timed out");
 }
 
-TEST(SocketExceptions, EachNamesItsOwnClassThroughTheBase)
-{
+TEST(SocketExceptions, EachNamesItsOwnClassThroughTheBase) {
     const Socket_Exception plain("plain");
     const Socket_BindFailed bindFailed("bind");
     const Socket_SelectFailed selectFailed("select");
@@ -43,8 +39,7 @@ TEST(SocketExceptions, EachNamesItsOwnClassThroughTheBase)
     EXPECT_STREQ(all[2]->name(), "Socket_SelectFailed");
 }
 
-TEST(SocketExceptions, WhatIsTheMessageTheyWereThrownWith)
-{
+TEST(SocketExceptions, WhatIsTheMessageTheyWereThrownWith) {
     errno = EACCES;
     try {
         throw Socket_SelectFailed(lastErrorText());

@@ -17,8 +17,7 @@
 
 namespace socket_test {
 
-inline sockaddr_in loopback(std::uint16_t port)
-{
+inline sockaddr_in loopback(std::uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -26,8 +25,7 @@ inline sockaddr_in loopback(std::uint16_t port)
     return address;
 }
 
-inline std::uint16_t localPort(int fd)
-{
+inline std::uint16_t localPort(int fd) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
@@ -38,8 +36,7 @@ inline std::uint16_t localPort(int fd)
 // which case connections to it are refused.
 class Listener {
 public:
-    explicit Listener(bool listening = true, int receiveBuffer = 0)
-    {
+    explicit Listener(bool listening = true, int receiveBuffer = 0) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         if (receiveBuffer > 0) {
             setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -64,22 +61,19 @@ private:
 };
 
 // A plain socket connected to the listener, for the adopting constructor.
-inline int connectRaw(const Listener& listener)
-{
+inline int connectRaw(const Listener& listener) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     const sockaddr_in address = loopback(listener.port());
     ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     return fd;
 }
 
-inline double secondsSince(std::chrono::steady_clock::time_point start)
-{
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // Repeats step until done() holds or ten seconds pass; returns done().
-inline bool keepGoingUntil(const std::function<bool()>& done, const std::function<void()>& step)
-{
+inline bool keepGoingUntil(const std::function<bool()>& done, const std::function<void()>& step) {
     const auto start = std::chrono::steady_clock::now();
     while (!done() && secondsSince(start) < 10.0) {
         step();
@@ -87,13 +81,11 @@ inline bool keepGoingUntil(const std::function<bool()>& done, const std::functio
     return done();
 }
 
-inline void pollUntil(Client& client, const std::function<bool()>& done)
-{
+inline void pollUntil(Client& client, const std::function<bool()>& done) {
     keepGoingUntil(done, [&] { client.poll(0.01); });
 }
 
-inline void sendAll(int fd, const std::string& data)
-{
+inline void sendAll(int fd, const std::string& data) {
     std::size_t sent = 0;
     while (sent < data.size()) {
         const ssize_t part = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
@@ -105,8 +97,7 @@ inline void sendAll(int fd, const std::string& data)
 }
 
 // Whatever the peer can read without waiting.
-inline std::string readAvailable(int fd)
-{
+inline std::string readAvailable(int fd) {
     std::string result;
     char buffer[65536];
     ssize_t part;
@@ -117,8 +108,7 @@ inline std::string readAvailable(int fd)
 }
 
 // Reads until the connection ends or `seconds` pass; `ended` tells which.
-inline std::string readUntilEnd(int fd, double seconds, bool& ended)
-{
+inline std::string readUntilEnd(int fd, double seconds, bool& ended) {
     std::string result;
     ended = false;
     const auto start = std::chrono::steady_clock::now();
@@ -140,8 +130,7 @@ inline std::string readUntilEnd(int fd, double seconds, bool& ended)
 
 // Bytes that differ from one position to the next, so a lost or repeated
 // piece shows up in a comparison.
-inline std::string patternedBytes(std::size_t size)
-{
+inline std::string patternedBytes(std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<char>(i * 7 + i / 251);

@@ -21,8 +21,7 @@ void ignoreSignal(int) {}
 
 }  // namespace
 
-TEST(SocketClientWait, SignalsDuringTheWaitNeitherThrowNorCutItShort)
-{
+TEST(SocketClientWait, SignalsDuringTheWaitNeitherThrowNorCutItShort) {
     struct sigaction handler {};
     handler.sa_handler = ignoreSignal;  // no SA_RESTART: the wait sees EINTR
     struct sigaction previous {};
@@ -52,8 +51,7 @@ TEST(SocketClientWait, SignalsDuringTheWaitNeitherThrowNorCutItShort)
     ::close(peer);
 }
 
-TEST(SocketClientWait, DescriptorAboveTheSelectSetSizeWorks)
-{
+TEST(SocketClientWait, DescriptorAboveTheSelectSetSizeWorks) {
     constexpr int kHighDescriptor = FD_SETSIZE + 500;
     rlimit limit{};
     getrlimit(RLIMIT_NOFILE, &limit);

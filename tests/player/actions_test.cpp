@@ -149,7 +149,8 @@ protected:
             for (int y = 9; y <= 11; ++y) {
                 if (x == 10 && y == 10) continue;
                 for (int level = 0; level < 20; ++level) {
-                    bool expectEmpty = std::find(emptied.begin(), emptied.end(), level) != emptied.end();
+                    bool expectEmpty =
+                        std::find(emptied.begin(), emptied.end(), level) != emptied.end();
                     if (x == kAhead.x && y == kAhead.y && level == kBody) continue;
                     EXPECT_EQ(cell(x, y, level), expectEmpty ? Empty : 2)
                         << "column " << x << "," << y << " level " << level;

@@ -20,7 +20,11 @@ std::string layer(int level) {
     for (int y = 0; y <= 20; ++y) {
         for (int x = 0; x <= 20; ++x) {
             BlockId id = cell(x, y, level);
-            text += id == Empty ? '.' : id == Water ? 'w' : id == Lava ? 'l' : id == HardRock ? 'h' : '#';
+            text += id == Empty      ? '.'
+                    : id == Water    ? 'w'
+                    : id == Lava     ? 'l'
+                    : id == HardRock ? 'h'
+                                     : '#';
         }
         text += '\n';
     }

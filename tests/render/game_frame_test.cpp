@@ -130,14 +130,12 @@ TEST_P(NightLayerTest, theNightLayerIsLaidWithTheAlphaOfItsLevel) {
     EXPECT_TRUE(near(sky(), GetParam().expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(EachNightLevel, NightLayerTest,
-                         ::testing::Values(NightLayer{0, {211, 250, 245}},
-                                           NightLayer{1, {169, 200, 216}},
-                                           NightLayer{2, {127, 150, 187}},
-                                           NightLayer{3, {106, 125, 172}},
-                                           NightLayer{4, {84, 100, 158}},
-                                           NightLayer{5, {21, 25, 114}},
-                                           NightLayer{2.5, {0, 0, 100}}));
+INSTANTIATE_TEST_SUITE_P(
+    EachNightLevel, NightLayerTest,
+    ::testing::Values(NightLayer{0, {211, 250, 245}}, NightLayer{1, {169, 200, 216}},
+                      NightLayer{2, {127, 150, 187}}, NightLayer{3, {106, 125, 172}},
+                      NightLayer{4, {84, 100, 158}}, NightLayer{5, {21, 25, 114}},
+                      NightLayer{2.5, {0, 0, 100}}));
 
 TEST_F(GameFrameTest, theWorldTickRunsBeforeTheWorldIsDrawn) {
     setCell(7, 7, 10, Water);  // the player's ground level: it spreads at once
@@ -150,8 +148,8 @@ TEST_F(GameFrameTest, theWorldTickRunsBeforeTheWorldIsDrawn) {
 TEST_F(GameFrameTest, theFigureShowsThroughABlockInFrontAtThirtyPercent) {
     player.spriteSheet = SpriteSheet::Standing;
     player.facing = Facing::Left;
-    player.spriteRow = 6;      // rgb(23, 190, 40)
-    setCell(6, 5, 9, 2);       // rgb(60, 180, 120), drawn after the figure at (320, 128)
+    player.spriteRow = 6;  // rgb(23, 190, 40)
+    setCell(6, 5, 9, 2);   // rgb(60, 180, 120), drawn after the figure at (320, 128)
     drawGameFrame();
     EXPECT_TRUE(near(at(325, 130), Rgb{49, 183, 96}));
     EXPECT_EQ(at(315, 110), (Rgb{23, 190, 40})) << "the ghost over the figure changes nothing";

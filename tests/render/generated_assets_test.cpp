@@ -98,7 +98,8 @@ TEST_F(GeneratedAssetsTest, anAnimatedTileShowsTheCurrentFrameOfItsStrip) {
     ALLEGRO_BITMAP* strip = assets.tileBitmap[Lava];
     const int frameWidth = al_get_bitmap_width(strip) / 4;
     ASSERT_GT(frameWidth, 0);
-    EXPECT_EQ(mismatches(strip, 2 * frameWidth, 0, frameWidth, al_get_bitmap_height(strip), 288, 144), 0);
+    EXPECT_EQ(
+        mismatches(strip, 2 * frameWidth, 0, frameWidth, al_get_bitmap_height(strip), 288, 144), 0);
 }
 
 TEST_F(GeneratedAssetsTest, theHotbarIconIsTheTilesCornerAt30x30) {
@@ -111,8 +112,8 @@ TEST_F(GeneratedAssetsTest, theHotbarIconIsTheTilesCornerAt30x30) {
     for (int j = 0; j < 13; ++j) {
         for (int i = 0; i < 26; ++i) {
             Rgba source = rgbaOf(assets.tileBitmap[6], 30 + i, 30 + j);
-            if (source.a == 255 &&
-                !(pixelOf(assets.frameBuffer, 184 + i, 420 + j) == Rgb{source.r, source.g, source.b})) {
+            if (source.a == 255 && !(pixelOf(assets.frameBuffer, 184 + i, 420 + j) ==
+                                     Rgb{source.r, source.g, source.b})) {
                 ++wrong;
             }
         }

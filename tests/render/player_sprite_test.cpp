@@ -2,9 +2,9 @@
 // screen and in which tint.
 #include "render/render_fixture.h"
 
+#include "game/frame_step.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
-#include "game/frame_step.h"
 #include "render/world_renderer.h"
 
 namespace {
@@ -24,7 +24,8 @@ protected:
         auto drawn = [this](int x, int y) { return !(at(x, y) == kBackground); };
         if (!drawn(dx, dy) || !drawn(dx + kFrameW - 1, dy + kFrameH - 1) || drawn(dx - 1, dy) ||
             drawn(dx, dy - 1) || drawn(dx + kFrameW, dy) || drawn(dx, dy + kFrameH)) {
-            return ::testing::AssertionFailure() << "no 20 x 30 frame at (" << dx << ", " << dy << ")";
+            return ::testing::AssertionFailure()
+                   << "no 20 x 30 frame at (" << dx << ", " << dy << ")";
         }
         SheetCell shown = sheetCellOf(at(dx + 5, dy + 5));
         if (!(shown == expected)) return ::testing::AssertionFailure() << "shows " << shown;
@@ -48,8 +49,10 @@ std::ostream& operator<<(std::ostream& out, const Pose& p) {
 
 TEST_F(PlayerSpriteTest, standingShowsOneColumnPerFacingPairMirroredForZeroAndThree) {
     const Pose poses[] = {
-        {1, 0, 0, 0, 311, false}, {3, 0, 0, 0, 311, true},
-        {2, 0, 0, 1, 311, false}, {0, 0, 0, 1, 311, true},
+        {1, 0, 0, 0, 311, false},
+        {3, 0, 0, 0, 311, true},
+        {2, 0, 0, 1, 311, false},
+        {0, 0, 0, 1, 311, true},
     };
     player.spriteRow = 3;
     for (const Pose& p : poses) {
@@ -62,8 +65,10 @@ TEST_F(PlayerSpriteTest, standingShowsOneColumnPerFacingPairMirroredForZeroAndTh
 
 TEST_F(PlayerSpriteTest, theSecondGroupStandsInTheNextColumnsNudgedOnePixel) {
     const Pose poses[] = {
-        {1, 1, 0, 2, 312, false}, {3, 1, 0, 2, 310, true},
-        {2, 1, 0, 3, 311, false}, {0, 1, 0, 3, 311, true},
+        {1, 1, 0, 2, 312, false},
+        {3, 1, 0, 2, 310, true},
+        {2, 1, 0, 3, 311, false},
+        {0, 1, 0, 3, 311, true},
     };
     player.spriteGroup = 1;
     for (const Pose& p : poses) {
@@ -79,10 +84,10 @@ TEST_F(PlayerSpriteTest, walkingRunsThroughFourFramesPerFacingAndGroup) {
     player.busy = true;
     player.spriteRow = 5;
     const Pose poses[] = {
-        {1, 0, 0, 0, 307, false},  {1, 0, 1, 1, 307, false},  {1, 0, 2, 2, 307, false},
-        {1, 0, 3, 3, 307, false},  {2, 0, 0, 4, 307, false},  {2, 0, 3, 7, 307, false},
-        {3, 0, 2, 2, 307, true},   {0, 0, 1, 5, 307, true},   {1, 1, 2, 10, 307, false},
-        {3, 1, 0, 8, 307, true},   {0, 1, 3, 15, 307, true},  {2, 1, 0, 12, 307, false},
+        {1, 0, 0, 0, 307, false}, {1, 0, 1, 1, 307, false}, {1, 0, 2, 2, 307, false},
+        {1, 0, 3, 3, 307, false}, {2, 0, 0, 4, 307, false}, {2, 0, 3, 7, 307, false},
+        {3, 0, 2, 2, 307, true},  {0, 0, 1, 5, 307, true},  {1, 1, 2, 10, 307, false},
+        {3, 1, 0, 8, 307, true},  {0, 1, 3, 15, 307, true}, {2, 1, 0, 12, 307, false},
     };
     for (const Pose& p : poses) {
         clearFrame(kBackground);

@@ -123,7 +123,8 @@ ALLEGRO_BITMAP* masked(ALLEGRO_BITMAP* bitmap) {
 ALLEGRO_BITMAP* tilePicture(int id) {
     if (id == Water || id == Lava) {
         ALLEGRO_BITMAP* strip = al_create_bitmap(256, 64);
-        for (int frame = 0; frame < 4; ++frame) fillRect(strip, 64 * frame, 0, 64, 64, stripColour(id, frame));
+        for (int frame = 0; frame < 4; ++frame)
+            fillRect(strip, 64 * frame, 0, 64, 64, stripColour(id, frame));
         return strip;
     }
     ALLEGRO_BITMAP* tile = solidBitmap(64, 64, tileColour(id));
@@ -146,7 +147,8 @@ ALLEGRO_BITMAP* sheetPicture(int sheet) {
 // A strip of four frames, transparent but for a mark at each frame's corner.
 ALLEGRO_BITMAP* markedStrip(int frameW, int frameH, int mark, Rgb (*colour)(int)) {
     ALLEGRO_BITMAP* strip = solidBitmap(4 * frameW, frameH, kBlack);
-    for (int frame = 0; frame < 4; ++frame) fillRect(strip, frameW * frame, 0, mark, mark, colour(frame));
+    for (int frame = 0; frame < 4; ++frame)
+        fillRect(strip, frameW * frame, 0, mark, mark, colour(frame));
     return masked(strip);
 }
 

@@ -117,8 +117,8 @@ TEST_F(ScreensTest, aButtonsFirstRowAndColumnDoNotCountAndItsInsideDoes) {
     const struct {
         int x, y;
         bool over;
-    } points[] = {{220, 280, false}, {300, 270, false}, {221, 271, true}, {379, 289, true},
-                  {380, 280, false}, {300, 290, false}};
+    } points[] = {{220, 280, false}, {300, 270, false}, {221, 271, true},
+                  {379, 289, true},  {380, 280, false}, {300, 290, false}};
     for (const auto& p : points) {
         gameScreen.menuSelection = MenuNone;
         pointAt(p.x, p.y, true);
@@ -155,28 +155,35 @@ TEST_F(ScreensTest, holdingTheButtonAndSlidingSelectsEachButtonPassed) {
 TEST_F(ScreensTest, theControlsPanelShowsItsEightLines) {
     gameScreen.menuSelection = MenuControls;
     drawMenu();
-    drawReferenceMenu("Play now! Tessaria",
-                      {{440, 210, "Tessaria Controls"},
-                       {440, 230, "Up,down,right,left for walking."},
-                       {440, 250, "Ctrl (right) for mining blocks."},
-                       {440, 270, "Space for placing blocks."},
-                       {440, 290, "I for instead of mining,placing blocks"},
-                       {440, 310, "above you, You will mine them under"},
-                       {440, 330, "you Press I = on/off."},
-                       {440, 350, "Press J to put auto jump off/on"}});
+    drawReferenceMenu("Play now! Tessaria", {{440, 210, "Tessaria Controls"},
+                                             {440, 230, "Up,down,right,left for walking."},
+                                             {440, 250, "Ctrl (right) for mining blocks."},
+                                             {440, 270, "Space for placing blocks."},
+                                             {440, 290, "I for instead of mining,placing blocks"},
+                                             {440, 310, "above you, You will mine them under"},
+                                             {440, 330, "you Press I = on/off."},
+                                             {440, 350, "Press J to put auto jump off/on"}});
     EXPECT_EQ(differingPixels(frame, reference), 0);
 }
 
 std::string someKeyNames(int key) {
     switch (key) {
-        case KeyUp: return "Up";
-        case KeyDown: return "Down";
-        case KeyLeft: return "Left";
-        case KeyRight: return "Right";
-        case 11: return "k";
-        case 13: return "m";
-        case 23: return "w";
-        default: return "";
+        case KeyUp:
+            return "Up";
+        case KeyDown:
+            return "Down";
+        case KeyLeft:
+            return "Left";
+        case KeyRight:
+            return "Right";
+        case 11:
+            return "k";
+        case 13:
+            return "m";
+        case 23:
+            return "w";
+        default:
+            return "";
     }
 }
 
@@ -189,15 +196,14 @@ TEST_F(ScreensTest, theControlsPanelNamesTheBoundKeyInTheLineOfEachReboundAction
     drawMenu();
     keyBindings = KeyBindings{};
     setKeyNames(nullptr, nullptr);
-    drawReferenceMenu("Play now! Tessaria",
-                      {{440, 210, "Tessaria Controls"},
-                       {440, 230, "W,Down,Right,Left for walking."},
-                       {440, 250, "M for mining blocks."},
-                       {440, 270, "Space for placing blocks."},
-                       {440, 290, "K for instead of mining,placing blocks"},
-                       {440, 310, "above you, You will mine them under"},
-                       {440, 330, "you Press K = on/off."},
-                       {440, 350, "Press J to put auto jump off/on"}});
+    drawReferenceMenu("Play now! Tessaria", {{440, 210, "Tessaria Controls"},
+                                             {440, 230, "W,Down,Right,Left for walking."},
+                                             {440, 250, "M for mining blocks."},
+                                             {440, 270, "Space for placing blocks."},
+                                             {440, 290, "K for instead of mining,placing blocks"},
+                                             {440, 310, "above you, You will mine them under"},
+                                             {440, 330, "you Press K = on/off."},
+                                             {440, 350, "Press J to put auto jump off/on"}});
     EXPECT_EQ(differingPixels(frame, reference), 0);
 }
 

@@ -74,7 +74,8 @@ TEST_F(TintTest, aMissingBitmapDrawsNothing) {
 // A real picture file through start-up's loader: black is a hole, the
 // darkest colour that stays visible is (1, 1, 1).
 TEST_F(TintTest, aLoadedMaskedPictureFadesAndKeepsItsHoles) {
-    fs::path file = fs::temp_directory_path() / ("tessaria_tint_" + std::to_string(getpid()) + ".bmp");
+    fs::path file =
+        fs::temp_directory_path() / ("tessaria_tint_" + std::to_string(getpid()) + ".bmp");
     ALLEGRO_BITMAP* source = solidBitmap(6, 2, Rgb{200, 100, 50});
     fillRect(source, 2, 0, 2, 2, kBlack);
     fillRect(source, 4, 0, 2, 2, Rgb{1, 1, 1});

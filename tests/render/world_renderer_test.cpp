@@ -2,10 +2,10 @@
 // levels, shading by day and night, lava light, water, strips and the crack.
 #include "render/render_fixture.h"
 
+#include "game/frame_step.h"
 #include "player/player_state.h"
 #include "player/world_tick.h"
 #include "render/assets.h"
-#include "game/frame_step.h"
 #include "render/world_renderer.h"
 #include "world/world_grid.h"
 
@@ -56,9 +56,9 @@ TEST_F(WorldRendererTest, cellsDrawnBeforeThePlayerUseThePreviousScroll) {
 
 TEST_F(WorldRendererTest, aNearerBlockCoversAFartherOne) {
     setCell(5, 5, 10, 1);
-    setCell(6, 5, 10, 2);   // next in the same row: (320, 160)
-    setCell(4, 6, 10, 3);   // next row: (224, 144)
-    setCell(5, 6, 10, 4);   // next row: (256, 160)
+    setCell(6, 5, 10, 2);  // next in the same row: (320, 160)
+    setCell(4, 6, 10, 3);  // next row: (224, 144)
+    setCell(5, 6, 10, 4);  // next row: (256, 160)
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(330, 170), tileColour(2));
     EXPECT_EQ(at(300, 170), tileColour(4));
@@ -72,7 +72,8 @@ TEST_F(WorldRendererTest, aHigherLevelCoversTheLevelBelow) {
     setCell(4, 4, 11, 2);  // one level deeper, one cell farther: same screen spot as (5, 5, 10)
     setCell(5, 5, 9, 3);   // one level up: 32 pixels higher
     drawWorld(currentGame(), settledFrame());
-    EXPECT_TRUE(near(at(290, 178), Rgb{140, 70, 35})) << "drawn over the deeper level, shaded by its roof";
+    EXPECT_TRUE(near(at(290, 178), Rgb{140, 70, 35}))
+        << "drawn over the deeper level, shaded by its roof";
     EXPECT_EQ(at(290, 146), tileColour(3));
     EXPECT_EQ(at(290, 112), tileColour(3));
 }
@@ -123,7 +124,7 @@ TEST_F(WorldRendererTest, valuesWithoutATilePictureAreNotDrawn) {
 
 TEST_F(WorldRendererTest, everyStripShowsTheSharedAnimationFrame) {
     setCell(5, 5, 10, Lava);
-    setCell(6, 5, 10, Water);  // at (320, 160)
+    setCell(6, 5, 10, Water);   // at (320, 160)
     worldClock.nightLevel = 1;  // lava and its neighbour glow: both untinted
     for (int frameNo = 0; frameNo < 4; ++frameNo) {
         worldClock.blockAnimFrame = frameNo;
@@ -170,8 +171,7 @@ TEST_P(NightShadeTest, anUnlitBlockAtNightTakesTheShadeOfItsLevel) {
 INSTANTIATE_TEST_SUITE_P(EachNightLevel, NightShadeTest,
                          ::testing::Values(NightShade{1, {200, 100, 50}},
                                            NightShade{2, {100, 50, 25}},
-                                           NightShade{3, {80, 40, 20}},
-                                           NightShade{4, {60, 30, 15}},
+                                           NightShade{3, {80, 40, 20}}, NightShade{4, {60, 30, 15}},
                                            NightShade{5, {40, 20, 10}},
                                            NightShade{1.5, {200, 100, 50}}));
 
@@ -294,9 +294,7 @@ TEST_F(CrackTest, noCrackWhilePlacingOrIdleOrOnAnEmptyCell) {
 }
 
 TEST_F(CrackTest, theCrackFollowsEachFacing) {
-    const struct {
-        int facing, x, y;
-    } ahead[] = {{0, 5, 4}, {1, 5, 6}, {2, 4, 5}, {3, 6, 5}};
+    const struct { int facing, x, y; } ahead[] = {{0, 5, 4}, {1, 5, 6}, {2, 4, 5}, {3, 6, 5}};
     for (const auto& a : ahead) {
         clearFrame(kBlack);
         setCell(a.x, a.y, 10, 1);

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path freshFolder(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("tessaria_assetgen_" + name + "_" + std::to_string(::getpid()));
+    const fs::path dir = fs::temp_directory_path() /
+                         ("tessaria_assetgen_" + name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
@@ -26,8 +27,10 @@ fs::path freshFolder(const std::string& name) {
 
 // Runs the generator; returns its exit status and what it wrote to stderr.
 int runGenerator(const std::string& args, std::string* errors = nullptr) {
-    const fs::path errFile = fs::temp_directory_path() / ("tessaria_assetgen_err_" + std::to_string(::getpid()));
-    const std::string command = std::string(TESSARIA_ASSETGEN_BINARY) + " " + args + " 2> " + errFile.string();
+    const fs::path errFile =
+        fs::temp_directory_path() / ("tessaria_assetgen_err_" + std::to_string(::getpid()));
+    const std::string command =
+        std::string(TESSARIA_ASSETGEN_BINARY) + " " + args + " 2> " + errFile.string();
     const int status = std::system(command.c_str());
     if (errors) {
         std::ifstream in(errFile);
@@ -49,7 +52,9 @@ class GeneratedData : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         root = new fs::path(freshFolder("contract"));
-        ASSERT_EQ(runGenerator((*root / "data").string() + " --contact-sheet " + (*root / "sheet.png").string()), 0);
+        ASSERT_EQ(runGenerator((*root / "data").string() + " --contact-sheet " +
+                               (*root / "sheet.png").string()),
+                  0);
     }
     static void TearDownTestSuite() {
         fs::remove_all(*root);
@@ -63,10 +68,12 @@ protected:
 fs::path* GeneratedData::root = nullptr;
 
 TEST_F(GeneratedData, WritesEveryFileTheGameAndTheSoundCacheLoad) {
-    std::vector<std::string> names = {"gfx/logo.bmp", "gfx/map/rain.bmp", "gfx/map/snow.bmp", "gfx/map/crack.bmp",
-                                      "fonts/01.ttf", "sfx/sfx002.wav", "sfx/sfx031.wav", "sfx/sfx042.wav"};
+    std::vector<std::string> names = {"gfx/logo.bmp",      "gfx/map/rain.bmp", "gfx/map/snow.bmp",
+                                      "gfx/map/crack.bmp", "fonts/01.ttf",     "sfx/sfx002.wav",
+                                      "sfx/sfx031.wav",    "sfx/sfx042.wav"};
     for (int i = 1; i <= 8; ++i) names.push_back("gfx/00" + std::to_string(i) + ".bmp");
-    for (int i = 1; i <= 4; ++i) names.push_back("gfx/character/player" + std::to_string(i) + ".bmp");
+    for (int i = 1; i <= 4; ++i)
+        names.push_back("gfx/character/player" + std::to_string(i) + ".bmp");
     for (int id = 1; id <= 22; ++id) names.push_back(tileName(id));
     for (const std::string& name : names) {
         EXPECT_TRUE(fs::is_regular_file(*root / "data" / name)) << name;
@@ -90,10 +97,12 @@ TEST_F(GeneratedData, EveryTileFrameIsACubeOnATransparentGround) {
         for (int f = 0; f < tile.width / 64; ++f) {
             const int x = 64 * f;
             for (auto corner : {std::pair{0, 0}, {63, 0}, {0, 63}, {63, 63}, {8, 2}, {55, 61}})
-                EXPECT_TRUE(tile.at(x + corner.first, corner.second).clear()) << "block " << id << " frame " << f;
+                EXPECT_TRUE(tile.at(x + corner.first, corner.second).clear())
+                    << "block " << id << " frame " << f;
             // The front edge of the cube and the rims of both side faces.
             for (auto rim : {std::pair{31, 40}, {32, 40}, {0, 30}, {63, 30}, {31, 62}})
-                EXPECT_FALSE(tile.at(x + rim.first, rim.second).clear()) << "block " << id << " frame " << f;
+                EXPECT_FALSE(tile.at(x + rim.first, rim.second).clear())
+                    << "block " << id << " frame " << f;
         }
     }
 }
@@ -104,8 +113,11 @@ TEST_F(GeneratedData, AnimatedTilesChangeFromFrameToFrame) {
         for (int f = 0; f < 4; ++f) {
             int differing = 0;
             for (int y = 0; y < 64; ++y)
-                for (int x = 0; x < 64; ++x) differing += tile.at(64 * f + x, y) == tile.at(64 * ((f + 1) % 4) + x, y) ? 0 : 1;
-            EXPECT_GT(differing, 300) << "block " << id << " frames " << f << " and " << (f + 1) % 4;
+                for (int x = 0; x < 64; ++x)
+                    differing +=
+                        tile.at(64 * f + x, y) == tile.at(64 * ((f + 1) % 4) + x, y) ? 0 : 1;
+            EXPECT_GT(differing, 300)
+                << "block " << id << " frames " << f << " and " << (f + 1) % 4;
         }
     }
 }
@@ -114,12 +126,15 @@ TEST_F(GeneratedData, HotbarIconsAreFilledAndTellEveryBlockApart) {
     std::vector<Image> tiles;
     for (int id = 1; id <= 22; ++id) tiles.push_back(load(tileName(id)));
     for (int a = 0; a < 22; ++a) {
-        EXPECT_GT(tiles[a].visibleIn(30, 30, 26, 26), 26 * 26 / 4) << "icon of block " << a + 1 << " is nearly empty";
+        EXPECT_GT(tiles[a].visibleIn(30, 30, 26, 26), 26 * 26 / 4)
+            << "icon of block " << a + 1 << " is nearly empty";
         for (int b = a + 1; b < 22; ++b) {
             int differing = 0;
             for (int y = 30; y < 56; ++y)
-                for (int x = 30; x < 56; ++x) differing += tiles[a].at(x, y) == tiles[b].at(x, y) ? 0 : 1;
-            EXPECT_GT(differing, 26 * 26 / 3) << "icons of blocks " << a + 1 << " and " << b + 1 << " look alike";
+                for (int x = 30; x < 56; ++x)
+                    differing += tiles[a].at(x, y) == tiles[b].at(x, y) ? 0 : 1;
+            EXPECT_GT(differing, 26 * 26 / 3)
+                << "icons of blocks " << a + 1 << " and " << b + 1 << " look alike";
         }
     }
 }
@@ -136,8 +151,10 @@ TEST_F(GeneratedData, FigureSheetsHaveSevenRowsAndTheColumnsTheirAnimationsIndex
         for (int row = 0; row < 7; ++row)
             for (int col = 0; col < c.columns; ++col) {
                 const int x = col * c.frameWidth, y = row * c.frameHeight;
-                EXPECT_GT(sheet.visibleIn(x, y, c.frameWidth, c.frameHeight), 150) << "sheet " << c.sheet << " " << col << "," << row;
-                EXPECT_TRUE(sheet.at(x, y).clear()) << "sheet " << c.sheet << " " << col << "," << row;
+                EXPECT_GT(sheet.visibleIn(x, y, c.frameWidth, c.frameHeight), 150)
+                    << "sheet " << c.sheet << " " << col << "," << row;
+                EXPECT_TRUE(sheet.at(x, y).clear())
+                    << "sheet " << c.sheet << " " << col << "," << row;
             }
     }
 }
@@ -189,8 +206,10 @@ TEST_F(GeneratedData, TheActingAndRestingFiguresKeepTheirPlace) {
     const Image resting = load("gfx/character/player3.bmp");
     // Acting: facing 1 unflipped (307 then 309), facing 3 mirrored (310 then 307).
     for (int frame : {0, 1}) {
-        const Feet plain = feetOnScreen(acting, 26 * frame, 26, 56, frame == 0 ? 307 : 309, 106, false);
-        const Feet mirrored = feetOnScreen(acting, 26 * frame, 26, 56, frame == 0 ? 310 : 307, 106, true);
+        const Feet plain =
+            feetOnScreen(acting, 26 * frame, 26, 56, frame == 0 ? 307 : 309, 106, false);
+        const Feet mirrored =
+            feetOnScreen(acting, 26 * frame, 26, 56, frame == 0 ? 310 : 307, 106, true);
         EXPECT_NEAR(plain.bottom, 160, 2);
         EXPECT_NEAR(mirrored.bottom, 160, 2);
         EXPECT_NEAR(plain.centre, 320, 6);
@@ -211,7 +230,8 @@ TEST_F(GeneratedData, WeatherAndCrackStripsHaveFourFrames) {
         for (int f = 0; f < 4; ++f) {
             const int drops = strip.visibleIn(80 * f, 0, 80, 100);
             EXPECT_GT(drops, 40) << name << " frame " << f;
-            EXPECT_LT(drops, 80 * 100 / 10) << name << " frame " << f << " should be mostly transparent";
+            EXPECT_LT(drops, 80 * 100 / 10)
+                << name << " frame " << f << " should be mostly transparent";
         }
     }
     const Image crack = load("gfx/map/crack.bmp");
@@ -236,7 +256,8 @@ TEST_F(GeneratedData, ScreenPicturesFitTheirPlacesOnTheScreen) {
         const Image full = load(name);
         ASSERT_EQ(full.width, 640) << name;
         ASSERT_EQ(full.height, 480) << name;
-        EXPECT_EQ(full.visibleIn(0, 0, 640, 480), 640 * 480) << name << " should have no transparent holes";
+        EXPECT_EQ(full.visibleIn(0, 0, 640, 480), 640 * 480)
+            << name << " should have no transparent holes";
     }
     const Image strip = load("gfx/003.bmp");
     EXPECT_GE(strip.width, 270);
@@ -246,7 +267,8 @@ TEST_F(GeneratedData, ScreenPicturesFitTheirPlacesOnTheScreen) {
     EXPECT_GE(cursor.width, 28);
     EXPECT_LE(cursor.width, 34);
     EXPECT_GT(cursor.visibleIn(0, 0, cursor.width, cursor.height), 0);
-    EXPECT_EQ(cursor.visibleIn(6, 8, cursor.width - 12, cursor.height - 16), 0) << "the cursor must not hide the icon";
+    EXPECT_EQ(cursor.visibleIn(6, 8, cursor.width - 12, cursor.height - 16), 0)
+        << "the cursor must not hide the icon";
     const Image logo = load("gfx/logo.bmp");
     EXPECT_LE(60 + logo.width, 640);
     EXPECT_LE(150 + logo.height, 220) << "the logo must stay above the intro slogan";
@@ -263,7 +285,8 @@ TEST_F(GeneratedData, TheMenuButtonHasANormalAndAHighlightedHalfWideEnoughForThe
     EXPECT_LE(220 + button.width, 440) << "the button column must not run into the side panels";
     int differing = 0;
     for (int y = 0; y < half; ++y)
-        for (int x = 0; x < button.width; ++x) differing += button.at(x, y) == button.at(x, y + half) ? 0 : 1;
+        for (int x = 0; x < button.width; ++x)
+            differing += button.at(x, y) == button.at(x, y + half) ? 0 : 1;
     EXPECT_GT(differing, button.width * half / 4);
 }
 
@@ -271,7 +294,8 @@ TEST_F(GeneratedData, SoundsAreShortQuietAtTheEdgesAndComfortablyLoud) {
     const struct {
         const char* name;
         double minSeconds, maxSeconds;
-    } sounds[] = {{"sfx/sfx002.wav", 1.0, 4.0}, {"sfx/sfx031.wav", 0.05, 0.6}, {"sfx/sfx042.wav", 0.1, 1.0}};
+    } sounds[] = {
+        {"sfx/sfx002.wav", 1.0, 4.0}, {"sfx/sfx031.wav", 0.05, 0.6}, {"sfx/sfx042.wav", 0.1, 1.0}};
     for (auto s : sounds) {
         const Wave w = readWav(*root / "data" / s.name);
         EXPECT_EQ(w.format, 1) << s.name;
@@ -319,11 +343,13 @@ TEST_F(GeneratedData, TheContactSheetIsAWellFormedPng) {
     std::set<std::string> seen;
     std::size_t at = 8;
     while (at + 12 <= png.size()) {
-        const std::uint32_t len = std::uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        const std::uint32_t len =
+            std::uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
         ASSERT_LE(at + 12 + len, png.size());
         const std::uint32_t crc = std::uint32_t(png[at + 8 + len]) << 24 | png[at + 9 + len] << 16 |
                                   png[at + 10 + len] << 8 | png[at + 11 + len];
-        const std::string type(png.begin() + std::ptrdiff_t(at + 4), png.begin() + std::ptrdiff_t(at + 8));
+        const std::string type(png.begin() + std::ptrdiff_t(at + 4),
+                               png.begin() + std::ptrdiff_t(at + 8));
         EXPECT_EQ(crc, pngCrc(&png[at + 4], len + 4)) << type;
         seen.insert(type);
         at += 12 + len;
@@ -353,8 +379,11 @@ TEST(AssetGenerator, LeavesTheWorldFolderAlone) {
     fs::create_directories(root / "data" / "world");
     { std::ofstream(root / "data" / "world" / "world.ini") << "1.1[3] = 7\n"; }
     ASSERT_EQ(runGenerator((root / "data").string()), 0);
-    EXPECT_EQ(readFile(root / "data" / "world" / "world.ini"), (std::vector<std::uint8_t>{'1', '.', '1', '[', '3', ']', ' ', '=', ' ', '7', '\n'}));
-    EXPECT_EQ(std::distance(fs::directory_iterator(root / "data" / "world"), fs::directory_iterator()), 1);
+    EXPECT_EQ(readFile(root / "data" / "world" / "world.ini"),
+              (std::vector<std::uint8_t>{'1', '.', '1', '[', '3', ']', ' ', '=', ' ', '7', '\n'}));
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(root / "data" / "world"), fs::directory_iterator()),
+        1);
     fs::remove_all(root);
 }
 

@@ -23,13 +23,14 @@ TEST_P(ParseNumberTest, ReadsSuffixesAndSkipsTheRest) {
     EXPECT_DOUBLE_EQ(util::parse_number(GetParam().text), GetParam().expected) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ParseNumberTest, ::testing::Values(
-    ParseCase{"1h30m", 5400}, ParseCase{"1m30s", 90}, ParseCase{"250ms", 0.25},
-    ParseCase{"50%", 0.5}, ParseCase{"1.5k", 1500}, ParseCase{"-2d", -172800},
-    ParseCase{"12", 12}, ParseCase{"1e3", 13}, ParseCase{"2MS", 120},
-    ParseCase{"", 0}, ParseCase{"abc", 0}, ParseCase{"3-", -3},
-    ParseCase{"1.5.5", 2}, ParseCase{"2H", 7200}, ParseCase{"1m", 60},
-    ParseCase{"1.25", 1.25}, ParseCase{"5m1", 301}, ParseCase{"10%k", 0.1}));
+INSTANTIATE_TEST_SUITE_P(
+    Examples, ParseNumberTest,
+    ::testing::Values(ParseCase{"1h30m", 5400}, ParseCase{"1m30s", 90}, ParseCase{"250ms", 0.25},
+                      ParseCase{"50%", 0.5}, ParseCase{"1.5k", 1500}, ParseCase{"-2d", -172800},
+                      ParseCase{"12", 12}, ParseCase{"1e3", 13}, ParseCase{"2MS", 120},
+                      ParseCase{"", 0}, ParseCase{"abc", 0}, ParseCase{"3-", -3},
+                      ParseCase{"1.5.5", 2}, ParseCase{"2H", 7200}, ParseCase{"1m", 60},
+                      ParseCase{"1.25", 1.25}, ParseCase{"5m1", 301}, ParseCase{"10%k", 0.1}));
 
 TEST(ParseNumberLimitsTest, HugeNumbersBecomeInfinityAndConvertToZero) {
     std::string digits(400, '9');

@@ -34,7 +34,8 @@ TEST(CaseTest, ConvertsAsciiAndLeavesOtherBytes) {
 }
 
 TEST(CaseTest, CapitalizeChangesOnlyALowerCaseFirstLetter) {
-    std::string apple = "apple", zebra = "zebra", upper = "Apple", digit = "1st", empty, brace = "{x";
+    std::string apple = "apple", zebra = "zebra", upper = "Apple", digit = "1st", empty,
+                brace = "{x";
     util::capitalize(apple);
     util::capitalize(zebra);
     util::capitalize(upper);

@@ -82,7 +82,8 @@ TEST(VariantTest, TextIsTrueForTheTrueWordsInAnyCase) {
 }
 
 TEST(VariantTest, TextIsFalseForOtherWordsAndZero) {
-    for (const char* text : {"no", "0", "", "  000x", "yes ", "truest", "off", "-0", "0x5", "- 5"}) {
+    for (const char* text :
+         {"no", "0", "", "  000x", "yes ", "truest", "off", "-0", "0x5", "- 5"}) {
         EXPECT_FALSE(util::variant(text).as_bool()) << text;
     }
 }
