@@ -9,6 +9,7 @@
 #include <csignal>
 #include <string>
 
+#include "app/key_names.h"
 #include "player/input.h"
 #include "player/key_bindings.h"
 
@@ -55,14 +56,15 @@ std::string allegroKeyName(int key) {
 }
 
 // The exact name first, then one that differs only in case ("SPACE" finds
-// "space"); where two keys share a name the first one answers.
+// "space"), then Allegro's own name ("RCTRL"); where two keys share a name
+// the first one answers.
 int allegroKeyNamed(const std::string& name) {
     if (!al_is_keyboard_installed() || name.empty()) return -1;
     for (int key = 1; key < ALLEGRO_KEY_MAX; ++key)
         if (name == al_keycode_to_name(key)) return key;
     for (int key = 1; key < ALLEGRO_KEY_MAX; ++key)
         if (strcasecmp(name.c_str(), al_keycode_to_name(key)) == 0) return key;
-    return -1;
+    return keyByAllegroName(name);
 }
 
 }  // namespace
