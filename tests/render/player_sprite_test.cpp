@@ -11,6 +11,15 @@ namespace {
 
 constexpr Rgb kBackground{100, 100, 100};
 
+struct Pose {
+    int facing, group, animFrame;
+    int column, dx;
+    bool mirrored;
+};
+std::ostream& operator<<(std::ostream& out, const Pose& p) {
+    return out << "facing " << p.facing << " group " << p.group << " frame " << p.animFrame;
+}
+
 class PlayerSpriteTest : public RenderTest {
 protected:
     void SetUp() override {
@@ -36,16 +45,20 @@ protected:
         }
         return ::testing::AssertionSuccess();
     }
+    // Draws the figure in each pose and expects that pose's column of the
+    // sheet's row, its top-left corner at (pose.dx, dy).
+    template <std::size_t N>
+    void expectPoses(const Pose (&poses)[N], int dy, int sheet, int row) {
+        for (const Pose& p : poses) {
+            clearFrame(kBackground);
+            player.facing = static_cast<Facing>(p.facing);
+            player.spriteGroup = p.group;
+            player.animFrame = p.animFrame;
+            drawPlayer(currentGame(), false);
+            EXPECT_TRUE(frameAt(p.dx, dy, SheetCell{sheet, p.column, row, false}, p.mirrored)) << p;
+        }
+    }
 };
-
-struct Pose {
-    int facing, group, animFrame;
-    int column, dx;
-    bool mirrored;
-};
-std::ostream& operator<<(std::ostream& out, const Pose& p) {
-    return out << "facing " << p.facing << " group " << p.group << " frame " << p.animFrame;
-}
 
 TEST_F(PlayerSpriteTest, standingShowsOneColumnPerFacingPairMirroredForZeroAndThree) {
     const Pose poses[] = {
@@ -55,12 +68,7 @@ TEST_F(PlayerSpriteTest, standingShowsOneColumnPerFacingPairMirroredForZeroAndTh
         {0, 0, 0, 1, 311, true},
     };
     player.spriteRow = 3;
-    for (const Pose& p : poses) {
-        clearFrame(kBackground);
-        player.facing = static_cast<Facing>(p.facing);
-        drawPlayer(currentGame(), false);
-        EXPECT_TRUE(frameAt(p.dx, 106, SheetCell{1, p.column, 3, false}, p.mirrored)) << p;
-    }
+    expectPoses(poses, 106, 1, 3);
 }
 
 TEST_F(PlayerSpriteTest, theSecondGroupStandsInTheNextColumnsNudgedOnePixel) {
@@ -71,12 +79,7 @@ TEST_F(PlayerSpriteTest, theSecondGroupStandsInTheNextColumnsNudgedOnePixel) {
         {0, 1, 0, 3, 311, true},
     };
     player.spriteGroup = 1;
-    for (const Pose& p : poses) {
-        clearFrame(kBackground);
-        player.facing = static_cast<Facing>(p.facing);
-        drawPlayer(currentGame(), false);
-        EXPECT_TRUE(frameAt(p.dx, 106, SheetCell{1, p.column, 0, false}, p.mirrored)) << p;
-    }
+    expectPoses(poses, 106, 1, 0);
 }
 
 TEST_F(PlayerSpriteTest, walkingRunsThroughFourFramesPerFacingAndGroup) {
@@ -89,14 +92,7 @@ TEST_F(PlayerSpriteTest, walkingRunsThroughFourFramesPerFacingAndGroup) {
         {3, 0, 2, 2, 307, true},  {0, 0, 1, 5, 307, true},  {1, 1, 2, 10, 307, false},
         {3, 1, 0, 8, 307, true},  {0, 1, 3, 15, 307, true}, {2, 1, 0, 12, 307, false},
     };
-    for (const Pose& p : poses) {
-        clearFrame(kBackground);
-        player.facing = static_cast<Facing>(p.facing);
-        player.spriteGroup = p.group;
-        player.animFrame = p.animFrame;
-        drawPlayer(currentGame(), false);
-        EXPECT_TRUE(frameAt(p.dx, 105, SheetCell{2, p.column, 5, false}, p.mirrored)) << p;
-    }
+    expectPoses(poses, 105, 2, 5);
 }
 
 TEST_F(PlayerSpriteTest, actingShowsTwoFramesPerFacingWithTheirOwnNudges) {
@@ -108,14 +104,7 @@ TEST_F(PlayerSpriteTest, actingShowsTwoFramesPerFacingWithTheirOwnNudges) {
         {2, 0, 1, 3, 309, false}, {0, 0, 0, 2, 310, true},  {0, 0, 1, 3, 307, true},
         {3, 0, 0, 0, 310, true},  {3, 1, 1, 5, 307, true},  {2, 1, 1, 7, 309, false},
     };
-    for (const Pose& p : poses) {
-        clearFrame(kBackground);
-        player.facing = static_cast<Facing>(p.facing);
-        player.spriteGroup = p.group;
-        player.animFrame = p.animFrame;
-        drawPlayer(currentGame(), false);
-        EXPECT_TRUE(frameAt(p.dx, 106, SheetCell{4, p.column, 0, false}, p.mirrored)) << p;
-    }
+    expectPoses(poses, 106, 4, 0);
 }
 
 TEST_F(PlayerSpriteTest, restingSwitchesToTheRestSheetAndSitsLowerLeft) {
@@ -137,14 +126,7 @@ TEST_F(PlayerSpriteTest, halfwayThroughAStepTheRestSheetShowsTheFrameOfTheFacing
         {0, 0, 1, 1, 301, true},  {1, 1, 1, 2, 301, false}, {3, 1, 3, 2, 301, true},
         {2, 1, 2, 3, 301, false}, {0, 1, 1, 3, 301, true},
     };
-    for (const Pose& p : poses) {
-        clearFrame(kBackground);
-        player.facing = static_cast<Facing>(p.facing);
-        player.spriteGroup = p.group;
-        player.animFrame = p.animFrame;
-        drawPlayer(currentGame(), false);
-        EXPECT_TRUE(frameAt(p.dx, 126, SheetCell{3, p.column, 0, false}, p.mirrored)) << p;
-    }
+    expectPoses(poses, 126, 3, 0);
 }
 
 TEST_F(PlayerSpriteTest, aSheetWithoutAPictureDrawsNothing) {
