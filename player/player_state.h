@@ -7,7 +7,8 @@
 
 constexpr int kHotbarSlots = 9;
 // What every run starts with; setUpWorld hands them out.
-constexpr BlockId kStartHotbar[kHotbarSlots] = {1, 6, 2, 4, 13, 18, 19, 5, 8};
+constexpr BlockId kStartHotbar[kHotbarSlots] = {Grass,  Earth,      Cobblestone, Planks, Brick,
+                                                Marble, Terracotta, Water,       Lava};
 constexpr std::int32_t kStartCount = 100;  // of every block type
 
 // The coded fields of the player record keep the numbers the game has always

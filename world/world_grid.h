@@ -4,27 +4,13 @@
 
 #include <cstdint>
 
-using BlockId = std::int32_t;
-
-// Block numbers with behaviour of their own; every other id 1..22 only sits,
-// is drawn, placed and mined.
-enum : BlockId {
-    Empty = 0,
-    Grass = 1,  // grass and earth are the ground that snow covers
-    Explosive = 3,
-    Water = 5,
-    Earth = 6,
-    Lava = 8,
-    SnowCovered = 10,
-    HardRock = 17,
-};
+#include "world/blocks.h"
 
 // The edge of the band the game lives in: columns 0..20 along x and y, levels
 // 0..20. The world tick, the renderer and the mining walk stop at it, the
 // set-up makes it the bounds, and the world file saves the band short of it.
 constexpr int kBandEdge = 20;
 
-constexpr int kBlockTypes = 23;  // ids 0..22 have a count; 1..22 a tile
 constexpr int kGridSizeX = 301;
 constexpr int kGridSizeY = 301;
 constexpr int kGridLevels = 31;                     // levels -10..20
