@@ -15,8 +15,8 @@
 #include "app/startup.h"
 #include "app/window.h"
 #include "game/world_save.h"
-#include "player/game_screen.h"
-#include "player/input.h"
+#include "rules/game_screen.h"
+#include "rules/input.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 

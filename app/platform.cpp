@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/key_names.h"
-#include "player/input.h"
-#include "player/key_bindings.h"
+#include "rules/input.h"
+#include "rules/key_bindings.h"
 
 // The logic names its keys with Allegro's numbers; keep the two in step.
 constexpr bool sameKey(int logic, int allegro) { return logic == allegro; }

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/pointer.h"
-#include "player/game_screen.h"
-#include "player/key_bindings.h"
+#include "rules/game_screen.h"
+#include "rules/key_bindings.h"
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
 #include "render/text.h"

@@ -13,8 +13,8 @@
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
 

@@ -2,7 +2,7 @@
 // lightning and the world tick, changes nothing, so it has no step here.
 #include "game/frame_step.h"
 
-#include "player/projection.h"
+#include "rules/projection.h"
 #include "util/random.h"
 
 std::int32_t levelScroll = 0;

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 // The vertical scroll of the player's level, as the last frame left it.

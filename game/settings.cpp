@@ -16,7 +16,7 @@
 
 #include "game/paths.h"
 #include "game/world_file.h"
-#include "player/key_bindings.h"
+#include "rules/key_bindings.h"
 #include "util/text.h"
 
 Settings settings;

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "game/paths.h"
-#include "player/player_state.h"
+#include "rules/player_state.h"
 #include "util/util.h"
 #include "world/world_grid.h"
 

@@ -15,7 +15,7 @@
 
 #include "game/paths.h"
 #include "game/world_file.h"
-#include "player/player_state.h"
+#include "rules/player_state.h"
 #include "world/world_grid.h"
 
 namespace {

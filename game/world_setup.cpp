@@ -4,9 +4,9 @@
 
 #include "game/world_file.h"
 #include "game/world_save.h"
-#include "player/game_screen.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/game_screen.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "util/random.h"
 #include "world/world_grid.h"
 

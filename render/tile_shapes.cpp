@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "player/projection.h"
+#include "rules/projection.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "player/projection.h"
+#include "rules/projection.h"
 #include "render/render_pictures.h"
 #include "render/world_view.h"
 #include "world/world_grid.h"

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/assets.h"
 
 namespace {

@@ -17,10 +17,10 @@
 #include "app/startup.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
-#include "player/game_screen.h"
-#include "player/input.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/game_screen.h"
+#include "rules/input.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 namespace fs = std::filesystem;

@@ -18,8 +18,8 @@
 #include "app/child_checks.h"
 #include "app/sound.h"
 #include "app/startup.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/game_frame.h"
 #include "util/random.h"
 

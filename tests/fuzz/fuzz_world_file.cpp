@@ -7,7 +7,7 @@
 #include <string>
 
 #include "game/world_file.h"
-#include "player/player_state.h"
+#include "rules/player_state.h"
 #include "world/world_grid.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "game/paths.h"
 #include "game/settings.h"
-#include "player/key_bindings.h"
+#include "rules/key_bindings.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/twin_frames.h"

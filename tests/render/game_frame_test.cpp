@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "util/random.h"

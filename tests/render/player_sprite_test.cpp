@@ -3,8 +3,8 @@
 #include "render/render_fixture.h"
 
 #include "game/frame_step.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/world_renderer.h"
 
 namespace {

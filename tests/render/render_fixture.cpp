@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/game_screen.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/game_screen.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/tint.h"

@@ -10,10 +10,10 @@
 #include "app/main_loop.h"
 #include "app/pointer.h"
 #include "app/screens.h"
-#include "player/game_screen.h"
-#include "player/key_bindings.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/game_screen.h"
+#include "rules/key_bindings.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/assets.h"
 
 namespace {

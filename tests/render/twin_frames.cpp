@@ -14,9 +14,9 @@
 
 #include "app/startup.h"
 #include "game/frame_step.h"
-#include "player/game_screen.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/game_screen.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/game_frame.h"

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "player/input.h"
+#include "rules/input.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
 

@@ -7,10 +7,10 @@
 #include <array>
 #include <iterator>
 
-#include "player/game_screen.h"
-#include "player/input.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/game_screen.h"
+#include "rules/input.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 namespace fresh {

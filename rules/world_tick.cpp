@@ -1,9 +1,9 @@
 // The world changing by itself: liquids, snow, the player's footing once per
 // game frame, and the day, weather, tile, hurt and intro clocks once per tick.
-#include "player/world_tick.h"
+#include "rules/world_tick.h"
 
-#include "player/game_screen.h"
-#include "player/player_state.h"
+#include "rules/game_screen.h"
+#include "rules/player_state.h"
 #include "util/random.h"
 #include "world/world_grid.h"
 

@@ -1,8 +1,8 @@
 // Mining and placing: every finished action is a strike, the third strike of
 // a mining action breaks the block ahead, a placing action fills it at once.
-#include "player/actions.h"
+#include "rules/actions.h"
 
-#include "player/player_state.h"
+#include "rules/player_state.h"
 #include "world/world_grid.h"
 
 namespace {

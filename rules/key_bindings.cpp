@@ -1,5 +1,5 @@
 // The key bound to each action, and the names keys go by.
-#include "player/key_bindings.h"
+#include "rules/key_bindings.h"
 
 KeyBindings keyBindings;
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "player/input.h"
+#include "rules/input.h"
 
 enum class Action : int {
     WalkUp,

@@ -1,4 +1,4 @@
 // The screen flags and intro clocks; the app shell and the clocks share them.
-#include "player/game_screen.h"
+#include "rules/game_screen.h"
 
 GameScreen gameScreen;

@@ -1,7 +1,7 @@
 // The player record, the camera and the two camera verbs.
-#include "player/player_state.h"
+#include "rules/player_state.h"
 
-#include "player/projection.h"
+#include "rules/projection.h"
 
 PlayerState player;
 Camera camera;

@@ -1,14 +1,14 @@
 // The keyboard turned into turns, steps, toggles and actions, and the 17-tick
 // player animation that follows every step and action.
-#include "player/input.h"
+#include "rules/input.h"
 
 #include <climits>
 
-#include "player/actions.h"
-#include "player/game_screen.h"
-#include "player/key_bindings.h"
-#include "player/player_state.h"
-#include "player/world_tick.h"
+#include "rules/actions.h"
+#include "rules/game_screen.h"
+#include "rules/key_bindings.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 namespace {
