@@ -1,11 +1,14 @@
-// The main loop: wait for an event, act on it, draw every shown screen into
-// the frame buffer and show it. A frame for every event, no frame skipping.
+// The main loop: wait for an event, act on it, update the screens, step the
+// game frame when the game is shown, then draw the shown screen into the
+// frame buffer (drawing only reads) and show it. A frame for every event, no
+// frame skipping.
 // The window's own events and keys (resizing, fullscreen, screenshots) change
 // only how the picture reaches the screen, never the game.
 #include "app/main_loop.h"
 
 #include <chrono>
 
+#include "app/game_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -14,9 +17,9 @@
 #include "app/sound.h"
 #include "app/startup.h"
 #include "app/window.h"
+#include "game/frame_step.h"
+#include "game/key_bindings.h"
 #include "game/world_save.h"
-#include "rules/game_screen.h"
-#include "rules/input.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 
@@ -25,6 +28,14 @@ PointerState pointer;
 namespace {
 
 bool worldSaveFailed = false;
+
+// One timer tick, whatever the screen: the player's keys and the world's
+// clocks, the screens' clocks, and Escape.
+void tick() {
+    tickGame(intentFromKeys(keyboardKeyDown()), togglePause());
+    advanceScreenClocks();
+    if (keyboardKeyDown()(KeyEscape)) escapeToMenu();
+}
 
 void handleEvent(const ALLEGRO_EVENT& event) {
     switch (event.type) {
@@ -39,8 +50,8 @@ void handleEvent(const ALLEGRO_EVENT& event) {
             break;
         case ALLEGRO_EVENT_TIMER:
             pollWindowKeys();
-            handlePlayerInput();
-            updateAnimations();
+            takeKeyboardSnapshot();
+            tick();
             quietIdleVoice();
             break;
         case ALLEGRO_EVENT_DISPLAY_CLOSE:
@@ -56,13 +67,29 @@ void handleEvent(const ALLEGRO_EVENT& event) {
     if (quitSignalled()) gameScreen.runState = kQuitting;
 }
 
-void drawScreens() {
-    if (gameScreen.introShown) drawIntroScreen();
-    if (gameScreen.menuShown) drawTitleMenu();
-    if (gameScreen.gameShown) drawGameFrame();
+// Escape puts the menu over an intro that is still running.
+void drawScreens(const GameFrame& frame) {
+    switch (gameScreen.screen) {
+        case Screen::Intro:
+            drawIntroScreen();
+            break;
+        case Screen::Menu:
+            if (gameScreen.introRunning) drawIntroScreen();
+            drawTitleMenu();
+            break;
+        case Screen::Game:
+            drawGameFrame(frame);
+            break;
+    }
 }
 
 }  // namespace
+
+void playGameFrame() {
+    const GameFrame frame = stepGameFrame();
+    drawGameFrame(frame);
+    requestFrameSounds(frame.sounds);
+}
 
 bool processEvent(const ALLEGRO_EVENT& event) {
     handleEvent(event);
@@ -73,9 +100,15 @@ bool processEvent(const ALLEGRO_EVENT& event) {
         keepWindowSettings();
         return false;
     }
-    if (gameScreen.runState == kRunning) drawScreens();
+    if (gameScreen.runState == kRunning) {
+        updateScreens();
+        const bool gameShown = gameScreen.screen == Screen::Game;
+        const GameFrame frame = gameShown ? stepGameFrame() : GameFrame{};
+        drawScreens(frame);
+        if (gameShown) requestFrameSounds(frame.sounds);
+    }
     // Only the game screen writes, with the frame's changes made.
-    if (gameScreen.gameShown) autosaveWorld(std::chrono::steady_clock::now());
+    if (gameScreen.screen == Screen::Game) autosaveWorld(std::chrono::steady_clock::now());
     if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
     return true;
 }

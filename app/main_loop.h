@@ -15,3 +15,7 @@ bool processEvent(const ALLEGRO_EVENT& event);
 void showFrame();
 // True when the save on quitting failed.
 bool saveFailed();
+
+// One game frame as the loop makes it: the frame step, the drawing, and the
+// sounds the step asked for.
+void playGameFrame();

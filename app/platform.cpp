@@ -10,8 +10,7 @@
 #include <string>
 
 #include "app/key_names.h"
-#include "rules/input.h"
-#include "rules/key_bindings.h"
+#include "game/key_bindings.h"
 
 // The logic names its keys with Allegro's numbers; keep the two in step.
 constexpr bool sameKey(int logic, int allegro) { return logic == allegro; }
@@ -28,6 +27,9 @@ static_assert(sameKey(KeyRightCtrl, ALLEGRO_KEY_RCTRL));
 namespace {
 
 ALLEGRO_KEYBOARD_STATE keyboard;
+KeySnapshotFn snapshotFn = nullptr;
+KeyDownFn keyDownFn = nullptr;
+PauseFn pauseFn = nullptr;
 // Set by the signal handler, which may run on any of the library's threads,
 // and read by the main loop's thread.
 std::atomic<bool> quitRequested{false};
@@ -36,6 +38,8 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the quit flag is set in a
 void takeSnapshot() {
     if (al_is_keyboard_installed()) al_get_keyboard_state(&keyboard);
 }
+
+bool noKeyDown(int) { return false; }
 
 bool isKeyDown(int key) { return al_is_keyboard_installed() && al_key_down(&keyboard, key); }
 
@@ -68,6 +72,21 @@ int allegroKeyNamed(const std::string& name) {
 }
 
 }  // namespace
+
+void setKeyboard(KeySnapshotFn snapshot, KeyDownFn keyDown) {
+    snapshotFn = snapshot;
+    keyDownFn = keyDown;
+}
+
+void setPause(PauseFn pause) { pauseFn = pause; }
+
+void takeKeyboardSnapshot() {
+    if (snapshotFn != nullptr) snapshotFn();
+}
+
+KeyDownFn keyboardKeyDown() { return keyDownFn != nullptr ? keyDownFn : noKeyDown; }
+
+PauseFn togglePause() { return pauseFn; }
 
 void installPlatformSeams() {
     setKeyboard(takeSnapshot, isKeyDown);

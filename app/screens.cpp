@@ -1,15 +1,15 @@
 // The intro, the title menu with its buttons, and the information panels.
-// The buttons are hit-tested while they are drawn: drawing the menu is what
-// reads the mouse.
+// The menu's update hit-tests the buttons and acts on the choice; drawing
+// only reads.
 #include "app/screens.h"
 
 #include <cctype>
 #include <iterator>
 #include <string>
 
+#include "app/game_screen.h"
 #include "app/pointer.h"
-#include "rules/game_screen.h"
-#include "rules/key_bindings.h"
+#include "game/key_bindings.h"
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
 #include "render/text.h"
@@ -131,17 +131,10 @@ void drawMultiplayerNotice() {
     drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460);
 }
 
-void actOnSelection() {
+void drawSelectedPanel() {
     switch (gameScreen.menuSelection) {
-        case MenuSinglePlayer:
-            gameScreen.menuShown = false;
-            gameScreen.gameShown = true;
-            break;
         case MenuControls:
             drawControlsPanel();
-            break;
-        case MenuExit:
-            gameScreen.runState = kQuitting;
             break;
         case MenuMultiplayer:
             drawMultiplayerNotice();
@@ -191,7 +184,29 @@ void drawBackdrop(ALLEGRO_BITMAP* backdrop) {
     }
 }
 
+// Strict on all four sides: the first row and column do not count.
+bool pointerOver(int x, int y) {
+    ALLEGRO_BITMAP* picture = assets.menuButton;
+    const int w = picture != nullptr ? al_get_bitmap_width(picture) : 0;
+    const int h = picture != nullptr ? al_get_bitmap_height(picture) / 2 : 0;
+    return x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
+}
+
 }  // namespace
+
+void updateTitleMenu() {
+    // Every frame while held, so sliding down the column selects each button passed.
+    for (const MenuButton& button : kButtons) {
+        if (pointer.buttonDown == 1 && pointerOver(button.x, button.y))
+            gameScreen.menuSelection = button.id;
+    }
+    if (gameScreen.menuSelection == MenuSinglePlayer) gameScreen.screen = Screen::Game;
+    if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
+}
+
+void updateScreens() {
+    if (gameScreen.screen == Screen::Menu) updateTitleMenu();
+}
 
 void drawIntroSlogan(const char* text) {
     setTint(kMagenta);
@@ -205,14 +220,11 @@ void drawTitleSlogan(const char* text, int x, int y) {
     resetTint();
 }
 
-void drawMenuButton(int x, int y, const char* label, int id) {
+void drawMenuButton(int x, int y, const char* label) {
     ALLEGRO_BITMAP* picture = assets.menuButton;
     const int w = picture != nullptr ? al_get_bitmap_width(picture) : 0;
     const int h = picture != nullptr ? al_get_bitmap_height(picture) / 2 : 0;
-    // Strict on all four sides: the first row and column do not count.
-    const bool over = x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
-    // Every frame while held, so sliding down the column selects each button passed.
-    if (over && pointer.buttonDown == 1) gameScreen.menuSelection = id;
+    const bool over = pointerOver(x, y);
     drawBitmapRegion(picture, 0, over ? h : 0, w, h, x, y);
     drawText(label, x + kLabelOffsetX, y + kLabelOffsetY);
 }
@@ -230,8 +242,6 @@ void drawTitleMenu() {
     const int slogan = assets.menuSloganIndex;
     if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans)))
         drawTitleSlogan(kTitleSlogans[slogan], 400, 130);
-    for (const MenuButton& button : kButtons) {
-        drawMenuButton(button.x, button.y, button.label, button.id);
-    }
-    actOnSelection();
+    for (const MenuButton& button : kButtons) drawMenuButton(button.x, button.y, button.label);
+    drawSelectedPanel();
 }

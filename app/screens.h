@@ -1,8 +1,13 @@
 // The screens before and around the game: intro, title menu, information panels.
 #pragma once
 
+// The menu's hit tests and what its choice does: the game shown, or quitting.
+void updateTitleMenu();
+// The update of whichever screen is shown, before the frame is drawn.
+void updateScreens();
+
 void drawIntroSlogan(const char* text);
 void drawTitleSlogan(const char* text, int x, int y);
-void drawMenuButton(int x, int y, const char* label, int id);
+void drawMenuButton(int x, int y, const char* label);
 void drawIntroScreen();
 void drawTitleMenu();

@@ -56,3 +56,24 @@ void releaseSamples() {
     for (auto& entry : sampleCache.samples) al_destroy_sample(entry.second);
     sampleCache.samples.clear();
 }
+
+namespace {
+
+// By FrameSound.
+constexpr const char* kSoundFiles[] = {
+    "data/sfx/sfx002.wav",  // thunder
+    "data/sfx/sfx031.wav",  // hurt
+    "data/sfx/sfx042.wav",  // splash
+};
+
+SoundRequestFn soundRequest = nullptr;
+
+}  // namespace
+
+void setSoundRequest(SoundRequestFn request) { soundRequest = request; }
+
+void requestFrameSounds(const FrameSounds& sounds) {
+    if (soundRequest == nullptr) return;
+    for (int i = 0; i < sounds.count; ++i)
+        soundRequest(kSoundFiles[static_cast<int>(sounds.requested[i])]);
+}

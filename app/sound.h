@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+#include "game/frame_step.h"
+
 // Samples by file name. Only files that loaded have an entry, so a missing
 // file is looked for again on the next request.
 struct SampleCache {
@@ -22,3 +24,10 @@ bool playSound(const char* name);
 void quietIdleVoice();
 // Destroys every cached sample; runs in shutdown, before Allegro's own clean-up.
 void releaseSamples();
+
+// The game frame's sounds go to the sample cache in the game; tests record
+// them or ask for none (null).
+using SoundRequestFn = bool (*)(const char* name);
+void setSoundRequest(SoundRequestFn request);
+// Asks for each sound a frame step returned, by its file.
+void requestFrameSounds(const FrameSounds& sounds);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/game_screen.h"
 #include "app/platform.h"
 #include "app/sound.h"
 #include "app/window.h"
@@ -129,6 +130,7 @@ bool initialise() {
         reportStartupFailure("cannot install the mouse");
         return false;
     }
+    beginWorldSetUp();  // the weather trigger is the run's first random draw
     assets.menuSloganIndex = randomInt(0, 3);
     installAudio();  // no sound card is no reason not to play: the game is then silent
     al_init_image_addon();
@@ -168,6 +170,7 @@ bool initialise() {
         std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
                      worldFile().c_str());
     setUpWorld();
+    startIntro();
     return true;
 }
 

@@ -21,17 +21,18 @@
 #include <thread>
 #include <vector>
 
+#include "app/game_screen.h"
 #include "app/main_loop.h"
+#include "app/platform.h"
 #include "app/startup.h"
 #include "game/frame_step.h"
+#include "game/key_bindings.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
-#include "rules/game_screen.h"
-#include "rules/input.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "support/fresh_game.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
@@ -73,8 +74,8 @@ void setUpRun() {
     player.spriteSheet = SpriteSheet::Standing;
     player.spriteGroup = 0;
     player.targetRaised = 0;
-    levelScroll = 32 * kGround;
-    gameScreen.gameShown = true;
+    camera.levelScroll = 32 * kGround;
+    gameScreen.screen = Screen::Game;
 }
 
 // The pictures come from the run folder; the world is saved in a folder of

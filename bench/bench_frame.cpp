@@ -23,16 +23,16 @@
 #include <initializer_list>
 #include <vector>
 
+#include "app/game_screen.h"
 #include "app/main_loop.h"
 #include "app/platform.h"
 #include "app/startup.h"
-#include "rules/game_screen.h"
-#include "rules/input.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
+#include "game/key_bindings.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/world_renderer.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "support/fresh_game.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
@@ -73,8 +73,8 @@ void setUpPlayer(int level, bool autoJump) {
     player.spriteGroup = 0;
     player.targetRaised = 0;
     player.autoJump = autoJump;
-    levelScroll = 32 * level;
-    gameScreen.gameShown = true;
+    camera.levelScroll = 32 * level;
+    gameScreen.screen = Screen::Game;
 }
 
 void setUpWorstRun() {

@@ -33,14 +33,14 @@ void BM_WorldTickWorstCase(benchmark::State& state) {
         state.PauseTiming();
         buildFloodingWorld(kLevel);
         state.ResumeTiming();
-        worldTick();
+        worldTick(localWorld(), player);
     }
 }
 BENCHMARK(BM_WorldTickWorstCase)->Unit(benchmark::kMicrosecond);
 
 void BM_WorldTickSteadyFullWorld(benchmark::State& state) {
     buildFloodingWorld(kLevel);
-    for (auto _ : state) worldTick();
+    for (auto _ : state) worldTick(localWorld(), player);
 }
 BENCHMARK(BM_WorldTickSteadyFullWorld)->Unit(benchmark::kMicrosecond);
 

@@ -2,10 +2,7 @@
 // lightning and the world tick, changes nothing, so it has no step here.
 #include "game/frame_step.h"
 
-#include "rules/projection.h"
 #include "util/random.h"
-
-std::int32_t levelScroll = 0;
 
 namespace {
 
@@ -21,26 +18,29 @@ SkyKind rollLightning(FrameSounds& sounds) {
     return SkyKind::Flash;
 }
 
-// Levels outside the band keep the scroll where the last one left it.
-void followPlayerLevel() {
-    if (player.level >= 0 && player.level <= kBandEdge) levelScroll = levelScrollFor(player.level);
-}
-
 }  // namespace
 
 GameFrame stepGameFrame() {
     GameFrame frame;
     frame.sky = rollLightning(frame.sounds);
-    worldTick();
-    frame.scrollBefore = levelScroll;
-    followPlayerLevel();
-    if (player.resting) player.spriteSheet = SpriteSheet::Resting;
-    // Snow settles whenever the kind is snow; the world tick also asks
-    // whether it is falling before it covers anything.
-    if (weather.weatherKind == WeatherKind::Snow) weather.snowCover = true;
+    // The level scroll only follows what the tick did, and the tick reads
+    // nothing of the view, so the scroll moves after the whole tick.
+    frame.scrollBefore = camera.levelScroll;
+    worldTick(localWorld(), player);
+    followPlayerLevel(camera, player);
     if (isHurt(player.hurtFlash)) frame.sounds.add(FrameSound::Hurt);
     if (player.busy && player.onWater) frame.sounds.add(FrameSound::Splash);
     return frame;
 }
 
-GameView currentGame() { return GameView{world, player, camera, weather, worldClock, levelScroll}; }
+void tickGame(const PlayerIntent& intent, PauseFn pause) {
+    const int switches = handlePlayerInput(player, camera, intent, world);
+    if (pause != nullptr)
+        for (int n = 0; n < switches; ++n) pause(kTogglePauseMs);
+    updateAnimations(player, camera, world);
+    advanceClocks(localWorld());
+}
+
+GameView currentGame() {
+    return GameView{world, player, camera, weather, worldClock, camera.levelScroll};
+}

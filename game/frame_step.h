@@ -1,15 +1,15 @@
-// One game frame's effects on the game, made before anything is drawn, and
-// the game as the drawing reads it. Drawing then only reads.
+// The single player's game moved on: one timer tick of it, and one game
+// frame's effects, made before anything is drawn; and the game as the
+// drawing reads it. Drawing then only reads.
 #pragma once
 
 #include <cstdint>
 
+#include "rules/input.h"
+#include "rules/intent.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "world/world_grid.h"
-
-// The vertical scroll of the player's level, as the last frame left it.
-extern std::int32_t levelScroll;
 
 enum class SkyKind : std::int32_t { Day, Overcast, Flash };
 enum class FrameSound : std::int32_t { Thunder, Hurt, Splash };
@@ -34,9 +34,15 @@ struct GameFrame {
 };
 
 // Runs, in the order of a game frame: the lightning roll (and the thunder it
-// may ask for), the world tick, the level scroll, the rest sheet, the snow
-// cover and the hurt and splash sounds.
+// may ask for), the world tick (with the rest sheet and the snow cover), the
+// level scroll and the hurt and splash sounds. The app plays what it asks.
 GameFrame stepGameFrame();
+
+// The toggle pause: a real sleep in the game, a recorder in the tests.
+using PauseFn = void (*)(int milliseconds);
+// One timer tick of the single player, whatever screen is shown: the
+// intent, the pause after each switch, the animation and the world's clocks.
+void tickGame(const PlayerIntent& intent, PauseFn pause);
 
 // Every record a game frame shows, read-only.
 struct GameView {

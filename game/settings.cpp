@@ -14,9 +14,9 @@
 #include <fstream>
 #include <vector>
 
+#include "game/key_bindings.h"
 #include "game/paths.h"
 #include "game/world_file.h"
-#include "rules/key_bindings.h"
 #include "util/text.h"
 
 Settings settings;

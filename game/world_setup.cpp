@@ -4,11 +4,12 @@
 
 #include "game/world_file.h"
 #include "game/world_save.h"
-#include "rules/game_screen.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "util/random.h"
 #include "world/world_grid.h"
+
+void beginWorldSetUp() { drawWeatherTrigger(weather); }
 
 // The order matters: the position read from the file is overwritten by the
 // random start, and the random draws come in a fixed sequence.
@@ -18,15 +19,13 @@ void setUpWorld() {
     world.maxY = kBandEdge;
     loadWorld();
     player.facing = Facing::Down;
-    for (int slot = 0; slot < kHotbarSlots; ++slot) player.hotbar[slot] = kStartHotbar[slot];
-    for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = kStartCount;
+    giveStartingKit(player);
     if (randomInt(0, 5) == 3) weather.weatherActive = true;
     player.spriteGroup = 1;
     int start = randomInt(5, 15);
-    placePlayer(start, start);
+    placePlayer(player, camera, start, start);
     weather.weatherKind = static_cast<WeatherKind>(randomInt(1, 2));
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;
-    gameScreen.introShown = true;
 }

@@ -14,13 +14,6 @@
 
 namespace {
 
-// By FrameSound.
-constexpr const char* kSoundFiles[] = {
-    "data/sfx/sfx002.wav",  // thunder
-    "data/sfx/sfx031.wav",  // hurt
-    "data/sfx/sfx042.wav",  // splash
-};
-
 constexpr int kWeatherColumns = 8;
 constexpr int kWeatherRows = 5;
 constexpr int kWeatherTileWidth = 80;
@@ -38,14 +31,6 @@ constexpr int kCountOffsetX = 9;
 constexpr int kCountY = 433;
 constexpr int kCursorY = 416;
 constexpr Tint kHotbarTint{1, 1, 1, 0.9f};
-
-SoundRequestFn soundRequest = nullptr;
-
-void requestSounds(const FrameSounds& sounds) {
-    if (soundRequest == nullptr) return;
-    for (int i = 0; i < sounds.count; ++i)
-        soundRequest(kSoundFiles[static_cast<int>(sounds.requested[i])]);
-}
 
 // Lightning brightens only the sky; the day sky is cleared first in any case.
 void drawSky(SkyKind kind) {
@@ -118,13 +103,9 @@ void drawHotbar(const PlayerState& p) {
     drawBitmap(assets.hotbarCursor, kHotbarX + kSlotWidth * p.selectedSlot, kCursorY);
 }
 
-void setSoundRequest(SoundRequestFn request) { soundRequest = request; }
-
-void drawGameFrame() {
-    const GameFrame frame = stepGameFrame();
+void drawGameFrame(const GameFrame& frame) {
     const GameView game = currentGame();
     if (!drawCachedGameFrame(game, frame)) drawGameFrameStraight(game, frame);
-    requestSounds(frame.sounds);
 }
 
 void drawGameFrameStraight(const GameView& game, const GameFrame& frame) {

@@ -3,10 +3,10 @@
 
 #include "game/frame_step.h"
 
-// Runs the frame step, draws the frame from cached layers once
-// prepareRenderer() has run (and cached drawing is on), else straight, and
-// asks for the frame's sounds. Both drawings give the same pixels.
-void drawGameFrame();
+// Draws the game as the frame step left it, from cached layers once
+// prepareRenderer() has run (and cached drawing is on), else straight. Both
+// drawings give the same pixels; neither changes the game.
+void drawGameFrame(const GameFrame& frame);
 // Every draw of the frame in the painter's order, nothing kept between
 // frames: the reference the cached drawing is measured and checked against.
 void drawGameFrameStraight(const GameView& game, const GameFrame& frame);
@@ -19,7 +19,3 @@ bool prepareRenderer();
 void releaseRenderer();
 // Switches between the cached and the straight drawing (on by default).
 void setCachedDrawing(bool on);
-
-// The game frame asks for sounds by file name; app/ installs the sample cache.
-using SoundRequestFn = bool (*)(const char* name);
-void setSoundRequest(SoundRequestFn request);

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "rules/projection.h"
 #include "render/render_pictures.h"
 #include "render/world_view.h"
+#include "rules/projection.h"
 #include "world/world_grid.h"
 
 namespace {

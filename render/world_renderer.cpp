@@ -4,10 +4,10 @@
 // of the game frame must give exactly this picture.
 #include "render/world_renderer.h"
 
-#include "rules/projection.h"
 #include "render/assets.h"
 #include "render/tint.h"
 #include "render/world_view.h"
+#include "rules/projection.h"
 
 namespace {
 

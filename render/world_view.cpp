@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
+#include "render/assets.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
-#include "render/assets.h"
 
 namespace {
 

@@ -1,21 +1,12 @@
-// The keyboard turned into turns, steps, toggles and actions, and the 17-tick
-// player animation that follows every step and action.
+// A player's intent turned into turns, steps, switches and actions, and the
+// 17-tick player animation that follows every step and action.
 #include "rules/input.h"
 
 #include <climits>
 
 #include "rules/actions.h"
-#include "rules/game_screen.h"
-#include "rules/key_bindings.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
-#include "world/world_grid.h"
 
 namespace {
-
-KeySnapshotFn takeSnapshot = nullptr;
-KeyDownFn keyDownFn = nullptr;
-PauseFn pauseFn = nullptr;
 
 // Ticks inside an animation at which the figure changes; a step also moves
 // the camera a quarter of a cell at each of them.
@@ -23,196 +14,196 @@ constexpr int kMarkStart = 0;
 constexpr int kMarkSecond = 2;
 constexpr int kMarkThird = 7;
 constexpr int kMarkFourth = 12;
+constexpr int kHurtFlashTicks = 75;
 
-bool down(int key) { return keyDownFn != nullptr && keyDownFn(key); }
-bool down(Action action) { return down(boundKey(action)); }
+// One tick of one player: who it is, what it sees and what it asked for.
+struct Turn {
+    PlayerState& p;
+    Camera& view;
+    const PlayerIntent& intent;
+    const WorldGrid& grid;
+    int switches = 0;
+};
 
-void togglePause() {
-    if (pauseFn != nullptr) pauseFn(kTogglePauseMs);
+bool anyWalk(const PlayerIntent& intent) {
+    return intent.walkUp || intent.walkDown || intent.walkLeft || intent.walkRight;
 }
 
-bool anyArrowDown() {
-    return down(Action::WalkUp) || down(Action::WalkDown) || down(Action::WalkLeft) ||
-           down(Action::WalkRight);
-}
-
-// One arrow row: it matches when its key is down, the step stays inside the
-// world and nothing runs. A matched row always turns the player; it steps
-// only once the key has been held long enough and nothing stands in the way.
-bool tryStep(Action walk, bool inside, Facing facing, int dx, int dy, int vx, int vy) {
-    if (!down(walk) || !inside || player.busy) return false;
-    player.facing = facing;
-    if (!isStepBlocked() && player.holdTicks > kHoldThreshold) {
-        player.busy = true;
-        player.x += dx;
-        player.y += dy;
-        camera.velocityX = vx;
-        camera.velocityY = vy;
+// One walk row: it matches when its direction is held, the step stays inside
+// the world and nothing runs. A matched row always turns the player; it steps
+// only once the direction has been held long enough and nothing stands in
+// the way.
+bool tryStep(Turn& turn, bool held, bool inside, Facing facing, int dx, int dy, int vx, int vy) {
+    PlayerState& p = turn.p;
+    if (!held || !inside || p.busy) return false;
+    p.facing = facing;
+    if (!isStepBlocked(p, turn.grid) && p.holdTicks > kHoldThreshold) {
+        p.busy = true;
+        p.x += dx;
+        p.y += dy;
+        turn.view.velocityX = vx;
+        turn.view.velocityY = vy;
     }
     return true;
 }
 
-void startAction(ActionMode mode) {
-    player.busy = true;
-    player.acting = true;
-    player.actionMode = mode;
+void startAction(PlayerState& p, ActionMode mode) {
+    p.busy = true;
+    p.acting = true;
+    p.actionMode = mode;
 }
 
 // The rows are tried in order and the first that matches ends the search,
-// so a turn toward one key hides every key below it for this tick.
-bool tryRows() {
-    const int maxX = world.maxX, maxY = world.maxY;
-    if (tryStep(Action::WalkUp, player.y > 0, Facing::Up, 0, -1, -8, 4)) return true;
-    if (tryStep(Action::WalkDown, player.y < maxY, Facing::Down, 0, 1, 8, -4)) return true;
-    if (tryStep(Action::WalkLeft, player.x > 0, Facing::Left, -1, 0, 8, 4)) return true;
-    if (tryStep(Action::WalkRight, player.x < maxX, Facing::Right, 1, 0, -8, -4)) return true;
-    if (down(Action::Height) && !player.busy) {
-        player.targetRaised = 1 - player.targetRaised;
-        togglePause();
+// so a turn toward one direction hides every row below it for this tick.
+bool tryRows(Turn& turn) {
+    PlayerState& p = turn.p;
+    const PlayerIntent& in = turn.intent;
+    const int maxX = turn.grid.maxX, maxY = turn.grid.maxY;
+    if (tryStep(turn, in.walkUp, p.y > 0, Facing::Up, 0, -1, -8, 4)) return true;
+    if (tryStep(turn, in.walkDown, p.y < maxY, Facing::Down, 0, 1, 8, -4)) return true;
+    if (tryStep(turn, in.walkLeft, p.x > 0, Facing::Left, -1, 0, 8, 4)) return true;
+    if (tryStep(turn, in.walkRight, p.x < maxX, Facing::Right, 1, 0, -8, -4)) return true;
+    if (in.height && !p.busy) {
+        p.targetRaised = 1 - p.targetRaised;
+        turn.switches += 1;
         return true;
     }
-    if (down(Action::AutoJump) && !player.busy) {
-        player.autoJump = !player.autoJump;
-        togglePause();
+    if (in.autoJump && !p.busy) {
+        p.autoJump = !p.autoJump;
+        turn.switches += 1;
         return true;
     }
-    if (down(Action::Mine) && !player.busy) {
-        startAction(ActionMode::Mining);
+    if (in.mine && !p.busy) {
+        startAction(p, ActionMode::Mining);
         return true;
     }
-    if (down(Action::Place)) {
-        if (!player.busy) startAction(ActionMode::Placing);
+    if (in.place) {
+        if (!p.busy) startAction(p, ActionMode::Placing);
         return true;
     }
     return false;
 }
 
-void movementAndActions() {
+void movementAndActions(Turn& turn) {
+    PlayerState& p = turn.p;
     // Capped so that a key held for days cannot overflow; any value above
     // the threshold means the same.
-    if (anyArrowDown() && player.holdTicks < INT_MAX) player.holdTicks += 1;
-    if (!tryRows() && !player.busy) player.holdTicks = 0;
+    if (anyWalk(turn.intent) && p.holdTicks < INT_MAX) p.holdTicks += 1;
+    if (!tryRows(turn) && !p.busy) p.holdTicks = 0;
 }
 
-// F11 switches rest mode; leaving it lets this same tick's keys act.
-bool restToggleAllowsMovement() {
-    if (!down(Action::Rest)) return !player.resting;
-    togglePause();
-    player.resting = !player.resting;
-    return !player.resting;
+// Rest mode switches; leaving it lets this same tick's intent act.
+bool restSwitchAllowsMovement(Turn& turn) {
+    PlayerState& p = turn.p;
+    if (!turn.intent.rest) return !p.resting;
+    turn.switches += 1;
+    p.resting = !p.resting;
+    return !p.resting;
 }
 
-// The two look keys; F2 also hides the slot keys for this tick.
-bool lookKeysHideSlots() {
-    if (down(Action::Look1)) {
-        player.spriteRow = (player.spriteRow + 1) % 7;
-        togglePause();
+// The two looks; the second also hides the slot choice for this tick.
+bool looksHideSlots(Turn& turn) {
+    PlayerState& p = turn.p;
+    if (turn.intent.look1) {
+        p.spriteRow = (p.spriteRow + 1) % 7;
+        turn.switches += 1;
     }
-    if (!down(Action::Look2)) return false;
-    player.spriteGroup = (player.spriteGroup + 1) % 2;
-    togglePause();
+    if (!turn.intent.look2) return false;
+    p.spriteGroup = (p.spriteGroup + 1) % 2;
+    turn.switches += 1;
     return true;
 }
 
-// Digit keys in the order they are tried: 8 wins over 7 and so on down to
-// 1, then 0 (slot 0 like 1), then 9.
-struct SlotKey {
-    int key;
-    int slot;
-};
-constexpr SlotKey kSlotKeys[] = {
-    {Key1 + 7, 7}, {Key1 + 6, 6}, {Key1 + 5, 5}, {Key1 + 4, 4}, {Key1 + 3, 3},
-    {Key1 + 2, 2}, {Key1 + 1, 1}, {Key1, 0},     {Key0, 0},     {Key9, 8},
-};
-
-void slotKeys() {
-    for (const SlotKey& slotKey : kSlotKeys) {
-        if (down(slotKey.key)) {
-            player.selectedSlot = slotKey.slot;
-            return;
-        }
-    }
-}
-
-void escapeToMenu() {
-    gameScreen.gameShown = false;
-    gameScreen.menuShown = true;
-    gameScreen.menuSelection = MenuNone;
-}
-
-bool stepping() { return !player.acting && !player.resting; }
+bool stepping(const PlayerState& p) { return !p.acting && !p.resting; }
 
 // The figure's sheet and frame at the four marks; a step also brings the
 // camera a quarter of a cell closer to the new column.
-void animationMark(int actionFrame, int stepFrame) {
-    player.animFrame = actionFrame;
-    if (!stepping()) return;
-    player.animFrame = stepFrame;
-    cameraStep();
+void animationMark(PlayerState& p, Camera& view, int actionFrame, int stepFrame) {
+    p.animFrame = actionFrame;
+    if (!stepping(p)) return;
+    p.animFrame = stepFrame;
+    cameraStep(view);
 }
 
-void endAnimation() {
-    if (player.acting) {
-        finishAction();
+void endAnimation(PlayerState& p, Camera& view, WorldGrid& grid) {
+    if (p.acting) {
+        finishAction(p, grid);
     } else {
         // A step finished in rest mode skipped camera moves; the view is put
         // back on the player so it never stays off by part of a cell.
-        aimCamera();
+        aimCamera(view, p);
     }
-    player.busy = false;
-    player.acting = false;
-    player.animTick = 0;
-    player.animFrame = 0;
+    p.busy = false;
+    p.acting = false;
+    p.animTick = 0;
+    p.animFrame = 0;
 }
 
-void runAnimation() {
-    switch (player.animTick) {
+void runAnimation(PlayerState& p, Camera& view, WorldGrid& grid) {
+    switch (p.animTick) {
         case kMarkStart:
-            player.spriteSheet = stepping() ? SpriteSheet::Walking : SpriteSheet::Acting;
-            animationMark(0, 0);
+            p.spriteSheet = stepping(p) ? SpriteSheet::Walking : SpriteSheet::Acting;
+            animationMark(p, view, 0, 0);
             break;
         case kMarkSecond:
-            animationMark(0, 1);
+            animationMark(p, view, 0, 1);
             break;
         case kMarkThird:
-            animationMark(1, 2);
+            animationMark(p, view, 1, 2);
             break;
         case kMarkFourth:
-            animationMark(1, 3);
+            animationMark(p, view, 1, 3);
             break;
         default:
             break;
     }
-    player.animTick += 1;
-    if (player.animTick >= kAnimTicks) endAnimation();
+    p.animTick += 1;
+    if (p.animTick >= kAnimTicks) endAnimation(p, view, grid);
+}
+
+// Red for ticks 15..29 and 45..59 of the 75-tick flash.
+void advanceHurtFlash(PlayerState& p) {
+    if (!isHurt(p.hurtFlash)) return;
+    p.hurtFlashTick += 1;
+    switch (p.hurtFlashTick) {
+        case 15:
+        case 45:
+            p.hurtFlash = HurtFlash::Red;
+            break;
+        case 30:
+        case 60:
+            p.hurtFlash = HurtFlash::Plain;
+            break;
+        default:
+            break;
+    }
+    if (p.hurtFlashTick >= kHurtFlashTicks) {
+        p.hurtFlash = HurtFlash::Off;
+        p.hurtFlashTick = 0;
+    }
 }
 
 }  // namespace
 
-void setKeyboard(KeySnapshotFn snapshot, KeyDownFn keyDown) {
-    takeSnapshot = snapshot;
-    keyDownFn = keyDown;
+bool isStepBlocked(const PlayerState& p, const WorldGrid& grid) {
+    if (p.autoJump) return false;
+    Column ahead = columnAhead(p);
+    return isSolid(cellOf(grid, ahead.x, ahead.y, p.level - 1)) ||
+           isSolid(cellOf(grid, ahead.x, ahead.y, p.level - 2));
 }
 
-void setPause(PauseFn pause) { pauseFn = pause; }
-
-bool isStepBlocked() {
-    if (player.autoJump) return false;
-    Column ahead = columnAhead();
-    return isSolid(cell(ahead.x, ahead.y, player.level - 1)) ||
-           isSolid(cell(ahead.x, ahead.y, player.level - 2));
+int handlePlayerInput(PlayerState& p, Camera& view, const PlayerIntent& intent,
+                      const WorldGrid& grid) {
+    Turn turn{p, view, intent, grid};
+    if (restSwitchAllowsMovement(turn)) movementAndActions(turn);
+    const bool slotsHidden = looksHideSlots(turn);
+    if (!slotsHidden && !p.busy && intent.slot >= 0 && intent.slot < kHotbarSlots)
+        p.selectedSlot = intent.slot;
+    return turn.switches;
 }
 
-void handlePlayerInput() {
-    if (takeSnapshot != nullptr) takeSnapshot();
-    if (restToggleAllowsMovement()) movementAndActions();
-    bool slotsHidden = lookKeysHideSlots();
-    if (!slotsHidden && !player.busy) slotKeys();
-    if (down(KeyEscape)) escapeToMenu();
-}
-
-void updateAnimations() {
-    if (player.busy) runAnimation();
-    advanceClocks();
-    if (!player.busy) player.spriteSheet = SpriteSheet::Standing;
+void updateAnimations(PlayerState& p, Camera& view, WorldGrid& grid) {
+    if (p.busy) runAnimation(p, view, grid);
+    advanceHurtFlash(p);
+    if (!p.busy) p.spriteSheet = SpriteSheet::Standing;
 }

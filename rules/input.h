@@ -1,40 +1,21 @@
-// Keyboard input and the player animation, run on every timer tick.
-// The keyboard and the toggle pause are seams: app/ binds them to Allegro and
-// a real sleep, tests bind them to plain functions.
+// Each player's part of a timer tick: its intent turned into turns, steps,
+// switches and actions, and the 17-tick animation that follows every step
+// and action. Runs once per player per tick.
 #pragma once
 
-// Key codes with Allegro 5's numeric values; app/ checks them at compile time.
-enum Key : int {
-    KeyI = 9,
-    KeyJ = 10,
-    Key0 = 27,
-    Key1 = 28,
-    Key9 = 36,
-    KeyF1 = 47,
-    KeyF2 = 48,
-    KeyF11 = 57,
-    KeyEscape = 59,
-    KeySpace = 75,
-    KeyLeft = 82,
-    KeyRight = 83,
-    KeyUp = 84,
-    KeyDown = 85,
-    KeyRightCtrl = 218,
-};
+#include "rules/intent.h"
+#include "rules/player_state.h"
+#include "world/world_grid.h"
 
 constexpr int kAnimTicks = 17;       // one step or one action
 constexpr int kHoldThreshold = 6;    // a step needs more ticks of holding than this
-constexpr int kTogglePauseMs = 300;  // the only debounce of the toggle keys
+constexpr int kTogglePauseMs = 300;  // the only debounce of the switches
 
-using KeySnapshotFn = void (*)();     // takes this tick's keyboard snapshot
-using KeyDownFn = bool (*)(int key);  // asks the snapshot about one key
-using PauseFn = void (*)(int milliseconds);
-
-// Install the keyboard and pause seams. A null function means "no key down" or
-// "no pause".
-void setKeyboard(KeySnapshotFn snapshot, KeyDownFn keyDown);
-void setPause(PauseFn pause);
-
-void handlePlayerInput();
-void updateAnimations();
-bool isStepBlocked();
+// Returns how many switches flipped; single player pauses kTogglePauseMs
+// after each, as the game has always done, and a server does not.
+int handlePlayerInput(PlayerState& p, Camera& view, const PlayerIntent& intent,
+                      const WorldGrid& grid);
+// The animation (and the action's effect when it ends), the hurt flash and
+// the standing sheet.
+void updateAnimations(PlayerState& p, Camera& view, WorldGrid& grid);
+bool isStepBlocked(const PlayerState& p, const WorldGrid& grid);

@@ -1,4 +1,4 @@
-// The player record, the camera and the two camera verbs.
+// The single player's record and camera, the starting kit and the camera verbs.
 #include "rules/player_state.h"
 
 #include "rules/projection.h"
@@ -12,6 +12,10 @@ namespace {
 constexpr int kFacingDx[4] = {0, 0, -1, 1};
 constexpr int kFacingDy[4] = {-1, 1, 0, 0};
 
+constexpr BlockId kStartHotbar[kHotbarSlots] = {Grass,  Earth,      Cobblestone, Planks, Brick,
+                                                Marble, Terracotta, Water,       Lava};
+constexpr std::int32_t kStartCount = 100;  // of every block type
+
 }  // namespace
 
 Column columnAhead(const PlayerState& p) {
@@ -19,18 +23,27 @@ Column columnAhead(const PlayerState& p) {
     return Column{p.x + kFacingDx[facing], p.y + kFacingDy[facing]};
 }
 
-void aimCamera() {
-    camera.offsetX = -screenShiftX(player.x, player.y);
-    camera.offsetY = -screenShiftY(player.x, player.y, 0);
+void giveStartingKit(PlayerState& p) {
+    for (int slot = 0; slot < kHotbarSlots; ++slot) p.hotbar[slot] = kStartHotbar[slot];
+    for (int id = 0; id < kBlockTypes; ++id) p.blockCounts[id] = kStartCount;
 }
 
-void placePlayer(int x, int y) {
-    player.x = x;
-    player.y = y;
-    aimCamera();
+void aimCamera(Camera& view, const PlayerState& p) {
+    view.offsetX = -screenShiftX(p.x, p.y);
+    view.offsetY = -screenShiftY(p.x, p.y, 0);
 }
 
-void cameraStep() {
-    camera.offsetX += camera.velocityX;
-    camera.offsetY += camera.velocityY;
+void placePlayer(PlayerState& p, Camera& view, int x, int y) {
+    p.x = x;
+    p.y = y;
+    aimCamera(view, p);
+}
+
+void cameraStep(Camera& view) {
+    view.offsetX += view.velocityX;
+    view.offsetY += view.velocityY;
+}
+
+void followPlayerLevel(Camera& view, const PlayerState& p) {
+    if (p.level >= 0 && p.level <= kBandEdge) view.levelScroll = levelScrollFor(p.level);
 }

@@ -1,4 +1,5 @@
-// The one player of the run and the camera that follows it.
+// A player's record and the camera that follows it. The rules take the
+// player they act on; the process-wide records are the single player's.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +7,6 @@
 #include "world/world_grid.h"
 
 constexpr int kHotbarSlots = 9;
-// What every run starts with; setUpWorld hands them out.
-constexpr BlockId kStartHotbar[kHotbarSlots] = {Grass,  Earth,      Cobblestone, Planks, Brick,
-                                                Marble, Terracotta, Water,       Lava};
-constexpr std::int32_t kStartCount = 100;  // of every block type
 
 // The coded fields of the player record keep the numbers the game has always
 // stored; with a 32-bit underlying type any stored value stays representable.
@@ -30,7 +27,7 @@ enum class HurtFlash : std::int32_t { Off = 0, Plain = 1, Red = 2 };
 
 inline bool isHurt(HurtFlash flash) { return static_cast<std::int32_t>(flash) > 0; }
 
-// Zero at program start; setUpWorld gives it its defaults.
+// Zero at program start; setUpWorld gives the single player its defaults.
 struct PlayerState {
     std::int32_t x = 0, y = 0;  // column the player stands in
     std::int32_t level = 0;     // level of the ground block; body at level - 1, head at level - 2
@@ -57,14 +54,21 @@ struct PlayerState {
     bool onWater = false;            // standing on water
     bool litByLava = false;          // lava near the player at night
 };
+// The single player. No function of the rules reads it.
 extern PlayerState player;
 
-// The view's screen offset and its per-step velocity. At rest it undoes the
-// projection of the player's column (aimCamera).
+// What every player starts with: the hotbar and a stock of every block.
+void giveStartingKit(PlayerState& p);
+
+// The view's screen offset and its per-step velocity, and the lift that shows
+// the player's level. At rest the offset undoes the projection of the
+// player's column (aimCamera).
 struct Camera {
     std::int32_t offsetX = 0, offsetY = 0;
     std::int32_t velocityX = 0, velocityY = 0;
+    std::int32_t levelScroll = 0;  // as the last game frame left it
 };
+// The single player's view.
 extern Camera camera;
 
 // A column of the grid.
@@ -75,11 +79,13 @@ struct Column {
 // The neighbour column the player faces: where it steps and acts. Only the
 // low two bits of the facing count.
 Column columnAhead(const PlayerState& p);
-inline Column columnAhead() { return columnAhead(player); }
 
 // Puts the player on a column and aims the camera at it.
-void placePlayer(int x, int y);
+void placePlayer(PlayerState& p, Camera& view, int x, int y);
 // Sets the camera offset that belongs to the player's column at rest.
-void aimCamera();
+void aimCamera(Camera& view, const PlayerState& p);
 // One quarter of a cell of camera travel.
-void cameraStep();
+void cameraStep(Camera& view);
+// Lifts the view to the player's level; outside the band it stays where the
+// last level left it.
+void followPlayerLevel(Camera& view, const PlayerState& p);

@@ -1,25 +1,10 @@
-// The world changing by itself: liquids, snow, the player's footing once per
-// game frame, and the day, weather, tile, hurt and intro clocks once per tick.
+// The world changing by itself: liquids, snow, each player's footing once
+// per game frame, and the day, weather and tile clocks once per tick.
 #include "rules/world_tick.h"
 
-#include "rules/game_screen.h"
-#include "rules/player_state.h"
 #include "util/random.h"
-#include "world/world_grid.h"
 
-namespace {
-
-// The trigger is the run's first random draw, made before main; it decides
-// once whether weather keeps coming back all run long.
-WeatherState weatherAtStart() {
-    WeatherState state;
-    state.weatherTrigger = randomInt(0, 300);
-    return state;
-}
-
-}  // namespace
-
-WeatherState weather = weatherAtStart();
+WeatherState weather;
 WorldClock worldClock;
 
 namespace {
@@ -48,119 +33,118 @@ constexpr int kDayLength = 16320;
 constexpr int kWeatherCycleTicks = 15;
 constexpr int kSpellCycles = 200;  // a spell ends once this many have passed
 constexpr int kTileAnimTicks = 80;
-constexpr int kHurtFlashTicks = 75;
 
-constexpr int kIntroStageTicks[4] = {30, 60, 90, 120};
-constexpr int kIntroEndTick = 160;
-constexpr int kBlinkOffTick = 15;
-constexpr int kBlinkCycleTicks = 30;
-
-void lavaLight(int level) {
+void lavaLight(World world, PlayerState& p) {
     for (int n = 0; n < 8; ++n) {
-        if (cell(player.x + kLightDx[n], player.y + kLightDy[n], level) == Lava) {
-            player.litByLava = worldClock.nightLevel > 0;
+        if (cellOf(world.grid, p.x + kLightDx[n], p.y + kLightDy[n], p.level) == Lava) {
+            p.litByLava = world.clock.nightLevel > 0;
             return;
         }
     }
-    player.litByLava = false;
+    p.litByLava = false;
 }
 
 // Snow only settles on ground that is open to the sky.
-void coverWithSnow(int i, int j) {
-    BlockId above = cell(i, j, -1);
+void coverWithSnow(WorldGrid& grid, int i, int j) {
+    BlockId above = cellOf(grid, i, j, -1);
     for (int k = 0; k <= kBandEdge; ++k) {
-        BlockId id = cell(i, j, k);
+        BlockId id = cellOf(grid, i, j, k);
         if ((id == Grass || id == Earth) && above == Empty) {
             id = SnowCovered;
-            setCell(i, j, k, id);
+            setCellOf(grid, i, j, k, id);
         }
         above = id;
     }
 }
 
-void fillEmptyNeighbours(int i, int j, int level, BlockId liquid) {
+void fillEmptyNeighbours(WorldGrid& grid, int i, int j, int level, BlockId liquid) {
     for (int n = 0; n < 4; ++n) {
-        if (cell(i + kFlowDx[n], j + kFlowDy[n], level) == Empty)
-            setCell(i + kFlowDx[n], j + kFlowDy[n], level, liquid);
+        if (cellOf(grid, i + kFlowDx[n], j + kFlowDy[n], level) == Empty)
+            setCellOf(grid, i + kFlowDx[n], j + kFlowDy[n], level, liquid);
     }
 }
 
 // Water touching lava sets hard.
-void hardenWater(int i, int j, int level) {
+void hardenWater(WorldGrid& grid, int i, int j, int level) {
     for (int n = 0; n < 4; ++n) {
-        if (cell(i + kFlowDx[n], j + kFlowDy[n], level) == Water)
-            setCell(i + kFlowDx[n], j + kFlowDy[n], level, HardRock);
+        if (cellOf(grid, i + kFlowDx[n], j + kFlowDy[n], level) == Water)
+            setCellOf(grid, i + kFlowDx[n], j + kFlowDy[n], level, HardRock);
     }
 }
 
-// Only the player's ground level flows, and the writes land in place, so a
+// Only the players' ground levels flow, and the writes land in place, so a
 // liquid runs all the way toward +x and +y in one pass but creeps back one
 // cell per pass.
-void flowLiquid(int i, int j, int level) {
-    BlockId id = cell(i, j, level);
+void flowLiquid(WorldGrid& grid, int i, int j, int level) {
+    BlockId id = cellOf(grid, i, j, level);
     if (id == Water) {
-        fillEmptyNeighbours(i, j, level, Water);
+        fillEmptyNeighbours(grid, i, j, level, Water);
     } else if (id == Lava) {
-        fillEmptyNeighbours(i, j, level, Lava);
-        hardenWater(i, j, level);
+        fillEmptyNeighbours(grid, i, j, level, Lava);
+        hardenWater(grid, i, j, level);
     }
 }
 
-void columnPass(int level) {
-    bool snowing = weather.weatherActive && weather.snowCover;
+void columnPass(World world, int level, bool snowing) {
     for (int i = 0; i <= kBandEdge; ++i) {
         for (int j = 0; j <= kBandEdge; ++j) {
-            if (snowing) coverWithSnow(i, j);
-            if (i >= 1 && i < kBandEdge && j >= 1 && j < kBandEdge) flowLiquid(i, j, level);
+            if (snowing) coverWithSnow(world.grid, i, j);
+            if (i >= 1 && i < kBandEdge && j >= 1 && j < kBandEdge)
+                flowLiquid(world.grid, i, j, level);
         }
     }
 }
 
-void refreshTarget(int level) {
-    Column ahead = columnAhead();
-    player.targetBlock = cell(ahead.x, ahead.y, level - player.targetRaised);
+// One pass for each level a player stands on, the first also laying snow;
+// two players on one level make one pass, as one player would.
+void passLevels(World world, int count, const int levels[]) {
+    bool snowing = world.weather.weatherActive && world.weather.snowCover;
+    for (int n = 0; n < count; ++n) {
+        bool seen = false;
+        for (int m = 0; m < n; ++m) seen = seen || levels[m] == levels[n];
+        if (seen) continue;
+        columnPass(world, levels[n], snowing);
+        snowing = false;
+    }
+    if (snowing) columnPass(world, kBandEdge + 1, true);  // nobody there: the snow alone
 }
 
-void climbToColumnTop() {
+void refreshTarget(const WorldGrid& grid, PlayerState& p, int level) {
+    Column ahead = columnAhead(p);
+    p.targetBlock = cellOf(grid, ahead.x, ahead.y, level - p.targetRaised);
+}
+
+void climbToColumnTop(const WorldGrid& grid, PlayerState& p) {
     for (int a = 0; a <= kBandEdge; ++a) {
-        if (isSolid(cell(player.x, player.y, a))) {
-            player.level = a;
+        if (isSolid(cellOf(grid, p.x, p.y, a))) {
+            p.level = a;
             return;
         }
     }
 }
 
 // By day lava underfoot hurts; a flash already running is left to finish.
-void noteFooting() {
-    if (player.hurtFlash != HurtFlash::Off || worldClock.nightLevel >= 1.0) return;
-    BlockId ground = cell(player.x, player.y, player.level);
+void noteFooting(World world, PlayerState& p) {
+    if (p.hurtFlash != HurtFlash::Off || world.clock.nightLevel >= 1.0) return;
+    BlockId ground = cellOf(world.grid, p.x, p.y, p.level);
     if (ground == Lava) {
-        player.hurtFlash = HurtFlash::Plain;
-        player.onWater = false;
+        p.hurtFlash = HurtFlash::Plain;
+        p.onWater = false;
     } else {
-        player.onWater = ground == Water;
+        p.onWater = ground == Water;
     }
 }
 
-void advanceDay() {
-    worldClock.dayTick += 1;
+void advanceDay(WorldClock& clock) {
+    clock.dayTick += 1;
     for (const DayMark& mark : kDayMarks) {
-        if (worldClock.dayTick == mark.tick) worldClock.nightLevel = mark.night;
+        if (clock.dayTick == mark.tick) clock.nightLevel = mark.night;
     }
-    if (worldClock.dayTick >= kDayLength) worldClock.dayTick = 0;
-}
-
-void advanceSloganBlink() {
-    gameScreen.sloganBlinkTicks += 1;
-    if (gameScreen.sloganBlinkTicks == kBlinkOffTick) gameScreen.sloganBlinkOn = false;
-    if (gameScreen.sloganBlinkTicks >= kBlinkCycleTicks) {
-        gameScreen.sloganBlinkOn = true;
-        gameScreen.sloganBlinkTicks = 0;
-    }
+    if (clock.dayTick >= kDayLength) clock.dayTick = 0;
 }
 
 // The strip shows frames 0, 2 and 3, five ticks each; frame 1 is unused.
-void advanceWeather() {
+void advanceWeather(WeatherState& weather) {
     if (!weather.weatherActive) return;
     weather.weatherTick += 1;
     if (weather.weatherTick == 5) weather.weatherAnimFrame = 2;
@@ -176,65 +160,50 @@ void advanceWeather() {
     weather.weatherTick = 0;
 }
 
-void advanceTileAnimation() {
-    worldClock.blockAnimTick += 1;
-    if (worldClock.blockAnimTick >= kTileAnimTicks) worldClock.blockAnimTick = 0;
-    worldClock.blockAnimFrame = worldClock.blockAnimTick / 20;
-}
-
-void advanceIntro() {
-    if (!gameScreen.introShown) return;
-    gameScreen.introTicks += 1;
-    for (int stage = 0; stage < 4; ++stage) {
-        if (gameScreen.introTicks == kIntroStageTicks[stage]) gameScreen.introStage = stage + 1;
-    }
-    if (gameScreen.introTicks >= kIntroEndTick) {
-        gameScreen.introShown = false;
-        gameScreen.introStage = 0;
-        gameScreen.introTicks = 0;
-        gameScreen.menuShown = true;
-    }
-}
-
-// Red for ticks 15..29 and 45..59 of the 75-tick flash.
-void advanceHurtFlash() {
-    if (!isHurt(player.hurtFlash)) return;
-    player.hurtFlashTick += 1;
-    switch (player.hurtFlashTick) {
-        case 15:
-        case 45:
-            player.hurtFlash = HurtFlash::Red;
-            break;
-        case 30:
-        case 60:
-            player.hurtFlash = HurtFlash::Plain;
-            break;
-        default:
-            break;
-    }
-    if (player.hurtFlashTick >= kHurtFlashTicks) {
-        player.hurtFlash = HurtFlash::Off;
-        player.hurtFlashTick = 0;
-    }
+void advanceTileAnimation(WorldClock& clock) {
+    clock.blockAnimTick += 1;
+    if (clock.blockAnimTick >= kTileAnimTicks) clock.blockAnimTick = 0;
+    clock.blockAnimFrame = clock.blockAnimTick / 20;
 }
 
 }  // namespace
 
-void worldTick() {
-    const int level = player.level;
-    lavaLight(level);
+World localWorld() { return World{world, weather, worldClock}; }
+
+void drawWeatherTrigger(WeatherState& state) { state.weatherTrigger = randomInt(0, 300); }
+
+void worldTick(World world, PlayerState* const players[], int count) {
+    // The level each player stood on when the tick began: liquids flow
+    // there, and the target is read there, even if auto-jump moves it.
+    constexpr int kMostPlayers = 64;
+    int levels[kMostPlayers];
+    if (count > kMostPlayers) count = kMostPlayers;
+    for (int n = 0; n < count; ++n) {
+        levels[n] = players[n]->level;
+        lavaLight(world, *players[n]);
+    }
+    WeatherState& weather = world.weather;
     if (weather.weatherTrigger >= 1 && weather.weatherTrigger <= 4) weather.weatherActive = true;
-    columnPass(level);
-    refreshTarget(level);
-    if (player.autoJump) climbToColumnTop();
-    noteFooting();
+    passLevels(world, count, levels);
+    for (int n = 0; n < count; ++n) {
+        PlayerState& p = *players[n];
+        refreshTarget(world.grid, p, levels[n]);
+        if (p.autoJump) climbToColumnTop(world.grid, p);
+        noteFooting(world, p);
+        if (p.resting) p.spriteSheet = SpriteSheet::Resting;
+    }
+    // Snow settles whenever the kind is snow; the pass above also asks
+    // whether it is falling before it covers anything.
+    if (weather.weatherKind == WeatherKind::Snow) weather.snowCover = true;
 }
 
-void advanceClocks() {
-    advanceDay();
-    advanceSloganBlink();
-    advanceWeather();
-    advanceTileAnimation();
-    advanceIntro();
-    advanceHurtFlash();
+void worldTick(World world, PlayerState& p) {
+    PlayerState* const one[] = {&p};
+    worldTick(world, one, 1);
+}
+
+void advanceClocks(World world) {
+    advanceDay(world.clock);
+    advanceWeather(world.weather);
+    advanceTileAnimation(world.clock);
 }

@@ -1,19 +1,26 @@
-// The world changing by itself: the per-frame world tick and the per-tick clocks.
+// The world changing by itself. The world's own part (liquids, snow cover,
+// weather, day and night) runs once per tick of a world whatever the number
+// of players in it; each player's part of the tick (lava light, target,
+// auto-jump, footing, rest sheet) once per player.
 #pragma once
 
 #include <cstdint>
+
+#include "rules/player_state.h"
+#include "world/world_grid.h"
 
 enum class WeatherKind : std::int32_t { Unset = 0, Rain = 1, Snow = 2 };
 
 struct WeatherState {
     bool weatherActive = false;                    // rain or snow is falling
     WeatherKind weatherKind = WeatherKind::Unset;  // drawn at set-up, fixed for the run
-    bool snowCover = false;             // raised by every game frame while the kind is snow
+    bool snowCover = false;             // raised by every world tick while the kind is snow
     std::int32_t weatherAnimFrame = 0;  // frame of the weather strip, 0..3
     std::int32_t weatherTick = 0;       // 0..15 inside a weather cycle
     std::int32_t weatherCycles = 0;     // cycles of the current spell, 0..200
-    std::int32_t weatherTrigger = 0;    // 0..300, drawn before main; 1..4 keeps weather on
+    std::int32_t weatherTrigger = 0;    // 0..300, drawn first at set-up; 1..4 keeps weather on
 };
+// The single player's weather.
 extern WeatherState weather;
 
 struct WorldClock {
@@ -22,7 +29,28 @@ struct WorldClock {
     std::int32_t blockAnimFrame = 0;  // frame of every animated tile, 0..3
     std::int32_t blockAnimTick = 0;   // 0..80
 };
+// The single player's clock.
 extern WorldClock worldClock;
 
-void worldTick();
-void advanceClocks();
+// The records a world is made of, by reference: the single player's
+// process-wide ones, or those a server keeps for the world it runs.
+struct World {
+    WorldGrid& grid;
+    WeatherState& weather;
+    WorldClock& clock;
+};
+// The single player's world.
+World localWorld();
+
+// Whether weather keeps coming back all run long, decided once.
+void drawWeatherTrigger(WeatherState& state);
+
+// The per-frame world tick for the players in the world, in this order: each
+// player's lava light, the weather trigger, the liquids at each player's
+// level (and the snow on the first pass), each player's target, auto-jump,
+// footing and rest sheet, and last the snow cover of the snow kind.
+void worldTick(World world, PlayerState* const players[], int count);
+void worldTick(World world, PlayerState& p);
+// The world's clocks, once per timer tick: day and night, the weather spell
+// and the tile animation.
+void advanceClocks(World world);

@@ -23,7 +23,7 @@ struct WorldGrid {
     BlockId cells[kGridSizeX * kGridSizeY * kGridLevels];  // x-major, level fastest
     std::int32_t maxX = 0, maxY = 0;  // playable bounds, inclusive; 20 once set up
     // Goes up with every cell write, so that what is drawn from the cells can
-    // tell it is stale without looking at them. Only setCell and clearWorld
+    // tell it is stale without looking at them. Only setCellOf and clearWorld
     // write cells.
     std::uint32_t revision = 0;
 };
@@ -46,11 +46,12 @@ inline BlockId cellOf(const WorldGrid& grid, int x, int y, int level) {
 }
 inline BlockId cell(int x, int y, int level) { return cellOf(world, x, y, level); }
 
-inline void setCell(int x, int y, int level, BlockId id) {
+inline void setCellOf(WorldGrid& grid, int x, int y, int level, BlockId id) {
     if (!inGrid(x, y, level)) return;
-    world.cells[cellIndex(x, y, level)] = id;
-    ++world.revision;
+    grid.cells[cellIndex(x, y, level)] = id;
+    ++grid.revision;
 }
+inline void setCell(int x, int y, int level, BlockId id) { setCellOf(world, x, y, level, id); }
 
 // Every stored cell empty.
 void clearWorld();

@@ -11,13 +11,15 @@
 #include <filesystem>
 #include <set>
 
-#include "app/e2e_harness.h"
+#include "app/game_screen.h"
 #include "app/main_loop.h"
+#include "app/platform.h"
 #include "app/pointer.h"
+#include "app/run_folder.h"
 #include "app/startup.h"
+#include "game/key_bindings.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
-#include "rules/game_screen.h"
 #include "rules/input.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -58,7 +60,9 @@ protected:
         pointer = PointerState{};
         beginSavingRun();  // no autosave of an earlier test lands after this
         fs::remove(folder->worldFile());
+        player = PlayerState{};  // zero, as at program start
         setUpWorld();
+        startIntro();  // as start-up does after the set-up
     }
 
     static bool send(int type) {
@@ -88,14 +92,13 @@ RunFolder* MainLoop::folder = nullptr;
 fs::path MainLoop::previous;
 
 TEST_F(MainLoop, TheIntroEndsAtTick160AndShowsTheMenu) {
-    ASSERT_TRUE(gameScreen.introShown);
+    ASSERT_EQ(gameScreen.screen, Screen::Intro);
     for (int i = 0; i < 159; ++i) tick();
-    EXPECT_TRUE(gameScreen.introShown);
-    EXPECT_FALSE(gameScreen.menuShown);
+    EXPECT_EQ(gameScreen.screen, Screen::Intro);
     EXPECT_EQ(gameScreen.introStage, 4);
     tick();
-    EXPECT_FALSE(gameScreen.introShown);
-    EXPECT_TRUE(gameScreen.menuShown);
+    EXPECT_FALSE(gameScreen.introRunning);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
     EXPECT_EQ(gameScreen.introStage, 0);
     EXPECT_EQ(gameScreen.introTicks, 0);
 }
@@ -105,18 +108,46 @@ TEST_F(MainLoop, EscapeDuringTheIntroShowsTheMenuOverItAndTheIntroStillEndsOnTim
     heldKeys.insert(KeyEscape);
     tick();
     heldKeys.clear();
-    EXPECT_TRUE(gameScreen.introShown);
-    EXPECT_TRUE(gameScreen.menuShown);
+    EXPECT_TRUE(gameScreen.introRunning);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
     for (int i = 41; i < 160; ++i) tick();
-    EXPECT_FALSE(gameScreen.introShown);
-    EXPECT_TRUE(gameScreen.menuShown);
+    EXPECT_FALSE(gameScreen.introRunning);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+TEST_F(MainLoop, EscapeBringsBackTheMenuAndKeepsThePlayer) {
+    gameScreen = GameScreen{};
+    gameScreen.screen = Screen::Game;
+    gameScreen.menuSelection = MenuCredits;
+    placePlayer(player, camera, 10, 10);
+    player.level = 5;
+    player.autoJump = false;
+    heldKeys.insert(KeyEscape);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+    EXPECT_EQ(gameScreen.menuSelection, MenuNone);
+    EXPECT_EQ(player.x, 10);
+    EXPECT_EQ(player.y, 10);
+    EXPECT_EQ(player.level, 5);
+}
+
+TEST_F(MainLoop, EscapeActsWhileThePlayerIsBusy) {
+    gameScreen.screen = Screen::Game;
+    heldKeys.insert(KeyRightCtrl);
+    tick();
+    heldKeys.clear();
+    ASSERT_TRUE(player.busy);
+    heldKeys.insert(KeyEscape);
+    tick();
+    EXPECT_TRUE(player.busy);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
 }
 
 TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     // A floor only under the player's start and its one step, so water on
     // that level spreads one cell per world tick toward -x and the number of
     // ticks can be read off it.
-    placePlayer(16, 15);
+    placePlayer(player, camera, 16, 15);
     player.level = 5;
     setCell(16, 15, 5, 2);
     setCell(15, 15, 5, 2);
@@ -124,15 +155,14 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     // timer tick starts a step whose animation every later tick moves on.
     // The menu is shown meanwhile, so no world tick runs yet.
     gameScreen = GameScreen{};
-    gameScreen.menuShown = true;
+    gameScreen.screen = Screen::Menu;
     heldKeys.insert(KeyLeft);
     for (int i = 0; i <= kHoldThreshold; ++i) tick();
     ASSERT_TRUE(player.busy);
     ASSERT_EQ(player.x, 15);
 
     setCell(10, 10, 5, Water);
-    gameScreen.menuShown = false;
-    gameScreen.gameShown = true;
+    gameScreen.screen = Screen::Game;
     tick();  // one timer tick: input and clocks, plus its game frame
     EXPECT_EQ(player.level, 5);
     EXPECT_EQ(cell(9, 10, 5), Water);
@@ -155,8 +185,7 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     EXPECT_EQ(worldClock.dayTick, clockBefore.dayTick + 1);
 
     // With only the menu shown no world tick runs, whatever the events.
-    gameScreen.gameShown = false;
-    gameScreen.menuShown = true;
+    gameScreen.screen = Screen::Menu;
     moveMouse(5, 5);
     tick();
     EXPECT_EQ(cell(5, 10, 5), Empty);
@@ -164,32 +193,27 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
 
 TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
     for (int i = 0; i < 10; ++i) tick();
-    gameScreen.introShown = false;
-    gameScreen.menuShown = true;
+    gameScreen.screen = Screen::Menu;
     moveMouse(5, 5);
     tick();
     waitForAutosave();
     EXPECT_FALSE(fs::exists(folder->worldFile()));
-    gameScreen.menuShown = false;
-    gameScreen.gameShown = true;
+    gameScreen.screen = Screen::Game;
     tick();
     waitForAutosave();
     EXPECT_TRUE(fs::exists(folder->worldFile()));
 }
 
 TEST_F(MainLoop, SinglePlayerShowsTheGameInTheFrameOfTheClick) {
-    gameScreen.introShown = false;
-    gameScreen.menuShown = true;
+    gameScreen.screen = Screen::Menu;
     moveMouse(300, 217);
     send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN);
-    EXPECT_TRUE(gameScreen.gameShown);
-    EXPECT_FALSE(gameScreen.menuShown);
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
     EXPECT_EQ(gameScreen.menuSelection, MenuSinglePlayer);
 }
 
 TEST_F(MainLoop, ExitTheGameFinishesItsFrameThenSavesAndEndsAtTheNextEvent) {
-    gameScreen.introShown = false;
-    gameScreen.menuShown = true;
+    gameScreen.screen = Screen::Menu;
     moveMouse(300, 337);
     EXPECT_TRUE(send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN));
     EXPECT_EQ(gameScreen.runState, kQuitting);
@@ -200,22 +224,16 @@ TEST_F(MainLoop, ExitTheGameFinishesItsFrameThenSavesAndEndsAtTheNextEvent) {
 }
 
 TEST_F(MainLoop, ClosingTheWindowFromAnyScreenSavesTheWorldAndEnds) {
-    struct Screen {
-        bool intro, menu, game;
-    };
-    for (Screen screen :
-         {Screen{true, false, false}, Screen{false, true, false}, Screen{false, false, true}}) {
+    for (Screen screen : {Screen::Intro, Screen::Menu, Screen::Game}) {
         fs::remove(folder->worldFile());
         gameScreen = GameScreen{};
-        gameScreen.introShown = screen.intro;
-        gameScreen.menuShown = screen.menu;
-        gameScreen.gameShown = screen.game;
+        gameScreen.screen = screen;
         setCell(3, 4, 2, 13);
         EXPECT_FALSE(send(ALLEGRO_EVENT_DISPLAY_CLOSE));
         ASSERT_TRUE(fs::exists(folder->worldFile()));
         setCell(3, 4, 2, Empty);
         setUpWorld();
-        EXPECT_EQ(cell(3, 4, 2), 13) << screen.intro << screen.menu << screen.game;
+        EXPECT_EQ(cell(3, 4, 2), 13) << static_cast<int>(screen);
     }
 }
 

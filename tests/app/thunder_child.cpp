@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "app/child_checks.h"
+#include "app/main_loop.h"
 #include "app/sound.h"
 #include "app/startup.h"
+#include "render/game_frame.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
-#include "render/game_frame.h"
 #include "util/random.h"
 
 namespace {
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
     weather.weatherKind = WeatherKind::Rain;
 
     std::srand(lightningSeed());
-    drawGameFrame();
+    playGameFrame();
     child::check(requests == std::vector<std::string>{kThunder},
                  "the lightning frame asked for the thunder alone");
     // The flash lights the whole sky, where no rain streak covers it.
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
 
     if (hurt) {
         player.hurtFlash = HurtFlash::Plain;
-        drawGameFrame();
+        playGameFrame();
         child::check(!requests.empty() && requests.back() == kHurt,
                      "the hurt frame asked for the hurt sound");
     }

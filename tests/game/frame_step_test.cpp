@@ -32,7 +32,7 @@ protected:
     void startOn(int level) {
         fresh::startGame(5, 5, level);
         player.autoJump = false;
-        levelScroll = 0;
+        camera.levelScroll = 0;
         std::srand(seedWithFirstRoll(false));
     }
     GameFrame stepWithLightning(bool rollOfOne) {
@@ -66,10 +66,10 @@ TEST_F(FrameStep, OnlyRainWithARollOfOneFlashesAndThunders) {
 TEST_F(FrameStep, TheScrollFollowsTheLevelTheWorldTickLeavesAndStaysOutsideTheBand) {
     player.autoJump = true;
     setCell(5, 5, 7, 2);
-    levelScroll = 320;
+    camera.levelScroll = 320;
     GameFrame frame = stepGameFrame();
     EXPECT_EQ(player.level, 7) << "auto-jump put the player on its column";
-    EXPECT_EQ(levelScroll, 224);
+    EXPECT_EQ(camera.levelScroll, 224);
     EXPECT_EQ(frame.scrollBefore, 320) << "the cells before the figure still use the old one";
 
     player.autoJump = false;
@@ -77,10 +77,10 @@ TEST_F(FrameStep, TheScrollFollowsTheLevelTheWorldTickLeavesAndStaysOutsideTheBa
         int level, scroll;
     } cases[] = {{0, 0}, {4, 128}, {20, 640}, {21, 640}, {-1, 640}};
     for (const auto& c : cases) {
-        const int before = levelScroll;
+        const int before = camera.levelScroll;
         player.level = c.level;
         frame = stepGameFrame();
-        EXPECT_EQ(levelScroll, c.scroll) << "level " << c.level;
+        EXPECT_EQ(camera.levelScroll, c.scroll) << "level " << c.level;
         EXPECT_EQ(frame.scrollBefore, before) << "level " << c.level;
     }
 }

@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
+#include "game/key_bindings.h"
 #include "game/paths.h"
 #include "game/settings.h"
-#include "rules/key_bindings.h"
 #include "support/temp_folder.h"
 
 namespace {

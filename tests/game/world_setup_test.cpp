@@ -34,7 +34,22 @@ TEST_F(WorldSetUp, WithoutAFileTheRunStartsEmptyWithFullCountsAndTheDefaults) {
     EXPECT_TRUE(player.autoJump);
     EXPECT_EQ(player.selectedSlot, 0);
     EXPECT_EQ(player.level, 0);
-    EXPECT_TRUE(gameScreen.introShown);
+}
+
+TEST_F(WorldSetUp, TheWeatherTriggerIsDrawnOnceAtTheStartOfTheSetUp) {
+    weather = WeatherState{};
+    setUpWorld();
+    EXPECT_EQ(weather.weatherTrigger, 0) << "the set-up proper leaves it alone";
+    bool seen[301] = {};
+    for (int run = 0; run < 600; ++run) {
+        beginWorldSetUp();
+        ASSERT_GE(weather.weatherTrigger, 0);
+        ASSERT_LE(weather.weatherTrigger, 300);
+        seen[weather.weatherTrigger] = true;
+    }
+    int kinds = 0;
+    for (bool s : seen) kinds += s;
+    EXPECT_GT(kinds, 100);
 }
 
 TEST_F(WorldSetUp, ThePlayerStartsOnTheDiagonalWithTheViewOnIt) {

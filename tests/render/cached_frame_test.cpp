@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/twin_frames.h"
 #include "render/world_renderer.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // The game frame: sky, lightning, night layer, the world tick and the world,
 // the ghost, the weather overlay, the HUD and hotbar, and the sound requests.
+#include "app/main_loop.h"
+#include "app/sound.h"
 #include "render/render_fixture.h"
 
 #include <allegro5/allegro_font.h>
@@ -9,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "util/random.h"
 #include "world/world_grid.h"
 
@@ -57,7 +59,7 @@ protected:
 };
 
 TEST_F(GameFrameTest, aClearDayShowsTheDaySkyAndRequestsNoSound) {
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kDaySky);
     EXPECT_TRUE(requestedSounds.empty());
 }
@@ -65,7 +67,7 @@ TEST_F(GameFrameTest, aClearDayShowsTheDaySkyAndRequestsNoSound) {
 TEST_F(GameFrameTest, fallingWeatherTurnsTheSkyOvercast) {
     weather.weatherActive = true;
     weather.weatherKind = WeatherKind::Snow;
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kOvercast);
 }
 
@@ -73,7 +75,7 @@ TEST_F(GameFrameTest, rainWithARollOfOneFlashesAndThunders) {
     weather.weatherActive = true;
     weather.weatherKind = WeatherKind::Rain;
     lightningRollOf(true);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kFlash);
     EXPECT_EQ(requestedSounds, std::vector<std::string>{kThunder});
 }
@@ -81,18 +83,18 @@ TEST_F(GameFrameTest, rainWithARollOfOneFlashesAndThunders) {
 TEST_F(GameFrameTest, noLightningFromSnowFromAClearSkyOrFromAnotherRoll) {
     weather.weatherKind = WeatherKind::Rain;
     lightningRollOf(true);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kDaySky) << "no weather falling";
 
     weather.weatherActive = true;
     weather.weatherKind = WeatherKind::Snow;
     lightningRollOf(true);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kOvercast) << "snow";
 
     weather.weatherKind = WeatherKind::Rain;
     lightningRollOf(false);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kOvercast) << "rain, roll other than 1";
     EXPECT_TRUE(requestedSounds.empty());
 }
@@ -102,7 +104,7 @@ TEST_F(GameFrameTest, everyFrameDrawsExactlyOneLightningRollWhateverTheWeather) 
     randomInt(0, 300);
     const int next = std::rand();
     std::srand(77);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(std::rand(), next);
 }
 
@@ -111,7 +113,7 @@ TEST_F(GameFrameTest, atNightTheNightLayerCoversTheFlash) {
     weather.weatherKind = WeatherKind::Rain;
     worldClock.nightLevel = 5;
     lightningRollOf(true);
-    drawGameFrame();
+    playGameFrame();
     // 0.9 * rgb(0, 0, 100) + 0.1 * the flash
     EXPECT_TRUE(near(sky(), Rgb{24, 25, 114}));
 }
@@ -126,7 +128,7 @@ class NightLayerTest : public GameFrameTest, public ::testing::WithParamInterfac
 
 TEST_P(NightLayerTest, theNightLayerIsLaidWithTheAlphaOfItsLevel) {
     worldClock.nightLevel = GetParam().nightLevel;
-    drawGameFrame();
+    playGameFrame();
     EXPECT_TRUE(near(sky(), GetParam().expected));
 }
 
@@ -139,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(GameFrameTest, theWorldTickRunsBeforeTheWorldIsDrawn) {
     setCell(7, 7, 10, Water);  // the player's ground level: it spreads at once
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(cell(20, 7, 10), Water);
     // (8, 7, 10) is drawn at (320, 224): water over the sky, not the sky
     EXPECT_FALSE(at(322, 226) == kDaySky);
@@ -150,13 +152,13 @@ TEST_F(GameFrameTest, theFigureShowsThroughABlockInFrontAtThirtyPercent) {
     player.facing = Facing::Left;
     player.spriteRow = 6;  // rgb(23, 190, 40)
     setCell(6, 5, 9, 2);   // rgb(60, 180, 120), drawn after the figure at (320, 128)
-    drawGameFrame();
+    playGameFrame();
     EXPECT_TRUE(near(at(325, 130), Rgb{49, 183, 96}));
     EXPECT_EQ(at(315, 110), (Rgb{23, 190, 40})) << "the ghost over the figure changes nothing";
 }
 
 TEST_F(GameFrameTest, theHudFrameLiesOverTheWorld) {
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(at(635, 5), (Rgb{9, 9, 9}));
 }
 
@@ -184,12 +186,12 @@ protected:
 };
 
 TEST_F(HotbarTest, theStripIsDrawnAtNinetyPercent) {
-    drawGameFrame();
+    playGameFrame();
     EXPECT_TRUE(near(at(183, 449), kStrip));
 }
 
 TEST_F(HotbarTest, aSlotWithStockShowsTheTileCornerAndItsCount) {
-    drawGameFrame();
+    playGameFrame();
     for (int slot : {0, 2}) {
         const BlockId id = player.hotbar[slot];
         EXPECT_EQ(at(slotX(slot), 420), tileIconColour(id)) << "slot " << slot;
@@ -201,7 +203,7 @@ TEST_F(HotbarTest, aSlotWithStockShowsTheTileCornerAndItsCount) {
 }
 
 TEST_F(HotbarTest, theCountIsDrawnAsANumberInWhite) {
-    drawGameFrame();
+    playGameFrame();
     ALLEGRO_BITMAP* expected = solidBitmap(16, 8, kBlack);
     al_set_target_bitmap(expected);
     al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), 0, 0, 0, "12");
@@ -220,7 +222,7 @@ TEST_F(HotbarTest, theCountIsDrawnAsANumberInWhite) {
 }
 
 TEST_F(HotbarTest, emptySlotsCountsOfZeroAndValuesWithoutATileShowNothing) {
-    drawGameFrame();
+    playGameFrame();
     for (int slot : {1, 3, 4, 5, 6, 8}) {
         EXPECT_TRUE(near(at(slotX(slot) + 2, 422), kStrip)) << "slot " << slot;
         EXPECT_EQ(countPixelsOfSlot(slot), 0) << "slot " << slot;
@@ -228,7 +230,7 @@ TEST_F(HotbarTest, emptySlotsCountsOfZeroAndValuesWithoutATileShowNothing) {
 }
 
 TEST_F(HotbarTest, theCursorIsDrawnOverTheSelectedSlotEvenWhenItIsEmpty) {
-    drawGameFrame();
+    playGameFrame();
     const int x = 182 + 30 * 3;
     EXPECT_EQ(at(x, 430), kWhite);
     EXPECT_EQ(at(x + 29, 430), kWhite);
@@ -238,17 +240,17 @@ TEST_F(HotbarTest, theCursorIsDrawnOverTheSelectedSlotEvenWhenItIsEmpty) {
 
 TEST_F(GameFrameTest, theHurtFlashRequestsTheHurtSound) {
     player.hurtFlash = HurtFlash::Plain;
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(requestedSounds, std::vector<std::string>{kHurt});
 }
 
 TEST_F(GameFrameTest, movingOnWaterRequestsTheSplashAndStandingStillDoesNot) {
     setCell(5, 5, 10, Water);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_TRUE(player.onWater);
     EXPECT_TRUE(requestedSounds.empty());
     player.busy = true;
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(requestedSounds, std::vector<std::string>{kSplash});
 }
 
@@ -259,14 +261,14 @@ TEST_F(GameFrameTest, soundsAreRequestedThunderFirstThenHurtThenSplash) {
     player.busy = true;
     player.onWater = true;
     lightningRollOf(true);
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(requestedSounds, (std::vector<std::string>{kThunder, kHurt, kSplash}));
 }
 
 TEST_F(GameFrameTest, withoutASoundHookTheFrameIsSilent) {
     setSoundRequest(nullptr);
     player.hurtFlash = HurtFlash::Plain;
-    drawGameFrame();
+    playGameFrame();
     EXPECT_EQ(sky(), kDaySky);
 }
 

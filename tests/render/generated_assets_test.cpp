@@ -11,13 +11,15 @@
 #include <algorithm>
 #include <string>
 
+#include "app/main_loop.h"
+#include "app/sound.h"
 #include "app/startup.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/render_fixture.h"
 #include "render/world_renderer.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 namespace {
@@ -58,7 +60,7 @@ protected:
         player.x = player.y = 5;
         player.level = 10;
         camera = Camera{0, -160, 0, 0};
-        levelScroll = 320;
+        camera.levelScroll = 320;
         worldClock = WorldClock{};
         weather = WeatherState{};
         setSoundRequest(nullptr);
@@ -106,7 +108,7 @@ TEST_F(GeneratedAssetsTest, theHotbarIconIsTheTilesCornerAt30x30) {
     player.hotbar[0] = 6;
     player.blockCounts[6] = 5;
     player.selectedSlot = 8;  // the cursor frames another slot
-    drawGameFrame();
+    playGameFrame();
     // Rows above the count only; the strip behind shows through the icon's holes.
     int wrong = 0;
     for (int j = 0; j < 13; ++j) {

@@ -3,9 +3,9 @@
 #include "render/render_fixture.h"
 
 #include "game/frame_step.h"
+#include "render/world_renderer.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
-#include "render/world_renderer.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The headless drawing fixture and its test pictures.
 #include "render/render_fixture.h"
+#include "app/main_loop.h"
+#include "app/sound.h"
 
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -8,13 +10,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "rules/game_screen.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
+#include "app/game_screen.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/tint.h"
 #include "render/world_renderer.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 std::ostream& operator<<(std::ostream& out, const Rgb& c) {
@@ -73,7 +75,7 @@ void fillRect(ALLEGRO_BITMAP* bitmap, int x, int y, int w, int h, Rgb colour) {
 
 GameFrame settledFrame() {
     GameFrame frame;
-    frame.scrollBefore = levelScroll;
+    frame.scrollBefore = camera.levelScroll;
     return frame;
 }
 
@@ -235,7 +237,6 @@ void RenderTest::SetUp() {
     weather = WeatherState{};
     worldClock = WorldClock{};
     gameScreen = GameScreen{};
-    levelScroll = 0;
     setSoundRequest(nullptr);
 }
 
@@ -255,5 +256,5 @@ void RenderTest::standPlayer(int x, int y, int level) {
     player.level = level;
     camera.offsetX = 32 * (y - x);
     camera.offsetY = -16 * (x + y);
-    levelScroll = 32 * level;
+    camera.levelScroll = 32 * level;
 }

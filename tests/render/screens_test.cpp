@@ -7,14 +7,14 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/game_screen.h"
 #include "app/main_loop.h"
 #include "app/pointer.h"
 #include "app/screens.h"
-#include "rules/game_screen.h"
-#include "rules/key_bindings.h"
+#include "game/key_bindings.h"
+#include "render/assets.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
-#include "render/assets.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         RenderTest::SetUp();
         pointer = PointerState{};
-        gameScreen.menuShown = true;
+        gameScreen.screen = Screen::Menu;
         gameScreen.sloganBlinkOn = true;
         assets.menuSloganIndex = 0;
         reference = al_create_bitmap(640, 480);
@@ -48,7 +48,9 @@ protected:
         pointer.y = y;
         pointer.buttonDown = held ? 1 : 0;
     }
+    // As the loop does it: the menu's update, then its drawing.
     void drawMenu() {
+        updateTitleMenu();
         clearFrame(kBlack);
         drawTitleMenu();
     }
@@ -248,8 +250,7 @@ TEST_F(ScreensTest, singlePlayerLeavesTheMenuForTheGame) {
     pointAt(300, 215, true);
     drawMenu();
     EXPECT_EQ(gameScreen.menuSelection, MenuSinglePlayer);
-    EXPECT_FALSE(gameScreen.menuShown);
-    EXPECT_TRUE(gameScreen.gameShown);
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
 }
 
 TEST_F(ScreensTest, theClickOnSinglePlayerShowsTheGameInThatSameFrame) {
@@ -258,7 +259,7 @@ TEST_F(ScreensTest, theClickOnSinglePlayerShowsTheGameInThatSameFrame) {
     ALLEGRO_EVENT press = {};
     press.type = ALLEGRO_EVENT_MOUSE_BUTTON_DOWN;
     ASSERT_TRUE(processEvent(press));
-    EXPECT_TRUE(gameScreen.gameShown);
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
     EXPECT_EQ(at(5, 240), (Rgb{211, 250, 245})) << "the day sky, not the menu background";
 }
 

@@ -14,12 +14,11 @@
 
 #include "app/startup.h"
 #include "game/frame_step.h"
-#include "rules/game_screen.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/game_frame.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "support/fresh_game.h"
 #include "util/random.h"
 
@@ -44,7 +43,6 @@ struct GameState {
     unsigned char camera[sizeof(Camera)];
     unsigned char weather[sizeof(WeatherState)];
     unsigned char clock[sizeof(WorldClock)];
-    std::int32_t levelScroll;
     std::int32_t maxX, maxY;
 
     void take() {
@@ -54,7 +52,6 @@ struct GameState {
         std::memcpy(camera, &::camera, sizeof camera);
         std::memcpy(weather, &::weather, sizeof weather);
         std::memcpy(clock, &worldClock, sizeof clock);
-        levelScroll = ::levelScroll;
         maxX = world.maxX;
         maxY = world.maxY;
     }
@@ -68,7 +65,6 @@ struct GameState {
         std::memcpy(&::camera, camera, sizeof camera);
         std::memcpy(&::weather, weather, sizeof weather);
         std::memcpy(&worldClock, clock, sizeof clock);
-        ::levelScroll = levelScroll;
         world.maxX = maxX;
         world.maxY = maxY;
     }
@@ -136,8 +132,6 @@ void TwinFrameTest::SetUpTestSuite() {
     straightFrame = al_create_bitmap(kScreenWidth, kScreenHeight);
     cachedFrame = al_create_bitmap(kScreenWidth, kScreenHeight);
     seedRandom();
-    setKeyboard(nullptr, scriptedKeyDown);
-    setPause(nullptr);
 }
 
 void TwinFrameTest::TearDownTestSuite() {
@@ -146,7 +140,6 @@ void TwinFrameTest::TearDownTestSuite() {
     al_destroy_bitmap(cachedFrame);
     releaseRenderer();
     shutdown();
-    setKeyboard(nullptr, nullptr);
 }
 
 void TwinFrameTest::SetUp() {
@@ -158,15 +151,13 @@ void TwinFrameTest::SetUp() {
 void TwinFrameTest::startRun(int x, int y, int level) {
     fresh::startRun(x, y, level);
     player.spriteSheet = SpriteSheet::Standing;
-    gameScreen.gameShown = true;
-    levelScroll = 32 * level;
+    camera.levelScroll = 32 * level;
 }
 
 void TwinFrameTest::hold(std::initializer_list<int> keys, int ticks) {
     for (int key : keys) heldKeys[key] = true;
     for (int t = 0; t < ticks && !HasFatalFailure(); ++t) {
-        handlePlayerInput();
-        updateAnimations();
+        tickGame(intentFromKeys(scriptedKeyDown), nullptr);
         compareFrame();
     }
     for (int key : keys) heldKeys[key] = false;

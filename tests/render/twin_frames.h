@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "rules/input.h"
+#include "game/key_bindings.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
 

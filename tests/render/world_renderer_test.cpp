@@ -3,10 +3,10 @@
 #include "render/render_fixture.h"
 
 #include "game/frame_step.h"
-#include "rules/player_state.h"
-#include "rules/world_tick.h"
 #include "render/assets.h"
 #include "render/world_renderer.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
 #include "world/world_grid.h"
 
 namespace {
@@ -31,7 +31,7 @@ class PlayerLevelTest : public WorldRendererTest, public ::testing::WithParamInt
 TEST_P(PlayerLevelTest, theCellUnderThePlayerLandsAt288x144OnceLevelScrollHasCaughtUp) {
     const int level = GetParam();
     player.level = level;
-    levelScroll = 0;
+    camera.levelScroll = 0;
     setCell(5, 5, level, 1);
     drawWorld(currentGame(), stepGameFrame());
     clearFrame(kBlack);
@@ -46,7 +46,7 @@ TEST_P(PlayerLevelTest, theCellUnderThePlayerLandsAt288x144OnceLevelScrollHasCau
 INSTANTIATE_TEST_SUITE_P(SeveralLevels, PlayerLevelTest, ::testing::Values(3, 10, 16, 20));
 
 TEST_F(WorldRendererTest, cellsDrawnBeforeThePlayerUseThePreviousScroll) {
-    levelScroll = 0;
+    camera.levelScroll = 0;
     setCell(5, 5, 10, 1);
     drawWorld(currentGame(), stepGameFrame());
     // 16 * (5 + 5 + 20 + 9) - 160 with no scroll yet

@@ -2,8 +2,8 @@
 // tick as the game runs them.
 #include <gtest/gtest.h>
 
+#include "game/key_bindings.h"
 #include "rules/actions.h"
-#include "rules/key_bindings.h"
 #include "support/fresh_game.h"
 
 using namespace fresh;

@@ -1,5 +1,5 @@
-// The per-tick clocks: day and night, weather spells, tile animation, the
-// hurt flash, the intro and the slogan blink.
+// The per-tick clocks: day and night, weather spells, tile animation and the
+// hurt flash.
 #include <gtest/gtest.h>
 
 #include "support/fresh_game.h"
@@ -11,7 +11,7 @@ protected:
     void SetUp() override { startGame(); }
 
     void advance(int count) {
-        for (int n = 0; n < count; ++n) advanceClocks();
+        for (int n = 0; n < count; ++n) tickGame(PlayerIntent{}, nullptr);
     }
 };
 
@@ -127,42 +127,7 @@ TEST_F(Clocks, StayingOnLavaByDayStartsTheNextFlashAfterTheLast) {
     EXPECT_EQ(player.hurtFlashTick, 0);
 }
 
-TEST_F(Clocks, TheIntroShowsFiveSlogansThenTheMenu) {
-    gameScreen.introShown = true;
-    const int at[] = {29, 30, 60, 90, 119, 120, 159};
-    const int stage[] = {0, 1, 2, 3, 3, 4, 4};
-    int done = 0;
-    for (int n = 0; n < 7; ++n) {
-        advance(at[n] - done);
-        done = at[n];
-        EXPECT_EQ(gameScreen.introStage, stage[n]) << "tick " << at[n];
-        EXPECT_TRUE(gameScreen.introShown);
-    }
-    EXPECT_FALSE(gameScreen.menuShown);
-    advance(1);
-    EXPECT_FALSE(gameScreen.introShown);
-    EXPECT_TRUE(gameScreen.menuShown);
-    EXPECT_EQ(gameScreen.introStage, 0);
-    EXPECT_EQ(gameScreen.introTicks, 0);
-    advance(50);
-    EXPECT_EQ(gameScreen.introTicks, 0);
-}
-
-TEST_F(Clocks, TheSloganBlinksFifteenTicksOffAndFifteenOn) {
-    gameScreen.sloganBlinkOn = true;
-    advance(14);
-    EXPECT_TRUE(gameScreen.sloganBlinkOn);
-    advance(1);
-    EXPECT_FALSE(gameScreen.sloganBlinkOn);
-    advance(14);
-    EXPECT_FALSE(gameScreen.sloganBlinkOn);
-    advance(1);
-    EXPECT_TRUE(gameScreen.sloganBlinkOn);
-    EXPECT_EQ(gameScreen.sloganBlinkTicks, 0);
-}
-
 TEST_F(Clocks, TheClocksRunOnEveryTimerTickWhateverTheScreen) {
-    gameScreen.menuShown = true;
     ticks(40);
     EXPECT_EQ(worldClock.dayTick, 40);
     EXPECT_EQ(worldClock.blockAnimFrame, 2);

@@ -3,11 +3,10 @@
 // fresh run for the tests and the benchmarks.
 #pragma once
 
-#include <algorithm>
 #include <array>
-#include <iterator>
 
-#include "rules/game_screen.h"
+#include "game/frame_step.h"
+#include "game/key_bindings.h"
 #include "rules/input.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -18,6 +17,7 @@ namespace fresh {
 inline std::array<bool, 256> keys{};
 inline int pauses = 0;
 inline int pausedMs = 0;
+inline bool keyboardOn = true;  // off: no key reads as down
 
 inline bool keyDown(int key) { return key >= 0 && key < 256 && keys[key]; }
 inline void recordPause(int ms) {
@@ -31,9 +31,9 @@ inline void releaseAll() { keys.fill(false); }
 
 // The records as a run's set-up leaves them, without the world file and the
 // random draws: the bounds, no weather, the clocks at their start, and the
-// player's defaults (the start hotbar and counts) on column (x, y) standing
-// on level `level`, the camera on it. The cells are left as they are, so a
-// scene may be built before or after.
+// player's defaults (the starting kit) on column (x, y) standing on level
+// `level`, the camera on it. The cells are left as they are, so a scene may
+// be built before or after.
 inline void startRun(int x, int y, int level) {
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
@@ -41,15 +41,13 @@ inline void startRun(int x, int y, int level) {
     camera = Camera{};
     weather = WeatherState{};
     worldClock = WorldClock{};
-    gameScreen = GameScreen{};
-    std::copy(std::begin(kStartHotbar), std::end(kStartHotbar), player.hotbar);
-    std::fill(std::begin(player.blockCounts), std::end(player.blockCounts), kStartCount);
+    giveStartingKit(player);
     player.facing = Facing::Down;
     player.spriteGroup = 1;
     player.targetRaised = 1;
     player.autoJump = true;
     player.level = level;
-    placePlayer(x, y);
+    placePlayer(player, camera, x, y);
 }
 
 // Zero state like a new process, then startRun on an empty world, with the
@@ -58,21 +56,27 @@ inline void startGame(int x = 10, int y = 10, int level = 5) {
     clearWorld();
     startRun(x, y, level);
     releaseAll();
+    keyboardOn = true;
     pauses = 0;
     pausedMs = 0;
-    setKeyboard(nullptr, keyDown);
-    setPause(recordPause);
 }
 
-// One timer tick.
-inline void tick() {
-    handlePlayerInput();
-    updateAnimations();
-}
+// The keys held now, as the player's intent.
+inline PlayerIntent intent() { return intentFromKeys(keyboardOn ? keyDown : nullptr); }
+
+// One timer tick of the single player.
+inline void tick() { tickGame(intent(), recordPause); }
 
 inline void ticks(int count) {
     for (int n = 0; n < count; ++n) tick();
 }
+
+// The single player's world tick, as a drawn game frame runs it.
+inline void worldTick() { ::worldTick(localWorld(), player); }
+// The world's clocks of one timer tick.
+inline void advanceClocks() { ::advanceClocks(localWorld()); }
+// Puts the single player on a column with its camera on it.
+inline void placePlayer(int x, int y) { ::placePlayer(player, camera, x, y); }
 
 // One timer tick followed by one drawn game frame.
 inline void playTick() {

@@ -1,11 +1,31 @@
-// Which key does what. Every action key can be rebound from the settings
-// file; the defaults are the keys the game has always had. The slot digits
-// and Escape keep their keys: every keyboard has them where they are expected.
+// Which key does what, and the keyboard turned into a player's intent. Every
+// action key can be rebound from the settings file; the defaults are the keys
+// the game has always had. The slot digits and Escape keep their keys: every
+// keyboard has them where they are expected.
 #pragma once
 
 #include <string>
 
-#include "rules/input.h"
+#include "rules/intent.h"
+
+// Key codes with Allegro 5's numeric values; app/ checks them at compile time.
+enum Key : int {
+    KeyI = 9,
+    KeyJ = 10,
+    Key0 = 27,
+    Key1 = 28,
+    Key9 = 36,
+    KeyF1 = 47,
+    KeyF2 = 48,
+    KeyF11 = 57,
+    KeyEscape = 59,
+    KeySpace = 75,
+    KeyLeft = 82,
+    KeyRight = 83,
+    KeyUp = 84,
+    KeyDown = 85,
+    KeyRightCtrl = 218,
+};
 
 enum class Action : int {
     WalkUp,
@@ -50,3 +70,9 @@ using KeyNamedFn = int (*)(const std::string& name);
 void setKeyNames(KeyNameFn nameOf, KeyNamedFn keyNamed);
 std::string keyName(int key);
 int keyNamed(const std::string& name);
+
+// Asks this tick's keyboard snapshot about one key: Allegro's in the game, a
+// plain table in the tests.
+using KeyDownFn = bool (*)(int key);
+// The intent of the keys down, through the bindings.
+PlayerIntent intentFromKeys(KeyDownFn keyDown);

@@ -1,0 +1,41 @@
+// Which screen is shown, the menu's last choice, and the clocks of the intro
+// and the title slogan: what only the screens need, kept by the app.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kRunning = 1;
+constexpr int kQuitting = 2;
+
+// Menu selections, as the title menu's buttons write them.
+enum : std::int32_t {
+    MenuNone = 0,
+    MenuSinglePlayer = 1,
+    MenuMultiplayer = 2,
+    MenuCredits = 3,
+    MenuExit = 4,
+    MenuControls = 5,
+};
+
+enum class Screen : std::int32_t { Intro, Menu, Game };
+
+struct GameScreen {
+    std::int32_t runState = kRunning;  // 2 once quitting has been asked for
+    Screen screen = Screen::Intro;
+    std::int32_t menuSelection = MenuNone;  // last button clicked
+    // The intro's clock runs from the set-up for 160 ticks, even once Escape
+    // has put the menu over it.
+    bool introRunning = false;
+    std::int32_t introStage = 0;        // which intro slogan, 0..4
+    std::int32_t introTicks = 0;        // ticks since the intro began
+    bool sloganBlinkOn = false;         // title slogan drawn this frame
+    std::int32_t sloganBlinkTicks = 0;  // 0..30
+};
+extern GameScreen gameScreen;
+
+// The intro from its first picture.
+void startIntro();
+// The intro and the slogan blink, once per timer tick whatever the screen.
+void advanceScreenClocks();
+// Escape: the menu, without a panel; the game stays as it is.
+void escapeToMenu();
