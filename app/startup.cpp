@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/game_screen.h"
 #include "app/platform.h"
@@ -45,28 +46,39 @@ std::string tilePath(int id) {
                    : "data/gfx/map/tile/0" + util::to_string(id) + ".bmp";
 }
 
-bool loadTiles(int first, int last) {
-    for (int id = first; id <= last; ++id)
-        if (!loadInto(&assets.tileBitmap[id], tilePath(id))) return false;
-    return true;
-}
+struct PictureFile {
+    ALLEGRO_BITMAP** slot;
+    std::string path;
+};
 
-// The interface pictures, in the order start-up has always loaded them.
-bool loadInterface() {
-    struct Entry {
-        ALLEGRO_BITMAP** slot;
-        const char* path;
-    };
-    const Entry entries[] = {
+// Every picture the game loads, in the order start-up has always loaded
+// them: the sheets, tiles 1..4, the interface, the other tiles, the weather
+// and the crack. The release at shutdown reads the same list.
+std::vector<PictureFile> pictureFiles() {
+    std::vector<PictureFile> files;
+    for (int sheet = 1; sheet <= 4; ++sheet)
+        files.push_back({&assets.playerBitmap[sheet],
+                         "data/gfx/character/player" + util::to_string(sheet) + ".bmp"});
+    for (int id = 1; id <= 4; ++id) files.push_back({&assets.tileBitmap[id], tilePath(id)});
+    const PictureFile interfacePictures[] = {
         {&assets.hudFrame, "data/gfx/001.bmp"},       {&assets.gfx002, "data/gfx/002.bmp"},
         {&assets.hotbarStrip, "data/gfx/003.bmp"},    {&assets.gfx005, "data/gfx/005.bmp"},
         {&assets.nightSky, "data/gfx/006.bmp"},       {&assets.hotbarCursor, "data/gfx/004.bmp"},
         {&assets.menuBackground, "data/gfx/007.bmp"}, {&assets.menuButton, "data/gfx/008.bmp"},
         {&assets.logo, "data/gfx/logo.bmp"},
     };
-    for (const Entry& entry : entries)
-        if (!loadInto(entry.slot, entry.path)) return false;
-    return true;
+    files.insert(files.end(), std::begin(interfacePictures), std::end(interfacePictures));
+    for (int id = 5; id <= kLastBlock; ++id)
+        files.push_back({&assets.tileBitmap[id], tilePath(id)});
+    files.push_back({&assets.weatherBitmap[1], "data/gfx/map/rain.bmp"});
+    files.push_back({&assets.weatherBitmap[2], "data/gfx/map/snow.bmp"});
+    files.push_back({&assets.crackBitmap, "data/gfx/map/crack.bmp"});
+    return files;
+}
+
+void destroyBitmap(ALLEGRO_BITMAP*& bitmap) {
+    if (bitmap != nullptr) al_destroy_bitmap(bitmap);
+    bitmap = nullptr;
 }
 
 }  // namespace
@@ -105,14 +117,9 @@ bool loadAssets() {
         reportStartupFailure("cannot create the 640 x 480 frame buffer");
         return false;
     }
-    for (int sheet = 1; sheet <= 4; ++sheet) {
-        std::string path = "data/gfx/character/player" + util::to_string(sheet) + ".bmp";
-        if (!loadInto(&assets.playerBitmap[sheet], path)) return false;
-    }
-    return loadTiles(1, 4) && loadInterface() && loadTiles(5, 22) &&
-           loadInto(&assets.weatherBitmap[1], "data/gfx/map/rain.bmp") &&
-           loadInto(&assets.weatherBitmap[2], "data/gfx/map/snow.bmp") &&
-           loadInto(&assets.crackBitmap, "data/gfx/map/crack.bmp");
+    for (const PictureFile& file : pictureFiles())
+        if (!loadInto(file.slot, file.path)) return false;
+    return true;
 }
 
 bool initialise() {
@@ -174,28 +181,13 @@ bool initialise() {
     return true;
 }
 
-namespace {
-
-void destroyBitmap(ALLEGRO_BITMAP*& bitmap) {
-    if (bitmap != nullptr) al_destroy_bitmap(bitmap);
-    bitmap = nullptr;
-}
-
-}  // namespace
-
 void shutdown() {
     // Allegro's own clean-up runs at exit before static destructors, so every
     // Allegro object is released here and nowhere later.
     releaseSamples();
     releaseRenderer();
-    for (ALLEGRO_BITMAP*& tile : assets.tileBitmap) destroyBitmap(tile);
-    for (ALLEGRO_BITMAP*& sheet : assets.playerBitmap) destroyBitmap(sheet);
-    for (ALLEGRO_BITMAP*& strip : assets.weatherBitmap) destroyBitmap(strip);
-    ALLEGRO_BITMAP** singles[] = {&assets.frameBuffer, &assets.hudFrame,       &assets.gfx002,
-                                  &assets.hotbarStrip, &assets.hotbarCursor,   &assets.gfx005,
-                                  &assets.nightSky,    &assets.menuBackground, &assets.menuButton,
-                                  &assets.logo,        &assets.crackBitmap};
-    for (ALLEGRO_BITMAP** bitmap : singles) destroyBitmap(*bitmap);
+    for (const PictureFile& file : pictureFiles()) destroyBitmap(*file.slot);
+    destroyBitmap(assets.frameBuffer);
     if (assets.smallFont != nullptr) al_destroy_font(assets.smallFont);
     if (assets.largeFont != nullptr) al_destroy_font(assets.largeFont);
     assets.smallFont = assets.largeFont = nullptr;

@@ -56,7 +56,7 @@ TEST_F(TwoPlayers, LiquidsFlowOncePerLevelThatAPlayerStandsOn) {
 TEST_F(TwoPlayers, EachPlayerSeesTheLiquidsOfThisTickAheadAndLavaLightOfTheLastTick) {
     a.level = kL - 1;
     clock.nightLevel = 2;
-    setCellOf(*grid, 13, 13, kL, Water);    // spreads into b's target, (12, 13)
+    setCellOf(*grid, 13, 13, kL, Water);   // spreads into b's target, (12, 13)
     setCellOf(*grid, 5, 1, kL - 1, Lava);  // runs down to a's light, (5, 3)
     worldTick();
     EXPECT_EQ(b.targetBlock, Water) << "the target is read after the pass";
