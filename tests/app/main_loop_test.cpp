@@ -149,8 +149,8 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     // ticks can be read off it.
     placePlayer(player, camera, 16, 15);
     player.level = 5;
-    setCell(16, 15, 5, 2);
-    setCell(15, 15, 5, 2);
+    setCell(16, 15, 5, Cobblestone);
+    setCell(15, 15, 5, Cobblestone);
     // Left held all along: every input pass counts the hold, and the seventh
     // timer tick starts a step whose animation every later tick moves on.
     // The menu is shown meanwhile, so no world tick runs yet.
@@ -228,12 +228,12 @@ TEST_F(MainLoop, ClosingTheWindowFromAnyScreenSavesTheWorldAndEnds) {
         fs::remove(folder->worldFile());
         gameScreen = GameScreen{};
         gameScreen.screen = screen;
-        setCell(3, 4, 2, 13);
+        setCell(3, 4, 2, Brick);
         EXPECT_FALSE(send(ALLEGRO_EVENT_DISPLAY_CLOSE));
         ASSERT_TRUE(fs::exists(folder->worldFile()));
         setCell(3, 4, 2, Empty);
         setUpWorld();
-        EXPECT_EQ(cell(3, 4, 2), 13) << static_cast<int>(screen);
+        EXPECT_EQ(cell(3, 4, 2), Brick) << static_cast<int>(screen);
     }
 }
 

@@ -65,7 +65,7 @@ TEST_F(FrameStep, OnlyRainWithARollOfOneFlashesAndThunders) {
 
 TEST_F(FrameStep, TheScrollFollowsTheLevelTheWorldTickLeavesAndStaysOutsideTheBand) {
     player.autoJump = true;
-    setCell(5, 5, 7, 2);
+    setCell(5, 5, 7, Cobblestone);
     camera.levelScroll = 320;
     GameFrame frame = stepGameFrame();
     EXPECT_EQ(player.level, 7) << "auto-jump put the player on its column";

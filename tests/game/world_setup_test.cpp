@@ -19,7 +19,7 @@ protected:
 };
 
 TEST_F(WorldSetUp, WithoutAFileTheRunStartsEmptyWithFullCountsAndTheDefaults) {
-    setCell(4, 4, 4, 9);  // left over: the band is filled from the (missing) file
+    setCell(4, 4, 4, Gravel);  // left over: the band is filled from the (missing) file
     setUpWorld();
     EXPECT_EQ(cell(4, 4, 4), Empty);
     EXPECT_EQ(world.maxX, 20);
@@ -69,14 +69,14 @@ TEST_F(WorldSetUp, ThePlayerStartsOnTheDiagonalWithTheViewOnIt) {
 }
 
 TEST_F(WorldSetUp, TheFilesPlayerLinesNeverDecideTheStart) {
-    setCell(0, 0, 0, 3);
+    setCell(0, 0, 0, Explosive);
     player.x = 2;
     player.y = 19;
     ASSERT_TRUE(saveWorld());
     for (int run = 0; run < 20; ++run) {
         setUpWorld();
         EXPECT_EQ(player.x, player.y);
-        EXPECT_EQ(cell(0, 0, 0), 3);
+        EXPECT_EQ(cell(0, 0, 0), Explosive);
     }
 }
 

@@ -150,8 +150,8 @@ TEST_F(GameFrameTest, theWorldTickRunsBeforeTheWorldIsDrawn) {
 TEST_F(GameFrameTest, theFigureShowsThroughABlockInFrontAtThirtyPercent) {
     player.spriteSheet = SpriteSheet::Standing;
     player.facing = Facing::Left;
-    player.spriteRow = 6;  // rgb(23, 190, 40)
-    setCell(6, 5, 9, 2);   // rgb(60, 180, 120), drawn after the figure at (320, 128)
+    player.spriteRow = 6;           // rgb(23, 190, 40)
+    setCell(6, 5, 9, Cobblestone);  // rgb(60, 180, 120), drawn after the figure at (320, 128)
     playGameFrame();
     EXPECT_TRUE(near(at(325, 130), Rgb{49, 183, 96}));
     EXPECT_EQ(at(315, 110), (Rgb{23, 190, 40})) << "the ghost over the figure changes nothing";

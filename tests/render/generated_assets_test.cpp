@@ -88,7 +88,7 @@ protected:
 std::string GeneratedAssetsTest::previousFolder;
 
 TEST_F(GeneratedAssetsTest, theGroundTileUnderThePlayerIsDrawnAt288x144UnchangedByDay) {
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(mismatches(assets.tileBitmap[1], 0, 0, 64, 64, 288, 144), 0);
 }

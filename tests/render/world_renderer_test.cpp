@@ -32,7 +32,7 @@ TEST_P(PlayerLevelTest, theCellUnderThePlayerLandsAt288x144OnceLevelScrollHasCau
     const int level = GetParam();
     player.level = level;
     camera.levelScroll = 0;
-    setCell(5, 5, level, 1);
+    setCell(5, 5, level, Grass);
     drawWorld(currentGame(), stepGameFrame());
     clearFrame(kBlack);
     drawWorld(currentGame(), stepGameFrame());
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(SeveralLevels, PlayerLevelTest, ::testing::Values(3, 10
 
 TEST_F(WorldRendererTest, cellsDrawnBeforeThePlayerUseThePreviousScroll) {
     camera.levelScroll = 0;
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     drawWorld(currentGame(), stepGameFrame());
     // 16 * (5 + 5 + 20 + 9) - 160 with no scroll yet
     EXPECT_EQ(at(288, 464), tileColour(1));
@@ -55,10 +55,10 @@ TEST_F(WorldRendererTest, cellsDrawnBeforeThePlayerUseThePreviousScroll) {
 }
 
 TEST_F(WorldRendererTest, aNearerBlockCoversAFartherOne) {
-    setCell(5, 5, 10, 1);
-    setCell(6, 5, 10, 2);  // next in the same row: (320, 160)
-    setCell(4, 6, 10, 3);  // next row: (224, 144)
-    setCell(5, 6, 10, 4);  // next row: (256, 160)
+    setCell(5, 5, 10, Grass);
+    setCell(6, 5, 10, Cobblestone);  // next in the same row: (320, 160)
+    setCell(4, 6, 10, Explosive);    // next row: (224, 144)
+    setCell(5, 6, 10, Planks);       // next row: (256, 160)
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(330, 170), tileColour(2));
     EXPECT_EQ(at(300, 170), tileColour(4));
@@ -68,9 +68,10 @@ TEST_F(WorldRendererTest, aNearerBlockCoversAFartherOne) {
 }
 
 TEST_F(WorldRendererTest, aHigherLevelCoversTheLevelBelow) {
-    setCell(5, 5, 10, 1);
-    setCell(4, 4, 11, 2);  // one level deeper, one cell farther: same screen spot as (5, 5, 10)
-    setCell(5, 5, 9, 3);   // one level up: 32 pixels higher
+    setCell(5, 5, 10, Grass);
+    setCell(4, 4, 11,
+            Cobblestone);  // one level deeper, one cell farther: same screen spot as (5, 5, 10)
+    setCell(5, 5, 9, Explosive);  // one level up: 32 pixels higher
     drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(at(290, 178), Rgb{140, 70, 35}))
         << "drawn over the deeper level, shaded by its roof";
@@ -79,9 +80,9 @@ TEST_F(WorldRendererTest, aHigherLevelCoversTheLevelBelow) {
 }
 
 TEST_F(WorldRendererTest, levelsFromFourBelowThePlayerUpToTheTopAreDrawn) {
-    setCell(5, 5, 14, 1);
-    setCell(6, 6, 15, 2);   // would be at (288, 336)
-    setCell(11, 11, 0, 4);  // at (288, 16)
+    setCell(5, 5, 14, Grass);
+    setCell(6, 6, 15, Cobblestone);  // would be at (288, 336)
+    setCell(11, 11, 0, Planks);      // at (288, 16)
     drawWorld(currentGame(), settledFrame());
     // level 14 is at 16 * (10 + 28 + 9) - 160 - 320 = 272
     EXPECT_EQ(at(290, 274), tileColour(1));
@@ -91,23 +92,23 @@ TEST_F(WorldRendererTest, levelsFromFourBelowThePlayerUpToTheTopAreDrawn) {
 
 TEST_F(WorldRendererTest, theDeepestLevelDrawnIsTwenty) {
     standPlayer(5, 5, 18);
-    setCell(5, 5, 20, 1);
+    setCell(5, 5, 20, Grass);
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(290, 146 + 64), tileColour(1));
 }
 
 TEST_F(WorldRendererTest, aPlayerAboveTheTopDrawsNothing) {
     standPlayer(5, 5, -5);
-    setCell(5, 5, 0, 1);
+    setCell(5, 5, 0, Grass);
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(countPixels(frame, 0, 0, 640, 480, kBlack), 640 * 480);
 }
 
 TEST_F(WorldRendererTest, theBoundsAreInclusiveAndNothingOutsideIsDrawn) {
     standPlayer(19, 19, 10);
-    setCell(20, 19, 10, 1);  // x = maxX: drawn at (320, 160)
-    setCell(21, 18, 10, 2);  // x > maxX: stored, but outside the world
-    setCell(19, 21, 10, 3);  // y > maxY
+    setCell(20, 19, 10, Grass);        // x = maxX: drawn at (320, 160)
+    setCell(21, 18, 10, Cobblestone);  // x > maxX: stored, but outside the world
+    setCell(19, 21, 10, Explosive);    // y > maxY
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(at(322, 162), tileColour(1));
     EXPECT_EQ(at(390, 165), kBlack);
@@ -135,19 +136,19 @@ TEST_F(WorldRendererTest, everyStripShowsTheSharedAnimationFrame) {
 }
 
 TEST_F(WorldRendererTest, anUnroofedBlockByDayIsDrawnAsItIs) {
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), tileColour(1));
 }
 
 TEST_F(WorldRendererTest, aRoofWithinElevenLevelsShadesByDayAndOneFurtherDoesNot) {
-    setCell(5, 5, 10, 1);
-    setCell(5, 5, -1, 2);  // 11 levels up
+    setCell(5, 5, 10, Grass);
+    setCell(5, 5, -1, Cobblestone);  // 11 levels up
     drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{140, 70, 35}));
 
     setCell(5, 5, -1, Empty);
-    setCell(5, 5, -2, 2);  // 12 levels up
+    setCell(5, 5, -2, Cobblestone);  // 12 levels up
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), tileColour(1));
 }
@@ -163,7 +164,7 @@ class NightShadeTest : public WorldRendererTest,
 
 TEST_P(NightShadeTest, anUnlitBlockAtNightTakesTheShadeOfItsLevel) {
     worldClock.nightLevel = GetParam().nightLevel;
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), GetParam().expected));
 }
@@ -176,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(EachNightLevel, NightShadeTest,
                                            NightShade{1.5, {200, 100, 50}}));
 
 TEST_F(WorldRendererTest, atNightABlockNextToLavaIsLitToHalf) {
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     setCell(5, 4, 10, Lava);
     for (double night : {1.0, 5.0}) {
         worldClock.nightLevel = night;
@@ -186,7 +187,7 @@ TEST_F(WorldRendererTest, atNightABlockNextToLavaIsLitToHalf) {
 }
 
 TEST_F(WorldRendererTest, atNightABlockTwoFromLavaIsLitToThreeTenths) {
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     setCell(5, 7, 10, Lava);
     worldClock.nightLevel = 1;
     drawWorld(currentGame(), settledFrame());
@@ -194,7 +195,7 @@ TEST_F(WorldRendererTest, atNightABlockTwoFromLavaIsLitToThreeTenths) {
 }
 
 TEST_F(WorldRendererTest, lavaDiagonallyOrOnAnotherLevelDoesNotLight) {
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     setCell(4, 4, 10, Lava);
     setCell(5, 5, 11, Lava);
     setCell(3, 5, 9, Lava);
@@ -204,7 +205,7 @@ TEST_F(WorldRendererTest, lavaDiagonallyOrOnAnotherLevelDoesNotLight) {
 }
 
 TEST_F(WorldRendererTest, lavaByDayLightsNothing) {
-    setCell(5, 5, 10, 1);
+    setCell(5, 5, 10, Grass);
     setCell(5, 4, 10, Lava);
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(groundPixel(), tileColour(1));
@@ -231,7 +232,7 @@ TEST_F(WorldRendererTest, waterByDayIsTranslucent) {
 TEST_F(WorldRendererTest, waterUnderARoofByDayIsOpaqueAndShaded) {
     clearFrame(Rgb{100, 100, 100});
     setCell(5, 5, 10, Water);
-    setCell(5, 5, 0, 2);  // ten levels up
+    setCell(5, 5, 0, Cobblestone);  // ten levels up
     drawWorld(currentGame(), settledFrame());
     EXPECT_TRUE(near(groundPixel(), Rgb{0, 0, 140}));
 }
@@ -253,7 +254,7 @@ protected:
         player.acting = true;
         player.busy = true;
         player.actionMode = ActionMode::Mining;
-        setCell(6, 5, 10, 1);
+        setCell(6, 5, 10, Grass);
     }
     Rgb crackPixel() const { return at(322, 162); }
 };
@@ -268,7 +269,7 @@ TEST_F(CrackTest, theCrackFrameFollowsTheStrikes) {
 }
 
 TEST_F(CrackTest, theCrackIsLaidOnTheRaisedTargetWhenRaised) {
-    setCell(6, 5, 9, 2);  // drawn at (320, 128)
+    setCell(6, 5, 9, Cobblestone);  // drawn at (320, 128)
     player.targetRaised = 1;
     player.strikes = 1;
     drawWorld(currentGame(), settledFrame());
@@ -297,7 +298,7 @@ TEST_F(CrackTest, theCrackFollowsEachFacing) {
     const struct { int facing, x, y; } ahead[] = {{0, 5, 4}, {1, 5, 6}, {2, 4, 5}, {3, 6, 5}};
     for (const auto& a : ahead) {
         clearFrame(kBlack);
-        setCell(a.x, a.y, 10, 1);
+        setCell(a.x, a.y, 10, Grass);
         player.facing = static_cast<Facing>(a.facing);
         drawWorld(currentGame(), settledFrame());
         int sx = 32 * (a.x - a.y + 9);
@@ -312,7 +313,7 @@ TEST_F(CrackTest, theCrackFollowsEachFacing) {
 
 TEST_F(CrackTest, laterBlocksCoverTheCrack) {
     player.strikes = 2;
-    setCell(6, 5, 9, 3);  // one level up, drawn later at (320, 128)
+    setCell(6, 5, 9, Explosive);  // one level up, drawn later at (320, 128)
     drawWorld(currentGame(), settledFrame());
     EXPECT_EQ(crackPixel(), tileColour(3));
 }

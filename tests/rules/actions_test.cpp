@@ -20,7 +20,7 @@ class Actions : public ::testing::Test {
 protected:
     void SetUp() override {
         startGame(10, 10, kGround);
-        setCell(10, 10, kGround, 2);
+        setCell(10, 10, kGround, Cobblestone);
         worldTick();
     }
 
@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(Actions, HoldingRightCtrlBreaksTheBlockAheadAtTheEndOfTheThirdAction) {
-    setCell(kAhead.x, kAhead.y, kBody, 13);
+    setCell(kAhead.x, kAhead.y, kBody, Brick);
     worldTick();
     hold(KeyRightCtrl);
     playTicks(16);
@@ -57,7 +57,7 @@ TEST_F(Actions, HoldingRightCtrlBreaksTheBlockAheadAtTheEndOfTheThirdAction) {
 TEST_F(Actions, ARemappedMiningKeyMinesAndTheOldKeyNoLongerDoes) {
     constexpr int kKeyM = 13;
     keyBindings.key[static_cast<int>(Action::Mine)] = kKeyM;
-    setCell(kAhead.x, kAhead.y, kBody, 13);
+    setCell(kAhead.x, kAhead.y, kBody, Brick);
     worldTick();
     act(KeyRightCtrl, 2);
     EXPECT_EQ(player.strikes, 0);
@@ -67,7 +67,7 @@ TEST_F(Actions, ARemappedMiningKeyMinesAndTheOldKeyNoLongerDoes) {
 }
 
 TEST_F(Actions, APlacingActionCountsAsAStrikeButMinesNothing) {
-    setCell(kAhead.x, kAhead.y, kBody, 13);
+    setCell(kAhead.x, kAhead.y, kBody, Brick);
     worldTick();
     act(KeyRightCtrl, 2);
     act(KeySpace, 1);
@@ -89,7 +89,7 @@ TEST_F(Actions, AfterPlacingTheSecondMiningActionBreaksTheBlock) {
 }
 
 TEST_F(Actions, PlacingNeedsAnEmptyCellAndABlockInStock) {
-    setCell(kAhead.x, kAhead.y, kBody, 4);
+    setCell(kAhead.x, kAhead.y, kBody, Planks);
     worldTick();
     act(KeySpace, 1);
     EXPECT_EQ(ahead(kBody), 4);
@@ -140,7 +140,7 @@ protected:
         player.autoJump = false;
         for (int x = 9; x <= 11; ++x)
             for (int y = 9; y <= 11; ++y)
-                for (int level = 0; level < 20; ++level) setCell(x, y, level, 2);
+                for (int level = 0; level < 20; ++level) setCell(x, y, level, Cobblestone);
     }
 
     // Every ring column: which of levels 0..19 are empty.
@@ -157,7 +157,7 @@ protected:
                 }
             }
         }
-        for (int level = 0; level < 20; ++level) EXPECT_EQ(cell(10, 10, level), 2);
+        for (int level = 0; level < 20; ++level) EXPECT_EQ(cell(10, 10, level), Cobblestone);
     }
 
     void mineOnce() {
@@ -184,8 +184,8 @@ TEST_F(Explosives, AtGroundHeightTheRingTakesTheExplosivesLevelAndTheOneAbove) {
     for (int x = 9; x <= 11; ++x) {
         EXPECT_EQ(cell(x, 9, 11), Empty);
         EXPECT_EQ(cell(x, 9, 12), Empty);
-        EXPECT_EQ(cell(x, 9, 13), 2);
-        EXPECT_EQ(cell(x, 9, 10), 2);
+        EXPECT_EQ(cell(x, 9, 13), Cobblestone);
+        EXPECT_EQ(cell(x, 9, 10), Cobblestone);
     }
 }
 
@@ -207,11 +207,11 @@ TEST_F(Explosives, TheRingNeverWritesAtANegativeXOrY) {
     startGame(0, 0, kGround);
     player.autoJump = false;
     for (int level = 0; level < 20; ++level) {
-        setCell(1, 0, level, 2);
-        setCell(0, 1, level, 2);
-        setCell(1, 1, level, 2);
-        setCell(0, 300, level, 9);
-        setCell(300, 300, level, 9);
+        setCell(1, 0, level, Cobblestone);
+        setCell(0, 1, level, Cobblestone);
+        setCell(1, 1, level, Cobblestone);
+        setCell(0, 300, level, Gravel);
+        setCell(300, 300, level, Gravel);
     }
     setCell(0, 1, 8, Explosive);
     mineOnce();
@@ -219,15 +219,15 @@ TEST_F(Explosives, TheRingNeverWritesAtANegativeXOrY) {
     EXPECT_EQ(cell(1, 1, 9), Empty);
     EXPECT_EQ(cell(0, 1, 8), Empty);
     for (int level = 0; level < 20; ++level) {
-        EXPECT_EQ(cell(0, 300, level), 9);
-        EXPECT_EQ(cell(300, 300, level), 9);
+        EXPECT_EQ(cell(0, 300, level), Gravel);
+        EXPECT_EQ(cell(300, 300, level), Gravel);
     }
 }
 
 TEST_F(Actions, AtLevelTwentyNothingIsMinedOrPlacedButCountsChange) {
     player.autoJump = false;
     player.level = 20;
-    setCell(kAhead.x, kAhead.y, 19, 4);
+    setCell(kAhead.x, kAhead.y, 19, Planks);
     worldTick();
     act(KeyRightCtrl, 3);
     EXPECT_EQ(ahead(19), 4);
@@ -242,7 +242,7 @@ TEST_F(Actions, AtLevelTwentyNothingIsMinedOrPlacedButCountsChange) {
 
 TEST_F(Actions, FacingOutOfTheWorldCountsAirAndSpendsBlocksForNothing) {
     startGame(20, 10, kGround);
-    setCell(20, 10, kGround, 2);
+    setCell(20, 10, kGround, Cobblestone);
     player.facing = Facing::Right;
     worldTick();
     act(KeyRightCtrl, 3);

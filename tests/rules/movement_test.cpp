@@ -116,7 +116,7 @@ protected:
 };
 
 TEST_F(StepBlocking, ABlockAtBodyHeightStopsTheStepButTheTurnHappens) {
-    setCell(9, 10, 4, 2);
+    setCell(9, 10, 4, Cobblestone);
     hold(KeyLeft);
     ticks(30);
     EXPECT_EQ(player.facing, Facing::Left);
@@ -125,15 +125,15 @@ TEST_F(StepBlocking, ABlockAtBodyHeightStopsTheStepButTheTurnHappens) {
 }
 
 TEST_F(StepBlocking, ABlockAtHeadHeightStopsTheStep) {
-    setCell(10, 11, 3, 7);
+    setCell(10, 11, 3, Sand);
     hold(KeyDown);
     ticks(30);
     EXPECT_EQ(player.y, 10);
 }
 
 TEST_F(StepBlocking, ABlockAtGroundOrAboveTheHeadDoesNotBlock) {
-    setCell(11, 10, 5, 2);
-    setCell(11, 10, 2, 2);
+    setCell(11, 10, 5, Cobblestone);
+    setCell(11, 10, 2, Cobblestone);
     player.facing = Facing::Right;
     EXPECT_FALSE(isStepBlocked(player, world));
 }
@@ -145,8 +145,8 @@ TEST_F(StepBlocking, AnUnknownValueAheadBlocksLikeABlock) {
 }
 
 TEST_F(StepBlocking, WithAutoJumpNothingBlocks) {
-    setCell(9, 10, 4, 2);
-    setCell(9, 10, 3, 2);
+    setCell(9, 10, 4, Cobblestone);
+    setCell(9, 10, 3, Cobblestone);
     player.autoJump = true;
     hold(KeyLeft);
     ticks(7);

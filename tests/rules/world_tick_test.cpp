@@ -78,13 +78,13 @@ TEST_F(WorldTick, WaterRunsDownstreamInOneTickAndCreepsUpstreamOneCell) {
 TEST_F(WorldTick, LavaFillsTheAirBesideItAndHardensTheWater) {
     setCell(5, 5, kL, Lava);
     setCell(6, 5, kL, Water);
-    setCell(5, 4, kL, 2);
-    setCell(5, 6, kL, 2);
+    setCell(5, 4, kL, Cobblestone);
+    setCell(5, 6, kL, Cobblestone);
     worldTick();
     EXPECT_EQ(cell(4, 5, kL), Lava);
     EXPECT_EQ(cell(6, 5, kL), HardRock);
     EXPECT_EQ(cell(5, 5, kL), Lava);
-    EXPECT_EQ(cell(5, 4, kL), 2);
+    EXPECT_EQ(cell(5, 4, kL), Cobblestone);
     EXPECT_EQ(cell(3, 5, kL), Empty);
 }
 
@@ -108,9 +108,9 @@ TEST_F(WorldTick, BorderCellsReceiveLiquidButDoNotPassItOn) {
     EXPECT_EQ(cell(8, 1, kL), Empty);
 
     setCell(19, 12, kL, Water);
-    setCell(19, 11, kL, 2);
-    setCell(19, 13, kL, 2);
-    setCell(18, 12, kL, 2);
+    setCell(19, 11, kL, Cobblestone);
+    setCell(19, 13, kL, Cobblestone);
+    setCell(18, 12, kL, Cobblestone);
     worldTick();
     EXPECT_EQ(cell(20, 12, kL), Water);
     EXPECT_EQ(cell(20, 13, kL), Empty);
@@ -128,9 +128,9 @@ protected:
 };
 
 TEST_F(Snow, GroundOpenToTheSkyTurnsWhite) {
-    setCell(3, 4, 7, 1);
-    setCell(20, 20, 0, 6);
-    setCell(0, 0, 12, 1);
+    setCell(3, 4, 7, Grass);
+    setCell(20, 20, 0, Earth);
+    setCell(0, 0, 12, Grass);
     worldTick();
     EXPECT_EQ(cell(3, 4, 7), SnowCovered);
     EXPECT_EQ(cell(20, 20, 0), SnowCovered);
@@ -138,50 +138,50 @@ TEST_F(Snow, GroundOpenToTheSkyTurnsWhite) {
 }
 
 TEST_F(Snow, CoveredGroundOtherBlocksAndFarColumnsStayAsTheyAre) {
-    setCell(3, 4, 7, 1);
-    setCell(3, 4, 6, 4);
-    setCell(6, 6, 9, 2);
-    setCell(21, 5, 3, 1);
-    setCell(5, 5, 21, 1);
+    setCell(3, 4, 7, Grass);
+    setCell(3, 4, 6, Planks);
+    setCell(6, 6, 9, Cobblestone);
+    setCell(21, 5, 3, Grass);
+    setCell(5, 5, 21, Grass);
     worldTick();
-    EXPECT_EQ(cell(3, 4, 7), 1);
-    EXPECT_EQ(cell(6, 6, 9), 2);
-    EXPECT_EQ(cell(21, 5, 3), 1);
+    EXPECT_EQ(cell(3, 4, 7), Grass);
+    EXPECT_EQ(cell(6, 6, 9), Cobblestone);
+    EXPECT_EQ(cell(21, 5, 3), Grass);
 }
 
 TEST_F(Snow, OnlyTheTopOfAStackIsCovered) {
-    setCell(8, 8, 10, 6);
-    setCell(8, 8, 11, 1);
-    setCell(8, 8, 20, 1);
+    setCell(8, 8, 10, Earth);
+    setCell(8, 8, 11, Grass);
+    setCell(8, 8, 20, Grass);
     worldTick();
     EXPECT_EQ(cell(8, 8, 10), SnowCovered);
-    EXPECT_EQ(cell(8, 8, 11), 1);
+    EXPECT_EQ(cell(8, 8, 11), Grass);
     EXPECT_EQ(cell(8, 8, 20), SnowCovered);
 }
 
 TEST_F(Snow, NothingSettlesWithoutBothFallingWeatherAndSnowCover) {
-    setCell(3, 4, 7, 1);
+    setCell(3, 4, 7, Grass);
     weather.snowCover = false;
     worldTick();
-    EXPECT_EQ(cell(3, 4, 7), 1);
+    EXPECT_EQ(cell(3, 4, 7), Grass);
     weather.snowCover = true;
     weather.weatherActive = false;
     worldTick();
-    EXPECT_EQ(cell(3, 4, 7), 1);
+    EXPECT_EQ(cell(3, 4, 7), Grass);
 }
 
 TEST_F(WorldTick, TheTargetIsTheCellAheadAtBodyOrGroundHeight) {
     placePlayer(10, 10);
     player.facing = Facing::Right;
-    setCell(11, 10, kL - 1, 13);
-    setCell(11, 10, kL, 4);
+    setCell(11, 10, kL - 1, Brick);
+    setCell(11, 10, kL, Planks);
     worldTick();
     EXPECT_EQ(player.targetBlock, 13);
     player.targetRaised = 0;
     worldTick();
     EXPECT_EQ(player.targetBlock, 4);
     player.facing = Facing::Up;
-    setCell(10, 9, kL, 19);
+    setCell(10, 9, kL, Terracotta);
     worldTick();
     EXPECT_EQ(player.targetBlock, 19);
 }
@@ -189,11 +189,11 @@ TEST_F(WorldTick, TheTargetIsTheCellAheadAtBodyOrGroundHeight) {
 TEST_F(WorldTick, AutoJumpPutsThePlayerOnTopOfItsColumn) {
     placePlayer(10, 10);
     player.autoJump = true;
-    setCell(10, 10, 12, 2);
-    setCell(10, 10, 15, 2);
+    setCell(10, 10, 12, Cobblestone);
+    setCell(10, 10, 15, Cobblestone);
     worldTick();
     EXPECT_EQ(player.level, 12);
-    setCell(10, 10, 2, 7);
+    setCell(10, 10, 2, Sand);
     worldTick();
     EXPECT_EQ(player.level, 2);
 }
@@ -204,7 +204,7 @@ TEST_F(WorldTick, AnEmptyColumnOrAutoJumpOffLeavesTheLevel) {
     worldTick();
     EXPECT_EQ(player.level, kL);
     player.autoJump = false;
-    setCell(10, 10, 9, 2);
+    setCell(10, 10, 9, Cobblestone);
     worldTick();
     EXPECT_EQ(player.level, kL);
 }
@@ -217,8 +217,8 @@ TEST_F(WorldTick, AFrameThatDropsThePlayerFlowsLightsAndTargetsAtTheOldLevel) {
     player.autoJump = true;
     player.facing = Facing::Right;
     setCell(10, 10, kNew, Lava);  // the top of the column, where the player lands
-    setCell(11, 10, kL - 1, 13);
-    setCell(11, 10, kNew - 1, 4);
+    setCell(11, 10, kL - 1, Brick);
+    setCell(11, 10, kNew - 1, Planks);
     setCell(15, 15, kL, Water);
     setCell(15, 15, kNew, Water);
     worldTick();
@@ -231,7 +231,7 @@ TEST_F(WorldTick, AFrameThatDropsThePlayerFlowsLightsAndTargetsAtTheOldLevel) {
     // At night lava beside the old level lights the player; none lies beside the new.
     startGame(10, 10, kL);
     worldClock.nightLevel = 3.0;
-    setCell(10, 10, kNew, 2);
+    setCell(10, 10, kNew, Cobblestone);
     setCell(10, 12, kL, Lava);
     worldTick();
     EXPECT_EQ(player.level, kNew);
@@ -280,7 +280,7 @@ TEST_F(WorldTick, WaterUnderfootIsNotedByDayOnly) {
     setCell(10, 10, kL, Water);
     worldTick();
     EXPECT_TRUE(player.onWater);
-    setCell(10, 10, kL, 2);
+    setCell(10, 10, kL, Cobblestone);
     worldClock.nightLevel = 2.0;
     worldTick();
     EXPECT_TRUE(player.onWater);
