@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "tools/cube.h"
-#include "tools/noise.h"
+#include "worldgen/noise.h"
 #include "tools/palette.h"
 #include "tools/tiles.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/noise.h"
+#include "worldgen/noise.h"
 #include "tools/tiles.h"
 
 namespace {

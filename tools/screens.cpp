@@ -3,7 +3,7 @@
 
 #include "tools/interface.h"
 #include "tools/materials.h"
-#include "tools/noise.h"
+#include "worldgen/noise.h"
 #include "tools/palette.h"
 #include "tools/scene.h"
 #include "tools/tiles.h"

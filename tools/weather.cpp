@@ -4,7 +4,7 @@
 
 #include "tools/interface.h"
 #include "tools/materials.h"
-#include "tools/noise.h"
+#include "worldgen/noise.h"
 #include "tools/palette.h"
 
 namespace {

@@ -18,9 +18,7 @@ void buildHouse(int x0, int y0, int x1, int y1, int floor, int height);
 void plantTree(int x, int y, int ground);
 void pourLava(int x0, int y0, int x1, int y1, int level);
 
-// The play command's first world, in the saved band: grass over earth and
-// stone, a pond with a beach, a lava pool in a cobble ring, a brick house with
-// a door and two windows, trees, a marble terrace, and a dug pit showing ore.
+// The play command's first world (worldgen/world_kinds.h), put into the grid.
 void buildStarterWorld();
 // A few levels of ground from `ground` down, a pond, a house and trees.
 void buildTypicalWorld(int ground);
