@@ -55,7 +55,7 @@ struct Island {
 void raiseLand(std::uint32_t seed, Island& island) {
     const double cx = 8.5 + 2 * unit(seed, kPlace, 0), cy = 8.5 + 2 * unit(seed, kPlace, 1);
     // Longer along the diagonal, where the game puts the player down.
-    const double length = 9.0 + 2 * unit(seed, kPlace, 2), width = 6.5 + 2 * unit(seed, kPlace, 3);
+    const double length = 10.5 + 2 * unit(seed, kPlace, 2), width = 8 + 2 * unit(seed, kPlace, 3);
     // One hill stands out, off the diagonal, so that the top wears snow.
     double px = cx, py = cy;
     for (int attempt = 0; attempt < 8 && std::abs(px - py) < 2.5; ++attempt) {
@@ -114,7 +114,7 @@ void chooseSurfaces(Island& island) {
     int highest = 0;
     for (const auto& row : island.height)
         for (int h : row) highest = std::max(highest, h);
-    const int snowLine = std::max(highest - 1, 3);
+    const int snowLine = std::max(highest - 1, 2);
     for (int x = 0; x < kEdge; ++x)
         for (int y = 0; y < kEdge; ++y) {
             const int h = island.height[x][y], coast = island.coast[x][y];
@@ -220,17 +220,19 @@ bool pickSpot(std::uint32_t seed, Salt salt, int width, int length, Fits fits, A
 // and its rim, so the rim holds it on every side.
 void digIslandPond(std::uint32_t seed, Island& island, Terrain& terrain) {
     const int width = 2 + static_cast<int>(draw(seed, kPond, -1) % 2);
-    for (int rise = 1; rise <= 2; ++rise) {
+    // Ask for a flat stretch of grass first, then settle for any dry slope.
+    for (int rise = 1; rise <= 3; ++rise) {
         auto fits = [&](Area area) {
             const Area rim = grown(area);
             if (!insideBand(grown(rim))) return false;
             int low = kHighest, high = kDeepest;
-            const bool grassy = allOf(rim, [&](int x, int y) {
+            const bool dry = allOf(rim, [&](int x, int y) {
                 low = std::min(low, island.height[x][y]);
                 high = std::max(high, island.height[x][y]);
-                return island.surface[x][y] == Surface::Grassy;
+                return rise == 3 ? island.height[x][y] >= 1
+                                 : island.surface[x][y] == Surface::Grassy;
             });
-            return grassy && high - low <= rise &&
+            return dry && (high - low <= rise || rise == 3) &&
                    allOf(area, [](int x, int y) { return std::abs(x - y) >= 2; });
         };
         Area pond;
