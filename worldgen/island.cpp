@@ -242,7 +242,10 @@ void digIslandPond(std::uint32_t seed, Island& island, Terrain& terrain) {
         forEach(rim, [&](int x, int y) {
             water = std::max(water, island.top(x, y));
             island.claimed[x][y] = true;
-            terrain.set(x, y, island.top(x, y), Sand);
+        });
+        // A beach where the rim meets the water; higher ground keeps its grass.
+        forEach(rim, [&](int x, int y) {
+            if (island.top(x, y) == water) terrain.set(x, y, water, Sand);
         });
         forEach(pond, [&](int x, int y) {
             for (int level = island.top(x, y); level < water; ++level) terrain.set(x, y, level, Empty);
