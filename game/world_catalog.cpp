@@ -34,8 +34,7 @@ constexpr int kMaxTries = 10000;  // numbered names tried before giving up
 // ---- names
 
 bool isAsciiWordByte(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-           c == '_';
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
 // The length of the well-formed UTF-8 sequence at `at` for a character a name
@@ -60,8 +59,8 @@ std::size_t keptCharacterLength(const std::string& text, std::size_t at) {
         code = (code << 6) | (next & 0x3F);
     }
     const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool wellFormed = code >= smallest[length] && code <= 0x10FFFF &&
-                            !(code >= 0xD800 && code <= 0xDFFF);
+    const bool wellFormed =
+        code >= smallest[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
     return wellFormed && code > 0xA0 ? length : 0;
 }
 
@@ -70,7 +69,8 @@ bool isReserved(const std::string& name) {
     const std::string upper = util::to_upper(name);
     for (const char* device : {"CON", "PRN", "AUX", "NUL"})
         if (upper == device) return true;
-    return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+    return upper.size() == 4 &&
+           (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
            upper[3] >= '1' && upper[3] <= '9';
 }
 
@@ -139,8 +139,9 @@ int claimFolder(const std::string& parent, const std::string& base, std::string&
     for (int number = 1; number <= kMaxTries; ++number) {
         const std::string suffix = number == 1 ? std::string() : "-" + std::to_string(number);
         const std::string name = cutToBytes(base, kMaxFolderBytes - suffix.size()) + suffix;
-        const bool taken = std::any_of(present.begin(), present.end(),
-                                       [&](const std::string& p) { return sameIgnoringCase(p, name); });
+        const bool taken = std::any_of(present.begin(), present.end(), [&](const std::string& p) {
+            return sameIgnoringCase(p, name);
+        });
         if (taken) continue;
         if (::mkdir((parent + "/" + name).c_str(), 0777) == 0) {
             claimed = name;
@@ -242,7 +243,8 @@ std::vector<WorldEntry> listWorlds(const std::string& root) {
     for (const fs::directory_entry& folder : fs::directory_iterator(root, error)) {
         const std::string name = folder.path().filename().string();
         WorldEntry entry;
-        if (isWorldFolderName(name) && folder.is_directory(error) && describeWorld(root, name, entry))
+        if (isWorldFolderName(name) && folder.is_directory(error) &&
+            describeWorld(root, name, entry))
             worlds.push_back(entry);
     }
     std::sort(worlds.begin(), worlds.end(), [](const WorldEntry& a, const WorldEntry& b) {

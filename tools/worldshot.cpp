@@ -40,9 +40,10 @@ int main(int argc, char** argv) {
         if (option == '?') understood = false;
     }
     if (!understood || optind != argc - 1) {
-        std::fputs("usage: tessaria_worldshot [--kind island|flat|empty|starter] [--seed N] "
-                   "<file.png>\n",
-                   stderr);
+        std::fputs(
+            "usage: tessaria_worldshot [--kind island|flat|empty|starter] [--seed N] "
+            "<file.png>\n",
+            stderr);
         return 2;
     }
     Terrain terrain;

@@ -248,7 +248,8 @@ void digIslandPond(std::uint32_t seed, Island& island, Terrain& terrain) {
             if (island.top(x, y) == water) terrain.set(x, y, water, Sand);
         });
         forEach(pond, [&](int x, int y) {
-            for (int level = island.top(x, y); level < water; ++level) terrain.set(x, y, level, Empty);
+            for (int level = island.top(x, y); level < water; ++level)
+                terrain.set(x, y, level, Empty);
             terrain.set(x, y, water, Water);
             terrain.set(x, y, water + 1, Sand);
         });
@@ -263,17 +264,17 @@ void hideLavaPocket(std::uint32_t seed, const Island& island, Terrain& terrain) 
         auto fits = [&](Area area) {
             const Area ring = grown(area);
             return insideBand(ring) &&
-                   allOf(ring, [&](int x, int y) {
-                       return island.height[x][y] >= 1 && !island.claimed[x][y];
-                   }) &&
+                   allOf(ring,
+                         [&](int x, int y) {
+                             return island.height[x][y] >= 1 && !island.claimed[x][y];
+                         }) &&
                    allOf(area, [&](int x, int y) { return island.height[x][y] >= lowestHill; });
         };
         Area pocket;
         if (!pickSpot(seed, kLava, 2, 2, fits, pocket)) continue;
         int lava = 0;
-        forEach(grown(pocket), [&](int x, int y) {
-            lava = std::max(lava, island.top(x, y) + kEarthDepth + 2);
-        });
+        forEach(grown(pocket),
+                [&](int x, int y) { lava = std::max(lava, island.top(x, y) + kEarthDepth + 2); });
         fillBox(terrain, pocket.x0, pocket.y0, pocket.x1, pocket.y1, lava - 1, lava - 1, Empty);
         pourLava(terrain, pocket.x0, pocket.y0, pocket.x1, pocket.y1, lava);
         return;
@@ -291,11 +292,10 @@ void plantIslandTrees(std::uint32_t seed, const Island& island, Terrain& terrain
     for (int x = 1; x < kLast; ++x)
         for (int y = 1; y < kLast; ++y) {
             const int h = island.height[x][y];
-            const bool fits =
-                island.surface[x][y] == Surface::Grassy && std::abs(x - y) >= 3 &&
-                allOf({x - 1, y - 1, x + 1, y + 1}, [&](int i, int j) {
-                    return !island.claimed[i][j] && island.height[i][j] <= h + 2;
-                });
+            const bool fits = island.surface[x][y] == Surface::Grassy && std::abs(x - y) >= 3 &&
+                              allOf({x - 1, y - 1, x + 1, y + 1}, [&](int i, int j) {
+                                  return !island.claimed[i][j] && island.height[i][j] <= h + 2;
+                              });
             if (fits) spots.push_back({draw(seed, kTrees, x, y), x, y});
         }
     std::sort(spots.begin(), spots.end(),

@@ -44,8 +44,9 @@ TEST_P(EveryIsland, StartsThePlayerOnDryLandWhereverTheGamePutsItDown) {
         EXPECT_LE(top, kSeaLevel) << k;
     }
     EXPECT_EQ(island.startX, island.startY);
-    EXPECT_EQ(island.at(island.startX, island.startY, topLevel(island, island.startX, island.startY)),
-              Grass);
+    EXPECT_EQ(
+        island.at(island.startX, island.startY, topLevel(island, island.startX, island.startY)),
+        Grass);
 }
 
 TEST_P(EveryIsland, TheSeaMeetsTheLandOnSandAndTheLiquidsHaveNowhereToRun) {
