@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     WorldSnapshot snapshot;
     takeSnapshot(snapshot);
     snapshot.playerX = snapshot.playerY = 10;
+    snapshot.record = PlayerRecord{};  // a new world: every player starts afresh
     const char* path = argv[argc - 1];
     const int error = writeWorldFile(path, snapshot, true);
     if (error != 0) {
