@@ -52,9 +52,8 @@ bool parseNumbers(const std::string& text, std::vector<std::int32_t>& numbers) {
 
 bool allWithin(const std::vector<std::int32_t>& numbers, std::size_t count, std::int32_t low,
                std::int32_t high) {
-    return numbers.size() == count && std::all_of(numbers.begin(), numbers.end(), [&](int n) {
-               return n >= low && n <= high;
-           });
+    return numbers.size() == count && std::all_of(numbers.begin(), numbers.end(),
+                                                  [&](int n) { return n >= low && n <= high; });
 }
 
 // A single number within its range into an optional field.
@@ -75,8 +74,7 @@ bool takeList(const std::vector<std::int32_t>& numbers, std::int32_t low, std::i
     return true;
 }
 
-bool takeField(const std::string& name, const std::vector<std::int32_t>& numbers,
-               PlayerRecord& r) {
+bool takeField(const std::string& name, const std::vector<std::int32_t>& numbers, PlayerRecord& r) {
     std::optional<std::int32_t> number;
     if (name == "x") return takeNumber(numbers, 0, kBandEdge, r.x);
     if (name == "y") return takeNumber(numbers, 0, kBandEdge, r.y);
