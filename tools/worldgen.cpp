@@ -89,6 +89,7 @@ void build(const Request& request, WorldSnapshot& snapshot) {
     }
     takeSnapshot(snapshot);
     snapshot.playerX = snapshot.playerY = kCentre;
+    snapshot.record = PlayerRecord{};  // a new world: every player starts afresh
 }
 
 }  // namespace
