@@ -23,8 +23,9 @@ Decoded decodeAs(PacketId id, Sender from, FieldReader& reader) {
         return decodeAs<I + 1>(id, from, reader);
     } else {
         const auto family = static_cast<int>(id.family), action = static_cast<int>(id.action);
-        return "no such message from a " + std::string(from == Sender::Client ? "client" : "server") +
-               ": " + packetFamilyName(family) + "/" + packetActionName(action) + " (" +
+        return "no such message from a " +
+               std::string(from == Sender::Client ? "client" : "server") + ": " +
+               packetFamilyName(family) + "/" + packetActionName(action) + " (" +
                std::to_string(family) + "/" + std::to_string(action) + ")";
     }
 }

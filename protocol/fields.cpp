@@ -10,8 +10,8 @@ namespace {
 constexpr std::size_t kLongestRun = 252;  // a run's length is one char
 
 bool isNameCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-';
 }
 
 bool isPrintable(char c) { return c >= ' ' && c <= '~'; }
@@ -81,9 +81,8 @@ void FieldReader::text(std::string& value, const TextRule& rule) {
     }
     value = packet_.getFixedString(length);
     if (!textFits(value, rule)) {
-        fail(std::string(rule.what) + " of " + std::to_string(length) +
-             " characters is not " + std::to_string(rule.shortest) + ".." +
-             std::to_string(rule.longest) +
+        fail(std::string(rule.what) + " of " + std::to_string(length) + " characters is not " +
+             std::to_string(rule.shortest) + ".." + std::to_string(rule.longest) +
              (rule.nameCharacters ? " letters, digits, _ or -" : " printable characters"));
     }
 }

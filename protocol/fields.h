@@ -68,7 +68,8 @@ public:
         return bits;
     }
     // Cells as runs of equal blocks: a count of runs, then block and length.
-    void runs(const std::vector<std::uint8_t>& cells, std::size_t cellCount, std::uint8_t lastBlock);
+    void runs(const std::vector<std::uint8_t>& cells, std::size_t cellCount,
+              std::uint8_t lastBlock);
 
 private:
     PacketWriter& packet_;
@@ -88,8 +89,8 @@ public:
         const std::uint32_t n = readNumber(width, what);
         if (failed()) return;
         if (n < least || n > most) {
-            fail(std::string(what) + " " + std::to_string(n) + " outside " +
-                 std::to_string(least) + ".." + std::to_string(most));
+            fail(std::string(what) + " " + std::to_string(n) + " outside " + std::to_string(least) +
+                 ".." + std::to_string(most));
             return;
         }
         value = static_cast<T>(n);

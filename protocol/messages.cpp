@@ -12,9 +12,18 @@ std::vector<MessageRow> rows(std::index_sequence<I...>) {
 }
 
 constexpr const char* kReasonTexts[kLastReason + 1] = {
-    "left",          "server stopped",  "kicked", "timed out",      "name taken",
-    "server full",   "versions differ", "wrong password", "banned", "not on the whitelist",
-    "broke the protocol", "too fast",
+    "left",
+    "server stopped",
+    "kicked",
+    "timed out",
+    "name taken",
+    "server full",
+    "versions differ",
+    "wrong password",
+    "banned",
+    "not on the whitelist",
+    "broke the protocol",
+    "too fast",
 };
 
 }  // namespace
@@ -54,9 +63,7 @@ bool PlayerMove::operator==(const PlayerMove& o) const {
            facing == o.facing;
 }
 
-bool PlayerSheet::operator==(const PlayerSheet& o) const {
-    return id == o.id && sheet == o.sheet;
-}
+bool PlayerSheet::operator==(const PlayerSheet& o) const { return id == o.id && sheet == o.sheet; }
 
 bool PlayerLooks::operator==(const PlayerLooks& o) const {
     return id == o.id && look == o.look && lookGroup == o.lookGroup;

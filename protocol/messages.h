@@ -7,8 +7,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -64,7 +64,7 @@ enum class Sender : std::uint8_t { Client, Server, Either };
 
 // Why a connection ends, told to the peer in Leave and to the log.
 enum class Reason : std::uint8_t {
-    Leaving = 0,         // the player quit
+    Leaving = 0,  // the player quit
     ServerStopped = 1,
     Kicked = 2,
     TimedOut = 3,
@@ -85,7 +85,7 @@ const char* reasonText(Reason reason);
 constexpr int kBandColumns = kBandEdge;  // columns and rows 0..19
 constexpr int kBandLevels = kBandEdge;   // levels 0..19, 0 on top
 constexpr std::size_t kBandCells = kBandColumns * kBandColumns * kBandLevels;  // 8,000
-constexpr std::uint32_t kLastPlayerId = 249;   // ids 0..249: up to 250 players
+constexpr std::uint32_t kLastPlayerId = 249;    // ids 0..249: up to 250 players
 constexpr std::size_t kMostCellChanges = 2000;  // per update; beyond that, send the band
 constexpr int kHotbarSize = 9;
 constexpr TextRule kNameRule{"name", 1, 16, true};
@@ -138,15 +138,15 @@ void looks(Io& io, T& row, T& group) {
 
 // The day, the tile animation and the weather, as the world tick keeps them.
 struct Clocks {
-    std::uint16_t dayTick = 0;     // 0..16320
-    std::uint8_t nightLevel = 0;   // 0 day, 1..5 darker and darker
-    std::uint8_t tileTick = 0;     // 0..80, the animated tiles' clock
+    std::uint16_t dayTick = 0;    // 0..16320
+    std::uint8_t nightLevel = 0;  // 0 day, 1..5 darker and darker
+    std::uint8_t tileTick = 0;    // 0..80, the animated tiles' clock
     std::uint8_t weatherActive = 0;
     std::uint8_t weatherKind = 0;  // 0 unset, 1 rain, 2 snow
     std::uint8_t snowCover = 0;
-    std::uint8_t weatherTick = 0;     // 0..15 inside a cycle
-    std::uint8_t weatherFrame = 0;    // 0..3
-    std::uint8_t weatherCycles = 0;   // 0..201 of the spell
+    std::uint8_t weatherTick = 0;      // 0..15 inside a cycle
+    std::uint8_t weatherFrame = 0;     // 0..3
+    std::uint8_t weatherCycles = 0;    // 0..201 of the spell
     std::uint16_t weatherTrigger = 0;  // 0..300
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {

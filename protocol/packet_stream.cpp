@@ -10,8 +10,8 @@
 namespace {
 
 constexpr std::size_t kLengthBytes = 2;
-constexpr std::size_t kShortestFirst = 2;   // family, action
-constexpr std::size_t kShortestLater = 3;   // family, action, sequence byte
+constexpr std::size_t kShortestFirst = 2;  // family, action
+constexpr std::size_t kShortestLater = 3;  // family, action, sequence byte
 constexpr std::uint8_t kMultipleSpan = HelloReply::kMostMultiple - HelloReply::kLeastMultiple + 1;
 
 }  // namespace
@@ -20,8 +20,8 @@ HandshakeKeys handshakeKeysFrom(std::uint32_t bits) {
     HandshakeKeys keys;
     keys.clientSendMultiple =
         static_cast<std::uint8_t>(HelloReply::kLeastMultiple + (bits & 0xFF) % kMultipleSpan);
-    keys.clientRecvMultiple = static_cast<std::uint8_t>(HelloReply::kLeastMultiple +
-                                                        (bits >> 8 & 0xFF) % kMultipleSpan);
+    keys.clientRecvMultiple =
+        static_cast<std::uint8_t>(HelloReply::kLeastMultiple + (bits >> 8 & 0xFF) % kMultipleSpan);
     keys.clientSequenceStart = static_cast<std::uint8_t>(bits >> 16);
     keys.serverSequenceStart = static_cast<std::uint8_t>(bits >> 24);
     return keys;
@@ -62,16 +62,15 @@ std::optional<Message> PacketStream::next() {
 // the two length bytes are in.
 bool PacketStream::frameAtFront(std::size_t& length) {
     if (refusal_ || inbound_.size() - read_ < kLengthBytes) return false;
-    length = decodeNumber(static_cast<std::uint8_t>(inbound_[read_]),
-                          static_cast<std::uint8_t>(inbound_[read_ + 1]), kAbsentDigit,
-                          kAbsentDigit);
+    length =
+        decodeNumber(static_cast<std::uint8_t>(inbound_[read_]),
+                     static_cast<std::uint8_t>(inbound_[read_ + 1]), kAbsentDigit, kAbsentDigit);
     const std::size_t largest =
         side_ == Sender::Server ? kLargestClientPacket : kLargestServerPacket;
     const std::size_t shortest = ready_ ? kShortestLater : kShortestFirst;
     if (length > largest) {
         refuse(Reason::BrokeProtocol, "packet of " + std::to_string(length) +
-                                          " bytes is over the limit of " +
-                                          std::to_string(largest));
+                                          " bytes is over the limit of " + std::to_string(largest));
         return false;
     }
     if (length < shortest) {
@@ -145,8 +144,7 @@ std::optional<Message> PacketStream::firstExchange(const std::string& plain) {
                                            ", client " + std::to_string(kProtocolVersion));
         return std::nullopt;
     }
-    setUp(reply.sendMultiple, reply.recvMultiple, reply.sendSequenceStart,
-          reply.recvSequenceStart);
+    setUp(reply.sendMultiple, reply.recvMultiple, reply.sendSequenceStart, reply.recvSequenceStart);
     std::vector<Message> waiting = std::move(waiting_);
     waiting_.clear();
     for (const Message& m : waiting) send(m);

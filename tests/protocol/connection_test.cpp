@@ -89,21 +89,23 @@ TEST(ProtocolConnection, APlayerThatStopsReadingIsCutOffAtTheCap) {
     Connection player(kLoopback, host.listener.port());
     ASSERT_TRUE(within10s([&] { return !host.connections.empty(); }, [&] { host.tick(); }));
     Connection& server = *host.connections.front();
-    ASSERT_TRUE(within10s([&] { return server.ready(); }, [&] {
-        player.client().poll(0);
-        player.receive();
-        host.tick();
-        server.receive();
-    }));
+    ASSERT_TRUE(within10s([&] { return server.ready(); },
+                          [&] {
+                              player.client().poll(0);
+                              player.receive();
+                              host.tick();
+                              server.receive();
+                          }));
     // The player never polls again. Each tick sends a band that cannot be
     // run-length shortened, until the kernel's buffers and then the cap fill.
     Band band;
     for (std::size_t i = 0; i < kBandCells; ++i) band.cells[i] = i % 2 ? Ice : Empty;
     std::size_t sentBytes = 0;
-    ASSERT_TRUE(within10s([&] { return !server.isOpen(); }, [&] {
-        if (server.send(band)) sentBytes += 16007;
-        host.tick();
-    }));
+    ASSERT_TRUE(within10s([&] { return !server.isOpen(); },
+                          [&] {
+                              if (server.send(band)) sentBytes += 16007;
+                              host.tick();
+                          }));
     EXPECT_EQ(server.endText().rfind("stopped reading (", 0), 0u) << server.endText();
     EXPECT_LE(server.client().bytesToSend(), kServerSendLimit + 16007);
     EXPECT_FALSE(server.send(Ping{1}));  // nothing more piles up

@@ -158,7 +158,7 @@ TEST(ProtocolMessages, BandOfAWorldComesBackIntoAnother) {
     static WorldGrid source, copy;
     setCell(0, 0, 0, Lava);  // the global world is not used: bandOf reads its argument
     source.cells[cellIndex(19, 19, 19)] = Ice;
-    source.cells[cellIndex(3, 4, 5)] = 99;  // a hand-edited value travels as empty
+    source.cells[cellIndex(3, 4, 5)] = 99;      // a hand-edited value travels as empty
     source.cells[cellIndex(20, 0, 0)] = Grass;  // outside the band
     const Band band = bandOf(source);
     EXPECT_EQ(band.cells[bandIndex(19, 19, 19)], Ice);

@@ -66,7 +66,10 @@ TEST_F(PacketStreamRefusal, AFieldOutOfRangeIsRefusedWithItsName) {
 }
 
 TEST_F(PacketStreamRefusal, APacketCutShortOrWithBytesLeftOverIsRefused) {
-    EXPECT_EQ(serverRefuses(forge(4, 1, "\x04" "ab")), "Login: the packet ends inside name");
+    EXPECT_EQ(serverRefuses(forge(4, 1,
+                                  "\x04"
+                                  "ab")),
+              "Login: the packet ends inside name");
 }
 
 TEST_F(PacketStreamRefusal, BytesAfterTheLastFieldAreRefused) {
@@ -74,7 +77,10 @@ TEST_F(PacketStreamRefusal, BytesAfterTheLastFieldAreRefused) {
 }
 
 TEST_F(PacketStreamRefusal, BadNamesAndLongChatAreRefused) {
-    EXPECT_EQ(serverRefuses(forge(4, 1, std::string("\x05" "a b\x01", 5))),
+    EXPECT_EQ(serverRefuses(forge(4, 1,
+                                  std::string("\x05"
+                                              "a b\x01",
+                                              5))),
               "Login: name of 4 characters is not 1..16 letters, digits, _ or -");
 }
 
