@@ -27,12 +27,18 @@ bool Connection::send(const Message& message) {
     return client_->isConnected();
 }
 
-// Also once the socket has closed: what arrived before still counts.
+// Also once the socket has closed: what arrived before still counts. Bytes
+// move from the socket's queue only when no whole packet is left in the
+// stream, so an owner that takes a few messages a tick holds at most the
+// socket's receive limit, however fast the peer sends.
 std::optional<Message> Connection::receive() {
     if (leaving_) return std::nullopt;
-    if (client_->bytesToRead() > 0) stream_.feed(client_->read(client_->bytesToRead()));
-    // The server's reply to the first exchange, or a client's waiting messages.
     auto message = stream_.next();
+    if (!message && client_->bytesToRead() > 0) {
+        stream_.feed(client_->read(client_->bytesToRead()));
+        message = stream_.next();
+    }
+    // The server's reply to the first exchange, or a client's waiting messages.
     pushOutgoing();
     return message;
 }

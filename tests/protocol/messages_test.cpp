@@ -2,7 +2,9 @@
 // connected pair, and the table's numbers against the packet vocabulary.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "net/packet_names.h"
 #include "protocol/codec.h"
@@ -167,4 +169,32 @@ TEST(ProtocolMessages, BandOfAWorldComesBackIntoAnother) {
     EXPECT_EQ(cellOf(copy, 19, 19, 19), Ice);
     EXPECT_EQ(cellOf(copy, 20, 0, 0), Empty);
     EXPECT_EQ(cellOf(copy, 0, 0, 0), Empty);
+}
+
+TEST(ProtocolMessages, TheDocumentedTableIsTheCodesTable) {
+    std::ifstream doc(TESSARIA_SOURCE_DIR "/docs/protocol.md");
+    ASSERT_TRUE(doc);
+    std::vector<std::string> documented;
+    std::string line;
+    while (std::getline(doc, line)) {
+        // | name | Family/Action | 1/255 | C | ... : the rows of the message table
+        std::vector<std::string> cells;
+        std::stringstream row(line);
+        std::string cell;
+        while (std::getline(row, cell, '|')) cells.push_back(cell);
+        if (cells.size() < 7 || cells[3].find_first_not_of(" 0123456789/") != std::string::npos ||
+            cells[3].find('/') == std::string::npos)
+            continue;
+        documented.push_back(cells[1] + "|" + cells[3] + "|" + cells[4]);
+    }
+    std::vector<std::string> coded;
+    for (const MessageRow& row : messageTable()) {
+        const char* sender = row.sender == Sender::Client   ? "C"
+                             : row.sender == Sender::Server ? "S"
+                                                            : "C/S";
+        coded.push_back(" " + std::string(row.name) + " | " +
+                        std::to_string(static_cast<int>(row.id.family)) + "/" +
+                        std::to_string(static_cast<int>(row.id.action)) + " | " + sender + " ");
+    }
+    EXPECT_EQ(documented, coded);
 }
