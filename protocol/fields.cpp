@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::size_t kLongestRun = 252;  // a run's length is one char
+constexpr std::size_t kLongestRun = kLargestChar;  // a run's length is one char
 
 bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -73,7 +73,7 @@ void FieldReader::byte(std::uint8_t& value, const char* what) {
 
 void FieldReader::text(std::string& value, const TextRule& rule) {
     std::size_t length = 0;
-    number(length, Width::Char, 0, 252, rule.what);
+    number(length, Width::Char, 0, kLargestChar, rule.what);
     if (failed()) return;
     if (packet_.remaining() < length) {
         fail(std::string("the packet ends inside ") + rule.what);

@@ -14,8 +14,13 @@
 #include "net/packet_parser.h"
 #include "net/packet_writer.h"
 
-// Bytes a number takes on the wire (PacketWriter's char, short, three, int).
+// Bytes a number takes on the wire (PacketWriter's char, short, three, int),
+// and the largest value each keeps.
 enum class Width : int { Char = 1, Short = 2, Three = 3, Int = 4 };
+constexpr std::uint32_t kLargestChar = 252;
+constexpr std::uint32_t kLargestShort = 64008;
+constexpr std::uint32_t kLargestThree = 16194276;
+constexpr std::uint32_t kLargestInt = 4097152080u;
 
 // Which characters a text may hold, and how many.
 struct TextRule {

@@ -246,7 +246,7 @@ struct StockCount {
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         field::block(io, m.block);
-        io.number(m.count, Width::Three, 0, 16194276, "stock");
+        io.number(m.count, Width::Three, 0, kLargestThree, "stock");
     }
     bool operator==(const StockCount& o) const;
 };
@@ -261,7 +261,7 @@ struct Hello {
     std::uint16_t version = kProtocolVersion;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
-        io.number(m.version, Width::Short, 0, 64008, "version");
+        io.number(m.version, Width::Short, 0, kLargestShort, "version");
     }
     bool operator==(const Hello& o) const { return version == o.version; }
 };
@@ -280,7 +280,7 @@ struct HelloReply {
     std::uint8_t recvSequenceStart = 0;          // the server's sequence bytes
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
-        io.number(m.version, Width::Short, 0, 64008, "version");
+        io.number(m.version, Width::Short, 0, kLargestShort, "version");
         io.number(m.sendMultiple, Width::Char, kLeastMultiple, kMostMultiple, "multiple");
         io.number(m.recvMultiple, Width::Char, kLeastMultiple, kMostMultiple, "multiple");
         io.byte(m.sendSequenceStart, "sequence start");
@@ -333,7 +333,7 @@ struct Welcome {
         PlayerInfo::fields(io, m.self);
         io.number(m.slot, Width::Char, 0, kHotbarSize - 1, "slot");
         for (auto& b : m.hotbar) field::block(io, b);
-        for (auto& n : m.stock) io.number(n, Width::Three, 0, 16194276, "stock");
+        for (auto& n : m.stock) io.number(n, Width::Three, 0, kLargestThree, "stock");
         Clocks::fields(io, m.clocks);
     }
     bool operator==(const Welcome& o) const;
@@ -567,9 +567,8 @@ struct Ping {
     std::uint32_t stamp = 0;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
-        io.number(m.stamp, Width::Int, 0, kLargestEncodableStamp, "stamp");
+        io.number(m.stamp, Width::Int, 0, kLargestInt, "stamp");
     }
-    static constexpr std::uint32_t kLargestEncodableStamp = 4097152080u;
     bool operator==(const Ping& o) const { return stamp == o.stamp; }
 };
 
@@ -580,7 +579,7 @@ struct Pong {
     std::uint32_t stamp = 0;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
-        io.number(m.stamp, Width::Int, 0, Ping::kLargestEncodableStamp, "stamp");
+        io.number(m.stamp, Width::Int, 0, kLargestInt, "stamp");
     }
     bool operator==(const Pong& o) const { return stamp == o.stamp; }
 };
