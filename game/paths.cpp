@@ -88,6 +88,10 @@ std::string dataFile(const std::string& name) {
 
 std::string worldFile() { return paths.worldFolder + "/world.ini"; }
 
+std::string worldsFolder() {
+    return fs::path(paths.worldFolder).parent_path().string() + "/worlds";
+}
+
 std::string settingsFile() { return paths.settingsFolder + "/settings.ini"; }
 
 std::string screenshotFolder() { return paths.screenshotFolder; }

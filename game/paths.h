@@ -46,6 +46,9 @@ const GamePaths& gamePaths();
 std::string dataFile(const std::string& name);
 // The saved world; its backup is the same name with ".bak".
 std::string worldFile();
+// The folder that holds one folder per world, beside the single world's:
+// data/worlds/ portable, $XDG_DATA_HOME/tessaria/worlds/ installed.
+std::string worldsFolder();
 // Window size, fullscreen and key bindings, kept between runs.
 std::string settingsFile();
 // Where F12 puts its pictures.

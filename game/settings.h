@@ -1,6 +1,6 @@
 // What the player chose, kept between runs in the settings file (where it
 // lives: game/paths.h): the window's size, fullscreen, and the key bindings
-// of player/key_bindings.h.
+// of game/key_bindings.h.
 #pragma once
 
 #include <istream>

@@ -4,6 +4,8 @@
 //   8000 cell lines  <x>.<y>[<level>] = <id>   levels 0..19, then y, then x
 //                                              (x innermost), each 0..19
 //   player lines     p_x = <x>  and  p_y = <y>
+//   record lines     the player's record (game/player_record.h), any number;
+//                    readers of the lines above alone stop before them
 // Numbers are decimal as "%i" prints them. The reader trusts line positions:
 // line k is cell k, and the key only decides whether its value is taken.
 #include "game/world_file.h"
@@ -278,7 +280,10 @@ int syncFolder(const std::string& path, bool sync) {
 
 }  // namespace
 
+PlayerRecord keptRecord;
+
 void readWorld(std::istream& in) {
+    keptRecord = PlayerRecord{};
     std::string line;
     line.reserve(64);
     bool ended = false;
@@ -286,6 +291,7 @@ void readWorld(std::istream& in) {
     if (ended) return;
     readPlayerLine(in, line, "p_x", player.x);
     readPlayerLine(in, line, "p_y", player.y);
+    while (readLine(in, line)) readRecordLine(line, keptRecord);
 }
 
 void loadWorld() {
@@ -300,6 +306,7 @@ void takeSnapshot(WorldSnapshot& snapshot) {
                 snapshot.at(x, y, level) = cell(x, y, level);
     snapshot.playerX = player.x;
     snapshot.playerY = player.y;
+    snapshot.record = recordOf(player);
 }
 
 void formatWorld(const WorldSnapshot& snapshot, std::string& text) {
@@ -314,6 +321,7 @@ void formatWorld(const WorldSnapshot& snapshot, std::string& text) {
     }
     text += "p_x = " + util::to_string(snapshot.playerX) + "\n";
     text += "p_y = " + util::to_string(snapshot.playerY) + "\n";
+    formatPlayerRecord(snapshot.record, text);
 }
 
 int backUpWorldFile(const std::string& path, bool sync) {

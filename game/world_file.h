@@ -6,32 +6,40 @@
 #include <iosfwd>
 #include <string>
 
+#include "game/player_record.h"
 #include "world/world_grid.h"
 
 // The 8,002 values a world file holds (the band short of its edge: x, y and
-// levels 0..19, and the player's column), copied out of the game so that
-// another thread may write them while the game goes on.
+// levels 0..19, and the player's column), and the player's record after them,
+// copied out of the game so that another thread may write them while the game
+// goes on.
 struct WorldSnapshot {
     std::array<BlockId, kBandEdge * kBandEdge * kBandEdge> cells{};  // x outermost, level innermost
     std::int32_t playerX = 0, playerY = 0;
+    PlayerRecord record;  // the fields it holds follow the player lines
 
     BlockId& at(int x, int y, int level) { return cells[(x * kBandEdge + y) * kBandEdge + level]; }
     BlockId at(int x, int y, int level) const {
         return cells[(x * kBandEdge + y) * kBandEdge + level];
     }
     bool operator==(const WorldSnapshot& other) const {
-        return playerX == other.playerX && playerY == other.playerY && cells == other.cells;
+        return playerX == other.playerX && playerY == other.playerY && record == other.record &&
+               cells == other.cells;
     }
     bool operator!=(const WorldSnapshot& other) const { return !(*this == other); }
 };
 
-// Reads the world file (game/paths.h) into the saved band and the player's position; a missing
-// or damaged file leaves the band partly or wholly empty.
+// Reads the world file (game/paths.h) into the saved band, the player's position and
+// keptRecord; a missing or damaged file leaves the band partly or wholly empty.
 void loadWorld();
 // The reader on any stream of bytes (the fuzzer feeds it directly).
 void readWorld(std::istream& in);
 
-// Copies the saved band and the player's column out of the game.
+// What the last world file read kept of the player: empty for a file
+// written before records were kept. The run's set-up applies it.
+extern PlayerRecord keptRecord;
+
+// Copies the saved band, the player's column and its record out of the game.
 void takeSnapshot(WorldSnapshot& snapshot);
 // The whole file text of a snapshot.
 void formatWorld(const WorldSnapshot& snapshot, std::string& text);

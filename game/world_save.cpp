@@ -140,10 +140,11 @@ HandOvers handOvers;
 WorldSnapshot finalCopy;  // the save at quit's
 
 // The grid has not been written since its band matched the last copy, and the
-// player stands in the same column: a copy would come out the same.
+// player stands in the same column with the same record: a copy would come out
+// the same.
 bool unchangedSinceLastCopy() {
     return world.revision == handOvers.revision && player.x == handOvers.lastCopy.playerX &&
-           player.y == handOvers.lastCopy.playerY;
+           player.y == handOvers.lastCopy.playerY && recordOf(player) == handOvers.lastCopy.record;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // defaults, the weather of the run and a random start on the diagonal.
 #include "game/world_setup.h"
 
+#include "game/player_record.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
 #include "rules/player_state.h"
@@ -12,7 +13,10 @@
 void beginWorldSetUp() { drawWeatherTrigger(weather); }
 
 // The order matters: the position read from the file is overwritten by the
-// random start, and the random draws come in a fixed sequence.
+// random start, and the random draws come in a fixed sequence. What the file
+// kept of the player comes last and overrides the defaults it holds, the
+// start included; the draws are made all the same, so that a seed gives the
+// same weather with a kept record or without.
 void setUpWorld() {
     beginSavingRun();
     world.maxX = kBandEdge;
@@ -28,4 +32,5 @@ void setUpWorld() {
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;
+    applyRecord(keptRecord);
 }

@@ -2,6 +2,7 @@
 #include "net/client.h"
 
 #include <arpa/inet.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -179,30 +180,75 @@ void Client::close(bool forgetTime) {
     sock_ = -1;
 }
 
+// Also releases the socket of a client that an overfull send queue has cut
+// off, which close() leaves to the destructor.
+void Client::abort(bool forgetTime) {
+    sendQueue_.clear();
+    if (connected_) {
+        connected_ = false;
+        disconnectTime_ = forgetTime ? 0 : std::time(nullptr);
+    }
+    if (leaveOpen_ || !wasConnected_ || sock_ < 0) {
+        return;
+    }
+    ::close(sock_);
+    sock_ = -1;
+}
+
+short Client::pollEvents() const { return connected_ ? wantedEvents(true) : 0; }
+
+void Client::handleEvents(short revents) {
+    if (!connected_ || revents == 0) {
+        return;
+    }
+    const PumpResult result = transfer(revents);
+    if (result == PumpResult::PeerFinished || result == PumpResult::ConnectionFailed) {
+        if (result == PumpResult::PeerFinished && !sendQueue_.empty()) {
+            sendOnce();
+        }
+        abort(false);
+    }
+}
+
+bool Client::setNoDelay() {
+    const int on = 1;
+    return setsockopt(sock_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+short Client::wantedEvents(bool reading) const {
+    short events = 0;
+    if (reading && below(recvQueue_.size(), recvLimit_)) {
+        events |= POLLIN;
+    }
+    if (!sendQueue_.empty()) {
+        events |= POLLOUT;
+    }
+    return events;
+}
+
 // One wait, then at most one receive and one send; the receive only while
 // `reading`.
 Client::PumpResult Client::pump(double seconds, bool reading) {
-    pollfd entry{sock_, 0, 0};
-    if (reading && below(recvQueue_.size(), recvLimit_)) {
-        entry.events |= POLLIN;
-    }
-    if (!sendQueue_.empty()) {
-        entry.events |= POLLOUT;
-    }
+    pollfd entry{sock_, wantedEvents(reading), 0};
     const int ready = waitForEvents(entry, waitTime(seconds));
     if (ready < 0) {
         return PumpResult::WaitFailed;
     }
-    const Receipt receipt = (entry.revents & POLLIN) ? receiveOnce() : Receipt::Nothing;
+    return transfer(entry.revents);
+}
+
+// What one wait reported: at most one receive and one send.
+Client::PumpResult Client::transfer(short revents) {
+    const Receipt receipt = (revents & POLLIN) ? receiveOnce() : Receipt::Nothing;
     if (receipt == Receipt::Failed) {
         return PumpResult::ConnectionFailed;
     }
     // Bytes that arrived before a reset or hang-up are taken first; the
     // failure shows again on the next round, once nothing is left to read.
-    if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+    if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
         return receipt == Receipt::Bytes ? PumpResult::Fine : PumpResult::ConnectionFailed;
     }
-    if ((entry.revents & POLLOUT) && !sendOnce()) {
+    if ((revents & POLLOUT) && !sendOnce()) {
         return PumpResult::ConnectionFailed;
     }
     return receipt == Receipt::End ? PumpResult::PeerFinished : PumpResult::Fine;

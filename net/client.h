@@ -32,6 +32,18 @@ public:
     std::string read(std::size_t count);
     void poll(double seconds);  // throws Socket_SelectFailed
     void close(bool forgetTime);
+    // Closes at once and drops whatever is still queued: for a peer that
+    // stopped reading, whose flush would only wait out its budget. Also ends
+    // a client that an overfull send queue has cut off.
+    void abort(bool forgetTime);
+
+    // For a wait shared with other sockets (PollSet): the poll(2) events this
+    // client waits for now, 0 once it is closed; then what that wait reported.
+    // handleEvents moves at most one receive and one send and never waits: a
+    // peer that has gone gets what one send takes before the socket closes.
+    short pollEvents() const;
+    void handleEvents(short revents);
+    bool setNoDelay();  // sends small packets at once instead of gathering them
 
     bool isConnected() const { return connected_; }
     Ipv4Address remoteAddress() const { return Ipv4Address(remote_.sin_addr); }
@@ -53,6 +65,8 @@ private:
     enum class Receipt { Bytes, Nothing, End, Failed };  // what one receive brought
 
     PumpResult pump(double seconds, bool reading);
+    short wantedEvents(bool reading) const;
+    PumpResult transfer(short revents);
     Receipt receiveOnce();
     bool sendOnce();
     void flush();

@@ -2,9 +2,9 @@
 #include <cmath>
 
 #include "tools/cube.h"
-#include "tools/noise.h"
 #include "tools/palette.h"
 #include "tools/tiles.h"
+#include "worldgen/noise.h"
 
 namespace {
 

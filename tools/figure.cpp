@@ -28,6 +28,9 @@ enum Ink : std::uint8_t {
     kWood,
     kMetal,
     kMetalLight,
+    kLeather,
+    kLeatherShade,
+    kStrap,
     kOutline
 };
 
@@ -162,6 +165,28 @@ void drawNearArm(Canvas& c, const Pose& p, int shoulder, int shift) {
     c.rect(x, shoulder + 11, 3, 2, kSkin);
 }
 
+// A satchel on the left hip, its strap over the right shoulder: the one thing
+// about the figure that is not the same on both sides, so that the mirrored
+// frames the game draws for two facings differ from the other two. From the
+// front the left hip is on the far side, from behind on the near side.
+void drawSatchel(Canvas& c, const Pose& p, int shoulder, int hip) {
+    const int a = p.axis;
+    const int top = hip - 7;
+    if (p.back) {
+        c.line(a + 4, shoulder, a - 3, top, kStrap);
+        c.line(a + 5, shoulder, a - 2, top, kStrap);
+        c.rect(a - 8, top, 5, 6, kLeather);
+        c.rect(a - 8, top + 4, 5, 2, kLeatherShade);
+        c.rect(a - 8, top, 1, 6, kLeatherShade);
+    } else {
+        c.line(a - 3, shoulder, a + 4, top, kStrap);
+        c.line(a - 2, shoulder, a + 5, top, kStrap);
+        c.rect(a + 4, top, 5, 6, kLeather);
+        c.rect(a + 4, top + 4, 5, 2, kLeatherShade);
+        c.rect(a + 8, top, 1, 6, kLeatherShade);
+    }
+}
+
 void drawHeadwear(Canvas& c, const Pose& p, int top, int headwear) {
     const int x = p.axis - 5;
     if (headwear == 1) {  // helmet with a lamp
@@ -227,6 +252,7 @@ void drawFigure(Canvas& c, const Pose& p, int headwear) {
     drawLegs(c, p, hip);
     drawTorso(c, p, shoulder, hip + 1);
     drawHead(c, p, head, headwear);
+    if (!p.back) drawSatchel(c, p, shoulder, hip);
     if (p.swing == 0) {
         drawNearArm(c, p, shoulder, -armShift);
     } else if (p.swing == 1) {
@@ -240,6 +266,7 @@ void drawFigure(Canvas& c, const Pose& p, int headwear) {
         c.rect(a - 6, shoulder + 5, 6, 1, kShirtShade);
         c.rect(a - 8, shoulder + 4, 2, 3, kSkin);
     }
+    if (p.back) drawSatchel(c, p, shoulder, hip);
 }
 
 void drawSitting(Canvas& c, const Pose& p, int headwear) {
@@ -254,9 +281,11 @@ void drawSitting(Canvas& c, const Pose& p, int headwear) {
     c.rect(a - 16, seat + 1, 4, 1, kShoes);
     drawTorso(c, p, shoulder, seat + 1);
     drawHead(c, p, head, headwear);
+    if (!p.back) drawSatchel(c, p, shoulder, seat + 1);
     c.rect(a - 6, shoulder + 1, 3, 8, kShirt);
     c.rect(a - 4, shoulder + 2, 1, 7, kShirtShade);
     c.rect(a - 7, shoulder + 9, 3, 2, kSkin);
+    if (p.back) drawSatchel(c, p, shoulder, seat + 1);
 }
 
 Rgb inkColour(Ink ink, const Look& look) {
@@ -293,6 +322,12 @@ Rgb inkColour(Ink ink, const Look& look) {
             return hex(0x8a9098);
         case kMetalLight:
             return hex(0xe8eef4);
+        case kLeather:
+            return hex(0xa06a34);
+        case kLeatherShade:
+            return hex(0x6e4420);
+        case kStrap:
+            return hex(0x4a2c14);
         case kOutline:
             return hex(0x1c1622);
         default:

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "tools/materials.h"
-#include "tools/noise.h"
+#include "worldgen/noise.h"
 
 namespace {
 

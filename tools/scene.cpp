@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/noise.h"
 #include "tools/tiles.h"
+#include "worldgen/noise.h"
 
 namespace {
 

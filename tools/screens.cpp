@@ -3,10 +3,10 @@
 
 #include "tools/interface.h"
 #include "tools/materials.h"
-#include "tools/noise.h"
 #include "tools/palette.h"
 #include "tools/scene.h"
 #include "tools/tiles.h"
+#include "worldgen/noise.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "tools/interface.h"
 #include "tools/materials.h"
-#include "tools/noise.h"
 #include "tools/palette.h"
+#include "worldgen/noise.h"
 
 namespace {
 

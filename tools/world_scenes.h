@@ -1,7 +1,9 @@
-// Worlds built block by block into the grid: the starter world that the play
-// command offers, the typical and the worst-case worlds of the benchmarks, and
-// the parts they and the tests are made of. Ranges are inclusive; a later part
-// overwrites what an earlier one put in the same cells.
+// Worlds built block by block into the game's grid: the starter world that the
+// play command offers, the typical and the worst-case worlds of the
+// benchmarks, and the parts (worldgen/terrain.h) they and the tests are made
+// of, here drawing on the grid, where x or y of 20 and beyond are kept too.
+// Ranges are inclusive; a later part overwrites what an earlier one put in the
+// same cells.
 #pragma once
 
 #include "world/world_grid.h"
@@ -9,18 +11,12 @@
 void fillBox(int x0, int y0, int x1, int y1, int level0, int level1, BlockId id);
 // Grass on `top`, earth below it, stone down to `bottom`, over columns 0..20.
 void fillGround(int top, int bottom);
-// Water with a rim of sand around it.
 void digPond(int x0, int y0, int x1, int y1, int level);
-// Brick walls `height` levels tall standing on `floor`, hollow inside, a glass
-// window in the wall at x1, a plank roof on top.
 void buildHouse(int x0, int y0, int x1, int y1, int floor, int height);
-// A trunk three levels tall on `ground`, a square crown and one leaf above.
 void plantTree(int x, int y, int ground);
 void pourLava(int x0, int y0, int x1, int y1, int level);
 
-// The play command's first world, in the saved band: grass over earth and
-// stone, a pond with a beach, a lava pool in a cobble ring, a brick house with
-// a door and two windows, trees, a marble terrace, and a dug pit showing ore.
+// The play command's first world (worldgen/world_kinds.h), put into the grid.
 void buildStarterWorld();
 // A few levels of ground from `ground` down, a pond, a house and trees.
 void buildTypicalWorld(int ground);

@@ -1,56 +1,110 @@
-// tessaria_worldgen [--world=starter|typical|worst] <file>
-// Writes a world file through the game's own writer: the starter world that
-// the play command offers (the default), or one of the benchmark worlds for
-// runs of the real game. The player lines name the centre column, (10, 10).
+// tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>
+// tessaria_worldgen --world=starter|typical|worst <file>
+// Writes a world file through the game's own writer: a new world of any kind
+// the game offers (the starter world by default), or one of the benchmark
+// worlds for runs of the real game. The player lines name the start column.
+#include <getopt.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "game/world_file.h"
 #include "tools/world_scenes.h"
+#include "worldgen/world_kinds.h"
 
 namespace {
 
-// The file holds levels 0..19; in the game the player then stands on the top
-// of its column, with the benchmark worlds' features beside it.
+const char* const kUsage =
+    "usage: tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>\n"
+    "       tessaria_worldgen --world=starter|typical|worst <file>\n";
+
+// The benchmark worlds' file holds levels 0..19; in the game the player then
+// stands on the top of its column, with the worlds' features beside it.
 constexpr int kTypicalGround = 14;
 constexpr int kWorstLevel = 0;
+constexpr int kCentre = 10;
 
-bool build(const std::string& which) {
+struct Request {
+    WorldKind kind = WorldKind::Starter;
+    std::uint32_t seed = 0;
+    std::string benchmark;  // "typical" or "worst"; empty for a kind
+    std::string path;
+};
+
+bool parseSeed(const char* text, std::uint32_t& seed) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0) return false;
+    seed = static_cast<std::uint32_t>(value);  // any whole number; negative ones wrap
+    return true;
+}
+
+// --world= names either a benchmark world or the starter world, as it always has.
+bool parseWorld(const std::string& which, Request& request) {
     if (which == "starter") {
-        buildStarterWorld();
-    } else if (which == "typical") {
-        buildTypicalWorld(kTypicalGround);
-    } else if (which == "worst") {
-        buildWorstCaseWorld(kWorstLevel);
+        request.kind = WorldKind::Starter;
+    } else if (which == "typical" || which == "worst") {
+        request.benchmark = which;
     } else {
         return false;
     }
     return true;
 }
 
+bool parseArguments(int argc, char** argv, Request& request) {
+    const option options[] = {{"kind", required_argument, nullptr, 'k'},
+                              {"seed", required_argument, nullptr, 's'},
+                              {"world", required_argument, nullptr, 'w'},
+                              {nullptr, 0, nullptr, 0}};
+    opterr = 0;
+    for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+        bool understood = false;
+        if (option == 'k') understood = kindFromName(optarg, request.kind);
+        if (option == 's') understood = parseSeed(optarg, request.seed);
+        if (option == 'w') understood = parseWorld(optarg, request);
+        if (!understood) return false;
+    }
+    if (optind != argc - 1) return false;
+    request.path = argv[optind];
+    return true;
+}
+
+void build(const Request& request, WorldSnapshot& snapshot) {
+    if (request.benchmark.empty()) {
+        Terrain terrain;
+        generateWorld(request.kind, request.seed, terrain);
+        snapshot.cells = terrain.cells;
+        snapshot.playerX = terrain.startX;
+        snapshot.playerY = terrain.startY;
+        return;
+    }
+    if (request.benchmark == "typical") {
+        buildTypicalWorld(kTypicalGround);
+    } else {
+        buildWorstCaseWorld(kWorstLevel);
+    }
+    takeSnapshot(snapshot);
+    snapshot.playerX = snapshot.playerY = kCentre;
+    snapshot.record = PlayerRecord{};  // a new world: every player starts afresh
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* const flag = "--world=";
-    const std::size_t flagLength = std::strlen(flag);
-    std::string which = "starter";
-    bool understood = argc == 2;
-    if (argc == 3 && std::strncmp(argv[1], flag, flagLength) == 0) {
-        which = argv[1] + flagLength;
-        understood = true;
-    }
-    if (!understood || !build(which)) {
-        std::fprintf(stderr, "usage: tessaria_worldgen [--world=starter|typical|worst] <file>\n");
+    Request request;
+    if (!parseArguments(argc, argv, request)) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     WorldSnapshot snapshot;
-    takeSnapshot(snapshot);
-    snapshot.playerX = snapshot.playerY = 10;
-    const char* path = argv[argc - 1];
-    const int error = writeWorldFile(path, snapshot, true);
+    build(request, snapshot);
+    const int error = writeWorldFile(request.path, snapshot, true);
     if (error != 0) {
-        std::fprintf(stderr, "tessaria_worldgen: cannot write %s: %s\n", path,
+        std::fprintf(stderr, "tessaria_worldgen: cannot write %s: %s\n", request.path.c_str(),
                      std::strerror(error));
         return 1;
     }

@@ -156,6 +156,7 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
     const int rounds = soakRounds != nullptr ? std::atoi(soakRounds) : 3;
     std::mt19937 random(std::random_device{}());
     writeWorldFile(folder.worldFile(), floorOnly());
+    int keptSlot = 0;  // a round starts with the slot the last one's file kept
     for (int round = 0; round < rounds; ++round) {
         const double killAfter = std::uniform_real_distribution<double>(0.5, 8.0)(random);
         const std::string where =
@@ -163,7 +164,7 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
         GameProcess game(server, folder);
         Window window = waitForWindow(server, kStartSeconds);
         ASSERT_NE(window, 0u) << where << "\n" << game.errorOutput();
-        ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds)) << where;
+        ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds, keptSlot)) << where;
         std::thread killer([&game, killAfter] {
             sleepSeconds(killAfter);
             kill(game.pid(), SIGKILL);
@@ -182,6 +183,8 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
         std::string problem;
         ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem))
             << where << ": " << problem;
+        if (saved.record.count("player.selected_slot"))
+            keptSlot = std::atoi(saved.record["player.selected_slot"].c_str());
         int temporaries = 0;
         for (const auto& entry :
              std::filesystem::directory_iterator(folder.worldFile().parent_path()))

@@ -64,7 +64,8 @@ const std::string& GameProcess::errorOutput() {
     return stderrText_;
 }
 
-bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds) {
+bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds,
+               int slot) {
     const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
     const Image cursor = readBmp(folder.path() / "data/gfx/004.bmp");
     if (button.width == 0 || cursor.width == 0) return false;
@@ -79,8 +80,8 @@ bool enterGame(const XServer& server, const RunFolder& folder, Window window, do
     clickAt(server, 300, 220);
     return waitUntil(
         [&] {
-            return differingPixels(grabScreen(server), 182, 416, cursor, 0, 0, cursor.width,
-                                   cursor.height) == 0;
+            return differingPixels(grabScreen(server), 182 + 30 * slot, 416, cursor, 0, 0,
+                                   cursor.width, cursor.height) == 0;
         },
         seconds);
 }

@@ -41,6 +41,8 @@ private:
     std::string stderrText_;
 };
 
-// Skips the intro with Escape, waits for the title menu and clicks "single
-// player"; true once the game screen shows (the hotbar cursor on slot 0).
-bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds);
+// Skips the intro (or leaves the game) with Escape, waits for the title menu
+// and clicks "single player"; true once the game screen shows with the hotbar
+// cursor on `slot`.
+bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds,
+               int slot = 0);

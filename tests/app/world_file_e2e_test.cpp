@@ -97,6 +97,67 @@ TEST_F(WorldFileInAWindow, APlayedWorldIsSavedCellForCellWithThePreviousFileAsBa
         << "a temporary file was left behind";
 }
 
+// The count of one block in the record's counts line.
+std::string countOf(const WorldFile& world, int id) {
+    std::istringstream counts(world.record.count("player.counts") ? world.record.at("player.counts")
+                                                                  : "");
+    std::string count;
+    for (int n = 0; n <= id && counts >> count; ++n) {
+    }
+    return count;
+}
+
+// A run places a block from the third slot and steps toward x + 1, goes to
+// the menu and back, and quits; the next run starts in that column with that
+// slot selected and the count one lower, and saves the same record again.
+TEST_F(WorldFileInAWindow, TheNextRunStartsWhereThePlayerStoppedWithWhatItHad) {
+    WorldFile floor;
+    for (int y = 0; y < WorldFile::kSide; ++y)
+        for (int x = 0; x < WorldFile::kSide; ++x) floor.at(x, y, 10) = 4;
+    writeWorldFile(folder.worldFile(), floor);
+
+    // The slot is asked for twice on the screen: on the way back from the
+    // menu and when the next run is entered.
+    auto play = [&](const std::string& name, bool act) {
+        GameProcess game(server, folder, {"TESSARIA_SEED=11"});
+        Window window = waitForWindow(server, kStartSeconds);
+        ASSERT_NE(window, 0u) << game.errorOutput();
+        ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds, act ? 0 : 2))
+            << saveScreenshot(server, name + "-not-entered");
+        if (act) {
+            holdKey(server, window, "3", 0.15);
+            holdKey(server, window, "space", 0.25);  // one placing action
+            sleepSeconds(0.8);
+            holdKey(server, window, "Right", 0.35);  // turns, then one step
+            sleepSeconds(0.8);
+            ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds, 2))
+                << saveScreenshot(server, name + "-slot-lost");
+        }
+        requestClose(server, window);
+        ASSERT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+    };
+
+    play("kept-first", true);
+    WorldFile first, second;
+    std::string problem;
+    ASSERT_TRUE(readWorldFile(folder.worldFile(), &first, &problem)) << problem;
+    EXPECT_EQ(first.playerX, first.playerY + 1) << "one step from the diagonal";
+    EXPECT_EQ(first.record["player.x"], std::to_string(first.playerX));
+    EXPECT_EQ(first.record["player.y"], std::to_string(first.playerY));
+    EXPECT_EQ(first.record["player.facing"], "3");
+    EXPECT_EQ(first.record["player.selected_slot"], "2");
+    EXPECT_EQ(first.record["player.hotbar"], "1 6 2 4 13 18 19 5 8");
+    EXPECT_EQ(countOf(first, 2), "99");
+    EXPECT_EQ(countOf(first, 1), "100");
+
+    play("kept-second", false);
+    ASSERT_TRUE(readWorldFile(folder.worldFile(), &second, &problem)) << problem;
+    EXPECT_EQ(second.playerX, first.playerX);
+    EXPECT_EQ(second.playerY, first.playerY);
+    EXPECT_EQ(second.record, first.record);
+    EXPECT_EQ(second.cells, first.cells);
+}
+
 // Writes beyond 16 kB fail, so no world fits: the quit save reports in one
 // line, leaves the previous world and its backup, and the exit status says so.
 TEST_F(WorldFileInAWindow, AQuitSaveThatFailsPrintsOneLineAndExitsWithStatusOne) {

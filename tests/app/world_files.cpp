@@ -65,9 +65,15 @@ bool readWorldFile(const fs::path& path, WorldFile* world, std::string* problem)
                 if (!next(key, &world->at(x, y, level))) return false;
             }
     if (!next("p_x = ", &world->playerX) || !next("p_y = ", &world->playerY)) return false;
-    if (in.peek() != std::char_traits<char>::eof()) {
-        *problem = "more than 8,002 lines";
-        return false;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::size_t equals = line.find(" = ");
+        if (line.rfind("player.", 0) != 0 || equals == std::string::npos) {
+            *problem = "line " + std::to_string(number) + " is \"" + line +
+                       "\", expected player.NAME = VALUE";
+            return false;
+        }
+        world->record[line.substr(0, equals)] = line.substr(equals + 3);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ struct WorldFile {
     static constexpr int kSide = 20;
     std::vector<std::int32_t> cells = std::vector<std::int32_t>(kSide * kSide * kSide, 0);
     std::int32_t playerX = 0, playerY = 0;
+    std::map<std::string, std::string> record;  // the player's record: "player.x" -> "7"
     static int index(int x, int y, int level) { return (level * kSide + y) * kSide + x; }
     std::int32_t& at(int x, int y, int level) { return cells[index(x, y, level)]; }
     std::int32_t at(int x, int y, int level) const { return cells[index(x, y, level)]; }
@@ -20,5 +22,6 @@ struct WorldFile {
 void writeWorldFile(const std::filesystem::path& path, const WorldFile& world);
 // Reads a file that must be exactly 8,000 lines "x.y[level] = value" (levels
 // outermost, x innermost), then "p_x = N" and "p_y = N", every key at its own
-// line; false with the first problem otherwise.
+// line, then any number of lines "player.NAME = VALUE"; false with the first
+// problem otherwise.
 bool readWorldFile(const std::filesystem::path& path, WorldFile* world, std::string* problem);

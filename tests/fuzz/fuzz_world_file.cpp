@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "game/player_record.h"
 #include "game/world_file.h"
 #include "rules/player_state.h"
 #include "world/world_grid.h"
@@ -44,5 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     takeSnapshot(reloaded);
     formatWorld(reloaded, savedAgain);
     if (reloaded != read || savedAgain != saved) __builtin_trap();
+
+    // Whatever record lines the bytes held, what was kept of them is written
+    // and read back the same.
+    load(std::string(reinterpret_cast<const char*>(data), size));
+    const PlayerRecord kept = keptRecord;
+    std::string recordText;
+    formatPlayerRecord(kept, recordText);
+    std::istringstream recordIn(recordText);
+    if (parsePlayerRecord(recordIn) != kept) __builtin_trap();
     return 0;
 }

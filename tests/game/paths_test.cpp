@@ -33,6 +33,7 @@ TEST_F(PathsTest, ADataFolderBesideTheGameKeepsEverythingBelowIt) {
     EXPECT_EQ(gamePaths().mode, PathMode::Portable);
     EXPECT_EQ(dataFile("data/gfx/001.bmp"), "data/gfx/001.bmp");
     EXPECT_EQ(worldFile(), "data/world/world.ini");
+    EXPECT_EQ(worldsFolder(), "data/worlds");
     EXPECT_EQ(settingsFile(), "data/settings.ini");
     EXPECT_EQ(screenshotFolder(), "screenshots");
 }
@@ -43,6 +44,7 @@ TEST_F(PathsTest, TheInstalledGameReadsBesideItsProgramAndWritesIntoTheHomeFolde
     EXPECT_EQ(dataFile("data/gfx/001.bmp"), "/opt/game/bin/../share/tessaria/gfx/001.bmp");
     EXPECT_EQ(dataFile("data/sfx/sfx002.wav"), "/opt/game/bin/../share/tessaria/sfx/sfx002.wav");
     EXPECT_EQ(worldFile(), "/home/ann/.local/share/tessaria/world/world.ini");
+    EXPECT_EQ(worldsFolder(), "/home/ann/.local/share/tessaria/worlds");
     EXPECT_EQ(settingsFile(), "/home/ann/.config/tessaria/settings.ini");
     EXPECT_EQ(screenshotFolder(), "/home/ann/.local/share/tessaria/screenshots");
 }

@@ -32,6 +32,9 @@
 
 namespace {
 
+// The world's 8,002 lines, then the eleven of the player's record.
+constexpr std::size_t kWholeFileLines = 8002 + 11;
+
 BlockId pattern(int x, int y, int level, int seed = 0) {
     return (x * 7 + y * 3 + level * 11 + seed) % 23;
 }
@@ -110,7 +113,7 @@ TEST_F(WorldFile, TheFileIsEightThousandCellLinesInLevelMajorOrderThenThePlayer)
     setCell(19, 19, 19, 1);
     ASSERT_TRUE(saveWorld());
     std::vector<std::string> lines = splitLines(readText(worldFile()));
-    ASSERT_EQ(lines.size(), 8002u);
+    ASSERT_EQ(lines.size(), kWholeFileLines);
     EXPECT_EQ(lines[0], "0.0[0] = 5");
     EXPECT_EQ(lines[1], "1.0[0] = 13");
     EXPECT_EQ(lines[2], "2.0[0] = 0");
@@ -119,6 +122,7 @@ TEST_F(WorldFile, TheFileIsEightThousandCellLinesInLevelMajorOrderThenThePlayer)
     EXPECT_EQ(lines[7999], "19.19[19] = 1");
     EXPECT_EQ(lines[8000], "p_x = 7");
     EXPECT_EQ(lines[8001], "p_y = 12");
+    EXPECT_EQ(lines[8002], "player.x = 7");
     EXPECT_EQ(readText(worldFile()).back(), '\n');
 }
 
@@ -250,6 +254,109 @@ TEST_F(Reader, AnythingAfterThePlayerLinesIsIgnored) {
     EXPECT_EQ(player.x, 7);
 }
 
+// The player's record: the lines after the world's 8,002.
+class RecordLines : public WorldFile {
+protected:
+    void SetUp() override {
+        WorldFile::SetUp();
+        fillBand();
+        player.level = 9;
+        player.facing = Facing::Right;
+        player.spriteRow = 4;
+        player.spriteGroup = 0;
+        player.targetRaised = 0;
+        player.autoJump = false;
+        player.selectedSlot = 6;
+        player.hotbar[2] = Ice;
+        for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = id * 50;
+        WorldSnapshot snapshot;
+        takeSnapshot(snapshot);
+        formatWorld(snapshot, text);
+        lines = splitLines(text);
+    }
+    // Every line but the record's.
+    std::vector<std::string> worldLines() const {
+        return std::vector<std::string>(lines.begin(), lines.begin() + 8002);
+    }
+
+    std::string text;
+    std::vector<std::string> lines;
+};
+
+TEST_F(RecordLines, ThePlayerIsWrittenAfterTheWorldAndReadBackWhole) {
+    const std::vector<std::string> record(lines.begin() + 8002, lines.end());
+    EXPECT_EQ(record, (std::vector<std::string>{
+                          "player.x = 7",
+                          "player.y = 12",
+                          "player.level = 9",
+                          "player.facing = 3",
+                          "player.look = 4",
+                          "player.outfit = 0",
+                          "player.working_height = 0",
+                          "player.auto_jump = 0",
+                          "player.selected_slot = 6",
+                          "player.hotbar = 1 6 22 4 13 18 19 5 8",
+                          "player.counts = 0 50 100 150 200 250 300 350 400 450 500 550 600 650 "
+                          "700 750 800 850 900 950 1000 1050 1100",
+                      }));
+    loadText(text);
+    EXPECT_EQ(keptRecord, recordOf(player));
+    std::istringstream own(fileOfLines(record));
+    EXPECT_EQ(parsePlayerRecord(own), recordOf(player)) << "a record is a file of its own too";
+}
+
+// What a reader of the 8,002 lines alone makes of the file is the world and
+// the player's column, the same as here; and a file from before records were
+// kept keeps none.
+TEST_F(RecordLines, AReaderThatStopsAtTheWorldsLinesReadsTheSameWorld) {
+    clearBand();
+    player.x = player.y = 0;
+    loadText(fileOfLines(worldLines()));
+    EXPECT_EQ(keptRecord, PlayerRecord{});
+    WorldSnapshot plain, whole;
+    takeSnapshot(plain);
+    clearBand();
+    player.x = player.y = 0;
+    loadText(text);
+    takeSnapshot(whole);
+    EXPECT_EQ(cellsOffPattern(), 0);
+    EXPECT_EQ(whole.cells, plain.cells);
+    EXPECT_EQ(whole.playerX, 7);
+    EXPECT_EQ(whole.playerY, 12);
+    EXPECT_EQ(plain.playerX, 7);
+    EXPECT_EQ(plain.playerY, 12);
+}
+
+// Each line stands or falls alone, and the column and level together.
+TEST_F(RecordLines, ADamagedRecordKeepsOnlyItsValidLines) {
+    std::vector<std::string> damaged = worldLines();
+    for (const char* line : {
+             "player.x = 21",              // beyond the world: no place to start
+             "player.y = 4",               //
+             "player.level = 3",           //
+             "player.facing = 2\r",        // a carriage return is harmless
+             "  player.look =   6  ",      // so are blanks
+             "player.outfit = 2",          // out of range
+             "player.selected_slot = 4x",  // not a number
+             "player.working_height = -0",
+             "player.auto_jump = 1 1",              // one number too many
+             "player.hotbar = 1 2 3 4 5 6 7 8 23",  // no block 23
+             "player.counts = 1 2 3",               // too few
+             "player.name = 5",                     // unknown
+             "selected_slot = 3",                   // not the player's
+             "player.counts = 99999999999 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0",
+         })
+        damaged.push_back(line);
+    loadText(fileOfLines(damaged));
+    PlayerRecord expected;
+    expected.y = 4;
+    expected.level = 3;
+    expected.facing = Facing::Left;
+    expected.look = 6;
+    expected.workingHeight = 0;
+    EXPECT_EQ(keptRecord, expected);
+}
+
 TEST_F(WorldFile, WithNoFileTheBandIsEmpty) {
     fillBand();
     player.x = 4;
@@ -342,7 +449,7 @@ protected:
 TEST_F(SafeSaving, TheWorldFolderIsCreatedWhenMissing) {
     std::filesystem::remove_all("data");
     ASSERT_TRUE(saveWorld());
-    EXPECT_EQ(splitLines(readText(worldFile())).size(), 8002u);
+    EXPECT_EQ(splitLines(readText(worldFile())).size(), kWholeFileLines);
 }
 
 TEST_F(SafeSaving, ThePreviousWorldIsKeptAsTheBackup) {
@@ -475,7 +582,7 @@ TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         std::string text = readText(worldFile());
-        ASSERT_EQ(splitLines(text).size(), 8002u) << "round " << round;
+        ASSERT_EQ(splitLines(text).size(), kWholeFileLines) << "round " << round;
         clearBand();
         loadText(text);
         EXPECT_TRUE(cellsOffPattern(0) == 0 || cellsOffPattern(1) == 0) << "round " << round;

@@ -80,6 +80,9 @@ TEST_F(Autosave, AChangeReachesTheDiskWithinFiveSecondsAndNothingIsWrittenWhileN
     player.x = 2;
     frameAt(61);
     EXPECT_EQ(savedLine(8000), "p_x = 2");
+    player.selectedSlot = 4;  // the record alone changes
+    frameAt(70);
+    EXPECT_EQ(savedLine(8010), "player.selected_slot = 4");
 }
 
 // As in play, and what the thread sanitizer build watches: frames change the

@@ -1,8 +1,14 @@
 // The start of a run: defaults, the random start on the diagonal, the weather.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "game/paths.h"
+#include "game/player_record.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
+#include "support/files.h"
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
 
@@ -68,16 +74,63 @@ TEST_F(WorldSetUp, ThePlayerStartsOnTheDiagonalWithTheViewOnIt) {
     for (int v = 5; v <= 15; ++v) EXPECT_TRUE(seen[v]) << v;
 }
 
+// A file from before the player's record was kept: its world lines alone.
+void keepWorldLinesOnly() {
+    std::vector<std::string> lines = splitLines(readText(worldFile()));
+    lines.resize(8002);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    writeText(worldFile(), text);
+}
+
 TEST_F(WorldSetUp, TheFilesPlayerLinesNeverDecideTheStart) {
     setCell(0, 0, 0, Explosive);
     player.x = 2;
     player.y = 19;
     ASSERT_TRUE(saveWorld());
+    keepWorldLinesOnly();
     for (int run = 0; run < 20; ++run) {
         setUpWorld();
         EXPECT_EQ(player.x, player.y);
         EXPECT_EQ(cell(0, 0, 0), Explosive);
     }
+}
+
+TEST_F(WorldSetUp, AKeptRecordStartsTheRunWhereAndAsTheLastOneStopped) {
+    fresh::startRun(2, 19, 7);
+    player.facing = Facing::Left;
+    player.spriteRow = 5;
+    player.spriteGroup = 0;
+    player.targetRaised = 0;
+    player.autoJump = false;
+    player.selectedSlot = 3;
+    player.hotbar[8] = Ice;
+    player.blockCounts[Lava] = 0;
+    player.blockCounts[Ice] = 812;
+    const PlayerRecord stopped = recordOf(player);
+    ASSERT_TRUE(saveWorld());
+    player = PlayerState{};
+    setUpWorld();
+    EXPECT_EQ(recordOf(player), stopped);
+    EXPECT_EQ(camera.offsetX, 32 * (19 - 2));
+    EXPECT_EQ(camera.offsetY, -16 * (2 + 19));
+}
+
+TEST_F(WorldSetUp, AKeptRecordOutsideTheWorldStartsOnTheDiagonalWithTheRestKept) {
+    fresh::startRun(2, 19, 7);
+    player.selectedSlot = 5;
+    ASSERT_TRUE(saveWorld());
+    std::string text = readText(worldFile());
+    const std::size_t x = text.find("player.x = 2\n");
+    ASSERT_NE(x, std::string::npos);
+    text.replace(x, 12, "player.x = 21");
+    writeText(worldFile(), text);
+    player = PlayerState{};
+    setUpWorld();
+    EXPECT_EQ(player.x, player.y);
+    EXPECT_GE(player.x, 5);
+    EXPECT_EQ(player.level, 0);
+    EXPECT_EQ(player.selectedSlot, 5);
 }
 
 TEST_F(WorldSetUp, WeatherFallsFromTheStartInRoughlyOneRunOfSix) {

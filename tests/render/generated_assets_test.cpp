@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/main_loop.h"
 #include "app/sound.h"
@@ -121,6 +122,70 @@ TEST_F(GeneratedAssetsTest, theHotbarIconIsTheTilesCornerAt30x30) {
         }
     }
     EXPECT_EQ(wrong, 0);
+}
+
+// The figure as drawn in a window round its place, one colour per pixel.
+std::vector<Rgb> figureShown(int x, int y, int w, int h) {
+    std::vector<Rgb> pixels;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) pixels.push_back(pixelOf(assets.frameBuffer, x + i, y + j));
+    return pixels;
+}
+
+// Pixels that differ between two drawn figures, at the horizontal shift that
+// matches them best (the facings are drawn a pixel or two apart); by colour,
+// or only by whether the figure covers them.
+int leastDifference(const std::vector<Rgb>& a, const std::vector<Rgb>& b, int w, bool outline) {
+    const int h = static_cast<int>(a.size()) / w;
+    int least = w * h;
+    for (int shift = -4; shift <= 4; ++shift) {
+        int differing = 0;
+        for (int j = 0; j < h; ++j) {
+            for (int i = 4; i < w - 4; ++i) {
+                const Rgb p = a[j * w + i], q = b[j * w + i + shift];
+                differing += (outline ? (p == kBlack) == (q == kBlack) : p == q) ? 0 : 1;
+            }
+        }
+        least = std::min(least, differing);
+    }
+    return least;
+}
+
+// Two facings of each sheet are the other two mirrored: a figure nearly the
+// same on both sides walks right just as it walks down, and up as it walks
+// left. Its outline must tell the mirrored pairs apart, not a few pixels of
+// face and hair alone.
+TEST_F(GeneratedAssetsTest, theFourFacingsDrawFourDifferentFigures) {
+    const int x = 286, y = 96, w = 64, h = 72;
+    for (SpriteSheet sheet : {SpriteSheet::Standing, SpriteSheet::Walking, SpriteSheet::Resting}) {
+        for (int row = 0; row < 7; ++row) {
+            for (int group = 0; group < 2; ++group) {
+                std::vector<Rgb> shown[4];
+                for (int facing = 0; facing < 4; ++facing) {
+                    player.spriteSheet = sheet;
+                    player.resting = sheet == SpriteSheet::Resting;
+                    player.busy = sheet == SpriteSheet::Walking;
+                    player.spriteRow = row;
+                    player.spriteGroup = group;
+                    player.animFrame = 1;
+                    player.facing = static_cast<Facing>(facing);
+                    al_clear_to_color(al_map_rgb(0, 0, 0));
+                    drawPlayer(currentGame(), false);
+                    shown[facing] = figureShown(x, y, w, h);
+                }
+                const std::string pose = "sheet " + std::to_string(static_cast<int>(sheet)) +
+                                         " look " + std::to_string(row) + " group " +
+                                         std::to_string(group);
+                for (int a = 0; a < 4; ++a)
+                    for (int b = a + 1; b < 4; ++b)
+                        EXPECT_GT(leastDifference(shown[a], shown[b], w, false), 40)
+                            << pose << ": facings " << a << " and " << b << " look alike";
+                if (sheet != SpriteSheet::Standing) continue;
+                EXPECT_GT(leastDifference(shown[1], shown[3], w, true), 50) << pose << ": 1 and 3";
+                EXPECT_GT(leastDifference(shown[0], shown[2], w, true), 50) << pose << ": 0 and 2";
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -98,4 +98,25 @@ TEST_F(Worldgen, WritesTheBenchmarkWorldsOnRequestAndRefusesUnknownOnes) {
     EXPECT_NE(readText("errors.txt").find("usage"), std::string::npos);
 }
 
+TEST_F(Worldgen, WritesEveryKindTheGameOffersAndTheSameSeedTwiceAlike) {
+    ASSERT_EQ(runWorldgen("--kind island --seed 31 a.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--seed=31 --kind=island b.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind island --seed -5 c.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind starter starter.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind flat flat.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind empty empty.ini"), 0) << readText("errors.txt");
+    EXPECT_EQ(readText("a.ini"), readText("b.ini"));
+    EXPECT_NE(readText("a.ini"), readText("c.ini"));
+    EXPECT_EQ(fnv1a(readText("starter.ini")), 2546836180817740494ull);
+    const std::vector<std::string> flat = splitLines(readText("flat.ini"));
+    ASSERT_EQ(flat.size(), 8002u);
+    EXPECT_EQ(flat[lineOf(4, 9, 12)], "4.9[12] = 1");
+    EXPECT_EQ(flat[lineOf(4, 9, 19)], "4.9[19] = 17");
+    EXPECT_EQ(splitLines(readText("empty.ini"))[lineOf(10, 10, 19)], "10.10[19] = 0");
+    EXPECT_EQ(runWorldgen("--kind moon x.ini"), 2);
+    EXPECT_EQ(runWorldgen("--kind island --seed twelve x.ini"), 2);
+    EXPECT_EQ(runWorldgen("--kind island a.ini b.ini"), 2);
+    EXPECT_FALSE(std::filesystem::exists("x.ini"));
+}
+
 }  // namespace

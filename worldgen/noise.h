@@ -1,5 +1,6 @@
-// Deterministic pseudo-random helpers: every texture is a pure function of its
-// coordinates and a seed, so the generator writes the same bytes on every run.
+// Deterministic pseudo-random helpers: every texture and every generated world
+// is a pure function of its coordinates and a seed, so the generators write
+// the same bytes on every run.
 #pragma once
 
 #include <cmath>

@@ -1,0 +1,72 @@
+// The player's worlds: one folder each under the worlds folder (game/paths.h),
+// holding world.ini, its backup world.ini.bak and a note, world.meta:
+//
+//   name = <the name as the player typed it>
+//   kind = island | flat | empty | starter | imported
+//   seed = <whole number>
+//   created = <seconds since 1970>
+//   last_played = <seconds since 1970>
+//
+// one "key = value" a line; unknown keys and lines are ignored, a missing
+// value reads as empty or 0. A deleted world's folder moves into .trash/ in
+// the worlds folder; nothing here ever erases a world.
+//
+// The functions touch no game state; those that write return 0 or the error
+// of the step that failed, and print nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "worldgen/world_kinds.h"
+
+struct WorldMeta {
+    std::string name;
+    std::string kind;  // a kind's name, or "imported" for the world from before the list
+    std::uint32_t seed = 0;
+    std::int64_t created = 0, lastPlayed = 0;  // seconds since 1970
+};
+
+struct WorldEntry {
+    std::string folder;  // the folder's own name under the worlds folder
+    WorldMeta meta;
+};
+
+// The files of the world in `folder`.
+std::string worldFileOf(const std::string& root, const std::string& folder);
+std::string worldMetaOf(const std::string& root, const std::string& folder);
+
+std::string formatWorldMeta(const WorldMeta& meta);
+WorldMeta parseWorldMeta(const std::string& text);
+
+// Every world under `root`, the one played last first. A folder without a
+// note still counts when it holds a world file: it is named after itself and
+// dated by its world file.
+std::vector<WorldEntry> listWorlds(const std::string& root);
+
+// A folder name made from any text: letters and digits of any script kept,
+// every run of anything else (spaces, slashes, dots, control bytes, broken
+// UTF-8) one "-", at most 40 bytes, never empty, never a name a file system
+// reserves. Not yet unique: createWorld makes it so.
+std::string safeFolderName(const std::string& name);
+
+// Generates a world of `kind` from `seed` into a new folder named after
+// `name` (a number appended while the name is taken) and writes its file and
+// note; `folder` receives the folder's name.
+int createWorld(const std::string& root, const std::string& name, WorldKind kind,
+                std::uint32_t seed, std::int64_t now, std::string& folder);
+
+// Notes that the world in `folder` was played at `now`.
+int markPlayed(const std::string& root, const std::string& folder, std::int64_t now);
+
+// Moves the world's folder into root/.trash/, under its own name or, when
+// that is taken there, with a number appended; `trashedAs` receives the name.
+int trashWorld(const std::string& root, const std::string& folder, std::string& trashedAs);
+
+// The first time the worlds folder is wanted (it does not exist yet), the
+// single world the game kept before, `oldWorldFile` and its backup, joins the
+// list as "My world", both files copied byte for byte; the old files stay where
+// they are. The worlds folder appears whole or not at all, so a run stopped
+// halfway adopts again next time. 0 at once when the folder exists already.
+int adoptOldWorld(const std::string& root, const std::string& oldWorldFile, std::int64_t now);

@@ -1,0 +1,120 @@
+// The field walkers' out-of-line parts: texts, raw bytes and runs of cells.
+#include "protocol/fields.h"
+
+#include <algorithm>
+
+#include "net/packet_number.h"
+
+namespace {
+
+constexpr std::size_t kLongestRun = kLargestChar;  // a run's length is one char
+
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-';
+}
+
+bool isPrintable(char c) { return c >= ' ' && c <= '~'; }
+
+}  // namespace
+
+bool textFits(const std::string& text, const TextRule& rule) {
+    if (text.size() < rule.shortest || text.size() > rule.longest) return false;
+    return std::all_of(text.begin(), text.end(),
+                       rule.nameCharacters ? isNameCharacter : isPrintable);
+}
+
+void FieldWriter::runs(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
+    std::vector<std::pair<std::uint8_t, std::size_t>> found;
+    for (std::size_t i = 0; i < cells.size();) {
+        std::size_t length = 1;
+        while (i + length < cells.size() && length < kLongestRun && cells[i + length] == cells[i])
+            ++length;
+        found.emplace_back(cells[i], length);
+        i += length;
+    }
+    packet_.addShort(static_cast<std::uint16_t>(found.size()));
+    for (const auto& [block, length] : found) {
+        packet_.addChar(block);
+        packet_.addChar(static_cast<std::uint8_t>(length));
+    }
+}
+
+std::uint32_t FieldReader::readNumber(Width width, const char* what) {
+    const auto bytes = static_cast<std::size_t>(width);
+    if (failed()) return 0;
+    if (packet_.remaining() < bytes) {
+        fail(std::string("the packet ends inside ") + what);
+        return 0;
+    }
+    switch (width) {
+        case Width::Char:
+            return packet_.getChar();
+        case Width::Short:
+            return packet_.getShort();
+        case Width::Three:
+            return packet_.getThree();
+        case Width::Int: {
+            const std::string raw = packet_.getFixedString(4);
+            return decodeNumber(raw[0], raw[1], raw[2], raw[3]);
+        }
+    }
+    return 0;
+}
+
+void FieldReader::byte(std::uint8_t& value, const char* what) {
+    if (failed()) return;
+    if (packet_.remaining() < 1) {
+        fail(std::string("the packet ends inside ") + what);
+        return;
+    }
+    value = packet_.getByte();
+}
+
+void FieldReader::text(std::string& value, const TextRule& rule) {
+    std::size_t length = 0;
+    number(length, Width::Char, 0, kLargestChar, rule.what);
+    if (failed()) return;
+    if (packet_.remaining() < length) {
+        fail(std::string("the packet ends inside ") + rule.what);
+        return;
+    }
+    value = packet_.getFixedString(length);
+    if (!textFits(value, rule)) {
+        fail(std::string(rule.what) + " of " + std::to_string(length) + " characters is not " +
+             std::to_string(rule.shortest) + ".." + std::to_string(rule.longest) +
+             (rule.nameCharacters ? " letters, digits, _ or -" : " printable characters"));
+    }
+}
+
+std::uint32_t FieldReader::presence(std::uint32_t, int parts) {
+    std::uint32_t bits = 0;
+    number(bits, Width::Char, 0, (1u << parts) - 1, "the parts present");
+    return bits;
+}
+
+// Exactly cellCount cells, every run at least one cell long and every block
+// a known one; a run that would overshoot the band is refused.
+void FieldReader::runs(std::vector<std::uint8_t>& cells, std::size_t cellCount,
+                       std::uint8_t lastBlock) {
+    std::size_t count = 0;
+    number(count, Width::Short, 1, static_cast<std::uint32_t>(cellCount), "runs of cells");
+    cells.clear();
+    cells.reserve(cellCount);
+    for (std::size_t i = 0; i < count && !failed(); ++i) {
+        std::uint8_t block = 0;
+        std::size_t length = 0;
+        number(block, Width::Char, 0, lastBlock, "block");
+        number(length, Width::Char, 1, kLongestRun, "run length");
+        if (failed()) return;
+        if (cells.size() + length > cellCount) {
+            fail("runs of cells go past the " + std::to_string(cellCount) + " cells of the band");
+            return;
+        }
+        cells.insert(cells.end(), length, block);
+    }
+    if (!failed() && cells.size() != cellCount) {
+        fail("runs of cells cover " + std::to_string(cells.size()) + " of the " +
+             std::to_string(cellCount) + " cells of the band");
+    }
+}

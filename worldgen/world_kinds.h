@@ -1,0 +1,38 @@
+// The worlds a player can start: generated from a seed, or built by hand.
+// Every kind fills a Terrain, never the game's grid, and says where the
+// player starts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "worldgen/terrain.h"
+
+enum class WorldKind : std::int32_t {
+    Island = 0,   // rolling land in a sea, shaped by the seed
+    Flat = 1,     // grass over earth, stone and rock, level all over
+    Empty = 2,    // nothing at all: a world to build from air
+    Starter = 3,  // the hand-built first world
+};
+
+// "island", "flat", "empty", "starter": the names the world files' notes and
+// the command line use.
+const char* kindName(WorldKind kind);
+// False for a name that is none of them; `kind` is then left as it was.
+bool kindFromName(const std::string& name, WorldKind& kind);
+
+// The whole band of a new world. The same kind and seed give the same cells;
+// only the island looks at the seed.
+void generateWorld(WorldKind kind, std::uint32_t seed, Terrain& terrain);
+
+// The kinds one by one.
+void generateIsland(std::uint32_t seed, Terrain& terrain);
+void buildFlatTerrain(Terrain& terrain);
+// Grass over earth and stone, a pond with a beach, a lava pool in a cobble
+// ring, a brick house with a door and two windows, trees, a marble terrace,
+// and a dug pit showing ore.
+void buildStarterTerrain(Terrain& terrain);
+
+// Puts a made world into the game's grid: the band from the terrain, every
+// other cell empty.
+void placeTerrain(const Terrain& terrain);
