@@ -97,21 +97,21 @@ void columnPass(World world, int level, bool snowing) {
 
 // One pass for each level a player stands on, the first also laying snow;
 // two players on one level make one pass, as one player would.
-void passLevels(World world, int count, const int levels[]) {
+void passLevels(World world, PlayerState* const players[], int count) {
     bool snowing = world.weather.weatherActive && world.weather.snowCover;
     for (int n = 0; n < count; ++n) {
         bool seen = false;
-        for (int m = 0; m < n; ++m) seen = seen || levels[m] == levels[n];
+        for (int m = 0; m < n; ++m) seen = seen || players[m]->level == players[n]->level;
         if (seen) continue;
-        columnPass(world, levels[n], snowing);
+        columnPass(world, players[n]->level, snowing);
         snowing = false;
     }
     if (snowing) columnPass(world, kBandEdge + 1, true);  // nobody there: the snow alone
 }
 
-void refreshTarget(const WorldGrid& grid, PlayerState& p, int level) {
+void refreshTarget(const WorldGrid& grid, PlayerState& p) {
     Column ahead = columnAhead(p);
-    p.targetBlock = cellOf(grid, ahead.x, ahead.y, level - p.targetRaised);
+    p.targetBlock = cellOf(grid, ahead.x, ahead.y, p.level - p.targetRaised);
 }
 
 void climbToColumnTop(const WorldGrid& grid, PlayerState& p) {
@@ -144,20 +144,20 @@ void advanceDay(WorldClock& clock) {
 }
 
 // The strip shows frames 0, 2 and 3, five ticks each; frame 1 is unused.
-void advanceWeather(WeatherState& weather) {
-    if (!weather.weatherActive) return;
-    weather.weatherTick += 1;
-    if (weather.weatherTick == 5) weather.weatherAnimFrame = 2;
-    if (weather.weatherTick == 10) weather.weatherAnimFrame = 3;
-    if (weather.weatherTick < kWeatherCycleTicks) return;
-    weather.weatherCycles += 1;
-    if (weather.weatherCycles > kSpellCycles) {
-        weather.weatherActive = false;
-        weather.snowCover = false;
-        weather.weatherCycles = 0;
+void advanceWeather(WeatherState& sky) {
+    if (!sky.weatherActive) return;
+    sky.weatherTick += 1;
+    if (sky.weatherTick == 5) sky.weatherAnimFrame = 2;
+    if (sky.weatherTick == 10) sky.weatherAnimFrame = 3;
+    if (sky.weatherTick < kWeatherCycleTicks) return;
+    sky.weatherCycles += 1;
+    if (sky.weatherCycles > kSpellCycles) {
+        sky.weatherActive = false;
+        sky.snowCover = false;
+        sky.weatherCycles = 0;
     }
-    weather.weatherAnimFrame = 0;
-    weather.weatherTick = 0;
+    sky.weatherAnimFrame = 0;
+    sky.weatherTick = 0;
 }
 
 void advanceTileAnimation(WorldClock& clock) {
@@ -173,28 +173,22 @@ World localWorld() { return World{world, weather, worldClock}; }
 void drawWeatherTrigger(WeatherState& state) { state.weatherTrigger = randomInt(0, 300); }
 
 void worldTick(World world, PlayerState* const players[], int count) {
-    // The level each player stood on when the tick began: liquids flow
-    // there, and the target is read there, even if auto-jump moves it.
-    constexpr int kMostPlayers = 64;
-    int levels[kMostPlayers];
-    if (count > kMostPlayers) count = kMostPlayers;
-    for (int n = 0; n < count; ++n) {
-        levels[n] = players[n]->level;
-        lavaLight(world, *players[n]);
-    }
-    WeatherState& weather = world.weather;
-    if (weather.weatherTrigger >= 1 && weather.weatherTrigger <= 4) weather.weatherActive = true;
-    passLevels(world, count, levels);
+    for (int n = 0; n < count; ++n) lavaLight(world, *players[n]);
+    WeatherState& sky = world.weather;
+    if (sky.weatherTrigger >= 1 && sky.weatherTrigger <= 4) sky.weatherActive = true;
+    passLevels(world, players, count);
+    // The target is read at the level the tick began on; auto-jump moves
+    // the player only after it.
     for (int n = 0; n < count; ++n) {
         PlayerState& p = *players[n];
-        refreshTarget(world.grid, p, levels[n]);
+        refreshTarget(world.grid, p);
         if (p.autoJump) climbToColumnTop(world.grid, p);
         noteFooting(world, p);
         if (p.resting) p.spriteSheet = SpriteSheet::Resting;
     }
     // Snow settles whenever the kind is snow; the pass above also asks
     // whether it is falling before it covers anything.
-    if (weather.weatherKind == WeatherKind::Snow) weather.snowCover = true;
+    if (sky.weatherKind == WeatherKind::Snow) sky.snowCover = true;
 }
 
 void worldTick(World world, PlayerState& p) {
