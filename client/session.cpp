@@ -1,0 +1,392 @@
+#include "client/session.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "protocol/codec.h"
+#include "protocol/connection.h"
+#include "rules/input.h"
+
+// What the connecting thread hands over. Shared, so that a session that gave
+// up waiting can go while the thread still waits on the system's connect.
+struct Dial {
+    std::mutex lock;
+    bool done = false;
+    std::unique_ptr<Connection> connection;
+    std::string failure;
+};
+
+namespace {
+
+constexpr int kPingTicks = 5 * Session::kTicksPerSecond;
+
+std::string endReason(Reason reason, const std::string& detail) {
+    std::string text = reasonText(reason);
+    if (!detail.empty()) text += ": " + detail;
+    return text;
+}
+
+// A remote figure's animation: the same sheet and frames at the same marks
+// as one's own, without any effect on the world.
+void animate(RemotePlayer& r) {
+    PlayerState& f = r.figure;
+    if (!f.busy) {
+        f.spriteSheet = f.resting ? SpriteSheet::Resting : SpriteSheet::Standing;
+        return;
+    }
+    const bool stepping = !f.acting && !f.resting;
+    switch (f.animTick) {
+        case 0:
+            f.spriteSheet = stepping ? SpriteSheet::Walking : SpriteSheet::Acting;
+            f.animFrame = 0;
+            break;
+        case 2:
+            f.animFrame = stepping ? 1 : 0;
+            break;
+        case 7:
+            f.animFrame = stepping ? 2 : 1;
+            break;
+        case 12:
+            f.animFrame = stepping ? 3 : 1;
+            break;
+        default:
+            break;
+    }
+    if (stepping && (f.animTick == 0 || f.animTick == 2 || f.animTick == 7 || f.animTick == 12))
+        r.quarters = std::min(4, r.quarters + 1);
+    f.animTick += 1;
+    if (f.animTick >= kAnimTicks) {
+        f.busy = false;
+        f.acting = false;
+        f.animTick = 0;
+        f.animFrame = 0;
+        r.quarters = 4;
+        f.spriteSheet = f.resting ? SpriteSheet::Resting : SpriteSheet::Standing;
+    }
+}
+
+RemotePlayer remoteFrom(const PlayerInfo& info) {
+    RemotePlayer r;
+    r.id = info.id;
+    r.name = info.name;
+    PlayerState& f = r.figure;
+    f.x = r.fromX = info.x;
+    f.y = r.fromY = info.y;
+    f.level = r.fromLevel = info.level;
+    f.facing = static_cast<Facing>(info.facing);
+    f.spriteRow = info.look;
+    f.spriteGroup = info.lookGroup;
+    f.resting = info.sheet == 3;
+    f.spriteSheet = static_cast<SpriteSheet>(info.sheet);
+    return r;
+}
+
+void startAnimation(PlayerState& f, bool acting) {
+    f.busy = true;
+    f.acting = acting;
+    f.animTick = 0;
+    f.animFrame = 0;
+}
+
+}  // namespace
+
+bool parseServerAddress(const std::string& text, std::string& host, std::uint16_t& port) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+    const std::string digits = text.substr(colon + 1);
+    if (digits.size() > 5) return false;
+    for (char c : digits)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    const long number = std::strtol(digits.c_str(), nullptr, 10);
+    if (number < 1 || number > 65535) return false;
+    host = text.substr(0, colon);
+    port = static_cast<std::uint16_t>(number);
+    return true;
+}
+
+bool isValidPlayerName(const std::string& name) {
+    if (name.empty() || name.size() > kNameRule.longest) return false;
+    for (char c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return false;
+    }
+    return true;
+}
+
+Clocks clocksOf(const WeatherState& weather, const WorldClock& clock) {
+    Clocks c;
+    c.dayTick = static_cast<std::uint16_t>(clock.dayTick);
+    c.nightLevel = static_cast<std::uint8_t>(clock.nightLevel);
+    c.tileTick = static_cast<std::uint8_t>(clock.blockAnimTick);
+    c.weatherActive = weather.weatherActive;
+    c.weatherKind = static_cast<std::uint8_t>(weather.weatherKind);
+    c.snowCover = weather.snowCover;
+    c.weatherTick = static_cast<std::uint8_t>(weather.weatherTick);
+    c.weatherFrame = static_cast<std::uint8_t>(weather.weatherAnimFrame);
+    c.weatherCycles = static_cast<std::uint8_t>(weather.weatherCycles);
+    c.weatherTrigger = static_cast<std::uint16_t>(weather.weatherTrigger);
+    return c;
+}
+
+void applyClocks(const Clocks& c, WeatherState& weather, WorldClock& clock) {
+    clock.dayTick = c.dayTick;
+    clock.nightLevel = c.nightLevel;
+    clock.blockAnimTick = c.tileTick;
+    clock.blockAnimFrame = c.tileTick / 20;
+    weather.weatherActive = c.weatherActive != 0;
+    weather.weatherKind = static_cast<WeatherKind>(c.weatherKind);
+    weather.snowCover = c.snowCover != 0;
+    weather.weatherTick = c.weatherTick;
+    weather.weatherAnimFrame = c.weatherFrame;
+    weather.weatherCycles = c.weatherCycles;
+    weather.weatherTrigger = c.weatherTrigger;
+}
+
+Session::Session(const std::string& host, std::uint16_t port, const std::string& name)
+    : host_(host),
+      name_(name),
+      port_(port),
+      dial_(std::make_shared<Dial>()),
+      started_(std::chrono::steady_clock::now()),
+      lastHeard_(started_) {
+    std::thread([dial = dial_, host, port] {
+        std::unique_ptr<Connection> connection;
+        std::string failure;
+        const Ipv4Address address = Ipv4Address::resolve(host);
+        if (address == Ipv4Address()) {
+            failure = "no such host: " + host;
+        } else {
+            connection = std::make_unique<Connection>(address, port);
+            if (!connection->isOpen()) {
+                failure = "no server at " + host + ":" + std::to_string(port);
+                connection.reset();
+            }
+        }
+        std::lock_guard<std::mutex> hold(dial->lock);
+        dial->connection = std::move(connection);
+        dial->failure = failure;
+        dial->done = true;
+    }).detach();
+}
+
+Session::~Session() { leave(); }
+
+void Session::leave() {
+    if (connection_ && phase_ != SessionPhase::Ended) {
+        connection_->leave(Reason::Leaving);
+        // One try at the goodbye; the socket closes with the session.
+        connection_->client().poll(0);
+    }
+    if (phase_ != SessionPhase::Ended) end("left");
+}
+
+void Session::end(const std::string& why) {
+    if (phase_ == SessionPhase::Ended) return;
+    phase_ = SessionPhase::Ended;
+    endText_ = why;
+}
+
+void Session::note(const std::string& text) { chat_.push_back(ChatNote{text, kChatTicks}); }
+
+RemotePlayer* Session::other(std::uint8_t id) {
+    for (auto& r : others_)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+void Session::dialled() {
+    std::lock_guard<std::mutex> hold(dial_->lock);
+    if (!dial_->done) return;
+    if (!dial_->connection) {
+        end(dial_->failure);
+        return;
+    }
+    connection_ = std::move(dial_->connection);
+    connection_->send(Login{name_, ""});  // leaves once the first exchange is done
+    phase_ = SessionPhase::Joining;
+}
+
+void Session::pump(World world, PlayerState& self, Camera& view) {
+    ticks_ += 1;
+    for (auto& line : chat_) line.ticksLeft -= 1;
+    while (!chat_.empty() && chat_.front().ticksLeft <= 0) chat_.erase(chat_.begin());
+    for (auto& r : others_) animate(r);
+    if (phase_ == SessionPhase::Ended) return;
+    if (phase_ == SessionPhase::Connecting) dialled();
+    const auto now = std::chrono::steady_clock::now();
+    if (phase_ != SessionPhase::Playing && now - started_ > kJoinTime) {
+        end("timed out joining " + host_ + ":" + std::to_string(port_));
+        return;
+    }
+    if (!connection_) return;
+    try {
+        connection_->client().poll(0);
+    } catch (const std::exception&) {
+    }
+    while (phase_ != SessionPhase::Ended) {
+        auto message = connection_->receive();
+        if (!message) break;
+        lastHeard_ = now;
+        apply(*message, world, self, view);
+    }
+    if (phase_ == SessionPhase::Ended) return;
+    if (const auto& refusal = connection_->refusal()) {
+        end(refusal->reason == Reason::VersionsDiffer ? "versions differ" : "server broke the protocol");
+        return;
+    }
+    if (!connection_->client().isConnected()) {
+        end("server stopped");
+        return;
+    }
+    if (now - lastHeard_ > kSilentTime) {
+        end("timed out");
+        return;
+    }
+    if (phase_ == SessionPhase::Playing && ticks_ % kPingTicks == 0)
+        connection_->send(Ping{static_cast<std::uint32_t>(ticks_)});
+}
+
+void Session::apply(const Message& message, World world, PlayerState& self, Camera& view) {
+    if (const auto* m = std::get_if<Leave>(&message)) {
+        end(endReason(m->reason, m->detail));
+    } else if (const auto* m = std::get_if<Welcome>(&message)) {
+        selfId_ = m->self.id;
+        self.x = m->self.x;
+        self.y = m->self.y;
+        self.level = m->self.level;
+        self.facing = static_cast<Facing>(m->self.facing);
+        self.spriteRow = m->self.look;
+        self.spriteGroup = m->self.lookGroup;
+        self.busy = self.acting = self.resting = false;
+        self.animTick = self.animFrame = 0;
+        self.selectedSlot = m->slot;
+        for (int i = 0; i < kHotbarSlots; ++i) self.hotbar[i] = m->hotbar[i];
+        for (int b = 0; b < kBlockTypes; ++b)
+            self.blockCounts[b] = static_cast<std::int32_t>(m->stock[b]);
+        applyClocks(m->clocks, world.weather, world.clock);
+        aimCamera(view, self);
+        view.velocityX = view.velocityY = 0;
+    } else if (const auto* m = std::get_if<Band>(&message)) {
+        applyBand(*m, world.grid);
+        haveBand_ = true;
+    } else if (const auto* m = std::get_if<PlayerList>(&message)) {
+        others_.clear();
+        for (const auto& info : m->players)
+            if (info.id != selfId_) others_.push_back(remoteFrom(info));
+        if (selfId_ >= 0 && haveBand_) phase_ = SessionPhase::Playing;
+    } else if (const auto* m = std::get_if<PlayerJoined>(&message)) {
+        if (m->player.id == selfId_) return;
+        if (RemotePlayer* r = other(m->player.id)) *r = remoteFrom(m->player);
+        else others_.push_back(remoteFrom(m->player));
+        note(m->player.name + " joined");
+    } else if (const auto* m = std::get_if<PlayerLeft>(&message)) {
+        for (auto it = others_.begin(); it != others_.end(); ++it) {
+            if (it->id != m->id) continue;
+            note(it->name + (m->reason == Reason::Leaving ? " left" : " left: ") +
+                 (m->reason == Reason::Leaving ? "" : reasonText(m->reason)));
+            others_.erase(it);
+            break;
+        }
+    } else if (const auto* m = std::get_if<Update>(&message)) {
+        applyUpdate(*m, world, self, view);
+    } else if (const auto* m = std::get_if<ChatLine>(&message)) {
+        note(m->sender + ": " + m->text);
+    } else if (const auto* m = std::get_if<Announcement>(&message)) {
+        note("[server] " + m->text);
+    } else if (const auto* m = std::get_if<Ping>(&message)) {
+        connection_->send(Pong{m->stamp});
+    }
+}
+
+void Session::applyUpdate(const Update& u, World world, PlayerState& self, Camera& view) {
+    for (const auto& c : u.cells) setCellOf(world.grid, c.x, c.y, c.level, c.block);
+    for (const auto& move : u.moves) {
+        if (move.id == selfId_) {
+            // Our own steps and turns were made here already; a placing is
+            // the server disagreeing, or a fall or climb we did not see.
+            if (move.kind != MoveKind::Place) continue;
+            self.x = move.x;
+            self.y = move.y;
+            self.level = move.level;
+            self.facing = static_cast<Facing>(move.facing);
+            if (self.busy && !self.acting) {
+                self.busy = false;
+                self.animTick = self.animFrame = 0;
+            }
+            aimCamera(view, self);
+            view.velocityX = view.velocityY = 0;
+            continue;
+        }
+        RemotePlayer* r = other(move.id);
+        if (r == nullptr) continue;
+        PlayerState& f = r->figure;
+        f.facing = static_cast<Facing>(move.facing);
+        if (move.kind == MoveKind::Turn) continue;
+        r->fromX = f.x;
+        r->fromY = f.y;
+        r->fromLevel = f.level;
+        f.x = move.x;
+        f.y = move.y;
+        f.level = move.level;
+        if (move.kind == MoveKind::Step) {
+            r->quarters = 0;
+            startAnimation(f, false);
+        } else {
+            r->quarters = 4;
+        }
+    }
+    for (const auto& sheet : u.sheets) {
+        RemotePlayer* r = sheet.id == selfId_ ? nullptr : other(sheet.id);
+        if (r == nullptr) continue;
+        PlayerState& f = r->figure;
+        f.resting = sheet.sheet == 3;
+        if (sheet.sheet == 4) startAnimation(f, true);
+        if (sheet.sheet == 2 && !f.busy) startAnimation(f, false);
+        if (!f.busy) f.spriteSheet = static_cast<SpriteSheet>(sheet.sheet);
+    }
+    for (const auto& looks : u.looks) {
+        PlayerState* f = looks.id == selfId_ ? &self : nullptr;
+        if (RemotePlayer* r = other(looks.id)) f = &r->figure;
+        if (f == nullptr) continue;
+        f->spriteRow = looks.look;
+        f->spriteGroup = looks.lookGroup;
+    }
+    for (const auto& s : u.stock) self.blockCounts[s.block] = static_cast<std::int32_t>(s.count);
+    if (u.clocks) applyClocks(*u.clocks, world.weather, world.clock);
+}
+
+int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view) {
+    if (phase_ != SessionPhase::Playing) return 0;
+    const PlayerState before = self;
+    const int switches = handlePlayerInput(self, view, intent, world.grid);
+    sendChanges(before, self);
+    updateAnimations(self, view, world.grid);
+    return switches;
+}
+
+void Session::sendChanges(const PlayerState& before, const PlayerState& after) {
+    Connection& c = *connection_;
+    const auto facing = static_cast<std::uint8_t>(after.facing);
+    const bool started = after.busy && !before.busy;
+    if (started && !after.acting) {
+        c.send(Step{facing});
+    } else if (after.facing != before.facing) {
+        c.send(Turn{facing});
+    }
+    if (started && after.acting) {
+        c.send(Use{static_cast<std::uint8_t>(after.actionMode == ActionMode::Placing),
+                   static_cast<std::uint8_t>(after.selectedSlot),
+                   static_cast<std::uint8_t>(after.targetRaised != 0)});
+    }
+    if (after.autoJump != before.autoJump) c.send(JumpMode{after.autoJump});
+    if (after.resting != before.resting) c.send(Rest{after.resting});
+    if (after.spriteRow != before.spriteRow || after.spriteGroup != before.spriteGroup)
+        c.send(ChangeLooks{static_cast<std::uint8_t>(after.spriteRow),
+                           static_cast<std::uint8_t>(after.spriteGroup)});
+}
+
+void Session::say(const std::string& text) {
+    if (phase_ != SessionPhase::Playing || text.empty()) return;
+    connection_->send(Say{text.substr(0, kChatRule.longest)});
+}

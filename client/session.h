@@ -1,0 +1,103 @@
+// One joined world, seen from the game: a connection to a server that is
+// made on a thread of its own (the window never waits on a slow host), the
+// first exchange and the login, and then every message applied to the local
+// records (the band, the clocks, the player's own record) and to a list of
+// the other players. The player's own steps and actions run here at once, as
+// in single player; what they asked for goes to the server as requests, and
+// the server's corrections win.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/messages.h"
+#include "rules/intent.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
+
+// "host:port" split; false when either part is missing or the port is not
+// 1..65535.
+bool parseServerAddress(const std::string& text, std::string& host, std::uint16_t& port);
+// 1 to 16 letters, digits, '_' or '-'.
+bool isValidPlayerName(const std::string& name);
+
+struct RemotePlayer {
+    std::uint8_t id = 0;
+    std::string name;
+    // The figure as the renderer reads a player: column, level, facing,
+    // looks, sheet and frame. Only the drawing fields are kept up.
+    PlayerState figure;
+    // The column a step began from, and how many quarters of it are walked
+    // (0..4); the figure is drawn that far from there toward its column.
+    int fromX = 0, fromY = 0, fromLevel = 0;
+    int quarters = 4;
+};
+
+struct ChatNote {
+    std::string text;  // "alice: hello", "bo joined"
+    int ticksLeft = 0;
+};
+
+enum class SessionPhase { Connecting, Joining, Playing, Ended };
+
+class Connection;
+struct Dial;
+
+class Session {
+public:
+    static constexpr int kTicksPerSecond = 40;
+    static constexpr int kChatTicks = 10 * kTicksPerSecond;
+    // Joining gives up after this; a server this quiet is gone.
+    static constexpr std::chrono::seconds kJoinTime{5}, kSilentTime{20};
+
+    Session(const std::string& host, std::uint16_t port, const std::string& name);
+    ~Session();  // says goodbye when still joined
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // One timer tick: bytes both ways, every message that arrived applied,
+    // the others' animations and the chat's clock moved on. Never waits.
+    void pump(World world, PlayerState& self, Camera& view);
+    // The player's own part of a tick, predicted: the intent runs under the
+    // rules at once and what it started is sent as requests.
+    int play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view);
+    void say(const std::string& text);
+    void leave();
+
+    SessionPhase phase() const { return phase_; }
+    // Why it ended, one line for the player ("" while it has not).
+    const std::string& endText() const { return endText_; }
+    const std::vector<RemotePlayer>& others() const { return others_; }
+    const std::vector<ChatNote>& chat() const { return chat_; }
+    int selfId() const { return selfId_; }
+    const std::string& name() const { return name_; }
+
+private:
+    void dialled();
+    void apply(const Message& message, World world, PlayerState& self, Camera& view);
+    void applyUpdate(const Update& update, World world, PlayerState& self, Camera& view);
+    void sendChanges(const PlayerState& before, const PlayerState& after);
+    void end(const std::string& why);
+    void note(const std::string& text);
+    RemotePlayer* other(std::uint8_t id);
+
+    std::string host_, name_;
+    std::uint16_t port_;
+    std::shared_ptr<Dial> dial_;
+    std::unique_ptr<Connection> connection_;
+    SessionPhase phase_ = SessionPhase::Connecting;
+    std::string endText_;
+    int ticks_ = 0;       // since the session began
+    std::chrono::steady_clock::time_point started_, lastHeard_;
+    int selfId_ = -1;
+    bool haveBand_ = false;
+    std::vector<RemotePlayer> others_;
+    std::vector<ChatNote> chat_;
+};
+
+// The world's clocks as they travel, and back.
+Clocks clocksOf(const WeatherState& weather, const WorldClock& clock);
+void applyClocks(const Clocks& clocks, WeatherState& weather, WorldClock& clock);

@@ -1,0 +1,174 @@
+// A session against a peer on 127.0.0.1 that speaks as a server would: the
+// join, what the server sends applied to the local records, the player's
+// requests, a refused step put back, and the reasons a session ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "client/session.h"
+#include "net/listener.h"
+#include "protocol/connection.h"
+#include "rules/input.h"
+
+namespace {
+
+const Ipv4Address kLoopback(127, 0, 0, 1);
+
+bool within10s(const std::function<bool()>& done, const std::function<void()>& step) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < end) step();
+    return done();
+}
+
+struct Peer {
+    Listener listener{kLoopback, 0};
+    std::unique_ptr<Connection> connection;
+    std::vector<Message> heard;
+
+    void pump() {
+        if (!connection) {
+            if (auto client = listener.accept())
+                connection = std::make_unique<Connection>(std::move(client), handshakeKeysFrom(7));
+            return;
+        }
+        connection->client().poll(0.001);
+        while (auto m = connection->receive()) heard.push_back(*m);
+    }
+    template <class T>
+    const T* last() const {
+        for (auto it = heard.rbegin(); it != heard.rend(); ++it)
+            if (const auto* m = std::get_if<T>(&*it)) return m;
+        return nullptr;
+    }
+};
+
+struct Game {
+    std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
+    WeatherState weather;
+    WorldClock clock;
+    PlayerState self;
+    Camera view;
+    World world() { return World{*grid, weather, clock}; }
+    Game() { grid->maxX = grid->maxY = kBandEdge; }
+};
+
+PlayerInfo info(std::uint8_t id, const char* name, std::uint8_t x, std::uint8_t y) {
+    PlayerInfo p;
+    p.id = id;
+    p.name = name;
+    p.x = x;
+    p.y = y;
+    p.level = 10;
+    return p;
+}
+
+// Joins "ann" (id 3, at 5,5 on a floor of stone at level 10) with "bo" (id 4) there.
+void join(Peer& peer, Session& session, Game& game) {
+    auto step = [&] {
+        peer.pump();
+        session.pump(game.world(), game.self, game.view);
+    };
+    ASSERT_TRUE(within10s([&] { return peer.last<Login>() != nullptr; }, step));
+    EXPECT_EQ(peer.last<Login>()->name, "ann");
+    Welcome welcome;
+    welcome.self = info(3, "ann", 5, 5);
+    welcome.stock[Cobblestone] = 40;
+    welcome.clocks.dayTick = 1234;
+    Band band;
+    for (int y = 0; y < kBandColumns; ++y)
+        for (int x = 0; x < kBandColumns; ++x) band.cells[bandIndex(x, y, 10)] = Cobblestone;
+    ASSERT_TRUE(peer.connection->send(welcome));
+    ASSERT_TRUE(peer.connection->send(band));
+    ASSERT_TRUE(peer.connection->send(PlayerList{{welcome.self, info(4, "bo", 8, 5)}}));
+    ASSERT_TRUE(
+        within10s([&] { return session.phase() == SessionPhase::Playing; }, step));
+}
+
+}  // namespace
+
+TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
+    Peer peer;
+    Game game;
+    Session session("127.0.0.1", peer.listener.port(), "ann");
+    join(peer, session, game);
+    EXPECT_EQ(game.self.x, 5);
+    EXPECT_EQ(game.self.blockCounts[Cobblestone], 40);
+    EXPECT_EQ(game.clock.dayTick, 1234);
+    EXPECT_EQ(cellOf(*game.grid, 3, 3, 10), Cobblestone);
+    ASSERT_EQ(session.others().size(), 1u);  // not oneself
+    EXPECT_EQ(session.others()[0].name, "bo");
+
+    Update update;
+    update.cells.push_back(CellChange{2, 2, 9, Sand});
+    update.moves.push_back(PlayerMove{4, MoveKind::Step, 9, 5, 10, 3});
+    ASSERT_TRUE(peer.connection->send(update));
+    ASSERT_TRUE(peer.connection->send(ChatLine{"bo", "hi ann"}));
+    ASSERT_TRUE(peer.connection->send(PlayerJoined{info(5, "cy", 1, 1)}));
+    auto step = [&] {
+        peer.pump();
+        session.pump(game.world(), game.self, game.view);
+    };
+    ASSERT_TRUE(within10s([&] { return session.chat().size() == 2; }, step));
+    EXPECT_EQ(cellOf(*game.grid, 2, 2, 9), Sand);
+    const RemotePlayer& bo = session.others()[0];
+    EXPECT_EQ(bo.figure.x, 9);
+    EXPECT_EQ(bo.fromX, 8);  // walks over from its old column
+    EXPECT_TRUE(bo.figure.busy);
+    EXPECT_EQ(session.chat()[0].text, "bo: hi ann");
+    EXPECT_EQ(session.chat()[1].text, "cy joined");
+
+    // Walking starts here at once; the server hears a step right.
+    PlayerIntent right;
+    right.walkRight = true;
+    for (int n = 0; n <= kHoldThreshold; ++n) session.play(right, game.world(), game.self, game.view);
+    EXPECT_EQ(game.self.x, 6);
+    session.say("hello");
+    ASSERT_TRUE(within10s([&] { return peer.last<Say>() != nullptr; }, step));
+    ASSERT_NE(peer.last<Step>(), nullptr);
+    EXPECT_EQ(peer.last<Step>()->facing, 3);
+    EXPECT_EQ(peer.last<Say>()->text, "hello");
+
+    // The server refuses it: the figure goes back.
+    Update refusal;
+    refusal.moves.push_back(PlayerMove{3, MoveKind::Place, 5, 5, 10, 3});
+    ASSERT_TRUE(peer.connection->send(refusal));
+    ASSERT_TRUE(within10s([&] { return game.self.x == 5; }, step));
+    EXPECT_FALSE(game.self.busy);
+}
+
+TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {
+    Peer peer;
+    Game game;
+    {
+        Session refused("127.0.0.1", peer.listener.port(), "ann");
+        auto step = [&] {
+            peer.pump();
+            refused.pump(game.world(), game.self, game.view);
+        };
+        ASSERT_TRUE(within10s([&] { return peer.last<Login>() != nullptr; }, step));
+        peer.connection->leave(Reason::NameTaken);
+        ASSERT_TRUE(within10s([&] { return refused.phase() == SessionPhase::Ended; }, step));
+        EXPECT_EQ(refused.endText(), "name taken");
+    }
+    peer.connection.reset();
+    peer.heard.clear();
+
+    Session session("127.0.0.1", peer.listener.port(), "ann");
+    join(peer, session, game);
+    peer.connection.reset();  // the server goes without a word
+    ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Ended; },
+                          [&] { session.pump(game.world(), game.self, game.view); }));
+    EXPECT_EQ(session.endText(), "server stopped");
+
+    std::uint16_t nobody = 0;
+    {
+        Listener briefly{kLoopback, 0};
+        nobody = briefly.port();
+    }
+    Session unanswered("127.0.0.1", nobody, "ann");
+    ASSERT_TRUE(within10s([&] { return unanswered.phase() == SessionPhase::Ended; },
+                          [&] { unanswered.pump(game.world(), game.self, game.view); }));
+    EXPECT_EQ(unanswered.endText(), "no server at 127.0.0.1:" + std::to_string(nobody));
+}
