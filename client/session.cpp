@@ -232,7 +232,8 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
     }
     if (phase_ == SessionPhase::Ended) return;
     if (const auto& refusal = connection_->refusal()) {
-        end(refusal->reason == Reason::VersionsDiffer ? "versions differ" : "server broke the protocol");
+        end(refusal->reason == Reason::VersionsDiffer ? "versions differ"
+                                                      : "server broke the protocol");
         return;
     }
     if (!connection_->client().isConnected()) {

@@ -90,7 +90,7 @@ private:
     std::unique_ptr<Connection> connection_;
     SessionPhase phase_ = SessionPhase::Connecting;
     std::string endText_;
-    int ticks_ = 0;       // since the session began
+    int ticks_ = 0;  // since the session began
     std::chrono::steady_clock::time_point started_, lastHeard_;
     int selfId_ = -1;
     bool haveBand_ = false;

@@ -4,6 +4,7 @@
 // empty lines and lines starting with '#' are ignored; a later line wins:
 //   window.width = <640..16384>      window.height = <480..16384>
 //   window.fullscreen = <0 | 1>
+//   join.server = <host:port>        join.name = <1..16 of letters, digits, _, ->
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
 //                                    (matched without regard to case)
@@ -50,6 +51,20 @@ bool parseSwitch(const std::string& text, bool& on) {
     return true;
 }
 
+// What the join panel lets be typed: an address of letters, digits, dots,
+// dashes and one colon's port, a name of letters, digits, '_' and '-'.
+bool parseJoinText(const std::string& text, std::size_t longest, const char* allowed,
+                   std::string& into) {
+    if (text.empty() || text.size() > longest) return false;
+    for (char c : text) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && std::strchr(allowed, c) == nullptr) return false;
+    }
+    into = text;
+    return true;
+}
+
 int actionNamed(const std::string& name) {
     for (int action = 0; action < kActionCount; ++action)
         if (name == kActionKeys[action].name) return action;
@@ -80,6 +95,8 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "window.height")
         return parseSide(value, kMinWindowHeight, kMaxWindowSide, settings.windowHeight);
     if (name == "window.fullscreen") return parseSwitch(value, settings.fullscreen);
+    if (name == "join.server") return parseJoinText(value, 261, ".-_:", settings.joinServer);
+    if (name == "join.name") return parseJoinText(value, 16, "_-", settings.joinName);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -119,6 +136,8 @@ std::string formatSettings() {
         text += "window.height = " + std::to_string(settings.windowHeight) + "\n";
     }
     text += std::string("window.fullscreen = ") + (settings.fullscreen ? "1" : "0") + "\n";
+    if (!settings.joinServer.empty()) text += "join.server = " + settings.joinServer + "\n";
+    if (!settings.joinName.empty()) text += "join.name = " + settings.joinName + "\n";
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) text += kKeyPrefix + kActionKeys[action].name + " = " + name + "\n";

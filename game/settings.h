@@ -1,6 +1,6 @@
 // What the player chose, kept between runs in the settings file (where it
-// lives: game/paths.h): the window's size, fullscreen, and the key bindings
-// of game/key_bindings.h.
+// lives: game/paths.h): the window's size, fullscreen, the key bindings
+// of game/key_bindings.h, and the last server joined and the name used there.
 #pragma once
 
 #include <istream>
@@ -15,6 +15,9 @@ struct Settings {
     int windowWidth = 0;   // the window's size when the game last quit; 0 when
     int windowHeight = 0;  // none was kept: the window then opens as large as fits
     bool fullscreen = false;
+    // The multiplayer join panel's last address ("host:port") and name.
+    std::string joinServer;
+    std::string joinName;
 };
 extern Settings settings;
 

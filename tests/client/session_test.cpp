@@ -82,8 +82,7 @@ void join(Peer& peer, Session& session, Game& game) {
     ASSERT_TRUE(peer.connection->send(welcome));
     ASSERT_TRUE(peer.connection->send(band));
     ASSERT_TRUE(peer.connection->send(PlayerList{{welcome.self, info(4, "bo", 8, 5)}}));
-    ASSERT_TRUE(
-        within10s([&] { return session.phase() == SessionPhase::Playing; }, step));
+    ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Playing; }, step));
 }
 
 }  // namespace
@@ -122,7 +121,8 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     // Walking starts here at once; the server hears a step right.
     PlayerIntent right;
     right.walkRight = true;
-    for (int n = 0; n <= kHoldThreshold; ++n) session.play(right, game.world(), game.self, game.view);
+    for (int n = 0; n <= kHoldThreshold; ++n)
+        session.play(right, game.world(), game.self, game.view);
     EXPECT_EQ(game.self.x, 6);
     session.say("hello");
     ASSERT_TRUE(within10s([&] { return peer.last<Say>() != nullptr; }, step));

@@ -57,11 +57,14 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     settings.windowWidth = 1000;
     settings.windowHeight = 800;
     settings.fullscreen = true;
+    settings.joinServer = "play.example:7000";
+    settings.joinName = "ann_2";
     keyBindings.key[static_cast<int>(Action::Mine)] = 13;
     ASSERT_TRUE(saveSettings());
     EXPECT_EQ(readText(settingsFile()),
               "# Tessaria settings: one \"name = value\" a line.\n"
               "window.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"
+              "join.server = play.example:7000\njoin.name = ann_2\n"
               "key.walk_up = Up\nkey.walk_down = Down\nkey.walk_left = Left\n"
               "key.walk_right = Right\nkey.mine = m\nkey.place = space\nkey.height = i\n"
               "key.auto_jump = j\nkey.rest = F11\nkey.look1 = F1\nkey.look2 = F2\n");
@@ -73,6 +76,8 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     EXPECT_EQ(settings.windowWidth, 1000);
     EXPECT_EQ(settings.windowHeight, 800);
     EXPECT_TRUE(settings.fullscreen);
+    EXPECT_EQ(settings.joinServer, "play.example:7000");
+    EXPECT_EQ(settings.joinName, "ann_2");
     EXPECT_EQ(boundKey(Action::Mine), 13);
     EXPECT_TRUE(isRebound(Action::Mine));
     EXPECT_FALSE(isRebound(Action::Place));
@@ -101,6 +106,7 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
               "  key.place   =   m  \n"  // blanks around both: understood
               "key.mine = Hyper_Q\n"     // no such key
               "key.fly = m\n"            // no such action
+              "join.name = ann b\n"      // a blank in a name
               "just words\n"
               "window.width\n");
     const std::string errors = load();
@@ -113,8 +119,9 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
                           "key.mine stays Control_R\n"),
               std::string::npos)
         << errors;
-    // Lines 3, 4, 5, 7, 8, 9 and 10, one line each.
-    EXPECT_EQ(splitLines(errors).size(), 7u) << errors;
+    EXPECT_EQ(settings.joinName, "");
+    // Lines 3, 4, 5, 7, 8, 9, 10 and 11, one line each.
+    EXPECT_EQ(splitLines(errors).size(), 8u) << errors;
 }
 
 TEST_F(SettingsFile, ASaveThatCannotBeWrittenSaysSoInOneLine) {
