@@ -1,11 +1,23 @@
 // Tessaria: an isometric block-building game.
+#include <cstdio>
+#include <string>
+
 #include "app/main_loop.h"
+#include "app/multiplayer.h"
 #include "app/platform.h"
 #include "app/startup.h"
 
-int main() {
+int main(int argc, char** argv) {
+    JoinRequest join;
+    bool joining = false;
+    std::string error;
+    if (!parseJoinArguments(argc, argv, join, joining, error)) {
+        std::fprintf(stderr, "Tessaria: %s\n", error.c_str());
+        return 2;
+    }
     installQuitSignals();
     if (!initialise()) return -1;
+    if (joining) joinFromCommandLine(join);
     bool saved = runMainLoop();
     shutdown();
     // A world that could not be written must not look like a normal quit.

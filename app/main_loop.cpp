@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "app/game_screen.h"
+#include "app/multiplayer.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -32,9 +33,15 @@ bool worldSaveFailed = false;
 // One timer tick, whatever the screen: the player's keys and the world's
 // clocks, the screens' clocks, and Escape.
 void tick() {
-    tickGame(intentFromKeys(keyboardKeyDown()), togglePause());
+    const bool typing = keysTakenByText();
+    const PlayerIntent intent = typing ? PlayerIntent{} : intentFromKeys(keyboardKeyDown());
+    if (isJoined()) {
+        tickJoined(intent, togglePause());
+    } else {
+        tickGame(intent, togglePause());
+    }
     advanceScreenClocks();
-    if (keyboardKeyDown()(KeyEscape)) escapeToMenu();
+    if (!typing && keyboardKeyDown()(KeyEscape)) escapeToMenu();
 }
 
 void handleEvent(const ALLEGRO_EVENT& event) {
@@ -78,7 +85,12 @@ void drawScreens(const GameFrame& frame) {
             drawTitleMenu();
             break;
         case Screen::Game:
+            if (isJoined() && !joinedWorldReady()) {
+                drawJoiningScreen();
+                break;
+            }
             drawGameFrame(frame);
+            if (isJoined()) drawChat();
             break;
     }
 }
@@ -96,6 +108,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     al_set_target_bitmap(assets.frameBuffer);
     al_clear_to_color(al_map_rgb(0, 0, 0));
     if (gameScreen.runState == kQuitting) {
+        leaveServer();  // the single player's world comes back, and is saved
         worldSaveFailed = !saveWorld();
         keepWindowSettings();
         return false;
@@ -103,12 +116,15 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     if (gameScreen.runState == kRunning) {
         updateScreens();
         const bool gameShown = gameScreen.screen == Screen::Game;
-        const GameFrame frame = gameShown ? stepGameFrame() : GameFrame{};
+        const bool shared = isJoined();
+        const GameFrame frame =
+            gameShown && (!shared || joinedWorldReady()) ? stepGameFrame(shared) : GameFrame{};
         drawScreens(frame);
         if (gameShown) requestFrameSounds(frame.sounds);
     }
     // Only the game screen writes, with the frame's changes made.
-    if (gameScreen.screen == Screen::Game) autosaveWorld(std::chrono::steady_clock::now());
+    if (gameScreen.screen == Screen::Game && worldIsOwn())
+        autosaveWorld(std::chrono::steady_clock::now());
     if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
     return true;
 }
@@ -125,6 +141,13 @@ bool runMainLoop() {
     for (;;) {
         ALLEGRO_EVENT event;
         al_wait_for_event(app.queue, &event);
+        // Keys are read from the keyboard's state each tick; their events
+        // only type into a text field and never make a frame of their own.
+        if (event.type == ALLEGRO_EVENT_KEY_DOWN || event.type == ALLEGRO_EVENT_KEY_UP ||
+            event.type == ALLEGRO_EVENT_KEY_CHAR) {
+            handleKeyEvent(event);
+            continue;
+        }
         bool running = processEvent(event);
         showFrame();
         if (!running) break;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/game_screen.h"
+#include "app/multiplayer.h"
 #include "app/pointer.h"
 #include "game/key_bindings.h"
 #include "render/assets.h"
@@ -126,18 +127,13 @@ void drawControlsPanel() {
         drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
 }
 
-void drawMultiplayerNotice() {
-    drawText("Multiplayer function hasn't been added yet.", 220, 350);
-    drawText("Game server IP: -  Port: -  Version: 0.01 ", 220, 460);
-}
-
 void drawSelectedPanel() {
     switch (gameScreen.menuSelection) {
         case MenuControls:
             drawControlsPanel();
             break;
         case MenuMultiplayer:
-            drawMultiplayerNotice();
+            drawJoinPanel();
             break;
         case MenuCredits:
             drawLines(kCreditsLines, kCreditsX);
@@ -184,24 +180,25 @@ void drawBackdrop(ALLEGRO_BITMAP* backdrop) {
     }
 }
 
+}  // namespace
+
 // Strict on all four sides: the first row and column do not count.
-bool pointerOver(int x, int y) {
+bool pointerOverButton(int x, int y) {
     ALLEGRO_BITMAP* picture = assets.menuButton;
     const int w = picture != nullptr ? al_get_bitmap_width(picture) : 0;
     const int h = picture != nullptr ? al_get_bitmap_height(picture) / 2 : 0;
     return x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
 }
 
-}  // namespace
-
 void updateTitleMenu() {
     // Every frame while held, so sliding down the column selects each button passed.
     for (const MenuButton& button : kButtons) {
-        if (pointer.buttonDown == 1 && pointerOver(button.x, button.y))
+        if (pointer.buttonDown == 1 && pointerOverButton(button.x, button.y))
             gameScreen.menuSelection = button.id;
     }
     if (gameScreen.menuSelection == MenuSinglePlayer) gameScreen.screen = Screen::Game;
     if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
+    updateJoinPanel();
 }
 
 void updateScreens() {
@@ -224,7 +221,7 @@ void drawMenuButton(int x, int y, const char* label) {
     ALLEGRO_BITMAP* picture = assets.menuButton;
     const int w = picture != nullptr ? al_get_bitmap_width(picture) : 0;
     const int h = picture != nullptr ? al_get_bitmap_height(picture) / 2 : 0;
-    const bool over = pointerOver(x, y);
+    const bool over = pointerOverButton(x, y);
     drawBitmapRegion(picture, 0, over ? h : 0, w, h, x, y);
     drawText(label, x + kLabelOffsetX, y + kLabelOffsetY);
 }

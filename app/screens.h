@@ -9,5 +9,7 @@ void updateScreens();
 void drawIntroSlogan(const char* text);
 void drawTitleSlogan(const char* text, int x, int y);
 void drawMenuButton(int x, int y, const char* label);
+// Whether the pointer is over the menu button picture drawn at (x, y).
+bool pointerOverButton(int x, int y);
 void drawIntroScreen();
 void drawTitleMenu();

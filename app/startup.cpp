@@ -166,6 +166,9 @@ bool initialise() {
     al_register_event_source(app.queue, al_get_display_event_source(app.display));
     al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
     al_register_event_source(app.queue, al_get_mouse_event_source());
+    // Typing into the join panel and the chat line; the game itself reads
+    // the keyboard's state.
+    al_register_event_source(app.queue, al_get_keyboard_event_source());
 
     if (!loadFonts() || !loadAssets()) return false;
     prepareRenderer();  // the cached frame needs the pictures and the window

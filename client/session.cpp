@@ -7,6 +7,7 @@
 
 #include "protocol/codec.h"
 #include "protocol/connection.h"
+#include "protocol/messages.h"
 #include "rules/input.h"
 
 // What the connecting thread hands over. Shared, so that a session that gave
@@ -91,6 +92,8 @@ void startAnimation(PlayerState& f, bool acting) {
 }
 
 }  // namespace
+
+int protocolVersion() { return kProtocolVersion; }
 
 bool parseServerAddress(const std::string& text, std::string& host, std::uint16_t& port) {
     const auto colon = text.rfind(':');
@@ -248,7 +251,8 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
         connection_->send(Ping{static_cast<std::uint32_t>(ticks_)});
 }
 
-void Session::apply(const Message& message, World world, PlayerState& self, Camera& view) {
+template <class M>
+void Session::apply(const M& message, World world, PlayerState& self, Camera& view) {
     if (const auto* m = std::get_if<Leave>(&message)) {
         end(endReason(m->reason, m->detail));
     } else if (const auto* m = std::get_if<Welcome>(&message)) {
@@ -300,7 +304,8 @@ void Session::apply(const Message& message, World world, PlayerState& self, Came
     }
 }
 
-void Session::applyUpdate(const Update& u, World world, PlayerState& self, Camera& view) {
+template <class M>
+void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& view) {
     for (const auto& c : u.cells) setCellOf(world.grid, c.x, c.y, c.level, c.block);
     for (const auto& move : u.moves) {
         if (move.id == selfId_) {

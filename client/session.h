@@ -13,10 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "protocol/messages.h"
 #include "rules/intent.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
+
+// The wire's limits as the panel and the chat line need them; the protocol's
+// own names stay out of the app, whose key bindings have an Action of their own.
+constexpr std::size_t kPlayerNameLongest = 16;
+constexpr std::size_t kChatLineLongest = 200;
+int protocolVersion();
 
 // "host:port" split; false when either part is missing or the port is not
 // 1..65535.
@@ -44,6 +49,7 @@ struct ChatNote {
 enum class SessionPhase { Connecting, Joining, Playing, Ended };
 
 class Connection;
+struct Clocks;
 struct Dial;
 
 class Session {
@@ -77,8 +83,10 @@ public:
 
 private:
     void dialled();
-    void apply(const Message& message, World world, PlayerState& self, Camera& view);
-    void applyUpdate(const Update& update, World world, PlayerState& self, Camera& view);
+    template <class M>
+    void apply(const M& message, World world, PlayerState& self, Camera& view);
+    template <class M>
+    void applyUpdate(const M& update, World world, PlayerState& self, Camera& view);
     void sendChanges(const PlayerState& before, const PlayerState& after);
     void end(const std::string& why);
     void note(const std::string& text);

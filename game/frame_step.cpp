@@ -20,13 +20,17 @@ SkyKind rollLightning(FrameSounds& sounds) {
 
 }  // namespace
 
-GameFrame stepGameFrame() {
+GameFrame stepGameFrame(bool sharedWorld) {
     GameFrame frame;
     frame.sky = rollLightning(frame.sounds);
     // The level scroll only follows what the tick did, and the tick reads
     // nothing of the view, so the scroll moves after the whole tick.
     frame.scrollBefore = camera.levelScroll;
-    worldTick(localWorld(), player);
+    if (sharedWorld) {
+        playerPartOfTick(localWorld(), player);
+    } else {
+        worldTick(localWorld(), player);
+    }
     followPlayerLevel(camera, player);
     if (isHurt(player.hurtFlash)) frame.sounds.add(FrameSound::Hurt);
     if (player.busy && player.onWater) frame.sounds.add(FrameSound::Splash);

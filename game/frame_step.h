@@ -36,7 +36,9 @@ struct GameFrame {
 // Runs, in the order of a game frame: the lightning roll (and the thunder it
 // may ask for), the world tick (with the rest sheet and the snow cover), the
 // level scroll and the hurt and splash sounds. The app plays what it asks.
-GameFrame stepGameFrame();
+// In a shared world (a server's) the world's own part of the tick runs on the
+// server, and only the player's part runs here.
+GameFrame stepGameFrame(bool sharedWorld = false);
 
 // The toggle pause: a real sleep in the game, a recorder in the tests.
 using PauseFn = void (*)(int milliseconds);

@@ -5,12 +5,15 @@
 // weather and the HUD.
 #include "render/cached_frame.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
 #include "render/frame_parts.h"
 #include "render/game_frame.h"
+#include "render/other_figures.h"
 #include "render/render_pictures.h"
 #include "render/tint.h"
 #include "render/world_layers.h"
@@ -140,6 +143,73 @@ void drawSpriteArea(const GameView& game, const WorldLayers& layers, const Sprit
     al_reset_clipping_rectangle();
 }
 
+// Another player's figure and where it falls among the pass's draws.
+struct PlacedFigure {
+    SpriteDraw sprite;
+    int index;
+};
+
+std::vector<PlacedFigure> placeOthers(const GameView& game, const WorldLayers& layers) {
+    std::vector<PlacedFigure> placed;
+    for (const OtherFigure& other : otherFigures()) {
+        PlacedFigure p{};
+        if (!otherSpriteDraw(game, other, &p.sprite)) continue;
+        const int order = figureOrder(other.figure.x, other.figure.y, other.figure.level);
+        const WorldDraw* first = layers.draws;
+        const WorldDraw* last = layers.draws + layers.drawCount;
+        p.index = static_cast<int>(
+            std::lower_bound(first, last, order,
+                             [](const WorldDraw& d, int o) { return d.order < o; }) -
+            first);
+        placed.push_back(p);
+    }
+    return placed;
+}
+
+// Another figure's rectangle redrawn whole in the painter's order, with
+// every figure that stands in it: from the layer up to one's own sprite when
+// the figure comes after it, else from the sky.
+void drawOtherArea(const GameView& game, const ViewKey& key, const WorldLayers& layers,
+                   const SpriteDraw* own, const SpriteDraw* ghost,
+                   const std::vector<PlacedFigure>& figures, const PlacedFigure& figure) {
+    const PixelRect area = onScreen(figure.sprite);
+    if (area.isEmpty()) return;
+    al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
+    int from = 0;
+    if (figure.index >= layers.spriteIndex) {
+        if (layers.overSky) al_draw_bitmap(caches.sky, 0, 0, 0);
+        al_draw_bitmap_region(layers.beforeSprite, area.x - layerScreenX(game.camera, layers),
+                              area.y - layerScreenY(game.camera, layers), area.w, area.h, area.x,
+                              area.y, 0);
+        from = layers.spriteIndex;
+    } else if (layers.overSky) {
+        al_draw_bitmap(caches.sky, 0, 0, 0);
+    } else {
+        al_clear_to_color(skyColour(key.sky));
+        drawNightSky(game.clock, 0, 0);
+    }
+    al_hold_bitmap_drawing(true);
+    const auto figuresAt = [&](int index) {
+        if (own != nullptr && index == layers.spriteIndex) drawSprite(*own);
+        for (const PlacedFigure& f : figures)
+            if (f.index == index && area.overlaps(onScreen(f.sprite))) drawSprite(f.sprite);
+    };
+    for (int i = from; i < layers.drawCount; ++i) {
+        figuresAt(i);
+        const WorldDraw& d = layers.draws[i];
+        const int x = d.x + game.camera.offsetX, y = d.y + game.camera.offsetY;
+        if (!area.overlaps(PixelRect{x, y, d.sw, d.sh})) continue;
+        al_draw_tinted_bitmap_region(d.bitmap, d.tint, d.sx, d.sy, d.sw, d.sh, x, y, 0);
+    }
+    figuresAt(layers.drawCount);
+    if (ghost != nullptr) drawSprite(*ghost);
+    al_hold_bitmap_drawing(false);
+    drawWeatherHeld(game.weather, &area);
+    drawHudFrame(&area);
+    if (area.y + area.h > kHotbarTop) drawHotbar(game.player);
+    al_reset_clipping_rectangle();
+}
+
 bool targetIsScreen(ALLEGRO_BITMAP* target) {
     return target != nullptr && al_get_bitmap_width(target) == kScreenWidth &&
            al_get_bitmap_height(target) == kScreenHeight;
@@ -194,5 +264,10 @@ bool drawCachedGameFrame(const GameView& game, const GameFrame& frame) {
     copyWholeBitmap(composed, target);
     al_set_target_bitmap(target);
     if (ghostDrawn) drawSpriteArea(game, layers, spriteInPass ? &sprite : nullptr, ghost);
+    if (otherFigures().empty()) return true;
+    const std::vector<PlacedFigure> placed = placeOthers(game, layers);
+    for (const PlacedFigure& figure : placed)
+        drawOtherArea(game, key, layers, spriteInPass ? &sprite : nullptr,
+                      ghostDrawn ? &ghost : nullptr, placed, figure);
     return true;
 }

@@ -5,6 +5,7 @@
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/frame_parts.h"
+#include "render/other_figures.h"
 #include "render/text.h"
 #include "render/tile_shapes.h"
 #include "render/tint.h"
@@ -106,6 +107,7 @@ void drawHotbar(const PlayerState& p) {
 void drawGameFrame(const GameFrame& frame) {
     const GameView game = currentGame();
     if (!drawCachedGameFrame(game, frame)) drawGameFrameStraight(game, frame);
+    if (!otherFigures().empty()) drawOtherNames(game);
 }
 
 void drawGameFrameStraight(const GameView& game, const GameFrame& frame) {

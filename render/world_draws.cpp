@@ -6,6 +6,8 @@
 // the picture is the same as drawing everything.
 #include "render/world_draws.h"
 
+#include "render/other_figures.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -170,23 +172,30 @@ private:
             if ((flags & kStandard) && mayHide_)
                 part = renderPictures.visibleParts[coverSet(x, y, level, box_)];
             if (!part.isEmpty()) {
-                draws[count_++] =
-                    WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w,
-                              part.h,   sx + part.x,         sy + part.y};
+                draws[count_++] = WorldDraw{
+                    f.bitmap,    shadeColours[shade], f.sx + part.x,         part.y, part.w, part.h,
+                    sx + part.x, sy + part.y,         passOrder(x, y, level)};
             }
             result_.translucent |= shade == ShadeWaterByDay;
             result_.animated |= f.animated;
         }
-        if (cracked) listCrack(sx, sy);
+        if (cracked) listCrack(sx, sy, passOrder(x, y, level));
     }
 
-    void listCrack(int sx, int sy) {
+    void listCrack(int sx, int sy, int order) {
         const PictureCopy& crack = renderPictures.crack;
         int cx = 0, cw = 0, ch = 0;
         if (crack.original == nullptr || !crackRegion(player_, crack.w, crack.h, &cx, &cw, &ch))
             return;
-        draws[count_++] = WorldDraw{
-            atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch, sx, sy};
+        draws[count_++] = WorldDraw{atlasPicture(crack, cx, 0, cw, ch),
+                                    shadeColours[ShadeNone],
+                                    cx,
+                                    0,
+                                    cw,
+                                    ch,
+                                    sx,
+                                    sy,
+                                    order};
     }
 
     const GameView& game_;

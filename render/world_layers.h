@@ -17,6 +17,7 @@ struct WorldDraw {
     ALLEGRO_COLOR tint;
     int sx, sy, sw, sh;
     int x, y;
+    int order;  // passOrder of its cell: where other figures fall among the draws
 };
 
 // The layers reach one cell of camera travel past every screen edge, so a

@@ -5,6 +5,7 @@
 #include "render/world_renderer.h"
 
 #include "render/assets.h"
+#include "render/other_figures.h"
 #include "render/tint.h"
 #include "render/world_view.h"
 #include "rules/projection.h"
@@ -58,12 +59,34 @@ void drawCell(const Placement& at, int x, int y, int level) {
         drawCrack(at, x, y, level);
 }
 
+void drawOther(const GameView& game, const OtherFigure& other) {
+    SpriteDraw draw;
+    if (!otherSpriteDraw(game, other, &draw)) return;
+    drawTintedBitmapRegion(draw.bitmap, draw.tint, draw.sx, draw.sy, draw.sw, draw.sh, draw.dx,
+                           draw.dy, draw.flags);
+}
+
+// The other figures still to come in the pass, drawn once it reaches them.
+struct Others {
+    const GameView& game;
+    std::vector<bool> drawn = std::vector<bool>(otherFigures().size());
+    void upTo(int order) {
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
+            const PlayerState& f = otherFigures()[i].figure;
+            if (drawn[i] || figureOrder(f.x, f.y, f.level) > order) continue;
+            drawOther(game, otherFigures()[i]);
+            drawn[i] = true;
+        }
+    }
+};
+
 }  // namespace
 
 void drawWorld(const GameView& game, const GameFrame& frame) {
     const PlayerState& p = game.player;
     const int px = p.x, py = p.y, ground = p.level;
     Placement at{game, frame.scrollBefore};
+    Others others{game};
     for (int level = deepestVisitedLevel(p); level >= 0; --level) {
         for (int y = windowFirst(py, level); y <= windowLast(py, level); ++y) {
             for (int x = windowFirst(px, level); x <= windowLast(px, level); ++x) {
@@ -73,10 +96,14 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                     drawPlayer(game, false);
                     at.scroll = game.levelScroll;
                 }
+                if (!others.drawn.empty() && insideBounds(game.world, x, y) &&
+                    hasTile(game.cell(x, y, level)))
+                    others.upTo(passOrder(x, y, level));
                 drawCell(at, x, y, level);
             }
         }
     }
+    others.upTo(passOrder(kBandEdge, kBandEdge, -1) + 1);
 }
 
 void drawPlayer(const GameView& game, bool ghost) {

@@ -196,6 +196,14 @@ void worldTick(World world, PlayerState& p) {
     worldTick(world, one, 1);
 }
 
+void playerPartOfTick(World world, PlayerState& p) {
+    lavaLight(world, p);
+    refreshTarget(world.grid, p);
+    if (p.autoJump) climbToColumnTop(world.grid, p);
+    noteFooting(world, p);
+    if (p.resting) p.spriteSheet = SpriteSheet::Resting;
+}
+
 void advanceClocks(World world) {
     advanceDay(world.clock);
     advanceWeather(world.weather);

@@ -51,6 +51,9 @@ void drawWeatherTrigger(WeatherState& state);
 // footing and rest sheet, and last the snow cover of the snow kind.
 void worldTick(World world, PlayerState* const players[], int count);
 void worldTick(World world, PlayerState& p);
+// One player's part of the world tick alone (lava light, target, auto-jump,
+// footing, rest sheet): for a world whose own part runs elsewhere, on a server.
+void playerPartOfTick(World world, PlayerState& p);
 // The world's clocks, once per timer tick: day and night, the weather spell
 // and the tile animation.
 void advanceClocks(World world);

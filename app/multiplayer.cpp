@@ -1,0 +1,363 @@
+// The client's side in the app. The session itself (client/) knows nothing
+// of Allegro; this file joins it to the menu, the keyboard and the picture.
+#include "app/multiplayer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/game_screen.h"
+#include "app/platform.h"
+#include "app/pointer.h"
+#include "app/screens.h"
+#include "client/session.h"
+#include "game/settings.h"
+#include "render/assets.h"
+#include "render/other_figures.h"
+#include "render/text.h"
+#include "render/tint.h"
+#include "rules/world_tick.h"
+
+namespace {
+
+constexpr int kPanelX = 440;
+constexpr int kAddressY = 210;
+constexpr int kNameY = 250;
+constexpr int kJoinY = 290;
+constexpr int kHostY = 330;
+constexpr int kFieldOffsetY = 16;
+constexpr int kFieldWidth = 190;
+constexpr int kFieldHeight = 14;
+constexpr int kStatusY = 430;
+constexpr int kVersionY = 460;
+constexpr int kChatX = 8;
+constexpr int kChatTop = 8;
+constexpr int kChatSpacing = 13;
+constexpr int kChatLineY = 396;
+constexpr std::size_t kAddressLongest = 261;  // a host name's 255, ':' and a port
+constexpr Tint kYellow{1, 1, 0, 1};
+
+// The single player's records, kept while a server's world is shown.
+struct KeptGame {
+    std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
+    PlayerState player;
+    Camera camera;
+    WeatherState weather;
+    WorldClock clock;
+    Screen screen = Screen::Menu;
+};
+
+enum class Field { Address, Name };
+
+struct Client {
+    std::unique_ptr<Session> session;
+    std::unique_ptr<KeptGame> kept;
+    std::string address, status;
+    Field focus = Field::Address;
+    bool fieldsLoaded = false;
+    bool chatOpen = false;
+    std::string chatText;
+    bool escapeTaken = false;   // an Escape that closed a field, until it is let go
+    bool wasPointerDown = false;
+    bool everPlayed = false;
+};
+Client client;
+
+void keepSinglePlayer() {
+    client.kept = std::make_unique<KeptGame>();
+    KeptGame& k = *client.kept;
+    *k.grid = world;
+    k.player = player;
+    k.camera = camera;
+    k.weather = weather;
+    k.clock = worldClock;
+}
+
+void restoreSinglePlayer() {
+    if (!client.kept) return;
+    KeptGame& k = *client.kept;
+    const std::uint32_t revision = world.revision;
+    world = *k.grid;
+    world.revision = revision + 1;  // whatever was drawn from the server's cells is stale
+    player = k.player;
+    camera = k.camera;
+    weather = k.weather;
+    worldClock = k.clock;
+    client.kept.reset();
+}
+
+void loadFields() {
+    if (client.fieldsLoaded) return;
+    client.fieldsLoaded = true;
+    client.address = settings.joinServer.empty() ? "127.0.0.1:7000" : settings.joinServer;
+}
+
+void startSession(const std::string& address, const std::string& name) {
+    std::string host;
+    std::uint16_t port = 0;
+    if (!parseServerAddress(address, host, port)) {
+        client.status = "The address is a host and a port, as in 192.168.1.5:7000.";
+        return;
+    }
+    if (!isValidPlayerName(name)) {
+        client.status = "A name is 1 to 16 letters, digits, _ or -.";
+        return;
+    }
+    settings.joinServer = address;
+    settings.joinName = name;
+    saveSettings();
+    keepSinglePlayer();
+    client.session = std::make_unique<Session>(host, port, name);
+    client.status = "Joining " + address + " ...";
+    client.chatOpen = false;
+    client.everPlayed = false;
+    otherFigures().clear();
+}
+
+// Back to the menu with the one line that says why.
+void endSession() {
+    const std::string why = client.session->endText();
+    const bool played = client.everPlayed;
+    client.session.reset();
+    otherFigures().clear();
+    restoreSinglePlayer();
+    client.chatOpen = false;
+    client.status = (played ? "Disconnected: " : "Could not join: ") + why;
+    std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
+    gameScreen.screen = Screen::Menu;
+    gameScreen.menuSelection = MenuMultiplayer;
+}
+
+bool pointerIn(int x, int y, int w, int h) {
+    return x <= pointer.x && pointer.x < x + w && y <= pointer.y && pointer.y < y + h;
+}
+
+std::string& focusedText() {
+    return client.focus == Field::Address ? client.address : settings.joinName;
+}
+
+bool panelShown() {
+    return gameScreen.screen == Screen::Menu && gameScreen.menuSelection == MenuMultiplayer &&
+           !client.session;
+}
+
+enum class Typing { Address, Name, Chat };
+
+// Printable ASCII only: what the wire's texts allow.
+void typeInto(std::string& text, int unichar, std::size_t longest, Typing kind) {
+    if (unichar < 32 || unichar > 126 || text.size() >= longest) return;
+    const char c = static_cast<char>(unichar);
+    if (kind == Typing::Name && !isValidPlayerName(std::string(1, c))) return;
+    if (kind == Typing::Address && c == ' ') return;
+    text += c;
+}
+
+void panelKey(const ALLEGRO_KEYBOARD_EVENT& key) {
+    switch (key.keycode) {
+        case ALLEGRO_KEY_BACKSPACE:
+            if (!focusedText().empty()) focusedText().pop_back();
+            return;
+        case ALLEGRO_KEY_TAB:
+            client.focus = client.focus == Field::Address ? Field::Name : Field::Address;
+            return;
+        case ALLEGRO_KEY_ENTER:
+        case ALLEGRO_KEY_PAD_ENTER:
+            startSession(client.address, settings.joinName);
+            return;
+        case ALLEGRO_KEY_ESCAPE:
+            gameScreen.menuSelection = MenuNone;
+            client.escapeTaken = true;
+            return;
+        default:
+            break;
+    }
+    if (client.focus == Field::Address)
+        typeInto(client.address, key.unichar, kAddressLongest, Typing::Address);
+    else
+        typeInto(settings.joinName, key.unichar, kPlayerNameLongest, Typing::Name);
+}
+
+void chatKey(const ALLEGRO_KEYBOARD_EVENT& key) {
+    switch (key.keycode) {
+        case ALLEGRO_KEY_BACKSPACE:
+            if (!client.chatText.empty()) client.chatText.pop_back();
+            return;
+        case ALLEGRO_KEY_ENTER:
+        case ALLEGRO_KEY_PAD_ENTER:
+            client.session->say(client.chatText);
+            client.chatOpen = false;
+            return;
+        case ALLEGRO_KEY_ESCAPE:
+            client.chatOpen = false;
+            client.escapeTaken = true;
+            return;
+        default:
+            typeInto(client.chatText, key.unichar, kChatLineLongest, Typing::Chat);
+            return;
+    }
+}
+
+bool playing() { return client.session && client.session->phase() == SessionPhase::Playing; }
+
+void drawField(const char* label, const std::string& text, int y, bool focused) {
+    drawText(label, kPanelX, y);
+    std::string shown = text;
+    // The end of a long address, where the typing is.
+    if (shown.size() > 30) shown = "..." + shown.substr(shown.size() - 27);
+    if (focused) {
+        shown += "_";
+        setTint(kYellow);
+    }
+    drawText(shown.c_str(), kPanelX, y + kFieldOffsetY);
+    resetTint();
+}
+
+}  // namespace
+
+bool parseJoinArguments(int argc, char** argv, JoinRequest& request, bool& wanted,
+                        std::string& error) {
+    wanted = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--connect") == 0 && hasValue) {
+            request.address = argv[++i];
+            wanted = true;
+        } else if (std::strcmp(argv[i], "--name") == 0 && hasValue) {
+            request.name = argv[++i];
+        } else {
+            error = std::string("unknown argument: ") + argv[i] +
+                    " (use --connect HOST:PORT --name NAME)";
+            return false;
+        }
+    }
+    std::string host;
+    std::uint16_t port = 0;
+    if (wanted && !parseServerAddress(request.address, host, port)) {
+        error = "--connect takes HOST:PORT, not " + request.address;
+        return false;
+    }
+    if (wanted && !isValidPlayerName(request.name)) {
+        error = "--name takes 1 to 16 letters, digits, _ or -";
+        return false;
+    }
+    if (!wanted && !request.name.empty()) {
+        error = "--name goes with --connect HOST:PORT";
+        return false;
+    }
+    return true;
+}
+
+void joinFromCommandLine(const JoinRequest& request) {
+    loadFields();
+    client.address = request.address;
+    gameScreen.introRunning = false;
+    gameScreen.introStage = 0;
+    gameScreen.screen = Screen::Game;
+    startSession(request.address, request.name);
+}
+
+bool isJoined() { return client.session != nullptr; }
+
+bool keysTakenByText() {
+    if (client.escapeTaken && !keyboardKeyDown()(KeyEscape)) client.escapeTaken = false;
+    return client.escapeTaken || client.chatOpen || panelShown();
+}
+
+void handleKeyEvent(const ALLEGRO_EVENT& event) {
+    if (event.type != ALLEGRO_EVENT_KEY_CHAR) return;
+    const ALLEGRO_KEYBOARD_EVENT& key = event.keyboard;
+    if (client.chatOpen) {
+        chatKey(key);
+    } else if (panelShown()) {
+        panelKey(key);
+    } else if (playing() && gameScreen.screen == Screen::Game &&
+               (key.keycode == ALLEGRO_KEY_T) && !key.repeat) {
+        client.chatOpen = true;
+        client.chatText.clear();
+    }
+}
+
+void tickJoined(const PlayerIntent& intent, PauseFn pause) {
+    Session& session = *client.session;
+    const World shared = localWorld();
+    session.pump(shared, player, camera);
+    const int switches = session.play(intent, shared, player, camera);
+    if (pause != nullptr)
+        for (int n = 0; n < switches; ++n) pause(kTogglePauseMs);
+    if (session.phase() == SessionPhase::Playing) {
+        // Between the server's clocks the day goes on here, as it does there.
+        advanceClocks(shared);
+        if (!client.everPlayed) {
+            client.everPlayed = true;
+            followPlayerLevel(camera, player);
+            if (gameScreen.screen == Screen::Menu) gameScreen.menuSelection = MenuNone;
+            gameScreen.screen = Screen::Game;
+        }
+    }
+    std::vector<OtherFigure>& figures = otherFigures();
+    figures.clear();
+    for (const RemotePlayer& r : session.others())
+        figures.push_back(OtherFigure{r.figure, r.fromX, r.fromY, r.fromLevel, r.quarters, r.name});
+    if (session.phase() == SessionPhase::Ended) endSession();
+}
+
+bool worldIsOwn() { return !client.kept; }
+
+void leaveServer() {
+    if (!client.session) return;
+    client.session->leave();
+    client.session.reset();
+    otherFigures().clear();
+    restoreSinglePlayer();
+}
+
+void updateJoinPanel() {
+    loadFields();
+    const bool clicked = pointer.buttonDown == 1 && !client.wasPointerDown;
+    client.wasPointerDown = pointer.buttonDown == 1;
+    if (!panelShown() || !clicked) return;
+    if (pointerIn(kPanelX, kAddressY, kFieldWidth, kFieldOffsetY + kFieldHeight))
+        client.focus = Field::Address;
+    if (pointerIn(kPanelX, kNameY, kFieldWidth, kFieldOffsetY + kFieldHeight))
+        client.focus = Field::Name;
+    if (pointerOverButton(kPanelX, kJoinY)) startSession(client.address, settings.joinName);
+    if (pointerOverButton(kPanelX, kHostY))
+        client.status = "Hosting from the game is not in this version: run tessaria-server.";
+}
+
+void drawJoinPanel() {
+    loadFields();
+    drawField("Server address (host:port)", client.address, kAddressY,
+              client.focus == Field::Address);
+    drawField("Your name", settings.joinName, kNameY, client.focus == Field::Name);
+    drawMenuButton(kPanelX, kJoinY, "    Join");
+    drawMenuButton(kPanelX, kHostY, "Host this world");
+    if (playing())
+        client.status = "In " + client.address + " as " + client.session->name() + ".";
+    if (!client.status.empty()) drawText(client.status.c_str(), 220, kStatusY);
+    const std::string version = "Version: " + std::to_string(protocolVersion());
+    drawText(version.c_str(), 220, kVersionY);
+}
+
+bool joinedWorldReady() { return client.session && client.everPlayed; }
+
+void drawJoiningScreen() {
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    drawText(client.status.c_str(), 220, 230);
+}
+
+void drawChat() {
+    if (!client.session) return;
+    int y = kChatTop;
+    for (const ChatNote& line : client.session->chat()) {
+        drawText(line.text.c_str(), kChatX, y);
+        y += kChatSpacing;
+    }
+    if (client.chatOpen) {
+        const std::string line = "Say: " + client.chatText + "_";
+        setTint(kYellow);
+        drawText(line.c_str(), kChatX, kChatLineY);
+        resetTint();
+    }
+}

@@ -1,0 +1,48 @@
+// The game as a client of a server: the join panel of the title menu, the
+// command line's --connect, the joined game's tick, the chat line, and the
+// one line the menu shows when a session ends. While joined, the process-wide
+// world records hold the server's world; the single player's are kept aside
+// and come back when the session ends.
+#pragma once
+
+#include <allegro5/allegro.h>
+
+#include <string>
+
+#include "game/frame_step.h"
+#include "rules/intent.h"
+
+struct JoinRequest {
+    std::string address;  // host:port
+    std::string name;
+};
+// --connect HOST:PORT --name NAME; false with a one-line error for anything
+// else. No arguments at all: true, and `wanted` false.
+bool parseJoinArguments(int argc, char** argv, JoinRequest& request, bool& wanted,
+                        std::string& error);
+// Joins at once, without the intro and the menu (after start-up).
+void joinFromCommandLine(const JoinRequest& request);
+
+// A session is running (joining or joined).
+bool isJoined();
+// The keyboard belongs to a text field (the join panel or the chat line),
+// or to the Escape that just closed one: the game does not read it.
+bool keysTakenByText();
+// A key event while the window has the focus: typing, Enter, Escape, Tab.
+void handleKeyEvent(const ALLEGRO_EVENT& event);
+// The joined game's timer tick in place of the single player's.
+void tickJoined(const PlayerIntent& intent, PauseFn pause);
+// Whether the world records may be saved: not while they hold a server's.
+bool worldIsOwn();
+// Leaves the server and puts the single player's world back (at quit).
+void leaveServer();
+
+// The panel in place of the notice: its clicks, and its drawing.
+void updateJoinPanel();
+void drawJoinPanel();
+// The server's world has come: the game screen shows it.
+bool joinedWorldReady();
+// The game screen before it has: one line on black.
+void drawJoiningScreen();
+// Over the joined game's picture: the chat's lines and the line being typed.
+void drawChat();

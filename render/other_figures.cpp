@@ -1,0 +1,46 @@
+#include "render/other_figures.h"
+
+#include <allegro5/allegro_font.h>
+
+#include "render/assets.h"
+#include "render/text.h"
+#include "render/world_view.h"
+#include "rules/projection.h"
+
+namespace {
+constexpr int kNameAbove = 12;
+}
+
+std::vector<OtherFigure>& otherFigures() {
+    static std::vector<OtherFigure> figures;
+    return figures;
+}
+
+int figureOrder(int x, int y, int level) { return passOrder(x + 1, y, level - 1); }
+
+// One's own figure stands where the camera aims; another is as far from
+// there on the screen as its column is from the camera's, part of the way
+// back toward the column its step began on.
+bool otherSpriteDraw(const GameView& game, const OtherFigure& other, SpriteDraw* draw) {
+    const GameView as{game.world, other.figure, game.camera, game.weather, game.clock,
+                      game.levelScroll};
+    if (!spriteDraw(as, false, draw)) return false;
+    const PlayerState& f = other.figure;
+    const int quarters = other.quarters < 0 ? 0 : (other.quarters > 4 ? 4 : other.quarters);
+    const int toX = screenShiftX(f.x, f.y), fromX = screenShiftX(other.fromX, other.fromY);
+    const int toY = screenShiftY(f.x, f.y, f.level);
+    const int fromY = screenShiftY(other.fromX, other.fromY, other.fromLevel);
+    draw->dx += fromX + (toX - fromX) * quarters / 4 + game.camera.offsetX;
+    draw->dy += fromY + (toY - fromY) * quarters / 4 + game.camera.offsetY - game.levelScroll;
+    return true;
+}
+
+void drawOtherNames(const GameView& game) {
+    if (assets.smallFont == nullptr) return;
+    for (const OtherFigure& other : otherFigures()) {
+        SpriteDraw draw;
+        if (!otherSpriteDraw(game, other, &draw)) continue;
+        const int width = al_get_text_width(assets.smallFont, other.name.c_str());
+        drawText(other.name.c_str(), draw.dx + draw.sw / 2 - width / 2, draw.dy - kNameAbove);
+    }
+}
