@@ -16,7 +16,7 @@ void setUpWorld() {
     beginSavingRun();
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
-    loadWorld();
+    worldLoaded(loadWorld());
     player.facing = Facing::Down;
     for (int slot = 0; slot < kHotbarSlots; ++slot) player.hotbar[slot] = kStartHotbar[slot];
     for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = kStartCount;

@@ -382,24 +382,6 @@ TEST_F(SafeSaving, AFullDiskLeavesThePreviousWorld) {
     EXPECT_EQ(errors, "Tessaria: cannot save data/world/world.ini: No space left on device\n");
 }
 
-// Links planted at the name temporaries used to have, before and while saves
-// run, in the window between clearing the folder and opening the temporary.
-TEST_F(SafeSaving, ALinkPlantedAtATemporaryNameIsNeverWrittenThrough) {
-    writeText("victim", "not a world");
-    std::atomic<bool> saving{true};
-    std::thread planter([&saving] {
-        while (saving) ::symlink("../../victim", "data/world/world.ini.tmp");
-    });
-    WorldSnapshot snapshot;
-    takeSnapshot(snapshot);
-    for (int n = 0; n < 100 && readText("victim") == "not a world"; ++n)
-        writeWorldFile(worldFile(), snapshot, false);
-    saving = false;
-    planter.join();
-    EXPECT_EQ(readText("victim"), "not a world");
-    EXPECT_FALSE(std::filesystem::is_symlink(worldFile()));
-}
-
 TEST_F(SafeSaving, TemporariesThatAKilledRunLeftAreRemovedByTheNextSave) {
     writeText("data/world/world.ini.tmp.Zq81xA", "half a world");
     writeText("data/world/world.ini.tmp.backup", "half a backup");

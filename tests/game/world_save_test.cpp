@@ -77,9 +77,40 @@ TEST_F(Autosave, AChangeReachesTheDiskWithinFiveSecondsAndNothingIsWrittenWhileN
     frameAt(10);
     frameAt(60);
     EXPECT_EQ(fileIdentity(), second);
+    // A walk alone is no change (every run starts at a random place), so it
+    // never replaces the backup; the column goes with the next changed cell.
     player.x = 2;
     frameAt(61);
+    EXPECT_EQ(fileIdentity(), second);
+    setCell(4, 0, 0, 7);
+    frameAt(66);
     EXPECT_EQ(savedLine(8000), "p_x = 2");
+}
+
+// After a mishap already autosaved, a run that only looks must not replace the
+// good world in the backup, nor the world file itself.
+TEST_F(Autosave, ARunThatChangesNothingWritesNothingAndKeepsTheBackup) {
+    setCell(0, 0, 0, 1);
+    ASSERT_TRUE(saveWorld());
+    const std::string found = readText(worldFile());
+    writeText(worldFile() + ".bak", "the good world");
+    const ino_t identity = fileIdentity();
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    frameAt(0);
+    setCell(0, 0, 0, 3);  // a change and its undo
+    setCell(0, 0, 0, 1);
+    player.x += 3;
+    frameAt(5);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(fileIdentity(), identity);
+    EXPECT_EQ(readText(worldFile() + ".bak"), "the good world");
+
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    setCell(0, 0, 0, 2);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(readText(worldFile() + ".bak"), found);
 }
 
 // As in play, and what the thread sanitizer build watches: frames change the
