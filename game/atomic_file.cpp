@@ -78,8 +78,7 @@ void removeStaleTemporaries(const std::string& path) {
 
 // Six letters or digits nobody can guess.
 std::string randomSuffix() {
-    static const char kLetters[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char bytes[6] = {};
     if (::getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         static unsigned counter = 0;

@@ -13,7 +13,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
@@ -22,7 +21,6 @@
 #include <initializer_list>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "game/paths.h"
 #include "game/world_file.h"
@@ -463,4 +461,32 @@ TEST_F(SafeSaving, AProcessKilledMidSaveLeavesAWholeWorld) {
         EXPECT_TRUE(cellsOffPattern(0) == 0 || cellsOffPattern(1) == 0) << "round " << round;
         ASSERT_LE(temporaries().size(), 1u) << "round " << round;
     }
+}
+
+// A world that stands but cannot be read (here a folder; a missing drive
+// behind a link) starts the run empty but is never saved over in it.
+TEST_F(WorldFile, AWorldThatCannotBeReadIsSaidAndNeverSavedOver) {
+    auto playAndQuit = [](const std::string& reason) {
+        testing::internal::CaptureStderr();
+        beginSavingRun();
+        worldLoaded(loadWorld());
+        setCell(1, 1, 1, 5);
+        autosaveWorld(SaveClock::now());
+        waitForAutosave();
+        EXPECT_FALSE(saveWorld());
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(reason), std::string::npos) << errors;
+        EXPECT_NE(errors.find("Tessaria: the world was not saved: " + worldFile() +
+                              " could not be read\n"),
+                  std::string::npos)
+            << errors;
+        EXPECT_EQ(splitLines(errors).size(), 2u) << errors;
+    };
+    std::filesystem::create_directories("data/world/world.ini");
+    playAndQuit("Is a directory");
+    std::filesystem::remove("data/world/world.ini");
+    std::filesystem::create_symlink("/nonexistent/drive/world.ini", "data/world/world.ini");
+    playAndQuit("it is a link to /nonexistent/drive/world.ini, which is missing");
+    EXPECT_TRUE(std::filesystem::is_symlink("data/world/world.ini"));
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent"));
 }
