@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "game/atomic_file.h"
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "player/player_state.h"
@@ -205,6 +206,8 @@ void beginSavingRun() {
 
 void worldLoaded(bool readable) {
     worldUnreadable = !readable;
+    // A world that has no file yet gets one, as a new player's first save.
+    if (!nameExists(worldFile())) return;
     takeSnapshot(onDisk.file);
     onDisk.known = true;
     handOvers.lastCopy = onDisk.file;
