@@ -34,12 +34,12 @@ OnDisk onDisk;
 // whatever the file says, so only the cells decide whether to write.
 bool sameWorld(const WorldSnapshot& a, const WorldSnapshot& b) { return a.cells == b.cells; }
 
-// Nothing is written while the file already holds this world, so a run that
+// Nothing is written while the file still holds this world, so a run that
 // changes nothing leaves the world and its backup as they were. The backup
 // before the world: so a kill at any moment leaves at most one temporary file
 // behind.
 int saveSnapshot(const WorldSnapshot& snapshot) {
-    if (onDisk.known && sameWorld(snapshot, onDisk.file)) return 0;
+    if (onDisk.known && sameWorld(snapshot, onDisk.file) && nameExists(worldFile())) return 0;
     if (!onDisk.backupKept) {
         if (int error = backUpWorldFile(worldFile(), true)) return error;
         onDisk.backupKept = true;

@@ -29,6 +29,6 @@ bool saveWorld();
 // backup.
 void beginSavingRun();
 // Right after the world file was read: the grid as it is now is what the file
-// holds (with no file yet, the first save writes one). An unreadable file (`readable` false) is never saved over in this
-// run; the save at quit then says so and fails.
+// holds (with no file yet, the first save writes one). An unreadable file (`readable` false) is
+// never saved over in this run; the save at quit then says so and fails.
 void worldLoaded(bool readable);
