@@ -38,6 +38,20 @@ TEST_F(GameWindow, OpensA640x480WindowTitledTessaria) {
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
 }
 
+// A size kept from a larger monitor would open partly off this 640 x 480 one.
+TEST_F(GameWindow, AKeptSizeLargerThanTheScreenOpensWhollyOnIt) {
+    writeText(folder.path() / "data/settings.ini", "window.width = 1000\nwindow.height = 800\n");
+    GameProcess game(server, folder);
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    int width = 0, height = 0;
+    windowSize(server, window, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+}
+
 TEST_F(GameWindow, ClosingTheWindowSavesTheWorldAndExitsZero) {
     GameProcess game(server, folder);
     Window window = waitForWindow(server, kStartSeconds);

@@ -180,24 +180,6 @@ TEST_F(WindowOnADesktop, OpensAtTwiceThePictureInExactBlocksWhereAScaledClickAnd
         << settingsText();
 }
 
-// A size kept from a larger monitor.
-TEST_F(WindowOnADesktop, AKeptSizeLargerThanTheDesktopOpensWhollyOnIt) {
-    writeText(folder.path() / "data/settings.ini", "window.width = 3000\nwindow.height = 2000\n");
-    GameProcess game(server, folder, {kClearDaySeed});
-    Window window = waitForWindow(server, kStartSeconds);
-    ASSERT_NE(window, 0u) << game.errorOutput();
-    sleepSeconds(1);  // placed by the manager
-    int width = 0, height = 0;
-    windowSize(server, window, &width, &height);
-    const Origin origin = originOf(server, window);
-    EXPECT_GE(origin.x, 0);
-    EXPECT_GE(origin.y, 0);
-    EXPECT_LE(origin.x + width, 1920) << width;
-    EXPECT_LE(origin.y + height, 1080) << height;
-    requestClose(server, window);
-    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
-}
-
 TEST_F(WindowOnADesktop, AltEnterLeavesTheKeptFullscreenWithItsBlackBarsAndComesBack) {
     writeText(folder.path() / "data/settings.ini",
               "window.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n");
