@@ -485,8 +485,8 @@ TEST_F(WorldFile, AWorldThatCannotBeReadIsSaidAndNeverSavedOver) {
     std::filesystem::create_directories("data/world/world.ini");
     playAndQuit("Is a directory");
     std::filesystem::remove("data/world/world.ini");
-    std::filesystem::create_symlink("/nonexistent/drive/world.ini", "data/world/world.ini");
-    playAndQuit("it is a link to /nonexistent/drive/world.ini, which is missing");
+    std::filesystem::create_symlink("../../drive/world.ini", "data/world/world.ini");
+    playAndQuit("it is a link to data/world/../../drive/world.ini, which is missing");
     EXPECT_TRUE(std::filesystem::is_symlink("data/world/world.ini"));
-    EXPECT_FALSE(std::filesystem::exists("/nonexistent"));
+    EXPECT_FALSE(std::filesystem::exists("drive"));
 }
