@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     installQuitSignals();
+    // Refused before any window opens: no home folder, or the world already
+    // open in another copy of the game.
+    if (!claimWorld()) return 1;
     if (!initialise()) return -1;
     if (joining) joinFromCommandLine(join);
     bool saved = runMainLoop();

@@ -58,7 +58,7 @@ struct Client {
     bool fieldsLoaded = false;
     bool chatOpen = false;
     std::string chatText;
-    bool escapeTaken = false;   // an Escape that closed a field, until it is let go
+    bool escapeTaken = false;  // an Escape that closed a field, until it is let go
     bool wasPointerDown = false;
     bool everPlayed = false;
 };
@@ -90,7 +90,7 @@ void restoreSinglePlayer() {
 void loadFields() {
     if (client.fieldsLoaded) return;
     client.fieldsLoaded = true;
-    client.address = settings.joinServer.empty() ? "127.0.0.1:7000" : settings.joinServer;
+    client.address = settings.joinServer.empty() ? "127.0.0.1:7777" : settings.joinServer;
 }
 
 void startSession(const std::string& address, const std::string& name) {
@@ -174,8 +174,7 @@ void panelKey(const ALLEGRO_KEYBOARD_EVENT& key) {
     }
     if (client.focus == Field::Address)
         typeInto(client.address, key.unichar, kAddressLongest, Typing::Address);
-    else
-        typeInto(settings.joinName, key.unichar, kPlayerNameLongest, Typing::Name);
+    else typeInto(settings.joinName, key.unichar, kPlayerNameLongest, Typing::Name);
 }
 
 void chatKey(const ALLEGRO_KEYBOARD_EVENT& key) {
@@ -271,8 +270,8 @@ void handleKeyEvent(const ALLEGRO_EVENT& event) {
         chatKey(key);
     } else if (panelShown()) {
         panelKey(key);
-    } else if (playing() && gameScreen.screen == Screen::Game &&
-               (key.keycode == ALLEGRO_KEY_T) && !key.repeat) {
+    } else if (playing() && gameScreen.screen == Screen::Game && (key.keycode == ALLEGRO_KEY_T) &&
+               !key.repeat) {
         client.chatOpen = true;
         client.chatText.clear();
     }
@@ -295,6 +294,8 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
             gameScreen.screen = Screen::Game;
         }
     }
+    for (const std::string& line : session.takeFreshNotes())
+        std::fprintf(stderr, "Tessaria: %s\n", line.c_str());
     std::vector<OtherFigure>& figures = otherFigures();
     figures.clear();
     for (const RemotePlayer& r : session.others())
@@ -333,8 +334,7 @@ void drawJoinPanel() {
     drawField("Your name", settings.joinName, kNameY, client.focus == Field::Name);
     drawMenuButton(kPanelX, kJoinY, "    Join");
     drawMenuButton(kPanelX, kHostY, "Host this world");
-    if (playing())
-        client.status = "In " + client.address + " as " + client.session->name() + ".";
+    if (playing()) client.status = "In " + client.address + " as " + client.session->name() + ".";
     if (!client.status.empty()) drawText(client.status.c_str(), 220, kStatusY);
     const std::string version = "Version: " + std::to_string(protocolVersion());
     drawText(version.c_str(), 220, kVersionY);

@@ -190,7 +190,16 @@ void Session::end(const std::string& why) {
     endText_ = why;
 }
 
-void Session::note(const std::string& text) { chat_.push_back(ChatNote{text, kChatTicks}); }
+void Session::note(const std::string& text) {
+    chat_.push_back(ChatNote{text, kChatTicks});
+    fresh_.push_back(text);
+}
+
+std::vector<std::string> Session::takeFreshNotes() {
+    std::vector<std::string> notes;
+    notes.swap(fresh_);
+    return notes;
+}
 
 RemotePlayer* Session::other(std::uint8_t id) {
     for (auto& r : others_)

@@ -78,6 +78,8 @@ public:
     const std::string& endText() const { return endText_; }
     const std::vector<RemotePlayer>& others() const { return others_; }
     const std::vector<ChatNote>& chat() const { return chat_; }
+    // The chat's lines since the last call, for a log.
+    std::vector<std::string> takeFreshNotes();
     int selfId() const { return selfId_; }
     const std::string& name() const { return name_; }
 
@@ -104,6 +106,7 @@ private:
     bool haveBand_ = false;
     std::vector<RemotePlayer> others_;
     std::vector<ChatNote> chat_;
+    std::vector<std::string> fresh_;
 };
 
 // The world's clocks as they travel, and back.

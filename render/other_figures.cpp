@@ -22,8 +22,8 @@ int figureOrder(int x, int y, int level) { return passOrder(x + 1, y, level - 1)
 // there on the screen as its column is from the camera's, part of the way
 // back toward the column its step began on.
 bool otherSpriteDraw(const GameView& game, const OtherFigure& other, SpriteDraw* draw) {
-    const GameView as{game.world, other.figure, game.camera, game.weather, game.clock,
-                      game.levelScroll};
+    const GameView as{game.world,   other.figure, game.camera,
+                      game.weather, game.clock,   game.levelScroll};
     if (!spriteDraw(as, false, draw)) return false;
     const PlayerState& f = other.figure;
     const int quarters = other.quarters < 0 ? 0 : (other.quarters > 4 ? 4 : other.quarters);

@@ -16,7 +16,8 @@
 #include "support/files.h"
 
 GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
-                         std::vector<std::string> extraEnvironment, void (*beforeExec)())
+                         std::vector<std::string> extraEnvironment, void (*beforeExec)(),
+                         std::vector<std::string> arguments)
     : stderrPath_(folder.path() / "stderr.txt") {
     pid_ = fork();
     if (pid_ == 0) {
@@ -32,7 +33,10 @@ GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
         setenv("ASAN_OPTIONS", (asan + ":detect_leaks=0").c_str(), 1);
         for (const std::string& entry : extraEnvironment) putenv(strdup(entry.c_str()));
         if (beforeExec != nullptr) beforeExec();
-        execl(TESSARIA_GAME_BINARY, TESSARIA_GAME_BINARY, static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(TESSARIA_GAME_BINARY)};
+        for (std::string& argument : arguments) argv.push_back(&argument[0]);
+        argv.push_back(nullptr);
+        execv(TESSARIA_GAME_BINARY, argv.data());
         _exit(127);
     }
 }

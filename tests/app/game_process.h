@@ -23,7 +23,8 @@ public:
     // `beforeExec` runs in the child just before the game replaces it: limits
     // and filters set there hold for the game.
     GameProcess(const XServer& server, const RunFolder& folder,
-                std::vector<std::string> extraEnvironment = {}, void (*beforeExec)() = nullptr);
+                std::vector<std::string> extraEnvironment = {}, void (*beforeExec)() = nullptr,
+                std::vector<std::string> arguments = {});
     ~GameProcess();
     GameProcess(const GameProcess&) = delete;
     GameProcess& operator=(const GameProcess&) = delete;
