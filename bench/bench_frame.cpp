@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "app/game_screen.h"
@@ -30,6 +31,7 @@
 #include "game/key_bindings.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "render/other_figures.h"
 #include "render/world_renderer.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -87,8 +89,32 @@ void setUpWorstRun() {
 }
 
 void setUpTypicalRun() {
+    otherFigures().clear();
     buildTypicalWorld(kTypicalGround);
     setUpPlayer(kTypicalGround, true);
+}
+
+// The typical run with sixteen other players in view, half of them walking,
+// each in its own looks and facing.
+void setUpCrowdedRun() {
+    setUpTypicalRun();
+    for (int n = 0; n < 16; ++n) {
+        OtherFigure other;
+        PlayerState& f = other.figure;
+        f.x = other.fromX = kCentre - 4 + (n % 4) * 3;
+        f.y = other.fromY = kCentre - 4 + (n / 4) * 3;
+        f.level = other.fromLevel = kTypicalGround;
+        f.facing = static_cast<Facing>(n % 4);
+        f.spriteRow = n % 7;
+        f.spriteGroup = n % 2;
+        f.busy = n % 2 == 1;
+        f.spriteSheet = f.busy ? SpriteSheet::Walking : SpriteSheet::Standing;
+        f.animFrame = n % 4;
+        other.quarters = n % 4;
+        if (f.busy) other.fromX = f.x - 1;
+        other.name = "player" + std::to_string(n);
+        otherFigures().push_back(other);
+    }
 }
 
 // A window `scale` times the picture's size.
@@ -216,6 +242,10 @@ void BM_TypicalRun(benchmark::State& state) {
 void BM_TypicalRunStraight(benchmark::State& state) {
     runScript(state, setUpTypicalRun, kTypicalScript, false);
 }
+void BM_TypicalRunSixteenOthers(benchmark::State& state) {
+    runScript(state, setUpCrowdedRun, kTypicalScript, true);
+    otherFigures().clear();
+}
 
 // 40 frames a second of nothing but a cleared picture shown as the game
 // shows its frames, in a window `scale` times the picture's size.
@@ -250,6 +280,7 @@ BENCHMARK(BM_WorstCaseRun)->Unit(benchmark::kMillisecond)->Iterations(1)->DenseR
 BENCHMARK(BM_WorstCaseRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRun)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TypicalRunSixteenOthers)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) {
     const char* loop = "--minimal-loop=";

@@ -72,8 +72,7 @@ bool showsMenu(const XServer& x, const Image& button) {
 int changedPixels(const Image& a, const Image& b) {
     int changed = 0;
     for (int y = 0; y < a.height && y < b.height; ++y)
-        for (int x = 0; x < a.width && x < b.width; ++x)
-            changed += !(a.at(x, y) == b.at(x, y));
+        for (int x = 0; x < a.width && x < b.width; ++x) changed += !(a.at(x, y) == b.at(x, y));
     return changed;
 }
 
@@ -101,9 +100,12 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
     const Image hud = readBmp(folderA.path() / "data/gfx/001.bmp");
     ASSERT_TRUE(waitUntil([&] { return showsGame(screenA, hud); }, 20));
     ASSERT_TRUE(waitUntil([&] { return showsGame(screenB, hud); }, 20));
-    EXPECT_TRUE(waitUntil([&] { return bo.errorOutput().find("ann joined") != std::string::npos ||
-                                       ann.errorOutput().find("bo joined") != std::string::npos; },
-                          10));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return bo.errorOutput().find("ann joined") != std::string::npos ||
+                   ann.errorOutput().find("bo joined") != std::string::npos;
+        },
+        10));
     saveScreenshot(screenB, "multiplayer_together");
 
     // ann places a block in front of her; bo's picture changes with it.
@@ -116,8 +118,8 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
     xdotool(screenA, "type --delay 30 hello");
     holdKey(screenA, windowA, "Return", 0.1);
     EXPECT_TRUE(server.saw("hello")) << server.log();
-    EXPECT_TRUE(waitUntil(
-        [&] { return bo.errorOutput().find("ann: hello") != std::string::npos; }, 10))
+    EXPECT_TRUE(
+        waitUntil([&] { return bo.errorOutput().find("ann: hello") != std::string::npos; }, 10))
         << bo.errorOutput();
 
     // The server dies without a word: both games go back to the menu and say why.
