@@ -317,6 +317,13 @@ void updateJoinPanel() {
     loadFields();
     const bool clicked = pointer.buttonDown == 1 && !client.wasPointerDown;
     client.wasPointerDown = pointer.buttonDown == 1;
+    const bool shown =
+        gameScreen.screen == Screen::Menu && gameScreen.menuSelection == MenuMultiplayer;
+    if (shown && clicked && client.session && pointerOverButton(kPanelX, kJoinY)) {
+        leaveServer();
+        client.status = "Left the server.";
+        return;
+    }
     if (!panelShown() || !clicked) return;
     if (pointerIn(kPanelX, kAddressY, kFieldWidth, kFieldOffsetY + kFieldHeight))
         client.focus = Field::Address;
@@ -332,7 +339,7 @@ void drawJoinPanel() {
     drawField("Server address (host:port)", client.address, kAddressY,
               client.focus == Field::Address);
     drawField("Your name", settings.joinName, kNameY, client.focus == Field::Name);
-    drawMenuButton(kPanelX, kJoinY, "    Join");
+    drawMenuButton(kPanelX, kJoinY, client.session ? "   Leave" : "    Join");
     drawMenuButton(kPanelX, kHostY, "Host this world");
     if (playing()) client.status = "In " + client.address + " as " + client.session->name() + ".";
     if (!client.status.empty()) drawText(client.status.c_str(), 220, kStatusY);

@@ -8,6 +8,7 @@
 
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "render/other_figures.h"
 #include "render/twin_frames.h"
 #include "render/world_renderer.h"
 #include "rules/player_state.h"
@@ -51,6 +52,39 @@ TEST_F(TwinFrameTest, aDayOfWalkingMiningPlacingAndRestingByAPondAndAHouse) {
     EXPECT_EQ(player.spriteRow, 1);
     EXPECT_EQ(player.spriteGroup, 0);
     EXPECT_FALSE(player.resting);
+}
+
+// Other players among the blocks: behind the house, in front of and behind
+// one's own figure, half-way through a step, in every facing and look.
+TEST_F(TwinFrameTest, otherPlayersStandAmongTheBlocksInThePaintersOrder) {
+    scene = "others";
+    buildVillage();
+    startRun(10, 10, 14);
+    const int spots[][3] = {{9, 3, 14}, {10, 11, 14}, {11, 10, 14}, {9, 9, 14},
+                            {6, 9, 14}, {14, 7, 13},  {12, 12, 14}, {10, 10, 14}};
+    int n = 0;
+    for (const auto& spot : spots) {
+        OtherFigure other;
+        other.figure.x = other.fromX = spot[0];
+        other.figure.y = other.fromY = spot[1];
+        other.figure.level = other.fromLevel = spot[2];
+        other.figure.facing = static_cast<Facing>(n % 4);
+        other.figure.spriteRow = n % 7;
+        other.figure.spriteGroup = n % 2;
+        other.figure.spriteSheet = n % 3 == 0 ? SpriteSheet::Walking : SpriteSheet::Standing;
+        other.figure.busy = n % 3 == 0;
+        other.figure.animFrame = n % 4;
+        if (other.figure.busy) {
+            other.fromX -= 1;
+            other.quarters = 2;
+        }
+        other.name = "p" + std::to_string(n++);
+        otherFigures().push_back(other);
+    }
+    idle(2);
+    hold({KeyRight}, 26);
+    hold({KeyUp}, 40);
+    otherFigures().clear();
 }
 
 TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
