@@ -1,7 +1,9 @@
 #include "client/session.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -282,6 +284,10 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         aimCamera(view, self);
         view.velocityX = view.velocityY = 0;
     } else if (const auto* m = std::get_if<Band>(&message)) {
+        // What the band does not hold (the headroom above it, the edge past
+        // it) is nothing in a server's world, not what the single player left.
+        std::fill(std::begin(world.grid.cells), std::end(world.grid.cells), Empty);
+        world.grid.maxX = world.grid.maxY = kBandEdge;
         applyBand(*m, world.grid);
         haveBand_ = true;
     } else if (const auto* m = std::get_if<PlayerList>(&message)) {

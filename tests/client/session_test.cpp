@@ -90,8 +90,12 @@ void join(Peer& peer, Session& session, Game& game) {
 TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     Peer peer;
     Game game;
+    setCellOf(*game.grid, 4, 4, -1, Brick);  // the single player's, above the band
+    setCellOf(*game.grid, kBandEdge, 3, 10, Brick);
     Session session("127.0.0.1", peer.listener.port(), "ann");
     join(peer, session, game);
+    EXPECT_EQ(cellOf(*game.grid, 4, 4, -1), Empty);
+    EXPECT_EQ(cellOf(*game.grid, kBandEdge, 3, 10), Empty);
     EXPECT_EQ(game.self.x, 5);
     EXPECT_EQ(game.self.blockCounts[Cobblestone], 40);
     EXPECT_EQ(game.clock.dayTick, 1234);
