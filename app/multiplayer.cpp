@@ -55,7 +55,7 @@ struct Client {
     std::unique_ptr<KeptGame> kept;
     std::string address, status;
     Field focus = Field::Address;
-    bool fieldsLoaded = false;
+    bool panelWasShown = false;
     bool chatOpen = false;
     std::string chatText;
     bool escapeTaken = false;  // an Escape that closed a field, until it is let go
@@ -87,9 +87,8 @@ void restoreSinglePlayer() {
     client.kept.reset();
 }
 
+// Each time the panel opens it starts from the last address joined.
 void loadFields() {
-    if (client.fieldsLoaded) return;
-    client.fieldsLoaded = true;
     client.address = settings.joinServer.empty() ? "127.0.0.1:7777" : settings.joinServer;
 }
 
@@ -248,7 +247,6 @@ bool parseJoinArguments(int argc, char** argv, JoinRequest& request, bool& wante
 }
 
 void joinFromCommandLine(const JoinRequest& request) {
-    loadFields();
     client.address = request.address;
     gameScreen.introRunning = false;
     gameScreen.introStage = 0;
@@ -314,7 +312,6 @@ void leaveServer() {
 }
 
 void updateJoinPanel() {
-    loadFields();
     const bool clicked = pointer.buttonDown == 1 && !client.wasPointerDown;
     client.wasPointerDown = pointer.buttonDown == 1;
     const bool shown =
@@ -324,6 +321,8 @@ void updateJoinPanel() {
         client.status = "Left the server.";
         return;
     }
+    if (shown && !client.panelWasShown && !client.session) loadFields();
+    client.panelWasShown = shown;
     if (!panelShown() || !clicked) return;
     if (pointerIn(kPanelX, kAddressY, kFieldWidth, kFieldOffsetY + kFieldHeight))
         client.focus = Field::Address;
@@ -335,7 +334,6 @@ void updateJoinPanel() {
 }
 
 void drawJoinPanel() {
-    loadFields();
     drawField("Server address (host:port)", client.address, kAddressY,
               client.focus == Field::Address);
     drawField("Your name", settings.joinName, kNameY, client.focus == Field::Name);

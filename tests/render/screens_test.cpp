@@ -12,6 +12,7 @@
 #include "app/pointer.h"
 #include "app/screens.h"
 #include "game/key_bindings.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -221,13 +222,28 @@ TEST_F(ScreensTest, theCreditsPanelShowsItsSixLines) {
     EXPECT_EQ(differingPixels(frame, reference), 0);
 }
 
-TEST_F(ScreensTest, theMultiplayerNoticeShowsItsTwoLines) {
+// The join panel in the menu's own look: the last address (typed into, so
+// yellow and with the cursor) and name from the settings, the two buttons and
+// the protocol's version.
+TEST_F(ScreensTest, theMultiplayerPanelShowsTheLastAddressAndNameTheButtonsAndTheVersion) {
+    settings.joinServer = "play.example:7000";
+    settings.joinName = "ann";
     gameScreen.menuSelection = MenuMultiplayer;
     drawMenu();
-    drawReferenceMenu("Play now! Tessaria",
-                      {{220, 350, "Multiplayer function hasn't been added yet."},
-                       {220, 460, "Game server IP: -  Port: -  Version: 0.01 "}});
+    drawReferenceMenu("Play now! Tessaria", {{440, 210, "Server address (host:port)"},
+                                             {440, 250, "Your name"},
+                                             {440, 266, "ann"},
+                                             {220, 460, "Version: 1"}});
+    al_set_target_bitmap(reference);
+    al_draw_text(assets.smallFont, al_map_rgb(255, 255, 0), 440, 226, 0, "play.example:7000_");
+    const char* buttons[] = {"    Join", "Host this world"};
+    for (int i = 0; i < 2; ++i) {
+        al_draw_bitmap_region(assets.menuButton, 0, 0, 160, 20, 440, 290 + 40 * i, 0);
+        al_draw_text(assets.smallFont, al_map_rgb(255, 255, 255), 500, 293 + 40 * i, 0, buttons[i]);
+    }
+    al_set_target_bitmap(frame);
     EXPECT_EQ(differingPixels(frame, reference), 0);
+    settings = Settings{};
 }
 
 TEST_F(ScreensTest, aClickOutsideEveryButtonLeavesThePanelOpen) {
