@@ -108,8 +108,10 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
         10));
     saveScreenshot(screenB, "multiplayer_together");
 
-    // ann places a block in front of her; bo's picture changes with it.
+    // ann works the cell in front of her (three strikes take a block that is
+    // there, then one is placed where none is); bo's picture changes with it.
     const Image before = grabScreen(screenB);
+    holdKey(screenA, windowA, "Control_R", 1.6);
     holdKey(screenA, windowA, "space", 0.3);
     EXPECT_TRUE(waitUntil([&] { return changedPixels(before, grabScreen(screenB)) > 100; }, 10));
 
