@@ -4,6 +4,7 @@
 // empty lines and lines starting with '#' are ignored; a later line wins:
 //   window.width = <640..16384>      window.height = <480..16384>
 //   window.fullscreen = <0 | 1>
+//   classic = <0 | 1>
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
 //                                    (matched without regard to case)
@@ -80,6 +81,7 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "window.height")
         return parseSide(value, kMinWindowHeight, kMaxWindowSide, settings.windowHeight);
     if (name == "window.fullscreen") return parseSwitch(value, settings.fullscreen);
+    if (name == "classic") return parseSwitch(value, settings.classic);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -119,6 +121,7 @@ std::string formatSettings() {
         text += "window.height = " + std::to_string(settings.windowHeight) + "\n";
     }
     text += std::string("window.fullscreen = ") + (settings.fullscreen ? "1" : "0") + "\n";
+    if (settings.classic) text += "classic = 1\n";
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) text += kKeyPrefix + kActionKeys[action].name + " = " + name + "\n";

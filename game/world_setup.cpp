@@ -3,6 +3,7 @@
 #include "game/world_setup.h"
 
 #include "game/player_record.h"
+#include "game/settings.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
 #include "rules/player_state.h"
@@ -32,5 +33,5 @@ void setUpWorld() {
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;
-    applyRecord(keptRecord);
+    if (!settings.classic) applyRecord(keptRecord);
 }

@@ -14,6 +14,7 @@
 
 #include "app/startup.h"
 #include "game/frame_step.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/game_frame.h"
@@ -142,7 +143,10 @@ void TwinFrameTest::TearDownTestSuite() {
     shutdown();
 }
 
+bool TwinFrameTest::classic() { return std::getenv("TESSARIA_TWIN_CLASSIC") != nullptr; }
+
 void TwinFrameTest::SetUp() {
+    settings.classic = classic();
     clearWorld();
     std::fill(std::begin(heldKeys), std::end(heldKeys), false);
     startRun(10, 10, 12);

@@ -19,6 +19,9 @@ protected:
     // In a memory frame buffer, or, when TESSARIA_TWIN_WINDOW is set, in the
     // textures of a real window (the test then runs under a virtual screen).
     static bool inWindow();
+    // In the classic picture, when TESSARIA_TWIN_CLASSIC is set (a second
+    // run of these tests), else with the target outline and the ground below.
+    static bool classic();
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
