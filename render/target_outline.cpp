@@ -12,7 +12,7 @@ ALLEGRO_BITMAP* pictures[2] = {};
 // Opaque, and bright enough to read on snow by day and in the dark at night.
 ALLEGRO_COLOR lineColour() { return al_map_rgb(255, 226, 64); }
 
-// Every fourth run of four pixels left out along the line's long axis.
+// Runs of four pixels shown and left out by turns along the line's long axis.
 bool dashShows(int along) { return (along / 4) % 2 == 0; }
 
 void plot(int x, int y, int along, bool dashed) {
@@ -20,23 +20,29 @@ void plot(int x, int y, int along, bool dashed) {
     if (!dashed || dashShows(along)) al_put_pixel(x, y, lineColour());
 }
 
-// The cube's visible edges: the silhouette and the three edges that meet at
-// its nearest corner, as the tile pictures draw the cube (diamond edges step
-// two across, one down).
+// The cube's visible edges, two pixels wide: the silhouette and the three
+// edges that meet at its nearest corner, as the tile pictures draw the cube
+// (diamond edges step two across, one down). The top face's lower edges lie
+// just inside the face, since the neighbours drawn after it own the pixels of
+// the seam.
 void drawCubeEdges(bool dashed) {
     for (int x = 0; x < 32; ++x) {
-        plot(x, 15 - x / 2, x, dashed);         // top face, upper left
-        plot(63 - x, 15 - x / 2, x, dashed);    // top face, upper right
-        plot(x, 16 + x / 2, x, dashed);         // top face, lower left
-        plot(63 - x, 16 + x / 2, x, dashed);    // top face, lower right
-        plot(x, 47 + x / 2, x, dashed);         // bottom, left
-        plot(63 - x, 47 + x / 2, x, dashed);    // bottom, right
+        for (int inward = 0; inward < 2; ++inward) {
+            plot(x, 15 - x / 2 + inward, x, dashed);       // top face, upper left
+            plot(63 - x, 15 - x / 2 + inward, x, dashed);  // top face, upper right
+            plot(x, 15 + x / 2 - inward, x, dashed);       // top face, lower left
+            plot(63 - x, 15 + x / 2 - inward, x, dashed);  // top face, lower right
+            plot(x, 47 + x / 2 - inward, x, dashed);       // bottom, left
+            plot(63 - x, 47 + x / 2 - inward, x, dashed);  // bottom, right
+        }
     }
     for (int y = 16; y < 48; ++y) {
-        plot(0, y, y, dashed);
-        plot(63, y, y, dashed);
+        for (int inward = 0; inward < 2; ++inward) {
+            plot(inward, y, y, dashed);
+            plot(63 - inward, y, y, dashed);
+        }
     }
-    for (int y = 32; y < 63; ++y) {
+    for (int y = 31; y < 63; ++y) {
         plot(31, y, y, dashed);
         plot(32, y, y, dashed);
     }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/startup.h"
 #include "game/frame_step.h"
@@ -185,6 +186,15 @@ void TwinFrameTest::compareFrame() {
     ASSERT_EQ(std::memcmp(&afterStraight, &afterCached, sizeof afterStraight), 0)
         << scene << ", frame " << framesCompared_ << ": the game state differs after the frame";
     ASSERT_TRUE(sameSounds(cachedSounds, straightSounds)) << scene << ", frame " << framesCompared_;
+}
+
+ALLEGRO_BITMAP* TwinFrameTest::lastFrame() { return straightFrame; }
+
+void TwinFrameTest::keepForDocs(const char* name) {
+    const char* folder = std::getenv("TESSARIA_DOCS_SHOTS");
+    if (folder == nullptr) return;
+    const std::string path = std::string(folder) + "/" + name + ".png";
+    EXPECT_TRUE(al_save_bitmap(path.c_str(), straightFrame)) << path;
 }
 
 unsigned flashSeed() {

@@ -41,6 +41,11 @@ protected:
     void seedNextFrame(unsigned seed) { forcedSeed_ = seed; }
 
     int framesCompared() const { return framesCompared_; }
+    // The last frame drawn straight.
+    static ALLEGRO_BITMAP* lastFrame();
+    // Writes the last frame as docs/NAME.png when TESSARIA_DOCS_SHOTS names
+    // the docs folder: the README's pictures come from these runs.
+    static void keepForDocs(const char* name);
     std::string scene;
 
 private:
