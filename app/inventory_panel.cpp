@@ -44,8 +44,8 @@ int cellY(int index) { return kGridY + kCellHeight * (index / kColumns); }
 void drawCell(const PlayerState& p, BlockId id) {
     const int index = id - 1;
     const int x = cellX(index), y = cellY(index);
-    const bool selected = p.selectedSlot >= 0 && p.selectedSlot < kHotbarSlots &&
-                          p.hotbar[p.selectedSlot] == id;
+    const bool selected =
+        p.selectedSlot >= 0 && p.selectedSlot < kHotbarSlots && p.hotbar[p.selectedSlot] == id;
     if (selected) fillRect(x, y, kCellWidth - 2, kCellHeight - 2, al_map_rgb(200, 170, 60));
     fillRect(x + 1, y + 1, kCellWidth - 4, kCellHeight - 4,
              selected ? al_map_rgb(70, 64, 40) : al_map_rgb(44, 48, 58));
@@ -104,8 +104,8 @@ void drawInventoryPanel(const PlayerState& p) {
     fillRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
     fillRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2, al_map_rgb(24, 27, 34));
     const std::string close = keyName(boundKey(Action::Inventory));
-    const std::string title = "Blocks: click one to put it in the selected slot (" + close +
-                              " or Escape closes)";
+    const std::string title =
+        "Blocks: click one to put it in the selected slot (" + close + " or Escape closes)";
     drawText(title.c_str(), kPanelX + 10, kPanelY + 10);
     for (BlockId id = 1; id < kBlockTypes; ++id) drawCell(p, id);
 }

@@ -51,7 +51,8 @@ void noteSwitches(const PlayerState& before, const PlayerState& after, bool auto
 std::string statusText(const PlayerState& p) {
     if (settings.classic) return "";
     if (status.ticksLeft > 0) return status.text;
-    if (p.resting) return "resting " + dash() + " " + keyName(boundKey(Action::Rest)) + " to stand up";
+    if (p.resting)
+        return "resting " + dash() + " " + keyName(boundKey(Action::Rest)) + " to stand up";
     return "";
 }
 
