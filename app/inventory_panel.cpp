@@ -2,6 +2,7 @@
 // count beneath, on a dark panel above the hotbar.
 #include "app/inventory_panel.h"
 
+#include <cctype>
 #include <string>
 
 #include "game/settings.h"
@@ -103,7 +104,9 @@ void drawInventoryPanel(const PlayerState& p) {
     if (!panel.open) return;
     fillRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
     fillRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2, al_map_rgb(24, 27, 34));
-    const std::string close = keyName(boundKey(Action::Inventory));
+    std::string close = keyName(boundKey(Action::Inventory));
+    if (close.size() == 1)  // a letter in capitals, as the panels write keys
+        close[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(close[0])));
     const std::string title =
         "Blocks: click one to put it in the selected slot (" + close + " or Escape closes)";
     drawText(title.c_str(), kPanelX + 10, kPanelY + 10);
