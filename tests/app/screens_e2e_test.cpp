@@ -137,6 +137,13 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
                   whitishPixels(menu, 440, y, 195, 18) + 20)
             << "no text on panel line " << line;
     }
+    // Below them, closer together, the keys those lines leave out.
+    for (int line = 0; line < 7; ++line) {
+        int y = 370 + 14 * line;
+        EXPECT_GT(whitishPixels(controls, 440, y, 195, 12),
+                  whitishPixels(menu, 440, y, 195, 12) + 20)
+            << "no text on added panel line " << line;
+    }
 
     clickAt(server, 300, kFirstButtonY + 10);
     EXPECT_TRUE(waitUntil([&] { return buttonDifference(grabScreen(server), 0, false) > 100; }, 5))
