@@ -127,6 +127,7 @@ TEST_F(WorldSetUp, TheClassicGameNeitherWritesNorFollowsARecord) {
     setUpWorld();
     EXPECT_EQ(player.x, player.y) << "on the diagonal";
     EXPECT_EQ(player.blockCounts[Ice], 100);
+    setCell(0, 0, 0, Planks);  // a change, so that the quit writes
     ASSERT_TRUE(saveWorld());
     settings.classic = false;
     EXPECT_EQ(splitLines(readText(worldFile())).size(), 8002u);
