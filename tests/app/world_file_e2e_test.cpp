@@ -148,7 +148,8 @@ TEST_F(WorldFileInAWindow, TheNextRunStartsWhereThePlayerStoppedWithWhatItHad) {
 }
 
 // With classic = 1 the file is the plain 8,002 lines and every run starts on
-// the diagonal, wherever the last one stopped.
+// the diagonal, wherever the last one stopped: each run steps once toward
+// x + 1 from its start and places a block there.
 TEST_F(WorldFileInAWindow, TheClassicGameKeepsNoRecordAndStartsOnTheDiagonal) {
     WorldFile floor;
     for (int y = 0; y < WorldFile::kSide; ++y)
@@ -162,6 +163,10 @@ TEST_F(WorldFileInAWindow, TheClassicGameKeepsNoRecordAndStartsOnTheDiagonal) {
         ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds, 0))
             << saveScreenshot(server, name + "-not-entered");
         holdKey(server, window, "Right", 0.35);  // turns, then one step
+        sleepSeconds(0.8);
+        // A block placed: a change of blocks, so the column it was placed
+        // from is written (a walk alone is no change).
+        holdKey(server, window, "space", 0.25);
         sleepSeconds(0.8);
         requestClose(server, window);
         ASSERT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
