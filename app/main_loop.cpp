@@ -7,8 +7,10 @@
 #include "app/main_loop.h"
 
 #include <chrono>
+#include <string>
 
 #include "app/game_screen.h"
+#include "app/inventory_panel.h"
 #include "app/multiplayer.h"
 #include "app/platform.h"
 #include "app/pointer.h"
@@ -17,12 +19,14 @@
 #include "app/screenshot.h"
 #include "app/sound.h"
 #include "app/startup.h"
+#include "app/status_line.h"
 #include "app/window.h"
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
 #include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "rules/player_state.h"
 
 PointerState pointer;
 
@@ -32,16 +36,33 @@ bool worldSaveFailed = false;
 
 // One timer tick, whatever the screen: the player's keys and the world's
 // clocks, the screens' clocks, and Escape.
+// While the inventory panel is open the player's keys wait, and Escape
+// closes the panel rather than leaving the game.
 void tick() {
+    const KeyDownFn keyDown = keyboardKeyDown();
     const bool typing = keysTakenByText();
-    const PlayerIntent intent = typing ? PlayerIntent{} : intentFromKeys(keyboardKeyDown());
+    const bool escapeTaken =
+        typing || updateInventoryKeys(keyDown, gameScreen.screen == Screen::Game);
+    const PlayerState before = player;
+    const PlayerIntent intent =
+        typing || inventoryOpen() ? PlayerIntent{} : intentFromKeys(keyDown);
     if (isJoined()) {
         tickJoined(intent, togglePause());
     } else {
         tickGame(intent, togglePause());
+        noteSwitches(before, player, autosaveFailing());
     }
     advanceScreenClocks();
-    if (!typing && keyboardKeyDown()(KeyEscape)) escapeToMenu();
+    if (keyDown(KeyEscape) && !escapeTaken) escapeToMenu();
+}
+
+void takeScreenshot() {
+    std::string name;
+    if (saveScreenshot(assets.frameBuffer, &name)) {
+        showStatus("screenshot saved: " + name);
+    } else {
+        showStatus("the screenshot could not be saved");
+    }
 }
 
 void handleEvent(const ALLEGRO_EVENT& event) {
@@ -90,6 +111,8 @@ void drawScreens(const GameFrame& frame) {
                 break;
             }
             drawGameFrame(frame);
+            drawInventoryPanel(player);
+            drawStatusLine(player);
             if (isJoined()) drawChat();
             break;
     }
@@ -115,6 +138,8 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     }
     if (gameScreen.runState == kRunning) {
         updateScreens();
+        if (gameScreen.screen == Screen::Game)
+            updateInventoryPointer(player, pointer.x, pointer.y, pointer.buttonDown == 1);
         const bool gameShown = gameScreen.screen == Screen::Game;
         const bool shared = isJoined();
         const GameFrame frame =
@@ -125,7 +150,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     // Only the game screen writes, with the frame's changes made.
     if (gameScreen.screen == Screen::Game && worldIsOwn())
         autosaveWorld(std::chrono::steady_clock::now());
-    if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
+    if (takeScreenshotRequest()) takeScreenshot();
     return true;
 }
 

@@ -5,6 +5,7 @@
 // mark); a later line wins:
 //   window.width = <640..16384>      window.height = <480..16384>
 //   window.fullscreen = <0 | 1>
+//   classic = <0 | 1>
 //   join.server = <host:port>        join.name = <1..16 of letters, digits, _, ->
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
@@ -158,6 +159,7 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "window.height")
         return parseSide(value, kMinWindowHeight, kMaxWindowSide, settings.windowHeight);
     if (name == "window.fullscreen") return parseSwitch(value, settings.fullscreen);
+    if (name == "classic") return parseSwitch(value, settings.classic);
     if (name == "join.server") return parseJoinText(value, 261, ".-_:", settings.joinServer);
     if (name == "join.name") return parseJoinText(value, 16, "_-", settings.joinName);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
@@ -207,6 +209,7 @@ std::string formatSettings() {
         owned.emplace_back("window.height", std::to_string(settings.windowHeight));
     }
     owned.emplace_back("window.fullscreen", settings.fullscreen ? "1" : "0");
+    if (settings.classic) owned.emplace_back("classic", "1");
     if (!settings.joinServer.empty()) owned.emplace_back("join.server", settings.joinServer);
     if (!settings.joinName.empty()) owned.emplace_back("join.name", settings.joinName);
     for (int action = 0; action < kActionCount; ++action) {
@@ -215,7 +218,7 @@ std::string formatSettings() {
     }
     const auto ownedName = [](const std::string& name) {
         return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
-               name == "join.server" || name == "join.name" ||
+               name == "classic" || name == "join.server" || name == "join.name" ||
                (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
                 actionNamed(name.substr(kKeyPrefix.size())) >= 0);
     };

@@ -15,6 +15,7 @@
 #include "render/game_frame.h"
 #include "render/other_figures.h"
 #include "render/render_pictures.h"
+#include "render/target_outline.h"
 #include "render/tint.h"
 #include "render/world_layers.h"
 #include "render/world_view.h"
@@ -246,6 +247,7 @@ void releaseRenderer() {
     releaseCaches();
     releaseWorldLayers();
     releaseRenderPictures();
+    releaseOutlinePictures();
 }
 
 void setCachedDrawing(bool on) { caches.enabled = on; }

@@ -6,6 +6,7 @@
 
 #include "render/assets.h"
 #include "render/other_figures.h"
+#include "render/target_outline.h"
 #include "render/tint.h"
 #include "render/world_view.h"
 #include "rules/projection.h"
@@ -80,6 +81,12 @@ struct Others {
     }
 };
 
+void drawOutline(const Placement& at, const TargetCell& target) {
+    ALLEGRO_BITMAP* outline = outlinePicture(target.raised);
+    if (outline != nullptr)
+        drawBitmap(outline, at.x(target.x, target.y), at.y(target.x, target.y, target.level));
+}
+
 }  // namespace
 
 void drawWorld(const GameView& game, const GameFrame& frame) {
@@ -87,6 +94,8 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
     const int px = p.x, py = p.y, ground = p.level;
     Placement at{game, frame.scrollBefore};
     Others others{game};
+    TargetCell target;
+    const bool hasTarget = targetCell(game, &target);
     for (int level = deepestVisitedLevel(p); level >= 0; --level) {
         for (int y = windowFirst(py, level); y <= windowLast(py, level); ++y) {
             for (int x = windowFirst(px, level); x <= windowLast(px, level); ++x) {
@@ -100,6 +109,8 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                     hasTile(game.cell(x, y, level)))
                     others.upTo(passOrder(x, y, level));
                 drawCell(at, x, y, level);
+                if (hasTarget && x == target.x && y == target.y && level == target.level)
+                    drawOutline(at, target);
             }
         }
     }
