@@ -105,12 +105,14 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                     drawPlayer(game, false);
                     at.scroll = game.levelScroll;
                 }
-                if (!others.drawn.empty() && insideBounds(game.world, x, y) &&
-                    hasTile(game.cell(x, y, level)))
+                const bool targetHere =
+                    hasTarget && x == target.x && y == target.y && level == target.level;
+                // As the cached pass lists them: only cells that draw something.
+                if (!others.drawn.empty() && (targetHere || (insideBounds(game.world, x, y) &&
+                                                             hasTile(game.cell(x, y, level)))))
                     others.upTo(passOrder(x, y, level));
                 drawCell(at, x, y, level);
-                if (hasTarget && x == target.x && y == target.y && level == target.level)
-                    drawOutline(at, target);
+                if (targetHere) drawOutline(at, target);
             }
         }
     }
