@@ -21,13 +21,14 @@ extern "C" void onStopSignal(int) {
 }
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: tessaria-server [--port N] [--world DIR] [--max-players N]\n"
-                 "  --port N          TCP port to listen on (default 7777; 0 picks a free one)\n"
-                 "  --world DIR       the world folder: world.ini, server.ini, players/ (default .)\n"
-                 "  --max-players N   players at once (default: server.ini's, else 16)\n"
-                 "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
-                 "         whitelist on|off|add NAME|remove NAME, save, stop\n");
+    std::fprintf(
+        out,
+        "usage: tessaria-server [--port N] [--world DIR] [--max-players N]\n"
+        "  --port N          TCP port to listen on (default 7777; 0 picks a free one)\n"
+        "  --world DIR       the world folder: world.ini, server.ini, players/ (default .)\n"
+        "  --max-players N   players at once (default: server.ini's, else 16)\n"
+        "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
+        "         whitelist on|off|add NAME|remove NAME, save, stop\n");
 }
 
 bool parseNumber(const char* text, long least, long most, long& value) {
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
         switch (c) {
             case 'p':
                 if (!parseNumber(optarg, 0, 65535, number)) {
-                    std::fprintf(stderr, "tessaria-server: --port wants 0..65535, not %s\n", optarg);
+                    std::fprintf(stderr, "tessaria-server: --port wants 0..65535, not %s\n",
+                                 optarg);
                     return 2;
                 }
                 options.port = static_cast<std::uint16_t>(number);

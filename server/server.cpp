@@ -9,8 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <mutex>
@@ -104,8 +104,8 @@ struct Peer {
     Position told;
     std::uint8_t toldSheet = 1, toldLook = 0, toldGroup = 0;
     std::array<std::int32_t, kBlockTypes> toldCounts{};
-    bool stepped = false;  // a step began this tick
-    bool correct = false;  // the player's own picture of itself needs setting right
+    bool stepped = false;             // a step began this tick
+    bool correct = false;             // the player's own picture of itself needs setting right
     std::vector<CellChange> restore;  // cells the player may have drawn wrongly
 
     bool closing = false;
@@ -220,7 +220,8 @@ struct Server::Impl {
         c.nightLevel = static_cast<std::uint8_t>(clampTo(static_cast<int>(clock.nightLevel), 0, 5));
         c.tileTick = static_cast<std::uint8_t>(clampTo(clock.blockAnimTick, 0, 80));
         c.weatherActive = weather.weatherActive ? 1 : 0;
-        c.weatherKind = static_cast<std::uint8_t>(clampTo(static_cast<int>(weather.weatherKind), 0, 2));
+        c.weatherKind =
+            static_cast<std::uint8_t>(clampTo(static_cast<int>(weather.weatherKind), 0, 2));
         c.snowCover = weather.snowCover ? 1 : 0;
         c.weatherTick = static_cast<std::uint8_t>(clampTo(weather.weatherTick, 0, 15));
         c.weatherFrame = static_cast<std::uint8_t>(clampTo(weather.weatherAnimFrame, 0, 3));
@@ -248,7 +249,8 @@ struct Server::Impl {
             job.world.record = worldRecord;
         }
         for (const auto& peer : peers)
-            if (peer->joined) job.records.emplace_back(recordPath(peer->name), recordText(peer->state));
+            if (peer->joined)
+                job.records.emplace_back(recordPath(peer->name), recordText(peer->state));
         return job;
     }
 
@@ -450,7 +452,8 @@ struct Server::Impl {
             return;
         }
         if (const auto* pong = std::get_if<Pong>(&message)) {
-            const auto sent = std::chrono::duration_cast<milliseconds>(started.time_since_epoch()).count();
+            const auto sent =
+                std::chrono::duration_cast<milliseconds>(started.time_since_epoch()).count();
             (void)sent;
             peer.pingMs = static_cast<std::uint32_t>(
                 std::chrono::duration_cast<milliseconds>(now - started).count() - pong->stamp);
@@ -571,10 +574,18 @@ struct Server::Impl {
 
     static void walkToward(PlayerIntent& intent, int facing) {
         switch (static_cast<Facing>(facing)) {
-            case Facing::Up: intent.walkUp = true; break;
-            case Facing::Down: intent.walkDown = true; break;
-            case Facing::Left: intent.walkLeft = true; break;
-            case Facing::Right: intent.walkRight = true; break;
+            case Facing::Up:
+                intent.walkUp = true;
+                break;
+            case Facing::Down:
+                intent.walkDown = true;
+                break;
+            case Facing::Left:
+                intent.walkLeft = true;
+                break;
+            case Facing::Right:
+                intent.walkRight = true;
+                break;
         }
     }
 
@@ -585,10 +596,9 @@ struct Server::Impl {
         if (ahead.x < 0 || ahead.x > kLastColumn || ahead.y < 0 || ahead.y > kLastColumn ||
             level < 0 || level >= kBandLevels)
             return;
-        peer.restore.push_back(CellChange{static_cast<std::uint8_t>(ahead.x),
-                                          static_cast<std::uint8_t>(ahead.y),
-                                          static_cast<std::uint8_t>(level),
-                                          bandBlock(ahead.x, ahead.y, level)});
+        peer.restore.push_back(
+            CellChange{static_cast<std::uint8_t>(ahead.x), static_cast<std::uint8_t>(ahead.y),
+                       static_cast<std::uint8_t>(level), bandBlock(ahead.x, ahead.y, level)});
     }
 
     // ---- the tick
@@ -596,7 +606,8 @@ struct Server::Impl {
     void acceptWaiting(Clock::time_point now) {
         while (auto client = listener->accept()) {
             const std::string address = client->remoteAddress().toString();
-            if (config.isBanned("", address) || connectionsFrom(address) >= config.connectionsPerAddress ||
+            if (config.isBanned("", address) ||
+                connectionsFrom(address) >= config.connectionsPerAddress ||
                 !config.allowConnect(address, now)) {
                 log("refused " + address + ": too many connections from it, or banned");
                 client->abort(true);
@@ -604,7 +615,8 @@ struct Server::Impl {
             }
             auto peer = std::make_unique<Peer>();
             std::uniform_int_distribution<std::uint32_t> bits;
-            peer->link = std::make_unique<Connection>(std::move(client), handshakeKeysFrom(bits(random)));
+            peer->link =
+                std::make_unique<Connection>(std::move(client), handshakeKeysFrom(bits(random)));
             peer->link->client().setSendLimit(static_cast<std::uint32_t>(config.sendQueueBytes));
             peer->address = address;
             peer->opened = peer->lastHeard = peer->lastPing = peer->rateStart = now;
@@ -633,7 +645,8 @@ struct Server::Impl {
                 const std::string text = peer.link->endText();
                 if (refusal) {
                     log("dropped " + (peer.joined ? peer.name : peer.address) + ": " + text);
-                    close(peer, refusal->reason, "", std::string(reasonText(refusal->reason)) + " (" + text + ")");
+                    close(peer, refusal->reason, "",
+                          std::string(reasonText(refusal->reason)) + " (" + text + ")");
                 } else {
                     close(peer, Reason::Leaving, "", text == "connection closed" ? "quit" : text);
                 }
@@ -731,12 +744,16 @@ struct Server::Impl {
             const PlayerState& p = peer.state;
             const Position at = positionOf(p);
             if (!(at == peer.told)) {
-                PlayerMove move{peer.id, MoveKind::Place, static_cast<std::uint8_t>(at.x),
-                                static_cast<std::uint8_t>(at.y), static_cast<std::uint8_t>(at.level),
+                PlayerMove move{peer.id,
+                                MoveKind::Place,
+                                static_cast<std::uint8_t>(at.x),
+                                static_cast<std::uint8_t>(at.y),
+                                static_cast<std::uint8_t>(at.level),
                                 static_cast<std::uint8_t>(at.facing)};
                 if (peer.stepped) {
                     move.kind = MoveKind::Step;
-                } else if (at.x == peer.told.x && at.y == peer.told.y && at.level == peer.told.level) {
+                } else if (at.x == peer.told.x && at.y == peer.told.y &&
+                           at.level == peer.told.level) {
                     move.kind = MoveKind::Turn;
                 }
                 shared.moves.push_back(move);
@@ -746,7 +763,8 @@ struct Server::Impl {
             const std::uint8_t sheet = sheetNumber(p.spriteSheet);
             if (sheet != peer.toldSheet) {
                 peer.toldSheet = sheet;
-                if (p.spriteSheet != SpriteSheet::Walking) shared.sheets.push_back({peer.id, sheet});
+                if (p.spriteSheet != SpriteSheet::Walking)
+                    shared.sheets.push_back({peer.id, sheet});
             }
             if (p.spriteRow != peer.toldLook || p.spriteGroup != peer.toldGroup) {
                 peer.toldLook = static_cast<std::uint8_t>(p.spriteRow);
@@ -757,8 +775,8 @@ struct Server::Impl {
         const Clocks clocks = clocksNow();
         if (clocks.nightLevel != toldClocks.nightLevel ||
             clocks.weatherActive != toldClocks.weatherActive ||
-            clocks.weatherKind != toldClocks.weatherKind || clocks.snowCover != toldClocks.snowCover ||
-            now - clocksSent >= kClocksEvery) {
+            clocks.weatherKind != toldClocks.weatherKind ||
+            clocks.snowCover != toldClocks.snowCover || now - clocksSent >= kClocksEvery) {
             shared.clocks = clocks;
             clocksSent = now;
         }
@@ -777,22 +795,22 @@ struct Server::Impl {
             if (peer.correct) {
                 peer.correct = false;
                 const Position at = positionOf(peer.state);
-                own.moves.erase(std::remove_if(own.moves.begin(), own.moves.end(),
-                                               [&](const PlayerMove& m) { return m.id == peer.id; }),
-                                own.moves.end());
-                own.moves.push_back(PlayerMove{peer.id, MoveKind::Place,
-                                               static_cast<std::uint8_t>(at.x),
-                                               static_cast<std::uint8_t>(at.y),
-                                               static_cast<std::uint8_t>(at.level),
-                                               static_cast<std::uint8_t>(at.facing)});
+                own.moves.erase(
+                    std::remove_if(own.moves.begin(), own.moves.end(),
+                                   [&](const PlayerMove& m) { return m.id == peer.id; }),
+                    own.moves.end());
+                own.moves.push_back(
+                    PlayerMove{peer.id, MoveKind::Place, static_cast<std::uint8_t>(at.x),
+                               static_cast<std::uint8_t>(at.y), static_cast<std::uint8_t>(at.level),
+                               static_cast<std::uint8_t>(at.facing)});
             }
             for (int b = 0; b < kBlockTypes; ++b) {
                 const std::int32_t count = peer.state.blockCounts[b];
                 if (count == peer.toldCounts[b]) continue;
                 peer.toldCounts[b] = count;
-                own.stock.push_back(StockCount{
-                    static_cast<std::uint8_t>(b),
-                    static_cast<std::uint32_t>(clampTo(count, 0, static_cast<int>(kLargestThree)))});
+                own.stock.push_back(StockCount{static_cast<std::uint8_t>(b),
+                                               static_cast<std::uint32_t>(clampTo(
+                                                   count, 0, static_cast<int>(kLargestThree)))});
             }
             if (!own.empty()) peer.link->send(own);
         }
@@ -843,7 +861,8 @@ struct Server::Impl {
             log(config.setBanned(rest, ban));
             if (ban) {
                 for (const auto& peer : peers)
-                    if (!peer->closing && (lowered(peer->name) == lowered(rest) || peer->address == rest)) {
+                    if (!peer->closing &&
+                        (lowered(peer->name) == lowered(rest) || peer->address == rest)) {
                         if (peer->joined) {
                             close(*peer, Reason::Banned, "", "banned");
                         } else {

@@ -23,9 +23,9 @@
 #include <string>
 
 struct ServerOptions {
-    std::uint16_t port = 0;          // 0: the system picks a free one (see Server::port)
-    std::string worldFolder = ".";   // holds world.ini, server.ini and players/
-    int maxPlayers = -1;             // -1: what server.ini says (16 when it says nothing)
+    std::uint16_t port = 0;         // 0: the system picks a free one (see Server::port)
+    std::string worldFolder = ".";  // holds world.ini, server.ini and players/
+    int maxPlayers = -1;            // -1: what server.ini says (16 when it says nothing)
     // Where each line of the log goes (no line feed at its end); standard
     // output when empty. Called on the ticking thread only.
     std::function<void(const std::string&)> log;

@@ -163,6 +163,7 @@ ServerConfig readServerConfig(const std::string& folder, std::string& problem) {
     problem.clear();
     if (!badLimits.empty()) problem = "server.ini: passed over line " + badLimits;
     if (!badAdmin.empty())
-        problem += (problem.empty() ? "" : "; ") + std::string("admin.ini: passed over line ") + badAdmin;
+        problem +=
+            (problem.empty() ? "" : "; ") + std::string("admin.ini: passed over line ") + badAdmin;
     return c;
 }
