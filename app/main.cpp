@@ -5,6 +5,9 @@
 
 int main() {
     installQuitSignals();
+    // Refused before any window opens: no home folder, or the world already
+    // open in another copy of the game.
+    if (!claimWorld()) return 1;
     if (!initialise()) return -1;
     bool saved = runMainLoop();
     shutdown();

@@ -18,6 +18,7 @@
 #include "app/window.h"
 #include "game/paths.h"
 #include "game/settings.h"
+#include "game/world_lock.h"
 #include "game/world_setup.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -27,6 +28,8 @@
 AppObjects app;
 
 namespace {
+
+WorldLock worldLock;  // held until the process ends
 
 constexpr double kTickSeconds = 0.025;
 constexpr const char* kFontFile = "data/fonts/01.ttf";
@@ -82,6 +85,22 @@ void destroyBitmap(ALLEGRO_BITMAP*& bitmap) {
 }
 
 }  // namespace
+
+bool claimWorld() {
+    if (!choosePaths()) return false;  // portable beside data/, or installed with files at home
+    switch (worldLock.take(gamePaths().worldFolder)) {
+        case WorldLock::Outcome::Taken:
+            return true;
+        case WorldLock::Outcome::HeldElsewhere:
+            reportStartupFailure("the world is open in another copy of the game");
+            return false;
+        case WorldLock::Outcome::Failed:
+            // Saving will fail as well and say so; the world can still be played.
+            reportStartupFailure(worldLock.error().c_str());
+            return true;
+    }
+    return true;
+}
 
 bool installAudio() {
     if (!al_install_audio()) return false;
@@ -144,7 +163,6 @@ bool initialise() {
     al_init_font_addon();
     al_init_ttf_addon();
 
-    choosePaths();      // portable beside data/, or installed with the player's files at home
     installKeyNames();  // the settings name keys as the keyboard library does
     loadSettings();
     app.display = openWindow();

@@ -11,6 +11,10 @@ struct AppObjects {
 };
 extern AppObjects app;
 
+// Chooses where the player's files live and takes the world's lock for the
+// whole run; false (said in one line) when there is no home folder or another
+// copy of the game has the world. Before initialise, which needs the paths.
+bool claimWorld();
 bool initialise();
 // The automatically chosen audio driver with one reserved voice; false when
 // there is no sound.
