@@ -19,8 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "game/atomic_file.h"
 #include "game/player_record.h"
 #include "game/world_file.h"
+#include "game/world_lock.h"
 #include "net/listener.h"
 #include "net/poll_set.h"
 #include "net/socket_errors.h"
@@ -130,6 +132,7 @@ struct SaveJob {
 struct Server::Impl {
     ServerOptions options;
     ServerConfig config;
+    WorldLock lock;  // held from start to stop: no game or other server writes the world meanwhile
     std::string worldPath, playersFolder;
 
     std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
@@ -298,10 +301,12 @@ struct Server::Impl {
         });
     }
 
-    bool saveNow() {
+    // The world is written when it changed since the last save (or `force`);
+    // the players' records always.
+    bool saveNow(bool force) {
         finishSaver();
         if (saveFailed.exchange(false)) worldDirty = true;
-        const std::string failure = write(saveJob(true));
+        const std::string failure = write(saveJob(force || worldDirty));
         if (!failure.empty()) {
             log(failure);
             return false;
@@ -873,7 +878,7 @@ struct Server::Impl {
         } else if (verb == "whitelist") {
             log(config.whitelistCommand(rest));
         } else if (verb == "save") {
-            if (saveNow()) log("saved " + worldPath);
+            if (saveNow(true)) log("saved " + worldPath);
         } else if (verb == "stop") {
             stopFlag = true;
         } else {
@@ -896,6 +901,11 @@ bool Server::start() {
     const std::string& folder = s.options.worldFolder;
     if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
         s.log("cannot make the world folder " + folder + ": " + std::strerror(errno));
+        return false;
+    }
+    if (s.lock.take(folder) != WorldLock::Outcome::Taken) {
+        s.log("cannot host " + folder + ": " +
+              (s.lock.error().empty() ? "another game or server has it" : s.lock.error()));
         return false;
     }
     s.worldPath = folder + "/world.ini";
@@ -986,8 +996,9 @@ bool Server::stop() {
     }
     for (const auto& peer : s.peers) peer->link->client().abort(true);
     s.peers.clear();
-    const bool saved = s.saveNow();
+    const bool saved = s.saveNow(false);
     s.listener.reset();
+    s.lock.release();
     s.log(saved ? "stopped; world saved" : "stopped; the world could not be saved");
     return saved;
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "game/world_file.h"
+#include "game/atomic_file.h"
 
 namespace {
 

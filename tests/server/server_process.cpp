@@ -46,7 +46,15 @@ ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string>
             output_.append(buffer, static_cast<std::size_t>(got));
         }
     });
-    if (sawLine("listening on port ")) {
+    int status = 0;
+    within10s([&] {
+        if (log().find("listening on port ") != std::string::npos) return true;
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+        pid_ = -1;  // ended without listening
+        close(toServer_);
+        return true;
+    });
+    if (pid_ > 0) {
         std::smatch match;
         const std::string text = log();
         if (std::regex_search(text, match, std::regex("listening on port ([0-9]+)")))
@@ -103,9 +111,7 @@ Player::Player(std::uint16_t port, const std::string& name)
     send(Login{name, ""});
 }
 
-Player::~Player() {
-    everyPlayer.erase(std::find(everyPlayer.begin(), everyPlayer.end(), this));
-}
+Player::~Player() { everyPlayer.erase(std::find(everyPlayer.begin(), everyPlayer.end(), this)); }
 
 void Player::send(const Message& message) {
     link_->send(message);

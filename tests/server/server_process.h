@@ -15,7 +15,8 @@
 #include "protocol/connection.h"
 
 // Waits (a bounded poll, never a timed assertion) until done() or ten seconds.
-bool within10s(const std::function<bool()>& done, const std::function<void()>& step = [] {});
+bool within10s(
+    const std::function<bool()>& done, const std::function<void()>& step = [] {});
 
 class ServerProcess {
 public:

@@ -56,12 +56,15 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
         ASSERT_NE(server.port(), 0) << server.log();
         Player alice(server.port(), "alice");
         ASSERT_TRUE(hasWelcome(alice)) << server.log();
-        ASSERT_TRUE(alice.receives<Band>([](const Band& b) { return b.cells[bandIndex(5, 4, 9)] == Cobblestone; }));
+        ASSERT_TRUE(alice.receives<Band>(
+            [](const Band& b) { return b.cells[bandIndex(5, 4, 9)] == Cobblestone; }));
         Player bob(server.port(), "bob");
         ASSERT_TRUE(hasWelcome(bob));
-        ASSERT_TRUE(bob.receives<PlayerList>(
-            [](const PlayerList& l) { return l.players.size() == 1 && l.players[0].name == "alice"; }));
-        ASSERT_TRUE(alice.receives<PlayerJoined>([](const PlayerJoined& j) { return j.player.name == "bob"; }));
+        ASSERT_TRUE(bob.receives<PlayerList>([](const PlayerList& l) {
+            return l.players.size() == 1 && l.players[0].name == "alice";
+        }));
+        ASSERT_TRUE(alice.receives<PlayerJoined>(
+            [](const PlayerJoined& j) { return j.player.name == "bob"; }));
         EXPECT_TRUE(server.sawLine("bob joined"));
         const std::uint8_t bobId = bob.find<Welcome>([](const Welcome&) { return true; })->self.id;
 
@@ -74,12 +77,14 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
         })) << server.log();
 
         // Without auto-jump the pillar blocks the step north: alice is set back.
-        const std::uint8_t aliceId = alice.find<Welcome>([](const Welcome&) { return true; })->self.id;
+        const std::uint8_t aliceId =
+            alice.find<Welcome>([](const Welcome&) { return true; })->self.id;
         alice.send(JumpMode{0});
         alice.send(Step{0});
         EXPECT_TRUE(alice.receives<Update>([&](const Update& u) {
             for (const PlayerMove& m : u.moves)
-                if (m.id == aliceId && m.kind == MoveKind::Place && m.x == 5 && m.y == 5) return true;
+                if (m.id == aliceId && m.kind == MoveKind::Place && m.x == 5 && m.y == 5)
+                    return true;
             return false;
         }));
         // A step that the rules allow reaches the other as a step.
@@ -129,16 +134,20 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
     EXPECT_EQ(welcome.stock[Grass], static_cast<std::uint32_t>(placedCount));
 }
 
-TEST(Server, RefusesASecondPlayerOfTheSameNameAndOneOverTheLimit) {
+TEST(Server, RefusesASecondServerASecondPlayerOfTheSameNameAndOneOverTheLimit) {
     TempWorld folder;
     ServerProcess server(folder.world(), {"--max-players", "1"});
     ASSERT_NE(server.port(), 0);
     Player first(server.port(), "dana");
     ASSERT_TRUE(hasWelcome(first));
+    ServerProcess rival(folder.world());
+    EXPECT_EQ(rival.port(), 0);
+    EXPECT_NE(rival.log().find("cannot host"), std::string::npos) << rival.log();
     Player twin(server.port(), "DANA");
     EXPECT_TRUE(twin.receives<Leave>([](const Leave& l) { return l.reason == Reason::NameTaken; }));
     Player late(server.port(), "erin");
-    EXPECT_TRUE(late.receives<Leave>([](const Leave& l) { return l.reason == Reason::ServerFull; }));
+    EXPECT_TRUE(
+        late.receives<Leave>([](const Leave& l) { return l.reason == Reason::ServerFull; }));
     server.console("kick dana");
     EXPECT_TRUE(first.receives<Leave>([](const Leave& l) { return l.reason == Reason::Kicked; }));
     EXPECT_TRUE(server.sawLine("dana left: kicked"));
