@@ -46,7 +46,7 @@ using std::chrono::seconds;
 constexpr auto kTick = milliseconds(1000 / Server::kTicksPerSecond);
 constexpr auto kPingEvery = seconds(5);
 constexpr auto kClocksEvery = seconds(10);
-constexpr auto kAutosaveAfter = seconds(4);  // within 5 s of a change with the write
+constexpr auto kAutosaveAfter = seconds(3);  // after the first unsaved change: on disk within 5 s
 constexpr auto kFlushBudget = seconds(2);    // a leaving peer's last bytes
 constexpr std::size_t kMostWaitingRequests = 16;
 
@@ -151,12 +151,15 @@ struct Server::Impl {
     Clocks toldClocks;
     Clock::time_point clocksSent;
 
-    Clock::time_point nextTick, lastChange, started;
+    Clock::time_point nextTick, dirtySince, started;
     bool worldDirty = false;
     bool backupKept = false;
     std::thread saver;
     std::atomic<bool> saving{false};
     std::atomic<bool> saveFailed{false};
+    bool failing = false;  // a failed save was told in the log; the next failure is not
+    std::mutex saveTextLock;
+    std::string saveText;  // the saving thread's failure, for the log
 
     std::atomic<bool> stopFlag{false};
     std::atomic<int> joinedCount{0};
@@ -194,7 +197,7 @@ struct Server::Impl {
             startX = terrain.startX;
             startY = terrain.startY;
             worldDirty = true;
-            lastChange = Clock::now() - kAutosaveAfter;
+            dirtySince = Clock::now() - kAutosaveAfter;
             log("no world in " + options.worldFolder + ": generated an island (seed " +
                 std::to_string(seed) + ")");
         }
@@ -284,19 +287,28 @@ struct Server::Impl {
     }
 
     void autosave(Clock::time_point now) {
-        if (!worldDirty || now - lastChange < kAutosaveAfter || saving) return;
-        finishSaver();
-        if (saveFailed.exchange(false)) {
-            // told once in the log by the saving thread; try again now
+        if (!saving) {
+            std::lock_guard<std::mutex> guard(saveTextLock);
+            if (!saveText.empty() && !failing)
+                log(saveText + " (the server goes on and tries again)");
+            if (saveText.empty() && failing) log("saving works again");
+            failing = !saveText.empty();
         }
+        if (saveFailed.exchange(false) && !worldDirty) {
+            worldDirty = true;  // the last write failed: again, a while later
+            dirtySince = now;
+        }
+        if (!worldDirty || now - dirtySince < kAutosaveAfter || saving) return;
+        finishSaver();
         worldDirty = false;
         saving = true;
         saver = std::thread([this, job = saveJob(true)]() {
             const std::string failure = write(job);
-            if (!failure.empty()) {
-                saveFailed = true;
-                std::fprintf(stderr, "%s\n", failure.c_str());
+            {
+                std::lock_guard<std::mutex> guard(saveTextLock);
+                saveText = failure.empty() ? "" : failure;
             }
+            saveFailed = !failure.empty();
             saving = false;
         });
     }
@@ -732,9 +744,9 @@ struct Server::Impl {
     void sendUpdates(Clock::time_point now) {
         Update shared;
         shared.cells = changedCells();
-        if (!shared.cells.empty()) {
+        if (!shared.cells.empty() && !worldDirty) {
             worldDirty = true;
-            lastChange = now;
+            dirtySince = now;
         }
         const bool wholeBand = shared.cells.size() > kMostCellChanges;
         if (wholeBand) {
