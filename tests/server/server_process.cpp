@@ -105,10 +105,10 @@ namespace {
 std::vector<Player*> everyPlayer;
 }
 
-Player::Player(std::uint16_t port, const std::string& name)
+Player::Player(std::uint16_t port, const std::string& name, const std::string& password)
     : link_(std::make_unique<Connection>(Ipv4Address(127, 0, 0, 1), port)) {
     everyPlayer.push_back(this);
-    send(Login{name, ""});
+    send(Login{name, password});
 }
 
 Player::~Player() { everyPlayer.erase(std::find(everyPlayer.begin(), everyPlayer.end(), this)); }

@@ -45,7 +45,7 @@ private:
 // A player without a window: joins, keeps every message it was sent.
 class Player {
 public:
-    Player(std::uint16_t port, const std::string& name);
+    Player(std::uint16_t port, const std::string& name, const std::string& password = "");
     ~Player();
     Connection& link() { return *link_; }
     void send(const Message& message);  // and on its way at once

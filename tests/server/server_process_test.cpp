@@ -152,3 +152,32 @@ TEST(Server, RefusesASecondServerASecondPlayerOfTheSameNameAndOneOverTheLimit) {
     EXPECT_TRUE(first.receives<Leave>([](const Leave& l) { return l.reason == Reason::Kicked; }));
     EXPECT_TRUE(server.sawLine("dana left: kicked"));
 }
+
+TEST(Server, HoldsTheLimitsOfItsServerIni) {
+    TempWorld folder;
+    std::ofstream(folder.world() + "/server.ini") << "# a private world\n"
+                                                     "password = secret\n"
+                                                     "login_seconds = 1\n"
+                                                     "chat_per_second = 2\n";
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0);
+
+    Client silent(Ipv4Address(127, 0, 0, 1), server.port());
+    EXPECT_TRUE(server.sawLine("no login within 1 s")) << server.log();
+
+    Player stranger(server.port(), "gus", "guess");
+    EXPECT_TRUE(
+        stranger.receives<Leave>([](const Leave& l) { return l.reason == Reason::WrongPassword; }));
+
+    server.console("ban hal");
+    EXPECT_TRUE(server.sawLine("banned hal"));
+    Player banned(server.port(), "hal", "secret");
+    EXPECT_TRUE(banned.receives<Leave>([](const Leave& l) { return l.reason == Reason::Banned; }));
+
+    Player chatty(server.port(), "ivy", "secret");
+    ASSERT_TRUE(hasWelcome(chatty));
+    for (int n = 0; n < 5; ++n) chatty.send(Say{"spam"});
+    EXPECT_TRUE(chatty.receives<Leave>([](const Leave& l) { return l.reason == Reason::TooFast; }));
+    EXPECT_TRUE(server.sawLine("ivy left: too fast"));
+    EXPECT_EQ(server.log().find("<ivy> spam\n<ivy> spam\n<ivy> spam"), std::string::npos);
+}
