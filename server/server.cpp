@@ -33,7 +33,6 @@
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "server/server_config.h"
-#include "util/random.h"
 #include "world/world_grid.h"
 #include "worldgen/world_kinds.h"
 
@@ -203,8 +202,10 @@ struct Server::Impl {
         }
         startX = clampTo(startX, 0, kLastColumn);
         startY = clampTo(startY, 0, kLastColumn);
-        drawWeatherTrigger(weather);
-        std::uniform_int_distribution<int> sixth(0, 5), kind(1, 2);
+        // The server's own draws: the process-wide random source belongs to
+        // the game that may be hosting on another thread.
+        std::uniform_int_distribution<int> trigger(0, 300), sixth(0, 5), kind(1, 2);
+        weather.weatherTrigger = trigger(random);
         weather.weatherActive = sixth(random) == 3;
         weather.weatherKind = static_cast<WeatherKind>(kind(random));
         for (int level = 0; level < kBandLevels; ++level)
@@ -833,6 +834,26 @@ struct Server::Impl {
         }
     }
 
+    // What this tick queued leaves now, not at the next tick's wait: a look
+    // over every socket that waits for nothing, so no reply sits out a tick.
+    void flush() {
+        pollSet.clear();
+        bool any = false;
+        for (const auto& peer : peers) {
+            Client& c = peer->link->client();
+            if (c.isConnected() && c.bytesToSend() > 0) {
+                pollSet.add(c);
+                any = true;
+            }
+        }
+        if (!any) return;
+        try {
+            pollSet.wait(0);
+        } catch (const std::exception& e) {
+            log(std::string("sending failed: ") + e.what());
+        }
+    }
+
     // ---- the console
 
     void runCommands() {
@@ -970,6 +991,7 @@ void Server::runTick() {
     s.sendUpdates(now);
     s.checkTimes(now);
     s.dropClosed(now);
+    s.flush();
     s.autosave(now);
 }
 
