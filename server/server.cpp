@@ -622,14 +622,18 @@ struct Server::Impl {
     // ---- the tick
 
     void acceptWaiting(Clock::time_point now) {
-        while (auto client = listener->accept()) {
+        while (auto client = listener->accept()) take(std::move(client), now);
+    }
+
+    void take(std::unique_ptr<Client> client, Clock::time_point now) {
+        {
             const std::string address = client->remoteAddress().toString();
             if (config.isBanned("", address) ||
                 connectionsFrom(address) >= config.connectionsPerAddress ||
                 !config.allowConnect(address, now)) {
                 log("refused " + address + ": too many connections from it, or banned");
                 client->abort(true);
-                continue;
+                return;
             }
             auto peer = std::make_unique<Peer>();
             std::uniform_int_distribution<std::uint32_t> bits;
@@ -970,7 +974,8 @@ void Server::runTick() {
     Impl& s = *impl_;
     if (!s.running) return;
     auto now = Clock::now();
-    const auto wait = std::chrono::duration_cast<milliseconds>(s.nextTick - now).count();
+    const auto wait =
+        s.options.paced ? std::chrono::duration_cast<milliseconds>(s.nextTick - now).count() : 0;
     s.pollSet.clear();
     s.pollSet.add(*s.listener);
     for (const auto& peer : s.peers) s.pollSet.add(peer->link->client());
@@ -982,7 +987,7 @@ void Server::runTick() {
     now = Clock::now();
     if (s.pollSet.listenerReady()) s.acceptWaiting(now);
     s.readAll(now);
-    std::this_thread::sleep_until(s.nextTick);
+    if (s.options.paced) std::this_thread::sleep_until(s.nextTick);
     s.nextTick += kTick;
     now = Clock::now();
     if (s.nextTick < now - seconds(1)) s.nextTick = now;  // no burst of ticks after a stall
@@ -1043,3 +1048,7 @@ void Server::command(const std::string& line) {
 }
 
 int Server::playerCount() const { return impl_->joinedCount; }
+
+void Server::adopt(std::unique_ptr<Client> client) {
+    if (impl_->running) impl_->take(std::move(client), Clock::now());
+}

@@ -29,7 +29,12 @@ struct ServerOptions {
     // Where each line of the log goes (no line feed at its end); standard
     // output when empty. Called on the ticking thread only.
     std::function<void(const std::string&)> log;
+    // False runs each tick as soon as the last one ends, without waiting for
+    // its time: for the fuzzer, which drives the server as fast as it can.
+    bool paced = true;
 };
+
+class Client;
 
 class Server {
 public:
@@ -67,6 +72,9 @@ public:
     void command(const std::string& line);
     // Players who have joined and not left; from any thread.
     int playerCount() const;
+    // Takes a connection made elsewhere (one end of a socket pair) as if the
+    // listener had accepted it. The ticking thread only.
+    void adopt(std::unique_ptr<Client> client);
 
 private:
     struct Impl;
