@@ -50,8 +50,9 @@ ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string>
     within10s([&] {
         if (log().find("listening on port ") != std::string::npos) return true;
         if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
-        pid_ = -1;  // ended without listening
+        pid_ = -1;  // ended without listening: all it said is in once its output ends
         close(toServer_);
+        reader_.join();
         return true;
     });
     if (pid_ > 0) {

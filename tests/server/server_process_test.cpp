@@ -68,11 +68,12 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
         EXPECT_TRUE(server.sawLine("bob joined"));
         const std::uint8_t bobId = bob.find<Welcome>([](const Welcome&) { return true; })->self.id;
 
-        // Bob faces down from (5, 5), ground at 10: the place goes to (5, 6) level 9.
-        bob.send(Use{1, 0, 1});
+        // Bob faces down from (5, 5), ground at 10: the place goes to (5, 6)
+        // level 9. Cobblestone (slot 2), which snow leaves as it is.
+        bob.send(Use{1, 2, 1});
         EXPECT_TRUE(alice.receives<Update>([](const Update& u) {
             for (const CellChange& c : u.cells)
-                if (c.x == 5 && c.y == 6 && c.level == 9 && c.block == Grass) return true;
+                if (c.x == 5 && c.y == 6 && c.level == 9 && c.block == Cobblestone) return true;
             return false;
         })) << server.log();
 
@@ -122,7 +123,7 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
     PlayerRecord record;
     std::ifstream in(folder.world() + "/world.ini");
     readWorldInto(in, *grid, x, y, record);
-    EXPECT_EQ(cellOf(*grid, 5, 6, 9), Grass);
+    EXPECT_EQ(cellOf(*grid, 5, 6, 9), Cobblestone);
 
     // Bob comes back where he stood, with the block he spent.
     ServerProcess again(folder.world());
@@ -131,7 +132,7 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
     ASSERT_TRUE(hasWelcome(bob)) << again.log();
     const Welcome& welcome = *bob.find<Welcome>([](const Welcome&) { return true; });
     EXPECT_EQ(welcome.self.y, 6);
-    EXPECT_EQ(welcome.stock[Grass], static_cast<std::uint32_t>(placedCount));
+    EXPECT_EQ(welcome.stock[Cobblestone], static_cast<std::uint32_t>(placedCount));
 }
 
 TEST(Server, RefusesASecondServerASecondPlayerOfTheSameNameAndOneOverTheLimit) {
