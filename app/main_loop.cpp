@@ -7,8 +7,10 @@
 #include "app/main_loop.h"
 
 #include <chrono>
+#include <string>
 
 #include "app/game_screen.h"
+#include "app/inventory_panel.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -16,12 +18,14 @@
 #include "app/screenshot.h"
 #include "app/sound.h"
 #include "app/startup.h"
+#include "app/status_line.h"
 #include "app/window.h"
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
 #include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "rules/player_state.h"
 
 PointerState pointer;
 
@@ -31,10 +35,25 @@ bool worldSaveFailed = false;
 
 // One timer tick, whatever the screen: the player's keys and the world's
 // clocks, the screens' clocks, and Escape.
+// While the inventory panel is open the player's keys wait, and Escape
+// closes the panel rather than leaving the game.
 void tick() {
-    tickGame(intentFromKeys(keyboardKeyDown()), togglePause());
+    const KeyDownFn keyDown = keyboardKeyDown();
+    const bool escapeTaken = updateInventoryKeys(keyDown, gameScreen.screen == Screen::Game);
+    const PlayerState before = player;
+    tickGame(inventoryOpen() ? PlayerIntent{} : intentFromKeys(keyDown), togglePause());
+    noteSwitches(before, player, autosaveFailing());
     advanceScreenClocks();
-    if (keyboardKeyDown()(KeyEscape)) escapeToMenu();
+    if (keyDown(KeyEscape) && !escapeTaken) escapeToMenu();
+}
+
+void takeScreenshot() {
+    std::string name;
+    if (saveScreenshot(assets.frameBuffer, &name)) {
+        showStatus("screenshot saved: " + name);
+    } else {
+        showStatus("the screenshot could not be saved");
+    }
 }
 
 void handleEvent(const ALLEGRO_EVENT& event) {
@@ -79,6 +98,8 @@ void drawScreens(const GameFrame& frame) {
             break;
         case Screen::Game:
             drawGameFrame(frame);
+            drawInventoryPanel(player);
+            drawStatusLine(player);
             break;
     }
 }
@@ -102,6 +123,8 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     }
     if (gameScreen.runState == kRunning) {
         updateScreens();
+        if (gameScreen.screen == Screen::Game)
+            updateInventoryPointer(player, pointer.x, pointer.y, pointer.buttonDown == 1);
         const bool gameShown = gameScreen.screen == Screen::Game;
         const GameFrame frame = gameShown ? stepGameFrame() : GameFrame{};
         drawScreens(frame);
@@ -109,7 +132,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     }
     // Only the game screen writes, with the frame's changes made.
     if (gameScreen.screen == Screen::Game) autosaveWorld(std::chrono::steady_clock::now());
-    if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
+    if (takeScreenshotRequest()) takeScreenshot();
     return true;
 }
 
