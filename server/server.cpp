@@ -470,15 +470,12 @@ struct Server::Impl {
             return;
         }
         if (const auto* pong = std::get_if<Pong>(&message)) {
-            const auto sent =
-                std::chrono::duration_cast<milliseconds>(started.time_since_epoch()).count();
-            (void)sent;
+            // The stamp is the server's own clock when it asked.
             peer.pingMs = static_cast<std::uint32_t>(
                 std::chrono::duration_cast<milliseconds>(now - started).count() - pong->stamp);
             return;
         }
-        if (const auto* leave = std::get_if<Leave>(&message)) {
-            (void)leave;
+        if (std::holds_alternative<Leave>(message)) {
             close(peer, Reason::Leaving, "", "quit");
             return;
         }
