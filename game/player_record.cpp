@@ -137,18 +137,20 @@ PlayerRecord recordOf(const PlayerState& p) {
     return r;
 }
 
-void applyRecord(const PlayerRecord& r) {
-    if (r.facing) player.facing = *r.facing;
-    if (r.look) player.spriteRow = *r.look;
-    if (r.outfit) player.spriteGroup = *r.outfit;
-    if (r.workingHeight) player.targetRaised = *r.workingHeight;
-    if (r.autoJump) player.autoJump = *r.autoJump;
-    if (r.selectedSlot) player.selectedSlot = *r.selectedSlot;
-    if (r.hotbar) std::copy(r.hotbar->begin(), r.hotbar->end(), std::begin(player.hotbar));
-    if (r.counts) std::copy(r.counts->begin(), r.counts->end(), std::begin(player.blockCounts));
+void applyRecord(const PlayerRecord& r) { applyRecordTo(r, player, camera); }
+
+void applyRecordTo(const PlayerRecord& r, PlayerState& p, Camera& view) {
+    if (r.facing) p.facing = *r.facing;
+    if (r.look) p.spriteRow = *r.look;
+    if (r.outfit) p.spriteGroup = *r.outfit;
+    if (r.workingHeight) p.targetRaised = *r.workingHeight;
+    if (r.autoJump) p.autoJump = *r.autoJump;
+    if (r.selectedSlot) p.selectedSlot = *r.selectedSlot;
+    if (r.hotbar) std::copy(r.hotbar->begin(), r.hotbar->end(), std::begin(p.hotbar));
+    if (r.counts) std::copy(r.counts->begin(), r.counts->end(), std::begin(p.blockCounts));
     if (r.x && r.y && r.level) {
-        placePlayer(player, camera, *r.x, *r.y);
-        player.level = *r.level;
+        placePlayer(p, view, *r.x, *r.y);
+        p.level = *r.level;
     }
 }
 

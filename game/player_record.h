@@ -51,6 +51,8 @@ PlayerRecord recordOf(const PlayerState& p);
 // Gives the player the fields the record holds; a whole position puts the
 // player there and aims the camera at it.
 void applyRecord(const PlayerRecord& record);
+// The same for any player and its view (a server's players).
+void applyRecordTo(const PlayerRecord& record, PlayerState& player, Camera& camera);
 
 // Appends one line per field held, in the order of the grammar.
 void formatPlayerRecord(const PlayerRecord& record, std::string& text);

@@ -100,7 +100,7 @@ void appendKey(const SmallNumbers& numbers, std::string& out, int x, int y, int 
 
 // A line whose key is missing or whose value does not parse repeats the last
 // value read; cells past the end of the file stay empty.
-void readBand(std::istream& in, std::string& line, bool& ended) {
+void readBand(std::istream& in, std::string& line, bool& ended, WorldGrid& grid) {
     const SmallNumbers numbers;
     std::string key;
     std::int32_t lastValue = 0;
@@ -109,13 +109,13 @@ void readBand(std::istream& in, std::string& line, bool& ended) {
             for (int x = 0; x < kBandEdge; ++x) {
                 if (!ended && !readLine(in, line)) ended = true;
                 if (ended) {
-                    setCell(x, y, level, Empty);
+                    setCellOf(grid, x, y, level, Empty);
                     continue;
                 }
                 key.clear();
                 appendKey(numbers, key, x, y, level);
                 if (line.find(key) != std::string::npos) parseValue(valueText(line), lastValue);
-                setCell(x, y, level, lastValue);
+                setCellOf(grid, x, y, level, lastValue);
             }
         }
     }
@@ -142,16 +142,19 @@ void appendCellLine(const SmallNumbers& numbers, std::string& text, const WorldS
 
 PlayerRecord keptRecord;
 
-void readWorld(std::istream& in) {
-    keptRecord = PlayerRecord{};
+void readWorld(std::istream& in) { readWorldInto(in, world, player.x, player.y, keptRecord); }
+
+void readWorldInto(std::istream& in, WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
+                   PlayerRecord& record) {
+    record = PlayerRecord{};
     std::string line;
     line.reserve(64);
     bool ended = false;
-    readBand(in, line, ended);
+    readBand(in, line, ended, grid);
     if (ended) return;
-    readPlayerLine(in, line, "p_x", player.x);
-    readPlayerLine(in, line, "p_y", player.y);
-    while (readLine(in, line)) readRecordLine(line, keptRecord);
+    readPlayerLine(in, line, "p_x", startX);
+    readPlayerLine(in, line, "p_y", startY);
+    while (readLine(in, line)) readRecordLine(line, record);
 }
 
 bool loadWorld() {

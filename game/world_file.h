@@ -36,6 +36,11 @@ struct WorldSnapshot {
 bool loadWorld();
 // The reader on any stream of bytes (the fuzzer feeds it directly).
 void readWorld(std::istream& in);
+// The same reader for a world of its own (a server's): the band into `grid`,
+// the player lines into startX and startY, the record lines into `record`.
+// readWorld is this on the single player's records.
+void readWorldInto(std::istream& in, WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
+                   PlayerRecord& record);
 
 // What the last world file read kept of the player: empty for a file
 // written before records were kept. The run's set-up applies it.

@@ -50,6 +50,17 @@ warnings=$(man --warnings -l "$prefix/share/man/man6/tessaria.6" 2>&1 >/dev/null
 [ -z "$warnings" ] || fail "man page: $warnings"
 man -l "$prefix/share/man/man6/tessaria.6" 2>/dev/null | grep -q 'isometric block-building game' ||
     fail "man page does not render"
+warnings=$(man --warnings -l "$prefix/share/man/man6/tessaria-server.6" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "server man page: $warnings"
+[ -x "$prefix/bin/tessaria-server" ] || fail "no server program"
+unit=$prefix/lib/systemd/system/tessaria-server.service
+grep -q '^ExecStart=/usr/bin/tessaria-server .*--world /var/lib/tessaria' "$unit" ||
+    fail "the service does not run the server on /var/lib/tessaria"
+if command -v systemd-analyze > /dev/null; then
+    # The unit names the packaged program, which a test prefix does not hold.
+    systemd-analyze verify --man=no "$unit" 2>&1 | grep -v 'tessaria-server is not executable' > "$scratch/unit.log"
+    [ -s "$scratch/unit.log" ] && { cat "$scratch/unit.log"; fail "systemd unit"; }
+fi
 for size in 32 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png
     file "$icon" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" || fail "icon $size"
@@ -98,6 +109,8 @@ if [ -z "$package" ]; then
 else
     contents=$(dpkg-deb -c "$package")
     grep -q ' ./usr/bin/tessaria$' <<< "$contents" || fail "package lacks the game"
+    grep -q ' ./usr/bin/tessaria-server$' <<< "$contents" || fail "package lacks the server"
+    grep -q 'systemd/system/tessaria-server.service' <<< "$contents" || fail "package lacks the service"
     grep -q "applications/$APP_ID.desktop" <<< "$contents" || fail "package lacks the desktop entry"
     grep -q 'starter-world.ini' <<< "$contents" || fail "package lacks the starter world"
     grep -q liballegro5.2 <<< "$(dpkg-deb -f "$package" Depends)" || fail "package does not depend on Allegro"

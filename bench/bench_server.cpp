@@ -1,0 +1,175 @@
+// The hosted world on loopback: what a join costs in time and bytes, how long
+// an edit takes to reach another player, and what an idle player receives.
+// The edit's delay holds the 17-tick action (425 ms) that the rules run
+// before a placed block stands; the rest is the server's tick and the wire.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "game/world_file.h"
+#include "protocol/codec.h"
+#include "protocol/connection.h"
+#include "server/server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const Ipv4Address kLoopback(127, 0, 0, 1);
+
+// A server on a thread of its own over a flat world in a scratch folder.
+struct Hosted {
+    std::filesystem::path folder;
+    std::unique_ptr<Server> server;
+    std::thread thread;
+    Hosted() {
+        char pattern[] = "/tmp/tessaria-bench-server-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        WorldSnapshot world;
+        for (int x = 0; x < kBandEdge; ++x)
+            for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
+        world.playerX = world.playerY = 5;
+        writeWorldFile((folder / "world.ini").string(), world, false);
+        std::ofstream(folder / "server.ini") << "connects_per_minute = 100000\n"
+                                                "connections_per_address = 1000\n";
+        ServerOptions options;
+        options.worldFolder = folder.string();
+        options.log = [](const std::string&) {};
+        server = std::make_unique<Server>(options);
+        server->start();
+        thread = std::thread([this] { server->run(); });
+    }
+    ~Hosted() {
+        server->requestStop();
+        thread.join();
+        server.reset();
+        std::filesystem::remove_all(folder);
+    }
+};
+
+// A headless player counting the bytes it is sent.
+struct Peer {
+    Connection link;
+    std::vector<Message> received;
+    std::size_t bytes = 0;
+    Peer(std::uint16_t port, const std::string& name) : link(kLoopback, port) {
+        link.send(Login{name, ""});
+        link.client().poll(0);
+    }
+    void pump() {
+        link.client().poll(0.001);
+        while (auto m = link.receive()) {
+            bytes += encodePacket(*m).size() + 1;  // and its sequence byte
+            if (const auto* ping = std::get_if<Ping>(&*m)) link.send(Pong{ping->stamp});
+            received.push_back(std::move(*m));
+        }
+        link.client().poll(0);
+    }
+    template <class Done>
+    bool pumpUntil(Done done) {
+        const auto end = Clock::now() + std::chrono::seconds(10);
+        while (!done() && Clock::now() < end) pump();
+        return done();
+    }
+    template <class T>
+    bool has() const {
+        return std::any_of(received.begin(), received.end(),
+                           [](const Message& m) { return std::holds_alternative<T>(m); });
+    }
+};
+
+double percentile(std::vector<double> samples, double fraction) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[static_cast<std::size_t>(fraction * (samples.size() - 1))];
+}
+
+// Connect to the whole band and the list of players.
+void BM_JoinOnLoopback(benchmark::State& state) {
+    Hosted hosted;
+    int n = 0;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        Peer peer(hosted.server->port(), "p" + std::to_string(n++));
+        if (!peer.pumpUntil([&] { return peer.has<PlayerList>(); })) state.SkipWithError("no join");
+        bytes = peer.bytes;
+        state.PauseTiming();
+        peer.link.leave(Reason::Leaving);
+        peer.link.client().poll(0);
+        state.ResumeTiming();
+    }
+    state.counters["join_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_JoinOnLoopback)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+bool cellSeen(const Peer& peer, std::size_t from, std::uint8_t block) {
+    for (std::size_t i = from; i < peer.received.size(); ++i)
+        if (const auto* u = std::get_if<Update>(&peer.received[i]))
+            for (const CellChange& c : u->cells)
+                if (c.x == 5 && c.y == 6 && c.level == 9 && c.block == block) return true;
+    return false;
+}
+
+// One player places a block and mines it again; the other waits for each.
+void BM_EditReachesTheOther(benchmark::State& state) {
+    Hosted hosted;
+    Peer builder(hosted.server->port(), "builder"), watcher(hosted.server->port(), "watcher");
+    builder.pumpUntil([&] { return builder.has<PlayerList>(); });
+    watcher.pumpUntil([&] { return watcher.has<PlayerList>(); });
+    std::vector<double> delays;
+    for (auto _ : state) {
+        const std::size_t from = watcher.received.size();
+        const auto sent = Clock::now();
+        builder.link.send(Use{1, 2, 1});  // cobblestone: snow leaves it alone
+        builder.link.client().poll(0);
+        const bool seen = watcher.pumpUntil([&] {
+            builder.pump();
+            return cellSeen(watcher, from, Cobblestone);
+        });
+        const auto arrived = Clock::now();
+        if (!seen) state.SkipWithError("the placed block never arrived");
+        delays.push_back(std::chrono::duration<double, std::milli>(arrived - sent).count());
+        state.PauseTiming();
+        // Strikes count over every action: mine one strike at a time until
+        // the block goes, so the builder is free when the next place starts.
+        const std::size_t mined = watcher.received.size();
+        for (int strike = 0; strike < 3 && !cellSeen(watcher, mined, Empty); ++strike) {
+            builder.link.send(Use{0, 0, 1});
+            builder.link.client().poll(0);
+            const auto end = Clock::now() + std::chrono::milliseconds(600);
+            while (Clock::now() < end && !cellSeen(watcher, mined, Empty)) {
+                builder.pump();
+                watcher.pump();
+            }
+        }
+        state.ResumeTiming();
+    }
+    state.counters["median_ms"] = percentile(delays, 0.5);
+    state.counters["p99_ms"] = percentile(delays, 0.99);
+}
+BENCHMARK(BM_EditReachesTheOther)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// Bytes a second that a player who does nothing receives, pings included.
+void BM_IdlePlayerBytes(benchmark::State& state) {
+    Hosted hosted;
+    Peer idle(hosted.server->port(), "idle");
+    idle.pumpUntil([&] { return idle.has<PlayerList>(); });
+    double perSecond = 0;
+    for (auto _ : state) {
+        const std::size_t before = idle.bytes;
+        const auto end = Clock::now() + std::chrono::seconds(12);
+        while (Clock::now() < end) idle.pump();
+        perSecond = static_cast<double>(idle.bytes - before) / 12.0;
+    }
+    state.counters["bytes_per_second"] = perSecond;
+}
+BENCHMARK(BM_IdlePlayerBytes)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

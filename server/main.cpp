@@ -1,0 +1,109 @@
+// tessaria-server: hosts one world folder for players over TCP, with a
+// console on standard input. No display: it runs where no graphics exist.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "server/server.h"
+
+namespace {
+
+Server* running = nullptr;
+
+extern "C" void onStopSignal(int) {
+    if (running != nullptr) running->requestStop();
+}
+
+void usage(FILE* out) {
+    std::fprintf(
+        out,
+        "usage: tessaria-server [--port N] [--world DIR] [--max-players N]\n"
+        "  --port N          TCP port to listen on (default 7777; 0 picks a free one)\n"
+        "  --world DIR       the world folder: world.ini, server.ini, players/ (default .)\n"
+        "  --max-players N   players at once (default: server.ini's, else 16)\n"
+        "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
+        "         whitelist on|off|add NAME|remove NAME, save, stop\n");
+}
+
+bool parseNumber(const char* text, long least, long most, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= least && value <= most;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ServerOptions options;
+    options.port = 7777;
+    const option longOptions[] = {{"port", required_argument, nullptr, 'p'},
+                                  {"world", required_argument, nullptr, 'w'},
+                                  {"max-players", required_argument, nullptr, 'm'},
+                                  {"help", no_argument, nullptr, 'h'},
+                                  {nullptr, 0, nullptr, 0}};
+    long number = 0;
+    for (int c; (c = getopt_long(argc, argv, "p:w:m:h", longOptions, nullptr)) != -1;) {
+        switch (c) {
+            case 'p':
+                if (!parseNumber(optarg, 0, 65535, number)) {
+                    std::fprintf(stderr, "tessaria-server: --port wants 0..65535, not %s\n",
+                                 optarg);
+                    return 2;
+                }
+                options.port = static_cast<std::uint16_t>(number);
+                break;
+            case 'w':
+                options.worldFolder = optarg;
+                break;
+            case 'm':
+                if (!parseNumber(optarg, 0, 250, number)) {
+                    std::fprintf(stderr, "tessaria-server: --max-players wants 0..250, not %s\n",
+                                 optarg);
+                    return 2;
+                }
+                options.maxPlayers = static_cast<int>(number);
+                break;
+            case 'h':
+                usage(stdout);
+                return 0;
+            default:
+                usage(stderr);
+                return 2;
+        }
+    }
+    if (optind < argc) {
+        usage(stderr);
+        return 2;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Server server(options);
+    running = &server;
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGINT, &stop, nullptr);
+    sigaction(SIGTERM, &stop, nullptr);
+    if (!server.start()) return 1;
+
+    // The console: a thread that only hands lines over. At the end of the
+    // input (a service has none) the server goes on; the thread is left
+    // blocked in its read when the process ends.
+    std::thread console([&server] {
+        std::string line;
+        while (std::getline(std::cin, line)) server.command(line);
+    });
+    console.detach();
+
+    const bool saved = server.run();
+    running = nullptr;
+    std::fflush(stdout);
+    // The console thread may still sit in its read: leave without unwinding it.
+    std::_Exit(saved ? 0 : 1);
+}

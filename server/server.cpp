@@ -1,0 +1,1051 @@
+// The hosted world: its connections, its players under the game's rules, and
+// what each player is told of the changes.
+#include "server/server.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "game/atomic_file.h"
+#include "game/player_record.h"
+#include "game/world_file.h"
+#include "game/world_lock.h"
+#include "net/listener.h"
+#include "net/poll_set.h"
+#include "net/socket_errors.h"
+#include "protocol/codec.h"
+#include "protocol/connection.h"
+#include "rules/actions.h"
+#include "rules/input.h"
+#include "rules/player_state.h"
+#include "rules/world_tick.h"
+#include "server/server_config.h"
+#include "world/world_grid.h"
+#include "worldgen/world_kinds.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr auto kTick = milliseconds(1000 / Server::kTicksPerSecond);
+constexpr auto kPingEvery = seconds(5);
+constexpr auto kClocksEvery = seconds(10);
+constexpr auto kAutosaveAfter = seconds(3);  // after the first unsaved change: on disk within 5 s
+constexpr auto kFlushBudget = seconds(2);    // a leaving peer's last bytes
+constexpr std::size_t kMostWaitingRequests = 16;
+
+// The largest column, row and level the wire carries: players stay inside
+// the saved band, where every position can be told.
+constexpr int kLastColumn = kBandColumns - 1;
+
+int clampTo(int value, int least, int most) { return std::max(least, std::min(most, value)); }
+
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The request kinds that the rules refuse while a step or action runs: they
+// wait for the player to be free, as a held key would.
+bool waitsForFreePlayer(const Message& m) {
+    return std::holds_alternative<Step>(m) || std::holds_alternative<Turn>(m) ||
+           std::holds_alternative<Use>(m) || std::holds_alternative<JumpMode>(m);
+}
+
+std::uint8_t sheetNumber(SpriteSheet sheet) {
+    return sheet == SpriteSheet::Unset ? 1 : static_cast<std::uint8_t>(sheet);
+}
+
+struct Position {
+    int x = -1, y = -1, level = -1, facing = -1;
+    bool operator==(const Position& o) const {
+        return x == o.x && y == o.y && level == o.level && facing == o.facing;
+    }
+};
+
+Position positionOf(const PlayerState& p) {
+    return {clampTo(p.x, 0, kLastColumn), clampTo(p.y, 0, kLastColumn),
+            clampTo(p.level, 0, kBandLevels - 1), static_cast<int>(p.facing) & 3};
+}
+
+// One connection, and once logged in, the player it brings.
+struct Peer {
+    std::unique_ptr<Connection> link;
+    std::string address;
+    Clock::time_point opened, lastHeard, lastPing;
+    std::uint32_t pingMs = 0;
+
+    bool joined = false;
+    std::string name;
+    std::uint8_t id = 0;
+    PlayerState state;
+    Camera view;
+    std::deque<Message> waiting;
+
+    // Rates: counted per second.
+    Clock::time_point rateStart;
+    int packets = 0, edits = 0, chats = 0;
+
+    // What the others were last told of this player.
+    Position told;
+    std::uint8_t toldSheet = 1, toldLook = 0, toldGroup = 0;
+    std::array<std::int32_t, kBlockTypes> toldCounts{};
+    bool stepped = false;             // a step began this tick
+    bool correct = false;             // the player's own picture of itself needs setting right
+    std::vector<CellChange> restore;  // cells the player may have drawn wrongly
+
+    bool closing = false;
+    Clock::time_point closingSince;
+};
+
+std::string recordText(const PlayerState& p) {
+    std::string text;
+    formatPlayerRecord(recordOf(p), text);
+    return text;
+}
+
+// What a save writes, copied so that the saving thread touches nothing of the tick's.
+struct SaveJob {
+    WorldSnapshot world;
+    bool withWorld = false;
+    std::vector<std::pair<std::string, std::string>> records;  // path, text
+};
+
+}  // namespace
+
+struct Server::Impl {
+    ServerOptions options;
+    ServerConfig config;
+    WorldLock lock;  // held from start to stop: no game or other server writes the world meanwhile
+    std::string worldPath, playersFolder;
+
+    std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
+    WeatherState weather;
+    WorldClock clock;
+    World world{*grid, weather, clock};
+    std::int32_t startX = 10, startY = 10;
+    PlayerRecord worldRecord;  // the single player's, kept as the file had it
+
+    std::unique_ptr<Listener> listener;
+    PollSet pollSet;
+    std::vector<std::unique_ptr<Peer>> peers;
+    std::mt19937 random{std::random_device{}()};
+
+    std::array<std::uint8_t, kBandCells> toldBand{};  // the band as the players last saw it
+    Clocks toldClocks;
+    Clock::time_point clocksSent;
+
+    Clock::time_point nextTick, dirtySince, started;
+    bool worldDirty = false;
+    bool backupKept = false;
+    std::thread saver;
+    std::atomic<bool> saving{false};
+    std::atomic<bool> saveFailed{false};
+    bool failing = false;  // a failed save was told in the log; the next failure is not
+    std::mutex saveTextLock;
+    std::string saveText;  // the saving thread's failure, for the log
+
+    std::atomic<bool> stopFlag{false};
+    std::atomic<int> joinedCount{0};
+    std::atomic<std::uint16_t> boundPort{0};
+    bool running = false;
+    std::mutex commandsLock;
+    std::vector<std::string> commands;
+
+    void log(const std::string& line) {
+        if (options.log) {
+            options.log(line);
+        } else {
+            std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+        }
+    }
+
+    // ---- the world
+
+    bool loadWorld() {
+        grid->maxX = kLastColumn;
+        grid->maxY = kLastColumn;
+        std::ifstream in(worldPath, std::ios::binary);
+        if (in) {
+            readWorldInto(in, *grid, startX, startY, worldRecord);
+            log("world " + worldPath + " loaded");
+        } else {
+            Terrain terrain;
+            const std::uint32_t seed = random();
+            generateWorld(WorldKind::Island, seed, terrain);
+            for (int x = 0; x < kBandEdge; ++x)
+                for (int y = 0; y < kBandEdge; ++y)
+                    for (int level = 0; level < kBandEdge; ++level)
+                        setCellOf(*grid, x, y, level, terrain.at(x, y, level));
+            startX = terrain.startX;
+            startY = terrain.startY;
+            worldDirty = true;
+            dirtySince = Clock::now() - kAutosaveAfter;
+            log("no world in " + options.worldFolder + ": generated an island (seed " +
+                std::to_string(seed) + ")");
+        }
+        startX = clampTo(startX, 0, kLastColumn);
+        startY = clampTo(startY, 0, kLastColumn);
+        // The server's own draws: the process-wide random source belongs to
+        // the game that may be hosting on another thread.
+        std::uniform_int_distribution<int> trigger(0, 300), sixth(0, 5), kind(1, 2);
+        weather.weatherTrigger = trigger(random);
+        weather.weatherActive = sixth(random) == 3;
+        weather.weatherKind = static_cast<WeatherKind>(kind(random));
+        for (int level = 0; level < kBandLevels; ++level)
+            for (int y = 0; y < kBandColumns; ++y)
+                for (int x = 0; x < kBandColumns; ++x)
+                    toldBand[bandIndex(x, y, level)] = bandBlock(x, y, level);
+        toldClocks = clocksNow();
+        return true;
+    }
+
+    std::uint8_t bandBlock(int x, int y, int level) const {
+        const BlockId id = cellOf(*grid, x, y, level);
+        return isKnownBlock(id) ? static_cast<std::uint8_t>(id) : 0;
+    }
+
+    Clocks clocksNow() const {
+        Clocks c;
+        c.dayTick = static_cast<std::uint16_t>(clampTo(clock.dayTick, 0, 16320));
+        c.nightLevel = static_cast<std::uint8_t>(clampTo(static_cast<int>(clock.nightLevel), 0, 5));
+        c.tileTick = static_cast<std::uint8_t>(clampTo(clock.blockAnimTick, 0, 80));
+        c.weatherActive = weather.weatherActive ? 1 : 0;
+        c.weatherKind =
+            static_cast<std::uint8_t>(clampTo(static_cast<int>(weather.weatherKind), 0, 2));
+        c.snowCover = weather.snowCover ? 1 : 0;
+        c.weatherTick = static_cast<std::uint8_t>(clampTo(weather.weatherTick, 0, 15));
+        c.weatherFrame = static_cast<std::uint8_t>(clampTo(weather.weatherAnimFrame, 0, 3));
+        c.weatherCycles = static_cast<std::uint8_t>(clampTo(weather.weatherCycles, 0, 201));
+        c.weatherTrigger = static_cast<std::uint16_t>(clampTo(weather.weatherTrigger, 0, 300));
+        return c;
+    }
+
+    // ---- saving
+
+    std::string recordPath(const std::string& name) const {
+        return playersFolder + "/" + lowered(name);
+    }
+
+    SaveJob saveJob(bool withWorld) {
+        SaveJob job;
+        job.withWorld = withWorld;
+        if (withWorld) {
+            for (int x = 0; x < kBandEdge; ++x)
+                for (int y = 0; y < kBandEdge; ++y)
+                    for (int level = 0; level < kBandEdge; ++level)
+                        job.world.at(x, y, level) = cellOf(*grid, x, y, level);
+            job.world.playerX = startX;
+            job.world.playerY = startY;
+            job.world.record = worldRecord;
+        }
+        for (const auto& peer : peers)
+            if (peer->joined)
+                job.records.emplace_back(recordPath(peer->name), recordText(peer->state));
+        return job;
+    }
+
+    // Runs on the saving thread, or on the ticking thread at the end. Returns
+    // the first failure in one line, or "".
+    std::string write(const SaveJob& job) {
+        std::string failure;
+        if (job.withWorld) {
+            int error = 0;
+            if (!backupKept) {
+                error = backUpWorldFile(worldPath, true);
+                if (error == 0) backupKept = true;
+            }
+            if (error == 0) error = writeWorldFile(worldPath, job.world, true);
+            if (error != 0) failure = "saving " + worldPath + " failed: " + std::strerror(error);
+        }
+        ::mkdir(playersFolder.c_str(), 0755);
+        for (const auto& [path, text] : job.records) {
+            const int error = replaceFile(path, text, false);
+            if (error != 0 && failure.empty())
+                failure = "saving " + path + " failed: " + std::strerror(error);
+        }
+        return failure;
+    }
+
+    void finishSaver() {
+        if (saver.joinable()) saver.join();
+    }
+
+    void autosave(Clock::time_point now) {
+        if (!saving) {
+            std::lock_guard<std::mutex> guard(saveTextLock);
+            if (!saveText.empty() && !failing)
+                log(saveText + " (the server goes on and tries again)");
+            if (saveText.empty() && failing) log("saving works again");
+            failing = !saveText.empty();
+        }
+        if (saveFailed.exchange(false) && !worldDirty) {
+            worldDirty = true;  // the last write failed: again, a while later
+            dirtySince = now;
+        }
+        if (!worldDirty || now - dirtySince < kAutosaveAfter || saving) return;
+        finishSaver();
+        worldDirty = false;
+        saving = true;
+        saver = std::thread([this, job = saveJob(true)]() {
+            const std::string failure = write(job);
+            {
+                std::lock_guard<std::mutex> guard(saveTextLock);
+                saveText = failure.empty() ? "" : failure;
+            }
+            saveFailed = !failure.empty();
+            saving = false;
+        });
+    }
+
+    // The world is written when it changed since the last save (or `force`);
+    // the players' records always.
+    bool saveNow(bool force) {
+        finishSaver();
+        if (saveFailed.exchange(false)) worldDirty = true;
+        const std::string failure = write(saveJob(force || worldDirty));
+        if (!failure.empty()) {
+            log(failure);
+            return false;
+        }
+        worldDirty = false;
+        return true;
+    }
+
+    // ---- players
+
+    PlayerInfo infoOf(const Peer& peer) const {
+        PlayerInfo info;
+        const Position at = positionOf(peer.state);
+        info.id = peer.id;
+        info.name = peer.name;
+        info.x = static_cast<std::uint8_t>(at.x);
+        info.y = static_cast<std::uint8_t>(at.y);
+        info.level = static_cast<std::uint8_t>(at.level);
+        info.facing = static_cast<std::uint8_t>(at.facing);
+        info.look = static_cast<std::uint8_t>(clampTo(peer.state.spriteRow, 0, 6));
+        info.lookGroup = static_cast<std::uint8_t>(clampTo(peer.state.spriteGroup, 0, 1));
+        info.sheet = sheetNumber(peer.state.spriteSheet);
+        return info;
+    }
+
+    void broadcast(const Message& message, const Peer* except = nullptr) {
+        for (const auto& peer : peers)
+            if (peer->joined && !peer->closing && peer.get() != except) peer->link->send(message);
+    }
+
+    Peer* findPlayer(const std::string& name) {
+        for (const auto& peer : peers)
+            if (peer->joined && !peer->closing && lowered(peer->name) == lowered(name))
+                return peer.get();
+        return nullptr;
+    }
+
+    int freeId() const {
+        for (int id = 0; id <= static_cast<int>(kLastPlayerId); ++id) {
+            bool used = false;
+            for (const auto& peer : peers) used = used || (peer->joined && peer->id == id);
+            if (!used) return id;
+        }
+        return -1;
+    }
+
+    // A new player as single player starts one, on the world's start column,
+    // then whatever its record kept.
+    void setUpPlayer(Peer& peer) {
+        PlayerState& p = peer.state;
+        p = PlayerState{};
+        p.facing = Facing::Down;
+        giveStartingKit(p);
+        p.spriteGroup = 1;
+        p.targetRaised = 1;
+        p.autoJump = true;
+        placePlayer(p, peer.view, startX, startY);
+        p.level = columnTop(startX, startY);
+        std::ifstream in(recordPath(peer.name), std::ios::binary);
+        if (in) applyRecordTo(parsePlayerRecord(in), p, peer.view);
+        p.x = clampTo(p.x, 0, kLastColumn);
+        p.y = clampTo(p.y, 0, kLastColumn);
+        p.level = clampTo(p.level, 0, kBandEdge);
+        p.selectedSlot = clampTo(p.selectedSlot, 0, kHotbarSlots - 1);
+        p.spriteRow = clampTo(p.spriteRow, 0, 6);
+        p.spriteGroup = clampTo(p.spriteGroup, 0, 1);
+        peer.told = positionOf(p);
+        peer.toldSheet = sheetNumber(p.spriteSheet);
+        peer.toldLook = static_cast<std::uint8_t>(p.spriteRow);
+        peer.toldGroup = static_cast<std::uint8_t>(p.spriteGroup);
+        std::copy(std::begin(p.blockCounts), std::end(p.blockCounts), peer.toldCounts.begin());
+    }
+
+    int columnTop(int x, int y) const {
+        for (int level = 0; level <= kBandEdge; ++level)
+            if (isSolid(cellOf(*grid, x, y, level))) return level;
+        return kBandEdge;
+    }
+
+    void refuse(Peer& peer, Reason reason, const std::string& why) {
+        log("refused " + peer.address + ": " + why);
+        close(peer, reason);
+    }
+
+    void login(Peer& peer, const Login& request) {
+        if (config.isBanned(request.name, peer.address))
+            return refuse(peer, Reason::Banned, request.name + " is banned");
+        if (!config.whitelistAllows(request.name))
+            return refuse(peer, Reason::NotWhitelisted, request.name + " is not on the whitelist");
+        if (!config.password.empty() && request.password != config.password)
+            return refuse(peer, Reason::WrongPassword, request.name + " gave a wrong password");
+        if (findPlayer(request.name))
+            return refuse(peer, Reason::NameTaken, "the name " + request.name + " is taken");
+        const int id = freeId();
+        if (joinedCount >= config.maxPlayers || id < 0)
+            return refuse(peer, Reason::ServerFull, request.name + ": server full");
+        peer.joined = true;
+        peer.name = request.name;
+        peer.id = static_cast<std::uint8_t>(id);
+        setUpPlayer(peer);
+        ++joinedCount;
+
+        Welcome welcome;
+        welcome.self = infoOf(peer);
+        welcome.slot = static_cast<std::uint8_t>(peer.state.selectedSlot);
+        for (int i = 0; i < kHotbarSize; ++i) {
+            const BlockId b = peer.state.hotbar[i];
+            welcome.hotbar[i] = static_cast<std::uint8_t>(isKnownBlock(b) ? b : 0);
+        }
+        for (int b = 0; b < kBlockTypes; ++b)
+            welcome.stock[b] = static_cast<std::uint32_t>(
+                clampTo(peer.state.blockCounts[b], 0, static_cast<int>(kLargestThree)));
+        welcome.clocks = toldClocks;
+        peer.link->send(welcome);
+        Band band;
+        band.cells.assign(toldBand.begin(), toldBand.end());
+        peer.link->send(band);
+        PlayerList list;
+        for (const auto& other : peers)
+            if (other->joined && !other->closing && other.get() != &peer)
+                list.players.push_back(infoOf(*other));
+        peer.link->send(list);
+        broadcast(PlayerJoined{infoOf(peer)}, &peer);
+        log(peer.name + " joined");
+    }
+
+    // Ends a connection: a player leaves the world at once, the socket once
+    // its last bytes are out (or the flush budget is spent).
+    void close(Peer& peer, Reason reason, const std::string& detail = "",
+               const std::string& why = "") {
+        if (peer.closing) return;
+        peer.link->leave(reason, detail);
+        peer.closing = true;
+        peer.closingSince = Clock::now();
+        if (!peer.joined) return;
+        --joinedCount;
+        broadcast(PlayerLeft{peer.id, reason});
+        log(peer.name + " left: " + (why.empty() ? std::string(reasonText(reason)) : why));
+        write(SaveJob{WorldSnapshot{}, false, {{recordPath(peer.name), recordText(peer.state)}}});
+    }
+
+    // ---- requests
+
+    void handle(Peer& peer, const Message& message, Clock::time_point now) {
+        peer.lastHeard = now;
+        if (const auto* ping = std::get_if<Ping>(&message)) {
+            peer.link->send(Pong{ping->stamp});
+            return;
+        }
+        if (const auto* pong = std::get_if<Pong>(&message)) {
+            // The stamp is the server's own clock when it asked.
+            peer.pingMs = static_cast<std::uint32_t>(
+                std::chrono::duration_cast<milliseconds>(now - started).count() - pong->stamp);
+            return;
+        }
+        if (std::holds_alternative<Leave>(message)) {
+            close(peer, Reason::Leaving, "", "quit");
+            return;
+        }
+        if (!peer.joined) {
+            if (const auto* request = std::get_if<Login>(&message)) return login(peer, *request);
+            log("dropped " + peer.address + ": " + rowOf(message).name + " before its login");
+            return close(peer, Reason::BrokeProtocol);
+        }
+        if (std::holds_alternative<Login>(message)) {
+            log("dropped " + peer.name + ": a second login");
+            return close(peer, Reason::BrokeProtocol, "", "broke the protocol (a second login)");
+        }
+        if (!withinRates(peer, message, now)) return;
+        if (const auto* say = std::get_if<Say>(&message)) {
+            log("<" + peer.name + "> " + say->text);
+            broadcast(ChatLine{peer.name, say->text});
+            return;
+        }
+        if (const auto* looks = std::get_if<ChangeLooks>(&message)) {
+            peer.state.spriteRow = looks->look;
+            peer.state.spriteGroup = looks->lookGroup;
+            return;
+        }
+        if (const auto* rest = std::get_if<Rest>(&message)) {
+            // The rules switch rest mode even while a step runs.
+            if (peer.state.resting != (rest->resting != 0)) {
+                PlayerIntent intent;
+                intent.rest = true;
+                handlePlayerInput(peer.state, peer.view, intent, *grid);
+            }
+            return;
+        }
+        if (waitsForFreePlayer(message)) {
+            if (peer.waiting.size() >= kMostWaitingRequests) {
+                // More than a player can do: the oldest is dropped, and the
+                // client told where it really is.
+                peer.waiting.pop_front();
+                peer.correct = true;
+            }
+            peer.waiting.push_back(message);
+            return;
+        }
+        log("dropped " + peer.name + ": " + rowOf(message).name + " is not the client's");
+        close(peer, Reason::BrokeProtocol, "", "broke the protocol");
+    }
+
+    // Over the rate: the packet is passed over; far over (twice): kicked.
+    bool withinRates(Peer& peer, const Message& message, Clock::time_point now) {
+        if (now - peer.rateStart >= seconds(1)) {
+            peer.rateStart = now;
+            peer.packets = peer.edits = peer.chats = 0;
+        }
+        int* count = &peer.packets;
+        int limit = config.packetsPerSecond;
+        ++peer.packets;
+        if (std::holds_alternative<Use>(message)) {
+            count = &peer.edits;
+            limit = config.editsPerSecond;
+            ++peer.edits;
+        } else if (std::holds_alternative<Say>(message)) {
+            count = &peer.chats;
+            limit = config.chatsPerSecond;
+            ++peer.chats;
+        }
+        if (peer.packets > 2 * config.packetsPerSecond || *count > 2 * limit) {
+            close(peer, Reason::TooFast, "", "too fast");
+            return false;
+        }
+        if (peer.packets > config.packetsPerSecond || *count > limit) {
+            if (std::holds_alternative<Use>(message)) peer.correct = true;
+            return false;
+        }
+        return true;
+    }
+
+    // One waiting request under the rules, as single player's keys would
+    // ask for it. A request the rules refuse sets the client right.
+    void apply(Peer& peer, const Message& message) {
+        PlayerState& p = peer.state;
+        PlayerIntent intent;
+        if (const auto* step = std::get_if<Step>(&message)) {
+            walkToward(intent, step->facing);
+            // The client sends a step once its key has been held long enough.
+            p.holdTicks = kHoldThreshold;
+            const int x = p.x, y = p.y;
+            handlePlayerInput(p, peer.view, intent, *grid);
+            if (p.x == x && p.y == y) {
+                peer.correct = true;
+            } else {
+                peer.stepped = true;
+            }
+        } else if (const auto* turn = std::get_if<Turn>(&message)) {
+            walkToward(intent, turn->facing);
+            p.holdTicks = -1;  // held for this tick only: a turn, never a step
+            handlePlayerInput(p, peer.view, intent, *grid);
+            if (static_cast<int>(p.facing) != turn->facing) peer.correct = true;
+        } else if (const auto* use = std::get_if<Use>(&message)) {
+            p.selectedSlot = use->slot;
+            p.targetRaised = use->raised;
+            (use->placing ? intent.place : intent.mine) = true;
+            handlePlayerInput(p, peer.view, intent, *grid);
+            if (!p.acting) {
+                peer.correct = true;
+                restoreActionCell(peer);
+            }
+        } else if (const auto* jump = std::get_if<JumpMode>(&message)) {
+            intent.autoJump = p.autoJump != (jump->on != 0);
+            handlePlayerInput(p, peer.view, intent, *grid);
+        }
+    }
+
+    static void walkToward(PlayerIntent& intent, int facing) {
+        switch (static_cast<Facing>(facing)) {
+            case Facing::Up:
+                intent.walkUp = true;
+                break;
+            case Facing::Down:
+                intent.walkDown = true;
+                break;
+            case Facing::Left:
+                intent.walkLeft = true;
+                break;
+            case Facing::Right:
+                intent.walkRight = true;
+                break;
+        }
+    }
+
+    void restoreActionCell(Peer& peer) {
+        const PlayerState& p = peer.state;
+        const Column ahead = columnAhead(p);
+        const int level = p.level - p.targetRaised;
+        if (ahead.x < 0 || ahead.x > kLastColumn || ahead.y < 0 || ahead.y > kLastColumn ||
+            level < 0 || level >= kBandLevels)
+            return;
+        peer.restore.push_back(
+            CellChange{static_cast<std::uint8_t>(ahead.x), static_cast<std::uint8_t>(ahead.y),
+                       static_cast<std::uint8_t>(level), bandBlock(ahead.x, ahead.y, level)});
+    }
+
+    // ---- the tick
+
+    void acceptWaiting(Clock::time_point now) {
+        while (auto client = listener->accept()) take(std::move(client), now);
+    }
+
+    void take(std::unique_ptr<Client> client, Clock::time_point now) {
+        {
+            const std::string address = client->remoteAddress().toString();
+            if (config.isBanned("", address) ||
+                connectionsFrom(address) >= config.connectionsPerAddress ||
+                !config.allowConnect(address, now)) {
+                log("refused " + address + ": too many connections from it, or banned");
+                client->abort(true);
+                return;
+            }
+            auto peer = std::make_unique<Peer>();
+            std::uniform_int_distribution<std::uint32_t> bits;
+            peer->link =
+                std::make_unique<Connection>(std::move(client), handshakeKeysFrom(bits(random)));
+            peer->link->client().setSendLimit(static_cast<std::uint32_t>(config.sendQueueBytes));
+            peer->address = address;
+            peer->opened = peer->lastHeard = peer->lastPing = peer->rateStart = now;
+            peers.push_back(std::move(peer));
+        }
+    }
+
+    int connectionsFrom(const std::string& address) const {
+        int n = 0;
+        for (const auto& peer : peers) n += peer->address == address ? 1 : 0;
+        return n;
+    }
+
+    void readAll(Clock::time_point now) {
+        for (const auto& owned : peers) {
+            Peer& peer = *owned;
+            if (peer.closing) continue;
+            while (!peer.closing) {
+                auto message = peer.link->receive();
+                if (!message) break;
+                handle(peer, *message, now);
+            }
+            if (peer.closing) continue;
+            if (!peer.link->isOpen()) {
+                const auto& refusal = peer.link->refusal();
+                const std::string text = peer.link->endText();
+                if (refusal) {
+                    log("dropped " + (peer.joined ? peer.name : peer.address) + ": " + text);
+                    close(peer, refusal->reason, "",
+                          std::string(reasonText(refusal->reason)) + " (" + text + ")");
+                } else {
+                    close(peer, Reason::Leaving, "", text == "connection closed" ? "quit" : text);
+                }
+            }
+        }
+    }
+
+    void checkTimes(Clock::time_point now) {
+        const auto stamp = static_cast<std::uint32_t>(
+            std::chrono::duration_cast<milliseconds>(now - started).count());
+        for (const auto& owned : peers) {
+            Peer& peer = *owned;
+            if (peer.closing) continue;
+            if (!peer.joined && now - peer.opened > seconds(config.loginSeconds)) {
+                log("dropped " + peer.address + ": no login within " +
+                    std::to_string(config.loginSeconds) + " s");
+                close(peer, Reason::TimedOut);
+            } else if (now - peer.lastHeard > seconds(config.silenceSeconds)) {
+                close(peer, Reason::TimedOut);
+            } else if (peer.joined && now - peer.lastPing >= kPingEvery) {
+                peer.lastPing = now;
+                peer.link->send(Ping{stamp});
+            }
+        }
+    }
+
+    void dropClosed(Clock::time_point now) {
+        peers.erase(std::remove_if(peers.begin(), peers.end(),
+                                   [&](const std::unique_ptr<Peer>& peer) {
+                                       if (!peer->closing) return false;
+                                       Client& c = peer->link->client();
+                                       if (c.isConnected() && c.bytesToSend() > 0 &&
+                                           now - peer->closingSince < kFlushBudget)
+                                           return false;
+                                       c.abort(true);
+                                       return true;
+                                   }),
+                    peers.end());
+    }
+
+    // The players' part and the world's part, as single player runs them,
+    // without the pause after a switch.
+    void tickWorld() {
+        std::vector<PlayerState*> players;
+        for (const auto& owned : peers) {
+            Peer& peer = *owned;
+            if (!peer.joined || peer.closing) continue;
+            while (!peer.waiting.empty() && !peer.state.busy) {
+                const Message request = peer.waiting.front();
+                peer.waiting.pop_front();
+                apply(peer, request);
+            }
+            const bool wasActing = peer.state.acting;
+            updateAnimations(peer.state, peer.view, *grid);
+            if (wasActing && !peer.state.acting) restoreActionCell(peer);
+            players.push_back(&peer.state);
+        }
+        advanceClocks(world);
+        worldTick(world, players.data(), static_cast<int>(players.size()));
+    }
+
+    std::vector<CellChange> changedCells() {
+        std::vector<CellChange> changes;
+        for (int level = 0; level < kBandLevels; ++level)
+            for (int y = 0; y < kBandColumns; ++y)
+                for (int x = 0; x < kBandColumns; ++x) {
+                    const std::uint8_t now = bandBlock(x, y, level);
+                    std::uint8_t& told = toldBand[bandIndex(x, y, level)];
+                    if (now == told) continue;
+                    told = now;
+                    changes.push_back(CellChange{static_cast<std::uint8_t>(x),
+                                                 static_cast<std::uint8_t>(y),
+                                                 static_cast<std::uint8_t>(level), now});
+                }
+        return changes;
+    }
+
+    void sendUpdates(Clock::time_point now) {
+        Update shared;
+        shared.cells = changedCells();
+        if (!shared.cells.empty() && !worldDirty) {
+            worldDirty = true;
+            dirtySince = now;
+        }
+        const bool wholeBand = shared.cells.size() > kMostCellChanges;
+        if (wholeBand) {
+            shared.cells.clear();
+            Band band;
+            band.cells.assign(toldBand.begin(), toldBand.end());
+            broadcast(band);
+        }
+        for (const auto& owned : peers) {
+            Peer& peer = *owned;
+            if (!peer.joined || peer.closing) continue;
+            const PlayerState& p = peer.state;
+            const Position at = positionOf(p);
+            if (!(at == peer.told)) {
+                PlayerMove move{peer.id,
+                                MoveKind::Place,
+                                static_cast<std::uint8_t>(at.x),
+                                static_cast<std::uint8_t>(at.y),
+                                static_cast<std::uint8_t>(at.level),
+                                static_cast<std::uint8_t>(at.facing)};
+                if (peer.stepped) {
+                    move.kind = MoveKind::Step;
+                } else if (at.x == peer.told.x && at.y == peer.told.y &&
+                           at.level == peer.told.level) {
+                    move.kind = MoveKind::Turn;
+                }
+                shared.moves.push_back(move);
+                peer.told = at;
+            }
+            peer.stepped = false;
+            const std::uint8_t sheet = sheetNumber(p.spriteSheet);
+            if (sheet != peer.toldSheet) {
+                peer.toldSheet = sheet;
+                if (p.spriteSheet != SpriteSheet::Walking)
+                    shared.sheets.push_back({peer.id, sheet});
+            }
+            if (p.spriteRow != peer.toldLook || p.spriteGroup != peer.toldGroup) {
+                peer.toldLook = static_cast<std::uint8_t>(p.spriteRow);
+                peer.toldGroup = static_cast<std::uint8_t>(p.spriteGroup);
+                shared.looks.push_back({peer.id, peer.toldLook, peer.toldGroup});
+            }
+        }
+        const Clocks clocks = clocksNow();
+        if (clocks.nightLevel != toldClocks.nightLevel ||
+            clocks.weatherActive != toldClocks.weatherActive ||
+            clocks.weatherKind != toldClocks.weatherKind ||
+            clocks.snowCover != toldClocks.snowCover || now - clocksSent >= kClocksEvery) {
+            shared.clocks = clocks;
+            clocksSent = now;
+        }
+        toldClocks = clocks;
+
+        for (const auto& owned : peers) {
+            Peer& peer = *owned;
+            if (!peer.joined || peer.closing) continue;
+            Update own = shared;
+            for (CellChange& cell : peer.restore) {
+                cell.block = bandBlock(cell.x, cell.y, cell.level);
+                own.cells.push_back(cell);
+            }
+            peer.restore.clear();
+            if (own.cells.size() > kMostCellChanges) own.cells.resize(kMostCellChanges);
+            if (peer.correct) {
+                peer.correct = false;
+                const Position at = positionOf(peer.state);
+                own.moves.erase(
+                    std::remove_if(own.moves.begin(), own.moves.end(),
+                                   [&](const PlayerMove& m) { return m.id == peer.id; }),
+                    own.moves.end());
+                own.moves.push_back(
+                    PlayerMove{peer.id, MoveKind::Place, static_cast<std::uint8_t>(at.x),
+                               static_cast<std::uint8_t>(at.y), static_cast<std::uint8_t>(at.level),
+                               static_cast<std::uint8_t>(at.facing)});
+            }
+            for (int b = 0; b < kBlockTypes; ++b) {
+                const std::int32_t count = peer.state.blockCounts[b];
+                if (count == peer.toldCounts[b]) continue;
+                peer.toldCounts[b] = count;
+                own.stock.push_back(StockCount{static_cast<std::uint8_t>(b),
+                                               static_cast<std::uint32_t>(clampTo(
+                                                   count, 0, static_cast<int>(kLargestThree)))});
+            }
+            if (!own.empty()) peer.link->send(own);
+        }
+    }
+
+    // What this tick queued leaves now, not at the next tick's wait: a look
+    // over every socket that waits for nothing, so no reply sits out a tick.
+    void flush() {
+        pollSet.clear();
+        bool any = false;
+        for (const auto& peer : peers) {
+            Client& c = peer->link->client();
+            if (c.isConnected() && c.bytesToSend() > 0) {
+                pollSet.add(c);
+                any = true;
+            }
+        }
+        if (!any) return;
+        try {
+            pollSet.wait(0);
+        } catch (const std::exception& e) {
+            log(std::string("sending failed: ") + e.what());
+        }
+    }
+
+    // ---- the console
+
+    void runCommands() {
+        std::vector<std::string> lines;
+        {
+            std::lock_guard<std::mutex> lock(commandsLock);
+            lines.swap(commands);
+        }
+        for (const std::string& line : lines) runCommand(line);
+    }
+
+    void runCommand(const std::string& line) {
+        std::istringstream words(line);
+        std::string verb, rest;
+        words >> verb;
+        std::getline(words >> std::ws, rest);
+        if (verb.empty()) return;
+        if (verb == "list") {
+            std::string text = std::to_string(joinedCount.load()) + " of " +
+                               std::to_string(config.maxPlayers) + " players";
+            for (const auto& peer : peers)
+                if (peer->joined && !peer->closing)
+                    text += "; " + peer->name + " " + peer->address + " " +
+                            std::to_string(peer->pingMs) + " ms";
+            log(text);
+        } else if (verb == "say") {
+            Announcement line{rest.substr(0, kChatRule.longest)};
+            if (problemWith(line).empty()) {
+                broadcast(line);
+                log("[server] " + line.text);
+            } else {
+                log("say: " + problemWith(line));
+            }
+        } else if (verb == "kick") {
+            if (Peer* peer = findPlayer(rest)) {
+                close(*peer, Reason::Kicked, "", "kicked");
+            } else {
+                log("kick: nobody called " + rest);
+            }
+        } else if (verb == "ban" || verb == "unban") {
+            if (rest.empty()) return log(verb + ": a name or an address, please");
+            const bool ban = verb == "ban";
+            log(config.setBanned(rest, ban));
+            if (ban) {
+                for (const auto& peer : peers)
+                    if (!peer->closing &&
+                        (lowered(peer->name) == lowered(rest) || peer->address == rest)) {
+                        if (peer->joined) {
+                            close(*peer, Reason::Banned, "", "banned");
+                        } else {
+                            close(*peer, Reason::Banned);
+                        }
+                    }
+            }
+        } else if (verb == "whitelist") {
+            log(config.whitelistCommand(rest));
+        } else if (verb == "save") {
+            if (saveNow(true)) log("saved " + worldPath);
+        } else if (verb == "stop") {
+            stopFlag = true;
+        } else {
+            log("unknown command " + verb +
+                " (list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS, whitelist "
+                "on|off|add NAME|remove NAME, save, stop)");
+        }
+    }
+};
+
+Server::Server(ServerOptions options) : impl_(std::make_unique<Impl>()) {
+    impl_->options = std::move(options);
+}
+
+Server::~Server() { stop(); }
+
+bool Server::start() {
+    Impl& s = *impl_;
+    if (s.running) return true;
+    const std::string& folder = s.options.worldFolder;
+    if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+        s.log("cannot make the world folder " + folder + ": " + std::strerror(errno));
+        return false;
+    }
+    if (s.lock.take(folder) != WorldLock::Outcome::Taken) {
+        s.log("cannot host " + folder + ": " +
+              (s.lock.error().empty() ? "another game or server has it" : s.lock.error()));
+        return false;
+    }
+    s.worldPath = folder + "/world.ini";
+    s.playersFolder = folder + "/players";
+    std::string problem;
+    s.config = readServerConfig(folder, problem);
+    if (!problem.empty()) s.log(problem);
+    if (s.options.maxPlayers >= 0) s.config.maxPlayers = s.options.maxPlayers;
+    s.config.maxPlayers = clampTo(s.config.maxPlayers, 0, static_cast<int>(kLastPlayerId) + 1);
+    s.started = Clock::now();
+    if (!s.loadWorld()) return false;
+    try {
+        s.listener = std::make_unique<Listener>(Ipv4Address(), s.options.port);
+    } catch (const std::exception& e) {
+        s.log("cannot listen on port " + std::to_string(s.options.port) + ": " + e.what());
+        return false;
+    }
+    s.boundPort = s.listener->port();
+    s.nextTick = s.clocksSent = Clock::now();
+    s.running = true;
+    s.log("listening on port " + std::to_string(s.boundPort.load()) + " with " + s.worldPath +
+          ", at most " + std::to_string(s.config.maxPlayers) + " players");
+    return true;
+}
+
+std::uint16_t Server::port() const { return impl_->boundPort; }
+
+void Server::runTick() {
+    Impl& s = *impl_;
+    if (!s.running) return;
+    auto now = Clock::now();
+    const auto wait =
+        s.options.paced ? std::chrono::duration_cast<milliseconds>(s.nextTick - now).count() : 0;
+    s.pollSet.clear();
+    s.pollSet.add(*s.listener);
+    for (const auto& peer : s.peers) s.pollSet.add(peer->link->client());
+    try {
+        s.pollSet.wait(static_cast<int>(std::max<long long>(0, wait)));
+    } catch (const std::exception& e) {
+        s.log(std::string("waiting on the connections failed: ") + e.what());
+    }
+    now = Clock::now();
+    if (s.pollSet.listenerReady()) s.acceptWaiting(now);
+    s.readAll(now);
+    if (s.options.paced) std::this_thread::sleep_until(s.nextTick);
+    s.nextTick += kTick;
+    now = Clock::now();
+    if (s.nextTick < now - seconds(1)) s.nextTick = now;  // no burst of ticks after a stall
+    s.runCommands();
+    s.tickWorld();
+    s.sendUpdates(now);
+    s.checkTimes(now);
+    s.dropClosed(now);
+    s.flush();
+    s.autosave(now);
+}
+
+bool Server::run() {
+    while (!impl_->stopFlag) runTick();
+    return stop();
+}
+
+void Server::requestStop() { impl_->stopFlag = true; }
+
+bool Server::stopRequested() const { return impl_->stopFlag; }
+
+bool Server::stop() {
+    Impl& s = *impl_;
+    if (!s.running) return true;
+    s.running = false;
+    for (const auto& peer : s.peers) s.close(*peer, Reason::ServerStopped, "", "server stopped");
+    // The goodbyes get a moment to leave; nobody is waited on for long.
+    const auto until = Clock::now() + milliseconds(500);
+    for (;;) {
+        bool pending = false;
+        s.pollSet.clear();
+        for (const auto& peer : s.peers) {
+            Client& c = peer->link->client();
+            if (c.isConnected() && c.bytesToSend() > 0) {
+                s.pollSet.add(c);
+                pending = true;
+            }
+        }
+        if (!pending || Clock::now() >= until) break;
+        try {
+            s.pollSet.wait(20);
+        } catch (const std::exception&) {
+            break;
+        }
+    }
+    for (const auto& peer : s.peers) peer->link->client().abort(true);
+    s.peers.clear();
+    const bool saved = s.saveNow(false);
+    s.listener.reset();
+    s.lock.release();
+    s.log(saved ? "stopped; world saved" : "stopped; the world could not be saved");
+    return saved;
+}
+
+void Server::command(const std::string& line) {
+    std::lock_guard<std::mutex> lock(impl_->commandsLock);
+    impl_->commands.push_back(line);
+}
+
+int Server::playerCount() const { return impl_->joinedCount; }
+
+void Server::adopt(std::unique_ptr<Client> client) {
+    if (impl_->running) impl_->take(std::move(client), Clock::now());
+}

@@ -1,0 +1,169 @@
+// The server's own files in the world folder.
+#include "server/server_config.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+
+#include "game/atomic_file.h"
+
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool parseNumber(const std::string& text, long least, long most, long& value) {
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || parsed < least || parsed > most) return false;
+    value = parsed;
+    return true;
+}
+
+// Calls take(name, value) for each "name = value" line; the numbers of the
+// lines it refuses go into `bad`.
+template <class Take>
+void readPairs(const std::string& path, Take take, std::string& bad) {
+    std::ifstream in(path);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        const std::string text = trimmed(line.substr(0, line.find('#')));
+        if (text.empty()) continue;
+        const auto equals = text.find('=');
+        if (equals == std::string::npos ||
+            !take(lowered(trimmed(text.substr(0, equals))), trimmed(text.substr(equals + 1))))
+            bad += (bad.empty() ? "" : ", ") + std::to_string(number);
+    }
+}
+
+bool takeLimit(ServerConfig& c, const std::string& name, const std::string& value) {
+    struct Field {
+        const char* name;
+        int* target;
+        long least, most;
+    };
+    const Field fields[] = {
+        {"max_players", &c.maxPlayers, 0, 250},
+        {"login_seconds", &c.loginSeconds, 1, 600},
+        {"silence_seconds", &c.silenceSeconds, 5, 3600},
+        {"packets_per_second", &c.packetsPerSecond, 1, 100000},
+        {"edits_per_second", &c.editsPerSecond, 1, 100000},
+        {"chat_per_second", &c.chatsPerSecond, 1, 100000},
+        {"connections_per_address", &c.connectionsPerAddress, 1, 100000},
+        {"connects_per_minute", &c.connectsPerMinute, 1, 100000},
+    };
+    long number = 0;
+    for (const Field& field : fields) {
+        if (name != field.name) continue;
+        if (!parseNumber(value, field.least, field.most, number)) return false;
+        *field.target = static_cast<int>(number);
+        return true;
+    }
+    if (name == "send_queue_bytes") {
+        if (!parseNumber(value, 4096, 64L * 1024 * 1024, number)) return false;
+        c.sendQueueBytes = number;
+        return true;
+    }
+    if (name == "password") {
+        if (value.size() > 32) return false;
+        c.password = value;
+        return true;
+    }
+    return false;
+}
+
+bool takeAdmin(ServerConfig& c, const std::string& name, const std::string& value) {
+    if (name == "whitelist" && (value == "on" || value == "off")) {
+        c.whitelistOn = value == "on";
+        return true;
+    }
+    if (value.empty()) return false;
+    if (name == "ban") return c.banned.insert(lowered(value)), true;
+    if (name == "allow") return c.allowed.insert(lowered(value)), true;
+    return false;
+}
+
+std::string saveAdmin(const ServerConfig& c) {
+    std::string text = "# Kept by the server's console: ban, unban, whitelist.\n";
+    text += std::string("whitelist = ") + (c.whitelistOn ? "on" : "off") + "\n";
+    for (const auto& b : c.banned) text += "ban = " + b + "\n";
+    for (const auto& a : c.allowed) text += "allow = " + a + "\n";
+    const int error = replaceFile(c.adminPath, text, true);
+    return error == 0 ? "" : " (but admin.ini could not be written: " + std::to_string(error) + ")";
+}
+
+}  // namespace
+
+bool ServerConfig::isBanned(const std::string& name, const std::string& address) const {
+    return (!name.empty() && banned.count(lowered(name)) > 0) || banned.count(address) > 0;
+}
+
+bool ServerConfig::whitelistAllows(const std::string& name) const {
+    return !whitelistOn || allowed.count(lowered(name)) > 0;
+}
+
+std::string ServerConfig::setBanned(const std::string& who, bool ban) {
+    if (ban) {
+        banned.insert(lowered(who));
+    } else if (banned.erase(lowered(who)) == 0) {
+        return who + " was not banned";
+    }
+    return (ban ? "banned " : "unbanned ") + who + saveAdmin(*this);
+}
+
+std::string ServerConfig::whitelistCommand(const std::string& words) {
+    const auto space = words.find(' ');
+    const std::string verb = words.substr(0, space);
+    const std::string name = space == std::string::npos ? "" : trimmed(words.substr(space + 1));
+    if (verb == "on" || verb == "off") {
+        whitelistOn = verb == "on";
+    } else if (verb == "add" && !name.empty()) {
+        allowed.insert(lowered(name));
+    } else if (verb == "remove" && !name.empty()) {
+        allowed.erase(lowered(name));
+    } else {
+        std::string names;
+        for (const auto& a : allowed) names += " " + a;
+        return std::string("whitelist ") + (whitelistOn ? "on" : "off") + ":" + names +
+               " (whitelist on|off|add NAME|remove NAME)";
+    }
+    return "whitelist " + words + saveAdmin(*this);
+}
+
+bool ServerConfig::allowConnect(const std::string& address,
+                                std::chrono::steady_clock::time_point now) {
+    auto& times = recentConnects[address];
+    times.erase(std::remove_if(times.begin(), times.end(),
+                               [&](auto t) { return now - t >= std::chrono::minutes(1); }),
+                times.end());
+    if (static_cast<int>(times.size()) >= connectsPerMinute) return false;
+    times.push_back(now);
+    return true;
+}
+
+ServerConfig readServerConfig(const std::string& folder, std::string& problem) {
+    ServerConfig c;
+    c.adminPath = folder + "/admin.ini";
+    std::string badLimits, badAdmin;
+    readPairs(
+        folder + "/server.ini",
+        [&](const std::string& n, const std::string& v) { return takeLimit(c, n, v); }, badLimits);
+    readPairs(
+        c.adminPath, [&](const std::string& n, const std::string& v) { return takeAdmin(c, n, v); },
+        badAdmin);
+    problem.clear();
+    if (!badLimits.empty()) problem = "server.ini: passed over line " + badLimits;
+    if (!badAdmin.empty())
+        problem +=
+            (problem.empty() ? "" : "; ") + std::string("admin.ini: passed over line ") + badAdmin;
+    return c;
+}

@@ -1,0 +1,132 @@
+#include "server_process.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+
+bool within10s(const std::function<bool()>& done, const std::function<void()>& step) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        step();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+}
+
+ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string> extra) {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        dup2(out[1], STDERR_FILENO);
+        close(in[1]);
+        close(out[0]);
+        std::vector<std::string> args = {TESSARIA_SERVER_BINARY, "--port", "0", "--world", folder};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    toServer_ = in[1];
+    fromServer_ = out[0];
+    reader_ = std::thread([this] {
+        char buffer[4096];
+        for (ssize_t got; (got = read(fromServer_, buffer, sizeof buffer)) > 0;) {
+            std::lock_guard<std::mutex> guard(lock_);
+            output_.append(buffer, static_cast<std::size_t>(got));
+        }
+    });
+    int status = 0;
+    within10s([&] {
+        if (log().find("listening on port ") != std::string::npos) return true;
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+        pid_ = -1;  // ended without listening: all it said is in once its output ends
+        close(toServer_);
+        reader_.join();
+        return true;
+    });
+    if (pid_ > 0) {
+        std::smatch match;
+        const std::string text = log();
+        if (std::regex_search(text, match, std::regex("listening on port ([0-9]+)")))
+            port_ = static_cast<std::uint16_t>(std::stoi(match[1]));
+    }
+}
+
+ServerProcess::~ServerProcess() {
+    stop(SIGKILL);
+    if (reader_.joinable()) reader_.join();
+    close(fromServer_);
+}
+
+bool ServerProcess::sawLine(const std::string& text) {
+    return within10s([&] { return log().find(text) != std::string::npos; });
+}
+
+void ServerProcess::console(const std::string& line) {
+    const std::string text = line + "\n";
+    if (write(toServer_, text.data(), text.size()) < 0) return;
+}
+
+int ServerProcess::stop(int signal) {
+    if (pid_ <= 0) return -1;
+    kill(pid_, signal);
+    int status = 0;
+    bool reaped = false;
+    const bool ended = within10s([&] {
+        reaped = reaped || waitpid(pid_, &status, WNOHANG) == pid_;
+        return reaped;
+    });
+    if (!ended) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    close(toServer_);
+    if (!ended) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string ServerProcess::log() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return output_;
+}
+
+namespace {
+std::vector<Player*> everyPlayer;
+}
+
+Player::Player(std::uint16_t port, const std::string& name, const std::string& password)
+    : link_(std::make_unique<Connection>(Ipv4Address(127, 0, 0, 1), port)) {
+    everyPlayer.push_back(this);
+    send(Login{name, password});
+}
+
+Player::~Player() { everyPlayer.erase(std::find(everyPlayer.begin(), everyPlayer.end(), this)); }
+
+void Player::send(const Message& message) {
+    link_->send(message);
+    link_->client().poll(0);
+}
+
+void Player::pumpAll() {
+    for (Player* player : everyPlayer) player->pump();
+}
+
+void Player::pump() {
+    link_->client().poll(0);
+    while (auto message = link_->receive()) {
+        if (const auto* ping = std::get_if<Ping>(&*message)) link_->send(Pong{ping->stamp});
+        received.push_back(std::move(*message));
+    }
+}

@@ -1,0 +1,71 @@
+// The real tessaria-server as a child process, and headless players that
+// speak to it over 127.0.0.1 with the protocol's own Connection.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/connection.h"
+
+// Waits (a bounded poll, never a timed assertion) until done() or ten seconds.
+bool within10s(
+    const std::function<bool()>& done, const std::function<void()>& step = [] {});
+
+class ServerProcess {
+public:
+    // Runs tessaria-server --port 0 --world folder and waits for its
+    // "listening on port N" line; port() is 0 when it never came.
+    explicit ServerProcess(const std::string& folder, std::vector<std::string> extra = {});
+    ~ServerProcess();  // SIGKILL when still running
+
+    std::uint16_t port() const { return port_; }
+    // True once a line of the log contains `text` (waits up to ten seconds).
+    bool sawLine(const std::string& text);
+    void console(const std::string& line);
+    // Sends the signal and waits for the exit status; -1 when it did not end.
+    int stop(int signal);
+    std::string log();
+
+private:
+    pid_t pid_ = -1;
+    int toServer_ = -1, fromServer_ = -1;
+    std::uint16_t port_ = 0;
+    std::thread reader_;
+    std::mutex lock_;
+    std::string output_;
+};
+
+// A player without a window: joins, keeps every message it was sent.
+class Player {
+public:
+    Player(std::uint16_t port, const std::string& name, const std::string& password = "");
+    ~Player();
+    Connection& link() { return *link_; }
+    void send(const Message& message);  // and on its way at once
+    // Moves every player's bytes and takes the messages that came: a player
+    // that is not being watched still answers pings and sends what it said.
+    static void pumpAll();
+    // Pumps until one of the received messages passes `match`.
+    template <class T>
+    bool receives(const std::function<bool(const T&)>& match) {
+        return within10s([&] { return find<T>(match) != nullptr; }, [] { pumpAll(); });
+    }
+    template <class T>
+    const T* find(const std::function<bool(const T&)>& match) const {
+        for (const Message& m : received)
+            if (const T* t = std::get_if<T>(&m); t && match(*t)) return t;
+        return nullptr;
+    }
+    std::vector<Message> received;
+
+private:
+    void pump();
+    std::unique_ptr<Connection> link_;
+};

@@ -1,0 +1,184 @@
+// The real tessaria-server with headless players on 127.0.0.1: joining,
+// building together, corrections, chat, a hostile connection, the save at
+// SIGTERM and the record given back on the next join.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "game/world_file.h"
+#include "protocol/codec.h"
+#include "server_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Grass at level 10 everywhere, and a cobblestone pillar north of the start
+// column (5, 5) that a player without auto-jump cannot walk into.
+void writeFlatWorld(const fs::path& folder) {
+    WorldSnapshot world;
+    for (int x = 0; x < kBandEdge; ++x)
+        for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
+    world.at(5, 4, 9) = Cobblestone;
+    world.playerX = world.playerY = 5;
+    fs::create_directories(folder);
+    ASSERT_EQ(writeWorldFile((folder / "world.ini").string(), world, false), 0);
+}
+
+struct TempWorld {
+    fs::path path;
+    TempWorld() {
+        char pattern[] = "/tmp/tessaria-server-XXXXXX";
+        path = ::mkdtemp(pattern);
+        writeFlatWorld(path / "world");
+    }
+    ~TempWorld() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    std::string world() const { return (path / "world").string(); }
+};
+
+bool hasWelcome(Player& p) {
+    return p.receives<Welcome>([](const Welcome&) { return true; });
+}
+
+}  // namespace
+
+TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
+    TempWorld folder;
+    const int placedCount = 100 - 1;
+    {
+        ServerProcess server(folder.world());
+        ASSERT_NE(server.port(), 0) << server.log();
+        Player alice(server.port(), "alice");
+        ASSERT_TRUE(hasWelcome(alice)) << server.log();
+        ASSERT_TRUE(alice.receives<Band>(
+            [](const Band& b) { return b.cells[bandIndex(5, 4, 9)] == Cobblestone; }));
+        Player bob(server.port(), "bob");
+        ASSERT_TRUE(hasWelcome(bob));
+        ASSERT_TRUE(bob.receives<PlayerList>([](const PlayerList& l) {
+            return l.players.size() == 1 && l.players[0].name == "alice";
+        }));
+        ASSERT_TRUE(alice.receives<PlayerJoined>(
+            [](const PlayerJoined& j) { return j.player.name == "bob"; }));
+        EXPECT_TRUE(server.sawLine("bob joined"));
+        const std::uint8_t bobId = bob.find<Welcome>([](const Welcome&) { return true; })->self.id;
+
+        // Bob faces down from (5, 5), ground at 10: the place goes to (5, 6)
+        // level 9. Cobblestone (slot 2), which snow leaves as it is.
+        bob.send(Use{1, 2, 1});
+        EXPECT_TRUE(alice.receives<Update>([](const Update& u) {
+            for (const CellChange& c : u.cells)
+                if (c.x == 5 && c.y == 6 && c.level == 9 && c.block == Cobblestone) return true;
+            return false;
+        })) << server.log();
+
+        // Without auto-jump the pillar blocks the step north: alice is set back.
+        const std::uint8_t aliceId =
+            alice.find<Welcome>([](const Welcome&) { return true; })->self.id;
+        alice.send(JumpMode{0});
+        alice.send(Step{0});
+        EXPECT_TRUE(alice.receives<Update>([&](const Update& u) {
+            for (const PlayerMove& m : u.moves)
+                if (m.id == aliceId && m.kind == MoveKind::Place && m.x == 5 && m.y == 5)
+                    return true;
+            return false;
+        }));
+        // A step that the rules allow reaches the other as a step.
+        bob.send(Step{1});
+        EXPECT_TRUE(alice.receives<Update>([&](const Update& u) {
+            for (const PlayerMove& m : u.moves)
+                if (m.id == bobId && m.kind == MoveKind::Step && m.x == 5 && m.y == 6) return true;
+            return false;
+        }));
+
+        alice.send(Say{"hello"});
+        EXPECT_TRUE(bob.receives<ChatLine>(
+            [](const ChatLine& c) { return c.sender == "alice" && c.text == "hello"; }));
+        EXPECT_TRUE(server.sawLine("<alice> hello"));
+
+        // Bytes that are no packet: that connection goes, the server stays.
+        std::string bytes = encodePacket(Hello{});
+        bytes[2] = 99;  // a family nobody speaks
+        Client hostile(Ipv4Address(127, 0, 0, 1), server.port());
+        hostile.send(bytes);
+        hostile.poll(0);
+        EXPECT_TRUE(server.sawLine("dropped 127.0.0.1")) << server.log();
+        Player carol(server.port(), "carol");
+        EXPECT_TRUE(hasWelcome(carol));
+
+        bob.link().leave(Reason::Leaving);
+        bob.link().client().poll(0);
+        EXPECT_TRUE(alice.receives<PlayerLeft>([&](const PlayerLeft& l) { return l.id == bobId; }));
+        EXPECT_TRUE(server.sawLine("bob left: quit"));
+        EXPECT_EQ(server.stop(SIGTERM), 0) << server.log();
+    }
+
+    auto grid = std::make_unique<WorldGrid>();
+    std::int32_t x = 0, y = 0;
+    PlayerRecord record;
+    std::ifstream in(folder.world() + "/world.ini");
+    readWorldInto(in, *grid, x, y, record);
+    EXPECT_EQ(cellOf(*grid, 5, 6, 9), Cobblestone);
+
+    // Bob comes back where he stood, with the block he spent.
+    ServerProcess again(folder.world());
+    ASSERT_NE(again.port(), 0);
+    Player bob(again.port(), "bob");
+    ASSERT_TRUE(hasWelcome(bob)) << again.log();
+    const Welcome& welcome = *bob.find<Welcome>([](const Welcome&) { return true; });
+    EXPECT_EQ(welcome.self.y, 6);
+    EXPECT_EQ(welcome.stock[Cobblestone], static_cast<std::uint32_t>(placedCount));
+}
+
+TEST(Server, RefusesASecondServerASecondPlayerOfTheSameNameAndOneOverTheLimit) {
+    TempWorld folder;
+    ServerProcess server(folder.world(), {"--max-players", "1"});
+    ASSERT_NE(server.port(), 0);
+    Player first(server.port(), "dana");
+    ASSERT_TRUE(hasWelcome(first));
+    ServerProcess rival(folder.world());
+    EXPECT_EQ(rival.port(), 0);
+    EXPECT_NE(rival.log().find("cannot host"), std::string::npos) << rival.log();
+    Player twin(server.port(), "DANA");
+    EXPECT_TRUE(twin.receives<Leave>([](const Leave& l) { return l.reason == Reason::NameTaken; }));
+    Player late(server.port(), "erin");
+    EXPECT_TRUE(
+        late.receives<Leave>([](const Leave& l) { return l.reason == Reason::ServerFull; }));
+    server.console("kick dana");
+    EXPECT_TRUE(first.receives<Leave>([](const Leave& l) { return l.reason == Reason::Kicked; }));
+    EXPECT_TRUE(server.sawLine("dana left: kicked"));
+}
+
+TEST(Server, HoldsTheLimitsOfItsServerIni) {
+    TempWorld folder;
+    std::ofstream(folder.world() + "/server.ini") << "# a private world\n"
+                                                     "password = secret\n"
+                                                     "login_seconds = 1\n"
+                                                     "chat_per_second = 2\n";
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0);
+
+    Client silent(Ipv4Address(127, 0, 0, 1), server.port());
+    EXPECT_TRUE(server.sawLine("no login within 1 s")) << server.log();
+
+    Player stranger(server.port(), "gus", "guess");
+    EXPECT_TRUE(
+        stranger.receives<Leave>([](const Leave& l) { return l.reason == Reason::WrongPassword; }));
+
+    server.console("ban hal");
+    EXPECT_TRUE(server.sawLine("banned hal"));
+    Player banned(server.port(), "hal", "secret");
+    EXPECT_TRUE(banned.receives<Leave>([](const Leave& l) { return l.reason == Reason::Banned; }));
+
+    Player chatty(server.port(), "ivy", "secret");
+    ASSERT_TRUE(hasWelcome(chatty));
+    for (int n = 0; n < 5; ++n) chatty.send(Say{"spam"});
+    EXPECT_TRUE(chatty.receives<Leave>([](const Leave& l) { return l.reason == Reason::TooFast; }));
+    EXPECT_TRUE(server.sawLine("ivy left: too fast"));
+    EXPECT_EQ(server.log().find("<ivy> spam\n<ivy> spam\n<ivy> spam"), std::string::npos);
+}
