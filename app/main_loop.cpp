@@ -17,8 +17,10 @@
 #include "app/sound.h"
 #include "app/startup.h"
 #include "app/window.h"
+#include "app/world_list.h"
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
+#include "game/played_world.h"
 #include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -30,11 +32,15 @@ namespace {
 bool worldSaveFailed = false;
 
 // One timer tick, whatever the screen: the player's keys and the world's
-// clocks, the screens' clocks, and Escape.
+// clocks, the screens' clocks, and Escape. The world list takes the keys for
+// itself (its own Escape included), and with no world open they move nobody.
 void tick() {
-    tickGame(intentFromKeys(keyboardKeyDown()), togglePause());
+    const bool listShown = gameScreen.screen == Screen::Worlds;
+    const bool keysToPlayer = !listShown && worldInPlay();
+    tickGame(keysToPlayer ? intentFromKeys(keyboardKeyDown()) : PlayerIntent{}, togglePause());
     advanceScreenClocks();
-    if (keyboardKeyDown()(KeyEscape)) escapeToMenu();
+    readWorldListKeys();
+    if (!listShown && keyboardKeyDown()(KeyEscape)) escapeToMenu();
 }
 
 void handleEvent(const ALLEGRO_EVENT& event) {
@@ -80,6 +86,9 @@ void drawScreens(const GameFrame& frame) {
         case Screen::Game:
             drawGameFrame(frame);
             break;
+        case Screen::Worlds:
+            drawWorldList();
+            break;
     }
 }
 
@@ -96,7 +105,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     al_set_target_bitmap(assets.frameBuffer);
     al_clear_to_color(al_map_rgb(0, 0, 0));
     if (gameScreen.runState == kQuitting) {
-        worldSaveFailed = !saveWorld();
+        worldSaveFailed = !closeWorld();
         keepWindowSettings();
         return false;
     }

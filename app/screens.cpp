@@ -9,6 +9,7 @@
 
 #include "app/game_screen.h"
 #include "app/pointer.h"
+#include "app/world_list.h"
 #include "game/key_bindings.h"
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
@@ -184,6 +185,8 @@ void drawBackdrop(ALLEGRO_BITMAP* backdrop) {
     }
 }
 
+}  // namespace
+
 // Strict on all four sides: the first row and column do not count.
 bool pointerOver(int x, int y) {
     ALLEGRO_BITMAP* picture = assets.menuButton;
@@ -192,7 +195,7 @@ bool pointerOver(int x, int y) {
     return x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
 }
 
-}  // namespace
+void drawMenuBackdrop() { drawBackdrop(assets.menuBackground); }
 
 void updateTitleMenu() {
     // Every frame while held, so sliding down the column selects each button passed.
@@ -200,12 +203,13 @@ void updateTitleMenu() {
         if (pointer.buttonDown == 1 && pointerOver(button.x, button.y))
             gameScreen.menuSelection = button.id;
     }
-    if (gameScreen.menuSelection == MenuSinglePlayer) gameScreen.screen = Screen::Game;
+    if (gameScreen.menuSelection == MenuSinglePlayer) openWorldList();
     if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
 }
 
 void updateScreens() {
     if (gameScreen.screen == Screen::Menu) updateTitleMenu();
+    if (gameScreen.screen == Screen::Worlds) updateWorldList();
 }
 
 void drawIntroSlogan(const char* text) {
@@ -238,7 +242,7 @@ void drawIntroScreen() {
 }
 
 void drawTitleMenu() {
-    drawBackdrop(assets.menuBackground);
+    drawMenuBackdrop();
     const int slogan = assets.menuSloganIndex;
     if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans)))
         drawTitleSlogan(kTitleSlogans[slogan], 400, 130);

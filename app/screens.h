@@ -9,5 +9,9 @@ void updateScreens();
 void drawIntroSlogan(const char* text);
 void drawTitleSlogan(const char* text, int x, int y);
 void drawMenuButton(int x, int y, const char* label);
+// Whether the pointer is on the menu button drawn at (x, y).
+bool pointerOver(int x, int y);
+// The title menu's picture behind every menu screen.
+void drawMenuBackdrop();
 void drawIntroScreen();
 void drawTitleMenu();

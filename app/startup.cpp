@@ -16,7 +16,9 @@
 #include "app/platform.h"
 #include "app/sound.h"
 #include "app/window.h"
+#include "app/world_list.h"
 #include "game/paths.h"
+#include "game/played_world.h"
 #include "game/settings.h"
 #include "game/world_setup.h"
 #include "render/assets.h"
@@ -171,19 +173,37 @@ bool initialise() {
     prepareRenderer();  // the cached frame needs the pictures and the window
     installPlatformSeams();
     setSoundRequest(playSound);
-    // A player whose starter world cannot be copied still plays, in an empty
+    installWorldListKeys();
+    // A player whose starter world cannot be copied still plays, in a new
     // world, and is told why.
     if (!provideStarterWorld())
         std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
                      worldFile().c_str());
-    setUpWorld();
+    adoptWorldFromBefore();  // no world is set up until one is chosen
     startIntro();
+    return true;
+}
+
+bool startWorld(const std::string& name) {
+    if (name.empty()) return true;
+    std::string folder;
+    if (!findWorld(name, folder)) {
+        reportStartupFailure(("no world named \"" + name + "\" in " + worldsFolder()).c_str());
+        return false;
+    }
+    if (playWorld(folder) == PlayOutcome::Locked) {
+        reportStartupFailure("the world is open in another copy of the game");
+        return false;
+    }
+    gameScreen.introRunning = false;
+    gameScreen.screen = Screen::Game;
     return true;
 }
 
 void shutdown() {
     // Allegro's own clean-up runs at exit before static destructors, so every
     // Allegro object is released here and nowhere later.
+    releaseWorldListKeys();
     releaseSamples();
     releaseRenderer();
     for (const PictureFile& file : pictureFiles()) destroyBitmap(*file.slot);

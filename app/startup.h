@@ -3,6 +3,8 @@
 
 #include <allegro5/allegro.h>
 
+#include <string>
+
 // The library objects of the run, made by initialise.
 struct AppObjects {
     ALLEGRO_DISPLAY* display = nullptr;
@@ -12,6 +14,10 @@ struct AppObjects {
 extern AppObjects app;
 
 bool initialise();
+// With a world's name (its folder's or its own), that world at once, without
+// the intro and the menu; false, said in one line, when there is no such
+// world or another copy of the game has it open. Nothing for an empty name.
+bool startWorld(const std::string& name);
 // The automatically chosen audio driver with one reserved voice; false when
 // there is no sound.
 bool installAudio();

@@ -138,6 +138,7 @@ struct HandOvers {
 SavingThread savingThread;
 HandOvers handOvers;
 WorldSnapshot finalCopy;  // the save at quit's
+bool runBegun = false;    // a world was set up and not closed since: there is one to save
 
 // The grid has not been written since its band matched the last copy, and the
 // player stands in the same column with the same record: a copy would come out
@@ -167,6 +168,7 @@ void waitForAutosave() { savingThread.waitUntilIdle(); }
 
 bool saveWorld() {
     savingThread.stop();
+    if (!runBegun) return true;
     takeSnapshot(finalCopy);
     if (int error = saveSnapshot(finalCopy)) {
         std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", worldFile().c_str(),
@@ -180,4 +182,12 @@ void beginSavingRun() {
     savingThread.stop();
     handOvers = HandOvers{};
     backupKept = false;
+    runBegun = true;
+}
+
+bool worldInPlay() { return runBegun; }
+
+void endSavingRun() {
+    savingThread.stop();
+    runBegun = false;
 }
