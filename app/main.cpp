@@ -21,11 +21,10 @@ std::string worldArgument(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     installQuitSignals();
+    // Refused before any window opens: no home folder, or the world asked for
+    // missing or open in another copy of the game.
+    if (!claimWorld(worldArgument(argc, argv))) return 1;
     if (!initialise()) return -1;
-    if (!startWorld(worldArgument(argc, argv))) {
-        shutdown();
-        return 1;
-    }
     bool saved = runMainLoop();
     shutdown();
     // A world that could not be written must not look like a normal quit.

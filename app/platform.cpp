@@ -98,9 +98,12 @@ void installKeyNames() { setKeyNames(allegroKeyName, allegroKeyNamed); }
 void installQuitSignals() {
     struct sigaction action = {};
     action.sa_handler = onQuitSignal;
+    // A signal must not break a save's system calls on the saving thread.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);  // the terminal closed
 }
 
 bool quitSignalled() { return quitRequested.load(); }

@@ -20,7 +20,7 @@ PauseFn togglePause();
 void installPlatformSeams();
 // Gives the settings and the controls panel Allegro's key names.
 void installKeyNames();
-// SIGINT and SIGTERM ask the game to quit like the window's close button; a
+// SIGINT, SIGTERM and SIGHUP ask the game to quit like the window's close button; a
 // second one while quitting ends the process at once, killed by that signal.
 void installQuitSignals();
 // True once a quit signal has arrived.

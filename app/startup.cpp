@@ -30,6 +30,8 @@ AppObjects app;
 
 namespace {
 
+std::string startFolder;  // the world the command line named, claimed; empty for the list
+
 constexpr double kTickSeconds = 0.025;
 constexpr const char* kFontFile = "data/fonts/01.ttf";
 constexpr int kSmallFontSize = 10;
@@ -84,6 +86,28 @@ void destroyBitmap(ALLEGRO_BITMAP*& bitmap) {
 }
 
 }  // namespace
+
+bool claimWorld(const std::string& name) {
+    if (!choosePaths()) return false;  // portable beside data/, or installed with files at home
+    // A player whose starter world cannot be copied still plays, in a new
+    // world, and is told why.
+    if (!provideStarterWorld())
+        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
+                     worldFile().c_str());
+    adoptWorldFromBefore();
+    if (name.empty()) return true;
+    std::string folder;
+    if (!findWorld(name, folder)) {
+        reportStartupFailure(("no world named \"" + name + "\" in " + worldsFolder()).c_str());
+        return false;
+    }
+    if (claimWorldFolder(folder) == PlayOutcome::Locked) {
+        reportStartupFailure("the world is open in another copy of the game");
+        return false;
+    }
+    startFolder = folder;
+    return true;
+}
 
 bool installAudio() {
     if (!al_install_audio()) return false;
@@ -146,7 +170,6 @@ bool initialise() {
     al_init_font_addon();
     al_init_ttf_addon();
 
-    choosePaths();      // portable beside data/, or installed with the player's files at home
     installKeyNames();  // the settings name keys as the keyboard library does
     loadSettings();
     app.display = openWindow();
@@ -174,29 +197,13 @@ bool initialise() {
     installPlatformSeams();
     setSoundRequest(playSound);
     installWorldListKeys();
-    // A player whose starter world cannot be copied still plays, in a new
-    // world, and is told why.
-    if (!provideStarterWorld())
-        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
-                     worldFile().c_str());
-    adoptWorldFromBefore();  // no world is set up until one is chosen
     startIntro();
-    return true;
-}
-
-bool startWorld(const std::string& name) {
-    if (name.empty()) return true;
-    std::string folder;
-    if (!findWorld(name, folder)) {
-        reportStartupFailure(("no world named \"" + name + "\" in " + worldsFolder()).c_str());
-        return false;
+    // No world is set up until one is chosen, unless the command line chose it.
+    if (!startFolder.empty()) {
+        playWorld(startFolder);
+        gameScreen.introRunning = false;
+        gameScreen.screen = Screen::Game;
     }
-    if (playWorld(folder) == PlayOutcome::Locked) {
-        reportStartupFailure("the world is open in another copy of the game");
-        return false;
-    }
-    gameScreen.introRunning = false;
-    gameScreen.screen = Screen::Game;
     return true;
 }
 

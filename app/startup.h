@@ -13,11 +13,14 @@ struct AppObjects {
 };
 extern AppObjects app;
 
+// Chooses where the player's files live and takes in the world from before
+// the list of worlds. With a world's name (its folder's or its own), claims
+// that world to start at once, without the intro and the menu. False (said in
+// one line) when there is no home folder, no such world, or another copy of
+// the game has it open. Before initialise, which needs the paths.
+bool claimWorld(const std::string& name);
+// Start-up; ends on the intro, or in the world claimed.
 bool initialise();
-// With a world's name (its folder's or its own), that world at once, without
-// the intro and the menu; false, said in one line, when there is no such
-// world or another copy of the game has it open. Nothing for an empty name.
-bool startWorld(const std::string& name);
 // The automatically chosen audio driver with one reserved voice; false when
 // there is no sound.
 bool installAudio();

@@ -2,6 +2,9 @@
 // as large as the desktop, which the window manager arranges.
 #include "app/window.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "app/desktop.h"
 #include "app/presentation.h"
 #include "app/startup.h"
@@ -37,16 +40,30 @@ void toggleFullscreen() {
 }  // namespace
 
 ALLEGRO_DISPLAY* openWindow() {
+    const DesktopRoom room = measureDesktop();
+    const int roomWidth = room.width - room.frameWidth, roomHeight = room.height - room.frameHeight;
+    const int scale = largestScale(roomWidth, roomHeight);
+    const int measuredWidth = kScreenWidth * scale, measuredHeight = kScreenHeight * scale;
     int width = settings.windowWidth, height = settings.windowHeight;
     if (width == 0 || height == 0) {
-        const DesktopRoom room = measureDesktop();
-        const int scale =
-            largestScale(room.width - room.frameWidth, room.height - room.frameHeight);
-        width = kScreenWidth * scale;
-        height = kScreenHeight * scale;
+        width = measuredWidth;
+        height = measuredHeight;
+    } else if (room.width > 0 && room.height > 0) {
+        // A size kept on a larger desktop would open partly off this one.
+        width = std::max(kMinWindowWidth, std::min(width, roomWidth));
+        height = std::max(kMinWindowHeight, std::min(height, roomHeight));
     }
     al_set_new_display_flags(ALLEGRO_WINDOWED | ALLEGRO_RESIZABLE);
     ALLEGRO_DISPLAY* display = al_create_display(width, height);
+    if (display == nullptr && (width != measuredWidth || height != measuredHeight)) {
+        std::fprintf(stderr,
+                     "Tessaria: the window cannot open at the kept size %d x %d; it opens at "
+                     "%d x %d\n",
+                     width, height, measuredWidth, measuredHeight);
+        width = measuredWidth;
+        height = measuredHeight;
+        display = al_create_display(width, height);
+    }
     if (display == nullptr) return nullptr;
     al_set_window_title(display, "Tessaria");
     al_set_window_constraints(display, kMinWindowWidth, kMinWindowHeight, 0, 0);

@@ -46,6 +46,7 @@ constexpr int kFieldX = 220, kFieldTop = 210, kFieldGap = 30;
 constexpr int kKindNoteX = 440;
 constexpr int kLongestLabel = 130;      // pixels of a row's or field's text after the cube
 constexpr std::size_t kNameBytes = 60;  // typed name; the note keeps up to 100
+constexpr const char* kLockedMessage = "The world is open in another copy of the game.";
 constexpr double kDoubleClickSeconds = 0.5;
 
 constexpr Tint kYellow{1, 1, 0, 1};
@@ -79,8 +80,9 @@ bool hasWorlds() { return !worldList.worlds.empty(); }
 std::string freeWorldName() {
     for (int number = static_cast<int>(worldList.worlds.size()) + 1;; ++number) {
         const std::string name = "World " + std::to_string(number);
-        const bool taken = std::any_of(worldList.worlds.begin(), worldList.worlds.end(),
-                                       [&](const WorldEntry& entry) { return entry.meta.name == name; });
+        const bool taken =
+            std::any_of(worldList.worlds.begin(), worldList.worlds.end(),
+                        [&](const WorldEntry& entry) { return entry.meta.name == name; });
         if (!taken) return name;
     }
 }
@@ -126,7 +128,7 @@ void play(const std::string& folder) {
             gameScreen.screen = Screen::Game;
             break;
         case PlayOutcome::Locked:
-            worldList.message = "The world is open in another copy of the game.";
+            worldList.message = kLockedMessage;
             break;
         case PlayOutcome::Missing:
             refresh();
@@ -143,8 +145,16 @@ void playSelected() {
 void deleteSelected() {
     worldList.mode = WorldListMode::List;
     if (!hasWorlds()) return;
-    if (!deleteWorld(worldList.worlds[worldList.selected].folder))
-        worldList.message = "The world could not be moved to the trash.";
+    switch (deleteWorld(worldList.worlds[worldList.selected].folder)) {
+        case PlayOutcome::Opened:
+            break;
+        case PlayOutcome::Locked:
+            worldList.message = kLockedMessage;
+            break;
+        case PlayOutcome::Missing:
+            worldList.message = "The world could not be moved to the trash.";
+            break;
+    }
     refresh();
     keepSelectionShown();
 }
@@ -152,7 +162,8 @@ void deleteSelected() {
 void createAndPlay() {
     const std::string name = util::trim(worldList.name);
     std::string folder;
-    const auto seed = static_cast<std::uint32_t>(std::strtoul(worldList.seedText.c_str(), nullptr, 10));
+    const auto seed =
+        static_cast<std::uint32_t>(std::strtoul(worldList.seedText.c_str(), nullptr, 10));
     if (int error = createWorld(worldsFolder(), name.empty() ? freeWorldName() : name,
                                 worldList.kind, seed, now(), folder)) {
         std::fprintf(stderr, "Tessaria: cannot make a world in %s: %s\n", worldsFolder().c_str(),
@@ -268,8 +279,8 @@ void clickList() {
          ++row) {
         if (!pointerOver(kListX, kListTop + kRowHeight * (row - worldList.firstShown))) continue;
         const double time = al_get_time();
-        const bool twice = row == worldList.lastClickedRow &&
-                           time - worldList.lastClickTime < kDoubleClickSeconds;
+        const bool twice =
+            row == worldList.lastClickedRow && time - worldList.lastClickTime < kDoubleClickSeconds;
         select(row);
         worldList.lastClickedRow = twice ? -1 : row;
         worldList.lastClickTime = time;
@@ -364,7 +375,8 @@ void drawRows() {
 
 void drawList() {
     drawTitle("Your worlds");
-    if (!hasWorlds()) drawText("No world yet: make one with New world.", kListX, kListTop + kLabelY);
+    if (!hasWorlds())
+        drawText("No world yet: make one with New world.", kListX, kListTop + kLabelY);
     drawRows();
     const bool confirming = worldList.mode == WorldListMode::ConfirmDelete;
     drawMenuButton(kLeftButtonX, kFirstButtonY, "Play");

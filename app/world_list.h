@@ -19,7 +19,7 @@ struct WorldListState {
     std::string message;             // one line under the list: why a world did not open
     // The new-world panel.
     NewWorldField field = NewWorldField::Name;
-    std::string name;      // as typed, UTF-8
+    std::string name;  // as typed, UTF-8
     WorldKind kind = WorldKind::Island;
     std::string seedText;  // digits only
     // The mouse: the press that opened the screen is no click on it, and a

@@ -1,15 +1,18 @@
 // The game's file locations, portable or installed.
 #include "game/paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
-#include "game/world_file.h"
+#include "game/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -26,10 +29,13 @@ std::string environment(const char* name) {
     return value == nullptr ? std::string() : std::string(value);
 }
 
-// XDG asks that relative values be ignored, as if unset.
+bool isAbsolute(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+// XDG asks that relative values be ignored, as if unset; empty when neither
+// the variable nor the home folder gives an absolute folder.
 std::string baseFolder(const std::string& variable, const std::string& home, const char* fallback) {
-    if (!variable.empty() && variable.front() == '/') return variable;
-    return home + "/" + fallback;
+    if (isAbsolute(variable)) return variable;
+    return isAbsolute(home) ? home + "/" + fallback : std::string();
 }
 
 bool isFolder(const std::string& folder) {
@@ -55,25 +61,47 @@ GamePaths pathsFor(const PathClues& clues, bool (*installedDataExists)(const std
     if (clues.portableData || clues.programFolder.empty()) return chosen;
     const std::string installed = clues.programFolder + "/" + kInstalledData;
     if (!installedDataExists(installed)) return chosen;
-    const std::string data = baseFolder(clues.dataHome, clues.home, ".local/share") + "/tessaria";
+    const std::string dataBase = baseFolder(clues.dataHome, clues.home, ".local/share");
+    const std::string configBase = baseFolder(clues.configHome, clues.home, ".config");
     chosen.mode = PathMode::Installed;
+    if (dataBase.empty() || configBase.empty()) {
+        chosen.homeless = true;
+        return chosen;
+    }
+    const std::string data = dataBase + "/tessaria";
     chosen.dataFolder = installed;
     chosen.worldFolder = data + "/world";
     chosen.worldsFolder = data + "/worlds";
-    chosen.settingsFolder = baseFolder(clues.configHome, clues.home, ".config") + "/tessaria";
+    chosen.settingsFolder = configBase + "/tessaria";
     chosen.screenshotFolder = data + "/screenshots";
     chosen.starterWorld = installed + "/" + kStarterWorld;
     return chosen;
 }
 
-void choosePaths() {
+std::string homeFolder(const std::string& variable) {
+    if (isAbsolute(variable)) return variable;
+    std::vector<char> buffer(16384);
+    passwd entry = {};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr || found->pw_dir == nullptr || !isAbsolute(found->pw_dir))
+        return std::string();
+    return found->pw_dir;
+}
+
+bool choosePaths() {
     PathClues clues;
     clues.portableData = isFolder(std::string(kDataPrefix) + "gfx");
     clues.programFolder = programFolder();
-    clues.home = environment("HOME");
+    clues.home = homeFolder(environment("HOME"));
     clues.dataHome = environment("XDG_DATA_HOME");
     clues.configHome = environment("XDG_CONFIG_HOME");
     usePaths(pathsFor(clues, [](const std::string& folder) { return isFolder(folder + "/gfx"); }));
+    if (paths.homeless)
+        std::fprintf(stderr,
+                     "Tessaria: no home folder to keep the world and settings in (HOME is not an "
+                     "absolute folder and the user has none); the game does not start\n");
+    return !paths.homeless;
 }
 
 void usePaths(const GamePaths& chosen) { paths = chosen; }

@@ -26,21 +26,27 @@ struct GamePaths {
     std::string settingsFolder = "data";
     std::string screenshotFolder = "screenshots";
     std::string starterWorld;  // copied for a new player; installed mode only
+    bool homeless = false;     // installed, with no absolute folder for the player's files
 };
 
 // What the choice depends on, read from the process by choosePaths().
 struct PathClues {
-    bool portableData = false;  // a data/ folder with the pictures in the working folder
-    std::string programFolder;  // the folder of the running program; empty when unknown
-    std::string home, dataHome, configHome;  // $HOME, $XDG_DATA_HOME, $XDG_CONFIG_HOME
+    bool portableData = false;         // a data/ folder with the pictures in the working folder
+    std::string programFolder;         // the folder of the running program; empty when unknown
+    std::string home;                  // the home folder (homeFolder())
+    std::string dataHome, configHome;  // $XDG_DATA_HOME, $XDG_CONFIG_HOME
 };
 
 // The paths for these clues; installed mode needs the installed data folder
 // to exist (`installedDataExists` is asked with its path), else portable.
 GamePaths pathsFor(const PathClues& clues, bool (*installedDataExists)(const std::string& folder));
+// $HOME when it is absolute, else the user's home from the password database;
+// empty when there is none.
+std::string homeFolder(const std::string& variable);
 // Reads the clues from the working folder, /proc and the environment, and
-// makes their paths the process's paths.
-void choosePaths();
+// makes their paths the process's paths. False (said in one line on standard
+// error) when the game is installed and has no home folder to write to.
+bool choosePaths();
 void usePaths(const GamePaths& paths);
 const GamePaths& gamePaths();
 

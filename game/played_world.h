@@ -1,6 +1,6 @@
 // Which of the player's worlds is being played. A world opens from the list or
-// the command line and stays open (saved as it is played) until another one
-// opens, it is deleted, or the game quits.
+// the command line and stays open (saved as it is played, its world lock held,
+// game/world_lock.h) until another one opens, it is deleted, or the game quits.
 #pragma once
 
 #include <string>
@@ -14,13 +14,20 @@ void adoptWorldFromBefore();
 // The folder under worldsFolder() of the world named `name`: its folder's own
 // name, or else the name the player gave it. False when there is none.
 bool findWorld(const std::string& name, std::string& folder);
-// Saves and closes the open world, then opens the one in `folder`: its file
-// read, the run set up, the note dated. The same folder again is left as it is.
+// Takes the lock of the world in `folder` for the next playWorld, without
+// opening it: Locked when another copy of the game has it.
+PlayOutcome claimWorldFolder(const std::string& folder);
+// Saves and closes the open world, then opens the one in `folder`: its lock
+// taken, its file read, the run set up, its note dated. The open world again
+// is left as it is; a world that another copy has stays closed (Locked), and
+// the world open before stays open.
 PlayOutcome playWorld(const std::string& folder);
 // Saves the open world and lets it go; true when it saved or none was open.
 bool closeWorld();
 // The folder of the open world; empty when none is.
 const std::string& playedWorld();
-// Closes the world in `folder` when it is open, then moves it to the trash.
-// False (said in one line on standard error) when it could not be moved.
-bool deleteWorld(const std::string& folder);
+// Closes the world in `folder` when it is open here, then moves it to the
+// trash. Locked, and nothing moved, when another copy of the game has it
+// open; Missing (said in one line on standard error) when it could not be
+// moved.
+PlayOutcome deleteWorld(const std::string& folder);

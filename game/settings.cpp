@@ -1,22 +1,28 @@
 // The settings file.
 //
 // Grammar, one setting a line, in any order; blanks around names and values,
-// empty lines and lines starting with '#' are ignored; a later line wins:
+// empty lines and lines starting with '#' are ignored (as is a byte-order
+// mark); a later line wins:
 //   window.width = <640..16384>      window.height = <480..16384>
 //   window.fullscreen = <0 | 1>
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
-//                                    (matched without regard to case)
+//                                    (matched without regard to case); no
+//                                    key twice, none the game keeps for itself
+// Saving rewrites only the lines of these values and keeps every other line
+// (comments, lines not understood) as the player left it.
 #include "game/settings.h"
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sstream>
+#include <utility>
 #include <vector>
 
+#include "game/atomic_file.h"
 #include "game/key_bindings.h"
 #include "game/paths.h"
-#include "game/world_file.h"
 #include "util/text.h"
 
 Settings settings;
@@ -26,6 +32,25 @@ namespace {
 // The file is a few hundred bytes; a damaged one must not be read whole.
 constexpr std::size_t kMaxFileBytes = 64 * 1024;
 const std::string kKeyPrefix = "key.";
+const std::string kByteOrderMark = "\xEF\xBB\xBF";
+
+// The keys the game keeps for itself whatever the bindings: Escape leaves for
+// the menu, the digits choose hotbar slots, F12 takes a screenshot.
+bool keptByTheGame(int key) {
+    return key == KeyEscape || (key >= Key0 && key <= Key9) || key == KeyF11 + 1;
+}
+
+// The file's lines as last read or written, so a save keeps what it does not own.
+std::vector<std::string> fileLines;
+
+// A binding a line asked for; the clashes are settled once every line is read.
+struct Request {
+    int action;
+    int key;
+    int line;
+    std::string source;
+};
+std::vector<Request> requests;
 
 void complain(const std::string& source, int line, const std::string& what) {
     std::fprintf(stderr, "Tessaria: %s line %d: %s\n", source.c_str(), line, what.c_str());
@@ -66,10 +91,48 @@ bool readBinding(const std::string& name, const std::string& value, const std::s
         complain(source, line,
                  "no key is named \"" + value + "\"; " + name + " stays " +
                      keyName(keyBindings.key[action]));
+    } else if (keptByTheGame(key)) {
+        complain(source, line,
+                 "the game keeps " + value + " for itself; " + name + " stays " +
+                     keyName(keyBindings.key[action]));
     } else {
-        keyBindings.key[action] = key;
+        requests.push_back({action, key, line, source});
     }
     return true;
+}
+
+// Applies the bindings asked for. A key that another action has (by default,
+// or from an earlier line) refuses the later line; a refused binding goes back
+// to its default, which may refuse another, so this runs until nothing changes.
+void settleBindings() {
+    const KeyBindings defaults;
+    std::vector<bool> refused(requests.size(), false);
+    for (bool changed = true; changed;) {
+        changed = false;
+        KeyBindings bound = defaults;
+        int lineOf[kActionCount] = {};
+        for (std::size_t r = 0; r < requests.size(); ++r) {
+            if (refused[r]) continue;
+            bound.key[requests[r].action] = requests[r].key;
+            lineOf[requests[r].action] = requests[r].line;
+        }
+        for (std::size_t r = 0; r < requests.size() && !changed; ++r) {
+            const Request& request = requests[r];
+            if (refused[r] || lineOf[request.action] != request.line) continue;
+            for (int other = 0; other < kActionCount && !changed; ++other) {
+                if (other == request.action || bound.key[other] != request.key) continue;
+                if (lineOf[other] != 0 && lineOf[other] > request.line) continue;
+                refused[r] = changed = true;
+                const std::string name = kKeyPrefix + kActionKeys[request.action].name;
+                complain(request.source, request.line,
+                         keyName(request.key) + " is already the key of " + kKeyPrefix +
+                             kActionKeys[other].name + "; " + name + " stays " +
+                             keyName(defaults.key[request.action]));
+            }
+        }
+        if (!changed) keyBindings = bound;
+    }
+    requests.clear();
 }
 
 // One "name = value" line; false when it is not understood.
@@ -90,11 +153,17 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
 void readSettings(std::istream& in, const std::string& source) {
     settings = Settings{};
     keyBindings = KeyBindings{};
+    requests.clear();
     std::string text;
     text.resize(kMaxFileBytes);
     in.read(&text[0], static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
-    const std::vector<std::string> lines = util::explode('\n', text);
+    if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
+        text.erase(0, kByteOrderMark.size());
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    const std::vector<std::string> lines =
+        text.empty() ? std::vector<std::string>() : util::explode('\n', text);
+    fileLines = lines;
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string line = util::trim(lines[index]);
         if (line.empty() || line[0] == '#') continue;
@@ -105,6 +174,7 @@ void readSettings(std::istream& in, const std::string& source) {
                          source, number))
             complain(source, number, "\"" + line + "\" is not understood; it is ignored");
     }
+    settleBindings();
 }
 
 void loadSettings() {
@@ -113,21 +183,55 @@ void loadSettings() {
 }
 
 std::string formatSettings() {
-    std::string text = "# Tessaria settings: one \"name = value\" a line.\n";
+    // The values the game owns, in the order a new file lists them.
+    std::vector<std::pair<std::string, std::string>> owned;
     if (settings.windowWidth > 0 && settings.windowHeight > 0) {
-        text += "window.width = " + std::to_string(settings.windowWidth) + "\n";
-        text += "window.height = " + std::to_string(settings.windowHeight) + "\n";
+        owned.emplace_back("window.width", std::to_string(settings.windowWidth));
+        owned.emplace_back("window.height", std::to_string(settings.windowHeight));
     }
-    text += std::string("window.fullscreen = ") + (settings.fullscreen ? "1" : "0") + "\n";
+    owned.emplace_back("window.fullscreen", settings.fullscreen ? "1" : "0");
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
-        if (!name.empty()) text += kKeyPrefix + kActionKeys[action].name + " = " + name + "\n";
+        if (!name.empty()) owned.emplace_back(kKeyPrefix + kActionKeys[action].name, name);
     }
+    const auto ownedName = [](const std::string& name) {
+        return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
+               (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
+                actionNamed(name.substr(kKeyPrefix.size())) >= 0);
+    };
+    std::string text;
+    if (fileLines.empty()) text = "# Tessaria settings: one \"name = value\" a line.\n";
+    std::vector<bool> written(owned.size(), false);
+    // An owned value replaces its first line and drops the repeats; every other
+    // line stays as it was.
+    for (const std::string& raw : fileLines) {
+        const std::string line = util::trim(raw);
+        const std::size_t equals = line.find('=');
+        const std::string name =
+            equals == std::string::npos ? std::string() : util::trim(line.substr(0, equals));
+        if (line.empty() || line[0] == '#' || !ownedName(name)) {
+            text += raw + "\n";
+            continue;
+        }
+        for (std::size_t i = 0; i < owned.size(); ++i) {
+            if (owned[i].first != name || written[i]) continue;
+            text += name + " = " + owned[i].second + "\n";
+            written[i] = true;
+        }
+    }
+    for (std::size_t i = 0; i < owned.size(); ++i)
+        if (!written[i]) text += owned[i].first + " = " + owned[i].second + "\n";
     return text;
 }
 
 bool saveSettings() {
-    const int error = replaceFile(settingsFile(), formatSettings(), true);
+    const std::string text = formatSettings();
+    const int error = replaceFile(settingsFile(), text, true);
+    if (error == 0) {
+        std::istringstream written(text);
+        fileLines.clear();
+        for (std::string line; std::getline(written, line);) fileLines.push_back(line);
+    }
     if (error != 0)
         std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", settingsFile().c_str(),
                      std::strerror(error));

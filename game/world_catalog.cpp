@@ -14,6 +14,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "game/atomic_file.h"
 #include "game/world_file.h"
 #include "util/text.h"
 

@@ -31,7 +31,9 @@ struct WorldSnapshot {
 
 // Reads the world file (game/paths.h) into the saved band, the player's position and
 // keptRecord; a missing or damaged file leaves the band partly or wholly empty.
-void loadWorld();
+// False when a file stands there but cannot be read (nor a link's target
+// found): one line on standard error says why, and nothing may be saved over it.
+bool loadWorld();
 // The reader on any stream of bytes (the fuzzer feeds it directly).
 void readWorld(std::istream& in);
 
@@ -48,14 +50,11 @@ void formatWorld(const WorldSnapshot& snapshot, std::string& text);
 // print nothing and return 0 or the error of the step that failed. Without
 // sync nothing is forced to the disk: only for measuring what syncing costs.
 //
-// Keeps the file at `path` as path + ".bak", replacing the old backup in one
-// step; 0 at once when there is no file yet.
+// Keeps the file at `path` as path + ".bak" (game/atomic_file.h).
 int backUpWorldFile(const std::string& path, bool sync);
 // Writes the snapshot atomically: the file holds the old world or the new,
 // never a part, whenever the process stops.
 int writeWorldFile(const std::string& path, const WorldSnapshot& snapshot, bool sync);
-// Any text written the way the world is (the settings file shares it).
-int replaceFile(const std::string& path, const std::string& text, bool sync);
 
 // A seam for a slow disk: runs on the saving thread before each world file is
 // written. The benchmarks bind it to a sleep; nullptr (the default) is none.

@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "game/atomic_file.h"
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "rules/player_state.h"
@@ -20,19 +21,38 @@
 
 namespace {
 
-// Whether the world this run found is the backup yet. Touched only by the
-// thread that saves: the saving thread while it runs, the main thread once it
-// has ended.
-bool backupKept = false;
+// Touched only by the thread that saves: the saving thread while it runs, the
+// main thread once it has ended.
+struct OnDisk {
+    bool backupKept = false;  // the world this run found is the backup
+    bool known = false;       // `file` is known (the world was loaded or written)
+    WorldSnapshot file;       // what the world file holds: as loaded, then as last written
+};
+OnDisk onDisk;
 
-// The backup before the world: so a kill at any moment leaves at most one
-// temporary file behind.
+// The plain player lines alone are no change: a run without a kept record
+// starts at a random place whatever they say. The cells and the record decide.
+bool sameWorld(const WorldSnapshot& a, const WorldSnapshot& b) {
+    return a.cells == b.cells && a.record == b.record;
+}
+
+// Nothing is written while the file still holds this world, so a run that
+// changes nothing leaves the world and its backup as they were. Only a change
+// of blocks makes the backup: a run that just walks about to look keeps the
+// world it found there. The backup before the world: so a kill at any moment
+// leaves at most one temporary file behind.
 int saveSnapshot(const WorldSnapshot& snapshot) {
-    if (!backupKept) {
+    const bool onFile = nameExists(worldFile());
+    if (onDisk.known && sameWorld(snapshot, onDisk.file) && onFile) return 0;
+    const bool blocksChanged = !onDisk.known || !onFile || snapshot.cells != onDisk.file.cells;
+    if (!onDisk.backupKept && blocksChanged) {
         if (int error = backUpWorldFile(worldFile(), true)) return error;
-        backupKept = true;
+        onDisk.backupKept = true;
     }
-    return writeWorldFile(worldFile(), snapshot, true);
+    if (int error = writeWorldFile(worldFile(), snapshot, true)) return error;
+    onDisk.file = snapshot;
+    onDisk.known = true;
+    return 0;
 }
 
 // One saving thread, started by the first hand-over. Only the newest copy
@@ -130,6 +150,7 @@ private:
 // What the main thread knows of its hand-overs.
 struct HandOvers {
     bool any = false;            // one was made in this run
+    bool loaded = false;         // lastCopy is the world as loaded, when none was made
     SaveClock::time_point last;  // when the last one was made
     WorldSnapshot lastCopy;      // what it held
     std::uint32_t revision = 0;  // the grid's when its band last matched lastCopy
@@ -139,25 +160,27 @@ SavingThread savingThread;
 HandOvers handOvers;
 WorldSnapshot finalCopy;  // the save at quit's
 bool runBegun = false;    // a world was set up and not closed since: there is one to save
+// The world file stood but could not be read: nothing of this run may replace it.
+bool worldUnreadable = false;
 
 // The grid has not been written since its band matched the last copy, and the
-// player stands in the same column with the same record: a copy would come out
-// the same.
+// player's kept record is the same: a copy would come out the same.
 bool unchangedSinceLastCopy() {
-    return world.revision == handOvers.revision && player.x == handOvers.lastCopy.playerX &&
-           player.y == handOvers.lastCopy.playerY && recordOf(player) == handOvers.lastCopy.record;
+    return world.revision == handOvers.revision && recordOf(player) == handOvers.lastCopy.record;
 }
 
 }  // namespace
 
 void autosaveWorld(SaveClock::time_point now) {
+    if (worldUnreadable) return;
     if (handOvers.any && now - handOvers.last < kAutosaveInterval) return;
     const bool retry = savingThread.lastFailed();
-    if (handOvers.any && !retry && unchangedSinceLastCopy()) return;
+    if ((handOvers.any || handOvers.loaded) && !retry && unchangedSinceLastCopy()) return;
     WorldSnapshot& copy = savingThread.nextCopy();
     takeSnapshot(copy);
     handOvers.revision = world.revision;
-    if (handOvers.any && !retry && copy == handOvers.lastCopy) return;
+    if ((handOvers.any || handOvers.loaded) && !retry && sameWorld(copy, handOvers.lastCopy))
+        return;
     handOvers.lastCopy = copy;
     savingThread.handOver();
     handOvers.any = true;
@@ -169,6 +192,11 @@ void waitForAutosave() { savingThread.waitUntilIdle(); }
 bool saveWorld() {
     savingThread.stop();
     if (!runBegun) return true;
+    if (worldUnreadable) {
+        std::fprintf(stderr, "Tessaria: the world was not saved: %s could not be read\n",
+                     worldFile().c_str());
+        return false;
+    }
     takeSnapshot(finalCopy);
     if (int error = saveSnapshot(finalCopy)) {
         std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", worldFile().c_str(),
@@ -181,7 +209,8 @@ bool saveWorld() {
 void beginSavingRun() {
     savingThread.stop();
     handOvers = HandOvers{};
-    backupKept = false;
+    onDisk.backupKept = onDisk.known = false;
+    worldUnreadable = false;
     runBegun = true;
 }
 
@@ -190,4 +219,15 @@ bool worldInPlay() { return runBegun; }
 void endSavingRun() {
     savingThread.stop();
     runBegun = false;
+}
+
+void worldLoaded(bool readable) {
+    worldUnreadable = !readable;
+    // A world that has no file yet gets one, as a new player's first save.
+    if (!nameExists(worldFile())) return;
+    takeSnapshot(onDisk.file);
+    onDisk.known = true;
+    handOvers.lastCopy = onDisk.file;
+    handOvers.loaded = true;
+    handOvers.revision = world.revision;
 }

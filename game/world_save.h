@@ -1,7 +1,8 @@
 // When the world is written: within seconds of a change while the game is
 // played, by one saving thread so that no frame waits for the disk, and once
-// more at quit, last of all. The first save of a run keeps the world the run
-// found as the backup; later saves leave the backup alone.
+// more at quit, last of all. Nothing is written while the world equals what
+// the file holds; the first save of a run that writes keeps the world the run
+// found as the backup, later saves leave the backup alone.
 #pragma once
 
 #include <chrono>
@@ -28,6 +29,10 @@ bool saveWorld();
 // counts as written, and the next save keeps the world it replaces as the
 // backup.
 void beginSavingRun();
+// Right after the world file was read: the grid as it is now is what the file
+// holds (with no file yet, the first save writes one). An unreadable file (`readable` false) is
+// never saved over in this run; the save at quit then says so and fails.
+void worldLoaded(bool readable);
 // The world is closed: nothing more of it is saved until a run begins again.
 void endSavingRun();
 // A world is set up and not closed: there is one to play and to save.

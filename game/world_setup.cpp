@@ -21,7 +21,7 @@ void setUpWorld() {
     beginSavingRun();
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
-    loadWorld();
+    worldLoaded(loadWorld());
     player.facing = Facing::Down;
     giveStartingKit(player);
     if (randomInt(0, 5) == 3) weather.weatherActive = true;

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "app/e2e_harness.h"
+#include "game/world_lock.h"
 
 namespace fs = std::filesystem;
 
@@ -37,6 +38,20 @@ TEST_F(GameWindow, OpensA640x480WindowTitledTessaria) {
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
 }
 
+// A size kept from a larger monitor would open partly off this 640 x 480 one.
+TEST_F(GameWindow, AKeptSizeLargerThanTheScreenOpensWhollyOnIt) {
+    writeText(folder.path() / "data/settings.ini", "window.width = 1000\nwindow.height = 800\n");
+    GameProcess game(server, folder);
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    int width = 0, height = 0;
+    windowSize(server, window, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+}
+
 TEST_F(GameWindow, ClosingTheWindowSavesTheWorldAndExitsZero) {
     GameProcess game(server, folder);
     Window window = waitForWindow(server, kStartSeconds);
@@ -47,8 +62,8 @@ TEST_F(GameWindow, ClosingTheWindowSavesTheWorldAndExitsZero) {
     EXPECT_TRUE(fs::exists(folder.worldFile()));
 }
 
-TEST_F(GameWindow, TerminateAndInterruptSaveTheWorldAndExitZero) {
-    for (int quitSignal : {SIGTERM, SIGINT}) {
+TEST_F(GameWindow, TerminateInterruptAndHangUpSaveTheWorldAndExitZero) {
+    for (int quitSignal : {SIGTERM, SIGINT, SIGHUP}) {
         fs::remove(folder.worldFile());
         GameProcess game(server, folder);
         ASSERT_NE(waitForWindow(server, kStartSeconds), 0u) << game.errorOutput();
@@ -85,6 +100,16 @@ TEST_F(GameWindow, ASecondSignalWhileTheSaveHangsEndsTheGameAtOnce) {
     ASSERT_TRUE(game.running()) << "the save should hang\n" << game.errorOutput();
     kill(game.pid(), SIGINT);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGINT) << game.errorOutput();
+    EXPECT_FALSE(fs::exists(folder.worldFile()));
+}
+
+// Two copies on one world would overwrite each other's saves.
+TEST_F(GameWindow, AWorldOpenInAnotherCopyIsLeftAloneAndTheGameExitsOne) {
+    WorldLock other;
+    ASSERT_EQ(other.take((folder.path() / "data/world").string()), WorldLock::Outcome::Taken);
+    GameProcess game(server, folder);
+    EXPECT_EQ(game.waitForExit(kStartSeconds), 1);
+    EXPECT_EQ(game.errorOutput(), "Tessaria: the world is open in another copy of the game\n");
     EXPECT_FALSE(fs::exists(folder.worldFile()));
 }
 

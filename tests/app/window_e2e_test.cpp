@@ -216,7 +216,7 @@ TEST_F(WindowOnADesktop, AltEnterLeavesTheKeptFullscreenWithItsBlackBarsAndComes
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
     EXPECT_NE(
-        settingsText().find("\nwindow.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"),
+        settingsText().find("window.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"),
         std::string::npos)
         << settingsText();
 }

@@ -1,6 +1,8 @@
 // Where the game's files go: portable beside data/, installed with the
 // player's files in the XDG folders, and the starter world for a new player.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -56,6 +58,25 @@ TEST_F(PathsTest, XdgFoldersCountOnlyWhenAbsolute) {
     usePaths(pathsFor(clues, installedDataFound));
     EXPECT_EQ(worldFile(), "/data/ann/tessaria/world/world.ini");
     EXPECT_EQ(settingsFile(), "/home/ann/.config/tessaria/settings.ini");
+}
+
+// An unset, empty or relative HOME would put the player's files under /.local
+// or wherever the game was started.
+TEST_F(PathsTest, WithoutAnAbsoluteHomeTheUsersOwnIsTakenOrTheGameHasNone) {
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    for (const char* variable : {"", "relative/home"})
+        EXPECT_EQ(homeFolder(variable), user->pw_dir) << variable;
+    EXPECT_EQ(homeFolder("/home/ann"), "/home/ann");
+
+    PathClues clues = installedClues();
+    clues.home.clear();
+    EXPECT_TRUE(pathsFor(clues, installedDataFound).homeless);
+    clues.dataHome = "/data/ann";
+    clues.configHome = "/config/ann";
+    const GamePaths paths = pathsFor(clues, installedDataFound);
+    EXPECT_FALSE(paths.homeless);
+    EXPECT_EQ(paths.settingsFolder, "/config/ann/tessaria");
 }
 
 TEST_F(PathsTest, WithoutInstalledDataTheGameStaysPortable) {

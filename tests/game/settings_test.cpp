@@ -25,7 +25,9 @@ const std::map<std::string, int> kKeys = {{"Up", KeyUp},
                                           {"F11", KeyF11},
                                           {"F1", KeyF1},
                                           {"F2", KeyF2},
-                                          {"m", 13}};
+                                          {"m", 13},
+                                          {"Escape", KeyEscape},
+                                          {"1", Key1}};
 
 std::string nameOf(int key) {
     for (const auto& named : kKeys)
@@ -65,7 +67,9 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
               "key.walk_up = Up\nkey.walk_down = Down\nkey.walk_left = Left\n"
               "key.walk_right = Right\nkey.mine = m\nkey.place = space\nkey.height = i\n"
               "key.auto_jump = j\nkey.rest = F11\nkey.look1 = F1\nkey.look2 = F2\n");
-    EXPECT_FALSE(std::filesystem::exists(settingsFile() + ".tmp"));
+    for (const auto& entry : std::filesystem::directory_iterator("data"))
+        EXPECT_EQ(entry.path().filename().string().rfind("settings.ini.tmp", 0), std::string::npos)
+            << entry.path();
 
     settings = Settings{};
     keyBindings = KeyBindings{};
@@ -115,6 +119,58 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
         << errors;
     // Lines 3, 4, 5, 7, 8, 9 and 10, one line each.
     EXPECT_EQ(splitLines(errors).size(), 7u) << errors;
+}
+
+// Escape would mine and leave for the menu; one key for two actions does both.
+TEST_F(SettingsFile, KeysTheGameKeepsOrAnotherActionHasAreRefusedNamingTheAction) {
+    writeText(settingsFile(),
+              "key.mine = Escape\n"
+              "key.place = 1\n"
+              "key.height = space\n"  // place's by default
+              "key.look1 = m\n"
+              "key.look2 = m\n"
+              "key.walk_up = Down\n"  // a swap holds
+              "key.walk_down = Up\n");
+    const std::string errors = load();
+    EXPECT_EQ(errors,
+              "Tessaria: data/settings.ini line 1: the game keeps Escape for itself; key.mine "
+              "stays Control_R\n"
+              "Tessaria: data/settings.ini line 2: the game keeps 1 for itself; key.place stays "
+              "space\n"
+              "Tessaria: data/settings.ini line 3: space is already the key of key.place; "
+              "key.height stays i\n"
+              "Tessaria: data/settings.ini line 5: m is already the key of key.look1; key.look2 "
+              "stays F2\n");
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_EQ(boundKey(Action::Place), KeySpace);
+    EXPECT_EQ(boundKey(Action::Height), KeyI);
+    EXPECT_EQ(boundKey(Action::Look1), 13);
+    EXPECT_EQ(boundKey(Action::Look2), KeyF2);
+    EXPECT_EQ(boundKey(Action::WalkUp), KeyDown);
+    EXPECT_EQ(boundKey(Action::WalkDown), KeyUp);
+}
+
+// Only the values the game owns are rewritten; a byte-order mark is no line.
+TEST_F(SettingsFile, ASaveKeepsCommentsAndLinesNotUnderstoodAndSkipsAByteOrderMark) {
+    writeText(settingsFile(),
+              "\xEF\xBB\xBFwindow.width = 1000\n"
+              "# my keys\n"
+              "key.place = m\n"
+              "sound.volume = 3\n"
+              "window.height = 800\n");
+    const std::string errors = load();
+    EXPECT_EQ(settings.windowWidth, 1000);
+    EXPECT_EQ(errors,
+              "Tessaria: data/settings.ini line 4: \"sound.volume = 3\" is not understood; "
+              "it is ignored\n");
+    settings.windowWidth = 1200;
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readText(settingsFile()),
+              "window.width = 1200\n# my keys\nkey.place = m\nsound.volume = 3\n"
+              "window.height = 800\nwindow.fullscreen = 0\nkey.walk_up = Up\n"
+              "key.walk_down = Down\nkey.walk_left = Left\nkey.walk_right = Right\n"
+              "key.mine = Control_R\nkey.height = i\nkey.auto_jump = j\nkey.rest = F11\n"
+              "key.look1 = F1\nkey.look2 = F2\n");
 }
 
 TEST_F(SettingsFile, ASaveThatCannotBeWrittenSaysSoInOneLine) {

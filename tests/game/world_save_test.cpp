@@ -77,12 +77,49 @@ TEST_F(Autosave, AChangeReachesTheDiskWithinFiveSecondsAndNothingIsWrittenWhileN
     frameAt(10);
     frameAt(60);
     EXPECT_EQ(fileIdentity(), second);
+    // A walk changes the kept record, so the next run starts there.
     player.x = 2;
     frameAt(61);
+    EXPECT_NE(fileIdentity(), second);
     EXPECT_EQ(savedLine(8000), "p_x = 2");
+    EXPECT_EQ(savedLine(8002), "player.x = 2");
     player.selectedSlot = 4;  // the record alone changes
     frameAt(70);
     EXPECT_EQ(savedLine(8010), "player.selected_slot = 4");
+}
+
+// After a mishap already autosaved, a run that only looks must not replace the
+// good world in the backup, nor the world file itself.
+TEST_F(Autosave, ARunThatChangesNothingWritesNothingAndKeepsTheBackup) {
+    setCell(0, 0, 0, 1);
+    ASSERT_TRUE(saveWorld());
+    const std::string found = readText(worldFile());
+    writeText(worldFile() + ".bak", "the good world");
+    const ino_t identity = fileIdentity();
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    frameAt(0);
+    setCell(0, 0, 0, 3);  // a change and its undo
+    setCell(0, 0, 0, 1);
+    frameAt(5);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(fileIdentity(), identity);
+    EXPECT_EQ(readText(worldFile() + ".bak"), "the good world");
+
+    // Walking about to look keeps where the player went, never the backup.
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    player.x += 3;
+    ASSERT_TRUE(saveWorld());
+    EXPECT_NE(readText(worldFile()), found);
+    EXPECT_EQ(readText(worldFile() + ".bak"), "the good world");
+
+    const std::string walked = readText(worldFile());
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    setCell(0, 0, 0, 2);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(readText(worldFile() + ".bak"), walked);
 }
 
 // As in play, and what the thread sanitizer build watches: frames change the
