@@ -16,7 +16,8 @@
 #include "support/files.h"
 
 GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
-                         std::vector<std::string> extraEnvironment, void (*beforeExec)())
+                         std::vector<std::string> extraEnvironment, void (*beforeExec)(),
+                         std::vector<std::string> arguments)
     : stderrPath_(folder.path() / "stderr.txt") {
     pid_ = fork();
     if (pid_ == 0) {
@@ -32,7 +33,10 @@ GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
         setenv("ASAN_OPTIONS", (asan + ":detect_leaks=0").c_str(), 1);
         for (const std::string& entry : extraEnvironment) putenv(strdup(entry.c_str()));
         if (beforeExec != nullptr) beforeExec();
-        execl(TESSARIA_GAME_BINARY, TESSARIA_GAME_BINARY, static_cast<char*>(nullptr));
+        std::vector<char*> argv = {const_cast<char*>(TESSARIA_GAME_BINARY)};
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        execv(TESSARIA_GAME_BINARY, argv.data());
         _exit(127);
     }
 }
@@ -64,6 +68,14 @@ const std::string& GameProcess::errorOutput() {
     return stderrText_;
 }
 
+std::function<bool()> worldListShown(const XServer& server, const Image& button) {
+    // The "Play" button's plain left end, where the title menu has none.
+    return [&server, &button] {
+        return differingPixels(grabScreen(server), 120, 380, button, 0, 0, 55, button.height / 2) ==
+               0;
+    };
+}
+
 bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds,
                int slot) {
     const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
@@ -78,6 +90,8 @@ bool enterGame(const XServer& server, const RunFolder& folder, Window window, do
     };
     if (!waitUntil(menuShown, seconds)) return false;
     clickAt(server, 300, 220);
+    if (!waitUntil(worldListShown(server, button), seconds)) return false;
+    holdKey(server, window, "Return", 0.15);
     return waitUntil(
         [&] {
             return differingPixels(grabScreen(server), 182 + 30 * slot, 416, cursor, 0, 0,
