@@ -21,7 +21,7 @@ void setUpWorld() {
     beginSavingRun();
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
-    worldLoaded(loadWorld());
+    const bool readable = loadWorld();
     player.facing = Facing::Down;
     giveStartingKit(player);
     if (randomInt(0, 5) == 3) weather.weatherActive = true;
@@ -33,4 +33,7 @@ void setUpWorld() {
     player.spriteRow = 0;
     player.autoJump = true;
     applyRecord(keptRecord);
+    // What the run begins with counts as what the file holds: a run that only
+    // looks writes nothing, even where an older file has no record yet.
+    worldLoaded(readable);
 }
