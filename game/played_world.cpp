@@ -82,7 +82,8 @@ PlayOutcome playWorld(const std::string& folder) {
 }
 
 bool closeWorld() {
-    const bool saved = saveWorld();
+    // A player who quits before choosing a world has none to save.
+    const bool saved = !worldInPlay() || saveWorld();
     endSavingRun();
     openLock.reset();
     openFolder.clear();

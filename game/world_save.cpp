@@ -200,7 +200,6 @@ void waitForAutosave() { savingThread.waitUntilIdle(); }
 
 bool saveWorld() {
     savingThread.stop();
-    if (!runBegun) return true;
     if (worldUnreadable) {
         std::fprintf(stderr, "Tessaria: the world was not saved: %s could not be read\n",
                      worldFile().c_str());

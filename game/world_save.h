@@ -20,8 +20,7 @@ void autosaveWorld(SaveClock::time_point now);
 // Blocks until the saving thread has nothing left to write.
 void waitForAutosave();
 // The save at quit: waits for a running autosave, drops a waiting copy, then
-// writes the world as it is now; nothing while no world is set up (the
-// player quit before choosing one). False when the world could not be saved; the
+// writes the world as it is now. False when the world could not be saved; the
 // reason has then been printed on standard error, and the old file is intact
 // with a backup beside it.
 bool saveWorld();

@@ -97,8 +97,7 @@ TEST_F(WorldsInAWindow, ANewPlayerMakesTwoWorldsPlaysEachInItsOwnFolderAndDelete
     ASSERT_TRUE(waitUntil([&] { return heldElsewhere("Flat-land"); }, kStartSeconds))
         << saveScreenshot(server, "worlds-flat-not-played");
     EXPECT_TRUE(gameShown());
-    EXPECT_NE(readText(worlds() / "Flat-land/world.meta").find("kind = flat\n"),
-              std::string::npos);
+    EXPECT_NE(readText(worlds() / "Flat-land/world.meta").find("kind = flat\n"), std::string::npos);
     EXPECT_FALSE(heldElsewhere("Home")) << "the world left is let go";
 
     // Both listed, the one played last first: the second row is Home again.
@@ -123,7 +122,8 @@ TEST_F(WorldsInAWindow, ANewPlayerMakesTwoWorldsPlaysEachInItsOwnFolderAndDelete
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
     WorldFile saved;
     std::string problem;
-    for (const fs::path& file : {worlds() / ".trash/Home/world.ini", worlds() / "Flat-land/world.ini"})
+    for (const fs::path& file :
+         {worlds() / ".trash/Home/world.ini", worlds() / "Flat-land/world.ini"})
         EXPECT_TRUE(readWorldFile(file, &saved, &problem)) << file << ": " << problem;
     EXPECT_EQ(game.errorOutput().find("Tessaria:"), std::string::npos) << game.errorOutput();
 }
