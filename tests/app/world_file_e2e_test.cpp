@@ -148,8 +148,9 @@ TEST_F(WorldFileInAWindow, TheNextRunStartsWhereThePlayerStoppedWithWhatItHad) {
     EXPECT_EQ(second.cells, first.cells);
 }
 
-// Writes beyond 16 kB fail, so no world fits: the quit save of a new world
-// reports in one line, leaves no part of a world, and the exit status says so.
+// Writes beyond 16 kB fail, so no world fits: the first autosave of a new
+// world and the quit save each report in one line, no part of a world is
+// left, and the exit status says so.
 TEST_F(WorldFileInAWindow, AQuitSaveThatFailsPrintsOneLineAndExitsWithStatusOne) {
     GameProcess game(
         server, folder, {},
@@ -161,11 +162,16 @@ TEST_F(WorldFileInAWindow, AQuitSaveThatFailsPrintsOneLineAndExitsWithStatusOne)
         kPlayTestWorld);
     Window window = waitForWindow(server, kStartSeconds);
     ASSERT_NE(window, 0u) << game.errorOutput();
+    // The world is shown at once, and its first frame hands it to the autosave.
+    ASSERT_TRUE(
+        waitUntil([&] { return game.errorOutput().find("cannot autosave") != std::string::npos; },
+                  kStartSeconds));
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 1) << game.errorOutput();
     // The graphics libraries may complain about the limit too; the game's own
     // lines are those it signs.
     EXPECT_EQ(gameLines(game.errorOutput()),
+              "Tessaria: cannot autosave data/worlds/test/world.ini: File too large\n"
               "Tessaria: cannot save data/worlds/test/world.ini: File too large\n");
     EXPECT_FALSE(fs::exists(folder.worldFile()));
     std::set<std::string> names;
