@@ -7,8 +7,10 @@
 #include "app/main_loop.h"
 
 #include <chrono>
+#include <string>
 
 #include "app/game_screen.h"
+#include "app/inventory_panel.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -16,6 +18,7 @@
 #include "app/screenshot.h"
 #include "app/sound.h"
 #include "app/startup.h"
+#include "app/status_line.h"
 #include "app/window.h"
 #include "app/world_list.h"
 #include "game/frame_step.h"
@@ -24,6 +27,7 @@
 #include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "rules/player_state.h"
 
 PointerState pointer;
 
@@ -32,15 +36,31 @@ namespace {
 bool worldSaveFailed = false;
 
 // One timer tick, whatever the screen: the player's keys and the world's
-// clocks, the screens' clocks, and Escape. The world list takes the keys for
-// itself (its own Escape included), and with no world open they move nobody.
+// clocks, the screens' clocks, and Escape.
+// While the inventory panel is open the player's keys wait, and Escape
+// closes the panel rather than leaving the game. The world list takes the
+// keys for itself (its own Escape included), and with no world open they
+// move nobody.
 void tick() {
+    const KeyDownFn keyDown = keyboardKeyDown();
     const bool listShown = gameScreen.screen == Screen::Worlds;
-    const bool keysToPlayer = !listShown && worldInPlay();
-    tickGame(keysToPlayer ? intentFromKeys(keyboardKeyDown()) : PlayerIntent{}, togglePause());
+    const bool escapeTaken = updateInventoryKeys(keyDown, gameScreen.screen == Screen::Game);
+    const bool keysToPlayer = !listShown && worldInPlay() && !inventoryOpen();
+    const PlayerState before = player;
+    tickGame(keysToPlayer ? intentFromKeys(keyDown) : PlayerIntent{}, togglePause());
+    noteSwitches(before, player, autosaveFailing());
     advanceScreenClocks();
     readWorldListKeys();
-    if (!listShown && keyboardKeyDown()(KeyEscape)) escapeToMenu();
+    if (keyDown(KeyEscape) && !escapeTaken && !listShown) escapeToMenu();
+}
+
+void takeScreenshot() {
+    std::string name;
+    if (saveScreenshot(assets.frameBuffer, &name)) {
+        showStatus("screenshot saved: " + name);
+    } else {
+        showStatus("the screenshot could not be saved");
+    }
 }
 
 void handleEvent(const ALLEGRO_EVENT& event) {
@@ -85,6 +105,8 @@ void drawScreens(const GameFrame& frame) {
             break;
         case Screen::Game:
             drawGameFrame(frame);
+            drawInventoryPanel(player);
+            drawStatusLine(player);
             break;
         case Screen::Worlds:
             drawWorldList();
@@ -111,6 +133,8 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     }
     if (gameScreen.runState == kRunning) {
         updateScreens();
+        if (gameScreen.screen == Screen::Game)
+            updateInventoryPointer(player, pointer.x, pointer.y, pointer.buttonDown == 1);
         const bool gameShown = gameScreen.screen == Screen::Game;
         const GameFrame frame = gameShown ? stepGameFrame() : GameFrame{};
         drawScreens(frame);
@@ -118,7 +142,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     }
     // Only the game screen writes, with the frame's changes made.
     if (gameScreen.screen == Screen::Game) autosaveWorld(std::chrono::steady_clock::now());
-    if (takeScreenshotRequest()) saveScreenshot(assets.frameBuffer);
+    if (takeScreenshotRequest()) takeScreenshot();
     return true;
 }
 

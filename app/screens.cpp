@@ -6,11 +6,13 @@
 #include <cctype>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/game_screen.h"
 #include "app/pointer.h"
 #include "app/world_list.h"
 #include "game/key_bindings.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/bitmap_copy.h"
 #include "render/text.h"
@@ -65,6 +67,7 @@ constexpr const char* kCreditsLines[] = {
 };
 
 constexpr int kLineSpacing = 20;
+constexpr int kAddedLineSpacing = 14;
 constexpr int kControlsX = 440;
 constexpr int kCreditsX = 470;
 constexpr int kPanelTop = 210;
@@ -122,9 +125,32 @@ std::string controlsLine(int line) {
     }
 }
 
+// The keys the panel's own lines leave out, below them and closer together
+// so that all fit above the foot of the screen; the classic panel stops at
+// its eight lines.
+std::vector<std::string> addedControlsLines() {
+    const std::string f1 = panelName(Action::Look1), f2 = panelName(Action::Look2);
+    return {
+        "1-9, 0 choose the hotbar slot.",
+        f1 + ", " + f2 + " change the figure's looks.",
+        panelName(Action::Rest) + " to rest and to stand up.",
+        panelName(Action::Inventory) + " for all the blocks you have.",
+        "Escape for this menu.",
+        "Alt+Enter for fullscreen or a window.",
+        "F12 saves a screenshot.",
+    };
+}
+
 void drawControlsPanel() {
-    for (int line = 0; line < static_cast<int>(std::size(kControlsLines)); ++line)
+    const int count = static_cast<int>(std::size(kControlsLines));
+    for (int line = 0; line < count; ++line)
         drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
+    if (settings.classic) return;
+    int y = kPanelTop + kLineSpacing * count;
+    for (const std::string& line : addedControlsLines()) {
+        drawText(line.c_str(), kControlsX, y);
+        y += kAddedLineSpacing;
+    }
 }
 
 void drawMultiplayerNotice() {

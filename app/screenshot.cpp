@@ -48,7 +48,7 @@ bool fail(const std::string& what, const std::string& why) {
 
 }  // namespace
 
-bool saveScreenshot(ALLEGRO_BITMAP* picture) {
+bool saveScreenshot(ALLEGRO_BITMAP* picture, std::string* savedName) {
     const std::string folder = screenshotFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -59,5 +59,6 @@ bool saveScreenshot(ALLEGRO_BITMAP* picture) {
         ::unlink(name.c_str());
         return fail(folder, "the picture could not be written as " + name);
     }
+    if (savedName != nullptr) *savedName = std::filesystem::path(name).filename().string();
     return true;
 }

@@ -28,6 +28,7 @@
 #include "app/platform.h"
 #include "app/startup.h"
 #include "game/key_bindings.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/world_renderer.h"
@@ -42,6 +43,7 @@ namespace {
 constexpr int kCentre = 10;
 constexpr int kWorstLevel = 16;  // deep enough that all 21 levels are drawn
 constexpr int kTypicalGround = 14;
+constexpr int kTowerTop = 4;
 constexpr int kWarmUpFrames = 20;
 constexpr int kStraightFrames = 80;
 constexpr int kEmptyFrames = 400;
@@ -89,6 +91,15 @@ void setUpWorstRun() {
 void setUpTypicalRun() {
     buildTypicalWorld(kTypicalGround);
     setUpPlayer(kTypicalGround, true);
+}
+
+// The typical world seen from a tower's top, ten levels up, with auto-jump
+// off so that the walk goes on through the air at that height: the ground
+// below stays in view throughout.
+void setUpTowerRun() {
+    buildTypicalWorld(kTypicalGround);
+    fillBox(kCentre, kCentre, kCentre, kCentre, kTowerTop, kTypicalGround - 1, Brick);
+    setUpPlayer(kTowerTop, false);
 }
 
 // A window `scale` times the picture's size.
@@ -216,6 +227,25 @@ void BM_TypicalRun(benchmark::State& state) {
 void BM_TypicalRunStraight(benchmark::State& state) {
     runScript(state, setUpTypicalRun, kTypicalScript, false);
 }
+void BM_TowerRun(benchmark::State& state) { runScript(state, setUpTowerRun, kTypicalScript, true); }
+// The same run and the worst case in the classic picture, cut off four levels
+// below the figure: what keeping the ground in view costs.
+void setUpClassicTowerRun() {
+    settings.classic = true;
+    setUpTowerRun();
+}
+void setUpClassicWorstRun() {
+    settings.classic = true;
+    setUpWorstRun();
+}
+void BM_TowerRunClassic(benchmark::State& state) {
+    runScript(state, setUpClassicTowerRun, kTypicalScript, true);
+    settings.classic = false;
+}
+void BM_WorstCaseRunClassic(benchmark::State& state) {
+    runScript(state, setUpClassicWorstRun, kWorstScript, true);
+    settings.classic = false;
+}
 
 // 40 frames a second of nothing but a cleared picture shown as the game
 // shows its frames, in a window `scale` times the picture's size.
@@ -250,6 +280,9 @@ BENCHMARK(BM_WorstCaseRun)->Unit(benchmark::kMillisecond)->Iterations(1)->DenseR
 BENCHMARK(BM_WorstCaseRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRun)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TowerRun)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TowerRunClassic)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_WorstCaseRunClassic)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) {
     const char* loop = "--minimal-loop=";

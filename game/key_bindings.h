@@ -10,6 +10,7 @@
 
 // Key codes with Allegro 5's numeric values; app/ checks them at compile time.
 enum Key : int {
+    KeyE = 5,
     KeyI = 9,
     KeyJ = 10,
     Key0 = 27,
@@ -34,13 +35,14 @@ enum class Action : int {
     WalkRight,
     Mine,
     Place,
-    Height,    // I: work at body height or at the ground ahead
-    AutoJump,  // J
-    Rest,      // F11
-    Look1,     // F1: the figure's row of looks
-    Look2,     // F2: the figure's group of looks
+    Height,     // I: work at body height or at the ground ahead
+    AutoJump,   // J
+    Rest,       // F11
+    Look1,      // F1: the figure's row of looks
+    Look2,      // F2: the figure's group of looks
+    Inventory,  // E: the panel of every block one holds
 };
-constexpr int kActionCount = 11;
+constexpr int kActionCount = 12;
 
 struct ActionKey {
     const char* name;  // as the settings file writes it after "key."
@@ -51,12 +53,12 @@ constexpr ActionKey kActionKeys[kActionCount] = {
     {"walk_up", KeyUp},       {"walk_down", KeyDown}, {"walk_left", KeyLeft},
     {"walk_right", KeyRight}, {"mine", KeyRightCtrl}, {"place", KeySpace},
     {"height", KeyI},         {"auto_jump", KeyJ},    {"rest", KeyF11},
-    {"look1", KeyF1},         {"look2", KeyF2},
+    {"look1", KeyF1},         {"look2", KeyF2},       {"inventory", KeyE},
 };
 
 struct KeyBindings {
     int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
-                             KeyI,  KeyJ,    KeyF11,  KeyF1,    KeyF2};
+                             KeyI,  KeyJ,    KeyF11,  KeyF1,    KeyF2,        KeyE};
 };
 extern KeyBindings keyBindings;
 

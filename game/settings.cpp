@@ -5,6 +5,7 @@
 // mark); a later line wins:
 //   window.width = <640..16384>      window.height = <480..16384>
 //   window.fullscreen = <0 | 1>
+//   classic = <0 | 1>
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
 //                                    (matched without regard to case); no
@@ -143,6 +144,7 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "window.height")
         return parseSide(value, kMinWindowHeight, kMaxWindowSide, settings.windowHeight);
     if (name == "window.fullscreen") return parseSwitch(value, settings.fullscreen);
+    if (name == "classic") return parseSwitch(value, settings.classic);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -190,12 +192,14 @@ std::string formatSettings() {
         owned.emplace_back("window.height", std::to_string(settings.windowHeight));
     }
     owned.emplace_back("window.fullscreen", settings.fullscreen ? "1" : "0");
+    if (settings.classic) owned.emplace_back("classic", "1");
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) owned.emplace_back(kKeyPrefix + kActionKeys[action].name, name);
     }
     const auto ownedName = [](const std::string& name) {
         return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
+               name == "classic" ||
                (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
                 actionNamed(name.substr(kKeyPrefix.size())) >= 0);
     };

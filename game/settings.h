@@ -1,6 +1,6 @@
 // What the player chose, kept between runs in the settings file (where it
-// lives: game/paths.h): the window's size, fullscreen, and the key bindings
-// of game/key_bindings.h.
+// lives: game/paths.h): the window's size, fullscreen, the classic picture
+// and the key bindings of game/key_bindings.h.
 #pragma once
 
 #include <istream>
@@ -15,6 +15,10 @@ struct Settings {
     int windowWidth = 0;   // the window's size when the game last quit; 0 when
     int windowHeight = 0;  // none was kept: the window then opens as large as fits
     bool fullscreen = false;
+    // The picture and behaviour of the first releases, exactly: no target
+    // outline, status line, inventory or kept player record, the ground cut
+    // away below a tower, the figure dark at night, the counts where they were.
+    bool classic = false;
 };
 extern Settings settings;
 

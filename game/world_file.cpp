@@ -21,6 +21,7 @@
 
 #include "game/atomic_file.h"
 #include "game/paths.h"
+#include "game/settings.h"
 #include "rules/player_state.h"
 #include "util/util.h"
 #include "world/world_grid.h"
@@ -174,7 +175,8 @@ void takeSnapshot(WorldSnapshot& snapshot) {
                 snapshot.at(x, y, level) = cell(x, y, level);
     snapshot.playerX = player.x;
     snapshot.playerY = player.y;
-    snapshot.record = recordOf(player);
+    // The classic file is the plain 8,002 lines.
+    snapshot.record = settings.classic ? PlayerRecord{} : recordOf(player);
 }
 
 void formatWorld(const WorldSnapshot& snapshot, std::string& text) {

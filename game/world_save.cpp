@@ -198,6 +198,8 @@ void autosaveWorld(SaveClock::time_point now) {
 
 void waitForAutosave() { savingThread.waitUntilIdle(); }
 
+bool autosaveFailing() { return savingThread.lastFailed(); }
+
 bool saveWorld() {
     savingThread.stop();
     if (worldUnreadable) {

@@ -17,6 +17,8 @@ constexpr SaveClock::duration kAutosaveInterval = std::chrono::seconds(5);
 // when it differs from the copy handed over last (or that save failed) and
 // the last hand-over is kAutosaveInterval old. Never waits for the disk.
 void autosaveWorld(SaveClock::time_point now);
+// The last autosave written failed (a later one may still succeed).
+bool autosaveFailing();
 // Blocks until the saving thread has nothing left to write.
 void waitForAutosave();
 // The save at quit: waits for a running autosave, drops a waiting copy, then

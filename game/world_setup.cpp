@@ -3,6 +3,7 @@
 #include "game/world_setup.h"
 
 #include "game/player_record.h"
+#include "game/settings.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
 #include "rules/player_state.h"
@@ -32,7 +33,7 @@ void setUpWorld() {
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;
-    applyRecord(keptRecord);
+    if (!settings.classic) applyRecord(keptRecord);
     // What the run begins with counts as what the file holds: a run that only
     // looks writes nothing, even where an older file has no record yet.
     worldLoaded(readable);

@@ -12,6 +12,7 @@
 #include "render/frame_parts.h"
 #include "render/game_frame.h"
 #include "render/render_pictures.h"
+#include "render/target_outline.h"
 #include "render/tint.h"
 #include "render/world_layers.h"
 #include "render/world_view.h"
@@ -176,6 +177,7 @@ void releaseRenderer() {
     releaseCaches();
     releaseWorldLayers();
     releaseRenderPictures();
+    releaseOutlinePictures();
 }
 
 void setCachedDrawing(bool on) { caches.enabled = on; }

@@ -14,4 +14,6 @@ void drawNightSky(const WorldClock& clock, int x, int y);
 void drawWeatherTiles(const WeatherState& weather, const PixelRect* within);
 // The hotbar strip, its icons and counts, and the cursor.
 void drawHotbar(const PlayerState& p);
+// Where the count of a hotbar slot starts.
+int countX(int slot, const char* count);
 constexpr int kHotbarTop = 416;  // nothing of the hotbar lies above this row

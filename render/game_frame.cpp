@@ -2,6 +2,9 @@
 // player, the falling weather, then the HUD and the hotbar on top.
 #include "render/game_frame.h"
 
+#include <string>
+
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/frame_parts.h"
@@ -53,6 +56,18 @@ void drawWeatherTile(const WeatherState& weather, ALLEGRO_BITMAP* strip, int col
                            kWeatherTileHeight * row);
 }
 
+}  // namespace
+
+// Classic writes the count a little right of the icon's corner, where three
+// digits reach past the slot; otherwise it ends at the icon's right edge.
+int countX(int slot, const char* count) {
+    const int x = kIconX + kSlotWidth * slot;
+    if (settings.classic) return x + kCountOffsetX;
+    return x + kIconSize - textWidth(count);
+}
+
+namespace {
+
 void drawHotbarSlot(const PlayerState& p, int slot) {
     const BlockId id = p.hotbar[slot];
     if (!hasTile(id)) return;
@@ -61,7 +76,8 @@ void drawHotbarSlot(const PlayerState& p, int slot) {
     const int x = kIconX + kSlotWidth * slot;
     drawBitmapRegion(assets.tileBitmap[id], kIconSourceXY, kIconSourceXY, kIconSize, kIconSize, x,
                      kIconY);
-    drawText(util::to_string(count).c_str(), x + kCountOffsetX, kCountY);
+    const std::string text = util::to_string(count);
+    drawText(text.c_str(), countX(slot, text.c_str()), kCountY);
 }
 
 }  // namespace

@@ -19,3 +19,7 @@ void drawPlain(const ALLEGRO_FONT* font, const char* text, int x, int y) {
 void drawText(const char* text, int x, int y) { drawPlain(assets.smallFont, text, x, y); }
 
 void drawLargeText(const char* text, int x, int y) { drawPlain(assets.largeFont, text, x, y); }
+
+int textWidth(const char* text) {
+    return assets.smallFont != nullptr ? al_get_text_width(assets.smallFont, text) : 0;
+}

@@ -5,3 +5,5 @@
 void drawText(const char* text, int x, int y);
 // Draws a text as it is at (x, y) in the large font (the slogans).
 void drawLargeText(const char* text, int x, int y);
+// Width in pixels of a text in the small font; 0 without the font.
+int textWidth(const char* text);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "game/settings.h"
+#include "render/target_outline.h"
 #include "render/world_view.h"
 
 bool SceneKey::operator==(const SceneKey& o) const {
@@ -11,7 +13,9 @@ bool SceneKey::operator==(const SceneKey& o) const {
            scrollBefore == o.scrollBefore && scrollAfter == o.scrollAfter && maxX == o.maxX &&
            maxY == o.maxY && nightLevel == o.nightLevel && cracked == o.cracked &&
            crackX == o.crackX && crackY == o.crackY && crackLevel == o.crackLevel &&
-           strikes == o.strikes;
+           strikes == o.strikes && targeted == o.targeted && targetX == o.targetX &&
+           targetY == o.targetY && targetLevel == o.targetLevel && targetRaised == o.targetRaised &&
+           classic == o.classic;
 }
 
 bool ViewKey::operator==(const ViewKey& o) const {
@@ -42,6 +46,15 @@ ViewKey viewKey(const GameView& game, const GameFrame& frame) {
     s.nightLevel = game.clock.nightLevel;
     s.cracked = crackedCell(p, &s.crackX, &s.crackY, &s.crackLevel);
     s.strikes = p.strikes;
+    TargetCell target;
+    s.targeted = targetCell(game, &target);
+    if (s.targeted) {
+        s.targetX = target.x;
+        s.targetY = target.y;
+        s.targetLevel = target.level;
+        s.targetRaised = target.raised;
+    }
+    s.classic = settings.classic;
     key.sky = frame.sky;
     key.cameraX = game.camera.offsetX;
     key.cameraY = game.camera.offsetY;

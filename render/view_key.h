@@ -15,6 +15,10 @@ struct SceneKey {
     double nightLevel = 0;
     bool cracked = false;
     std::int32_t crackX = 0, crackY = 0, crackLevel = 0, strikes = 0;
+    bool targeted = false;  // the target outline, and where
+    std::int32_t targetX = 0, targetY = 0, targetLevel = 0;
+    bool targetRaised = false;
+    bool classic = false;
     bool operator==(const SceneKey& o) const;
 };
 

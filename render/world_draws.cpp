@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "render/render_pictures.h"
+#include "render/target_outline.h"
 #include "render/world_view.h"
 #include "rules/projection.h"
 #include "world/world_grid.h"
@@ -23,7 +24,7 @@ constexpr int maxDraws() {
     int cells = 0;
     for (int level = 0; level <= kBandEdge; ++level)
         cells += (kWindowSpan + 2 * level) * (kWindowSpan + 2 * level);
-    return cells + 1;  // and the crack
+    return cells + 2;  // and the crack and the target outline
 }
 
 // Classification of a visited cell.
@@ -121,6 +122,7 @@ public:
           // then only hidden by covers drawn with the same scroll.
           mayHide_(scrollBefore == scrollAfter || spriteLevel_ < 0) {
         hasCrack_ = crackedCell(player_, &crackX_, &crackY_, &crackLevel_);
+        hasTarget_ = targetCell(game, &target_);
     }
 
     PassDraws list() {
@@ -151,6 +153,8 @@ private:
                 }
                 const std::uint8_t flags = cells[level][y - box_.y0][x - box_.x0];
                 if (flags & kVisited) listCell(x, y, level, flags);
+                if (hasTarget_ && x == target_.x && y == target_.y && level == target_.level)
+                    listOutline(x, y, level);
             }
         }
         if (level == spriteLevel_ && !spriteSeen_) {
@@ -189,11 +193,20 @@ private:
             atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch, sx, sy};
     }
 
+    void listOutline(int x, int y, int level) {
+        ALLEGRO_BITMAP* outline = outlinePicture(target_.raised);
+        if (outline == nullptr) return;
+        const int sy = projectY(x, y, level) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
+        draws[count_++] = WorldDraw{outline,    shadeColours[ShadeNone], 0, 0, kFrameSize,
+                                    kFrameSize, projectX(x, y),          sy};
+    }
+
     const GameView& game_;
     const PlayerState& player_;
     const int scrollBefore_, scrollAfter_, spriteLevel_;
     const bool mayHide_;
-    bool hasCrack_ = false, spriteSeen_ = false;
+    bool hasCrack_ = false, spriteSeen_ = false, hasTarget_ = false;
+    TargetCell target_;
     int crackX_ = 0, crackY_ = 0, crackLevel_ = 0;
     Box box_{0, -1, 0, -1};
     int count_ = 0;

@@ -5,6 +5,7 @@
 #include "render/world_renderer.h"
 
 #include "render/assets.h"
+#include "render/target_outline.h"
 #include "render/tint.h"
 #include "render/world_view.h"
 #include "rules/projection.h"
@@ -58,12 +59,20 @@ void drawCell(const Placement& at, int x, int y, int level) {
         drawCrack(at, x, y, level);
 }
 
+void drawOutline(const Placement& at, const TargetCell& target) {
+    ALLEGRO_BITMAP* outline = outlinePicture(target.raised);
+    if (outline != nullptr)
+        drawBitmap(outline, at.x(target.x, target.y), at.y(target.x, target.y, target.level));
+}
+
 }  // namespace
 
 void drawWorld(const GameView& game, const GameFrame& frame) {
     const PlayerState& p = game.player;
     const int px = p.x, py = p.y, ground = p.level;
     Placement at{game, frame.scrollBefore};
+    TargetCell target;
+    const bool hasTarget = targetCell(game, &target);
     for (int level = deepestVisitedLevel(p); level >= 0; --level) {
         for (int y = windowFirst(py, level); y <= windowLast(py, level); ++y) {
             for (int x = windowFirst(px, level); x <= windowLast(px, level); ++x) {
@@ -74,6 +83,8 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                     at.scroll = game.levelScroll;
                 }
                 drawCell(at, x, y, level);
+                if (hasTarget && x == target.x && y == target.y && level == target.level)
+                    drawOutline(at, target);
             }
         }
     }

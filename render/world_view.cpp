@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "game/settings.h"
 #include "render/assets.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -34,6 +35,8 @@ constexpr int kSpriteX = 311;
 constexpr int kSpriteY = 106;
 constexpr Tint kGhost{1, 1, 1, 0.3f};
 constexpr Tint kHurt{1.0f, 0.1f, 0.1f, 0.5f};
+// In the dark the figure stays light enough to find; classic shades it like the blocks.
+constexpr Tint kNightFigure = grey(0.85f);
 
 bool isNight(const WorldClock& clock) { return clock.nightLevel > 0; }
 
@@ -133,14 +136,19 @@ Tint spriteTint(const GameView& g, bool ghost) {
     if (ghost) return kGhost;
     if (g.player.litByLava) return grey(0.7f);
     Shade shade;
-    if (darkNightShade(g.clock, &shade)) return kShadeTints[shade];
+    if (darkNightShade(g.clock, &shade))
+        return settings.classic ? kShadeTints[shade] : kNightFigure;
     return g.player.hurtFlash == HurtFlash::Red ? kHurt : kNoTint;
 }
 
 }  // namespace
 
+// Classic cuts the world off four levels below the player; otherwise the
+// ground stays in view under a tower, down to the band's floor.
 int deepestVisitedLevel(const PlayerState& p) {
-    return std::min(p.level + kLevelsBelowPlayer, kBandEdge);
+    const int classicDeepest = std::min(p.level + kLevelsBelowPlayer, kBandEdge);
+    if (settings.classic || classicDeepest < 0) return classicDeepest;
+    return kBandEdge;
 }
 
 int windowFirst(int centre, int level) { return centre - kWindowBefore - level; }

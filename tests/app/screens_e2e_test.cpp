@@ -137,6 +137,13 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
                   whitishPixels(menu, 440, y, 195, 18) + 20)
             << "no text on panel line " << line;
     }
+    // Below them, closer together, the keys those lines leave out.
+    for (int line = 0; line < 7; ++line) {
+        int y = 370 + 14 * line;
+        EXPECT_GT(whitishPixels(controls, 440, y, 195, 12),
+                  whitishPixels(menu, 440, y, 195, 12) + 20)
+            << "no text on added panel line " << line;
+    }
 
     // "single player" shows the list of worlds; Enter plays the one chosen.
     clickAt(server, 300, kFirstButtonY + 10);
@@ -151,12 +158,21 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
     for (Pixel sky : {day.at(100, 240), day.at(540, 240), day.at(100, 60)})
         EXPECT_TRUE(near(sky, kDaySky)) << describe(sky);
     // The top of the ground the player stands on, untinted by day: left of,
-    // right of and below the figure.
-    for (Rect part : {Rect{8, 12, 16, 8}, Rect{45, 12, 11, 8}, Rect{24, 20, 16, 6}})
+    // right of and below the figure, beside the outline of the empty cell
+    // ahead (the figure faces down, towards y + 1), whose right edge runs
+    // down over this tile's top.
+    for (Rect part : {Rect{8, 12, 16, 8}, Rect{45, 12, 11, 8}, Rect{24, 20, 6, 6}})
         EXPECT_EQ(differingPixels(day, 288 + part.x, 144 + part.y, floorTile, part.x, part.y,
                                   part.w, part.h),
                   0)
             << "tile part at " << part.x << ", " << part.y;
+    int outline = 0;
+    for (int y = 162; y < 176; ++y)
+        for (int x = 316; x < 322; ++x) {
+            const Pixel p = day.at(x, y);
+            outline += p.r == 255 && p.g == 226 && p.b == 64;
+        }
+    EXPECT_GE(outline, 28) << "the outline's right edge, two pixels wide";
     // The hotbar cursor on the first slot.
     EXPECT_EQ(differingPixels(day, 182, 416, cursor, 0, 0, cursor.width, cursor.height), 0);
 

@@ -148,6 +148,38 @@ TEST_F(WorldFileInAWindow, TheNextRunStartsWhereThePlayerStoppedWithWhatItHad) {
     EXPECT_EQ(second.cells, first.cells);
 }
 
+// With classic = 1 the file is the plain 8,002 lines and every run starts on
+// the diagonal, wherever the last one stopped: each run steps once toward
+// x + 1 from its start and places a block there.
+TEST_F(WorldFileInAWindow, TheClassicGameKeepsNoRecordAndStartsOnTheDiagonal) {
+    WorldFile floor;
+    for (int y = 0; y < WorldFile::kSide; ++y)
+        for (int x = 0; x < WorldFile::kSide; ++x) floor.at(x, y, 10) = 4;
+    writeWorldFile(folder.worldFile(), floor);
+    writeText((folder.path() / "data/settings.ini").string(), "classic = 1\n");
+    for (const std::string name : {"classic-first", "classic-second"}) {
+        GameProcess game(server, folder, {"TESSARIA_SEED=11"});
+        Window window = waitForWindow(server, kStartSeconds);
+        ASSERT_NE(window, 0u) << game.errorOutput();
+        ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds, 0))
+            << saveScreenshot(server, name + "-not-entered");
+        holdKey(server, window, "Right", 0.35);  // turns, then one step
+        sleepSeconds(0.8);
+        // A block placed: a change of blocks, so the column it was placed
+        // from is written (a walk alone is no change).
+        holdKey(server, window, "space", 0.25);
+        sleepSeconds(0.8);
+        requestClose(server, window);
+        ASSERT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+        WorldFile saved;
+        std::string problem;
+        ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << problem;
+        EXPECT_EQ(saved.playerX, saved.playerY + 1) << name << ": one step from the diagonal";
+        EXPECT_TRUE(saved.record.empty()) << name;
+        EXPECT_EQ(splitLines(readText(folder.worldFile())).size(), 8002u) << name;
+    }
+}
+
 // Writes beyond 16 kB fail, so no world fits: the first autosave of a new
 // world and the quit save each report in one line, no part of a world is
 // left, and the exit status says so.

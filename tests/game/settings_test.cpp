@@ -82,6 +82,17 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     EXPECT_FALSE(isRebound(Action::Place));
 }
 
+TEST_F(SettingsFile, TheClassicSwitchIsWrittenOnlyWhenOnAndReadBack) {
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readText(settingsFile()).find("classic"), std::string::npos);
+    settings.classic = true;
+    ASSERT_TRUE(saveSettings());
+    EXPECT_NE(readText(settingsFile()).find("\nclassic = 1\n"), std::string::npos);
+    settings = Settings{};
+    EXPECT_EQ(load(), "");
+    EXPECT_TRUE(settings.classic);
+}
+
 TEST_F(SettingsFile, AMissingOrUnreadableFileGivesTheDefaultsQuietly) {
     settings.windowWidth = 1000;
     keyBindings.key[static_cast<int>(Action::Place)] = 13;

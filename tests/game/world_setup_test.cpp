@@ -6,6 +6,7 @@
 
 #include "game/paths.h"
 #include "game/player_record.h"
+#include "game/settings.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
 #include "support/files.h"
@@ -114,6 +115,22 @@ TEST_F(WorldSetUp, AKeptRecordStartsTheRunWhereAndAsTheLastOneStopped) {
     EXPECT_EQ(recordOf(player), stopped);
     EXPECT_EQ(camera.offsetX, 32 * (19 - 2));
     EXPECT_EQ(camera.offsetY, -16 * (2 + 19));
+}
+
+// The classic game writes the plain 8,002 lines and starts on the diagonal
+// even where a record was kept.
+TEST_F(WorldSetUp, TheClassicGameNeitherWritesNorFollowsARecord) {
+    fresh::startRun(2, 19, 7);
+    player.blockCounts[Ice] = 812;
+    ASSERT_TRUE(saveWorld());
+    settings.classic = true;
+    setUpWorld();
+    EXPECT_EQ(player.x, player.y) << "on the diagonal";
+    EXPECT_EQ(player.blockCounts[Ice], 100);
+    setCell(0, 0, 0, Planks);  // a change, so that the quit writes
+    ASSERT_TRUE(saveWorld());
+    settings.classic = false;
+    EXPECT_EQ(splitLines(readText(worldFile())).size(), 8002u);
 }
 
 TEST_F(WorldSetUp, AKeptRecordOutsideTheWorldStartsOnTheDiagonalWithTheRestKept) {

@@ -15,6 +15,7 @@
 #include "app/main_loop.h"
 #include "app/sound.h"
 #include "app/startup.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/render_fixture.h"
@@ -55,6 +56,7 @@ protected:
         ASSERT_EQ(chdir(previousFolder.c_str()), 0);
     }
     void SetUp() override {
+        settings.classic = true;
         clearWorld();
         world.maxX = world.maxY = 20;
         player = PlayerState{};

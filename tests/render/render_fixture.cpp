@@ -1,7 +1,9 @@
 // The headless drawing fixture and its test pictures.
 #include "render/render_fixture.h"
+
 #include "app/main_loop.h"
 #include "app/sound.h"
+#include "game/settings.h"
 
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -220,6 +222,8 @@ void RenderTest::SetUpTestSuite() {
 }
 
 void RenderTest::SetUp() {
+    // These tests pin down the classic picture; the added marks have their own.
+    settings.classic = true;
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
     loadTestPictures();
     assets.frameBuffer = al_create_bitmap(640, 480);

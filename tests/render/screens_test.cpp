@@ -12,6 +12,7 @@
 #include "app/pointer.h"
 #include "app/screens.h"
 #include "game/key_bindings.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -184,6 +185,12 @@ std::string someKeyNames(int key) {
             return "m";
         case 23:
             return "w";
+        case KeyF1:
+            return "F1";
+        case KeyF2:
+            return "F2";
+        case KeyE:
+            return "e";
         default:
             return "";
     }
@@ -206,6 +213,33 @@ TEST_F(ScreensTest, theControlsPanelNamesTheBoundKeyInTheLineOfEachReboundAction
                                              {440, 310, "above you, You will mine them under"},
                                              {440, 330, "you Press K = on/off."},
                                              {440, 350, "Press J to put auto jump off/on"}});
+    EXPECT_EQ(differingPixels(frame, reference), 0);
+}
+
+TEST_F(ScreensTest, outsideTheClassicPictureThePanelAddsTheOtherKeysBelowItsLines) {
+    settings.classic = false;
+    setKeyNames(someKeyNames, nullptr);
+    keyBindings.key[static_cast<int>(Action::Rest)] = 11;
+    gameScreen.menuSelection = MenuControls;
+    drawMenu();
+    keyBindings = KeyBindings{};
+    setKeyNames(nullptr, nullptr);
+    settings.classic = true;
+    drawReferenceMenu("Play now! Tessaria", {{440, 210, "Tessaria Controls"},
+                                             {440, 230, "Up,down,right,left for walking."},
+                                             {440, 250, "Ctrl (right) for mining blocks."},
+                                             {440, 270, "Space for placing blocks."},
+                                             {440, 290, "I for instead of mining,placing blocks"},
+                                             {440, 310, "above you, You will mine them under"},
+                                             {440, 330, "you Press I = on/off."},
+                                             {440, 350, "Press J to put auto jump off/on"},
+                                             {440, 370, "1-9, 0 choose the hotbar slot."},
+                                             {440, 384, "F1, F2 change the figure's looks."},
+                                             {440, 398, "K to rest and to stand up."},
+                                             {440, 412, "E for all the blocks you have."},
+                                             {440, 426, "Escape for this menu."},
+                                             {440, 440, "Alt+Enter for fullscreen or a window."},
+                                             {440, 454, "F12 saves a screenshot."}});
     EXPECT_EQ(differingPixels(frame, reference), 0);
 }
 

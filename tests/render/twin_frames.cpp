@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/startup.h"
 #include "game/frame_step.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/cached_frame.h"
 #include "render/game_frame.h"
@@ -142,7 +144,10 @@ void TwinFrameTest::TearDownTestSuite() {
     shutdown();
 }
 
+bool TwinFrameTest::classic() { return std::getenv("TESSARIA_TWIN_CLASSIC") != nullptr; }
+
 void TwinFrameTest::SetUp() {
+    settings.classic = classic();
     clearWorld();
     std::fill(std::begin(heldKeys), std::end(heldKeys), false);
     startRun(10, 10, 12);
@@ -181,6 +186,15 @@ void TwinFrameTest::compareFrame() {
     ASSERT_EQ(std::memcmp(&afterStraight, &afterCached, sizeof afterStraight), 0)
         << scene << ", frame " << framesCompared_ << ": the game state differs after the frame";
     ASSERT_TRUE(sameSounds(cachedSounds, straightSounds)) << scene << ", frame " << framesCompared_;
+}
+
+ALLEGRO_BITMAP* TwinFrameTest::lastFrame() { return straightFrame; }
+
+void TwinFrameTest::keepForDocs(const char* name) {
+    const char* folder = std::getenv("TESSARIA_DOCS_SHOTS");
+    if (folder == nullptr) return;
+    const std::string path = std::string(folder) + "/" + name + ".png";
+    EXPECT_TRUE(al_save_bitmap(path.c_str(), straightFrame)) << path;
 }
 
 unsigned flashSeed() {

@@ -19,6 +19,9 @@ protected:
     // In a memory frame buffer, or, when TESSARIA_TWIN_WINDOW is set, in the
     // textures of a real window (the test then runs under a virtual screen).
     static bool inWindow();
+    // In the classic picture, when TESSARIA_TWIN_CLASSIC is set (a second
+    // run of these tests), else with the target outline and the ground below.
+    static bool classic();
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     void SetUp() override;
@@ -38,6 +41,11 @@ protected:
     void seedNextFrame(unsigned seed) { forcedSeed_ = seed; }
 
     int framesCompared() const { return framesCompared_; }
+    // The last frame drawn straight.
+    static ALLEGRO_BITMAP* lastFrame();
+    // Writes the last frame as docs/NAME.png when TESSARIA_DOCS_SHOTS names
+    // the docs folder: the README's pictures come from these runs.
+    static void keepForDocs(const char* name);
     std::string scene;
 
 private:

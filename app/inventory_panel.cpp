@@ -1,0 +1,114 @@
+// The inventory panel: 22 blocks in rows of six whole tiles, each with its
+// count beneath, on a dark panel above the hotbar.
+#include "app/inventory_panel.h"
+
+#include <cctype>
+#include <string>
+
+#include "game/settings.h"
+#include "render/assets.h"
+#include "render/text.h"
+#include "util/numbers.h"
+
+namespace {
+
+constexpr int kColumns = 6;
+constexpr int kCellWidth = 68;
+constexpr int kCellHeight = 80;  // the tile and its count
+constexpr int kTileSize = 64;
+constexpr int kPanelX = 110, kPanelY = 44;
+constexpr int kPanelWidth = 420, kPanelHeight = 366;  // ends above the hotbar
+constexpr int kGridX = kPanelX + (kPanelWidth - kColumns * kCellWidth) / 2;
+constexpr int kGridY = kPanelY + 30;
+constexpr int kCountY = 66;  // below the tile, within the cell
+
+struct Panel {
+    bool open = false;
+    bool keyWasDown = false;
+    bool escapeWasDown = false;
+    bool escapeHeld = false;  // Escape closed the panel and is still down
+    bool buttonWasDown = false;
+};
+Panel panel;
+
+void fillRect(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
+    int cx, cy, cw, ch;
+    al_get_clipping_rectangle(&cx, &cy, &cw, &ch);
+    al_set_clipping_rectangle(x, y, w, h);
+    al_clear_to_color(colour);
+    al_set_clipping_rectangle(cx, cy, cw, ch);
+}
+
+int cellX(int index) { return kGridX + kCellWidth * (index % kColumns); }
+int cellY(int index) { return kGridY + kCellHeight * (index / kColumns); }
+
+void drawCell(const PlayerState& p, BlockId id) {
+    const int index = id - 1;
+    const int x = cellX(index), y = cellY(index);
+    const bool selected =
+        p.selectedSlot >= 0 && p.selectedSlot < kHotbarSlots && p.hotbar[p.selectedSlot] == id;
+    if (selected) fillRect(x, y, kCellWidth - 2, kCellHeight - 2, al_map_rgb(200, 170, 60));
+    fillRect(x + 1, y + 1, kCellWidth - 4, kCellHeight - 4,
+             selected ? al_map_rgb(70, 64, 40) : al_map_rgb(44, 48, 58));
+    ALLEGRO_BITMAP* tile = assets.tileBitmap[id];
+    if (tile != nullptr) {
+        // An animation strip shows its first frame.
+        const int w = al_get_bitmap_width(tile);
+        al_draw_bitmap_region(tile, 0, 0, w > kTileSize ? w / 4 : w, al_get_bitmap_height(tile),
+                              x + 1, y + 1, 0);
+    }
+    const std::string count = util::to_string(p.blockCounts[id]);
+    drawText(count.c_str(), x + (kCellWidth - 2 - textWidth(count.c_str())) / 2, y + kCountY);
+}
+
+}  // namespace
+
+bool inventoryOpen() { return panel.open; }
+
+void closeInventory() { panel.open = false; }
+
+bool updateInventoryKeys(KeyDownFn keyDown, bool gameShown) {
+    const bool key = keyDown(boundKey(Action::Inventory));
+    const bool escape = keyDown(KeyEscape);
+    const bool keyPressed = key && !panel.keyWasDown;
+    const bool escapePressed = escape && !panel.escapeWasDown;
+    panel.keyWasDown = key;
+    panel.escapeWasDown = escape;
+    if (!escape) panel.escapeHeld = false;
+    if (panel.open) {
+        if (keyPressed || escapePressed || !gameShown) panel.open = false;
+        if (escapePressed) panel.escapeHeld = true;
+        return true;
+    }
+    if (keyPressed && gameShown && !settings.classic) panel.open = true;
+    return panel.escapeHeld;
+}
+
+BlockId inventoryBlockAt(int x, int y) {
+    for (BlockId id = 1; id < kBlockTypes; ++id) {
+        const int cx = cellX(id - 1), cy = cellY(id - 1);
+        if (x >= cx && x < cx + kCellWidth - 2 && y >= cy && y < cy + kCellHeight - 2) return id;
+    }
+    return Empty;
+}
+
+void updateInventoryPointer(PlayerState& p, int pointerX, int pointerY, bool buttonDown) {
+    const bool clicked = buttonDown && !panel.buttonWasDown;
+    panel.buttonWasDown = buttonDown;
+    if (!panel.open || !clicked || p.selectedSlot < 0 || p.selectedSlot >= kHotbarSlots) return;
+    const BlockId id = inventoryBlockAt(pointerX, pointerY);
+    if (id != Empty) p.hotbar[p.selectedSlot] = id;
+}
+
+void drawInventoryPanel(const PlayerState& p) {
+    if (!panel.open) return;
+    fillRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
+    fillRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2, al_map_rgb(24, 27, 34));
+    std::string close = keyName(boundKey(Action::Inventory));
+    if (close.size() == 1)  // a letter in capitals, as the panels write keys
+        close[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(close[0])));
+    const std::string title =
+        "Blocks: click one to put it in the selected slot (" + close + " or Escape closes)";
+    drawText(title.c_str(), kPanelX + 10, kPanelY + 10);
+    for (BlockId id = 1; id < kBlockTypes; ++id) drawCell(p, id);
+}

@@ -1,0 +1,68 @@
+// The status line: one text and its remaining ticks.
+#include "app/status_line.h"
+
+#include <allegro5/allegro_font.h>
+
+#include "game/key_bindings.h"
+#include "game/settings.h"
+#include "render/assets.h"
+#include "render/text.h"
+#include "render/tint.h"
+
+namespace {
+
+constexpr int kStatusY = 400;  // above the hotbar strip
+constexpr int kScreenCentre = 320;
+constexpr Tint kShadow{0, 0, 0, 1};
+
+struct StatusLine {
+    std::string text;
+    int ticksLeft = 0;
+    bool saveFailing = false;
+};
+StatusLine status;
+
+// The font may lack the long dash; a plain one reads nearly as well.
+std::string dash() {
+    const int kLongDash = 0x2014;
+    if (assets.smallFont != nullptr && al_get_glyph_width(assets.smallFont, kLongDash) > 0)
+        return "\u2014";
+    return "-";
+}
+
+}  // namespace
+
+void showStatus(const std::string& text) {
+    status.text = text;
+    status.ticksLeft = kStatusTicks;
+}
+
+void noteSwitches(const PlayerState& before, const PlayerState& after, bool autosaveFailing) {
+    if (status.ticksLeft > 0) --status.ticksLeft;
+    if (after.targetRaised != before.targetRaised)
+        showStatus(after.targetRaised == 1 ? "working at body height"
+                                           : "working on the ground ahead");
+    if (after.autoJump != before.autoJump)
+        showStatus(after.autoJump ? "auto jump on" : "auto jump off");
+    if (autosaveFailing && !status.saveFailing) showStatus("the world could not be saved");
+    status.saveFailing = autosaveFailing;
+}
+
+std::string statusText(const PlayerState& p) {
+    if (settings.classic) return "";
+    if (status.ticksLeft > 0) return status.text;
+    if (p.resting)
+        return "resting " + dash() + " " + keyName(boundKey(Action::Rest)) + " to stand up";
+    return "";
+}
+
+void drawStatusLine(const PlayerState& p) {
+    const std::string text = statusText(p);
+    if (text.empty()) return;
+    const int x = kScreenCentre - textWidth(text.c_str()) / 2;
+    // A dark shadow keeps it readable on snow and on the day sky alike.
+    setTint(kShadow);
+    drawText(text.c_str(), x + 1, kStatusY + 1);
+    resetTint();
+    drawText(text.c_str(), x, kStatusY);
+}

@@ -1,0 +1,20 @@
+// A short line in the picture saying what was just switched or saved, for
+// about two seconds, and while the player rests, how to stand up. Nothing of
+// it in the classic picture.
+#pragma once
+
+#include <string>
+
+#include "rules/player_state.h"
+
+constexpr int kStatusTicks = 80;  // two seconds at 40 ticks a second
+
+// Shows a line for kStatusTicks ticks, replacing the one shown.
+void showStatus(const std::string& text);
+// Once per timer tick, around the player's tick: the switches before it and
+// after it say what changed; a failing autosave is told once when it starts.
+void noteSwitches(const PlayerState& before, const PlayerState& after, bool autosaveFailing);
+// What the line says now; "" when nothing.
+std::string statusText(const PlayerState& p);
+// Over the game frame, just above the hotbar.
+void drawStatusLine(const PlayerState& p);
