@@ -17,7 +17,8 @@ enum : std::int32_t {
     MenuControls = 5,
 };
 
-enum class Screen : std::int32_t { Intro, Menu, Game };
+// Worlds: the list of the player's worlds and its new-world panel.
+enum class Screen : std::int32_t { Intro, Menu, Game, Worlds };
 
 struct GameScreen {
     std::int32_t runState = kRunning;  // 2 once quitting has been asked for

@@ -10,15 +10,15 @@
 int main(int argc, char** argv) {
     JoinRequest join;
     bool joining = false;
-    std::string error;
-    if (!parseJoinArguments(argc, argv, join, joining, error)) {
+    std::string world, error;
+    if (!parseArguments(argc, argv, join, joining, world, error)) {
         std::fprintf(stderr, "Tessaria: %s\n", error.c_str());
         return 2;
     }
     installQuitSignals();
-    // Refused before any window opens: no home folder, or the world already
-    // open in another copy of the game.
-    if (!claimWorld()) return 1;
+    // Refused before any window opens: no home folder, or the world asked for
+    // missing or open in another copy of the game.
+    if (!claimWorld(world)) return 1;
     if (!initialise()) return -1;
     if (joining) joinFromCommandLine(join);
     bool saved = runMainLoop();

@@ -21,8 +21,10 @@
 #include "app/startup.h"
 #include "app/status_line.h"
 #include "app/window.h"
+#include "app/world_list.h"
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
+#include "game/played_world.h"
 #include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -37,23 +39,27 @@ bool worldSaveFailed = false;
 // One timer tick, whatever the screen: the player's keys and the world's
 // clocks, the screens' clocks, and Escape.
 // While the inventory panel is open the player's keys wait, and Escape
-// closes the panel rather than leaving the game.
+// closes the panel rather than leaving the game. The world list takes the
+// keys for itself (its own Escape included), and with no world open they
+// move nobody.
 void tick() {
     const KeyDownFn keyDown = keyboardKeyDown();
     const bool typing = keysTakenByText();
+    const bool listShown = gameScreen.screen == Screen::Worlds;
     const bool escapeTaken =
         typing || updateInventoryKeys(keyDown, gameScreen.screen == Screen::Game);
     const PlayerState before = player;
-    const PlayerIntent intent =
-        typing || inventoryOpen() ? PlayerIntent{} : intentFromKeys(keyDown);
     if (isJoined()) {
-        tickJoined(intent, togglePause());
+        tickJoined(typing || inventoryOpen() ? PlayerIntent{} : intentFromKeys(keyDown),
+                   togglePause());
     } else {
-        tickGame(intent, togglePause());
+        const bool keysToPlayer = !typing && !listShown && worldInPlay() && !inventoryOpen();
+        tickGame(keysToPlayer ? intentFromKeys(keyDown) : PlayerIntent{}, togglePause());
         noteSwitches(before, player, autosaveFailing());
     }
     advanceScreenClocks();
-    if (keyDown(KeyEscape) && !escapeTaken) escapeToMenu();
+    readWorldListKeys();
+    if (keyDown(KeyEscape) && !escapeTaken && !listShown) escapeToMenu();
 }
 
 void takeScreenshot() {
@@ -115,6 +121,9 @@ void drawScreens(const GameFrame& frame) {
             drawStatusLine(player);
             if (isJoined()) drawChat();
             break;
+        case Screen::Worlds:
+            drawWorldList();
+            break;
     }
 }
 
@@ -131,8 +140,8 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     al_set_target_bitmap(assets.frameBuffer);
     al_clear_to_color(al_map_rgb(0, 0, 0));
     if (gameScreen.runState == kQuitting) {
-        leaveServer();  // the single player's world comes back, and is saved
-        worldSaveFailed = !saveWorld();
+        leaveServer();  // the single player's world comes back, and is saved if one is open
+        worldSaveFailed = !closeWorld();
         keepWindowSettings();
         return false;
     }

@@ -213,8 +213,8 @@ void drawField(const char* label, const std::string& text, int y, bool focused) 
 
 }  // namespace
 
-bool parseJoinArguments(int argc, char** argv, JoinRequest& request, bool& wanted,
-                        std::string& error) {
+bool parseArguments(int argc, char** argv, JoinRequest& request, bool& wanted, std::string& world,
+                    std::string& error) {
     wanted = false;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
@@ -223,11 +223,19 @@ bool parseJoinArguments(int argc, char** argv, JoinRequest& request, bool& wante
             wanted = true;
         } else if (std::strcmp(argv[i], "--name") == 0 && hasValue) {
             request.name = argv[++i];
+        } else if (std::strcmp(argv[i], "--world") == 0 && hasValue) {
+            world = argv[++i];
+        } else if (std::strncmp(argv[i], "--world=", 8) == 0) {
+            world = argv[i] + 8;
         } else {
             error = std::string("unknown argument: ") + argv[i] +
-                    " (use --connect HOST:PORT --name NAME)";
+                    " (use --world NAME, or --connect HOST:PORT --name NAME)";
             return false;
         }
+    }
+    if (wanted && !world.empty()) {
+        error = "--world and --connect cannot go together";
+        return false;
     }
     std::string host;
     std::uint16_t port = 0;

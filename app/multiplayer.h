@@ -16,10 +16,11 @@ struct JoinRequest {
     std::string address;  // host:port
     std::string name;
 };
-// --connect HOST:PORT --name NAME; false with a one-line error for anything
-// else. No arguments at all: true, and `wanted` false.
-bool parseJoinArguments(int argc, char** argv, JoinRequest& request, bool& wanted,
-                        std::string& error);
+// --world NAME, or --connect HOST:PORT --name NAME; false with a one-line
+// error for anything else. No arguments at all: true, `wanted` false and
+// `world` empty.
+bool parseArguments(int argc, char** argv, JoinRequest& request, bool& wanted, std::string& world,
+                    std::string& error);
 // Joins at once, without the intro and the menu (after start-up).
 void joinFromCommandLine(const JoinRequest& request);
 

@@ -11,6 +11,7 @@
 #include "app/game_screen.h"
 #include "app/multiplayer.h"
 #include "app/pointer.h"
+#include "app/world_list.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"
 #include "render/assets.h"
@@ -216,19 +217,22 @@ bool pointerOverButton(int x, int y) {
     return x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
 }
 
+void drawMenuBackdrop() { drawBackdrop(assets.menuBackground); }
+
 void updateTitleMenu() {
     // Every frame while held, so sliding down the column selects each button passed.
     for (const MenuButton& button : kButtons) {
         if (pointer.buttonDown == 1 && pointerOverButton(button.x, button.y))
             gameScreen.menuSelection = button.id;
     }
-    if (gameScreen.menuSelection == MenuSinglePlayer) gameScreen.screen = Screen::Game;
+    if (gameScreen.menuSelection == MenuSinglePlayer) openWorldList();
     if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
     updateJoinPanel();
 }
 
 void updateScreens() {
     if (gameScreen.screen == Screen::Menu) updateTitleMenu();
+    if (gameScreen.screen == Screen::Worlds) updateWorldList();
 }
 
 void drawIntroSlogan(const char* text) {
@@ -261,7 +265,7 @@ void drawIntroScreen() {
 }
 
 void drawTitleMenu() {
-    drawBackdrop(assets.menuBackground);
+    drawMenuBackdrop();
     const int slogan = assets.menuSloganIndex;
     if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans)))
         drawTitleSlogan(kTitleSlogans[slogan], 400, 130);

@@ -11,5 +11,7 @@ void drawTitleSlogan(const char* text, int x, int y);
 void drawMenuButton(int x, int y, const char* label);
 // Whether the pointer is over the menu button picture drawn at (x, y).
 bool pointerOverButton(int x, int y);
+// The title menu's picture behind every menu screen.
+void drawMenuBackdrop();
 void drawIntroScreen();
 void drawTitleMenu();

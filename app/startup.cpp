@@ -16,9 +16,10 @@
 #include "app/platform.h"
 #include "app/sound.h"
 #include "app/window.h"
+#include "app/world_list.h"
 #include "game/paths.h"
+#include "game/played_world.h"
 #include "game/settings.h"
-#include "game/world_lock.h"
 #include "game/world_setup.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -29,7 +30,7 @@ AppObjects app;
 
 namespace {
 
-WorldLock worldLock;  // held until the process ends
+std::string startFolder;  // the world the command line named, claimed; empty for the list
 
 constexpr double kTickSeconds = 0.025;
 constexpr const char* kFontFile = "data/fonts/01.ttf";
@@ -86,19 +87,25 @@ void destroyBitmap(ALLEGRO_BITMAP*& bitmap) {
 
 }  // namespace
 
-bool claimWorld() {
+bool claimWorld(const std::string& name) {
     if (!choosePaths()) return false;  // portable beside data/, or installed with files at home
-    switch (worldLock.take(gamePaths().worldFolder)) {
-        case WorldLock::Outcome::Taken:
-            return true;
-        case WorldLock::Outcome::HeldElsewhere:
-            reportStartupFailure("the world is open in another copy of the game");
-            return false;
-        case WorldLock::Outcome::Failed:
-            // Saving will fail as well and say so; the world can still be played.
-            reportStartupFailure(worldLock.error().c_str());
-            return true;
+    // A player whose starter world cannot be copied still plays, in a new
+    // world, and is told why.
+    if (!provideStarterWorld())
+        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
+                     worldFile().c_str());
+    adoptWorldFromBefore();
+    if (name.empty()) return true;
+    std::string folder;
+    if (!findWorld(name, folder)) {
+        reportStartupFailure(("no world named \"" + name + "\" in " + worldsFolder()).c_str());
+        return false;
     }
+    if (claimWorldFolder(folder) == PlayOutcome::Locked) {
+        reportStartupFailure("the world is open in another copy of the game");
+        return false;
+    }
+    startFolder = folder;
     return true;
 }
 
@@ -192,19 +199,21 @@ bool initialise() {
     prepareRenderer();  // the cached frame needs the pictures and the window
     installPlatformSeams();
     setSoundRequest(playSound);
-    // A player whose starter world cannot be copied still plays, in an empty
-    // world, and is told why.
-    if (!provideStarterWorld())
-        std::fprintf(stderr, "Tessaria: cannot copy the starter world to %s\n",
-                     worldFile().c_str());
-    setUpWorld();
+    installWorldListKeys();
     startIntro();
+    // No world is set up until one is chosen, unless the command line chose it.
+    if (!startFolder.empty()) {
+        playWorld(startFolder);
+        gameScreen.introRunning = false;
+        gameScreen.screen = Screen::Game;
+    }
     return true;
 }
 
 void shutdown() {
     // Allegro's own clean-up runs at exit before static destructors, so every
     // Allegro object is released here and nowhere later.
+    releaseWorldListKeys();
     releaseSamples();
     releaseRenderer();
     for (const PictureFile& file : pictureFiles()) destroyBitmap(*file.slot);

@@ -3,6 +3,8 @@
 
 #include <allegro5/allegro.h>
 
+#include <string>
+
 // The library objects of the run, made by initialise.
 struct AppObjects {
     ALLEGRO_DISPLAY* display = nullptr;
@@ -11,10 +13,13 @@ struct AppObjects {
 };
 extern AppObjects app;
 
-// Chooses where the player's files live and takes the world's lock for the
-// whole run; false (said in one line) when there is no home folder or another
-// copy of the game has the world. Before initialise, which needs the paths.
-bool claimWorld();
+// Chooses where the player's files live and takes in the world from before
+// the list of worlds. With a world's name (its folder's or its own), claims
+// that world to start at once, without the intro and the menu. False (said in
+// one line) when there is no home folder, no such world, or another copy of
+// the game has it open. Before initialise, which needs the paths.
+bool claimWorld(const std::string& name);
+// Start-up; ends on the intro, or in the world claimed.
 bool initialise();
 // The automatically chosen audio driver with one reserved voice; false when
 // there is no sound.

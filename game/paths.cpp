@@ -71,6 +71,7 @@ GamePaths pathsFor(const PathClues& clues, bool (*installedDataExists)(const std
     const std::string data = dataBase + "/tessaria";
     chosen.dataFolder = installed;
     chosen.worldFolder = data + "/world";
+    chosen.worldsFolder = data + "/worlds";
     chosen.settingsFolder = configBase + "/tessaria";
     chosen.screenshotFolder = data + "/screenshots";
     chosen.starterWorld = installed + "/" + kStarterWorld;
@@ -116,9 +117,9 @@ std::string dataFile(const std::string& name) {
 
 std::string worldFile() { return paths.worldFolder + "/world.ini"; }
 
-std::string worldsFolder() {
-    return fs::path(paths.worldFolder).parent_path().string() + "/worlds";
-}
+void playWorldFolder(const std::string& folder) { paths.worldFolder = folder; }
+
+std::string worldsFolder() { return paths.worldsFolder; }
 
 std::string settingsFile() { return paths.settingsFolder + "/settings.ini"; }
 

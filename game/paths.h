@@ -20,7 +20,9 @@ enum class PathMode : std::int32_t { Portable = 0, Installed = 1 };
 struct GamePaths {
     PathMode mode = PathMode::Portable;
     std::string dataFolder = "data";  // pictures, sounds, font
-    std::string worldFolder = "data/world";
+    std::string worldFolder =
+        "data/world";  // the world played; at first the one from before the list
+    std::string worldsFolder = "data/worlds";  // one folder per world
     std::string settingsFolder = "data";
     std::string screenshotFolder = "screenshots";
     std::string starterWorld;  // copied for a new player; installed mode only
@@ -52,6 +54,8 @@ const GamePaths& gamePaths();
 std::string dataFile(const std::string& name);
 // The saved world; its backup is the same name with ".bak".
 std::string worldFile();
+// Makes `folder` the world played: the saves and worldFile() follow it.
+void playWorldFolder(const std::string& folder);
 // The folder that holds one folder per world, beside the single world's:
 // data/worlds/ portable, $XDG_DATA_HOME/tessaria/worlds/ installed.
 std::string worldsFolder();

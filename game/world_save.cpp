@@ -167,6 +167,7 @@ struct HandOvers {
 SavingThread savingThread;
 HandOvers handOvers;
 WorldSnapshot finalCopy;  // the save at quit's
+bool runBegun = false;    // a world was set up and not closed since: there is one to save
 // The world file stood but could not be read: nothing of this run may replace it.
 bool worldUnreadable = false;
 
@@ -220,6 +221,14 @@ void beginSavingRun() {
     handOvers = HandOvers{};
     onDisk.backupKept = onDisk.known = false;
     worldUnreadable = false;
+    runBegun = true;
+}
+
+bool worldInPlay() { return runBegun; }
+
+void endSavingRun() {
+    savingThread.stop();
+    runBegun = false;
 }
 
 void worldLoaded(bool readable) {

@@ -34,3 +34,7 @@ void beginSavingRun();
 // holds (with no file yet, the first save writes one). An unreadable file (`readable` false) is
 // never saved over in this run; the save at quit then says so and fails.
 void worldLoaded(bool readable);
+// The world is closed: nothing more of it is saved until a run begins again.
+void endSavingRun();
+// A world is set up and not closed: there is one to play and to save.
+bool worldInPlay();

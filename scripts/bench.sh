@@ -24,7 +24,10 @@ if [ "${1:-}" = --cpu ]; then
         TESSARIA_SEED=$seed ALSOFT_DRIVERS=null "$binary" &
         pid=$!
         sleep 5.5
+        # "single player", then Enter plays the world the list starts on.
         xdotool mousemove --sync $((300 * scale)) $((217 * scale)) click 1
+        sleep 0.5
+        xdotool key Return
     else
         "$binary" --minimal-loop="$scale" &
         pid=$!

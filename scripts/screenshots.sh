@@ -22,7 +22,11 @@ shoot() {
     TESSARIA_SEED=$seed ALSOFT_DRIVERS=null "$GAME" & local pid=$!
     sleep "$wait"
     case $enter in
-    yes) xdotool mousemove --sync $((left + 300 * scale)) $((top + 217 * scale)) click 1; sleep 1.5 ;;
+    yes) # "single player", then Enter plays the world the list starts on
+        xdotool mousemove --sync $((left + 300 * scale)) $((top + 217 * scale)) click 1
+        sleep 0.5
+        xdotool key Return
+        sleep 1.5 ;;
     controls) xdotool mousemove --sync $((left + 300 * scale)) $((top + 277 * scale)) click 1; sleep 0.5 ;;
     esac
     import -window root "$out"

@@ -68,6 +68,14 @@ const std::string& GameProcess::errorOutput() {
     return stderrText_;
 }
 
+std::function<bool()> worldListShown(const XServer& server, const Image& button) {
+    // The "Play" button's plain left end, where the title menu has none.
+    return [&server, &button] {
+        return differingPixels(grabScreen(server), 120, 380, button, 0, 0, 55, button.height / 2) ==
+               0;
+    };
+}
+
 bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds,
                int slot) {
     const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
@@ -82,6 +90,8 @@ bool enterGame(const XServer& server, const RunFolder& folder, Window window, do
     };
     if (!waitUntil(menuShown, seconds)) return false;
     clickAt(server, 300, 220);
+    if (!waitUntil(worldListShown(server, button), seconds)) return false;
+    holdKey(server, window, "Return", 0.15);
     return waitUntil(
         [&] {
             return differingPixels(grabScreen(server), 182 + 30 * slot, 416, cursor, 0, 0,

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ constexpr double kExitSeconds = 30;
 class GameProcess {
 public:
     // `beforeExec` runs in the child just before the game replaces it: limits
-    // and filters set there hold for the game.
+    // and filters set there hold for the game. `arguments` follow the
+    // program's name on its command line.
     GameProcess(const XServer& server, const RunFolder& folder,
                 std::vector<std::string> extraEnvironment = {}, void (*beforeExec)() = nullptr,
                 std::vector<std::string> arguments = {});
@@ -42,8 +44,16 @@ private:
     std::string stderrText_;
 };
 
-// Skips the intro (or leaves the game) with Escape, waits for the title menu
-// and clicks "single player"; true once the game screen shows with the hotbar
-// cursor on `slot`.
+struct Image;
+// True while the world list (or the new-world panel: its buttons are there
+// too) is on the screen; `button` is the menu button's picture.
+std::function<bool()> worldListShown(const XServer& server, const Image& button);
+
+// The command line that starts the run folder's world at once.
+const std::vector<std::string> kPlayTestWorld = {"--world", kTestWorld};
+
+// Skips the intro (or leaves the game) with Escape, waits for the title menu,
+// clicks "single player" and plays the world chosen in the list with Enter;
+// true once the game screen shows with the hotbar cursor on `slot`.
 bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds,
                int slot = 0);

@@ -17,7 +17,10 @@
 #include "app/pointer.h"
 #include "app/run_folder.h"
 #include "app/startup.h"
+#include "app/world_list.h"
 #include "game/key_bindings.h"
+#include "game/paths.h"
+#include "game/played_world.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
 #include "rules/input.h"
@@ -44,6 +47,7 @@ protected:
         folder = new RunFolder();
         previous = fs::current_path();
         fs::current_path(folder->path());
+        playWorldFolder(folder->worldFolder().string());
         ASSERT_TRUE(loadFonts());
         ASSERT_TRUE(loadAssets());
     }
@@ -204,12 +208,17 @@ TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
     EXPECT_TRUE(fs::exists(folder->worldFile()));
 }
 
-TEST_F(MainLoop, SinglePlayerShowsTheGameInTheFrameOfTheClick) {
+TEST_F(MainLoop, SinglePlayerShowsTheWorldListInTheFrameOfTheClickAndEnterPlaysTheWorld) {
     gameScreen.screen = Screen::Menu;
     moveMouse(300, 217);
     send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN);
-    EXPECT_EQ(gameScreen.screen, Screen::Game);
+    EXPECT_EQ(gameScreen.screen, Screen::Worlds);
     EXPECT_EQ(gameScreen.menuSelection, MenuSinglePlayer);
+    ASSERT_EQ(worldList.worlds.size(), 1u);
+    worldListKey(ALLEGRO_KEY_ENTER, '\r');
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
+    EXPECT_EQ(playedWorld(), kTestWorld);
+    EXPECT_TRUE(closeWorld());
 }
 
 TEST_F(MainLoop, ExitTheGameFinishesItsFrameThenSavesAndEndsAtTheNextEvent) {

@@ -3,6 +3,7 @@
 
 #include <stdlib.h>
 
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -22,7 +23,9 @@ RunFolder::RunFolder() : path_(makeTempFolder("tessaria-run-")) {
     fs::copy(fs::path(TESSARIA_RUN_DIR) / "data", path_ / "data",
              fs::copy_options::recursive | fs::copy_options::skip_symlinks);
     fs::remove_all(path_ / "data/world");
-    fs::create_directories(path_ / "data/world");
+    fs::remove_all(path_ / "data/worlds");
+    fs::create_directories(worldFolder());
+    std::ofstream(worldFolder() / "world.meta") << "name = " << kTestWorld << "\nkind = empty\n";
 }
 
 RunFolder::~RunFolder() {

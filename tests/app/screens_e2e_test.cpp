@@ -145,7 +145,11 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
             << "no text on added panel line " << line;
     }
 
+    // "single player" shows the list of worlds; Enter plays the one chosen.
     clickAt(server, 300, kFirstButtonY + 10);
+    ASSERT_TRUE(waitUntil(worldListShown(server, button), 5))
+        << "no world list " << saveScreenshot(server, "world-list-missing");
+    holdKey(server, window, "Return", 0.15);
     EXPECT_TRUE(waitUntil([&] { return buttonDifference(grabScreen(server), 0, false) > 100; }, 5))
         << "the menu is still shown";
     sleepSeconds(0.5);  // a few frames, so the level scroll has caught up

@@ -53,7 +53,7 @@ TEST_F(GameWindow, AKeptSizeLargerThanTheScreenOpensWhollyOnIt) {
 }
 
 TEST_F(GameWindow, ClosingTheWindowSavesTheWorldAndExitsZero) {
-    GameProcess game(server, folder);
+    GameProcess game(server, folder, {}, nullptr, kPlayTestWorld);
     Window window = waitForWindow(server, kStartSeconds);
     ASSERT_NE(window, 0u) << game.errorOutput();
     sleepSeconds(0.5);
@@ -65,7 +65,7 @@ TEST_F(GameWindow, ClosingTheWindowSavesTheWorldAndExitsZero) {
 TEST_F(GameWindow, TerminateInterruptAndHangUpSaveTheWorldAndExitZero) {
     for (int quitSignal : {SIGTERM, SIGINT, SIGHUP}) {
         fs::remove(folder.worldFile());
-        GameProcess game(server, folder);
+        GameProcess game(server, folder, {}, nullptr, kPlayTestWorld);
         ASSERT_NE(waitForWindow(server, kStartSeconds), 0u) << game.errorOutput();
         sleepSeconds(0.5);
         kill(game.pid(), quitSignal);
@@ -93,7 +93,7 @@ void hangFileSyncs() {
 }
 
 TEST_F(GameWindow, ASecondSignalWhileTheSaveHangsEndsTheGameAtOnce) {
-    GameProcess game(server, folder, {}, hangFileSyncs);
+    GameProcess game(server, folder, {}, hangFileSyncs, kPlayTestWorld);
     ASSERT_NE(waitForWindow(server, kStartSeconds), 0u) << game.errorOutput();
     kill(game.pid(), SIGTERM);
     sleepSeconds(1);
@@ -106,8 +106,8 @@ TEST_F(GameWindow, ASecondSignalWhileTheSaveHangsEndsTheGameAtOnce) {
 // Two copies on one world would overwrite each other's saves.
 TEST_F(GameWindow, AWorldOpenInAnotherCopyIsLeftAloneAndTheGameExitsOne) {
     WorldLock other;
-    ASSERT_EQ(other.take((folder.path() / "data/world").string()), WorldLock::Outcome::Taken);
-    GameProcess game(server, folder);
+    ASSERT_EQ(other.take(folder.worldFolder().string()), WorldLock::Outcome::Taken);
+    GameProcess game(server, folder, {}, nullptr, kPlayTestWorld);
     EXPECT_EQ(game.waitForExit(kStartSeconds), 1);
     EXPECT_EQ(game.errorOutput(), "Tessaria: the world is open in another copy of the game\n");
     EXPECT_FALSE(fs::exists(folder.worldFile()));

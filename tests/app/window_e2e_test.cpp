@@ -103,7 +103,9 @@ protected:
         logo = readBmp(folder.path() / "data/gfx/logo.bmp");
         backdrop = readBmp(folder.path() / "data/gfx/007.bmp");
         cursor = readBmp(folder.path() / "data/gfx/004.bmp");
-        ASSERT_TRUE(logo.width > 0 && backdrop.width == 640 && cursor.width > 0);
+        button = readBmp(folder.path() / "data/gfx/008.bmp");
+        ASSERT_TRUE(logo.width > 0 && backdrop.width == 640 && cursor.width > 0 &&
+                    button.width > 0);
     }
 
     bool sizeIs(Window window, int width, int height) {
@@ -125,7 +127,7 @@ protected:
     XServer server{"1920x1080x24"};
     WindowManager manager{server};
     RunFolder folder;
-    Image logo, backdrop, cursor;
+    Image logo, backdrop, cursor, button;
 };
 
 TEST_F(WindowOnADesktop, OpensAtTwiceThePictureInExactBlocksWhereAScaledClickAndF12Work) {
@@ -162,8 +164,17 @@ TEST_F(WindowOnADesktop, OpensAtTwiceThePictureInExactBlocksWhereAScaledClickAnd
     ASSERT_EQ(picture.height, 480);
     EXPECT_EQ(blocksOff(grabScreen(server), origin, 2, picture, 0, 0, 400, 480, 0, 0), 0);
 
-    // "single player" at (220, 210) in the picture is at twice that in the window.
+    // "single player" at (220, 210) in the picture is at twice that in the
+    // window; the world list's "Play" at (120, 380).
     clickAt(server, origin.x + 2 * 300, origin.y + 2 * 220);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return blocksOff(grabScreen(server), origin, 2, button, 0, 0, 55, button.height / 2,
+                             120, 380) == 0;
+        },
+        kStartSeconds))
+        << "the world list did not open " << saveScreenshot(server, "desktop-list");
+    clickAt(server, origin.x + 2 * 200, origin.y + 2 * 390);
     EXPECT_TRUE(waitUntil(
         [&] {
             return blocksOff(grabScreen(server), origin, 2, cursor, 0, 0, cursor.width,

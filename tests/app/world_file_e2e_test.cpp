@@ -65,7 +65,7 @@ TEST_F(WorldFileInAWindow, APlayedWorldThatDidNotChangeIsLeftAsItWasWithItsBacku
     const WorldFile prepared = preparedWorld();
     writeWorldFile(folder.worldFile(), prepared);
     const std::string preparedText = readText(folder.worldFile());
-    writeText(folder.path() / "data/world/world.ini.bak", "the good world");
+    writeText(folder.worldFolder() / "world.ini.bak", "the good world");
 
     GameProcess game(server, folder, {"TESSARIA_SEED=11"});
     Window window = waitForWindow(server, kStartSeconds);
@@ -78,11 +78,12 @@ TEST_F(WorldFileInAWindow, APlayedWorldThatDidNotChangeIsLeftAsItWasWithItsBacku
     ASSERT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
 
     EXPECT_EQ(readText(folder.worldFile()), preparedText);
-    EXPECT_EQ(readText(folder.path() / "data/world/world.ini.bak"), "the good world");
+    EXPECT_EQ(readText(folder.worldFolder() / "world.ini.bak"), "the good world");
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder.path() / "data/world"))
+    for (const auto& entry : fs::directory_iterator(folder.worldFolder()))
         names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"world.ini", "world.ini.bak", "world.lock"}))
+    EXPECT_EQ(names,
+              (std::set<std::string>{"world.ini", "world.ini.bak", "world.lock", "world.meta"}))
         << "a temporary file was left behind";
 }
 
@@ -179,27 +180,37 @@ TEST_F(WorldFileInAWindow, TheClassicGameKeepsNoRecordAndStartsOnTheDiagonal) {
     }
 }
 
-// Writes beyond 16 kB fail, so no world fits: the quit save of a new world
-// reports in one line, leaves no part of a world, and the exit status says so.
+// Writes beyond 16 kB fail, so no world fits: the first autosave of a new
+// world and the quit save each report in one line, no part of a world is
+// left, and the exit status says so.
 TEST_F(WorldFileInAWindow, AQuitSaveThatFailsPrintsOneLineAndExitsWithStatusOne) {
-    GameProcess game(server, folder, {}, [] {
-        rlimit limit{16 * 1024, 16 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN);
-    });
+    GameProcess game(
+        server, folder, {},
+        [] {
+            rlimit limit{16 * 1024, 16 * 1024};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        },
+        kPlayTestWorld);
     Window window = waitForWindow(server, kStartSeconds);
     ASSERT_NE(window, 0u) << game.errorOutput();
+    // The world is shown at once, and its first frame hands it to the autosave.
+    ASSERT_TRUE(
+        waitUntil([&] { return game.errorOutput().find("cannot autosave") != std::string::npos; },
+                  kStartSeconds));
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 1) << game.errorOutput();
     // The graphics libraries may complain about the limit too; the game's own
     // lines are those it signs.
     EXPECT_EQ(gameLines(game.errorOutput()),
-              "Tessaria: cannot save data/world/world.ini: File too large\n");
+              "Tessaria: cannot autosave data/worlds/test/world.ini: File too large\n"
+              "Tessaria: cannot save data/worlds/test/world.ini: File too large\n");
     EXPECT_FALSE(fs::exists(folder.worldFile()));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path() / "data/world"),
-                            fs::directory_iterator()),
-              1)
-        << "only the lock file";
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder.worldFolder()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"world.lock", "world.meta"}))
+        << "only the lock file and the note";
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 set -uo pipefail
 
 # Plays inside the virtual screen: skip the intro, click "single player",
-# place a block with Space, then quit with SIGTERM (saves like the close button).
+# play the world the list starts on (the starter world, taken in as "My
+# world") with Enter, place a block with Space, then quit with SIGTERM (saves
+# like the close button).
 if [ "${1:-}" = --play ]; then
     cd "$work"
     # The leak checker of a sanitizer build stays off for the graphics stack.
@@ -22,6 +24,8 @@ if [ "${1:-}" = --play ]; then
     xdotool keydown Escape; sleep 0.2; xdotool keyup Escape
     sleep 0.5
     xdotool mousemove --sync 300 217 click 1
+    sleep 1
+    xdotool keydown Return; sleep 0.2; xdotool keyup Return
     sleep 1
     xdotool keydown space; sleep 0.2; xdotool keyup space
     sleep 1.5
@@ -76,7 +80,7 @@ env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME="$home" \
 cat "$scratch/game.err" 2>/dev/null
 grep -q 'exit status 0' "$scratch/game.status" 2>/dev/null || fail "game: $(cat "$scratch/game.status" 2>/dev/null)"
 
-world=$home/.local/share/tessaria/world/world.ini
+world=$home/.local/share/tessaria/worlds/My-world/world.ini
 starter=$prefix/share/tessaria/starter-world.ini
 if [ ! -f "$world" ]; then
     fail "no world at $world"

@@ -295,21 +295,24 @@ TEST_F(ScreensTest, exitTheGameAsksToQuitAndStillFinishesTheMenu) {
     EXPECT_EQ(buttonAt(330), kButtonLit);
 }
 
-TEST_F(ScreensTest, singlePlayerLeavesTheMenuForTheGame) {
+TEST_F(ScreensTest, singlePlayerLeavesTheMenuForTheWorldList) {
     pointAt(300, 215, true);
     drawMenu();
     EXPECT_EQ(gameScreen.menuSelection, MenuSinglePlayer);
-    EXPECT_EQ(gameScreen.screen, Screen::Game);
+    EXPECT_EQ(gameScreen.screen, Screen::Worlds);
 }
 
-TEST_F(ScreensTest, theClickOnSinglePlayerShowsTheGameInThatSameFrame) {
+// The list (or, with no world, the new-world panel) has its first button
+// where the menu has none, left of the menu's own column.
+TEST_F(ScreensTest, theClickOnSinglePlayerShowsTheWorldListInThatSameFrame) {
     standPlayer(5, 5, 10);
     pointAt(300, 215, false);
     ALLEGRO_EVENT press = {};
     press.type = ALLEGRO_EVENT_MOUSE_BUTTON_DOWN;
     ASSERT_TRUE(processEvent(press));
-    EXPECT_EQ(gameScreen.screen, Screen::Game);
-    EXPECT_EQ(at(5, 240), (Rgb{211, 250, 245})) << "the day sky, not the menu background";
+    EXPECT_EQ(gameScreen.screen, Screen::Worlds);
+    EXPECT_EQ(at(122, 382), kButtonUp);
+    EXPECT_FALSE(at(5, 240) == (Rgb{211, 250, 245})) << "the menu background, not the day sky";
 }
 
 TEST_F(ScreensTest, withoutFontsTheMenuStillDrawsItsButtons) {

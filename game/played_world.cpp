@@ -1,0 +1,106 @@
+// The open world and its claim on its folder.
+#include "game/played_world.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "game/paths.h"
+#include "game/world_catalog.h"
+#include "game/world_lock.h"
+#include "game/world_save.h"
+#include "game/world_setup.h"
+
+namespace {
+
+std::string openFolder;  // under worldsFolder(); empty when none is open
+std::unique_ptr<WorldLock> openLock;
+// A world's lock taken ahead of opening it (the command line's world is
+// claimed before the window opens, a world to delete before it moves).
+std::string claimedFolder;
+std::unique_ptr<WorldLock> claimedLock;
+
+std::int64_t now() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+void dropClaim() {
+    claimedLock.reset();
+    claimedFolder.clear();
+}
+
+}  // namespace
+
+void adoptWorldFromBefore() {
+    // Until a world is played the world file is still the one from before the list.
+    if (int error = adoptOldWorld(worldsFolder(), worldFile(), now()))
+        std::fprintf(stderr, "Tessaria: cannot copy %s into %s: %s\n", worldFile().c_str(),
+                     worldsFolder().c_str(), std::strerror(error));
+}
+
+bool findWorld(const std::string& name, std::string& folder) {
+    const std::vector<WorldEntry> worlds = listWorlds(worldsFolder());
+    for (const WorldEntry& entry : worlds)
+        if (entry.folder == name) return folder = entry.folder, true;
+    for (const WorldEntry& entry : worlds)
+        if (entry.meta.name == name) return folder = entry.folder, true;
+    return false;
+}
+
+PlayOutcome claimWorldFolder(const std::string& folder) {
+    if (folder == claimedFolder && claimedLock) return PlayOutcome::Opened;
+    std::string found;
+    if (!findWorld(folder, found) || found != folder) return PlayOutcome::Missing;
+    dropClaim();
+    auto lock = std::make_unique<WorldLock>();
+    switch (lock->take(worldsFolder() + "/" + folder)) {
+        case WorldLock::Outcome::HeldElsewhere:
+            return PlayOutcome::Locked;
+        case WorldLock::Outcome::Failed:
+            // Saving will fail as well and say so; the world can still be played.
+            std::fprintf(stderr, "Tessaria: %s\n", lock->error().c_str());
+            break;
+        case WorldLock::Outcome::Taken:
+            break;
+    }
+    claimedFolder = folder;
+    claimedLock = std::move(lock);
+    return PlayOutcome::Opened;
+}
+
+PlayOutcome playWorld(const std::string& folder) {
+    if (!openFolder.empty() && folder == openFolder) return PlayOutcome::Opened;
+    const PlayOutcome claim = claimWorldFolder(folder);
+    if (claim != PlayOutcome::Opened) return claim;
+    closeWorld();
+    openLock = std::move(claimedLock);
+    dropClaim();
+    playWorldFolder(worldsFolder() + "/" + folder);
+    setUpWorld();
+    markPlayed(worldsFolder(), folder, now());
+    openFolder = folder;
+    return PlayOutcome::Opened;
+}
+
+bool closeWorld() {
+    // A player who quits before choosing a world has none to save.
+    const bool saved = !worldInPlay() || saveWorld();
+    endSavingRun();
+    openLock.reset();
+    openFolder.clear();
+    return saved;
+}
+
+const std::string& playedWorld() { return openFolder; }
+
+PlayOutcome deleteWorld(const std::string& folder) {
+    if (folder == openFolder) closeWorld();
+    const PlayOutcome claim = claimWorldFolder(folder);
+    if (claim != PlayOutcome::Opened) return claim;
+    std::string trashedAs;
+    const int error = trashWorld(worldsFolder(), folder, trashedAs);
+    dropClaim();
+    if (error == 0) return PlayOutcome::Opened;
+    std::fprintf(stderr, "Tessaria: cannot move %s/%s to the trash: %s\n", worldsFolder().c_str(),
+                 folder.c_str(), std::strerror(error));
+    return PlayOutcome::Missing;
+}
