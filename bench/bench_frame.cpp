@@ -71,7 +71,9 @@ const Segment kTypicalScript[] = {
 
 // A fresh run on the centre column, with the first look and actions at the
 // ground ahead: the scripts were written, and their figures taken, that way.
+// Every run starts alone; the crowded run adds its figures after this.
 void setUpPlayer(int level, bool autoJump) {
+    otherFigures().clear();
     fresh::startRun(kCentre, kCentre, level);
     player.spriteSheet = SpriteSheet::Standing;
     player.spriteGroup = 0;
@@ -91,7 +93,6 @@ void setUpWorstRun() {
 }
 
 void setUpTypicalRun() {
-    otherFigures().clear();
     buildTypicalWorld(kTypicalGround);
     setUpPlayer(kTypicalGround, true);
 }
@@ -117,193 +118,191 @@ void setUpCrowdedRun() {
         other.name = "player" + std::to_string(n);
         otherFigures().push_back(other);
     }
-    // The typical world seen from a tower's top, ten levels up, with auto-jump
-    // off so that the walk goes on through the air at that height: the ground
-    // below stays in view throughout.
-    void setUpTowerRun() {
-        buildTypicalWorld(kTypicalGround);
-        fillBox(kCentre, kCentre, kCentre, kCentre, kTowerTop, kTypicalGround - 1, Brick);
-        setUpPlayer(kTowerTop, false);
-    }
+}
 
-    // A window `scale` times the picture's size.
-    bool openWindow(int scale) {
-        if (chdir(TESSARIA_RUN_DIR) != 0 || !al_init()) return false;
-        al_init_image_addon();
-        al_init_font_addon();
-        al_init_ttf_addon();
-        al_set_new_bitmap_flags(0);
-        al_set_new_display_flags(ALLEGRO_WINDOWED);
-        app.display = al_create_display(kScreenWidth * scale, kScreenHeight * scale);
-        if (app.display == nullptr) return false;
-        if (!loadFonts() || !loadAssets() || !prepareRenderer()) {
-            shutdown();
-            return false;
-        }
-        setKeyboard(nullptr, scriptKeyDown);
-        setPause(nullptr);
-        return true;
-    }
+// The typical world seen from a tower's top, ten levels up, with auto-jump
+// off so that the walk goes on through the air at that height: the ground
+// below stays in view throughout.
+void setUpTowerRun() {
+    buildTypicalWorld(kTypicalGround);
+    fillBox(kCentre, kCentre, kCentre, kCentre, kTowerTop, kTypicalGround - 1, Brick);
+    setUpPlayer(kTowerTop, false);
+}
 
-    void closeWindow() {
-        releaseRenderer();
+// A window `scale` times the picture's size.
+bool openWindow(int scale) {
+    if (chdir(TESSARIA_RUN_DIR) != 0 || !al_init()) return false;
+    al_init_image_addon();
+    al_init_font_addon();
+    al_init_ttf_addon();
+    al_set_new_bitmap_flags(0);
+    al_set_new_display_flags(ALLEGRO_WINDOWED);
+    app.display = al_create_display(kScreenWidth * scale, kScreenHeight * scale);
+    if (app.display == nullptr) return false;
+    if (!loadFonts() || !loadAssets() || !prepareRenderer()) {
         shutdown();
+        return false;
     }
+    setKeyboard(nullptr, scriptKeyDown);
+    setPause(nullptr);
+    return true;
+}
 
-    using Clock = std::chrono::steady_clock;
+void closeWindow() {
+    releaseRenderer();
+    shutdown();
+}
 
-    // One timer tick handled and its frame shown, as the main loop does it.
-    double timedTick() {
-        ALLEGRO_EVENT tick;
-        std::memset(&tick, 0, sizeof tick);
-        tick.type = ALLEGRO_EVENT_TIMER;
-        const auto start = Clock::now();
-        processEvent(tick);
-        showFrame();
-        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+using Clock = std::chrono::steady_clock;
+
+// One timer tick handled and its frame shown, as the main loop does it.
+double timedTick() {
+    ALLEGRO_EVENT tick;
+    std::memset(&tick, 0, sizeof tick);
+    tick.type = ALLEGRO_EVENT_TIMER;
+    const auto start = Clock::now();
+    processEvent(tick);
+    showFrame();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    const std::size_t n = times.size();
+    return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
+void report(benchmark::State& state, std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    state.counters["frames"] = static_cast<double>(times.size());
+    state.counters["median_ms"] = median(times);
+    state.counters["p99_ms"] = times[static_cast<std::size_t>(std::ceil(0.99 * times.size())) - 1];
+    state.counters["max_ms"] = times.back();
+}
+
+// The floor: the frame buffer cleared, copied to the window and flipped.
+double timedEmptyFrame() {
+    const auto start = Clock::now();
+    al_set_target_bitmap(assets.frameBuffer);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    showFrame();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct RunTimes {
+    std::vector<double> frames, floor;
+};
+
+// Plays a script, one frame per tick, up to `limit` frames. An empty frame
+// follows each one, so that the floor is measured under the same load.
+RunTimes playScript(const Segment* script, std::size_t segments, std::size_t limit) {
+    RunTimes times;
+    times.frames.reserve(1024);
+    times.floor.reserve(1024);
+    for (std::size_t s = 0; s < segments && times.frames.size() < limit; ++s) {
+        for (int key : script[s].keys) keysDown[key] = true;
+        for (int t = 0; t < script[s].ticks && times.frames.size() < limit; ++t) {
+            times.frames.push_back(timedTick());
+            times.floor.push_back(timedEmptyFrame());
+        }
+        for (int key : script[s].keys) keysDown[key] = false;
     }
+    return times;
+}
 
-    double median(std::vector<double> times) {
-        std::sort(times.begin(), times.end());
-        const std::size_t n = times.size();
-        return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+template <std::size_t N>
+void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)[N], bool cached,
+               int scale = 1) {
+    if (!openWindow(scale)) return state.SkipWithError("no window (run under xvfb-run) or no data");
+    setCachedDrawing(cached);
+    RunTimes times;
+    for (auto _ : state) {
+        setUp();
+        for (int i = 0; i < kWarmUpFrames; ++i) timedTick();
+        setUp();
+        times = playScript(script, N, cached ? 100000 : kStraightFrames);
     }
+    report(state, times.frames);
+    state.counters["floor_ms"] = median(times.floor);
+    state.counters["x_floor"] = median(times.frames) / median(times.floor);
+    closeWindow();
+}
 
-    void report(benchmark::State & state, std::vector<double> times) {
-        std::sort(times.begin(), times.end());
-        state.counters["frames"] = static_cast<double>(times.size());
-        state.counters["median_ms"] = median(times);
-        state.counters["p99_ms"] =
-            times[static_cast<std::size_t>(std::ceil(0.99 * times.size())) - 1];
-        state.counters["max_ms"] = times.back();
-    }
+void BM_EmptyFrame(benchmark::State& state) {
+    if (!openWindow(static_cast<int>(state.range(0))))
+        return state.SkipWithError("no window (run under xvfb-run) or no data");
+    std::vector<double> times;
+    times.reserve(kEmptyFrames);
+    for (auto _ : state)
+        for (int i = 0; i < kEmptyFrames; ++i) times.push_back(timedEmptyFrame());
+    report(state, times);
+    // Every run reports the same counters (the CSV output needs them all).
+    state.counters["floor_ms"] = median(times);
+    state.counters["x_floor"] = 1;
+    closeWindow();
+}
 
-    // The floor: the frame buffer cleared, copied to the window and flipped.
-    double timedEmptyFrame() {
-        const auto start = Clock::now();
+void BM_WorstCaseRun(benchmark::State& state) {
+    runScript(state, setUpWorstRun, kWorstScript, true, static_cast<int>(state.range(0)));
+}
+void BM_WorstCaseRunStraight(benchmark::State& state) {
+    runScript(state, setUpWorstRun, kWorstScript, false);
+}
+void BM_TypicalRun(benchmark::State& state) {
+    runScript(state, setUpTypicalRun, kTypicalScript, true);
+}
+void BM_TypicalRunStraight(benchmark::State& state) {
+    runScript(state, setUpTypicalRun, kTypicalScript, false);
+}
+void BM_TypicalRunSixteenOthers(benchmark::State& state) {
+    runScript(state, setUpCrowdedRun, kTypicalScript, true);
+    otherFigures().clear();
+}
+void BM_TowerRun(benchmark::State& state) { runScript(state, setUpTowerRun, kTypicalScript, true); }
+// The same run and the worst case in the classic picture, cut off four levels
+// below the figure: what keeping the ground in view costs.
+void setUpClassicTowerRun() {
+    settings.classic = true;
+    setUpTowerRun();
+}
+void setUpClassicWorstRun() {
+    settings.classic = true;
+    setUpWorstRun();
+}
+void BM_TowerRunClassic(benchmark::State& state) {
+    runScript(state, setUpClassicTowerRun, kTypicalScript, true);
+    settings.classic = false;
+}
+void BM_WorstCaseRunClassic(benchmark::State& state) {
+    runScript(state, setUpClassicWorstRun, kWorstScript, true);
+    settings.classic = false;
+}
+
+// 40 frames a second of nothing but a cleared picture shown as the game
+// shows its frames, in a window `scale` times the picture's size.
+int minimalLoop(int scale) {
+    if (scale < 1 || !al_init()) return 1;
+    installQuitSignals();
+    al_set_new_display_flags(ALLEGRO_WINDOWED);
+    app.display = al_create_display(kScreenWidth * scale, kScreenHeight * scale);
+    assets.frameBuffer = al_create_bitmap(kScreenWidth, kScreenHeight);
+    app.timer = al_create_timer(0.025);
+    app.queue = al_create_event_queue();
+    if (app.display == nullptr || assets.frameBuffer == nullptr || app.timer == nullptr ||
+        app.queue == nullptr)
+        return 1;
+    al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
+    al_start_timer(app.timer);
+    while (!quitSignalled()) {
+        ALLEGRO_EVENT event;
+        al_wait_for_event(app.queue, &event);
         al_set_target_bitmap(assets.frameBuffer);
         al_clear_to_color(al_map_rgb(0, 0, 0));
         showFrame();
-        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     }
-
-    struct RunTimes {
-        std::vector<double> frames, floor;
-    };
-
-    // Plays a script, one frame per tick, up to `limit` frames. An empty frame
-    // follows each one, so that the floor is measured under the same load.
-    RunTimes playScript(const Segment* script, std::size_t segments, std::size_t limit) {
-        RunTimes times;
-        times.frames.reserve(1024);
-        times.floor.reserve(1024);
-        for (std::size_t s = 0; s < segments && times.frames.size() < limit; ++s) {
-            for (int key : script[s].keys) keysDown[key] = true;
-            for (int t = 0; t < script[s].ticks && times.frames.size() < limit; ++t) {
-                times.frames.push_back(timedTick());
-                times.floor.push_back(timedEmptyFrame());
-            }
-            for (int key : script[s].keys) keysDown[key] = false;
-        }
-        return times;
-    }
-
-    template <std::size_t N>
-    void runScript(benchmark::State & state, void (*setUp)(), const Segment(&script)[N],
-                   bool cached, int scale = 1) {
-        if (!openWindow(scale))
-            return state.SkipWithError("no window (run under xvfb-run) or no data");
-        setCachedDrawing(cached);
-        RunTimes times;
-        for (auto _ : state) {
-            setUp();
-            for (int i = 0; i < kWarmUpFrames; ++i) timedTick();
-            setUp();
-            times = playScript(script, N, cached ? 100000 : kStraightFrames);
-        }
-        report(state, times.frames);
-        state.counters["floor_ms"] = median(times.floor);
-        state.counters["x_floor"] = median(times.frames) / median(times.floor);
-        closeWindow();
-    }
-
-    void BM_EmptyFrame(benchmark::State & state) {
-        if (!openWindow(static_cast<int>(state.range(0))))
-            return state.SkipWithError("no window (run under xvfb-run) or no data");
-        std::vector<double> times;
-        times.reserve(kEmptyFrames);
-        for (auto _ : state)
-            for (int i = 0; i < kEmptyFrames; ++i) times.push_back(timedEmptyFrame());
-        report(state, times);
-        // Every run reports the same counters (the CSV output needs them all).
-        state.counters["floor_ms"] = median(times);
-        state.counters["x_floor"] = 1;
-        closeWindow();
-    }
-
-    void BM_WorstCaseRun(benchmark::State & state) {
-        runScript(state, setUpWorstRun, kWorstScript, true, static_cast<int>(state.range(0)));
-    }
-    void BM_WorstCaseRunStraight(benchmark::State & state) {
-        runScript(state, setUpWorstRun, kWorstScript, false);
-    }
-    void BM_TypicalRun(benchmark::State & state) {
-        runScript(state, setUpTypicalRun, kTypicalScript, true);
-    }
-    void BM_TypicalRunStraight(benchmark::State & state) {
-        runScript(state, setUpTypicalRun, kTypicalScript, false);
-    }
-    void BM_TypicalRunSixteenOthers(benchmark::State & state) {
-        runScript(state, setUpCrowdedRun, kTypicalScript, true);
-        otherFigures().clear();
-    }
-    void BM_TowerRun(benchmark::State & state) {
-        runScript(state, setUpTowerRun, kTypicalScript, true);
-    }
-    // The same run and the worst case in the classic picture, cut off four levels
-    // below the figure: what keeping the ground in view costs.
-    void setUpClassicTowerRun() {
-        settings.classic = true;
-        setUpTowerRun();
-    }
-    void setUpClassicWorstRun() {
-        settings.classic = true;
-        setUpWorstRun();
-    }
-    void BM_TowerRunClassic(benchmark::State & state) {
-        runScript(state, setUpClassicTowerRun, kTypicalScript, true);
-        settings.classic = false;
-    }
-    void BM_WorstCaseRunClassic(benchmark::State & state) {
-        runScript(state, setUpClassicWorstRun, kWorstScript, true);
-        settings.classic = false;
-    }
-
-    // 40 frames a second of nothing but a cleared picture shown as the game
-    // shows its frames, in a window `scale` times the picture's size.
-    int minimalLoop(int scale) {
-        if (scale < 1 || !al_init()) return 1;
-        installQuitSignals();
-        al_set_new_display_flags(ALLEGRO_WINDOWED);
-        app.display = al_create_display(kScreenWidth * scale, kScreenHeight * scale);
-        assets.frameBuffer = al_create_bitmap(kScreenWidth, kScreenHeight);
-        app.timer = al_create_timer(0.025);
-        app.queue = al_create_event_queue();
-        if (app.display == nullptr || assets.frameBuffer == nullptr || app.timer == nullptr ||
-            app.queue == nullptr)
-            return 1;
-        al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
-        al_start_timer(app.timer);
-        while (!quitSignalled()) {
-            ALLEGRO_EVENT event;
-            al_wait_for_event(app.queue, &event);
-            al_set_target_bitmap(assets.frameBuffer);
-            al_clear_to_color(al_map_rgb(0, 0, 0));
-            showFrame();
-        }
-        shutdown();
-        return 0;
-    }
+    shutdown();
+    return 0;
+}
 
 }  // namespace
 
