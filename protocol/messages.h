@@ -46,7 +46,7 @@ enum class Action : std::uint8_t {
     Add = 7,
     Player = 8,
     Use = 10,
-    Spec = 16,
+    Setting = 16,  // a switch of the player's own, such as auto-jump
     List = 18,
     Announce = 22,
     Init = 255,
@@ -452,7 +452,7 @@ struct Step {
 
 // Auto-jump switched (J): steps never blocked, the level follows the column top.
 struct JumpMode {
-    static constexpr PacketId kId{Family::Walk, Action::Spec};
+    static constexpr PacketId kId{Family::Walk, Action::Setting};
     static constexpr Sender kSender = Sender::Client;
     static constexpr const char* kName = "JumpMode";
     std::uint8_t on = 1;
