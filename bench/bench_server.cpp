@@ -183,7 +183,8 @@ void BM_WalkingPlayerBytes(benchmark::State& state) {
     Peer walker(hosted.server->port(), "walker"), watcher(hosted.server->port(), "watcher");
     walker.pumpUntil([&] { return walker.has<PlayerList>(); });
     watcher.pumpUntil([&] { return watcher.has<PlayerList>(); });
-    constexpr auto kStep = std::chrono::milliseconds(kAnimTicks * 1000 / Server::kTicksPerSecond + 5);
+    constexpr auto kStep =
+        std::chrono::milliseconds(kAnimTicks * 1000 / Server::kTicksPerSecond + 5);
     double walkerPerSecond = 0, watcherPerSecond = 0;
     for (auto _ : state) {
         const std::size_t walkerBefore = walker.bytes, watcherBefore = watcher.bytes;
