@@ -33,10 +33,13 @@ bool keysTakenByText();
 void handleKeyEvent(const ALLEGRO_EVENT& event);
 // The joined game's timer tick in place of the single player's.
 void tickJoined(const PlayerIntent& intent, PauseFn pause);
-// Whether the world records may be saved: not while they hold a server's.
+// Whether the world records may be saved: not while they hold a server's,
+// nor while the game hosts its world (the server alone writes it then).
 bool worldIsOwn();
-// Leaves the server and puts the single player's world back (at quit).
-void leaveServer();
+// At quit: leaves the server and puts the single player's world back; a
+// hosted world's server stops and saves it, and it stays closed here. False
+// when that server could not save.
+bool leaveServer();
 
 // The panel in place of the notice: its clicks, and its drawing.
 void updateJoinPanel();
