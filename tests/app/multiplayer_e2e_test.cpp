@@ -251,6 +251,14 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     ASSERT_NE(window, 0u) << game.errorOutput();
     const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
     const Image hud = readBmp(folder.path() / "data/gfx/001.bmp");
+    const Image cursor = readBmp(folder.path() / "data/gfx/004.bmp");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return differingPixels(grabScreen(screen), 182, 416, cursor, 0, 0, cursor.width,
+                                   cursor.height) == 0;
+        },
+        kStartSeconds))
+        << "the world is not played";
     // Escape to the menu, "Multiplayer", then "Host this world": the port the
     // game prints is the one the second player joins.
     int hosted = 0;
@@ -283,6 +291,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     ASSERT_TRUE(guest->joined()) << guest->endText() << game.errorOutput();
     ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }, 20));
     EXPECT_NE(game.errorOutput().find("Tessaria server: host joined"), std::string::npos);
+    saveScreenshot(screen, "host-playing");
     const WorldFile before = guest->band();
     holdKey(screen, window, "Control_R", 1.6);
     int cell = -1;
@@ -299,6 +308,8 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     ASSERT_TRUE(waitUntil([&] { return showsMenu(screen, button); }, kStartSeconds));
     clickAt(screen, 230, 250);
     sleepSeconds(0.3);
+    sleepSeconds(0.3);
+    saveScreenshot(screen, "host-panel-hosting");
     clickAt(screen, 460, 300);  // "Leave" where "Join" was
     EXPECT_TRUE(waitUntil(
         [&] {
