@@ -466,21 +466,26 @@ bool leaveServer() {
     return stopHosting(false);
 }
 
+void leaveForSinglePlayer() {
+    if (!client.session) return;
+    const bool hosted = client.host.server != nullptr;
+    client.session->leave();
+    client.session.reset();
+    otherFigures().clear();
+    restoreSinglePlayer();
+    client.status = hosted ? "Hosting ended: " + client.chosenName + " is played here again."
+                           : "Left the server.";
+    if (hosted && !stopHosting(true))
+        client.status = "Hosting ended; the world could not be saved.";
+}
+
 void updateJoinPanel() {
     const bool clicked = pointer.buttonDown == 1 && !client.wasPointerDown;
     client.wasPointerDown = pointer.buttonDown == 1;
     const bool shown =
         gameScreen.screen == Screen::Menu && gameScreen.menuSelection == MenuMultiplayer;
     if (shown && clicked && client.session && pointerOverButton(kPanelX, kJoinY)) {
-        const bool hosted = client.host.server != nullptr;
-        client.session->leave();
-        client.session.reset();
-        otherFigures().clear();
-        restoreSinglePlayer();
-        client.status = hosted ? "Hosting ended: " + client.chosenName + " is played here again."
-                               : "Left the server.";
-        if (hosted && !stopHosting(true))
-            client.status = "Hosting ended; the world could not be saved.";
+        leaveForSinglePlayer();
         return;
     }
     if (shown && !client.panelWasShown && !client.session) loadFields();

@@ -40,6 +40,9 @@ bool worldIsOwn();
 // hosted world's server stops and saves it, and it stays closed here. False
 // when that server could not save.
 bool leaveServer();
+// "Leave", or "single player" while joined: the session ends and the single
+// player's world is back (a hosted one read again as its server saved it).
+void leaveForSinglePlayer();
 
 // The panel in place of the notice: its clicks, and its drawing.
 void updateJoinPanel();

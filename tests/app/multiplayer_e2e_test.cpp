@@ -219,9 +219,9 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
 }
 
 // The game hosts the world it plays from the join panel and joins it itself;
-// a second player sees the host's work; leaving gives the world back to single
-// player as the server saved it, and quitting while hosting leaves it saved by
-// the server alone and free for the next run.
+// a second player sees the host's work; leaving (or "single player") gives the
+// world back to single player as the server saved it, and quitting while
+// hosting leaves it saved by the server alone and free for the next run.
 TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     XServer screen;
     RunFolder folder;
@@ -325,6 +325,12 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     EXPECT_TRUE(waitUntil([&] { return !lockFree(); }, 5)) << "not reopened here";
     ASSERT_TRUE(enterGame(screen, folder, window, kStartSeconds)) << game.errorOutput();
 
+    // Hosted, then "single player": the list plays the world the server left.
+    ASSERT_GT(host(), 0) << game.errorOutput();
+    ASSERT_TRUE(enterGame(screen, folder, window, kStartSeconds)) << game.errorOutput();
+    EXPECT_EQ(count(game.errorOutput(), "Tessaria server: stopped; world saved"), 2);
+    EXPECT_FALSE(lockFree());
+
     // Hosted again, a block placed in the cell mined, and the game quits
     // while hosting: only the server's save counts, and the folder is free.
     const int again = host();
@@ -337,7 +343,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     const int placed = guest->band().cells[cell];
     requestClose(screen, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
-    EXPECT_EQ(count(game.errorOutput(), "Tessaria server: stopped; world saved"), 2)
+    EXPECT_EQ(count(game.errorOutput(), "Tessaria server: stopped; world saved"), 3)
         << game.errorOutput();
     EXPECT_NE(placed, 0);
     EXPECT_EQ(savedCell(cell), placed);
