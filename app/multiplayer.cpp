@@ -242,7 +242,10 @@ void hostWorld() {
         server = startServer(path, 0, failure);
     if (!server) {
         playWorld(folder);
-        client.status = "Cannot host: " + failure;
+        // The log's line names the folder; the panel has room for the reason.
+        const std::size_t reason = failure.rfind(": ");
+        client.status =
+            "Cannot host: " + (reason == std::string::npos ? failure : failure.substr(reason + 2));
         return;
     }
     Hosting& host = client.host;
