@@ -2,7 +2,10 @@
 // command line's --connect, the joined game's tick, the chat line, and the
 // one line the menu shows when a session ends. While joined, the process-wide
 // world records hold the server's world; the single player's are kept aside
-// and come back when the session ends.
+// and come back when the session ends. "Host this world" runs the server on
+// a thread of the game's own on the world chosen, closed here meanwhile, and
+// joins it; when that session ends the world is read back as the server
+// saved it.
 #pragma once
 
 #include <allegro5/allegro.h>
