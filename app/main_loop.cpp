@@ -140,8 +140,10 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     al_set_target_bitmap(assets.frameBuffer);
     al_clear_to_color(al_map_rgb(0, 0, 0));
     if (gameScreen.runState == kQuitting) {
-        leaveServer();  // the single player's world comes back, and is saved if one is open
-        worldSaveFailed = !closeWorld();
+        // The single player's world comes back, and is saved if one is open; a
+        // hosted world is saved by its server alone.
+        const bool hostedSaved = leaveServer();
+        worldSaveFailed = !closeWorld() || !hostedSaved;
         keepWindowSettings();
         return false;
     }

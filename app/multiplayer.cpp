@@ -2,9 +2,15 @@
 // of Allegro; this file joins it to the menu, the keyboard and the picture.
 #include "app/multiplayer.h"
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/game_screen.h"
@@ -12,12 +18,17 @@
 #include "app/pointer.h"
 #include "app/screens.h"
 #include "client/session.h"
+#include "game/paths.h"
+#include "game/played_world.h"
 #include "game/settings.h"
+#include "game/world_catalog.h"
+#include "game/world_save.h"
 #include "render/assets.h"
 #include "render/other_figures.h"
 #include "render/text.h"
 #include "render/tint.h"
 #include "rules/world_tick.h"
+#include "server/server.h"
 
 namespace {
 
@@ -26,6 +37,7 @@ constexpr int kAddressY = 210;
 constexpr int kNameY = 250;
 constexpr int kJoinY = 290;
 constexpr int kHostY = 330;
+constexpr int kHostsY = 356;  // under the button: which world it hosts
 constexpr int kFieldOffsetY = 16;
 constexpr int kFieldWidth = 190;
 constexpr int kFieldHeight = 14;
@@ -50,7 +62,22 @@ struct KeptGame {
 
 enum class Field { Address, Name };
 
-struct Client {
+// A world hosted from the panel: the same server as tessaria-server's, on a
+// thread of its own, with the world's folder its own until it stops.
+struct Hosting {
+    std::unique_ptr<Server> server;
+    std::thread thread;
+    bool saved = true;    // the server's last save, once its thread has ended
+    std::string folder;   // under worldsFolder()
+    std::string address;  // what others on the network join
+    ~Hosting() {
+        if (!thread.joinable()) return;
+        server->requestStop();
+        thread.join();
+    }
+};
+
+struct ClientSide {
     std::unique_ptr<Session> session;
     std::unique_ptr<KeptGame> kept;
     std::string address, status;
@@ -61,8 +88,14 @@ struct Client {
     bool escapeTaken = false;  // an Escape that closed a field, until it is let go
     bool wasPointerDown = false;
     bool everPlayed = false;
+    Hosting host;
+    // The world "Host this world" hosts, found when the panel opens.
+    std::string chosenFolder, chosenName;
+    ChatNote hostNote;  // the address, over the joined game for the chat's time
 };
-Client client;
+ClientSide client;
+
+const char* const kNameRule = "A name is 1 to 16 letters, digits, _ or -.";
 
 void keepSinglePlayer() {
     client.kept = std::make_unique<KeptGame>();
@@ -87,12 +120,26 @@ void restoreSinglePlayer() {
     client.kept.reset();
 }
 
+// The world chosen: the one open now, else the one played last.
+void findChosenWorld() {
+    const std::vector<WorldEntry> worlds = listWorlds(worldsFolder());
+    client.chosenFolder = playedWorld();
+    if (client.chosenFolder.empty() && !worlds.empty()) client.chosenFolder = worlds.front().folder;
+    client.chosenName = client.chosenFolder;
+    for (const WorldEntry& entry : worlds)
+        if (entry.folder == client.chosenFolder && !entry.meta.name.empty())
+            client.chosenName = entry.meta.name;
+}
+
 // Each time the panel opens it starts from the last address joined.
 void loadFields() {
     client.address = settings.joinServer.empty() ? "127.0.0.1:7777" : settings.joinServer;
+    if (!client.host.server) findChosenWorld();
 }
 
-void startSession(const std::string& address, const std::string& name) {
+// `hosted`: the game's own server, whose address is not one to remember and
+// whose world is read back from its folder afterwards rather than kept here.
+void startSession(const std::string& address, const std::string& name, bool hosted = false) {
     std::string host;
     std::uint16_t port = 0;
     if (!parseServerAddress(address, host, port)) {
@@ -100,18 +147,117 @@ void startSession(const std::string& address, const std::string& name) {
         return;
     }
     if (!isValidPlayerName(name)) {
-        client.status = "A name is 1 to 16 letters, digits, _ or -.";
+        client.status = kNameRule;
         return;
     }
-    settings.joinServer = address;
+    if (!hosted) settings.joinServer = address;
     settings.joinName = name;
     saveSettings();
-    keepSinglePlayer();
+    if (!hosted) keepSinglePlayer();
     client.session = std::make_unique<Session>(host, port, name);
     client.status = "Joining " + address + " ...";
     client.chatOpen = false;
     client.everPlayed = false;
     otherFigures().clear();
+}
+
+// The first IPv4 address of an interface that is up, other than loopback:
+// the one others on the network most likely reach this machine at.
+std::string networkAddress() {
+    std::string found = "127.0.0.1";
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0) return found;
+    for (const ifaddrs* i = all; i != nullptr; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+        if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK)) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* address = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+        if (inet_ntop(AF_INET, &address->sin_addr, text, sizeof text) == nullptr) continue;
+        found = text;
+        break;
+    }
+    freeifaddrs(all);
+    return found;
+}
+
+// A started server on `port` (0: any free one), or null with the log's last
+// line in `failure`.
+std::unique_ptr<Server> startServer(const std::string& folder, std::uint16_t port,
+                                    std::string& failure) {
+    // Written by the ticking thread too once started, but read only after a
+    // start that failed, when there is no such thread.
+    auto lastLine = std::make_shared<std::string>();
+    ServerOptions options;
+    options.port = port;
+    options.worldFolder = folder;
+    options.log = [lastLine](const std::string& line) {
+        std::fprintf(stderr, "Tessaria server: %s\n", line.c_str());
+        *lastLine = line;
+    };
+    auto server = std::make_unique<Server>(options);
+    if (server->start()) return server;
+    failure = *lastLine;
+    return nullptr;
+}
+
+// Stops the hosted server, whose stop saves the world and the players'
+// records, and lets its world folder go; with `reopen`, the world opens again
+// for single player as the server left it on disk. False when the server
+// could not save.
+bool stopHosting(bool reopen) {
+    Hosting& host = client.host;
+    if (!host.server) return true;
+    host.server->requestStop();
+    if (host.thread.joinable()) host.thread.join();
+    host.server.reset();
+    const bool saved = host.saved;
+    client.hostNote = ChatNote{};
+    if (reopen && playWorld(host.folder) != PlayOutcome::Opened)
+        client.status = "The hosted world could not be opened again.";
+    findChosenWorld();
+    return saved;
+}
+
+void hostWorld() {
+    if (!isValidPlayerName(settings.joinName)) {
+        client.status = kNameRule;
+        return;
+    }
+    findChosenWorld();
+    const std::string folder = client.chosenFolder;
+    if (folder.empty()) {
+        client.status = "No world yet: make one in single player first.";
+        return;
+    }
+    // Saved first: a world that cannot be written stays open here, unhosted.
+    if (playedWorld() == folder && !saveWorld()) {
+        client.status = "The world could not be saved, so it is not hosted.";
+        return;
+    }
+    closeWorld();  // its lock goes with it, for the server to take
+    const std::string path = worldsFolder() + "/" + folder;
+    std::string failure;
+    auto server = startServer(path, static_cast<std::uint16_t>(settings.hostPort), failure);
+    if (!server && failure.compare(0, 21, "cannot listen on port") == 0)
+        server = startServer(path, 0, failure);
+    if (!server) {
+        playWorld(folder);
+        // The log's line names the folder; the panel has room for the reason.
+        const std::size_t reason = failure.rfind(": ");
+        client.status =
+            "Cannot host: " + (reason == std::string::npos ? failure : failure.substr(reason + 2));
+        return;
+    }
+    Hosting& host = client.host;
+    host.folder = folder;
+    host.saved = true;
+    host.address = networkAddress() + ":" + std::to_string(server->port());
+    host.server = std::move(server);
+    host.thread = std::thread([&host] { host.saved = host.server->run(); });
+    startSession("127.0.0.1:" + std::to_string(host.server->port()), settings.joinName, true);
+    client.status = "Hosting at " + host.address;
+    client.hostNote = ChatNote{"Hosting at " + host.address, Session::kChatTicks};
+    std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
 }
 
 // Back to the menu with the one line that says why.
@@ -120,7 +266,8 @@ void endSession() {
     const bool played = client.everPlayed;
     client.session.reset();
     otherFigures().clear();
-    restoreSinglePlayer();
+    if (client.host.server) stopHosting(true);
+    else restoreSinglePlayer();
     client.chatOpen = false;
     client.status = (played ? "Disconnected: " : "Could not join: ") + why;
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
@@ -300,6 +447,7 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
             gameScreen.screen = Screen::Game;
         }
     }
+    if (client.hostNote.ticksLeft > 0 && client.everPlayed) --client.hostNote.ticksLeft;
     for (const std::string& line : session.takeFreshNotes())
         std::fprintf(stderr, "Tessaria: %s\n", line.c_str());
     std::vector<OtherFigure>& figures = otherFigures();
@@ -309,14 +457,29 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
     if (session.phase() == SessionPhase::Ended) endSession();
 }
 
-bool worldIsOwn() { return !client.kept; }
+bool worldIsOwn() { return !client.kept && !client.host.server; }
 
-void leaveServer() {
+bool leaveServer() {
+    if (client.session) {
+        client.session->leave();
+        client.session.reset();
+        otherFigures().clear();
+    }
+    restoreSinglePlayer();
+    return stopHosting(false);
+}
+
+void leaveForSinglePlayer() {
     if (!client.session) return;
+    const bool hosted = client.host.server != nullptr;
     client.session->leave();
     client.session.reset();
     otherFigures().clear();
     restoreSinglePlayer();
+    client.status = hosted ? "Hosting ended: " + client.chosenName + " is played here again."
+                           : "Left the server.";
+    if (hosted && !stopHosting(true))
+        client.status = "Hosting ended; the world could not be saved.";
 }
 
 void updateJoinPanel() {
@@ -325,8 +488,7 @@ void updateJoinPanel() {
     const bool shown =
         gameScreen.screen == Screen::Menu && gameScreen.menuSelection == MenuMultiplayer;
     if (shown && clicked && client.session && pointerOverButton(kPanelX, kJoinY)) {
-        leaveServer();
-        client.status = "Left the server.";
+        leaveForSinglePlayer();
         return;
     }
     if (shown && !client.panelWasShown && !client.session) loadFields();
@@ -337,8 +499,7 @@ void updateJoinPanel() {
     if (pointerIn(kPanelX, kNameY, kFieldWidth, kFieldOffsetY + kFieldHeight))
         client.focus = Field::Name;
     if (pointerOverButton(kPanelX, kJoinY)) startSession(client.address, settings.joinName);
-    if (pointerOverButton(kPanelX, kHostY))
-        client.status = "Hosting from the game is not in this version: run tessaria-server.";
+    if (pointerOverButton(kPanelX, kHostY)) hostWorld();
 }
 
 void drawJoinPanel() {
@@ -347,7 +508,15 @@ void drawJoinPanel() {
     drawField("Your name", settings.joinName, kNameY, client.focus == Field::Name);
     drawMenuButton(kPanelX, kJoinY, client.session ? "   Leave" : "    Join");
     drawMenuButton(kPanelX, kHostY, "Host this world");
-    if (playing()) client.status = "In " + client.address + " as " + client.session->name() + ".";
+    const bool hosting = client.host.server != nullptr;
+    if (!client.chosenName.empty()) {
+        const std::string hosts = (hosting ? "Hosting: " : "Hosts: ") + client.chosenName;
+        drawText(hosts.c_str(), kPanelX, kHostsY);
+    }
+    if (playing())
+        client.status =
+            hosting ? "Hosting at " + client.host.address + " as " + client.session->name() + "."
+                    : "In " + client.address + " as " + client.session->name() + ".";
     if (!client.status.empty()) drawText(client.status.c_str(), 220, kStatusY);
     const std::string version = "Version: " + std::to_string(protocolVersion());
     drawText(version.c_str(), 220, kVersionY);
@@ -363,6 +532,10 @@ void drawJoiningScreen() {
 void drawChat() {
     if (!client.session) return;
     int y = kChatTop;
+    if (client.hostNote.ticksLeft > 0) {
+        drawText(client.hostNote.text.c_str(), kChatX, y);
+        y += kChatSpacing;
+    }
     for (const ChatNote& line : client.session->chat()) {
         drawText(line.text.c_str(), kChatX, y);
         y += kChatSpacing;

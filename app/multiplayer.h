@@ -2,7 +2,10 @@
 // command line's --connect, the joined game's tick, the chat line, and the
 // one line the menu shows when a session ends. While joined, the process-wide
 // world records hold the server's world; the single player's are kept aside
-// and come back when the session ends.
+// and come back when the session ends. "Host this world" runs the server on
+// a thread of the game's own on the world chosen, closed here meanwhile, and
+// joins it; when that session ends the world is read back as the server
+// saved it.
 #pragma once
 
 #include <allegro5/allegro.h>
@@ -33,10 +36,16 @@ bool keysTakenByText();
 void handleKeyEvent(const ALLEGRO_EVENT& event);
 // The joined game's timer tick in place of the single player's.
 void tickJoined(const PlayerIntent& intent, PauseFn pause);
-// Whether the world records may be saved: not while they hold a server's.
+// Whether the world records may be saved: not while they hold a server's,
+// nor while the game hosts its world (the server alone writes it then).
 bool worldIsOwn();
-// Leaves the server and puts the single player's world back (at quit).
-void leaveServer();
+// At quit: leaves the server and puts the single player's world back; a
+// hosted world's server stops and saves it, and it stays closed here. False
+// when that server could not save.
+bool leaveServer();
+// "Leave", or "single player" while joined: the session ends and the single
+// player's world is back (a hosted one read again as its server saved it).
+void leaveForSinglePlayer();
 
 // The panel in place of the notice: its clicks, and its drawing.
 void updateJoinPanel();

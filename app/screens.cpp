@@ -225,7 +225,12 @@ void updateTitleMenu() {
         if (pointer.buttonDown == 1 && pointerOverButton(button.x, button.y))
             gameScreen.menuSelection = button.id;
     }
-    if (gameScreen.menuSelection == MenuSinglePlayer) openWorldList();
+    // The list plays the single player's worlds: a server's world in the
+    // records would be saved into the one left.
+    if (gameScreen.menuSelection == MenuSinglePlayer) {
+        leaveForSinglePlayer();
+        openWorldList();
+    }
     if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
     updateJoinPanel();
 }

@@ -162,6 +162,7 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "classic") return parseSwitch(value, settings.classic);
     if (name == "join.server") return parseJoinText(value, 261, ".-_:", settings.joinServer);
     if (name == "join.name") return parseJoinText(value, 16, "_-", settings.joinName);
+    if (name == "host.port") return parseSide(value, 1, 65535, settings.hostPort);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -212,6 +213,8 @@ std::string formatSettings() {
     if (settings.classic) owned.emplace_back("classic", "1");
     if (!settings.joinServer.empty()) owned.emplace_back("join.server", settings.joinServer);
     if (!settings.joinName.empty()) owned.emplace_back("join.name", settings.joinName);
+    if (settings.hostPort != kDefaultHostPort)
+        owned.emplace_back("host.port", std::to_string(settings.hostPort));
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) owned.emplace_back(kKeyPrefix + kActionKeys[action].name, name);
@@ -219,6 +222,7 @@ std::string formatSettings() {
     const auto ownedName = [](const std::string& name) {
         return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
                name == "classic" || name == "join.server" || name == "join.name" ||
+               name == "host.port" ||
                (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
                 actionNamed(name.substr(kKeyPrefix.size())) >= 0);
     };

@@ -1,7 +1,7 @@
 // What the player chose, kept between runs in the settings file (where it
 // lives: game/paths.h): the window's size, fullscreen, the classic picture,
-// the key bindings of game/key_bindings.h, and the last server joined and the
-// name used there.
+// the key bindings of game/key_bindings.h, the last server joined and the
+// name used there, and the port a hosted world listens on.
 #pragma once
 
 #include <istream>
@@ -11,6 +11,7 @@
 constexpr int kMinWindowWidth = 640;
 constexpr int kMinWindowHeight = 480;
 constexpr int kMaxWindowSide = 16384;
+constexpr int kDefaultHostPort = 7777;
 
 struct Settings {
     int windowWidth = 0;   // the window's size when the game last quit; 0 when
@@ -23,6 +24,8 @@ struct Settings {
     // The multiplayer join panel's last address ("host:port") and name.
     std::string joinServer;
     std::string joinName;
+    // The port "Host this world" listens on first (any free one when it is taken).
+    int hostPort = kDefaultHostPort;
 };
 extern Settings settings;
 

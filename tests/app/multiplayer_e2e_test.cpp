@@ -1,16 +1,24 @@
 // Two game windows and the real server on 127.0.0.1: both join from the
 // command line, one builds and talks and the other sees and hears it, and a
-// server that dies sends each game back to the menu with the reason.
+// server that dies sends each game back to the menu with the reason. And a
+// game that hosts its own world from the join panel, with a second player
+// joining it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "app/e2e_harness.h"
+#include "client/session.h"
+#include "game/world_lock.h"
 
 namespace {
 
@@ -76,6 +84,73 @@ int changedPixels(const Image& a, const Image& b) {
     return changed;
 }
 
+// A second player in the test process: the game's own client, pumped 40
+// times a second on a thread, its picture of the band read under a lock.
+class Guest {
+public:
+    Guest(int port, const std::string& name) : session_("127.0.0.1", port, name) {
+        grid_->maxX = grid_->maxY = kBandEdge;
+        thread_ = std::thread([this] {
+            while (!done_) {
+                {
+                    std::lock_guard<std::mutex> guard(lock_);
+                    session_.pump(World{*grid_, weather_, clock_}, self_, view_);
+                }
+                sleepSeconds(0.025);
+            }
+        });
+    }
+    ~Guest() {
+        done_ = true;
+        thread_.join();
+    }
+    bool reaches(SessionPhase phase) {
+        return waitUntil(
+            [&] {
+                std::lock_guard<std::mutex> guard(lock_);
+                return session_.phase() == phase;
+            },
+            20);
+    }
+    WorldFile band() {
+        std::lock_guard<std::mutex> guard(lock_);
+        WorldFile seen;
+        for (int level = 0; level < WorldFile::kSide; ++level)
+            for (int y = 0; y < WorldFile::kSide; ++y)
+                for (int x = 0; x < WorldFile::kSide; ++x)
+                    seen.at(x, y, level) = cellOf(*grid_, x, y, level);
+        return seen;
+    }
+
+private:
+    std::mutex lock_;
+    Session session_;
+    std::unique_ptr<WorldGrid> grid_ = std::make_unique<WorldGrid>();
+    WeatherState weather_;
+    WorldClock clock_;
+    PlayerState self_;
+    Camera view_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// The one cell in which two bands differ, as its index; -1 for none or several.
+int changedCell(const WorldFile& before, const WorldFile& after) {
+    int found = -1;
+    for (std::size_t i = 0; i < before.cells.size(); ++i) {
+        if (before.cells[i] == after.cells[i]) continue;
+        if (found >= 0) return -1;
+        found = static_cast<int>(i);
+    }
+    return found;
+}
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace
 
 TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServerDies) {
@@ -138,4 +213,130 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
     requestClose(screenB, windowB);
     EXPECT_EQ(ann.waitForExit(kExitSeconds), 0) << ann.errorOutput();
     EXPECT_EQ(bo.waitForExit(kExitSeconds), 0) << bo.errorOutput();
+}
+
+// The game hosts the world it plays from the join panel and joins it itself;
+// a second player sees the host's work; leaving (or "single player") gives the
+// world back to single player as the server saved it, and quitting while
+// hosting leaves it saved by the server alone and free for the next run.
+TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
+    XServer screen;
+    RunFolder folder;
+    // A floor at level 10 with a wall on it everywhere but the start column:
+    // whichever way the host faces, the cell it works holds a wall block.
+    WorldFile start;
+    for (int y = 0; y < WorldFile::kSide; ++y)
+        for (int x = 0; x < WorldFile::kSide; ++x) {
+            start.at(x, y, 10) = 4;
+            if (x != 10 || y != 10) start.at(x, y, 9) = 13;
+        }
+    start.playerX = start.playerY = 10;
+    writeWorldFile(folder.worldFile(), start);
+    const auto lockFree = [&] {
+        WorldLock probe;
+        return probe.take(folder.worldFolder().string()) == WorldLock::Outcome::Taken;
+    };
+    const auto savedCell = [&](int index) {
+        WorldFile saved;
+        std::string problem;
+        EXPECT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem)) << problem;
+        return saved.cells[index];
+    };
+
+    GameProcess game(screen, folder, {}, nullptr, kPlayTestWorld);
+    const Window window = waitForWindow(screen, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
+    const Image hud = readBmp(folder.path() / "data/gfx/001.bmp");
+    const Image cursor = readBmp(folder.path() / "data/gfx/004.bmp");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return differingPixels(grabScreen(screen), 182, 416, cursor, 0, 0, cursor.width,
+                                   cursor.height) == 0;
+        },
+        kStartSeconds))
+        << "the world is not played";
+    // Escape to the menu, "Multiplayer", then "Host this world": the port the
+    // game prints is the one the second player joins.
+    const auto openPanel = [&] {
+        xdotool(screen, "mousemove --sync 630 10");
+        holdKey(screen, window, "Escape", 0.15);
+        const bool menu = waitUntil([&] { return showsMenu(screen, button); }, kStartSeconds);
+        clickAt(screen, 230, 250);
+        sleepSeconds(0.3);
+        return menu;
+    };
+    int hosted = 0;
+    const auto host = [&] {
+        if (!openPanel()) return 0;
+        if (hosted == 0) {
+            clickAt(screen, 450, 272);  // the name field
+            xdotool(screen, "type --delay 40 host");
+        }
+        clickAt(screen, 460, 340);
+        const std::string mark = "Tessaria: Hosting at ";
+        if (!waitUntil([&] { return count(game.errorOutput(), mark) > hosted; }, 20)) return 0;
+        const std::string& text = game.errorOutput();
+        ++hosted;
+        const auto line = text.rfind(mark);
+        return std::atoi(text.c_str() + text.find(':', line + mark.size()) + 1);
+    };
+
+    // Hosted: the guest joins, and the wall block the host strikes three
+    // times disappears from the guest's band.
+    const int port = host();
+    ASSERT_GT(port, 0) << game.errorOutput();
+    auto guest = std::make_unique<Guest>(port, "guest");
+    ASSERT_TRUE(guest->reaches(SessionPhase::Playing)) << game.errorOutput();
+    ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }, 20));
+    EXPECT_NE(game.errorOutput().find("Tessaria server: host joined"), std::string::npos);
+    const WorldFile before = guest->band();
+    holdKey(screen, window, "Control_R", 1.6);
+    int cell = -1;
+    EXPECT_TRUE(waitUntil([&] { return (cell = changedCell(before, guest->band())) >= 0; }, 10))
+        << game.errorOutput();
+    ASSERT_GE(cell, 0);
+    EXPECT_EQ(before.cells[cell], 13);
+    EXPECT_EQ(guest->band().cells[cell], 0);
+
+    // Leave: the server stops and saves, the guest is told, and the world
+    // is the single player's again (its lock taken back), read as saved.
+    ASSERT_TRUE(openPanel());
+    saveScreenshot(screen, "host-panel");
+    clickAt(screen, 460, 300);  // "Leave" where "Join" was
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return game.errorOutput().find("Tessaria server: stopped; world saved") !=
+                   std::string::npos;
+        },
+        20))
+        << game.errorOutput();
+    EXPECT_TRUE(guest->reaches(SessionPhase::Ended));
+    EXPECT_EQ(savedCell(cell), 0);
+    EXPECT_TRUE(waitUntil([&] { return !lockFree(); }, 5)) << "not reopened here";
+    ASSERT_TRUE(enterGame(screen, folder, window, kStartSeconds)) << game.errorOutput();
+
+    // Hosted, then "single player": the list plays the world the server left.
+    ASSERT_GT(host(), 0) << game.errorOutput();
+    ASSERT_TRUE(enterGame(screen, folder, window, kStartSeconds)) << game.errorOutput();
+    EXPECT_EQ(count(game.errorOutput(), "Tessaria server: stopped; world saved"), 2);
+    EXPECT_FALSE(lockFree());
+
+    // Hosted again, a block placed in the cell mined, and the game quits
+    // while hosting: only the server's save counts, and the folder is free.
+    const int again = host();
+    ASSERT_GT(again, 0) << game.errorOutput();
+    guest = std::make_unique<Guest>(again, "guest");
+    ASSERT_TRUE(guest->reaches(SessionPhase::Playing));
+    ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }, 20));
+    holdKey(screen, window, "space", 0.3);
+    EXPECT_TRUE(waitUntil([&] { return guest->band().cells[cell] != 0; }, 10));
+    const int placed = guest->band().cells[cell];
+    requestClose(screen, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+    EXPECT_EQ(count(game.errorOutput(), "Tessaria server: stopped; world saved"), 3)
+        << game.errorOutput();
+    EXPECT_NE(placed, 0);
+    EXPECT_EQ(savedCell(cell), placed);
+    EXPECT_TRUE(lockFree());
 }

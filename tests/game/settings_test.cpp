@@ -61,12 +61,13 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     settings.fullscreen = true;
     settings.joinServer = "play.example:7000";
     settings.joinName = "ann_2";
+    settings.hostPort = 7000;
     keyBindings.key[static_cast<int>(Action::Mine)] = 13;
     ASSERT_TRUE(saveSettings());
     EXPECT_EQ(readText(settingsFile()),
               "# Tessaria settings: one \"name = value\" a line.\n"
               "window.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"
-              "join.server = play.example:7000\njoin.name = ann_2\n"
+              "join.server = play.example:7000\njoin.name = ann_2\nhost.port = 7000\n"
               "key.walk_up = Up\nkey.walk_down = Down\nkey.walk_left = Left\n"
               "key.walk_right = Right\nkey.mine = m\nkey.place = space\nkey.height = i\n"
               "key.auto_jump = j\nkey.rest = F11\nkey.look1 = F1\nkey.look2 = F2\n");
@@ -82,6 +83,7 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     EXPECT_TRUE(settings.fullscreen);
     EXPECT_EQ(settings.joinServer, "play.example:7000");
     EXPECT_EQ(settings.joinName, "ann_2");
+    EXPECT_EQ(settings.hostPort, 7000);
     EXPECT_EQ(boundKey(Action::Mine), 13);
     EXPECT_TRUE(isRebound(Action::Mine));
     EXPECT_FALSE(isRebound(Action::Place));
@@ -122,6 +124,7 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
               "key.mine = Hyper_Q\n"     // no such key
               "key.fly = m\n"            // no such action
               "join.name = ann b\n"      // a blank in a name
+              "host.port = 65536\n"      // no such port
               "just words\n"
               "window.width\n");
     const std::string errors = load();
@@ -135,8 +138,9 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
               std::string::npos)
         << errors;
     EXPECT_EQ(settings.joinName, "");
-    // Lines 3, 4, 5, 7, 8, 9, 10 and 11, one line each.
-    EXPECT_EQ(splitLines(errors).size(), 8u) << errors;
+    EXPECT_EQ(settings.hostPort, kDefaultHostPort);
+    // Lines 3, 4, 5, 7, 8, 9, 10, 11 and 12, one line each.
+    EXPECT_EQ(splitLines(errors).size(), 9u) << errors;
 }
 
 // Escape would mine and leave for the menu; one key for two actions does both.
