@@ -313,7 +313,7 @@ struct Server::Impl {
 
     // What a finished save means for the log and for the next one. A save
     // that failed in part is tried again whole a while later.
-    void settle(const SaveOutcome& result, Clock::time_point now) {
+    void settle(const SaveOutcome& result, Clock::time_point now, bool toldAlready = false) {
         for (const auto& [path, text] : result.written) {
             const auto kept = unsavedRecords.find(path);
             if (kept != unsavedRecords.end() && kept->second == text) unsavedRecords.erase(kept);
@@ -328,7 +328,7 @@ struct Server::Impl {
         for (const auto& [path, text] : result.unwritten)
             if (findPlayerByRecord(path) == nullptr) unsavedRecords.emplace(path, text);
         ++failedSaves;
-        if (!failing) log(result.failure + " (the server goes on and tries again)");
+        if (!failing && !toldAlready) log(result.failure + " (the server goes on and tries again)");
         failing = true;
         if (!worldDirty) {
             worldDirty = true;
@@ -372,8 +372,8 @@ struct Server::Impl {
         const bool withWorld = force || worldDirty;
         worldDirty = false;
         const SaveOutcome result = write(saveJob(withWorld));
-        if (!result.failure.empty() && failing) log(result.failure);
-        settle(result, now);
+        if (!result.failure.empty()) log(result.failure);
+        settle(result, now, true);
         return result.failure.empty();
     }
 

@@ -191,9 +191,9 @@ TEST(ServerFaults, PlayersThatVanishLeaveNoFigureBehind) {
         }
     }
     ASSERT_GT(zed, 0);
-    ASSERT_TRUE(alice.receives<PlayerJoined>(
-        [](const PlayerJoined& j) { return j.player.name == "zed"; }))
-        << server.log();
+    ASSERT_TRUE(alice.receives<PlayerJoined>([](const PlayerJoined& j) {
+        return j.player.name == "zed";
+    })) << server.log();
     const std::uint8_t zedId =
         alice.find<PlayerJoined>([](const PlayerJoined& j) { return j.player.name == "zed"; })
             ->player.id;
@@ -214,8 +214,8 @@ TEST(ServerFaults, PlayersThatVanishLeaveNoFigureBehind) {
                               while (auto message = quiet.receive())
                                   welcomed = welcomed || std::holds_alternative<Welcome>(*message);
                           }));
-    ASSERT_TRUE(alice.receives<PlayerJoined>(
-        [](const PlayerJoined& j) { return j.player.name == "yan"; }));
+    ASSERT_TRUE(
+        alice.receives<PlayerJoined>([](const PlayerJoined& j) { return j.player.name == "yan"; }));
     const std::uint8_t yanId =
         alice.find<PlayerJoined>([](const PlayerJoined& j) { return j.player.name == "yan"; })
             ->player.id;
