@@ -348,11 +348,14 @@ struct Server::Impl {
     void autosave(Clock::time_point now) {
         if (saving) return;
         settleSaver(now);
-        if (!worldDirty || now - dirtySince < kAutosaveAfter) return;
+        // Records of players who left wait for no change of the world; while
+        // saves fail, they wait for the world's retry.
+        const bool worldDue = worldDirty && now - dirtySince >= kAutosaveAfter;
+        if (!worldDue && (unsavedRecords.empty() || failing)) return;
         finishSaver();
-        worldDirty = false;
+        if (worldDue) worldDirty = false;
         saving = true;
-        saver = std::thread([this, job = saveJob(true)]() {
+        saver = std::thread([this, job = saveJob(worldDue)]() {
             SaveOutcome result = write(job);
             {
                 std::lock_guard<std::mutex> guard(outcomeLock);
@@ -522,6 +525,12 @@ struct Server::Impl {
         log(peer.name + " left: " + (why.empty() ? std::string(reasonText(reason)) : why));
         const std::string path = recordPath(peer.name);
         const std::string text = recordText(peer.state);
+        if (saving) {
+            // The save on its way holds an older record of this player, which
+            // would land over this one: the next save writes it, at once.
+            unsavedRecords[path] = text;
+            return;
+        }
         const SaveOutcome result = write(SaveJob{WorldSnapshot{}, false, {{path, text}}});
         if (result.failure.empty()) {
             unsavedRecords.erase(path);
