@@ -28,7 +28,7 @@ void usage(FILE* out) {
         "  --world DIR       the world folder: world.ini, server.ini, players/ (default .)\n"
         "  --max-players N   players at once (default: server.ini's, else 16)\n"
         "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
-        "         whitelist on|off|add NAME|remove NAME, save, stop\n");
+        "         whitelist on|off|add NAME|remove NAME, stats, save, stop\n");
 }
 
 bool parseNumber(const char* text, long least, long most, long& value) {
@@ -82,6 +82,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
+    // Over the file size limit a write fails with EFBIG, which the saves
+    // report, rather than ending the server.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     Server server(options);
     running = &server;

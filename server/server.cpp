@@ -13,7 +13,9 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -43,11 +45,13 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 constexpr auto kTick = milliseconds(1000 / Server::kTicksPerSecond);
-constexpr auto kPingEvery = seconds(5);
+constexpr auto kPingEvery = milliseconds(5000);  // or a third of a shorter silence limit
 constexpr auto kClocksEvery = seconds(10);
 constexpr auto kAutosaveAfter = seconds(3);  // after the first unsaved change: on disk within 5 s
 constexpr auto kFlushBudget = seconds(2);    // a leaving peer's last bytes
 constexpr std::size_t kMostWaitingRequests = 16;
+// The ticks the console's `stats` looks back over: about a minute.
+constexpr std::size_t kTickTimesKept = 60 * Server::kTicksPerSecond;
 
 // The largest column, row and level the wire carries: players stay inside
 // the saved band, where every position can be told.
@@ -126,6 +130,14 @@ struct SaveJob {
     std::vector<std::pair<std::string, std::string>> records;  // path, text
 };
 
+// What a save managed: its first failure in one line ("" when all was
+// written) and the records it could not write.
+struct SaveOutcome {
+    std::string failure;
+    std::vector<std::pair<std::string, std::string>> unwritten;
+    std::vector<std::pair<std::string, std::string>> written;
+};
+
 }  // namespace
 
 struct Server::Impl {
@@ -152,13 +164,22 @@ struct Server::Impl {
 
     Clock::time_point nextTick, dirtySince, started;
     bool worldDirty = false;
-    bool backupKept = false;
+    bool backupKept = false;  // the saving thread's, or the ticking thread's once it has joined
     std::thread saver;
     std::atomic<bool> saving{false};
-    std::atomic<bool> saveFailed{false};
-    bool failing = false;  // a failed save was told in the log; the next failure is not
-    std::mutex saveTextLock;
-    std::string saveText;  // the saving thread's failure, for the log
+    std::mutex outcomeLock;
+    std::optional<SaveOutcome> outcome;  // the saving thread's last, not yet looked at
+    // A run of failed saves is told in one line when it starts and in one
+    // when saving works again: a full disk must not fill the log too.
+    bool failing = false;
+    int failedSaves = 0;
+    // Records of players who left that could not be written: the next save
+    // tries them again, and the next join of that name reads them from here.
+    std::map<std::string, std::string> unsavedRecords;
+
+    // The work of each recent tick, without its waits, for `stats`.
+    std::array<std::uint32_t, kTickTimesKept> tickMicros{};
+    std::uint64_t ticks = 0;
 
     std::atomic<bool> stopFlag{false};
     std::atomic<int> joinedCount{0};
@@ -256,15 +277,16 @@ struct Server::Impl {
             job.world.record = worldRecord;
         }
         for (const auto& peer : peers)
-            if (peer->joined)
+            if (peer->joined && !peer->closing)
                 job.records.emplace_back(recordPath(peer->name), recordText(peer->state));
+        for (const auto& record : unsavedRecords) job.records.push_back(record);
         return job;
     }
 
-    // Runs on the saving thread, or on the ticking thread at the end. Returns
-    // the first failure in one line, or "".
-    std::string write(const SaveJob& job) {
-        std::string failure;
+    // Runs on the saving thread, or on the ticking thread once that has
+    // joined. Each file is replaced whole, so a failure leaves the one before.
+    SaveOutcome write(const SaveJob& job) {
+        SaveOutcome result;
         if (job.withWorld) {
             int error = 0;
             if (!backupKept) {
@@ -272,60 +294,90 @@ struct Server::Impl {
                 if (error == 0) backupKept = true;
             }
             if (error == 0) error = writeWorldFile(worldPath, job.world, true);
-            if (error != 0) failure = "saving " + worldPath + " failed: " + std::strerror(error);
+            if (error != 0)
+                result.failure = "saving " + worldPath + " failed: " + std::strerror(error);
         }
-        ::mkdir(playersFolder.c_str(), 0755);
-        for (const auto& [path, text] : job.records) {
-            const int error = replaceFile(path, text, false);
-            if (error != 0 && failure.empty())
-                failure = "saving " + path + " failed: " + std::strerror(error);
+        if (!job.records.empty()) ::mkdir(playersFolder.c_str(), 0755);
+        for (const auto& record : job.records) {
+            const int error = replaceFile(record.first, record.second, false);
+            (error == 0 ? result.written : result.unwritten).push_back(record);
+            if (error != 0 && result.failure.empty())
+                result.failure = "saving " + record.first + " failed: " + std::strerror(error);
         }
-        return failure;
+        return result;
     }
 
     void finishSaver() {
         if (saver.joinable()) saver.join();
     }
 
-    void autosave(Clock::time_point now) {
-        if (!saving) {
-            std::lock_guard<std::mutex> guard(saveTextLock);
-            if (!saveText.empty() && !failing)
-                log(saveText + " (the server goes on and tries again)");
-            if (saveText.empty() && failing) log("saving works again");
-            failing = !saveText.empty();
+    // What a finished save means for the log and for the next one. A save
+    // that failed in part is tried again whole a while later.
+    void settle(const SaveOutcome& result, Clock::time_point now, bool toldAlready = false) {
+        for (const auto& [path, text] : result.written) {
+            const auto kept = unsavedRecords.find(path);
+            if (kept != unsavedRecords.end() && kept->second == text) unsavedRecords.erase(kept);
         }
-        if (saveFailed.exchange(false) && !worldDirty) {
-            worldDirty = true;  // the last write failed: again, a while later
+        if (result.failure.empty()) {
+            if (failing)
+                log("saving works again after " + std::to_string(failedSaves) + " failed attempts");
+            failing = false;
+            failedSaves = 0;
+            return;
+        }
+        for (const auto& [path, text] : result.unwritten)
+            if (findPlayerByRecord(path) == nullptr) unsavedRecords.emplace(path, text);
+        ++failedSaves;
+        if (!failing && !toldAlready) log(result.failure + " (the server goes on and tries again)");
+        failing = true;
+        if (!worldDirty) {
+            worldDirty = true;
             dirtySince = now;
         }
-        if (!worldDirty || now - dirtySince < kAutosaveAfter || saving) return;
+    }
+
+    void settleSaver(Clock::time_point now) {
+        std::optional<SaveOutcome> finished;
+        {
+            std::lock_guard<std::mutex> guard(outcomeLock);
+            finished.swap(outcome);
+        }
+        if (finished) settle(*finished, now);
+    }
+
+    void autosave(Clock::time_point now) {
+        if (saving) return;
+        settleSaver(now);
+        // Records of players who left wait for no change of the world; while
+        // saves fail, they wait for the world's retry.
+        const bool worldDue = worldDirty && now - dirtySince >= kAutosaveAfter;
+        if (!worldDue && (unsavedRecords.empty() || failing)) return;
         finishSaver();
-        worldDirty = false;
+        if (worldDue) worldDirty = false;
         saving = true;
-        saver = std::thread([this, job = saveJob(true)]() {
-            const std::string failure = write(job);
+        saver = std::thread([this, job = saveJob(worldDue)]() {
+            SaveOutcome result = write(job);
             {
-                std::lock_guard<std::mutex> guard(saveTextLock);
-                saveText = failure.empty() ? "" : failure;
+                std::lock_guard<std::mutex> guard(outcomeLock);
+                outcome = std::move(result);
             }
-            saveFailed = !failure.empty();
             saving = false;
         });
     }
 
     // The world is written when it changed since the last save (or `force`);
-    // the players' records always.
+    // the players' records always. A failure is told in the log each time:
+    // the caller asked for this save.
     bool saveNow(bool force) {
         finishSaver();
-        if (saveFailed.exchange(false)) worldDirty = true;
-        const std::string failure = write(saveJob(force || worldDirty));
-        if (!failure.empty()) {
-            log(failure);
-            return false;
-        }
+        const auto now = Clock::now();
+        settleSaver(now);
+        const bool withWorld = force || worldDirty;
         worldDirty = false;
-        return true;
+        const SaveOutcome result = write(saveJob(withWorld));
+        if (!result.failure.empty()) log(result.failure);
+        settle(result, now, true);
+        return result.failure.empty();
     }
 
     // ---- players
@@ -348,6 +400,12 @@ struct Server::Impl {
     void broadcast(const Message& message, const Peer* except = nullptr) {
         for (const auto& peer : peers)
             if (peer->joined && !peer->closing && peer.get() != except) peer->link->send(message);
+    }
+
+    Peer* findPlayerByRecord(const std::string& path) {
+        for (const auto& peer : peers)
+            if (peer->joined && !peer->closing && recordPath(peer->name) == path) return peer.get();
+        return nullptr;
     }
 
     Peer* findPlayer(const std::string& name) {
@@ -378,8 +436,15 @@ struct Server::Impl {
         p.autoJump = true;
         placePlayer(p, peer.view, startX, startY);
         p.level = columnTop(startX, startY);
-        std::ifstream in(recordPath(peer.name), std::ios::binary);
-        if (in) applyRecordTo(parsePlayerRecord(in), p, peer.view);
+        const std::string path = recordPath(peer.name);
+        const auto unsaved = unsavedRecords.find(path);
+        if (unsaved != unsavedRecords.end()) {
+            std::istringstream kept(unsaved->second);
+            applyRecordTo(parsePlayerRecord(kept), p, peer.view);
+            unsavedRecords.erase(unsaved);  // the player's own from now on
+        } else if (std::ifstream in(path, std::ios::binary); in) {
+            applyRecordTo(parsePlayerRecord(in), p, peer.view);
+        }
         p.x = clampTo(p.x, 0, kLastColumn);
         p.y = clampTo(p.y, 0, kLastColumn);
         p.level = clampTo(p.level, 0, kBandEdge);
@@ -458,7 +523,22 @@ struct Server::Impl {
         --joinedCount;
         broadcast(PlayerLeft{peer.id, reason});
         log(peer.name + " left: " + (why.empty() ? std::string(reasonText(reason)) : why));
-        write(SaveJob{WorldSnapshot{}, false, {{recordPath(peer.name), recordText(peer.state)}}});
+        const std::string path = recordPath(peer.name);
+        const std::string text = recordText(peer.state);
+        if (saving) {
+            // The save on its way holds an older record of this player, which
+            // would land over this one: the next save writes it, at once.
+            unsavedRecords[path] = text;
+            return;
+        }
+        const SaveOutcome result = write(SaveJob{WorldSnapshot{}, false, {{path, text}}});
+        if (result.failure.empty()) {
+            unsavedRecords.erase(path);
+        } else {
+            // Kept for the next save; success is only told by a whole one.
+            unsavedRecords[path] = text;
+            settle(result, peer.closingSince);
+        }
     }
 
     // ---- requests
@@ -673,6 +753,11 @@ struct Server::Impl {
         }
     }
 
+    // A player that only answers pings must never look silent.
+    milliseconds pingEvery() const {
+        return std::min(kPingEvery, milliseconds(config.silenceSeconds * 1000 / 3));
+    }
+
     void checkTimes(Clock::time_point now) {
         const auto stamp = static_cast<std::uint32_t>(
             std::chrono::duration_cast<milliseconds>(now - started).count());
@@ -685,7 +770,7 @@ struct Server::Impl {
                 close(peer, Reason::TimedOut);
             } else if (now - peer.lastHeard > seconds(config.silenceSeconds)) {
                 close(peer, Reason::TimedOut);
-            } else if (peer.joined && now - peer.lastPing >= kPingEvery) {
+            } else if (peer.joined && now - peer.lastPing >= pingEvery()) {
                 peer.lastPing = now;
                 peer.link->send(Ping{stamp});
             }
@@ -857,6 +942,32 @@ struct Server::Impl {
 
     // ---- the console
 
+    void countTick(Clock::duration work) {
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(work).count();
+        tickMicros[ticks % kTickTimesKept] =
+            static_cast<std::uint32_t>(std::min<long long>(micros, UINT32_MAX));
+        ++ticks;
+    }
+
+    // One line, parsed by the capacity script: keep its form.
+    std::string statsLine() const {
+        const std::size_t kept =
+            static_cast<std::size_t>(std::min<std::uint64_t>(ticks, kTickTimesKept));
+        std::vector<std::uint32_t> times(tickMicros.begin(), tickMicros.begin() + kept);
+        const auto percentile = [&](int p) {
+            if (times.empty()) return 0.0;
+            const std::size_t at = std::min(times.size() - 1, times.size() * p / 100);
+            std::nth_element(times.begin(), times.begin() + at, times.end());
+            return times[at] / 1000.0;
+        };
+        const double p50 = percentile(50), p99 = percentile(99);
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "stats: ticks %llu, tick p50 %.2f ms, p99 %.2f ms, players %d",
+                      static_cast<unsigned long long>(ticks), p50, p99, joinedCount.load());
+        return line;
+    }
+
     void runCommands() {
         std::vector<std::string> lines;
         {
@@ -911,6 +1022,8 @@ struct Server::Impl {
             }
         } else if (verb == "whitelist") {
             log(config.whitelistCommand(rest));
+        } else if (verb == "stats") {
+            log(statsLine());
         } else if (verb == "save") {
             if (saveNow(true)) log("saved " + worldPath);
         } else if (verb == "stop") {
@@ -918,7 +1031,7 @@ struct Server::Impl {
         } else {
             log("unknown command " + verb +
                 " (list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS, whitelist "
-                "on|off|add NAME|remove NAME, save, stop)");
+                "on|off|add NAME|remove NAME, stats, save, stop)");
         }
     }
 };
@@ -981,12 +1094,16 @@ void Server::runTick() {
     } catch (const std::exception& e) {
         s.log(std::string("waiting on the connections failed: ") + e.what());
     }
+    // The tick's own work is timed apart from its two waits.
     now = Clock::now();
+    const auto readStart = now;
     if (s.pollSet.listenerReady()) s.acceptWaiting(now);
     s.readAll(now);
+    const auto readTime = Clock::now() - readStart;
     if (s.options.paced) std::this_thread::sleep_until(s.nextTick);
     s.nextTick += kTick;
     now = Clock::now();
+    const auto workStart = now;
     if (s.nextTick < now - seconds(1)) s.nextTick = now;  // no burst of ticks after a stall
     s.runCommands();
     s.tickWorld();
@@ -995,6 +1112,7 @@ void Server::runTick() {
     s.dropClosed(now);
     s.flush();
     s.autosave(now);
+    s.countTick(readTime + (Clock::now() - workStart));
 }
 
 bool Server::run() {

@@ -66,7 +66,7 @@ public:
     // player's record and closes. True when all was saved. Idempotent.
     bool stop();
 
-    // A console line (list, say TEXT, kick NAME, ban NAME|ADDRESS, unban
+    // A console line (list, stats, say TEXT, kick NAME, ban NAME|ADDRESS, unban
     // NAME|ADDRESS, whitelist on|off|add NAME|remove NAME, save, stop), from
     // any thread; it runs at the next tick and answers in the log.
     void command(const std::string& line);

@@ -54,7 +54,7 @@ bool takeLimit(ServerConfig& c, const std::string& name, const std::string& valu
     const Field fields[] = {
         {"max_players", &c.maxPlayers, 0, 250},
         {"login_seconds", &c.loginSeconds, 1, 600},
-        {"silence_seconds", &c.silenceSeconds, 5, 3600},
+        {"silence_seconds", &c.silenceSeconds, 2, 3600},
         {"packets_per_second", &c.packetsPerSecond, 1, 100000},
         {"edits_per_second", &c.editsPerSecond, 1, 100000},
         {"chat_per_second", &c.chatsPerSecond, 1, 100000},

@@ -7,7 +7,8 @@
 //   max_players          16      players at once; the next is told "server full"
 //   password             (none)  asked of every player when set
 //   login_seconds        5       to finish the login, or the connection is dropped
-//   silence_seconds      30      without a word from a player, then dropped
+//   silence_seconds      30      without a word from a player, then dropped (2 at
+//                                least; pings go every 5 s or a third of this)
 //   packets_per_second   100     from one player; over it a packet is passed
 //   edits_per_second     8       over, twice over it the player is kicked
 //   chat_per_second      4       ("too fast")

@@ -8,6 +8,25 @@
 #include <cstdlib>
 #include <regex>
 
+#include "game/world_file.h"
+
+TempWorld::TempWorld() {
+    char pattern[] = "/tmp/tessaria-server-XXXXXX";
+    path = ::mkdtemp(pattern);
+    WorldSnapshot world;
+    for (int x = 0; x < kBandEdge; ++x)
+        for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
+    world.at(5, 4, 9) = Cobblestone;
+    world.playerX = world.playerY = 5;
+    std::filesystem::create_directories(path / "world");
+    if (writeWorldFile((path / "world" / "world.ini").string(), world, false) != 0) path.clear();
+}
+
+TempWorld::~TempWorld() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
 bool within10s(const std::function<bool()>& done, const std::function<void()>& step) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!done() && std::chrono::steady_clock::now() < end) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,16 @@
 bool within10s(
     const std::function<bool()>& done, const std::function<void()>& step = [] {});
 
+// A folder under /tmp, removed at the end, whose world/ holds grass at level
+// 10 everywhere and a cobblestone pillar north of the start column (5, 5)
+// that a player without auto-jump cannot walk into.
+struct TempWorld {
+    std::filesystem::path path;
+    TempWorld();
+    ~TempWorld();
+    std::string world() const { return (path / "world").string(); }
+};
+
 class ServerProcess {
 public:
     // Runs tessaria-server --port 0 --world folder and waits for its
@@ -26,6 +37,7 @@ public:
     ~ServerProcess();  // SIGKILL when still running
 
     std::uint16_t port() const { return port_; }
+    pid_t pid() const { return pid_; }
     // True once a line of the log contains `text` (waits up to ten seconds).
     bool sawLine(const std::string& text);
     void console(const std::string& line);

@@ -16,32 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Grass at level 10 everywhere, and a cobblestone pillar north of the start
-// column (5, 5) that a player without auto-jump cannot walk into.
-void writeFlatWorld(const fs::path& folder) {
-    WorldSnapshot world;
-    for (int x = 0; x < kBandEdge; ++x)
-        for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
-    world.at(5, 4, 9) = Cobblestone;
-    world.playerX = world.playerY = 5;
-    fs::create_directories(folder);
-    ASSERT_EQ(writeWorldFile((folder / "world.ini").string(), world, false), 0);
-}
-
-struct TempWorld {
-    fs::path path;
-    TempWorld() {
-        char pattern[] = "/tmp/tessaria-server-XXXXXX";
-        path = ::mkdtemp(pattern);
-        writeFlatWorld(path / "world");
-    }
-    ~TempWorld() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::string world() const { return (path / "world").string(); }
-};
-
 bool hasWelcome(Player& p) {
     return p.receives<Welcome>([](const Welcome&) { return true; });
 }
