@@ -105,6 +105,9 @@ void installQuitSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);  // the terminal closed
+    // Past a file size limit a write should fail and the save say so, not end
+    // the game (and a world it hosts) with a core dump.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool quitSignalled() { return quitRequested.load(); }
