@@ -1099,6 +1099,9 @@ void Server::runTick() {
     const auto readStart = now;
     if (s.pollSet.listenerReady()) s.acceptWaiting(now);
     s.readAll(now);
+    // The first exchange and the login are answered at once: a join that
+    // waited for the tick at each of its round trips would take three.
+    s.flush();
     const auto readTime = Clock::now() - readStart;
     if (s.options.paced) std::this_thread::sleep_until(s.nextTick);
     s.nextTick += kTick;
