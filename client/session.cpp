@@ -234,10 +234,12 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
         return;
     }
     if (!connection_) return;
+    const std::size_t unread = connection_->client().bytesToRead();
     try {
         connection_->client().poll(0);
     } catch (const std::exception&) {
     }
+    bytesReceived_ += connection_->client().bytesToRead() - unread;
     while (phase_ != SessionPhase::Ended) {
         auto message = connection_->receive();
         if (!message) break;
@@ -290,6 +292,12 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         world.grid.maxX = world.grid.maxY = kBandEdge;
         applyBand(*m, world.grid);
         haveBand_ = true;
+        if (onCell_) {
+            for (int level = 0; level < kBandLevels; ++level)
+                for (int y = 0; y < kBandColumns; ++y)
+                    for (int x = 0; x < kBandColumns; ++x)
+                        onCell_(x, y, level, cellOf(world.grid, x, y, level));
+        }
     } else if (const auto* m = std::get_if<PlayerList>(&message)) {
         others_.clear();
         for (const auto& info : m->players)
@@ -321,7 +329,10 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
 
 template <class M>
 void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& view) {
-    for (const auto& c : u.cells) setCellOf(world.grid, c.x, c.y, c.level, c.block);
+    for (const auto& c : u.cells) {
+        setCellOf(world.grid, c.x, c.y, c.level, c.block);
+        if (onCell_) onCell_(c.x, c.y, c.level, c.block);
+    }
     for (const auto& move : u.moves) {
         if (move.id == selfId_) {
             // Our own steps and turns were made here already; a placing is
@@ -382,6 +393,11 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     const PlayerState before = self;
     const int switches = handlePlayerInput(self, view, intent, world.grid);
     sendChanges(before, self);
+    // The world tick that keeps the target runs on the server alone; without
+    // this an action would be drawn on the target the join left, and a place
+    // over a block would fill it here until the server's correction came.
+    const Column ahead = columnAhead(self);
+    self.targetBlock = cellOf(world.grid, ahead.x, ahead.y, self.level - self.targetRaised);
     updateAnimations(self, view, world.grid);
     return switches;
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +83,12 @@ public:
     std::vector<std::string> takeFreshNotes();
     int selfId() const { return selfId_; }
     const std::string& name() const { return name_; }
+    // Bytes the server has sent this session, as they came off the socket.
+    std::uint64_t bytesReceived() const { return bytesReceived_; }
+    // Called with every cell the server tells, as it is applied: each cell
+    // of an Update, and all 8,000 of a Band (block is the cell's block).
+    using CellListener = std::function<void(int x, int y, int level, int block)>;
+    void onCell(CellListener listener) { onCell_ = std::move(listener); }
 
 private:
     void dialled();
@@ -107,6 +114,8 @@ private:
     std::vector<RemotePlayer> others_;
     std::vector<ChatNote> chat_;
     std::vector<std::string> fresh_;
+    std::uint64_t bytesReceived_ = 0;
+    CellListener onCell_;
 };
 
 // The world's clocks as they travel, and back.
