@@ -54,9 +54,9 @@ constexpr double kFirstBackoff = 0.25, kLongestBackoff = 4.0;
 constexpr int kBand = 20;  // columns, rows and levels the server tells
 
 const char* const kChatLines[] = {
-    "hi all",      "anyone seen sand?", "building a tower here", "nice house",
-    "brb",         "where is the water", "look at this",         "gg",
-    "hello there", "mining down",        "need cobblestone",     "night soon",
+    "hi all",      "anyone seen sand?",  "building a tower here", "nice house",
+    "brb",         "where is the water", "look at this",          "gg",
+    "hello there", "mining down",        "need cobblestone",      "night soon",
 };
 
 struct Receipt {
@@ -154,8 +154,8 @@ void keepConnected(Run& run, Bot& bot, Clock::time_point now) {
                  bot.session->endText().c_str(), wait);
     bot.bytes += bot.session->bytesReceived();
     bot.session.reset();
-    bot.retryAt = now + std::chrono::duration_cast<Clock::duration>(
-                            std::chrono::duration<double>(wait));
+    bot.retryAt =
+        now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
     bot.backoff = std::min(kLongestBackoff, bot.backoff * 2);
 }
 
@@ -204,7 +204,8 @@ bool aim(Bot& bot, bool placing) {
                 fits.emplace_back(turned.facing, raised);
         }
     if (fits.empty()) return false;
-    const auto [facing, raised] = fits[static_cast<std::size_t>(bot.below(static_cast<int>(fits.size())))];
+    const auto [facing, raised] =
+        fits[static_cast<std::size_t>(bot.below(static_cast<int>(fits.size())))];
     if (facing != p.facing) {
         PlayerIntent turn;
         holdDirection(turn, facing);
@@ -312,7 +313,8 @@ const Receipt* firstReceipt(const Bot& bot, const Edit& edit) {
 double percentile(std::vector<double> values, double share) {
     if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());
-    const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
     return values[std::max<std::size_t>(rank, 1) - 1];
 }
 
@@ -367,14 +369,15 @@ void tickUntil(Run& run, Clock::time_point end, Done done, Each each) {
 }
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
-                 "                     [--prefix NAME]\n"
-                 "  --connect HOST:PORT  the server\n"
-                 "  --count N            bots, 1..249, named PREFIX001 and on\n"
-                 "  --seconds S          how long they play before they stop and compare\n"
-                 "  --seed N             their random choices (default 1)\n"
-                 "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n");
+    std::fprintf(
+        out,
+        "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
+        "                     [--prefix NAME]\n"
+        "  --connect HOST:PORT  the server\n"
+        "  --count N            bots, 1..249, named PREFIX001 and on\n"
+        "  --seconds S          how long they play before they stop and compare\n"
+        "  --seed N             their random choices (default 1)\n"
+        "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n");
 }
 
 bool parseNumber(const char* text, long least, long most, long& value) {
@@ -428,7 +431,8 @@ bool parseArguments(int argc, char** argv, Run& run) {
             case 'p':
                 run.prefix = optarg;
                 if (run.prefix.size() > 12 || !isValidPlayerName(run.prefix)) {
-                    std::fprintf(stderr, "tessaria-bots: --prefix wants 1..12 letters, digits, _ or -\n");
+                    std::fprintf(stderr,
+                                 "tessaria-bots: --prefix wants 1..12 letters, digits, _ or -\n");
                     return false;
                 }
                 break;
@@ -539,7 +543,8 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < run.bots.size(); ++i) {
             if (static_cast<int>(i) == edit.bot) continue;
             if (const Receipt* r = firstReceipt(*run.bots[i], edit))
-                latencies.push_back(std::chrono::duration<double, std::milli>(r->at - moment).count());
+                latencies.push_back(
+                    std::chrono::duration<double, std::milli>(r->at - moment).count());
         }
     }
     for (const auto& bot : run.bots) bot->session.reset();  // each says goodbye
@@ -549,7 +554,8 @@ int main(int argc, char** argv) {
                 run.asked, run.edits.size(), run.chats, reconnects);
     std::printf("bots: edit latency p50 %.1f ms over %zu receipts\n", percentile(latencies, 0.5),
                 latencies.size());
-    std::printf("bots: %d joined, %d edits, %.1f ms p99 edit latency, %.0f B/s per bot, %d desyncs\n",
-                joined, confirmed, percentile(latencies, 0.99), bytesPerSecond, desyncs);
+    std::printf(
+        "bots: %d joined, %d edits, %.1f ms p99 edit latency, %.0f B/s per bot, %d desyncs\n",
+        joined, confirmed, percentile(latencies, 0.99), bytesPerSecond, desyncs);
     return observed ? 0 : 1;
 }
