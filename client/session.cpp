@@ -329,7 +329,11 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
 
 template <class M>
 void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& view) {
+    const Column ahead = columnAhead(self);
     for (const auto& c : u.cells) {
+        if (self.busy && self.acting && c.x == ahead.x && c.y == ahead.y &&
+            c.level == self.level - self.targetRaised)
+            toldAction_ = c.block;
         setCellOf(world.grid, c.x, c.y, c.level, c.block);
         if (onCell_) onCell_(c.x, c.y, c.level, c.block);
     }
@@ -391,14 +395,22 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
 int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view) {
     if (phase_ != SessionPhase::Playing) return 0;
     const PlayerState before = self;
+    if (!(self.busy && self.acting)) toldAction_ = -1;
     const int switches = handlePlayerInput(self, view, intent, world.grid);
     sendChanges(before, self);
     // The world tick that keeps the target runs on the server alone; without
     // this an action would be drawn on the target the join left, and a place
     // over a block would fill it here until the server's correction came.
     const Column ahead = columnAhead(self);
-    self.targetBlock = cellOf(world.grid, ahead.x, ahead.y, self.level - self.targetRaised);
+    const int level = self.level - self.targetRaised;
+    self.targetBlock = cellOf(world.grid, ahead.x, ahead.y, level);
+    const bool acting = self.busy && self.acting;
     updateAnimations(self, view, world.grid);
+    // The server ended (or refused) the action before it ended here, on a
+    // slow frame: its cell stands. Had it told the cell before its own end,
+    // that end's word is still to come and puts the cell right.
+    if (acting && !self.acting && toldAction_ >= 0)
+        setCellOf(world.grid, ahead.x, ahead.y, level, static_cast<BlockId>(toldAction_));
     return switches;
 }
 

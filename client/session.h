@@ -114,6 +114,10 @@ private:
     std::vector<RemotePlayer> others_;
     std::vector<ChatNote> chat_;
     std::vector<std::string> fresh_;
+    // The action cell as the server last told it while the player's own
+    // action ran here (-1: not told): the server's word, which the action's
+    // predicted end must not draw over.
+    int toldAction_ = -1;
     std::uint64_t bytesReceived_ = 0;
     CellListener onCell_;
 };
