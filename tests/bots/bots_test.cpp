@@ -7,8 +7,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,9 +47,9 @@ struct FlatWorld {
 
 // Runs the bots to the end; their standard output, the summary last.
 std::string runBots(std::uint16_t port, int count, int seconds) {
-    const std::string command = std::string(TESSARIA_BOTS_BINARY) + " --connect 127.0.0.1:" +
-                                std::to_string(port) + " --count " + std::to_string(count) +
-                                " --seconds " + std::to_string(seconds) + " --seed 7";
+    const std::string command =
+        std::string(TESSARIA_BOTS_BINARY) + " --connect 127.0.0.1:" + std::to_string(port) +
+        " --count " + std::to_string(count) + " --seconds " + std::to_string(seconds) + " --seed 7";
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -98,8 +98,8 @@ TEST(Bots, ComeBackToAServerKilledAndStartedAgainOnItsPort) {
     std::thread bots([&] { output = runBots(port, 4, 6); });
     std::this_thread::sleep_for(std::chrono::seconds(2));
     server->stop(SIGKILL);
-    server = std::make_unique<ServerProcess>(folder.world(),
-                                             std::vector<std::string>{"--port", std::to_string(port)});
+    server = std::make_unique<ServerProcess>(
+        folder.world(), std::vector<std::string>{"--port", std::to_string(port)});
     bots.join();
     ASSERT_EQ(server->port(), port) << server->log();
     const Summary s = lastLine(output);
