@@ -100,6 +100,15 @@ struct Bot {
     std::uint64_t bytes = 0;  // of the sessions that ended
     Clock::time_point actionSent;
     std::unordered_map<int, std::vector<Receipt>> receipts;
+    // From each join to the end of that session: a bot that was not there
+    // for an edit has no receipt of it to count.
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> present;
+
+    bool wasPresent(Clock::time_point from, Clock::time_point to) const {
+        for (const auto& [joined, left] : present)
+            if (joined <= from && to <= left) return true;
+        return false;
+    }
 
     World world() { return World{*grid, weather, clock}; }
     bool playing() const { return session && session->phase() == SessionPhase::Playing; }
@@ -145,6 +154,7 @@ void keepConnected(Run& run, Bot& bot, Clock::time_point now) {
         bot.wasPlaying = true;
         bot.backoff = kFirstBackoff;
         if (!bot.everPlayed) bot.firstPlayed = now;
+        bot.present.emplace_back(now, Clock::time_point::max());
         bot.everPlayed = true;
     }
     if (bot.session->phase() != SessionPhase::Ended) return;
@@ -153,6 +163,7 @@ void keepConnected(Run& run, Bot& bot, Clock::time_point now) {
     std::fprintf(stderr, "bots: %s: %s; again in %.2f s\n", bot.name.c_str(),
                  bot.session->endText().c_str(), wait);
     bot.bytes += bot.session->bytesReceived();
+    if (bot.wasPlaying) bot.present.back().second = now;
     bot.session.reset();
     bot.retryAt =
         now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
@@ -541,7 +552,9 @@ int main(int argc, char** argv) {
         confirmed += 1;
         const auto moment = edit.sent + kActionTime;
         for (std::size_t i = 0; i < run.bots.size(); ++i) {
-            if (static_cast<int>(i) == edit.bot) continue;
+            if (static_cast<int>(i) == edit.bot ||
+                !run.bots[i]->wasPresent(edit.sent, moment + kQuietTime))
+                continue;
             if (const Receipt* r = firstReceipt(*run.bots[i], edit))
                 latencies.push_back(
                     std::chrono::duration<double, std::milli>(r->at - moment).count());
