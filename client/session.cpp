@@ -334,6 +334,8 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         if (self.busy && self.acting && c.x == ahead.x && c.y == ahead.y &&
             c.level == self.level - self.targetRaised)
             toldAction_ = c.block;
+        if (drawn_.pending && c.x == drawn_.x && c.y == drawn_.y && c.level == drawn_.level)
+            drawn_.pending = false;
         setCellOf(world.grid, c.x, c.y, c.level, c.block);
         if (onCell_) onCell_(c.x, c.y, c.level, c.block);
     }
@@ -341,7 +343,15 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         if (move.id == selfId_) {
             // Our own steps and turns were made here already; a placing is
             // the server disagreeing, or a fall or climb we did not see.
+            // Only the server finds the ground a step lands on: its level
+            // travels in the step and is taken from there.
+            if (move.kind == MoveKind::Step && move.x == self.x && move.y == self.y)
+                self.level = move.level;
             if (move.kind != MoveKind::Place) continue;
+            if (self.busy && self.acting) movedWhileActing_ = true;
+            if (drawn_.pending && ticks_ <= drawn_.untilTick)
+                setCellOf(world.grid, drawn_.x, drawn_.y, drawn_.level, drawn_.block);
+            drawn_.pending = false;
             self.x = move.x;
             self.y = move.y;
             self.level = move.level;
@@ -395,7 +405,10 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
 int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view) {
     if (phase_ != SessionPhase::Playing) return 0;
     const PlayerState before = self;
-    if (!(self.busy && self.acting)) toldAction_ = -1;
+    if (!(self.busy && self.acting)) {
+        toldAction_ = -1;
+        movedWhileActing_ = false;
+    }
     const int switches = handlePlayerInput(self, view, intent, world.grid);
     sendChanges(before, self);
     // The world tick that keeps the target runs on the server alone; without
@@ -406,11 +419,17 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     self.targetBlock = cellOf(world.grid, ahead.x, ahead.y, level);
     const bool acting = self.busy && self.acting;
     updateAnimations(self, view, world.grid);
+    if (!acting || self.acting) return switches;
     // The server ended (or refused) the action before it ended here, on a
     // slow frame: its cell stands. Had it told the cell before its own end,
     // that end's word is still to come and puts the cell right.
-    if (acting && !self.acting && toldAction_ >= 0)
+    if (toldAction_ >= 0) {
         setCellOf(world.grid, ahead.x, ahead.y, level, static_cast<BlockId>(toldAction_));
+    } else if (movedWhileActing_) {
+        setCellOf(world.grid, ahead.x, ahead.y, level, self.targetBlock);
+    } else if (cellOf(world.grid, ahead.x, ahead.y, level) != self.targetBlock) {
+        drawn_ = Drawn{true, ahead.x, ahead.y, level, self.targetBlock, ticks_ + kAnimTicks};
+    }
     return switches;
 }
 

@@ -118,6 +118,17 @@ private:
     // action ran here (-1: not told): the server's word, which the action's
     // predicted end must not draw over.
     int toldAction_ = -1;
+    // The server set the player down elsewhere while the action ran here (a
+    // fall, a climb as water rises): the action's end lands on another cell
+    // there, whose word comes to everyone, so nothing is drawn ahead of it.
+    bool movedWhileActing_ = false;
+    // The cell the last action's end drew, until the server speaks of it or
+    // a while has passed: set down elsewhere just after the action ended
+    // here, the player acted on another cell there, and this one goes back.
+    struct Drawn {
+        bool pending = false;
+        int x = 0, y = 0, level = 0, block = 0, untilTick = 0;
+    } drawn_;
     std::uint64_t bytesReceived_ = 0;
     CellListener onCell_;
 };

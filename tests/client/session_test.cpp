@@ -135,6 +135,12 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     EXPECT_EQ(peer.last<Step>()->facing, 3);
     EXPECT_EQ(peer.last<Say>()->text, "hello");
 
+    // The ground the step landed on is the server's to find.
+    Update landed;
+    landed.moves.push_back(PlayerMove{3, MoveKind::Step, 6, 5, 11, 3});
+    ASSERT_TRUE(peer.connection->send(landed));
+    ASSERT_TRUE(within10s([&] { return game.self.level == 11; }, step));
+
     // The server refuses it: the figure goes back.
     Update refusal;
     refusal.moves.push_back(PlayerMove{3, MoveKind::Place, 5, 5, 10, 3});
