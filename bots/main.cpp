@@ -310,13 +310,29 @@ void act(Run& run, Bot& bot, int index, int tick, bool acting) {
 }
 
 // The first receipt of block at cell from `from` on, within the window.
-const Receipt* firstReceipt(const Bot& bot, const Edit& edit) {
+// The editing bot's receipt of its edit's block at the cell, from the Use on:
+// the server's word at the end of its action.
+const Receipt* confirmation(const Bot& bot, const Edit& edit) {
     const auto found = bot.receipts.find(edit.cell);
     if (found == bot.receipts.end()) return nullptr;
     for (const Receipt& r : found->second) {
         if (r.at < edit.sent) continue;
         if (r.at > edit.sent + kReceiptWindow) break;
         if (r.block == edit.block) return &r;
+    }
+    return nullptr;
+}
+
+// Another bot's receipt of the edit: the first word on the cell from the Use
+// on, when it carries the edit's block. A server that changed nothing there
+// (the cell already held it) sends nothing, and a later edit's receipt must
+// not count as this one's.
+const Receipt* receiptOf(const Bot& bot, const Edit& edit) {
+    const auto found = bot.receipts.find(edit.cell);
+    if (found == bot.receipts.end()) return nullptr;
+    for (const Receipt& r : found->second) {
+        if (r.at < edit.sent) continue;
+        return r.block == edit.block ? &r : nullptr;
     }
     return nullptr;
 }
@@ -548,14 +564,14 @@ int main(int argc, char** argv) {
     int confirmed = 0;
     std::vector<double> latencies;
     for (const Edit& edit : run.edits) {
-        if (!firstReceipt(*run.bots[static_cast<std::size_t>(edit.bot)], edit)) continue;
+        if (!confirmation(*run.bots[static_cast<std::size_t>(edit.bot)], edit)) continue;
         confirmed += 1;
         const auto moment = edit.sent + kActionTime;
         for (std::size_t i = 0; i < run.bots.size(); ++i) {
             if (static_cast<int>(i) == edit.bot ||
                 !run.bots[i]->wasPresent(edit.sent, moment + kQuietTime))
                 continue;
-            if (const Receipt* r = firstReceipt(*run.bots[i], edit))
+            if (const Receipt* r = receiptOf(*run.bots[i], edit))
                 latencies.push_back(
                     std::chrono::duration<double, std::milli>(r->at - moment).count());
         }

@@ -12,7 +12,9 @@
 # Per size: the server's share of one core (utime + stime from /proc over the
 # bots' run), its p99 tick time (the console's `stats` line, "n/a" when the
 # server has no such command), its peak memory (VmHWM), and from the bots'
-# last line the bytes a second per bot, the p99 edit latency and the desyncs.
+# last line the bytes a second per bot, the p99 edit latency and the desyncs;
+# last, the bots' own share of a core: near 100 % the load generator, not the
+# server, is what limits the latency.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -47,6 +49,11 @@ cleanup() {
 trap cleanup EXIT
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU seconds of this shell's ended children (bash's `times`, second line).
+children_cpu() {
+  times >"$work/times"
+  tail -1 "$work/times" | awk '{ gsub(/[ms]/, " "); print $1 * 60 + $2 + $3 * 60 + $4 }'
+}
 
 # One size: prints its table row.
 measure() {
@@ -78,8 +85,12 @@ EOF
   local cpu0 wall0 cpu1 wall1
   cpu0=$(cpu_ticks "$server_pid")
   wall0=$(date +%s.%N)
+  local bots0 bots1
+  children_cpu >"$run/cpu0"
   "$bots_bin" --connect "127.0.0.1:$port" --count "$n" --seconds "$seconds" --seed "$seed" \
     >"$run/bots.out" 2>"$run/bots.err" || true
+  children_cpu >"$run/cpu1"
+  bots0=$(cat "$run/cpu0") bots1=$(cat "$run/cpu1")
   cpu1=$(cpu_ticks "$server_pid")
   wall1=$(date +%s.%N)
   local hwm
@@ -107,19 +118,21 @@ EOF
   fi
   joined=${BASH_REMATCH[1]} latency=${BASH_REMATCH[3]} bytes=${BASH_REMATCH[4]}
   desyncs=${BASH_REMATCH[5]}
-  local share
+  local share bots_share
   share=$(awk -v c="$((cpu1 - cpu0))" -v hz="$ticks_per_second" -v a="$wall0" -v b="$wall1" \
     'BEGIN { printf "%.1f", 100 * c / hz / (b - a) }')
+  bots_share=$(awk -v c0="$bots0" -v c1="$bots1" -v a="$wall0" -v b="$wall1" \
+    'BEGIN { printf "%.0f", 100 * (c1 - c0) / (b - a) }')
   [[ -n $tick ]] && tick="$tick ms" || tick=n/a
-  printf '| %d | %d | %s %% | %s | %s MiB | %s | %s ms | %d |\n' "$n" "$joined" "$share" \
-    "$tick" "$hwm" "$bytes" "$latency" "$desyncs"
+  printf '| %d | %d | %s %% | %s | %s MiB | %s | %s ms | %d | %s %% |\n' "$n" "$joined" "$share" \
+    "$tick" "$hwm" "$bytes" "$latency" "$desyncs" "$bots_share"
 }
 
 echo "tessaria-server capacity: ${seconds} s a size, bots seed $seed, $(nproc) cores," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
 echo
-echo "| bots | joined | server CPU (one core) | p99 tick | peak memory | B/s per bot | edit latency p99 | desyncs |"
-echo "|---|---|---|---|---|---|---|---|"
+echo "| bots | joined | server CPU (one core) | p99 tick | peak memory | B/s per bot | edit latency p99 | desyncs | bots' own CPU |"
+echo "|---|---|---|---|---|---|---|---|---|"
 for n in "${sizes[@]}"; do measure "$n"; done
 echo
 echo "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end"
