@@ -221,8 +221,18 @@ void Session::dialled() {
     phase_ = SessionPhase::Joining;
 }
 
+void Session::undrawn(World world, bool all) {
+    auto stays = std::remove_if(drawn_.begin(), drawn_.end(), [&](const Drawn& d) {
+        if (!all && ticks_ <= d.untilTick) return false;
+        setCellOf(world.grid, d.x, d.y, d.level, d.block);
+        return true;
+    });
+    drawn_.erase(stays, drawn_.end());
+}
+
 void Session::pump(World world, PlayerState& self, Camera& view) {
     ticks_ += 1;
+    undrawn(world, false);
     for (auto& line : chat_) line.ticksLeft -= 1;
     while (!chat_.empty() && chat_.front().ticksLeft <= 0) chat_.erase(chat_.begin());
     for (auto& r : others_) animate(r);
@@ -334,8 +344,11 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         if (self.busy && self.acting && c.x == ahead.x && c.y == ahead.y &&
             c.level == self.level - self.targetRaised)
             toldAction_ = c.block;
-        if (drawn_.pending && c.x == drawn_.x && c.y == drawn_.y && c.level == drawn_.level)
-            drawn_.pending = false;
+        drawn_.erase(std::remove_if(drawn_.begin(), drawn_.end(),
+                                    [&](const Drawn& d) {
+                                        return d.x == c.x && d.y == c.y && d.level == c.level;
+                                    }),
+                     drawn_.end());
         setCellOf(world.grid, c.x, c.y, c.level, c.block);
         if (onCell_) onCell_(c.x, c.y, c.level, c.block);
     }
@@ -349,9 +362,7 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
                 self.level = move.level;
             if (move.kind != MoveKind::Place) continue;
             if (self.busy && self.acting) movedWhileActing_ = true;
-            if (drawn_.pending && ticks_ <= drawn_.untilTick)
-                setCellOf(world.grid, drawn_.x, drawn_.y, drawn_.level, drawn_.block);
-            drawn_.pending = false;
+            undrawn(world, true);
             self.x = move.x;
             self.y = move.y;
             self.level = move.level;
@@ -428,7 +439,7 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     } else if (movedWhileActing_) {
         setCellOf(world.grid, ahead.x, ahead.y, level, self.targetBlock);
     } else if (cellOf(world.grid, ahead.x, ahead.y, level) != self.targetBlock) {
-        drawn_ = Drawn{true, ahead.x, ahead.y, level, self.targetBlock, ticks_ + kAnimTicks};
+        drawn_.push_back(Drawn{ahead.x, ahead.y, level, self.targetBlock, ticks_ + kDrawnTicks});
     }
     return switches;
 }

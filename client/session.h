@@ -59,6 +59,7 @@ public:
     static constexpr int kChatTicks = 10 * kTicksPerSecond;
     // Joining gives up after this; a server this quiet is gone.
     static constexpr std::chrono::seconds kJoinTime{5}, kSilentTime{20};
+    static constexpr int kDrawnTicks = kTicksPerSecond;
 
     Session(const std::string& host, std::uint16_t port, const std::string& name);
     ~Session();  // says goodbye when still joined
@@ -122,13 +123,15 @@ private:
     // fall, a climb as water rises): the action's end lands on another cell
     // there, whose word comes to everyone, so nothing is drawn ahead of it.
     bool movedWhileActing_ = false;
-    // The cell the last action's end drew, until the server speaks of it or
-    // a while has passed: set down elsewhere just after the action ended
-    // here, the player acted on another cell there, and this one goes back.
+    // Cells the actions' ends drew, until the server speaks of them. No word
+    // means the server's action fell on another cell (it had set the player
+    // down elsewhere), so each goes back when the server moves the player,
+    // or after kDrawnTicks; a word that comes later still wins.
     struct Drawn {
-        bool pending = false;
         int x = 0, y = 0, level = 0, block = 0, untilTick = 0;
-    } drawn_;
+    };
+    std::vector<Drawn> drawn_;
+    void undrawn(World world, bool all);
     std::uint64_t bytesReceived_ = 0;
     CellListener onCell_;
 };

@@ -67,7 +67,7 @@ start_server() {
   "$server_bin" --port "$port" --world "$world" </dev/null >"$log" 2>&1 &
   server_pid=$!
   for _ in $(seq 100); do
-    grep -q 'listening on port' "$log" && break
+    grep -qs 'listening on port' "$log" && break
     sleep 0.1
   done
   if ! grep -q 'listening on port' "$log"; then
@@ -89,10 +89,10 @@ check_world() {
   fi
   local lines numbers temporaries
   lines=$(wc -l <"$file")
-  numbers=$(head -8002 "$file" | grep -cE '^-?[0-9]+\s*$')
+  numbers=$(head -8002 "$file" | grep -cE '^[^=]+ = -?[0-9]+\s*$')
   temporaries=$(find "$world" -maxdepth 1 -name 'world.ini.tmp*' | wc -l)
   ((lines >= 8002)) || fail "world.ini has $lines lines"
-  ((numbers == 8002)) || fail "world.ini's first 8,002 lines hold $numbers numbers"
+  ((numbers == 8002)) || fail "world.ini's first 8,002 lines hold $numbers values"
   ((temporaries <= 1)) || fail "$temporaries temporaries beside world.ini"
 }
 

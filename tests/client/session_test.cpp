@@ -177,11 +177,15 @@ TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
     EXPECT_FALSE(game.self.acting);
     EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Empty);
 
-    // Told nothing during it, the action's end stands until the server speaks.
+    // Told nothing during it, the action's end stands a while for the server's word.
     session.play(place, game.world(), game.self, game.view);
     for (int n = 0; n <= kAnimTicks && game.self.acting; ++n)
         session.play(none, game.world(), game.self, game.view);
     EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Cobblestone);
+    // No word at all: the server acted elsewhere, and the cell goes back.
+    for (int n = 0; n <= Session::kDrawnTicks; ++n)
+        session.pump(game.world(), game.self, game.view);
+    EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Empty);
 }
 
 TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {
