@@ -524,16 +524,30 @@ int main(int argc, char** argv) {
     Bot observer;
     observer.name = run.prefix + "-obs";
     observer.session = std::make_unique<Session>(run.host, run.port, observer.name);
+    observer.session->onCell([&run, &observer](int, int, int, int) {
+        if (observer.playing()) run.lastCell = Clock::now();
+    });
+    // The observer's join wakes the water at its level; the bots compare once
+    // that has come to rest too, or, in a world that never rests, after a
+    // while. A change on its way in the last tick is given a second look.
     auto settled = Clock::time_point::max();
-    tickUntil(
-        run, Clock::now() + std::chrono::seconds(10),
-        [&](Clock::time_point now) {
-            if (observer.session->phase() == SessionPhase::Ended) return true;
-            observer.session->pump(observer.world(), observer.self, observer.view);
-            if (observer.playing() && settled == Clock::time_point::max()) settled = now;
-            return now - settled > milliseconds(500);  // what was on its way has come
-        },
-        [&](Bot& bot, int index, int tick) { act(run, bot, index, tick, false); });
+    const auto observe = [&](Clock::time_point end, milliseconds quiet) {
+        tickUntil(
+            run, end,
+            [&](Clock::time_point now) {
+                if (observer.session->phase() == SessionPhase::Ended) return true;
+                observer.session->pump(observer.world(), observer.self, observer.view);
+                if (observer.playing() && settled == Clock::time_point::max()) settled = now;
+                return now - settled > milliseconds(500) && now - run.lastCell > quiet;
+            },
+            [&](Bot& bot, int index, int tick) { act(run, bot, index, tick, false); });
+    };
+    observe(Clock::now() + std::chrono::seconds(10), milliseconds(300));
+    const std::uint64_t firstLook = bandHash(*observer.grid);
+    bool apart = false;
+    for (const auto& bot : run.bots)
+        apart = apart || (bot->playing() && bandHash(*bot->grid) != firstLook);
+    if (apart) observe(Clock::now() + milliseconds(500), milliseconds(500));
     const bool observed = observer.playing();
     if (!observed)
         std::fprintf(stderr, "bots: the observer could not join: %s\n",
