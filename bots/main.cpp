@@ -48,8 +48,9 @@ constexpr auto kActionTime = kTick * kAnimTicks;
 constexpr auto kQuietTime = std::chrono::seconds(1);
 // ...or, in a world whose water never rests, after this.
 constexpr auto kLongestSettle = std::chrono::seconds(20);
-// A receipt this long after a Use is taken for a later edit's.
-constexpr auto kReceiptWindow = std::chrono::seconds(10);
+// The server's word on an edit comes at the end of its action, a tick or
+// two from the bot's; one this long after the Use is a later edit's.
+constexpr auto kReceiptWindow = std::chrono::seconds(2);
 constexpr double kFirstBackoff = 0.25, kLongestBackoff = 4.0;
 constexpr int kBand = 20;  // columns, rows and levels the server tells
 

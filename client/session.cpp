@@ -343,7 +343,7 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
     for (const auto& c : u.cells) {
         if (self.busy && self.acting && c.x == ahead.x && c.y == ahead.y &&
             c.level == self.level - self.targetRaised)
-            toldAction_ = c.block;
+            toldAction_ = Told{c.x, c.y, c.level, c.block};
         drawn_.erase(std::remove_if(drawn_.begin(), drawn_.end(),
                                     [&](const Drawn& d) {
                                         return d.x == c.x && d.y == c.y && d.level == c.level;
@@ -417,7 +417,7 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     if (phase_ != SessionPhase::Playing) return 0;
     const PlayerState before = self;
     if (!(self.busy && self.acting)) {
-        toldAction_ = -1;
+        toldAction_.block = -1;
         movedWhileActing_ = false;
     }
     const int switches = handlePlayerInput(self, view, intent, world.grid);
@@ -434,8 +434,9 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     // The server ended (or refused) the action before it ended here, on a
     // slow frame: its cell stands. Had it told the cell before its own end,
     // that end's word is still to come and puts the cell right.
-    if (toldAction_ >= 0) {
-        setCellOf(world.grid, ahead.x, ahead.y, level, static_cast<BlockId>(toldAction_));
+    const Told& told = toldAction_;
+    if (told.block >= 0 && told.x == ahead.x && told.y == ahead.y && told.level == level) {
+        setCellOf(world.grid, ahead.x, ahead.y, level, static_cast<BlockId>(told.block));
     } else if (movedWhileActing_) {
         setCellOf(world.grid, ahead.x, ahead.y, level, self.targetBlock);
     } else if (cellOf(world.grid, ahead.x, ahead.y, level) != self.targetBlock) {

@@ -118,7 +118,9 @@ private:
     // The action cell as the server last told it while the player's own
     // action ran here (-1: not told): the server's word, which the action's
     // predicted end must not draw over.
-    int toldAction_ = -1;
+    struct Told {
+        int x = 0, y = 0, level = 0, block = -1;
+    } toldAction_;
     // The server set the player down elsewhere while the action ran here (a
     // fall, a climb as water rises): the action's end lands on another cell
     // there, whose word comes to everyone, so nothing is drawn ahead of it.
