@@ -221,8 +221,18 @@ void Session::dialled() {
     phase_ = SessionPhase::Joining;
 }
 
+void Session::undrawn(World world, bool all) {
+    auto stays = std::remove_if(drawn_.begin(), drawn_.end(), [&](const Drawn& d) {
+        if (!all && ticks_ <= d.untilTick) return false;
+        setCellOf(world.grid, d.x, d.y, d.level, d.block);
+        return true;
+    });
+    drawn_.erase(stays, drawn_.end());
+}
+
 void Session::pump(World world, PlayerState& self, Camera& view) {
     ticks_ += 1;
+    undrawn(world, false);
     for (auto& line : chat_) line.ticksLeft -= 1;
     while (!chat_.empty() && chat_.front().ticksLeft <= 0) chat_.erase(chat_.begin());
     for (auto& r : others_) animate(r);
@@ -234,10 +244,12 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
         return;
     }
     if (!connection_) return;
+    const std::size_t unread = connection_->client().bytesToRead();
     try {
         connection_->client().poll(0);
     } catch (const std::exception&) {
     }
+    bytesReceived_ += connection_->client().bytesToRead() - unread;
     while (phase_ != SessionPhase::Ended) {
         auto message = connection_->receive();
         if (!message) break;
@@ -290,6 +302,12 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         world.grid.maxX = world.grid.maxY = kBandEdge;
         applyBand(*m, world.grid);
         haveBand_ = true;
+        if (onCell_) {
+            for (int level = 0; level < kBandLevels; ++level)
+                for (int y = 0; y < kBandColumns; ++y)
+                    for (int x = 0; x < kBandColumns; ++x)
+                        onCell_(x, y, level, cellOf(world.grid, x, y, level));
+        }
     } else if (const auto* m = std::get_if<PlayerList>(&message)) {
         others_.clear();
         for (const auto& info : m->players)
@@ -321,12 +339,30 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
 
 template <class M>
 void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& view) {
-    for (const auto& c : u.cells) setCellOf(world.grid, c.x, c.y, c.level, c.block);
+    const Column ahead = columnAhead(self);
+    for (const auto& c : u.cells) {
+        if (self.busy && self.acting && c.x == ahead.x && c.y == ahead.y &&
+            c.level == self.level - self.targetRaised)
+            toldAction_ = Told{c.x, c.y, c.level, c.block};
+        drawn_.erase(std::remove_if(drawn_.begin(), drawn_.end(),
+                                    [&](const Drawn& d) {
+                                        return d.x == c.x && d.y == c.y && d.level == c.level;
+                                    }),
+                     drawn_.end());
+        setCellOf(world.grid, c.x, c.y, c.level, c.block);
+        if (onCell_) onCell_(c.x, c.y, c.level, c.block);
+    }
     for (const auto& move : u.moves) {
         if (move.id == selfId_) {
             // Our own steps and turns were made here already; a placing is
             // the server disagreeing, or a fall or climb we did not see.
+            // Only the server finds the ground a step lands on: its level
+            // travels in the step and is taken from there.
+            if (move.kind == MoveKind::Step && move.x == self.x && move.y == self.y)
+                self.level = move.level;
             if (move.kind != MoveKind::Place) continue;
+            if (self.busy && self.acting) movedWhileActing_ = true;
+            undrawn(world, true);
             self.x = move.x;
             self.y = move.y;
             self.level = move.level;
@@ -380,9 +416,32 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
 int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view) {
     if (phase_ != SessionPhase::Playing) return 0;
     const PlayerState before = self;
+    if (!(self.busy && self.acting)) {
+        toldAction_.block = -1;
+        movedWhileActing_ = false;
+    }
     const int switches = handlePlayerInput(self, view, intent, world.grid);
     sendChanges(before, self);
+    // The world tick that keeps the target runs on the server alone; without
+    // this an action would be drawn on the target the join left, and a place
+    // over a block would fill it here until the server's correction came.
+    const Column ahead = columnAhead(self);
+    const int level = self.level - self.targetRaised;
+    self.targetBlock = cellOf(world.grid, ahead.x, ahead.y, level);
+    const bool acting = self.busy && self.acting;
     updateAnimations(self, view, world.grid);
+    if (!acting || self.acting) return switches;
+    // The server ended (or refused) the action before it ended here, on a
+    // slow frame: its cell stands. Had it told the cell before its own end,
+    // that end's word is still to come and puts the cell right.
+    const Told& told = toldAction_;
+    if (told.block >= 0 && told.x == ahead.x && told.y == ahead.y && told.level == level) {
+        setCellOf(world.grid, ahead.x, ahead.y, level, static_cast<BlockId>(told.block));
+    } else if (movedWhileActing_) {
+        setCellOf(world.grid, ahead.x, ahead.y, level, self.targetBlock);
+    } else if (cellOf(world.grid, ahead.x, ahead.y, level) != self.targetBlock) {
+        drawn_.push_back(Drawn{ahead.x, ahead.y, level, self.targetBlock, ticks_ + kDrawnTicks});
+    }
     return switches;
 }
 

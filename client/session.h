@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,7 @@ public:
     static constexpr int kChatTicks = 10 * kTicksPerSecond;
     // Joining gives up after this; a server this quiet is gone.
     static constexpr std::chrono::seconds kJoinTime{5}, kSilentTime{20};
+    static constexpr int kDrawnTicks = kTicksPerSecond;
 
     Session(const std::string& host, std::uint16_t port, const std::string& name);
     ~Session();  // says goodbye when still joined
@@ -82,6 +84,12 @@ public:
     std::vector<std::string> takeFreshNotes();
     int selfId() const { return selfId_; }
     const std::string& name() const { return name_; }
+    // Bytes the server has sent this session, as they came off the socket.
+    std::uint64_t bytesReceived() const { return bytesReceived_; }
+    // Called with every cell the server tells, as it is applied: each cell
+    // of an Update, and all 8,000 of a Band (block is the cell's block).
+    using CellListener = std::function<void(int x, int y, int level, int block)>;
+    void onCell(CellListener listener) { onCell_ = std::move(listener); }
 
 private:
     void dialled();
@@ -107,6 +115,27 @@ private:
     std::vector<RemotePlayer> others_;
     std::vector<ChatNote> chat_;
     std::vector<std::string> fresh_;
+    // The action cell as the server last told it while the player's own
+    // action ran here (-1: not told): the server's word, which the action's
+    // predicted end must not draw over.
+    struct Told {
+        int x = 0, y = 0, level = 0, block = -1;
+    } toldAction_;
+    // The server set the player down elsewhere while the action ran here (a
+    // fall, a climb as water rises): the action's end lands on another cell
+    // there, whose word comes to everyone, so nothing is drawn ahead of it.
+    bool movedWhileActing_ = false;
+    // Cells the actions' ends drew, until the server speaks of them. No word
+    // means the server's action fell on another cell (it had set the player
+    // down elsewhere), so each goes back when the server moves the player,
+    // or after kDrawnTicks; a word that comes later still wins.
+    struct Drawn {
+        int x = 0, y = 0, level = 0, block = 0, untilTick = 0;
+    };
+    std::vector<Drawn> drawn_;
+    void undrawn(World world, bool all);
+    std::uint64_t bytesReceived_ = 0;
+    CellListener onCell_;
 };
 
 // The world's clocks as they travel, and back.

@@ -75,6 +75,7 @@ void join(Peer& peer, Session& session, Game& game) {
     Welcome welcome;
     welcome.self = info(3, "ann", 5, 5);
     welcome.stock[Cobblestone] = 40;
+    welcome.hotbar[0] = Cobblestone;
     welcome.clocks.dayTick = 1234;
     Band band;
     for (int y = 0; y < kBandColumns; ++y)
@@ -134,12 +135,57 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     EXPECT_EQ(peer.last<Step>()->facing, 3);
     EXPECT_EQ(peer.last<Say>()->text, "hello");
 
+    // The ground the step landed on is the server's to find.
+    Update landed;
+    landed.moves.push_back(PlayerMove{3, MoveKind::Step, 6, 5, 11, 3});
+    ASSERT_TRUE(peer.connection->send(landed));
+    ASSERT_TRUE(within10s([&] { return game.self.level == 11; }, step));
+
     // The server refuses it: the figure goes back.
     Update refusal;
     refusal.moves.push_back(PlayerMove{3, MoveKind::Place, 5, 5, 10, 3});
     ASSERT_TRUE(peer.connection->send(refusal));
     ASSERT_TRUE(within10s([&] { return game.self.x == 5; }, step));
     EXPECT_FALSE(game.self.busy);
+}
+
+// On a slow frame the server's end of an action (here its refusal) comes
+// before the action ends on screen; the cell the server told stands.
+TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
+    Peer peer;
+    Game game;
+    Session session("127.0.0.1", peer.listener.port(), "ann");
+    join(peer, session, game);
+    auto step = [&] {
+        peer.pump();
+        session.pump(game.world(), game.self, game.view);
+    };
+    PlayerIntent raise, place, none;
+    raise.height = true;
+    place.place = true;
+    session.play(raise, game.world(), game.self, game.view);
+    session.play(place, game.world(), game.self, game.view);  // into the air above (5, 4)
+    ASSERT_TRUE(game.self.acting);
+    ASSERT_TRUE(within10s([&] { return peer.last<Use>() != nullptr; }, step));
+    Update refusal;
+    refusal.cells.push_back(CellChange{5, 4, 9, Empty});
+    ASSERT_TRUE(peer.connection->send(refusal));
+    ASSERT_TRUE(peer.connection->send(ChatLine{"bo", "told"}));
+    ASSERT_TRUE(within10s([&] { return !session.chat().empty(); }, step));
+    for (int n = 0; n < kAnimTicks && game.self.acting; ++n)
+        session.play(none, game.world(), game.self, game.view);
+    EXPECT_FALSE(game.self.acting);
+    EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Empty);
+
+    // Told nothing during it, the action's end stands a while for the server's word.
+    session.play(place, game.world(), game.self, game.view);
+    for (int n = 0; n <= kAnimTicks && game.self.acting; ++n)
+        session.play(none, game.world(), game.self, game.view);
+    EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Cobblestone);
+    // No word at all: the server acted elsewhere, and the cell goes back.
+    for (int n = 0; n <= Session::kDrawnTicks; ++n)
+        session.pump(game.world(), game.self, game.view);
+    EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Empty);
 }
 
 TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {

@@ -1,0 +1,605 @@
+// tessaria-bots: headless players for a server, to load it and to check it.
+// Each bot is the game's own Session (the client's protocol code) driven by
+// seeded random intents at a human pace; all of them run in one thread at
+// the game's 40 ticks a second. At the end they stop, wait for the world to
+// settle, and compare their worlds with the server's.
+//
+// The summary's last line:
+//   bots: J joined, E edits, L ms p99 edit latency, B B/s per bot, D desyncs
+// J  bots playing at the end (they joined and stayed, or came back).
+// E  edits the server confirmed: an action whose cell changed here, and the
+//    same cell with the same block came back from the server after the Use.
+// L  the 99th percentile, over every other bot's receipt of a confirmed
+//    edit's cell, of (receipt - the edit's moment). The moment is when the
+//    editing bot's own action ends on its own screen: the Use sent plus the
+//    action's kAnimTicks ticks. Those 425 ms are gameplay that every player
+//    sees, not network, so they are not latency.
+// B  bytes received a second, from each bot's first join to the end, the
+//    mean over the bots that joined.
+// D  bots whose band (the 8,000 cells, nothing else) hashes differently from
+//    the band a fresh observer gets when it joins once all is quiet.
+#include <getopt.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "client/session.h"
+#include "rules/input.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr auto kTick = std::chrono::microseconds(1000000 / Session::kTicksPerSecond);
+constexpr auto kActionTime = kTick * kAnimTicks;
+// Activity has stopped once no cell has arrived for this long...
+constexpr auto kQuietTime = std::chrono::seconds(1);
+// ...or, in a world whose water never rests, after this.
+constexpr auto kLongestSettle = std::chrono::seconds(20);
+// The server's word on an edit comes at the end of its action, a tick or
+// two from the bot's; one this long after the Use is a later edit's.
+constexpr auto kReceiptWindow = std::chrono::seconds(2);
+constexpr double kFirstBackoff = 0.25, kLongestBackoff = 4.0;
+constexpr int kBand = 20;  // columns, rows and levels the server tells
+
+const char* const kChatLines[] = {
+    "hi all",      "anyone seen sand?",  "building a tower here", "nice house",
+    "brb",         "where is the water", "look at this",          "gg",
+    "hello there", "mining down",        "need cobblestone",      "night soon",
+};
+
+struct Receipt {
+    Clock::time_point at;
+    int block = 0;
+};
+
+// An action whose cell changed on the editing bot's own grid.
+struct Edit {
+    int bot = 0;
+    int cell = 0;  // cellKey
+    int block = 0;
+    Clock::time_point sent;  // the Use left; the moment is sent + kActionTime
+};
+
+int cellKey(int x, int y, int level) { return (level * kBand + y) * kBand + x; }
+bool inBand(int x, int y, int level) {
+    return x >= 0 && x < kBand && y >= 0 && y < kBand && level >= 0 && level < kBand;
+}
+
+struct Bot {
+    std::string name;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
+    WeatherState weather;
+    WorldClock clock;
+    PlayerState self;
+    Camera view;
+    std::mt19937 random;
+
+    // What the bot does next: intents, one a tick, then idle ticks.
+    std::vector<PlayerIntent> plan;
+    int idleTicks = 0;
+    int chatTick = 0;
+
+    Clock::time_point startAt, retryAt;
+    double backoff = kFirstBackoff;
+    bool wasPlaying = false, everPlayed = false;
+    int reconnects = 0;
+    Clock::time_point firstPlayed;
+    std::uint64_t bytes = 0;  // of the sessions that ended
+    Clock::time_point actionSent;
+    std::unordered_map<int, std::vector<Receipt>> receipts;
+    // From each join to the end of that session: a bot that was not there
+    // for an edit has no receipt of it to count.
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> present;
+
+    bool wasPresent(Clock::time_point from, Clock::time_point to) const {
+        for (const auto& [joined, left] : present)
+            if (joined <= from && to <= left) return true;
+        return false;
+    }
+
+    World world() { return World{*grid, weather, clock}; }
+    bool playing() const { return session && session->phase() == SessionPhase::Playing; }
+    std::uint64_t bytesReceived() const { return bytes + (session ? session->bytesReceived() : 0); }
+    int below(int most) { return std::uniform_int_distribution<int>(0, most - 1)(random); }
+};
+
+struct Run {
+    std::string host, prefix = "bot";
+    std::uint16_t port = 0;
+    int count = 0, seconds = 0;
+    unsigned seed = 1;
+    std::vector<std::unique_ptr<Bot>> bots;
+    std::vector<Edit> edits;
+    Clock::time_point lastCell;
+    int chats = 0, asked = 0;
+};
+
+void connect(Run& run, Bot& bot) {
+    bot.session = std::make_unique<Session>(run.host, run.port, bot.name);
+    Bot* b = &bot;
+    bot.session->onCell([&run, b](int x, int y, int level, int block) {
+        // A join's Band is the starting point, not a receipt of anything.
+        if (!b->playing()) return;
+        const Clock::time_point now = Clock::now();
+        b->receipts[cellKey(x, y, level)].push_back(Receipt{now, block});
+        run.lastCell = now;
+    });
+    bot.wasPlaying = false;
+    bot.plan.clear();
+    bot.idleTicks = 0;
+}
+
+// A session that ended comes back after a jittered, doubling wait.
+void keepConnected(Run& run, Bot& bot, Clock::time_point now) {
+    if (!bot.session) {
+        if (now < bot.retryAt) return;
+        if (bot.everPlayed) bot.reconnects += 1;
+        connect(run, bot);
+        return;
+    }
+    if (bot.session->phase() == SessionPhase::Playing && !bot.wasPlaying) {
+        bot.wasPlaying = true;
+        bot.backoff = kFirstBackoff;
+        if (!bot.everPlayed) bot.firstPlayed = now;
+        bot.present.emplace_back(now, Clock::time_point::max());
+        bot.everPlayed = true;
+    }
+    if (bot.session->phase() != SessionPhase::Ended) return;
+    const double jitter = std::uniform_real_distribution<double>(0.5, 1.5)(bot.random);
+    const double wait = bot.backoff * jitter;
+    std::fprintf(stderr, "bots: %s: %s; again in %.2f s\n", bot.name.c_str(),
+                 bot.session->endText().c_str(), wait);
+    bot.bytes += bot.session->bytesReceived();
+    if (bot.wasPlaying) bot.present.back().second = now;
+    bot.session.reset();
+    bot.retryAt =
+        now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
+    bot.backoff = std::min(kLongestBackoff, bot.backoff * 2);
+}
+
+void holdDirection(PlayerIntent& intent, Facing facing) {
+    intent.walkUp = facing == Facing::Up;
+    intent.walkDown = facing == Facing::Down;
+    intent.walkLeft = facing == Facing::Left;
+    intent.walkRight = facing == Facing::Right;
+}
+
+// Steps the bot can take toward `facing` without leaving the band.
+int roomToward(const PlayerState& p, Facing facing) {
+    switch (facing) {
+        case Facing::Up:
+            return p.y;
+        case Facing::Down:
+            return kBand - 1 - p.y;
+        case Facing::Left:
+            return p.x;
+        case Facing::Right:
+            return kBand - 1 - p.x;
+    }
+    return 0;
+}
+
+// What a player aims at: a block to mine (not a liquid, nor the rock that
+// never breaks), or air to fill, inside the band.
+bool fitsAction(const WorldGrid& grid, int x, int y, int level, bool placing) {
+    if (!inBand(x, y, level)) return false;
+    const BlockId block = cellOf(grid, x, y, level);
+    if (placing) return block == Empty;
+    return block != Empty && block != Water && block != Lava && block != HardRock;
+}
+
+// Turns and the height switch that aim the bot at a cell fit for the
+// action, chosen at random among the eight around it; false when none is.
+bool aim(Bot& bot, bool placing) {
+    const PlayerState& p = bot.self;
+    std::vector<std::pair<Facing, int>> fits;
+    for (int f = 0; f < 4; ++f)
+        for (int raised = 0; raised < 2; ++raised) {
+            PlayerState turned = p;
+            turned.facing = static_cast<Facing>(f);
+            const Column ahead = columnAhead(turned);
+            if (fitsAction(*bot.grid, ahead.x, ahead.y, p.level - raised, placing))
+                fits.emplace_back(turned.facing, raised);
+        }
+    if (fits.empty()) return false;
+    const auto [facing, raised] =
+        fits[static_cast<std::size_t>(bot.below(static_cast<int>(fits.size())))];
+    if (facing != p.facing) {
+        PlayerIntent turn;
+        holdDirection(turn, facing);
+        bot.plan.push_back(turn);  // one tick: a turn, not a step
+        bot.plan.push_back(PlayerIntent{});
+    }
+    if (raised != p.targetRaised) {
+        PlayerIntent height;
+        height.height = true;
+        bot.plan.push_back(height);
+    }
+    return true;
+}
+
+// The next thing a player might do, and a pause after it.
+void choosePlan(Bot& bot) {
+    PlayerState& p = bot.self;
+    bot.idleTicks = 8 + bot.below(32);  // 0.2 to 1 s of looking around
+    const int roll = bot.below(100);
+    PlayerIntent intent;
+    if (roll < 32) {
+        const auto facing = static_cast<Facing>(bot.below(4));
+        const int steps = std::min(1 + bot.below(4), roomToward(p, facing));
+        if (steps == 0) return;
+        // A held key steps once held past the threshold, then every step.
+        holdDirection(intent, facing);
+        const int ticks = kHoldThreshold + 1 + (steps - 1) * kAnimTicks + 1;
+        bot.plan.assign(static_cast<std::size_t>(ticks), intent);
+    } else if (roll < 42) {
+        holdDirection(intent, static_cast<Facing>(bot.below(4)));
+        bot.plan.push_back(intent);  // one tick: a turn, not a step
+    } else if (roll < 66) {
+        if (!aim(bot, false)) return;
+        // Held for the three strikes that break a block.
+        intent.mine = true;
+        bot.plan.insert(bot.plan.end(), 3 * kAnimTicks + 3, intent);
+    } else if (roll < 94) {
+        std::vector<int> slots;
+        for (int s = 0; s < kHotbarSlots; ++s) {
+            const BlockId block = p.hotbar[s];
+            if (block != Empty && isKnownBlock(block) && p.blockCounts[block] > 0)
+                slots.push_back(s);
+        }
+        if (slots.empty() || !aim(bot, true)) return;
+        intent.slot = slots[static_cast<std::size_t>(bot.below(static_cast<int>(slots.size())))];
+        bot.plan.push_back(intent);  // the slot first: it cannot change once busy
+        PlayerIntent place;
+        place.place = true;
+        bot.plan.push_back(place);
+    } else {
+        intent.height = true;
+        bot.plan.push_back(intent);
+    }
+    std::reverse(bot.plan.begin(), bot.plan.end());  // taken from the back
+}
+
+PlayerIntent nextIntent(Run& run, Bot& bot, int tick) {
+    if (tick >= bot.chatTick) {
+        bot.chatTick = tick + (15 + bot.below(30)) * Session::kTicksPerSecond;
+        bot.session->say(kChatLines[bot.below(static_cast<int>(std::size(kChatLines)))]);
+        run.chats += 1;
+    }
+    if (bot.plan.empty()) {
+        if (bot.self.busy || bot.idleTicks-- > 0) return PlayerIntent{};
+        choosePlan(bot);
+        if (bot.plan.empty()) return PlayerIntent{};
+    }
+    const PlayerIntent intent = bot.plan.back();
+    bot.plan.pop_back();
+    return intent;
+}
+
+// The bot's own part of a tick, and the edit its action made here, if any.
+void act(Run& run, Bot& bot, int index, int tick, bool acting) {
+    PlayerState& p = bot.self;
+    const PlayerIntent intent = acting ? nextIntent(run, bot, tick) : PlayerIntent{};
+    const bool wasActing = p.busy && p.acting;
+    const Column ahead = columnAhead(p);
+    const int level = p.level - p.targetRaised;
+    const BlockId before = cellOf(*bot.grid, ahead.x, ahead.y, level);
+    bot.session->play(intent, bot.world(), p, bot.view);
+    const bool nowActing = p.busy && p.acting;
+    if (!wasActing && nowActing) {
+        bot.actionSent = Clock::now();
+        run.asked += 1;
+    }
+    if (!wasActing || nowActing) return;
+    const BlockId after = cellOf(*bot.grid, ahead.x, ahead.y, level);
+    if (after != before && inBand(ahead.x, ahead.y, level))
+        run.edits.push_back(Edit{index, cellKey(ahead.x, ahead.y, level), after, bot.actionSent});
+}
+
+// The first receipt of block at cell from `from` on, within the window.
+// The editing bot's receipt of its edit's block at the cell, from the Use on:
+// the server's word at the end of its action.
+const Receipt* confirmation(const Bot& bot, const Edit& edit) {
+    const auto found = bot.receipts.find(edit.cell);
+    if (found == bot.receipts.end()) return nullptr;
+    for (const Receipt& r : found->second) {
+        if (r.at < edit.sent) continue;
+        if (r.at > edit.sent + kReceiptWindow) break;
+        if (r.block == edit.block) return &r;
+    }
+    return nullptr;
+}
+
+// Another bot's receipt of the edit: the first word on the cell from the Use
+// on, when it carries the edit's block. A server that changed nothing there
+// (the cell already held it) sends nothing, and a later edit's receipt must
+// not count as this one's.
+const Receipt* receiptOf(const Bot& bot, const Edit& edit) {
+    const auto found = bot.receipts.find(edit.cell);
+    if (found == bot.receipts.end()) return nullptr;
+    for (const Receipt& r : found->second) {
+        if (r.at < edit.sent) continue;
+        return r.block == edit.block ? &r : nullptr;
+    }
+    return nullptr;
+}
+
+double percentile(std::vector<double> values, double share) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
+    return values[std::max<std::size_t>(rank, 1) - 1];
+}
+
+std::uint64_t bandHash(const WorldGrid& grid) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (int level = 0; level < kBand; ++level)
+        for (int y = 0; y < kBand; ++y)
+            for (int x = 0; x < kBand; ++x) {
+                hash ^= static_cast<std::uint8_t>(cellOf(grid, x, y, level));
+                hash *= 1099511628211ull;
+            }
+    return hash;
+}
+
+// The cells where a bot's band and the server's differ, for the log.
+std::string cellsApart(const WorldGrid& bot, const WorldGrid& server) {
+    std::string text;
+    int n = 0;
+    for (int level = 0; level < kBand; ++level)
+        for (int y = 0; y < kBand; ++y)
+            for (int x = 0; x < kBand; ++x) {
+                const int mine = cellOf(bot, x, y, level), theirs = cellOf(server, x, y, level);
+                if (mine == theirs || ++n > 4) continue;
+                text += " (" + std::to_string(x) + "," + std::to_string(y) + "," +
+                        std::to_string(level) + ") " + std::to_string(mine) + " not " +
+                        std::to_string(theirs);
+            }
+    return std::to_string(n) + " cells:" + text + (n > 4 ? " ..." : "");
+}
+
+// Pumps every bot (and the observer) once a tick until done() or the time.
+template <class Done, class Each>
+void tickUntil(Run& run, Clock::time_point end, Done done, Each each) {
+    auto next = Clock::now();
+    for (int tick = 0;; ++tick) {
+        const auto now = Clock::now();
+        if (now >= end || done(now)) return;
+        for (std::size_t i = 0; i < run.bots.size(); ++i) {
+            Bot& bot = *run.bots[i];
+            if (now < bot.startAt) continue;
+            keepConnected(run, bot, now);
+            if (!bot.session) continue;
+            if (bot.playing()) each(bot, static_cast<int>(i), tick);
+            bot.session->pump(bot.world(), bot.self, bot.view);
+            bot.session->takeFreshNotes();
+        }
+        next += kTick;
+        const auto after = Clock::now();
+        if (next < after - kTick) next = after;  // behind: no burst to catch up
+        std::this_thread::sleep_until(next);
+    }
+}
+
+void usage(FILE* out) {
+    std::fprintf(
+        out,
+        "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
+        "                     [--prefix NAME]\n"
+        "  --connect HOST:PORT  the server\n"
+        "  --count N            bots, 1..249, named PREFIX001 and on\n"
+        "  --seconds S          how long they play before they stop and compare\n"
+        "  --seed N             their random choices (default 1)\n"
+        "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n");
+}
+
+bool parseNumber(const char* text, long least, long most, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= least && value <= most;
+}
+
+bool parseArguments(int argc, char** argv, Run& run) {
+    const option longOptions[] = {{"connect", required_argument, nullptr, 'c'},
+                                  {"count", required_argument, nullptr, 'n'},
+                                  {"seconds", required_argument, nullptr, 's'},
+                                  {"seed", required_argument, nullptr, 'r'},
+                                  {"prefix", required_argument, nullptr, 'p'},
+                                  {"help", no_argument, nullptr, 'h'},
+                                  {nullptr, 0, nullptr, 0}};
+    long number = 0;
+    bool haveAddress = false;
+    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:h", longOptions, nullptr)) != -1;) {
+        switch (c) {
+            case 'c':
+                haveAddress = parseServerAddress(optarg, run.host, run.port);
+                if (!haveAddress) {
+                    std::fprintf(stderr, "tessaria-bots: --connect wants HOST:PORT, not %s\n",
+                                 optarg);
+                    return false;
+                }
+                break;
+            case 'n':
+                if (!parseNumber(optarg, 1, 249, number)) {
+                    std::fprintf(stderr, "tessaria-bots: --count wants 1..249, not %s\n", optarg);
+                    return false;
+                }
+                run.count = static_cast<int>(number);
+                break;
+            case 's':
+                if (!parseNumber(optarg, 1, 86400, number)) {
+                    std::fprintf(stderr, "tessaria-bots: --seconds wants 1..86400, not %s\n",
+                                 optarg);
+                    return false;
+                }
+                run.seconds = static_cast<int>(number);
+                break;
+            case 'r':
+                if (!parseNumber(optarg, 0, 4294967295L, number)) {
+                    std::fprintf(stderr, "tessaria-bots: --seed wants a number, not %s\n", optarg);
+                    return false;
+                }
+                run.seed = static_cast<unsigned>(number);
+                break;
+            case 'p':
+                run.prefix = optarg;
+                if (run.prefix.size() > 12 || !isValidPlayerName(run.prefix)) {
+                    std::fprintf(stderr,
+                                 "tessaria-bots: --prefix wants 1..12 letters, digits, _ or -\n");
+                    return false;
+                }
+                break;
+            case 'h':
+                usage(stdout);
+                std::exit(0);
+            default:
+                usage(stderr);
+                return false;
+        }
+    }
+    if (!haveAddress || run.count == 0 || run.seconds == 0 || optind < argc) {
+        usage(stderr);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Run run;
+    if (!parseArguments(argc, argv, run)) return 2;
+    const auto started = Clock::now();
+    std::seed_seq seeds{run.seed};
+    std::vector<std::uint32_t> botSeeds(static_cast<std::size_t>(run.count));
+    seeds.generate(botSeeds.begin(), botSeeds.end());
+    for (int i = 0; i < run.count; ++i) {
+        auto bot = std::make_unique<Bot>();
+        char name[32];
+        std::snprintf(name, sizeof name, "%s%03d", run.prefix.c_str(), i + 1);
+        bot->name = name;
+        bot->random.seed(botSeeds[static_cast<std::size_t>(i)]);
+        // Players arrive one after another, not in one burst.
+        bot->startAt = bot->retryAt = started + milliseconds(10 * i);
+        bot->chatTick = (5 + bot->below(20)) * Session::kTicksPerSecond;
+        run.bots.push_back(std::move(bot));
+    }
+    std::printf("bots: %d bots for %d s at %s:%u, seed %u\n", run.count, run.seconds,
+                run.host.c_str(), run.port, run.seed);
+    std::fflush(stdout);
+
+    // Playing.
+    tickUntil(
+        run, started + std::chrono::seconds(run.seconds), [](Clock::time_point) { return false; },
+        [&](Bot& bot, int index, int tick) { act(run, bot, index, tick, true); });
+    // Settling: hands off, until no cell has come for a while and everyone
+    // who lost the server is back.
+    const auto stopped = Clock::now();
+    run.lastCell = std::max(run.lastCell, stopped);
+    tickUntil(
+        run, stopped + kLongestSettle,
+        [&](Clock::time_point now) {
+            if (now - run.lastCell < kQuietTime) return false;
+            for (const auto& bot : run.bots)
+                if (!bot->playing()) return false;
+            return true;
+        },
+        [&](Bot& bot, int index, int tick) { act(run, bot, index, tick, false); });
+
+    // The server's world, as a player who joins now gets it.
+    Bot observer;
+    observer.name = run.prefix + "-obs";
+    observer.session = std::make_unique<Session>(run.host, run.port, observer.name);
+    observer.session->onCell([&run, &observer](int, int, int, int) {
+        if (observer.playing()) run.lastCell = Clock::now();
+    });
+    // The observer's join wakes the water at its level; the bots compare once
+    // that has come to rest too, or, in a world that never rests, after a
+    // while. A change on its way in the last tick is given a second look.
+    auto settled = Clock::time_point::max();
+    const auto observe = [&](Clock::time_point end, milliseconds quiet) {
+        tickUntil(
+            run, end,
+            [&](Clock::time_point now) {
+                if (observer.session->phase() == SessionPhase::Ended) return true;
+                observer.session->pump(observer.world(), observer.self, observer.view);
+                if (observer.playing() && settled == Clock::time_point::max()) settled = now;
+                return now - settled > milliseconds(500) && now - run.lastCell > quiet;
+            },
+            [&](Bot& bot, int index, int tick) { act(run, bot, index, tick, false); });
+    };
+    observe(Clock::now() + std::chrono::seconds(10), milliseconds(300));
+    const std::uint64_t firstLook = bandHash(*observer.grid);
+    bool apart = false;
+    for (const auto& bot : run.bots)
+        apart = apart || (bot->playing() && bandHash(*bot->grid) != firstLook);
+    if (apart) observe(Clock::now() + milliseconds(500), milliseconds(500));
+    const bool observed = observer.playing();
+    if (!observed)
+        std::fprintf(stderr, "bots: the observer could not join: %s\n",
+                     observer.session->endText().c_str());
+    const auto ended = Clock::now();
+
+    int joined = 0, desyncs = 0, reconnects = 0;
+    double bytesPerSecond = 0.0;
+    int everPlayed = 0;
+    const std::uint64_t serverHash = bandHash(*observer.grid);
+    for (const auto& bot : run.bots) {
+        reconnects += bot->reconnects;
+        if (bot->everPlayed) {
+            everPlayed += 1;
+            const double seconds = std::chrono::duration<double>(ended - bot->firstPlayed).count();
+            if (seconds > 0) bytesPerSecond += static_cast<double>(bot->bytesReceived()) / seconds;
+        }
+        if (!bot->playing()) continue;
+        joined += 1;
+        if (observed && bandHash(*bot->grid) == serverHash) continue;
+        desyncs += 1;
+        if (observed)
+            std::fprintf(stderr, "bots: %s: its world differs from the server's in %s\n",
+                         bot->name.c_str(), cellsApart(*bot->grid, *observer.grid).c_str());
+    }
+    if (everPlayed > 0) bytesPerSecond /= everPlayed;
+
+    int confirmed = 0;
+    std::vector<double> latencies;
+    for (const Edit& edit : run.edits) {
+        if (!confirmation(*run.bots[static_cast<std::size_t>(edit.bot)], edit)) continue;
+        confirmed += 1;
+        const auto moment = edit.sent + kActionTime;
+        for (std::size_t i = 0; i < run.bots.size(); ++i) {
+            if (static_cast<int>(i) == edit.bot ||
+                !run.bots[i]->wasPresent(edit.sent, moment + kQuietTime))
+                continue;
+            if (const Receipt* r = receiptOf(*run.bots[i], edit))
+                latencies.push_back(
+                    std::chrono::duration<double, std::milli>(r->at - moment).count());
+        }
+    }
+    for (const auto& bot : run.bots) bot->session.reset();  // each says goodbye
+    observer.session.reset();
+
+    std::printf("bots: %d actions asked, %zu edits made here, %d chat lines, %d reconnects\n",
+                run.asked, run.edits.size(), run.chats, reconnects);
+    std::printf("bots: edit latency p50 %.1f ms over %zu receipts\n", percentile(latencies, 0.5),
+                latencies.size());
+    std::printf(
+        "bots: %d joined, %d edits, %.1f ms p99 edit latency, %.0f B/s per bot, %d desyncs\n",
+        joined, confirmed, percentile(latencies, 0.99), bytesPerSecond, desyncs);
+    return observed ? 0 : 1;
+}

@@ -1,0 +1,109 @@
+// tessaria-bots against the real server on 127.0.0.1: the bots join, edit
+// the world together, and end with the server's world, and the summary's last
+// line says so; a server killed under them and started again on the same
+// port gets them all back.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "game/world_file.h"
+#include "server/server_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Summary {
+    int joined = -1, edits = -1, desyncs = -1;
+    double latency = -1, bytesPerSecond = -1;
+};
+
+// Grass at level 10 everywhere: ground to mine and air to fill above it.
+struct FlatWorld {
+    fs::path path;
+    FlatWorld() {
+        char pattern[] = "/tmp/tessaria-bots-XXXXXX";
+        path = ::mkdtemp(pattern);
+        WorldSnapshot world;
+        for (int x = 0; x < kBandEdge; ++x)
+            for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
+        world.playerX = world.playerY = 8;
+        fs::create_directories(path / "world");
+        writeWorldFile((path / "world" / "world.ini").string(), world, false);
+    }
+    ~FlatWorld() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    std::string world() const { return (path / "world").string(); }
+};
+
+// Runs the bots to the end; their standard output, the summary last.
+std::string runBots(std::uint16_t port, int count, int seconds) {
+    const std::string command =
+        std::string(TESSARIA_BOTS_BINARY) + " --connect 127.0.0.1:" + std::to_string(port) +
+        " --count " + std::to_string(count) + " --seconds " + std::to_string(seconds) + " --seed 7";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            output.append(buffer, got);
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+Summary lastLine(const std::string& output) {
+    static const std::regex line(
+        "bots: ([0-9]+) joined, ([0-9]+) edits, (-?[0-9.]+) ms p99 edit latency, ([0-9.]+) B/s "
+        "per bot, ([0-9]+) desyncs\n$");
+    std::smatch m;
+    Summary s;
+    if (!std::regex_search(output, m, line)) return s;
+    s.joined = std::stoi(m[1]);
+    s.edits = std::stoi(m[2]);
+    s.latency = std::stod(m[3]);
+    s.bytesPerSecond = std::stod(m[4]);
+    s.desyncs = std::stoi(m[5]);
+    return s;
+}
+
+}  // namespace
+
+TEST(Bots, BuildTogetherAndEndWithTheServersWorld) {
+    FlatWorld folder;
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0) << server.log();
+    const std::string output = runBots(server.port(), 4, 4);
+    const Summary s = lastLine(output);
+    EXPECT_EQ(s.joined, 4) << output << server.log();
+    EXPECT_GT(s.edits, 0) << output;
+    EXPECT_GT(s.bytesPerSecond, 0) << output;
+    EXPECT_EQ(s.desyncs, 0) << output << server.log();
+}
+
+TEST(Bots, ComeBackToAServerKilledAndStartedAgainOnItsPort) {
+    FlatWorld folder;
+    auto server = std::make_unique<ServerProcess>(folder.world());
+    const std::uint16_t port = server->port();
+    ASSERT_NE(port, 0) << server->log();
+    std::string output;
+    std::thread bots([&] { output = runBots(port, 4, 6); });
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    server->stop(SIGKILL);
+    server = std::make_unique<ServerProcess>(
+        folder.world(), std::vector<std::string>{"--port", std::to_string(port)});
+    bots.join();
+    ASSERT_EQ(server->port(), port) << server->log();
+    const Summary s = lastLine(output);
+    EXPECT_EQ(s.joined, 4) << output << server->log();
+    EXPECT_EQ(s.desyncs, 0) << output << server->log();
+    EXPECT_NE(output.find(", 4 reconnects"), std::string::npos) << output;
+}
