@@ -293,6 +293,8 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         for (int b = 0; b < kBlockTypes; ++b)
             self.blockCounts[b] = static_cast<std::int32_t>(m->stock[b]);
         applyClocks(m->clocks, world.weather, world.clock);
+        self.autoJump = m->autoJump != 0;
+        self.targetRaised = m->raised;
         aimCamera(view, self);
         view.velocityX = view.velocityY = 0;
     } else if (const auto* m = std::get_if<Band>(&message)) {

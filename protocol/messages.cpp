@@ -81,7 +81,7 @@ bool HelloReply::operator==(const HelloReply& o) const {
 
 bool Welcome::operator==(const Welcome& o) const {
     return self == o.self && slot == o.slot && hotbar == o.hotbar && stock == o.stock &&
-           clocks == o.clocks;
+           clocks == o.clocks && autoJump == o.autoJump && raised == o.raised;
 }
 
 bool Update::empty() const {

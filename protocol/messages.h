@@ -18,7 +18,7 @@
 
 // Raised whenever a message changes shape; both ends compare it in the first
 // exchange, whose own layout never changes.
-constexpr std::uint16_t kProtocolVersion = 1;
+constexpr std::uint16_t kProtocolVersion = 2;
 
 // The family and action numbers of the packet vocabulary (net/packet_names.h
 // names them). Init marks the first exchange, the one packet each way that
@@ -328,6 +328,10 @@ struct Welcome {
     std::vector<std::uint8_t> hotbar = std::vector<std::uint8_t>(kHotbarSize);
     std::vector<std::uint32_t> stock = std::vector<std::uint32_t>(kBlockTypes);  // by block id
     Clocks clocks;
+    // The rules the player's own steps and actions run under, as its record
+    // kept them: a client that guessed otherwise would be corrected at every
+    // step.
+    std::uint8_t autoJump = 1, raised = 1;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         PlayerInfo::fields(io, m.self);
@@ -335,6 +339,8 @@ struct Welcome {
         for (auto& b : m.hotbar) field::block(io, b);
         for (auto& n : m.stock) io.number(n, Width::Three, 0, kLargestThree, "stock");
         Clocks::fields(io, m.clocks);
+        field::flag(io, m.autoJump, "auto-jump");
+        field::flag(io, m.raised, "working height");
     }
     bool operator==(const Welcome& o) const;
 };

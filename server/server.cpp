@@ -498,6 +498,8 @@ struct Server::Impl {
             welcome.stock[b] = static_cast<std::uint32_t>(
                 clampTo(peer.state.blockCounts[b], 0, static_cast<int>(kLargestThree)));
         welcome.clocks = toldClocks;
+        welcome.autoJump = peer.state.autoJump;
+        welcome.raised = peer.state.targetRaised != 0;
         peer.link->send(welcome);
         Band band;
         band.cells.assign(toldBand.begin(), toldBand.end());
@@ -895,7 +897,14 @@ struct Server::Impl {
                 own.cells.push_back(cell);
             }
             peer.restore.clear();
-            if (own.cells.size() > kMostCellChanges) own.cells.resize(kMostCellChanges);
+            if (own.cells.size() > kMostCellChanges) {
+                // More than an update holds, and none may be lost: the band says
+                // every cell, this player's put-back ones included.
+                Band band;
+                band.cells.assign(toldBand.begin(), toldBand.end());
+                peer.link->send(band);
+                own.cells.clear();
+            }
             if (peer.correct) {
                 peer.correct = false;
                 const Position at = positionOf(peer.state);

@@ -100,6 +100,7 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     EXPECT_EQ(game.self.x, 5);
     EXPECT_EQ(game.self.blockCounts[Cobblestone], 40);
     EXPECT_EQ(game.clock.dayTick, 1234);
+    EXPECT_TRUE(game.self.autoJump);  // the server's rules for the steps, not the game's last
     EXPECT_EQ(cellOf(*game.grid, 3, 3, 10), Cobblestone);
     ASSERT_EQ(session.others().size(), 1u);  // not oneself
     EXPECT_EQ(session.others()[0].name, "bo");
@@ -160,10 +161,9 @@ TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
         peer.pump();
         session.pump(game.world(), game.self, game.view);
     };
-    PlayerIntent raise, place, none;
-    raise.height = true;
+    PlayerIntent place, none;
     place.place = true;
-    session.play(raise, game.world(), game.self, game.view);
+    ASSERT_EQ(game.self.targetRaised, 1);  // as Welcome said
     session.play(place, game.world(), game.self, game.view);  // into the air above (5, 4)
     ASSERT_TRUE(game.self.acting);
     ASSERT_TRUE(within10s([&] { return peer.last<Use>() != nullptr; }, step));

@@ -119,8 +119,8 @@ TEST(ProtocolMessages, LengthBytesSurviveTheScramblingWithEveryMultiple) {
 }
 
 TEST(ProtocolMessages, TheFirstExchangeHasFixedBytes) {
-    // Length 4 (id and version, no sequence byte), Connection, Init, version 1.
-    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x02\xFE", 6));
+    // Length 4 (id and version, no sequence byte), Connection, Init, version 2.
+    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x03\xFE", 6));
 }
 
 TEST(ProtocolMessages, TheTableUsesTheNamesOfThePacketVocabulary) {

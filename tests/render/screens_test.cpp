@@ -266,7 +266,7 @@ TEST_F(ScreensTest, theMultiplayerPanelShowsTheLastAddressAndNameTheButtonsAndTh
     drawReferenceMenu("Play now! Tessaria", {{440, 210, "Server address (host:port)"},
                                              {440, 250, "Your name"},
                                              {440, 266, "ann"},
-                                             {220, 460, "Version: 1"}});
+                                             {220, 460, "Version: 2"}});
     al_set_target_bitmap(reference);
     al_draw_text(assets.smallFont, al_map_rgb(255, 255, 0), 440, 226, 0, "play.example:7000_");
     const char* buttons[] = {"    Join", "Host this world"};
