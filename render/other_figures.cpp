@@ -37,10 +37,13 @@ bool otherSpriteDraw(const GameView& game, const OtherFigure& other, SpriteDraw*
 
 void drawOtherNames(const GameView& game) {
     if (assets.smallFont == nullptr) return;
+    // One batch for all of them: the glyphs share the font's texture.
+    al_hold_bitmap_drawing(true);
     for (const OtherFigure& other : otherFigures()) {
         SpriteDraw draw;
         if (!otherSpriteDraw(game, other, &draw)) continue;
         const int width = al_get_text_width(assets.smallFont, other.name.c_str());
         drawText(other.name.c_str(), draw.dx + draw.sw / 2 - width / 2, draw.dy - kNameAbove);
     }
+    al_hold_bitmap_drawing(false);
 }
