@@ -91,6 +91,29 @@ TEST_F(TwinFrameTest, otherPlayersStandAmongTheBlocksInThePaintersOrder) {
     otherFigures().clear();
 }
 
+// A figure one row behind one's own, half covered by another that comes after
+// one's own in the order: both show where their rectangles overlap.
+TEST_F(TwinFrameTest, overlappingFiguresOnEitherSideOfOnesOwnBothShow) {
+    scene = "overlap";
+    buildVillage();
+    fillBox(15, 9, 15, 9, 13, 13, Brick);  // a block on the ground between the two in the order
+    startRun(10, 10, 14);
+    const int spots[][2] = {{10, 9}, {11, 10}};
+    for (const auto& spot : spots) {
+        OtherFigure other;
+        other.figure.x = other.fromX = spot[0];
+        other.figure.y = other.fromY = spot[1];
+        other.figure.level = other.fromLevel = 14;
+        other.figure.spriteSheet = SpriteSheet::Standing;
+        otherFigures().push_back(other);
+    }
+    idle(2);
+    weather.weatherActive = true;  // under the rain both are redrawn from the layers
+    weather.weatherKind = WeatherKind::Rain;
+    idle(2);
+    otherFigures().clear();
+}
+
 TEST_F(TwinFrameTest, walkingIntoThePondSplashesAndTheWaterShowsThrough) {
     scene = "pond";
     buildVillage();
