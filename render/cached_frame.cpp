@@ -329,6 +329,12 @@ void drawGroupOver(const GameView& game, const WorldLayers& layers, const Figure
                    d.y + game.camera.offsetY, group.rect);
     }
     for (; next < count; ++next) drawSprite(group.figures[next]->sprite);
+}
+
+// The HUD frame over a group drawn over the composed screen. The groups'
+// rectangles are apart, so this may wait until all of them are drawn and
+// the frame's picture is drawn from once.
+void drawHudOver(const FigureGroup& group) {
     if (assets.hudFrame == nullptr) return;
     for (int i = 0; i < renderPictures.hudPieceCount; ++i) {
         const PixelRect& p = renderPictures.hudPieces[i];
@@ -409,6 +415,7 @@ bool drawCachedGameFrame(const GameView& game, const GameFrame& frame) {
     }
     al_hold_bitmap_drawing(true);
     for (const FigureGroup* group : over) drawGroupOver(game, layers, *group);
+    for (const FigureGroup* group : over) drawHudOver(*group);
     al_hold_bitmap_drawing(false);
     return true;
 }
