@@ -144,9 +144,10 @@ void drawSpriteArea(const GameView& game, const WorldLayers& layers, const Sprit
     al_reset_clipping_rectangle();
 }
 
-// Another player's figure and where it falls among the pass's draws.
+// A figure and where it falls among the pass's draws.
 struct PlacedFigure {
     SpriteDraw sprite;
+    PixelRect rect;  // on the screen
     int index;
 };
 
@@ -155,6 +156,7 @@ std::vector<PlacedFigure> placeOthers(const GameView& game, const WorldLayers& l
     for (const OtherFigure& other : otherFigures()) {
         PlacedFigure p{};
         if (!otherSpriteDraw(game, other, &p.sprite)) continue;
+        p.rect = onScreen(p.sprite);
         const int order = figureOrder(other.figure.x, other.figure.y, other.figure.level);
         const WorldDraw* first = layers.draws;
         const WorldDraw* last = layers.draws + layers.drawCount;
@@ -167,22 +169,52 @@ std::vector<PlacedFigure> placeOthers(const GameView& game, const WorldLayers& l
     return placed;
 }
 
-// Another figure's rectangle redrawn whole in the painter's order, with
-// every figure that stands in it: from the layer up to one's own sprite when
-// the figure comes after it, else from the sky.
+// Whether the draws from `first` on that reach into the area may be drawn
+// again over the whole layer, which already holds them, with the same result.
+bool redrawable(const GameView& game, const WorldLayers& layers, int first, const PixelRect& area) {
+    for (int i = first; i < layers.drawCount; ++i) {
+        const WorldDraw& d = layers.draws[i];
+        if (!d.replaces && area.overlaps(PixelRect{d.x + game.camera.offsetX,
+                                                   d.y + game.camera.offsetY, d.sw, d.sh}))
+            return false;
+    }
+    return true;
+}
+
+// Another figure's rectangle redrawn in the painter's order with every figure
+// that reaches into it, one's own included. Where each block from the first
+// of those figures on gives every pixel it draws or leaves it, the whole
+// layer lies under them: drawing such blocks again over themselves changes
+// nothing, and what they hid of the figures is hidden again. Otherwise the
+// area is drawn up from the layer before one's own sprite or from the sky.
 void drawOtherArea(const GameView& game, const ViewKey& key, const WorldLayers& layers,
-                   const SpriteDraw* own, const SpriteDraw* ghost,
-                   const std::vector<PlacedFigure>& figures, const PlacedFigure& figure) {
-    const PixelRect area = onScreen(figure.sprite);
+                   const PlacedFigure* own, const SpriteDraw* ghost,
+                   const std::vector<PlacedFigure>& figures, const PixelRect& area) {
     if (area.isEmpty()) return;
+    std::vector<const PlacedFigure*> inArea;
+    if (own != nullptr && area.overlaps(own->rect)) inArea.push_back(own);
+    for (const PlacedFigure& f : figures)
+        if (area.overlaps(f.rect)) inArea.push_back(&f);
+    // One's own before the others at the same place, the others as listed.
+    std::stable_sort(
+        inArea.begin(), inArea.end(),
+        [](const PlacedFigure* a, const PlacedFigure* b) { return a->index < b->index; });
+    const int first = inArea.empty() ? layers.drawCount : inArea.front()->index;
     al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
     int from = 0;
-    if (figure.index >= layers.spriteIndex) {
+    ALLEGRO_BITMAP* under = nullptr;
+    if (redrawable(game, layers, first, area)) {
+        under = layers.whole;
+        from = first;
+    } else if (first >= layers.spriteIndex) {
+        under = layers.beforeSprite;
+        from = layers.spriteIndex;
+    }
+    if (under != nullptr) {
         if (layers.overSky) al_draw_bitmap(caches.sky, 0, 0, 0);
-        al_draw_bitmap_region(layers.beforeSprite, area.x - layerScreenX(game.camera, layers),
+        al_draw_bitmap_region(under, area.x - layerScreenX(game.camera, layers),
                               area.y - layerScreenY(game.camera, layers), area.w, area.h, area.x,
                               area.y, 0);
-        from = layers.spriteIndex;
     } else if (layers.overSky) {
         al_draw_bitmap(caches.sky, 0, 0, 0);
     } else {
@@ -190,25 +222,124 @@ void drawOtherArea(const GameView& game, const ViewKey& key, const WorldLayers& 
         drawNightSky(game.clock, 0, 0);
     }
     al_hold_bitmap_drawing(true);
-    const auto figuresAt = [&](int index) {
-        if (own != nullptr && index == layers.spriteIndex) drawSprite(*own);
-        for (const PlacedFigure& f : figures)
-            if (f.index == index && area.overlaps(onScreen(f.sprite))) drawSprite(f.sprite);
-    };
+    std::size_t next = 0;
     for (int i = from; i < layers.drawCount; ++i) {
-        figuresAt(i);
+        for (; next < inArea.size() && inArea[next]->index <= i; ++next)
+            drawSprite(inArea[next]->sprite);
         const WorldDraw& d = layers.draws[i];
         const int x = d.x + game.camera.offsetX, y = d.y + game.camera.offsetY;
         if (!area.overlaps(PixelRect{x, y, d.sw, d.sh})) continue;
         al_draw_tinted_bitmap_region(d.bitmap, d.tint, d.sx, d.sy, d.sw, d.sh, x, y, 0);
     }
-    figuresAt(layers.drawCount);
+    for (; next < inArea.size(); ++next) drawSprite(inArea[next]->sprite);
     if (ghost != nullptr) drawSprite(*ghost);
     al_hold_bitmap_drawing(false);
     drawWeatherHeld(game.weather, &area);
     drawHudFrame(&area);
     if (area.y + area.h > kHotbarTop) drawHotbar(game.player);
     al_reset_clipping_rectangle();
+}
+
+// Figures whose rectangles overlap, and the rectangle around them all.
+struct FigureGroup {
+    PixelRect rect;
+    std::vector<const PlacedFigure*> figures;
+};
+
+PixelRect around(const PixelRect& a, const PixelRect& b) {
+    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    const int x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
+    return PixelRect{x0, y0, x1 - x0, y1 - y0};
+}
+
+// Groups whose rectangles do not overlap, each figure on the screen in one;
+// the figures of a group in the order the pass meets them (as listed where
+// they meet it together).
+std::vector<FigureGroup> groupFigures(const std::vector<PlacedFigure>& placed) {
+    std::vector<FigureGroup> groups;
+    for (const PlacedFigure& f : placed) {
+        if (f.rect.isEmpty()) continue;
+        FigureGroup group{f.rect, {&f}};
+        for (std::size_t i = 0; i < groups.size();) {
+            if (!groups[i].rect.overlaps(group.rect)) {
+                ++i;
+                continue;
+            }
+            // The larger rectangle may reach groups already passed.
+            group.rect = around(group.rect, groups[i].rect);
+            group.figures.insert(group.figures.end(), groups[i].figures.begin(),
+                                 groups[i].figures.end());
+            groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(i));
+            i = 0;
+        }
+        groups.push_back(group);
+    }
+    for (FigureGroup& group : groups)
+        std::sort(group.figures.begin(), group.figures.end(),
+                  [](const PlacedFigure* a, const PlacedFigure* b) {
+                      return a->index != b->index ? a->index < b->index : a < b;
+                  });
+    return groups;
+}
+
+bool overlapsHud(const PixelRect& area) {
+    for (int i = 0; i < renderPictures.hudPieceCount; ++i)
+        if (area.overlaps(renderPictures.hudPieces[i])) return true;
+    return false;
+}
+
+// Whether the group's rectangle on the target shows the composed screen with
+// nothing over the world there but the HUD frame, when that too gives every
+// pixel it draws or leaves it (no weather, hotbar, nor one's own sprite and
+// ghost), and the blocks from its first figure on may be drawn there again.
+bool drawnOver(const GameView& game, const WorldLayers& layers, const FigureGroup& group,
+               const PixelRect& ownArea) {
+    const PixelRect& area = group.rect;
+    return !weatherShows(game.weather) && !area.overlaps(ownArea) &&
+           area.y + area.h <= kHotbarTop &&
+           (renderPictures.hudTwoLevelAlpha || !overlapsHud(area)) &&
+           redrawable(game, layers, group.figures.front()->index, area);
+}
+
+// The part of a draw inside the area, cut from its picture: the same pixels
+// as the whole draw clipped there, without a clipping rectangle, so that the
+// draws of every group stay one batch.
+void drawInside(ALLEGRO_BITMAP* bitmap, ALLEGRO_COLOR tint, const PixelRect& from, int x, int y,
+                const PixelRect& area) {
+    const int x0 = std::max(x, area.x), y0 = std::max(y, area.y);
+    const int x1 = std::min(x + from.w, area.x + area.w);
+    const int y1 = std::min(y + from.h, area.y + area.h);
+    if (x0 >= x1 || y0 >= y1) return;
+    al_draw_tinted_bitmap_region(bitmap, tint, from.x + x0 - x, from.y + y0 - y, x1 - x0, y1 - y0,
+                                 x0, y0, 0);
+}
+
+// A group drawn straight onto the composed screen, among the blocks from its
+// first figure on drawn again: those give every pixel they draw or leave it,
+// so drawing them a second time changes nothing but what they hide of the
+// figures. The figures lie inside the rectangle or off the screen.
+void drawGroupOver(const GameView& game, const WorldLayers& layers, const FigureGroup& group) {
+    std::size_t next = 0;
+    const std::size_t count = group.figures.size();
+    for (int i = group.figures.front()->index; i < layers.drawCount; ++i) {
+        for (; next < count && group.figures[next]->index <= i; ++next)
+            drawSprite(group.figures[next]->sprite);
+        const WorldDraw& d = layers.draws[i];
+        drawInside(d.bitmap, d.tint, PixelRect{d.sx, d.sy, d.sw, d.sh}, d.x + game.camera.offsetX,
+                   d.y + game.camera.offsetY, group.rect);
+    }
+    for (; next < count; ++next) drawSprite(group.figures[next]->sprite);
+}
+
+// The HUD frame over a group drawn over the composed screen. The groups'
+// rectangles are apart, so this may wait until all of them are drawn and
+// the frame's picture is drawn from once.
+void drawHudOver(const FigureGroup& group) {
+    if (assets.hudFrame == nullptr) return;
+    for (int i = 0; i < renderPictures.hudPieceCount; ++i) {
+        const PixelRect& p = renderPictures.hudPieces[i];
+        drawInside(assets.hudFrame, currentTint(), p, p.x, p.y, group.rect);
+    }
 }
 
 bool targetIsScreen(ALLEGRO_BITMAP* target) {
@@ -268,8 +399,23 @@ bool drawCachedGameFrame(const GameView& game, const GameFrame& frame) {
     if (ghostDrawn) drawSpriteArea(game, layers, spriteInPass ? &sprite : nullptr, ghost);
     if (otherFigures().empty()) return true;
     const std::vector<PlacedFigure> placed = placeOthers(game, layers);
-    for (const PlacedFigure& figure : placed)
-        drawOtherArea(game, key, layers, spriteInPass ? &sprite : nullptr,
-                      ghostDrawn ? &ghost : nullptr, placed, figure);
+    const PlacedFigure own{sprite, onScreen(sprite), layers.spriteIndex};
+    // One's own sprite is drawn only in its ghost's rectangle (the same one).
+    const PixelRect ownArea = ghostDrawn ? onScreen(ghost) : spriteInPass ? own.rect : PixelRect{};
+    const std::vector<FigureGroup> groups = groupFigures(placed);
+    std::vector<const FigureGroup*> over;
+    for (const FigureGroup& group : groups) {
+        if (drawnOver(game, layers, group, ownArea)) {
+            over.push_back(&group);
+            continue;
+        }
+        for (const PlacedFigure* figure : group.figures)
+            drawOtherArea(game, key, layers, spriteInPass ? &own : nullptr,
+                          ghostDrawn ? &ghost : nullptr, placed, figure->rect);
+    }
+    al_hold_bitmap_drawing(true);
+    for (const FigureGroup* group : over) drawGroupOver(game, layers, *group);
+    for (const FigureGroup* group : over) drawHudOver(*group);
+    al_hold_bitmap_drawing(false);
     return true;
 }

@@ -22,7 +22,12 @@
 //                    HUD and hotbar; stale when the view key changes or the
 //                    layers under them are redrawn.
 //
-// Nothing of the figure is kept: its rectangle is redrawn every frame.
+// Nothing of the figures is kept: one's own rectangle is redrawn every frame.
+// Other players' figures, in groups whose rectangles overlap, are drawn over
+// the composed screen among the blocks in front of them, cut to the group's
+// rectangle (and the HUD frame), where those blocks give each pixel they draw
+// or leave it; a group under weather, the hotbar, one's own figure or a
+// fading block is redrawn from the layers instead.
 #pragma once
 
 #include "game/frame_step.h"

@@ -10,6 +10,8 @@ struct PixelRect;
 ALLEGRO_COLOR skyColour(SkyKind kind);
 // The night layer in its tint, its top-left corner at (x, y).
 void drawNightSky(const WorldClock& clock, int x, int y);
+// Whether the weather tiles are drawn at all (they cover the whole picture).
+bool weatherShows(const WeatherState& weather);
 // The weather tiles: all of them, or those that overlap `within`.
 void drawWeatherTiles(const WeatherState& weather, const PixelRect* within);
 // The hotbar strip, its icons and counts, and the cursor.

@@ -101,6 +101,10 @@ void drawNightSky(const WorldClock& clock, int x, int y) {
     resetTint();
 }
 
+bool weatherShows(const WeatherState& weather) {
+    return weather.weatherActive && weatherStrip(weather) != nullptr;
+}
+
 void drawWeatherTiles(const WeatherState& weather, const PixelRect* within) {
     ALLEGRO_BITMAP* strip = weatherStrip(weather);
     if (!weather.weatherActive || strip == nullptr) return;

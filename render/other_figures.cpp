@@ -35,12 +35,39 @@ bool otherSpriteDraw(const GameView& game, const OtherFigure& other, SpriteDraw*
     return true;
 }
 
+namespace {
+
+// The widths of the names last drawn: measuring a text costs as much as
+// drawing it.
+struct NameWidth {
+    std::string name;
+    int width;
+};
+std::vector<NameWidth> nameWidths;
+const ALLEGRO_FONT* widthsFont = nullptr;
+
+int nameWidth(const std::string& name) {
+    if (widthsFont != assets.smallFont || nameWidths.size() > 4 * otherFigures().size() + 16) {
+        nameWidths.clear();
+        widthsFont = assets.smallFont;
+    }
+    for (const NameWidth& known : nameWidths)
+        if (known.name == name) return known.width;
+    nameWidths.push_back(NameWidth{name, al_get_text_width(assets.smallFont, name.c_str())});
+    return nameWidths.back().width;
+}
+
+}  // namespace
+
 void drawOtherNames(const GameView& game) {
     if (assets.smallFont == nullptr) return;
+    // One batch for all of them: the glyphs share the font's texture.
+    al_hold_bitmap_drawing(true);
     for (const OtherFigure& other : otherFigures()) {
         SpriteDraw draw;
         if (!otherSpriteDraw(game, other, &draw)) continue;
-        const int width = al_get_text_width(assets.smallFont, other.name.c_str());
+        const int width = nameWidth(other.name);
         drawText(other.name.c_str(), draw.dx + draw.sw / 2 - width / 2, draw.dy - kNameAbove);
     }
+    al_hold_bitmap_drawing(false);
 }

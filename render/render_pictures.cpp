@@ -140,6 +140,8 @@ bool loadRenderPictures() {
     readTileShapes();
     renderPictures.twoLevelAlpha = allTwoLevelAlpha();
     if (assets.hudFrame != nullptr)
+        renderPictures.hudTwoLevelAlpha = hasTwoLevelAlpha(assets.hudFrame);
+    if (assets.hudFrame != nullptr)
         renderPictures.hudPieceCount =
             nonBlankPieces(assets.hudFrame, renderPictures.hudPieces, kMaxHudPieces);
     return true;

@@ -28,6 +28,8 @@ struct RenderPictures {
     // drawn apart from the sky and laid over it with the same result.
     bool twoLevelAlpha = false;
     PixelRect visibleParts[kCoverSets];
+    // Every pixel of the HUD frame is blank or opaque.
+    bool hudTwoLevelAlpha = false;
     PixelRect hudPieces[kMaxHudPieces];
     int hudPieceCount = 0;
 };

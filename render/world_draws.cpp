@@ -100,6 +100,9 @@ void classifyPass(const GameView& g, int deepest, const Box& box) {
     }
 }
 
+// Pictures whose pixels are all blank or opaque, in a shade without fading.
+bool replaces(Shade shade) { return renderPictures.twoLevelAlpha && shadeTint(shade).a == 1.0f; }
+
 // Which of the later neighbours that can hide this cell are opaque cubes.
 int coverSet(int x, int y, int level, const Box& box) {
     int set = 0;
@@ -176,9 +179,16 @@ private:
             if ((flags & kStandard) && mayHide_)
                 part = renderPictures.visibleParts[coverSet(x, y, level, box_)];
             if (!part.isEmpty()) {
-                draws[count_++] = WorldDraw{
-                    f.bitmap,    shadeColours[shade], f.sx + part.x,         part.y, part.w, part.h,
-                    sx + part.x, sy + part.y,         passOrder(x, y, level)};
+                draws[count_++] = WorldDraw{f.bitmap,
+                                            shadeColours[shade],
+                                            f.sx + part.x,
+                                            part.y,
+                                            part.w,
+                                            part.h,
+                                            sx + part.x,
+                                            sy + part.y,
+                                            passOrder(x, y, level),
+                                            replaces(shade)};
             }
             result_.translucent |= shade == ShadeWaterByDay;
             result_.animated |= f.animated;
@@ -199,7 +209,8 @@ private:
                                     ch,
                                     sx,
                                     sy,
-                                    order};
+                                    order,
+                                    replaces(ShadeNone)};
     }
 
     void listOutline(int x, int y, int level) {
@@ -207,8 +218,8 @@ private:
         if (outline == nullptr) return;
         const int sy = projectY(x, y, level) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
         draws[count_++] = WorldDraw{
-            outline, shadeColours[ShadeNone], 0, 0, kFrameSize, kFrameSize, projectX(x, y),
-            sy,      passOrder(x, y, level)};
+            outline, shadeColours[ShadeNone], 0,   0, kFrameSize, kFrameSize, projectX(x, y),
+            sy,      passOrder(x, y, level),  true};  // drawn opaque or not at all
     }
 
     const GameView& game_;

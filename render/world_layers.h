@@ -18,6 +18,9 @@ struct WorldDraw {
     int sx, sy, sw, sh;
     int x, y;
     int order;  // passOrder of its cell: where other figures fall among the draws
+    // Every pixel it draws either replaces what lies below or leaves it: drawn
+    // twice, it gives what it gives once.
+    bool replaces;
 };
 
 // The layers reach one cell of camera travel past every screen edge, so a

@@ -56,10 +56,7 @@ TEST_F(TwinFrameTest, aDayOfWalkingMiningPlacingAndRestingByAPondAndAHouse) {
 
 // Other players among the blocks: behind the house, in front of and behind
 // one's own figure, half-way through a step, in every facing and look.
-TEST_F(TwinFrameTest, otherPlayersStandAmongTheBlocksInThePaintersOrder) {
-    scene = "others";
-    buildVillage();
-    startRun(10, 10, 14);
+void standOthers() {
     const int spots[][3] = {{9, 3, 14}, {10, 11, 14}, {11, 10, 14}, {9, 9, 14},
                             {6, 9, 14}, {14, 7, 13},  {12, 12, 14}, {10, 10, 14}};
     int n = 0;
@@ -81,9 +78,39 @@ TEST_F(TwinFrameTest, otherPlayersStandAmongTheBlocksInThePaintersOrder) {
         other.name = "p" + std::to_string(n++);
         otherFigures().push_back(other);
     }
+}
+
+TEST_F(TwinFrameTest, otherPlayersStandAmongTheBlocksInThePaintersOrder) {
+    scene = "others";
+    buildVillage();
+    startRun(10, 10, 14);
+    standOthers();
     idle(2);
     hold({KeyRight}, 26);
     hold({KeyUp}, 40);
+    otherFigures().clear();
+}
+
+// A figure one row behind one's own, half covered by another that comes after
+// one's own in the order: both show where their rectangles overlap.
+TEST_F(TwinFrameTest, overlappingFiguresOnEitherSideOfOnesOwnBothShow) {
+    scene = "overlap";
+    buildVillage();
+    fillBox(15, 9, 15, 9, 13, 13, Brick);  // a block on the ground between the two in the order
+    startRun(10, 10, 14);
+    const int spots[][2] = {{10, 9}, {11, 10}};
+    for (const auto& spot : spots) {
+        OtherFigure other;
+        other.figure.x = other.fromX = spot[0];
+        other.figure.y = other.fromY = spot[1];
+        other.figure.level = other.fromLevel = 14;
+        other.figure.spriteSheet = SpriteSheet::Standing;
+        otherFigures().push_back(other);
+    }
+    idle(2);
+    weather.weatherActive = true;  // under the rain both are redrawn from the layers
+    weather.weatherKind = WeatherKind::Rain;
+    idle(2);
     otherFigures().clear();
 }
 
@@ -317,6 +344,9 @@ TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
     buildVillage();
     pourLava(11, 8, 12, 9, 14);
     startRun(10, 10, 14);
+    // The figures are drawn over the composed screen by day, among the
+    // blocks cut to their rectangles, and redrawn from the layers in the rain.
+    standOthers();
     hold({KeyRight}, 24);
     hold({KeyRightCtrl}, kStrike + 2);
     worldClock.nightLevel = 4;
@@ -324,6 +354,7 @@ TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
     weather.weatherActive = true;
     weather.weatherKind = WeatherKind::Rain;
     hold({KeyUp}, 24);
+    otherFigures().clear();
     EXPECT_EQ(framesCompared(), 67);
 }
 
