@@ -163,7 +163,7 @@ TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
     };
     PlayerIntent place, none;
     place.place = true;
-    ASSERT_EQ(game.self.targetRaised, 1);  // as Welcome said
+    ASSERT_EQ(game.self.targetRaised, 1);                     // as Welcome said
     session.play(place, game.world(), game.self, game.view);  // into the air above (5, 4)
     ASSERT_TRUE(game.self.acting);
     ASSERT_TRUE(within10s([&] { return peer.last<Use>() != nullptr; }, step));
