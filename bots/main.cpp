@@ -36,6 +36,7 @@
 
 #include "client/session.h"
 #include "rules/input.h"
+#include "util/numbers.h"
 
 namespace {
 
@@ -408,12 +409,6 @@ void usage(FILE* out) {
         "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n");
 }
 
-bool parseNumber(const char* text, long least, long most, long& value) {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= least && value <= most;
-}
-
 bool parseArguments(int argc, char** argv, Run& run) {
     const option longOptions[] = {{"connect", required_argument, nullptr, 'c'},
                                   {"count", required_argument, nullptr, 'n'},
@@ -435,14 +430,14 @@ bool parseArguments(int argc, char** argv, Run& run) {
                 }
                 break;
             case 'n':
-                if (!parseNumber(optarg, 1, 249, number)) {
+                if (!util::parse_whole(optarg, 1, 249, number)) {
                     std::fprintf(stderr, "tessaria-bots: --count wants 1..249, not %s\n", optarg);
                     return false;
                 }
                 run.count = static_cast<int>(number);
                 break;
             case 's':
-                if (!parseNumber(optarg, 1, 86400, number)) {
+                if (!util::parse_whole(optarg, 1, 86400, number)) {
                     std::fprintf(stderr, "tessaria-bots: --seconds wants 1..86400, not %s\n",
                                  optarg);
                     return false;
@@ -450,7 +445,7 @@ bool parseArguments(int argc, char** argv, Run& run) {
                 run.seconds = static_cast<int>(number);
                 break;
             case 'r':
-                if (!parseNumber(optarg, 0, 4294967295L, number)) {
+                if (!util::parse_whole(optarg, 0, 4294967295L, number)) {
                     std::fprintf(stderr, "tessaria-bots: --seed wants a number, not %s\n", optarg);
                     return false;
                 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "server/server.h"
+#include "util/numbers.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ void usage(FILE* out) {
         "         whitelist on|off|add NAME|remove NAME, stats, save, stop\n");
 }
 
-bool parseNumber(const char* text, long least, long most, long& value) {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= least && value <= most;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,7 +46,7 @@ int main(int argc, char** argv) {
     for (int c; (c = getopt_long(argc, argv, "p:w:m:h", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'p':
-                if (!parseNumber(optarg, 0, 65535, number)) {
+                if (!util::parse_whole(optarg, 0, 65535, number)) {
                     std::fprintf(stderr, "tessaria-server: --port wants 0..65535, not %s\n",
                                  optarg);
                     return 2;
@@ -62,7 +57,7 @@ int main(int argc, char** argv) {
                 options.worldFolder = optarg;
                 break;
             case 'm':
-                if (!parseNumber(optarg, 0, 250, number)) {
+                if (!util::parse_whole(optarg, 0, 250, number)) {
                     std::fprintf(stderr, "tessaria-server: --max-players wants 0..250, not %s\n",
                                  optarg);
                     return 2;

@@ -1,7 +1,9 @@
 // Conversions through the variant, the suffix-aware number parser, rounding.
 #include "util/numbers.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 #include "util/variant.h"
 
@@ -76,6 +78,16 @@ double parse_number(const std::string& text) {
     }
     total += current;
     return negative ? -total : total;
+}
+
+bool parse_whole(const std::string& text, long least, long most, long& value) {
+    errno = 0;
+    char* end = nullptr;
+    const long read = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || errno == ERANGE || read < least || read > most)
+        return false;
+    value = read;
+    return true;
 }
 
 int truncate_to_int(double value) {

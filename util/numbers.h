@@ -14,6 +14,10 @@ double to_double(const std::string& text);
 // the whole, unknown characters are skipped, and nothing is ever an error.
 double parse_number(const std::string& text);
 
+// A command line's whole number: all of `text` in decimal, within
+// [least, most]. False, and `value` untouched, for anything else.
+bool parse_whole(const std::string& text, long least, long most, long& value);
+
 // Truncation toward zero; a value with no 32-bit counterpart (NaN, an
 // infinity, anything out of range) gives 0 rather than undefined behaviour.
 int truncate_to_int(double value);

@@ -39,6 +39,18 @@ TEST(ParseNumberLimitsTest, HugeNumbersBecomeInfinityAndConvertToZero) {
     EXPECT_EQ(util::to_int("-" + digits), 0);
 }
 
+// A port or a count from the command line: whole, in range, nothing after it,
+// and a number past a long's range is no number at all.
+TEST(ParseWholeTest, TakesOnlyAWholeNumberInRange) {
+    long value = -1;
+    EXPECT_TRUE(util::parse_whole("7777", 0, 65535, value));
+    EXPECT_EQ(value, 7777);
+    for (const char* text : {"", "65536", "-1", "12x", "1.5", "0x10", "99999999999999999999999"})
+        EXPECT_FALSE(util::parse_whole(text, 0, 65535, value)) << text;
+    EXPECT_FALSE(util::parse_whole("9223372036854775808", 0, 9223372036854775807L, value));
+    EXPECT_EQ(value, 7777);
+}
+
 TEST(ParseNumberLimitsTest, LongFractionsStayFinite) {
     std::string text = "1." + std::string(500, '5');
     EXPECT_DOUBLE_EQ(util::parse_number(text), 1.5555555555555556);
