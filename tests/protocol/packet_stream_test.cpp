@@ -122,19 +122,24 @@ TEST(PacketStreamFirstExchange, AnythingButHelloFirstIsRefused) {
 
 TEST(PacketStreamFirstExchange, DifferentVersionsAreToldAndRefusedOnBothEnds) {
     PacketStream server = PacketStream::server(handshakeKeysFrom(1));
-    server.feed(encodePacket(Hello{7}));
+    const std::string ours = std::to_string(kProtocolVersion);
+    server.feed(encodePacket(Hello{static_cast<std::uint16_t>(kProtocolVersion + 5)}));
     EXPECT_FALSE(server.next());
     ASSERT_TRUE(server.refusal());
     EXPECT_EQ(server.refusal()->reason, Reason::VersionsDiffer);
-    EXPECT_EQ(server.refusal()->text, "versions differ: client 7, server 1");
+    EXPECT_EQ(
+        server.refusal()->text,
+        "versions differ: client " + std::to_string(kProtocolVersion + 5) + ", server " + ours);
 
     PacketStream client = PacketStream::client();
     HelloReply reply;
-    reply.version = 2;
+    reply.version = static_cast<std::uint16_t>(kProtocolVersion + 1);
     client.feed(encodePacket(reply));
     EXPECT_FALSE(client.next());
     ASSERT_TRUE(client.refusal());
-    EXPECT_EQ(client.refusal()->text, "versions differ: server 2, client 1");
+    EXPECT_EQ(
+        client.refusal()->text,
+        "versions differ: server " + std::to_string(kProtocolVersion + 1) + ", client " + ours);
     // The server's reply to the old client still went out: it carries the version.
     EXPECT_FALSE(server.takeOutgoing().empty());
 }
