@@ -123,6 +123,14 @@ PixelRect onScreen(const SpriteDraw& s) {
     return PixelRect{x0, y0, x1 - x0, y1 - y0};
 }
 
+// What lies over the world in a redrawn rectangle, and the rectangle let go.
+void drawOverTheWorldIn(const GameView& game, const PixelRect& area) {
+    drawWeatherHeld(game.weather, &area);
+    drawHudFrame(&area);
+    if (area.y + area.h > kHotbarTop) drawHotbar(game.player);
+    al_reset_clipping_rectangle();
+}
+
 // Everything the painter's order puts on the sprite's rectangle, redrawn there.
 void drawSpriteArea(const GameView& game, const WorldLayers& layers, const SpriteDraw* sprite,
                     const SpriteDraw& ghost) {
@@ -138,10 +146,7 @@ void drawSpriteArea(const GameView& game, const WorldLayers& layers, const Sprit
     drawBlocksInFront(game.camera, layers, area);
     drawSprite(ghost);
     al_hold_bitmap_drawing(false);
-    drawWeatherHeld(game.weather, &area);
-    drawHudFrame(&area);
-    if (area.y + area.h > kHotbarTop) drawHotbar(game.player);
-    al_reset_clipping_rectangle();
+    drawOverTheWorldIn(game, area);
 }
 
 // A figure and where it falls among the pass's draws.
@@ -234,10 +239,7 @@ void drawOtherArea(const GameView& game, const ViewKey& key, const WorldLayers& 
     for (; next < inArea.size(); ++next) drawSprite(inArea[next]->sprite);
     if (ghost != nullptr) drawSprite(*ghost);
     al_hold_bitmap_drawing(false);
-    drawWeatherHeld(game.weather, &area);
-    drawHudFrame(&area);
-    if (area.y + area.h > kHotbarTop) drawHotbar(game.player);
-    al_reset_clipping_rectangle();
+    drawOverTheWorldIn(game, area);
 }
 
 // Figures whose rectangles overlap, and the rectangle around them all.
