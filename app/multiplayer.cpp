@@ -48,7 +48,6 @@ constexpr int kChatTop = 8;
 constexpr int kChatSpacing = 13;
 constexpr int kChatLineY = 396;
 constexpr std::size_t kAddressLongest = 261;  // a host name's 255, ':' and a port
-constexpr Tint kYellow{1, 1, 0, 1};
 
 // The single player's records, kept while a server's world is shown.
 struct KeptGame {

@@ -76,7 +76,6 @@ constexpr int kLabelOffsetX = 60;
 constexpr int kLabelOffsetY = 3;
 
 constexpr Tint kMagenta{1, 0, 1, 1};
-constexpr Tint kYellow{1, 1, 0, 1};
 
 template <int N>
 void drawLines(const char* const (&lines)[N], int x) {

@@ -7,6 +7,7 @@ struct Tint {
     float r = 1, g = 1, b = 1, a = 1;
 };
 constexpr Tint kNoTint{};
+constexpr Tint kYellow{1, 1, 0, 1};  // the menus' lit and typed text
 
 // Sets the current tint (and the blender the game draws with).
 void setTint(Tint tint);
