@@ -49,7 +49,6 @@ constexpr std::size_t kNameBytes = 60;  // typed name; the note keeps up to 100
 constexpr const char* kLockedMessage = "The world is open in another copy of the game.";
 constexpr double kDoubleClickSeconds = 0.5;
 
-
 struct KindChoice {
     WorldKind kind;
     const char* label;
