@@ -6,8 +6,10 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <allegro5/allegro.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -74,7 +76,67 @@ void cutToWorkArea(Display* x, const ALLEGRO_MONITOR_INFO& monitor, DesktopRoom&
     }
 }
 
+// The repeater's own connection, whose errors (a window closed between the
+// listing and the question) are expected; every other connection's go on to
+// the handler there was before.
+Display* repeaterDisplay = nullptr;
+XErrorHandler handlerBefore = nullptr;
+
+int ignoreRepeaterErrors(Display* x, XErrorEvent* error) {
+    if (x == repeaterDisplay) return 0;
+    return handlerBefore != nullptr ? handlerBefore(x, error) : 0;
+}
+
+// Asks for every window of this process that is a hidden top-level window to
+// be shown.
+void showHiddenWindowsOfThisProcess(Display* x) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count)) return;
+    for (unsigned i = 0; i < count; ++i) {
+        long pid = 0;
+        XWindowAttributes attributes = {};
+        if (readCardinals(x, children[i], "_NET_WM_PID", XA_CARDINAL, &pid, 1) &&
+            pid == static_cast<long>(getpid()) &&
+            XGetWindowAttributes(x, children[i], &attributes) && attributes.map_state == IsUnmapped)
+            XMapWindow(x, children[i]);
+    }
+    if (children != nullptr) XFree(children);
+    XSync(x, False);
+}
+
 }  // namespace
+
+ShowRequestRepeater::ShowRequestRepeater() {
+    repeaterDisplay = XOpenDisplay(nullptr);
+    if (repeaterDisplay == nullptr) return;
+    handlerBefore = XSetErrorHandler(ignoreRepeaterErrors);
+    thread_ = std::thread([this] { run(); });
+}
+
+ShowRequestRepeater::~ShowRequestRepeater() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+    XSetErrorHandler(handlerBefore);
+    XCloseDisplay(repeaterDisplay);
+    repeaterDisplay = nullptr;
+}
+
+void ShowRequestRepeater::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A manager at work shows a window within a second; asking sooner would
+    // only repeat a request it is still carrying out.
+    while (!wake_.wait_for(lock, std::chrono::seconds(1), [this] { return done_; })) {
+        lock.unlock();
+        showHiddenWindowsOfThisProcess(repeaterDisplay);
+        lock.lock();
+    }
+}
 
 DesktopRoom measureDesktop() {
     DesktopRoom room;

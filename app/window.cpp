@@ -54,15 +54,19 @@ ALLEGRO_DISPLAY* openWindow() {
         height = std::max(kMinWindowHeight, std::min(height, roomHeight));
     }
     al_set_new_display_flags(ALLEGRO_WINDOWED | ALLEGRO_RESIZABLE);
-    ALLEGRO_DISPLAY* display = al_create_display(width, height);
-    if (display == nullptr && (width != measuredWidth || height != measuredHeight)) {
-        std::fprintf(stderr,
-                     "Tessaria: the window cannot open at the kept size %d x %d; it opens at "
-                     "%d x %d\n",
-                     width, height, measuredWidth, measuredHeight);
-        width = measuredWidth;
-        height = measuredHeight;
+    ALLEGRO_DISPLAY* display = nullptr;
+    {
+        const ShowRequestRepeater repeater;
         display = al_create_display(width, height);
+        if (display == nullptr && (width != measuredWidth || height != measuredHeight)) {
+            std::fprintf(stderr,
+                         "Tessaria: the window cannot open at the kept size %d x %d; it opens at "
+                         "%d x %d\n",
+                         width, height, measuredWidth, measuredHeight);
+            width = measuredWidth;
+            height = measuredHeight;
+            display = al_create_display(width, height);
+        }
     }
     if (display == nullptr) return nullptr;
     al_set_window_title(display, "Tessaria");

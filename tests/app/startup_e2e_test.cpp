@@ -38,6 +38,58 @@ TEST_F(GameWindow, OpensA640x480WindowTitledTessaria) {
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
 }
 
+// A window manager still starting up, which drops the first request to show
+// a window and carries out every later one, on its own connection.
+class ForgetfulManager {
+public:
+    explicit ForgetfulManager(const XServer& server) : x_(XOpenDisplay(server.name().c_str())) {
+        XSelectInput(x_, DefaultRootWindow(x_), SubstructureRedirectMask);
+        XSync(x_, False);
+    }
+    ~ForgetfulManager() { XCloseDisplay(x_); }
+    void answerRequests() {
+        while (XPending(x_) > 0) {
+            XEvent event;
+            XNextEvent(x_, &event);
+            if (event.type == MapRequest && ++showRequests_ > 1)
+                XMapWindow(x_, event.xmaprequest.window);
+            if (event.type == ConfigureRequest) {
+                const XConfigureRequestEvent& request = event.xconfigurerequest;
+                XWindowChanges changes = {};
+                changes.x = request.x;
+                changes.y = request.y;
+                changes.width = request.width;
+                changes.height = request.height;
+                XConfigureWindow(x_, request.window,
+                                 request.value_mask & (CWX | CWY | CWWidth | CWHeight), &changes);
+            }
+        }
+        XFlush(x_);
+    }
+
+private:
+    Display* x_;
+    int showRequests_ = 0;
+};
+
+TEST_F(GameWindow, AWindowManagerThatDropsTheFirstRequestToShowTheWindowStillShowsIt) {
+    ForgetfulManager manager(server);
+    GameProcess game(server, folder);
+    Window window = 0;
+    const bool shown = waitUntil(
+        [&] {
+            manager.answerRequests();
+            window = waitForWindow(server, 0);
+            XWindowAttributes attributes = {};
+            return window != 0 && XGetWindowAttributes(server.display(), window, &attributes) &&
+                   attributes.map_state == IsViewable;
+        },
+        kStartSeconds);
+    ASSERT_TRUE(shown) << game.errorOutput();
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+}
+
 // A size kept from a larger monitor would open partly off this 640 x 480 one.
 TEST_F(GameWindow, AKeptSizeLargerThanTheScreenOpensWhollyOnIt) {
     writeText(folder.path() / "data/settings.ini", "window.width = 1000\nwindow.height = 800\n");

@@ -37,11 +37,24 @@ public:
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
-    // Once it has announced itself on the root window.
-    bool running() const {
-        const std::string command =
-            "DISPLAY=" + server_.name() + " xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window";
-        return std::system(command.c_str()) == 0;
+    // Once it shows a window it is asked to show. Announcing itself on the
+    // root window is not enough: a request made while it is still starting
+    // may be dropped, and the game would then wait for its window forever.
+    bool showsWindows() const {
+        Display* x = server_.display();
+        const Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 8, 8, 0, 0, 0);
+        XMapWindow(x, probe);
+        XFlush(x);
+        const bool shown = waitUntil(
+            [&] {
+                XWindowAttributes attributes = {};
+                return XGetWindowAttributes(x, probe, &attributes) &&
+                       attributes.map_state == IsViewable;
+            },
+            0.5);
+        XDestroyWindow(x, probe);
+        XSync(x, False);
+        return shown;
     }
 
 private:
@@ -98,7 +111,7 @@ int nonBlack(const Image& screen, int x, int y, int w, int h) {
 class WindowOnADesktop : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(waitUntil([&] { return manager.running(); }, kStartSeconds))
+        ASSERT_TRUE(waitUntil([&] { return manager.showsWindows(); }, kStartSeconds))
             << "no window manager (the test command installs openbox)";
         logo = readBmp(folder.path() / "data/gfx/logo.bmp");
         backdrop = readBmp(folder.path() / "data/gfx/007.bmp");
