@@ -53,16 +53,6 @@ public:
             XNextEvent(x_, &event);
             if (event.type == MapRequest && ++showRequests_ > 1)
                 XMapWindow(x_, event.xmaprequest.window);
-            if (event.type == ConfigureRequest) {
-                const XConfigureRequestEvent& request = event.xconfigurerequest;
-                XWindowChanges changes = {};
-                changes.x = request.x;
-                changes.y = request.y;
-                changes.width = request.width;
-                changes.height = request.height;
-                XConfigureWindow(x_, request.window,
-                                 request.value_mask & (CWX | CWY | CWWidth | CWHeight), &changes);
-            }
         }
         XFlush(x_);
     }
