@@ -81,6 +81,8 @@ double parse_number(const std::string& text) {
 }
 
 bool parse_whole(const std::string& text, long least, long most, long& value) {
+    // strtol would also take leading blanks and a plus sign.
+    if (text.empty() || !(text[0] == '-' || (text[0] >= '0' && text[0] <= '9'))) return false;
     errno = 0;
     char* end = nullptr;
     const long read = std::strtol(text.c_str(), &end, 10);

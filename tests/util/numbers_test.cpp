@@ -45,7 +45,8 @@ TEST(ParseWholeTest, TakesOnlyAWholeNumberInRange) {
     long value = -1;
     EXPECT_TRUE(util::parse_whole("7777", 0, 65535, value));
     EXPECT_EQ(value, 7777);
-    for (const char* text : {"", "65536", "-1", "12x", "1.5", "0x10", "99999999999999999999999"})
+    for (const char* text :
+         {"", "65536", "-1", "12x", "1.5", "0x10", " 12", "+12", "99999999999999999999999"})
         EXPECT_FALSE(util::parse_whole(text, 0, 65535, value)) << text;
     EXPECT_FALSE(util::parse_whole("9223372036854775808", 0, 9223372036854775807L, value));
     EXPECT_EQ(value, 7777);
