@@ -148,9 +148,12 @@ void applyClocks(const Clocks& c, WeatherState& weather, WorldClock& clock) {
     weather.weatherTrigger = c.weatherTrigger;
 }
 
-Session::Session(const std::string& host, std::uint16_t port, const std::string& name)
+Session::Session(const std::string& host, std::uint16_t port, const std::string& name,
+                 const std::string& password, const std::string& key)
     : host_(host),
       name_(name),
+      password_(password),
+      key_(key),
       port_(port),
       dial_(std::make_shared<Dial>()),
       started_(std::chrono::steady_clock::now()),
@@ -217,7 +220,7 @@ void Session::dialled() {
         return;
     }
     connection_ = std::move(dial_->connection);
-    connection_->send(Login{name_, ""});  // leaves once the first exchange is done
+    connection_->send(Login{name_, password_, key_});  // leaves once the first exchange is done
     phase_ = SessionPhase::Joining;
 }
 
@@ -280,6 +283,7 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         end(endReason(m->reason, m->detail));
     } else if (const auto* m = std::get_if<Welcome>(&message)) {
         selfId_ = m->self.id;
+        grantedKey_ = m->key;
         self.x = m->self.x;
         self.y = m->self.y;
         self.level = m->self.level;

@@ -61,7 +61,10 @@ public:
     static constexpr std::chrono::seconds kJoinTime{5}, kSilentTime{20};
     static constexpr int kDrawnTicks = kTicksPerSecond;
 
-    Session(const std::string& host, std::uint16_t port, const std::string& name);
+    // A protected server wants its password; a name claimed on this server
+    // earlier needs the key it was handed then (both may be empty).
+    Session(const std::string& host, std::uint16_t port, const std::string& name,
+            const std::string& password = "", const std::string& key = "");
     ~Session();  // says goodbye when still joined
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -84,6 +87,9 @@ public:
     std::vector<std::string> takeFreshNotes();
     int selfId() const { return selfId_; }
     const std::string& name() const { return name_; }
+    // The key the server handed out when this join claimed the name ("" on
+    // every other join): keep it for the next login with this name there.
+    const std::string& grantedKey() const { return grantedKey_; }
     // Bytes the server has sent this session, as they came off the socket.
     std::uint64_t bytesReceived() const { return bytesReceived_; }
     // Called with every cell the server tells, as it is applied: each cell
@@ -102,7 +108,7 @@ private:
     void note(const std::string& text);
     RemotePlayer* other(std::uint8_t id);
 
-    std::string host_, name_;
+    std::string host_, name_, password_, key_, grantedKey_;
     std::uint16_t port_;
     std::shared_ptr<Dial> dial_;
     std::unique_ptr<Connection> connection_;

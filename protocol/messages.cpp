@@ -24,6 +24,7 @@ constexpr const char* kReasonTexts[kLastReason + 1] = {
     "not on the whitelist",
     "broke the protocol",
     "too fast",
+    "that name belongs to another player",
 };
 
 }  // namespace
@@ -81,7 +82,7 @@ bool HelloReply::operator==(const HelloReply& o) const {
 
 bool Welcome::operator==(const Welcome& o) const {
     return self == o.self && slot == o.slot && hotbar == o.hotbar && stock == o.stock &&
-           clocks == o.clocks && autoJump == o.autoJump && raised == o.raised;
+           clocks == o.clocks && autoJump == o.autoJump && raised == o.raised && key == o.key;
 }
 
 bool Update::empty() const {

@@ -18,7 +18,7 @@
 
 // Raised whenever a message changes shape; both ends compare it in the first
 // exchange, whose own layout never changes.
-constexpr std::uint16_t kProtocolVersion = 2;
+constexpr std::uint16_t kProtocolVersion = 3;
 
 // The family and action numbers of the packet vocabulary (net/packet_names.h
 // names them). Init marks the first exchange, the one packet each way that
@@ -76,8 +76,9 @@ enum class Reason : std::uint8_t {
     NotWhitelisted = 9,
     BrokeProtocol = 10,  // sent bytes that were refused
     TooFast = 11,        // over a rate limit
+    NameOwned = 12,      // the name was claimed with a key this login did not present
 };
-constexpr std::uint32_t kLastReason = 11;
+constexpr std::uint32_t kLastReason = 12;
 // "server stopped", "timed out", "versions differ", ...
 const char* reasonText(Reason reason);
 
@@ -90,6 +91,10 @@ constexpr std::size_t kMostCellChanges = 2000;  // per update; beyond that, send
 constexpr int kHotbarSize = 9;
 constexpr TextRule kNameRule{"name", 1, 16, true};
 constexpr TextRule kPasswordRule{"password", 0, 32, false};
+// A name's key: 32 lower-case hex digits (128 bits from the server's random
+// source), or empty where the client holds none for that name.
+constexpr TextRule kKeyRule{"key", 0, 32, true};
+constexpr std::size_t kKeyLength = 32;
 constexpr TextRule kChatRule{"chat line", 1, 200, false};
 constexpr TextRule kDetailRule{"reason text", 0, 200, false};
 
@@ -309,12 +314,16 @@ struct Login {
     static constexpr Sender kSender = Sender::Client;
     static constexpr const char* kName = "Login";
     std::string name, password;
+    std::string key;  // the key the server handed out for this name, or empty
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         io.text(m.name, kNameRule);
         io.text(m.password, kPasswordRule);
+        io.text(m.key, kKeyRule);
     }
-    bool operator==(const Login& o) const { return name == o.name && password == o.password; }
+    bool operator==(const Login& o) const {
+        return name == o.name && password == o.password && key == o.key;
+    }
 };
 
 // The joining player's own record and the world's clocks; the band and the
@@ -332,6 +341,9 @@ struct Welcome {
     // kept them: a client that guessed otherwise would be corrected at every
     // step.
     std::uint8_t autoJump = 1, raised = 1;
+    // Set only on the join that claimed the name: the client keeps it and
+    // presents it at every later login with that name.
+    std::string key;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         PlayerInfo::fields(io, m.self);
@@ -341,6 +353,7 @@ struct Welcome {
         Clocks::fields(io, m.clocks);
         field::flag(io, m.autoJump, "auto-jump");
         field::flag(io, m.raised, "working height");
+        io.text(m.key, kKeyRule);
     }
     bool operator==(const Welcome& o) const;
 };

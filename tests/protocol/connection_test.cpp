@@ -54,7 +54,7 @@ TEST(ProtocolConnection, PlayersJoinThroughOneWaitAndHearEachOther) {
     for (const char* name : {"ann", "bo", "cy"}) {
         players.push_back(std::make_unique<Connection>(kLoopback, host.listener.port()));
         ASSERT_TRUE(players.back()->isOpen());
-        ASSERT_TRUE(players.back()->send(Login{name, ""}));  // waits for the first exchange
+        ASSERT_TRUE(players.back()->send(Login{name, "", ""}));  // waits for the first exchange
     }
     std::vector<std::string> logins;
     auto step = [&] {

@@ -43,7 +43,7 @@ std::vector<Message> everyMessage() {
     return {Hello{},
             HelloReply{1, 66, 126, 0, 255},
             Leave{Reason::Kicked, "no lava on the spawn, please!"},
-            Login{"Zed-9_x", " any printable ~"},
+            Login{"Zed-9_x", " any printable ~", "0123456789abcdef0123456789abcdef"},
             welcome,
             checkered(),
             PlayerList{{alice(), PlayerInfo{0, "b", 0, 0, 0, 0, 0, 0, 1}}},
@@ -119,8 +119,8 @@ TEST(ProtocolMessages, LengthBytesSurviveTheScramblingWithEveryMultiple) {
 }
 
 TEST(ProtocolMessages, TheFirstExchangeHasFixedBytes) {
-    // Length 4 (id and version, no sequence byte), Connection, Init, version 2.
-    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x03\xFE", 6));
+    // Length 4 (id and version, no sequence byte), Connection, Init, version 3.
+    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x04\xFE", 6));
 }
 
 TEST(ProtocolMessages, TheTableUsesTheNamesOfThePacketVocabulary) {
@@ -144,8 +144,8 @@ TEST(ProtocolMessages, OwnMessagesOutsideTheirRangesAreNotSent) {
     deliver(client, server);
     deliver(server, client);
     EXPECT_FALSE(client.send(Say{std::string(201, 'a')}));
-    EXPECT_FALSE(client.send(Login{"seventeen_letters", ""}));
-    EXPECT_FALSE(client.send(Login{"tab\there", ""}));
+    EXPECT_FALSE(client.send(Login{"seventeen_letters", "", ""}));
+    EXPECT_FALSE(client.send(Login{"tab\there", "", ""}));
     EXPECT_FALSE(client.send(Update{}));  // the server's to send
     Welcome welcome;
     welcome.hotbar.pop_back();

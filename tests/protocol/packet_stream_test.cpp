@@ -147,7 +147,7 @@ TEST(PacketStreamFirstExchange, DifferentVersionsAreToldAndRefusedOnBothEnds) {
 TEST(PacketStreamFirstExchange, AClientsMessagesWaitForTheReplyAndThenGoInOrder) {
     PacketStream server = PacketStream::server(handshakeKeysFrom(99));
     PacketStream client = PacketStream::client();
-    ASSERT_TRUE(client.send(Login{"bob", ""}));
+    ASSERT_TRUE(client.send(Login{"bob", "", ""}));
     ASSERT_TRUE(client.send(Say{"first words"}));
     server.feed(client.takeOutgoing());
     EXPECT_FALSE(server.next());

@@ -194,7 +194,7 @@ TEST(ServerFaults, PlayersThatVanishLeaveNoFigureBehind) {
     const pid_t zed = fork();
     if (zed == 0) {
         Connection link(Ipv4Address(127, 0, 0, 1), server.port());
-        link.send(Login{"zed", ""});
+        link.send(Login{"zed", "", ""});
         while (link.isOpen()) {
             link.client().poll(50);
             while (auto message = link.receive())
@@ -222,7 +222,7 @@ TEST(ServerFaults, PlayersThatVanishLeaveNoFigureBehind) {
 
     // A player that goes quiet with its socket open: dropped after the silence.
     Connection quiet(Ipv4Address(127, 0, 0, 1), server.port());
-    quiet.send(Login{"yan", ""});
+    quiet.send(Login{"yan", "", ""});
     bool welcomed = false;
     ASSERT_TRUE(within10s([&] { return welcomed; },
                           [&] {

@@ -128,7 +128,7 @@ std::vector<Player*> everyPlayer;
 Player::Player(std::uint16_t port, const std::string& name, const std::string& password)
     : link_(std::make_unique<Connection>(Ipv4Address(127, 0, 0, 1), port)) {
     everyPlayer.push_back(this);
-    send(Login{name, password});
+    send(Login{name, password, ""});
 }
 
 Player::~Player() { everyPlayer.erase(std::find(everyPlayer.begin(), everyPlayer.end(), this)); }
