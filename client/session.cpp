@@ -25,6 +25,19 @@ namespace {
 
 constexpr int kPingTicks = 5 * Session::kTicksPerSecond;
 
+// The pump's budget: a message costs its decoding and a line of the chat;
+// each cell or player it carries, one more.
+constexpr int kWorkOfMessage = 32;
+int workOf(const Message& message) {
+    int items = 0;
+    if (std::holds_alternative<Band>(message)) items = static_cast<int>(kBandCells);
+    if (const auto* update = std::get_if<Update>(&message))
+        items = static_cast<int>(update->cells.size() + update->moves.size());
+    if (const auto* list = std::get_if<PlayerList>(&message))
+        items = static_cast<int>(list->players.size());
+    return kWorkOfMessage + items;
+}
+
 std::string endReason(Reason reason, const std::string& detail) {
     std::string text = reasonText(reason);
     if (!detail.empty()) text += ": " + detail;
@@ -158,6 +171,8 @@ Session::Session(const std::string& host, std::uint16_t port, const std::string&
       dial_(std::make_shared<Dial>()),
       started_(std::chrono::steady_clock::now()),
       lastHeard_(started_) {
+    slotOf_.fill(-1);
+    toldStock_.fill(-1);
     std::thread([dial = dial_, host, port] {
         std::unique_ptr<Connection> connection;
         std::string failure;
@@ -196,20 +211,38 @@ void Session::end(const std::string& why) {
 }
 
 void Session::note(const std::string& text) {
+    if (chat_.size() >= kChatShown) chat_.pop_front();
     chat_.push_back(ChatNote{text, kChatTicks});
+    if (fresh_.size() >= kFreshKept) {
+        fresh_.pop_front();
+        freshDropped_ += 1;
+    }
     fresh_.push_back(text);
 }
 
 std::vector<std::string> Session::takeFreshNotes() {
     std::vector<std::string> notes;
-    notes.swap(fresh_);
+    notes.reserve(fresh_.size() + 1);
+    if (freshDropped_ > 0)
+        notes.push_back("(" + std::to_string(freshDropped_) + " more lines came too fast to keep)");
+    notes.insert(notes.end(), fresh_.begin(), fresh_.end());
+    fresh_.clear();
+    freshDropped_ = 0;
     return notes;
 }
 
 RemotePlayer* Session::other(std::uint8_t id) {
-    for (auto& r : others_)
-        if (r.id == id) return &r;
-    return nullptr;
+    const int slot = slotOf_[id];
+    return slot < 0 ? nullptr : &others_[static_cast<std::size_t>(slot)];
+}
+
+void Session::forget(std::uint8_t id) {
+    const int slot = slotOf_[id];
+    if (slot < 0) return;
+    others_.erase(others_.begin() + slot);
+    slotOf_[id] = -1;
+    for (std::size_t i = static_cast<std::size_t>(slot); i < others_.size(); ++i)
+        slotOf_[others_[i].id] = static_cast<std::int16_t>(i);
 }
 
 void Session::dialled() {
@@ -237,7 +270,7 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
     ticks_ += 1;
     undrawn(world, false);
     for (auto& line : chat_) line.ticksLeft -= 1;
-    while (!chat_.empty() && chat_.front().ticksLeft <= 0) chat_.erase(chat_.begin());
+    while (!chat_.empty() && chat_.front().ticksLeft <= 0) chat_.pop_front();
     for (auto& r : others_) animate(r);
     if (phase_ == SessionPhase::Ended) return;
     if (phase_ == SessionPhase::Connecting) dialled();
@@ -248,25 +281,40 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
     }
     if (!connection_) return;
     const std::size_t unread = connection_->client().bytesToRead();
-    try {
-        connection_->client().poll(0);
-    } catch (const std::exception&) {
+    // A backlog the budget has not worked through stays in the system's
+    // buffers, where the server feels it, instead of growing ours to the
+    // limit that would end the session.
+    if (unread < kClientReceiveLimit / 2) {
+        try {
+            connection_->client().poll(0);
+        } catch (const std::exception&) {
+        }
     }
     bytesReceived_ += connection_->client().bytesToRead() - unread;
-    while (phase_ != SessionPhase::Ended) {
+    for (int work = 0; work < kWorkPerPump && phase_ != SessionPhase::Ended;) {
         auto message = connection_->receive();
         if (!message) break;
         lastHeard_ = now;
+        work += workOf(*message);
         apply(*message, world, self, view);
     }
     if (phase_ == SessionPhase::Ended) return;
     if (const auto& refusal = connection_->refusal()) {
-        end(refusal->reason == Reason::VersionsDiffer ? "versions differ"
-                                                      : "server broke the protocol");
+        if (refusal->reason == Reason::VersionsDiffer) {
+            refusal_ = Reason::VersionsDiffer;
+            end("versions differ");
+        } else {
+            end("server broke the protocol");
+        }
         return;
     }
     if (!connection_->client().isConnected()) {
-        end("server stopped");
+        // A server that takes no more connections from this address (or
+        // none at all from it) closes before its first answer, without a word.
+        shutOut_ = !connection_->ready();
+        end(shutOut_ ? "the server closed the connection before answering: it takes only so many "
+                       "connections from one address"
+                     : "server stopped");
         return;
     }
     if (now - lastHeard_ > kSilentTime) {
@@ -280,6 +328,7 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
 template <class M>
 void Session::apply(const M& message, World world, PlayerState& self, Camera& view) {
     if (const auto* m = std::get_if<Leave>(&message)) {
+        if (phase_ != SessionPhase::Playing) refusal_ = m->reason;
         end(endReason(m->reason, m->detail));
     } else if (const auto* m = std::get_if<Welcome>(&message)) {
         selfId_ = m->self.id;
@@ -292,6 +341,9 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         self.spriteGroup = m->self.lookGroup;
         self.busy = self.acting = self.resting = false;
         self.animTick = self.animFrame = 0;
+        // A new player's strikes start from none there; the single player's
+        // count would break a block one action early here.
+        self.strikes = 0;
         self.selectedSlot = m->slot;
         for (int i = 0; i < kHotbarSlots; ++i) self.hotbar[i] = m->hotbar[i];
         for (int b = 0; b < kBlockTypes; ++b)
@@ -304,8 +356,11 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
     } else if (const auto* m = std::get_if<Band>(&message)) {
         // What the band does not hold (the headroom above it, the edge past
         // it) is nothing in a server's world, not what the single player left.
-        std::fill(std::begin(world.grid.cells), std::end(world.grid.cells), Empty);
-        world.grid.maxX = world.grid.maxY = kBandEdge;
+        // Once: a later band (a change too big for an Update) covers the same
+        // cells, and clearing the whole grid again would cost a frame.
+        if (!haveBand_) std::fill(std::begin(world.grid.cells), std::end(world.grid.cells), Empty);
+        // The server keeps players on the columns the wire can name.
+        world.grid.maxX = world.grid.maxY = kBandColumns - 1;
         applyBand(*m, world.grid);
         haveBand_ = true;
         if (onCell_) {
@@ -316,21 +371,31 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         }
     } else if (const auto* m = std::get_if<PlayerList>(&message)) {
         others_.clear();
-        for (const auto& info : m->players)
-            if (info.id != selfId_) others_.push_back(remoteFrom(info));
+        slotOf_.fill(-1);
+        for (const auto& info : m->players) {
+            if (info.id == selfId_) continue;
+            if (RemotePlayer* r = other(info.id)) {
+                *r = remoteFrom(info);
+                continue;
+            }
+            slotOf_[info.id] = static_cast<std::int16_t>(others_.size());
+            others_.push_back(remoteFrom(info));
+        }
         if (selfId_ >= 0 && haveBand_) phase_ = SessionPhase::Playing;
     } else if (const auto* m = std::get_if<PlayerJoined>(&message)) {
         if (m->player.id == selfId_) return;
-        if (RemotePlayer* r = other(m->player.id)) *r = remoteFrom(m->player);
-        else others_.push_back(remoteFrom(m->player));
+        if (RemotePlayer* r = other(m->player.id)) {
+            *r = remoteFrom(m->player);
+        } else {
+            slotOf_[m->player.id] = static_cast<std::int16_t>(others_.size());
+            others_.push_back(remoteFrom(m->player));
+        }
         note(m->player.name + " joined");
     } else if (const auto* m = std::get_if<PlayerLeft>(&message)) {
-        for (auto it = others_.begin(); it != others_.end(); ++it) {
-            if (it->id != m->id) continue;
-            note(it->name + (m->reason == Reason::Leaving ? " left" : " left: ") +
+        if (const RemotePlayer* r = other(m->id)) {
+            note(r->name + (m->reason == Reason::Leaving ? " left" : " left: ") +
                  (m->reason == Reason::Leaving ? "" : reasonText(m->reason)));
-            others_.erase(it);
-            break;
+            forget(m->id);
         }
     } else if (const auto* m = std::get_if<Update>(&message)) {
         applyUpdate(*m, world, self, view);
@@ -415,7 +480,10 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         f->spriteRow = looks.look;
         f->spriteGroup = looks.lookGroup;
     }
-    for (const auto& s : u.stock) self.blockCounts[s.block] = static_cast<std::int32_t>(s.count);
+    for (const auto& s : u.stock) {
+        self.blockCounts[s.block] = static_cast<std::int32_t>(s.count);
+        if (self.busy && self.acting) toldStock_[s.block] = self.blockCounts[s.block];
+    }
     if (u.clocks) applyClocks(*u.clocks, world.weather, world.clock);
 }
 
@@ -424,6 +492,7 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     const PlayerState before = self;
     if (!(self.busy && self.acting)) {
         toldAction_.block = -1;
+        toldStock_.fill(-1);
         movedWhileActing_ = false;
     }
     const int switches = handlePlayerInput(self, view, intent, world.grid);
@@ -437,6 +506,8 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     const bool acting = self.busy && self.acting;
     updateAnimations(self, view, world.grid);
     if (!acting || self.acting) return switches;
+    for (int b = 0; b < kBlockTypes; ++b)
+        if (toldStock_[b] >= 0) self.blockCounts[b] = toldStock_[b];
     // The server ended (or refused) the action before it ended here, on a
     // slow frame: its cell stands. Had it told the cell before its own end,
     // that end's word is still to come and puts the cell right.
@@ -446,6 +517,7 @@ int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Ca
     } else if (movedWhileActing_) {
         setCellOf(world.grid, ahead.x, ahead.y, level, self.targetBlock);
     } else if (cellOf(world.grid, ahead.x, ahead.y, level) != self.targetBlock) {
+        if (drawn_.size() >= kMostDrawn) drawn_.erase(drawn_.begin());
         drawn_.push_back(Drawn{ahead.x, ahead.y, level, self.targetBlock, ticks_ + kDrawnTicks});
     }
     return switches;

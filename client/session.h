@@ -7,10 +7,13 @@
 // the server's corrections win.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,7 @@ enum class SessionPhase { Connecting, Joining, Playing, Ended };
 
 class Connection;
 struct Clocks;
+enum class Reason : std::uint8_t;
 struct Dial;
 
 class Session {
@@ -60,6 +64,16 @@ public:
     // Joining gives up after this; a server this quiet is gone.
     static constexpr std::chrono::seconds kJoinTime{5}, kSilentTime{20};
     static constexpr int kDrawnTicks = kTicksPerSecond;
+    // What a server can make the game hold or do in one tick is bounded, so
+    // that no flood of lines or players stops the frame: the chat keeps the
+    // lines the screen has room for, the log's lines wait up to a bound (the
+    // rest are counted in one line), and one pump applies at most a budget of
+    // work (a message costs 32, plus one per cell or player it carries); the rest waits
+    // in the socket's queue for the next tick (about 500 lines, or two bands).
+    static constexpr std::size_t kChatShown = 12;
+    static constexpr std::size_t kFreshKept = 256;
+    static constexpr int kWorkPerPump = 16384;
+    static constexpr std::size_t kMostDrawn = 16;
 
     // A protected server wants its password; a name claimed on this server
     // earlier needs the key it was handed then (both may be empty).
@@ -82,7 +96,7 @@ public:
     // Why it ended, one line for the player ("" while it has not).
     const std::string& endText() const { return endText_; }
     const std::vector<RemotePlayer>& others() const { return others_; }
-    const std::vector<ChatNote>& chat() const { return chat_; }
+    const std::deque<ChatNote>& chat() const { return chat_; }
     // The chat's lines since the last call, for a log.
     std::vector<std::string> takeFreshNotes();
     int selfId() const { return selfId_; }
@@ -90,6 +104,13 @@ public:
     // The key the server handed out when this join claimed the name ("" on
     // every other join): keep it for the next login with this name there.
     const std::string& grantedKey() const { return grantedKey_; }
+    // Why the server turned this session away, when it said so: the reason of
+    // its Leave before the join was complete ("versions differ" too).
+    const std::optional<Reason>& refusal() const { return refusal_; }
+    // The server closed the connection before its first answer: it takes only
+    // so many connections (and connects a minute) from one address, and none
+    // from a banned one; it does not say which.
+    bool shutOut() const { return shutOut_; }
     // Bytes the server has sent this session, as they came off the socket.
     std::uint64_t bytesReceived() const { return bytesReceived_; }
     // Called with every cell the server tells, as it is applied: each cell
@@ -107,6 +128,7 @@ private:
     void end(const std::string& why);
     void note(const std::string& text);
     RemotePlayer* other(std::uint8_t id);
+    void forget(std::uint8_t id);
 
     std::string host_, name_, password_, key_, grantedKey_;
     std::uint16_t port_;
@@ -119,14 +141,25 @@ private:
     int selfId_ = -1;
     bool haveBand_ = false;
     std::vector<RemotePlayer> others_;
-    std::vector<ChatNote> chat_;
-    std::vector<std::string> fresh_;
+    // Where each player id stands in others_ (-1: not there); ids are
+    // 0..249, so the list never holds more than 250 and a lookup is one step.
+    std::array<std::int16_t, 256> slotOf_;
+    std::deque<ChatNote> chat_;
+    std::deque<std::string> fresh_;
+    std::size_t freshDropped_ = 0;
+    std::optional<Reason> refusal_;
+    bool shutOut_ = false;
     // The action cell as the server last told it while the player's own
     // action ran here (-1: not told): the server's word, which the action's
     // predicted end must not draw over.
     struct Told {
         int x = 0, y = 0, level = 0, block = -1;
     } toldAction_;
+    // Stock counts the server told while the player's own action ran here
+    // (-1: not told): its word, which the action's predicted end must not
+    // change. A refused Use comes back as the count unchanged, and no later
+    // word would put a wrong prediction right.
+    std::array<std::int32_t, kBlockTypes> toldStock_;
     // The server set the player down elsewhere while the action ran here (a
     // fall, a climb as water rises): the action's end lands on another cell
     // there, whose word comes to everyone, so nothing is drawn ahead of it.

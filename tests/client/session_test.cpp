@@ -169,6 +169,7 @@ TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
     ASSERT_TRUE(within10s([&] { return peer.last<Use>() != nullptr; }, step));
     Update refusal;
     refusal.cells.push_back(CellChange{5, 4, 9, Empty});
+    refusal.stock.push_back(StockCount{Cobblestone, 40});  // the count as it stands there
     ASSERT_TRUE(peer.connection->send(refusal));
     ASSERT_TRUE(peer.connection->send(ChatLine{"bo", "told"}));
     ASSERT_TRUE(within10s([&] { return !session.chat().empty(); }, step));
@@ -176,12 +177,14 @@ TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
         session.play(none, game.world(), game.self, game.view);
     EXPECT_FALSE(game.self.acting);
     EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Empty);
+    EXPECT_EQ(game.self.blockCounts[Cobblestone], 40);
 
     // Told nothing during it, the action's end stands a while for the server's word.
     session.play(place, game.world(), game.self, game.view);
     for (int n = 0; n <= kAnimTicks && game.self.acting; ++n)
         session.play(none, game.world(), game.self, game.view);
     EXPECT_EQ(cellOf(*game.grid, 5, 4, 9), Cobblestone);
+    EXPECT_EQ(game.self.blockCounts[Cobblestone], 39);
     // No word at all: the server acted elsewhere, and the cell goes back.
     for (int n = 0; n <= Session::kDrawnTicks; ++n)
         session.pump(game.world(), game.self, game.view);
@@ -221,4 +224,47 @@ TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {
     ASSERT_TRUE(within10s([&] { return unanswered.phase() == SessionPhase::Ended; },
                           [&] { unanswered.pump(game.world(), game.self, game.view); }));
     EXPECT_EQ(unanswered.endText(), "no server at 127.0.0.1:" + std::to_string(nobody));
+}
+
+// A server that sends more than a frame can take: each pump takes a bounded
+// share and keeps what the screen shows, and the flood gets through in the end.
+TEST(ClientSession, AFloodingServerNeverHoldsUpAFrame) {
+    Peer peer;
+    Game game;
+    Session session("127.0.0.1", peer.listener.port(), "ann");
+    join(peer, session, game);
+    peer.connection->client().setSendLimit(Client::kNoLimit);
+    constexpr int kLines = 200000;
+    for (int n = 0; n < kLines; ++n) {
+        peer.connection->send(ChatLine{"bo", "line " + std::to_string(n)});
+        if (n % 100 == 0) {
+            const auto id = static_cast<std::uint8_t>(n / 100 % 250);
+            peer.connection->send(PlayerJoined{info(id == 3 ? 4 : id, "cy", 1, 1)});
+        }
+    }
+    // The lines one pump took: those the log kept, and those it only counted.
+    std::size_t mostTaken = 0, mostChat = 0, mostOthers = 0;
+    bool last = false;
+    ASSERT_TRUE(within10s([&] { return last; },
+                          [&] {
+                              peer.pump();
+                              session.pump(game.world(), game.self, game.view);
+                              auto notes = session.takeFreshNotes();
+                              std::size_t taken = notes.size();
+                              if (!notes.empty() && notes.front()[0] == '(') {
+                                  taken += std::stoul(notes.front().substr(1)) - 1;
+                                  notes.erase(notes.begin());
+                              }
+                              mostTaken = std::max(mostTaken, taken);
+                              mostChat = std::max(mostChat, session.chat().size());
+                              mostOthers = std::max(mostOthers, session.others().size());
+                              last = !notes.empty() &&
+                                     notes.back() == "bo: line " + std::to_string(kLines - 1);
+                          }))
+        << session.endText();
+    EXPECT_EQ(session.phase(), SessionPhase::Playing);
+    EXPECT_EQ(mostChat, Session::kChatShown);
+    EXPECT_LE(mostTaken, std::size_t{Session::kWorkPerPump / 32});
+    EXPECT_GE(mostTaken, Session::kFreshKept);  // the log's bound was met, and counted
+    EXPECT_EQ(mostOthers, 249u);                // one for each id but one's own
 }
