@@ -16,8 +16,15 @@
 //    sees, not network, so they are not latency.
 // B  bytes received a second, from each bot's first join to the end, the
 //    mean over the bots that joined.
-// D  bots whose band (the 8,000 cells, nothing else) hashes differently from
-//    the band a fresh observer gets when it joins once all is quiet.
+// D  of the bots compared, those whose band (the 8,000 cells, nothing else)
+//    hashes differently from the band a fresh observer gets when it joins
+//    once all is quiet. A bot is compared when it plays at the end and the
+//    observer joined; how many were is told on the line above.
+//
+// A bot the server turns away before it ever played, for a reason that
+// another try would meet again (no more connections from this address, a
+// full server, a wrong password, a name held by another), gives up; the
+// summary says why and what to change, and the run ends with status 1.
 #include <getopt.h>
 
 #include <algorithm>
@@ -26,7 +33,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -35,6 +44,7 @@
 #include <vector>
 
 #include "client/session.h"
+#include "protocol/messages.h"
 #include "rules/input.h"
 #include "util/numbers.h"
 
@@ -81,6 +91,9 @@ bool inBand(int x, int y, int level) {
 
 struct Bot {
     std::string name;
+    // The key the server handed this name when it first joined: every later
+    // join of the run presents it.
+    std::string key;
     std::unique_ptr<Session> session;
     std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
     WeatherState weather;
@@ -97,6 +110,7 @@ struct Bot {
     Clock::time_point startAt, retryAt;
     double backoff = kFirstBackoff;
     bool wasPlaying = false, everPlayed = false;
+    std::string gaveUp;  // why the server will not have it, and what to change
     int reconnects = 0;
     Clock::time_point firstPlayed;
     std::uint64_t bytes = 0;  // of the sessions that ended
@@ -119,7 +133,7 @@ struct Bot {
 };
 
 struct Run {
-    std::string host, prefix = "bot";
+    std::string host, prefix = "bot", password;
     std::uint16_t port = 0;
     int count = 0, seconds = 0;
     unsigned seed = 1;
@@ -129,8 +143,45 @@ struct Run {
     int chats = 0, asked = 0;
 };
 
+// Why the server turned a session away and what would let it in, or "" when
+// it did not, or another try may fare better.
+std::string lastingRefusal(const Session& session, int count) {
+    const std::string connections = std::to_string(count + 1);
+    if (session.shutOut())
+        return "the server closed the connection before answering (it takes at most "
+               "connections_per_address connections from one address, 8 unless its server.ini "
+               "says otherwise): these bots and their observer need " +
+               connections + "; set connections_per_address = " + connections +
+               " or more in the server's server.ini, or run fewer bots";
+    if (!session.refusal()) return "";
+    switch (*session.refusal()) {
+        case Reason::ServerFull:
+            return "server full: these bots and their observer need " + connections +
+                   " places; set max_players = " + connections +
+                   " or more in the server's server.ini, or run fewer bots";
+        case Reason::WrongPassword:
+            return "wrong password: give the server's password with --password-file FILE";
+        case Reason::NameOwned:
+            return "that name belongs to another player (joined there before, which kept its "
+                   "key): give these bots other names with --prefix";
+        case Reason::NameTaken:
+            return "name taken: another player is in with it; give these bots other names "
+                   "with --prefix";
+        case Reason::Banned:
+        case Reason::NotWhitelisted:
+        case Reason::VersionsDiffer:
+            return reasonText(*session.refusal());
+        default:
+            return "";
+    }
+}
+
+std::unique_ptr<Session> sessionFor(const Run& run, const Bot& bot) {
+    return std::make_unique<Session>(run.host, run.port, bot.name, run.password, bot.key);
+}
+
 void connect(Run& run, Bot& bot) {
-    bot.session = std::make_unique<Session>(run.host, run.port, bot.name);
+    bot.session = sessionFor(run, bot);
     Bot* b = &bot;
     bot.session->onCell([&run, b](int x, int y, int level, int block) {
         // A join's Band is the starting point, not a receipt of anything.
@@ -146,6 +197,7 @@ void connect(Run& run, Bot& bot) {
 
 // A session that ended comes back after a jittered, doubling wait.
 void keepConnected(Run& run, Bot& bot, Clock::time_point now) {
+    if (!bot.gaveUp.empty()) return;
     if (!bot.session) {
         if (now < bot.retryAt) return;
         if (bot.everPlayed) bot.reconnects += 1;
@@ -159,7 +211,15 @@ void keepConnected(Run& run, Bot& bot, Clock::time_point now) {
         bot.present.emplace_back(now, Clock::time_point::max());
         bot.everPlayed = true;
     }
+    if (!bot.session->grantedKey().empty()) bot.key = bot.session->grantedKey();
     if (bot.session->phase() != SessionPhase::Ended) return;
+    if (!bot.everPlayed) bot.gaveUp = lastingRefusal(*bot.session, run.count);
+    if (!bot.gaveUp.empty()) {
+        std::fprintf(stderr, "bots: %s: refused; it gives up: %s\n", bot.name.c_str(),
+                     bot.gaveUp.c_str());
+        bot.session.reset();
+        return;
+    }
     const double jitter = std::uniform_real_distribution<double>(0.5, 1.5)(bot.random);
     const double wait = bot.backoff * jitter;
     std::fprintf(stderr, "bots: %s: %s; again in %.2f s\n", bot.name.c_str(),
@@ -398,15 +458,34 @@ void tickUntil(Run& run, Clock::time_point end, Done done, Each each) {
 }
 
 void usage(FILE* out) {
-    std::fprintf(
-        out,
-        "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
-        "                     [--prefix NAME]\n"
-        "  --connect HOST:PORT  the server\n"
-        "  --count N            bots, 1..249, named PREFIX001 and on\n"
-        "  --seconds S          how long they play before they stop and compare\n"
-        "  --seed N             their random choices (default 1)\n"
-        "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n");
+    std::fprintf(out,
+                 "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
+                 "                     [--prefix NAME] [--password-file FILE]\n"
+                 "  --connect HOST:PORT  the server\n"
+                 "  --count N            bots, 1..249, named PREFIX001 and on\n"
+                 "  --seconds S          how long they play before they stop and compare\n"
+                 "  --seed N             their random choices (default 1)\n"
+                 "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n"
+                 "  --password-file FILE the server's password, on the file's first line\n");
+}
+
+// The first line of the file, without its line end: on the command line a
+// password would show in every user's process list.
+bool readPassword(const char* path, std::string& password) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "tessaria-bots: cannot read the password file %s\n", path);
+        return false;
+    }
+    std::getline(in, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.size() > 32 || !std::all_of(password.begin(), password.end(),
+                                             [](char c) { return c >= ' ' && c <= '~'; })) {
+        std::fprintf(stderr,
+                     "tessaria-bots: the password in %s is not 0..32 printable characters\n", path);
+        return false;
+    }
+    return true;
 }
 
 bool parseArguments(int argc, char** argv, Run& run) {
@@ -415,11 +494,12 @@ bool parseArguments(int argc, char** argv, Run& run) {
                                   {"seconds", required_argument, nullptr, 's'},
                                   {"seed", required_argument, nullptr, 'r'},
                                   {"prefix", required_argument, nullptr, 'p'},
+                                  {"password-file", required_argument, nullptr, 'w'},
                                   {"help", no_argument, nullptr, 'h'},
                                   {nullptr, 0, nullptr, 0}};
     long number = 0;
     bool haveAddress = false;
-    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:h", longOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:w:h", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'c':
                 haveAddress = parseServerAddress(optarg, run.host, run.port);
@@ -458,6 +538,9 @@ bool parseArguments(int argc, char** argv, Run& run) {
                                  "tessaria-bots: --prefix wants 1..12 letters, digits, _ or -\n");
                     return false;
                 }
+                break;
+            case 'w':
+                if (!readPassword(optarg, run.password)) return false;
                 break;
             case 'h':
                 usage(stdout);
@@ -511,7 +594,7 @@ int main(int argc, char** argv) {
         [&](Clock::time_point now) {
             if (now - run.lastCell < kQuietTime) return false;
             for (const auto& bot : run.bots)
-                if (!bot->playing()) return false;
+                if (!bot->playing() && bot->gaveUp.empty()) return false;
             return true;
         },
         [&](Bot& bot, int index, int tick) { act(run, bot, index, tick, false); });
@@ -519,7 +602,7 @@ int main(int argc, char** argv) {
     // The server's world, as a player who joins now gets it.
     Bot observer;
     observer.name = run.prefix + "-obs";
-    observer.session = std::make_unique<Session>(run.host, run.port, observer.name);
+    observer.session = sessionFor(run, observer);
     observer.session->onCell([&run, &observer](int, int, int, int) {
         if (observer.playing()) run.lastCell = Clock::now();
     });
@@ -545,12 +628,14 @@ int main(int argc, char** argv) {
         apart = apart || (bot->playing() && bandHash(*bot->grid) != firstLook);
     if (apart) observe(Clock::now() + milliseconds(500), milliseconds(500));
     const bool observed = observer.playing();
-    if (!observed)
-        std::fprintf(stderr, "bots: the observer could not join: %s\n",
-                     observer.session->endText().c_str());
+    std::string unobserved;
+    if (!observed) {
+        unobserved = lastingRefusal(*observer.session, run.count);
+        if (unobserved.empty()) unobserved = observer.session->endText();
+    }
     const auto ended = Clock::now();
 
-    int joined = 0, desyncs = 0, reconnects = 0;
+    int joined = 0, compared = 0, desyncs = 0, reconnects = 0;
     double bytesPerSecond = 0.0;
     int everPlayed = 0;
     const std::uint64_t serverHash = bandHash(*observer.grid);
@@ -563,12 +648,16 @@ int main(int argc, char** argv) {
         }
         if (!bot->playing()) continue;
         joined += 1;
-        if (observed && bandHash(*bot->grid) == serverHash) continue;
+        if (!observed) continue;
+        compared += 1;
+        if (bandHash(*bot->grid) == serverHash) continue;
         desyncs += 1;
-        if (observed)
-            std::fprintf(stderr, "bots: %s: its world differs from the server's in %s\n",
-                         bot->name.c_str(), cellsApart(*bot->grid, *observer.grid).c_str());
+        std::fprintf(stderr, "bots: %s: its world differs from the server's in %s\n",
+                     bot->name.c_str(), cellsApart(*bot->grid, *observer.grid).c_str());
     }
+    std::map<std::string, int> refusals;
+    for (const auto& bot : run.bots)
+        if (!bot->gaveUp.empty()) refusals[bot->gaveUp] += 1;
     if (everPlayed > 0) bytesPerSecond /= everPlayed;
 
     int confirmed = 0;
@@ -593,8 +682,16 @@ int main(int argc, char** argv) {
                 run.asked, run.edits.size(), run.chats, reconnects);
     std::printf("bots: edit latency p50 %.1f ms over %zu receipts\n", percentile(latencies, 0.5),
                 latencies.size());
+    for (const auto& [why, bots] : refusals)
+        std::printf("bots: %d of %d bots were refused: %s\n", bots, run.count, why.c_str());
+    if (observed) std::printf("bots: %d bots compared with the server's world\n", compared);
+    else
+        std::printf(
+            "bots: no bot was compared with the server's world: the observer (%s) could "
+            "not join: %s\n",
+            observer.name.c_str(), unobserved.c_str());
     std::printf(
         "bots: %d joined, %d edits, %.1f ms p99 edit latency, %.0f B/s per bot, %d desyncs\n",
         joined, confirmed, percentile(latencies, 0.99), bytesPerSecond, desyncs);
-    return observed ? 0 : 1;
+    return observed && refusals.empty() ? 0 : 1;
 }

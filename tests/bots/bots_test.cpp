@@ -1,12 +1,15 @@
 // tessaria-bots against the real server on 127.0.0.1: the bots join, edit
 // the world together, and end with the server's world, and the summary's last
 // line says so; a server killed under them and started again on the same
-// port gets them all back.
+// port gets them all back; bots the server turns away say why, and only the
+// bots compared with the server's world count as desyncs.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <regex>
 #include <string>
@@ -28,7 +31,7 @@ struct Summary {
 // Grass at level 10 everywhere: ground to mine and air to fill above it.
 struct FlatWorld {
     fs::path path;
-    FlatWorld() {
+    explicit FlatWorld(const std::string& serverIni = "") {
         char pattern[] = "/tmp/tessaria-bots-XXXXXX";
         path = ::mkdtemp(pattern);
         WorldSnapshot world;
@@ -37,6 +40,7 @@ struct FlatWorld {
         world.playerX = world.playerY = 8;
         fs::create_directories(path / "world");
         writeWorldFile((path / "world" / "world.ini").string(), world, false);
+        if (!serverIni.empty()) std::ofstream(path / "world" / "server.ini") << serverIni;
     }
     ~FlatWorld() {
         std::error_code ignored;
@@ -46,7 +50,7 @@ struct FlatWorld {
 };
 
 // Runs the bots to the end; their standard output, the summary last.
-std::string runBots(std::uint16_t port, int count, int seconds) {
+std::string runBots(std::uint16_t port, int count, int seconds, int* status = nullptr) {
     const std::string command =
         std::string(TESSARIA_BOTS_BINARY) + " --connect 127.0.0.1:" + std::to_string(port) +
         " --count " + std::to_string(count) + " --seconds " + std::to_string(seconds) + " --seed 7";
@@ -55,7 +59,8 @@ std::string runBots(std::uint16_t port, int count, int seconds) {
         char buffer[4096];
         for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
             output.append(buffer, got);
-        ::pclose(pipe);
+        const int ended = ::pclose(pipe);
+        if (status) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
     }
     return output;
 }
@@ -106,4 +111,23 @@ TEST(Bots, ComeBackToAServerKilledAndStartedAgainOnItsPort) {
     EXPECT_EQ(s.joined, 4) << output << server->log();
     EXPECT_EQ(s.desyncs, 0) << output << server->log();
     EXPECT_NE(output.find(", 4 reconnects"), std::string::npos) << output;
+}
+
+// Five bots and their observer against a server that takes four connections
+// from one address: the fifth bot and the observer are turned away.
+TEST(Bots, SayWhyTheServerRefusedThemAndCountOnlyTheBotsCompared) {
+    FlatWorld folder("connections_per_address = 4\n");
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0) << server.log();
+    int status = -1;
+    const std::string output = runBots(server.port(), 5, 2, &status);
+    EXPECT_NE(output.find("1 of 5 bots were refused"), std::string::npos) << output;
+    EXPECT_NE(output.find("set connections_per_address = 6 or more in the server's server.ini"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("no bot was compared"), std::string::npos) << output;
+    const Summary s = lastLine(output);
+    EXPECT_EQ(s.joined, 4) << output;
+    EXPECT_EQ(s.desyncs, 0) << output;
+    EXPECT_EQ(status, 1);
 }
