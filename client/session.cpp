@@ -312,8 +312,7 @@ void Session::pump(World world, PlayerState& self, Camera& view) {
         // A server that takes no more connections from this address (or
         // none at all from it) closes before its first answer, without a word.
         shutOut_ = !connection_->ready();
-        end(shutOut_ ? "the server closed the connection before answering: it takes only so many "
-                       "connections from one address"
+        end(shutOut_ ? "the server turned the connection away (too many from this address?)"
                      : "server stopped");
         return;
     }
