@@ -68,8 +68,9 @@ public:
     // that no flood of lines or players stops the frame: the chat keeps the
     // lines the screen has room for, the log's lines wait up to a bound (the
     // rest are counted in one line), and one pump applies at most a budget of
-    // work (a message costs 32, plus one per cell or player it carries); the rest waits
-    // in the socket's queue for the next tick (about 500 lines, or two bands).
+    // work, a message costing 32 and one more for each cell or player it
+    // carries (about 500 chat lines, or two bands); the rest waits in the
+    // socket's queue for the next tick.
     static constexpr std::size_t kChatShown = 12;
     static constexpr std::size_t kFreshKept = 256;
     static constexpr int kWorkPerPump = 16384;
