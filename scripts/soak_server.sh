@@ -96,10 +96,14 @@ check_world() {
   ((temporaries <= 1)) || fail "$temporaries temporaries beside world.ini"
 }
 
+# Each start takes fresh names: a name belongs to the run that first joined
+# with it, and a bot process keeps its names' keys only for its own run.
+starts=0
 start_group() {
   local g=$1
+  starts=$((starts + 1))
   "$bots_bin" --connect "127.0.0.1:$port" --count "$per" --seconds "$round_seconds" \
-    --seed "$RANDOM" --prefix "g$g-" >"$work/group-$g.out" 2>"$work/group-$g.err" &
+    --seed "$RANDOM" --prefix "g$g-$starts-" >"$work/group-$g.out" 2>"$work/group-$g.err" &
   group_pid[$g]=$!
 }
 
