@@ -88,6 +88,8 @@ int main(int argc, char** argv) {
     sigemptyset(&stop.sa_mask);
     sigaction(SIGINT, &stop, nullptr);
     sigaction(SIGTERM, &stop, nullptr);
+    // A closed terminal or a lost SSH session must not cost the unsaved world.
+    sigaction(SIGHUP, &stop, nullptr);
     if (!server.start()) return 1;
 
     // The console: a thread that only hands lines over. At the end of the

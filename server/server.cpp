@@ -2,6 +2,8 @@
 // what each player is told of the changes.
 #include "server/server.h"
 
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -59,9 +61,38 @@ constexpr int kLastColumn = kBandColumns - 1;
 
 int clampTo(int value, int least, int most) { return std::max(least, std::min(most, value)); }
 
+// What the process may open in all, and what it has open now (a game hosting
+// on a thread has its window, sounds and fonts open too).
+int descriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > (1u << 20))
+        return 1 << 20;
+    return static_cast<int>(limit.rlim_cur);
+}
+
+int openDescriptors() {
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) return 8;
+    int count = -3;  // ".", ".." and the listing's own
+    while (::readdir(folder) != nullptr) ++count;
+    ::closedir(folder);
+    return std::max(count, 0);
+}
+
+// Descriptors never given to connections: the saves' temporary files, the
+// world's backup and its copy, a record read at a join, the log and console.
+constexpr int kDescriptorsKept = 16;
+
 std::string lowered(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
+}
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 // The request kinds that the rules refuse while a step or action runs: they
@@ -547,14 +578,17 @@ struct Server::Impl {
 
     void handle(Peer& peer, const Message& message, Clock::time_point now) {
         peer.lastHeard = now;
-        if (const auto* ping = std::get_if<Ping>(&message)) {
-            peer.link->send(Pong{ping->stamp});
-            return;
-        }
-        if (const auto* pong = std::get_if<Pong>(&message)) {
-            // The stamp is the server's own clock when it asked.
-            peer.pingMs = static_cast<std::uint32_t>(
-                std::chrono::duration_cast<milliseconds>(now - started).count() - pong->stamp);
+        // Pings are packets too: counted, so a flood of them ends like any other.
+        if (std::holds_alternative<Ping>(message) || std::holds_alternative<Pong>(message)) {
+            if (!withinRates(peer, message, now)) return;
+            if (const auto* ping = std::get_if<Ping>(&message)) {
+                peer.link->send(Pong{ping->stamp});
+            } else {
+                // The stamp is the server's own clock when it asked.
+                peer.pingMs =
+                    roundTripMs(pingStamp(std::chrono::duration_cast<milliseconds>(now - started)),
+                                std::get<Pong>(message).stamp);
+            }
             return;
         }
         if (std::holds_alternative<Leave>(message)) {
@@ -704,13 +738,90 @@ struct Server::Impl {
         while (auto client = listener->accept()) take(std::move(client), now);
     }
 
+    // ---- connections: what each may hold, and the refusals told in brief
+
+    int connectionCap = 1, loginCap = 1;  // set from the descriptor limit at start
+
+    // A refused address is told once, then in one line a second for as long
+    // as its refusals go on: a flood of connections must not flood the log.
+    struct Refusals {
+        Clock::time_point since;
+        int more = 0;
+        std::string why;
+    };
+    std::map<std::string, Refusals> refusals;
+
+    void refuseConnection(const std::string& address, const std::string& why,
+                          Clock::time_point now) {
+        const auto [entry, fresh] = refusals.try_emplace(address, Refusals{now, 0, why});
+        if (fresh) return log("refused " + address + ": " + why);
+        ++entry->second.more;
+        entry->second.why = why;
+    }
+
+    void summariseRefusals(Clock::time_point now) {
+        for (auto it = refusals.begin(); it != refusals.end();) {
+            Refusals& r = it->second;
+            if (now - r.since < seconds(1)) {
+                ++it;
+            } else if (r.more == 0) {
+                it = refusals.erase(it);
+            } else {
+                log("refused " + it->first + " " + std::to_string(r.more) +
+                    " more times in the last second (" + r.why + ")");
+                r = Refusals{now, 0, r.why};
+                ++it;
+            }
+        }
+    }
+
+    // Room for one more connection within the caps. When they are reached,
+    // the oldest connection still logging in gives way, one that has not
+    // finished the first exchange before one that has: a newcomer may be a
+    // player, while an idle connection holds a descriptor for nothing. False
+    // when every connection is a player's.
+    bool makeRoom(Clock::time_point now) {
+        int loggingIn = 0;
+        for (const auto& peer : peers) loggingIn += !peer->joined && !peer->closing ? 1 : 0;
+        const bool allFull = static_cast<int>(peers.size()) >= connectionCap;
+        if (!allFull && loggingIn < loginCap) return true;
+        const auto rank = [&](const Peer& p) {
+            if (p.closing) return allFull ? 0 : 9;  // its goodbye is all it still holds
+            if (p.joined) return 9;
+            return p.link->ready() ? 2 : 1;
+        };
+        auto victim = peers.end();
+        for (auto it = peers.begin(); it != peers.end(); ++it)
+            if (rank(**it) < 9 && (victim == peers.end() || rank(**it) < rank(**victim)))
+                victim = it;
+        if (victim == peers.end()) return false;
+        Peer& peer = **victim;
+        if (!peer.closing) {
+            refuseConnection(peer.address, "dropped while logging in, the connections are full",
+                             now);
+            peer.link->leave(Reason::ServerFull);
+            peer.link->client().handleEvents(POLLOUT);
+        }
+        peer.link->client().abort(true);
+        peers.erase(victim);
+        return true;
+    }
+
     void take(std::unique_ptr<Client> client, Clock::time_point now) {
         {
             const std::string address = client->remoteAddress().toString();
-            if (config.isBanned("", address) ||
-                connectionsFrom(address) >= config.connectionsPerAddress ||
-                !config.allowConnect(address, now)) {
-                log("refused " + address + ": too many connections from it, or banned");
+            std::string why;
+            if (config.isBanned("", address)) {
+                why = "banned";
+            } else if (connectionsFrom(address) >= config.connectionsPerAddress) {
+                why = std::to_string(config.connectionsPerAddress) + " connections open from it";
+            } else if (!config.allowConnect(address, now)) {
+                why = std::to_string(config.connectsPerMinute) + " connections in the last minute";
+            } else if (!makeRoom(now)) {
+                why = "every connection is a player's";
+            }
+            if (!why.empty()) {
+                refuseConnection(address, why, now);
                 client->abort(true);
                 return;
             }
@@ -761,8 +872,9 @@ struct Server::Impl {
     }
 
     void checkTimes(Clock::time_point now) {
-        const auto stamp = static_cast<std::uint32_t>(
-            std::chrono::duration_cast<milliseconds>(now - started).count());
+        summariseRefusals(now);
+        const std::uint32_t stamp =
+            pingStamp(std::chrono::duration_cast<milliseconds>(now - started));
         for (const auto& owned : peers) {
             Peer& peer = *owned;
             if (peer.closing) continue;
@@ -991,6 +1103,8 @@ struct Server::Impl {
         std::string verb, rest;
         words >> verb;
         std::getline(words >> std::ws, rest);
+        // A name typed with a blank after it is still that name.
+        rest = trimmed(rest);
         if (verb.empty()) return;
         if (verb == "list") {
             std::string text = std::to_string(joinedCount.load()) + " of " +
@@ -1068,9 +1182,29 @@ bool Server::start() {
     s.playersFolder = folder + "/players";
     std::string problem;
     s.config = readServerConfig(folder, problem);
-    if (!problem.empty()) s.log(problem);
+    if (!problem.empty()) {
+        s.log("cannot host " + folder + ": " + problem);
+        s.lock.release();
+        return false;
+    }
     if (s.options.maxPlayers >= 0) s.config.maxPlayers = s.options.maxPlayers;
     s.config.maxPlayers = clampTo(s.config.maxPlayers, 0, static_cast<int>(kLastPlayerId) + 1);
+    // Connections stay well below the descriptor limit, or its last ones
+    // would go to idle strangers and the saves would find none left.
+    const int limit = descriptorLimit(), open = openDescriptors();
+    const int room = limit - open - kDescriptorsKept;
+    if (room < 2) {
+        s.log("cannot host " + folder + ": the limit of " + std::to_string(limit) +
+              " open files leaves no room for connections");
+        s.lock.release();
+        return false;
+    }
+    s.loginCap = std::min(std::max(s.config.maxPlayers, 32), std::max(1, room / 2));
+    s.connectionCap = std::min(s.config.maxPlayers + s.loginCap, room);
+    s.log("open files: " + std::to_string(limit) + " allowed, " + std::to_string(open) + " open, " +
+          std::to_string(kDescriptorsKept) + " kept for saving: room for " +
+          std::to_string(s.connectionCap) + " connections, " + std::to_string(s.loginCap) +
+          " of them logging in");
     s.started = Clock::now();
     if (!s.loadWorld()) return false;
     try {
@@ -1178,4 +1312,16 @@ int Server::playerCount() const { return impl_->joinedCount; }
 
 void Server::adopt(std::unique_ptr<Client> client) {
     if (impl_->running) impl_->take(std::move(client), Clock::now());
+}
+
+// The wire's largest whole number is reached after some 47 days of uptime:
+// the stamp wraps before it, and a round trip is counted across the wrap.
+std::uint32_t pingStamp(std::chrono::milliseconds sinceStart) {
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sinceStart.count()) %
+                                      (std::uint64_t{kLargestInt} + 1));
+}
+
+std::uint32_t roundTripMs(std::uint32_t stampNow, std::uint32_t echoed) {
+    const std::uint64_t span = std::uint64_t{kLargestInt} + 1;
+    return static_cast<std::uint32_t>((stampNow + span - echoed % span) % span);
 }

@@ -17,6 +17,7 @@
 // that runs the ticks.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,6 +36,11 @@ struct ServerOptions {
 };
 
 class Client;
+
+// A Ping's stamp: the server's milliseconds since its start, wrapped to stay
+// within the wire's range; and the round trip from the stamp a Pong echoed.
+std::uint32_t pingStamp(std::chrono::milliseconds sinceStart);
+std::uint32_t roundTripMs(std::uint32_t stampNow, std::uint32_t echoed);
 
 class Server {
 public:

@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "game/atomic_file.h"
+#include "protocol/fields.h"
+#include "protocol/messages.h"
 
 namespace {
 
@@ -29,23 +31,41 @@ bool parseNumber(const std::string& text, long least, long most, long& value) {
     return true;
 }
 
-// Calls take(name, value) for each "name = value" line; the numbers of the
-// lines it refuses go into `bad`.
+// Calls take(name, value) for each "name = value" line, until one is refused:
+// that line's number and take's reason go into `problem`. A '#' starts a
+// comment, except in a password, which may hold any printable character:
+// cutting one short would quietly leave a server more open than its owner
+// wrote.
 template <class Take>
-void readPairs(const std::string& path, Take take, std::string& bad) {
+void readPairs(const std::string& path, Take take, std::string& problem) {
     std::ifstream in(path);
     std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        const std::string text = trimmed(line.substr(0, line.find('#')));
-        if (text.empty()) continue;
-        const auto equals = text.find('=');
-        if (equals == std::string::npos ||
-            !take(lowered(trimmed(text.substr(0, equals))), trimmed(text.substr(equals + 1))))
-            bad += (bad.empty() ? "" : ", ") + std::to_string(number);
+    std::set<std::string> seen;
+    const std::string file = path.substr(path.find_last_of('/') + 1);
+    for (int number = 1; problem.empty() && std::getline(in, line); ++number) {
+        const std::string whole = trimmed(line);
+        if (whole.empty() || whole[0] == '#') continue;
+        const auto equals = whole.find('=');
+        std::string why;
+        std::string name;
+        if (equals == std::string::npos) {
+            why = "is not \"name = value\"";
+        } else {
+            name = lowered(trimmed(whole.substr(0, equals)));
+            std::string value = whole.substr(equals + 1);
+            if (name != "password") value = value.substr(0, value.find('#'));
+            value = trimmed(value);
+            // A second line of one limit leaves the owner guessing which holds.
+            if (name != "ban" && name != "allow" && !seen.insert(name).second)
+                why = "sets " + name + " a second time";
+            else why = take(name, value);
+        }
+        if (!why.empty()) problem = file + " line " + std::to_string(number) + " " + why;
     }
 }
 
-bool takeLimit(ServerConfig& c, const std::string& name, const std::string& value) {
+// "" when the line is taken, else why not.
+std::string takeLimit(ServerConfig& c, const std::string& name, const std::string& value) {
     struct Field {
         const char* name;
         int* target;
@@ -61,35 +81,43 @@ bool takeLimit(ServerConfig& c, const std::string& name, const std::string& valu
         {"connections_per_address", &c.connectionsPerAddress, 1, 100000},
         {"connects_per_minute", &c.connectsPerMinute, 1, 100000},
     };
+    const auto outOfRange = [&](long least, long most) {
+        return "(" + name + ") wants a whole number " + std::to_string(least) + ".." +
+               std::to_string(most);
+    };
     long number = 0;
     for (const Field& field : fields) {
         if (name != field.name) continue;
-        if (!parseNumber(value, field.least, field.most, number)) return false;
+        if (!parseNumber(value, field.least, field.most, number))
+            return outOfRange(field.least, field.most);
         *field.target = static_cast<int>(number);
-        return true;
+        return "";
     }
     if (name == "send_queue_bytes") {
-        if (!parseNumber(value, 4096, 64L * 1024 * 1024, number)) return false;
+        if (!parseNumber(value, kLeastSendQueueBytes, 64L * 1024 * 1024, number))
+            return outOfRange(kLeastSendQueueBytes, 64L * 1024 * 1024);
         c.sendQueueBytes = number;
-        return true;
+        return "";
     }
     if (name == "password") {
-        if (value.size() > 32) return false;
+        // The password is never echoed: the log may be read by others.
+        if (!textFits(value, kPasswordRule))
+            return "(password) wants at most " + std::to_string(kPasswordRule.longest) +
+                   " printable characters";
         c.password = value;
-        return true;
+        return "";
     }
-    return false;
+    return "names no setting (" + name + ")";
 }
 
-bool takeAdmin(ServerConfig& c, const std::string& name, const std::string& value) {
+std::string takeAdmin(ServerConfig& c, const std::string& name, const std::string& value) {
     if (name == "whitelist" && (value == "on" || value == "off")) {
         c.whitelistOn = value == "on";
-        return true;
+        return "";
     }
-    if (value.empty()) return false;
-    if (name == "ban") return c.banned.insert(lowered(value)), true;
-    if (name == "allow") return c.allowed.insert(lowered(value)), true;
-    return false;
+    if (name == "ban" && !value.empty()) return c.banned.insert(lowered(value)), "";
+    if (name == "allow" && !value.empty()) return c.allowed.insert(lowered(value)), "";
+    return "is not whitelist = on|off, ban = NAME|ADDRESS or allow = NAME";
 }
 
 std::string saveAdmin(const ServerConfig& c) {
@@ -141,6 +169,15 @@ std::string ServerConfig::whitelistCommand(const std::string& words) {
 
 bool ServerConfig::allowConnect(const std::string& address,
                                 std::chrono::steady_clock::time_point now) {
+    // Each address that ever knocked would otherwise stay for good.
+    if (now - lastPruned >= std::chrono::seconds(1)) {
+        lastPruned = now;
+        for (auto it = recentConnects.begin(); it != recentConnects.end();) {
+            const bool stale =
+                it->second.empty() || now - it->second.back() >= std::chrono::minutes(1);
+            it = stale ? recentConnects.erase(it) : std::next(it);
+        }
+    }
     auto& times = recentConnects[address];
     times.erase(std::remove_if(times.begin(), times.end(),
                                [&](auto t) { return now - t >= std::chrono::minutes(1); }),
@@ -153,17 +190,14 @@ bool ServerConfig::allowConnect(const std::string& address,
 ServerConfig readServerConfig(const std::string& folder, std::string& problem) {
     ServerConfig c;
     c.adminPath = folder + "/admin.ini";
-    std::string badLimits, badAdmin;
+    problem.clear();
     readPairs(
         folder + "/server.ini",
-        [&](const std::string& n, const std::string& v) { return takeLimit(c, n, v); }, badLimits);
-    readPairs(
-        c.adminPath, [&](const std::string& n, const std::string& v) { return takeAdmin(c, n, v); },
-        badAdmin);
-    problem.clear();
-    if (!badLimits.empty()) problem = "server.ini: passed over line " + badLimits;
-    if (!badAdmin.empty())
-        problem +=
-            (problem.empty() ? "" : "; ") + std::string("admin.ini: passed over line ") + badAdmin;
+        [&](const std::string& n, const std::string& v) { return takeLimit(c, n, v); }, problem);
+    if (problem.empty())
+        readPairs(
+            c.adminPath,
+            [&](const std::string& n, const std::string& v) { return takeAdmin(c, n, v); },
+            problem);
     return c;
 }

@@ -2,8 +2,10 @@
 // server only reads, and the bans and the whitelist in admin.ini, which the
 // console changes and the server writes back. Both live in the world folder.
 //
-// server.ini, one "name = value" a line, '#' starts a comment, a line that
-// does not parse is reported and passed over:
+// server.ini, one "name = value" a line, '#' starts a comment (but a password
+// is the whole rest of its line). A line the server cannot take as written
+// keeps it from starting: a limit it passed over could leave it more open
+// than its owner asked.
 //   max_players          16      players at once; the next is told "server full"
 //   password             (none)  asked of every player when set
 //   login_seconds        5       to finish the login, or the connection is dropped
@@ -15,6 +17,7 @@
 //   connections_per_address 8    open at once from one address
 //   connects_per_minute  30      new connections from one address
 //   send_queue_bytes     262144  unsent bytes a player may hold; over it, dropped
+//                                (65536 at least: what a join may queue at once)
 #pragma once
 
 #include <chrono>
@@ -22,6 +25,12 @@
 #include <set>
 #include <string>
 #include <vector>
+
+// A join queues its Welcome, the band, the player list and, in the same tick,
+// an update, before the socket has taken any of them: the band and the update
+// up to 16 KiB each, the list and the Welcome well under that. A smaller send
+// queue could refuse every join.
+constexpr long kLeastSendQueueBytes = 64 * 1024;
 
 struct ServerConfig {
     int maxPlayers = 16;
@@ -51,9 +60,12 @@ struct ServerConfig {
     // connects_per_minute in the last minute.
     bool allowConnect(const std::string& address, std::chrono::steady_clock::time_point now);
 
+    // Addresses with a connection in the last minute; older ones are pruned.
     std::map<std::string, std::vector<std::chrono::steady_clock::time_point>> recentConnects;
+    std::chrono::steady_clock::time_point lastPruned;
 };
 
 // The folder's server.ini and admin.ini; missing files give the defaults.
-// `problem` gets one line naming every line that was passed over.
+// `problem` gets one line naming the first line that cannot be taken, and
+// then the server must not start.
 ServerConfig readServerConfig(const std::string& folder, std::string& problem);

@@ -1,6 +1,7 @@
 #include "server_process.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +37,8 @@ bool within10s(const std::function<bool()>& done, const std::function<void()>& s
     return done();
 }
 
-ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string> extra) {
+ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string> extra,
+                             int descriptorLimit) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return;
     pid_ = fork();
@@ -46,6 +48,11 @@ ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string>
         dup2(out[1], STDERR_FILENO);
         close(in[1]);
         close(out[0]);
+        if (descriptorLimit > 0) {
+            const rlimit limit{static_cast<rlim_t>(descriptorLimit),
+                               static_cast<rlim_t>(descriptorLimit)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
         std::vector<std::string> args = {TESSARIA_SERVER_BINARY, "--port", "0", "--world", folder};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
@@ -67,9 +74,10 @@ ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string>
     });
     int status = 0;
     within10s([&] {
-        if (log().find("listening on port ") != std::string::npos) return true;
+        if (pid_ < 0 || log().find("listening on port ") != std::string::npos) return true;
         if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
         pid_ = -1;  // ended without listening: all it said is in once its output ends
+        if (WIFEXITED(status)) exitStatus_ = WEXITSTATUS(status);
         close(toServer_);
         reader_.join();
         return true;

@@ -32,8 +32,10 @@ struct TempWorld {
 class ServerProcess {
 public:
     // Runs tessaria-server --port 0 --world folder and waits for its
-    // "listening on port N" line; port() is 0 when it never came.
-    explicit ServerProcess(const std::string& folder, std::vector<std::string> extra = {});
+    // "listening on port N" line; port() is 0 when it never came. A
+    // descriptor limit above 0 is set on the child before it starts.
+    explicit ServerProcess(const std::string& folder, std::vector<std::string> extra = {},
+                           int descriptorLimit = 0);
     ~ServerProcess();  // SIGKILL when still running
 
     std::uint16_t port() const { return port_; }
@@ -44,8 +46,11 @@ public:
     // Sends the signal and waits for the exit status; -1 when it did not end.
     int stop(int signal);
     std::string log();
+    // The exit status of a server that ended without listening; -1 otherwise.
+    int exitStatus() const { return exitStatus_; }
 
 private:
+    int exitStatus_ = -1;
     pid_t pid_ = -1;
     int toServer_ = -1, fromServer_ = -1;
     std::uint16_t port_ = 0;
