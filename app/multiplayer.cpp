@@ -712,9 +712,9 @@ void drawJoinPanel() {
     const int bottom = kMessageY + kMessageSpacing * static_cast<int>(message.size()) + 3;
     fillRectangle(kBackdropPanelX, kBackdropPanelFoot, kBackdropPanelWidth,
                   bottom - kBackdropPanelFoot, kBackdropPanelTint);
-    drawField(Field::Address, "Server address (host:port)", client.address);
+    drawField(Field::Address, "Address (host:port)", client.address);
     drawField(Field::Name, "Your name", settings.joinName);
-    drawField(Field::Password, "Password (if the server asks)", client.password);
+    drawField(Field::Password, "Password, if asked", client.password);
     drawMenuButton(kButtonX, kJoinY, client.session ? "   Leave" : "    Join");
     drawMenuButton(kButtonX, kHostY, "Host this world");
     if (!client.chosenName.empty()) {

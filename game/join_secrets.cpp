@@ -35,8 +35,8 @@ bool isLineText(const std::string& text) {
 // The next word of `line` from `at`, which moves past it and one blank.
 std::string nextWord(const std::string& line, std::size_t& at) {
     const std::size_t blank = line.find(' ', at);
-    const std::string word = line.substr(at, blank == std::string::npos ? std::string::npos
-                                                                        : blank - at);
+    const std::string word =
+        line.substr(at, blank == std::string::npos ? std::string::npos : blank - at);
     at = blank == std::string::npos ? line.size() : blank + 1;
     return word;
 }

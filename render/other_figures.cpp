@@ -91,7 +91,11 @@ void drawOtherNames(const GameView& game) {
     std::vector<Tag> tags;
     for (const OtherFigure& other : otherFigures()) {
         SpriteDraw draw;
-        if (otherSpriteDraw(game, other, &draw)) tags.push_back(placedTag(other, draw));
+        if (!otherSpriteDraw(game, other, &draw)) continue;
+        // A figure out of view has no tag pinned to the picture's edge.
+        const bool inView = draw.dx < kScreenWidth && draw.dx + draw.sw > 0 &&
+                            draw.dy < kScreenHeight && draw.dy + draw.sh > 0;
+        if (inView || settings.classic) tags.push_back(placedTag(other, draw));
     }
     // The backings in one batch, then the names in another: the glyphs share
     // the font's texture.
