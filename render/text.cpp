@@ -13,6 +13,12 @@ namespace {
 // drawn, so that with a window it is a picture of the window's kind.
 ALLEGRO_BITMAP* backingPixel = nullptr;
 
+// A cut before byte `at` would break a character in two (a dot, a world's
+// name in another script).
+bool isInsideCharacter(const std::string& text, std::size_t at) {
+    return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+}
+
 void drawPlain(const ALLEGRO_FONT* font, const char* text, int x, int y) {
     if (font == nullptr) return;
     al_draw_text(font, currentTint(), x, y, 0, text);
@@ -92,7 +98,9 @@ std::vector<std::string> wrapText(const std::string& text, int width) {
         // A word too long for any line goes in pieces that fill each line.
         while (word.size() > 1 && textWidth(word.c_str()) > width) {
             std::size_t fits = word.size() - 1;
-            while (fits > 1 && textWidth(word.substr(0, fits).c_str()) > width) --fits;
+            while (fits > 1 && (isInsideCharacter(word, fits) ||
+                                textWidth(word.substr(0, fits).c_str()) > width))
+                --fits;
             lines.push_back(word.substr(0, fits));
             word.erase(0, fits);
         }
@@ -104,12 +112,16 @@ std::vector<std::string> wrapText(const std::string& text, int width) {
 
 std::string textEndThatFits(const std::string& text, int width) {
     if (textWidth(text.c_str()) <= width) return text;
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 1; i < text.size(); ++i)
+        if (!isInsideCharacter(text, i)) starts.push_back(i);
+    starts.push_back(text.size());
     // The fewest characters left out: a shorter end is never wider.
-    std::size_t fits = text.size(), cut = 1;
+    std::size_t fits = starts.size() - 1, cut = 0;
     while (cut < fits) {
         const std::size_t middle = (cut + fits) / 2;
-        if (textWidth(("..." + text.substr(middle)).c_str()) <= width) fits = middle;
+        if (textWidth(("..." + text.substr(starts[middle])).c_str()) <= width) fits = middle;
         else cut = middle + 1;
     }
-    return "..." + text.substr(fits);
+    return "..." + text.substr(starts[fits]);
 }
