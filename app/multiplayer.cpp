@@ -126,7 +126,9 @@ struct ClientSide {
     Hosting host;
     // The world "Host this world" hosts, found when the panel opens.
     std::string chosenFolder, chosenName;
-    ChatNote hostNote;  // the address, over the joined game for the chat's time
+    // The game's own line over the joined game for the chat's time: the
+    // host's address, or a name's key that could not be kept.
+    ChatNote gameNote;
     std::vector<WrappedNote> wrapped;
 };
 ClientSide client;
@@ -186,11 +188,14 @@ void loadFields() {
     if (client.statusUntil > 0 && al_get_time() > client.statusUntil) say("");
 }
 
-void keepSecrets() {
+// 0, or the error (said on standard error) that kept the file from being written.
+int keepSecrets() {
     const std::string file = joinSecretsFile();
-    if (int error = writeJoinSecrets(file, client.secrets))
+    const int error = writeJoinSecrets(file, client.secrets);
+    if (error != 0)
         std::fprintf(stderr, "Tessaria: cannot keep the join secrets in %s: %s\n", file.c_str(),
                      std::strerror(error));
+    return error;
 }
 
 // Once the server has taken the login: the password typed is kept for the
@@ -207,7 +212,13 @@ void keepWhatTheServerTook() {
     if (passwordTaken) keepPassword(client.secrets, client.place, client.password);
     client.keyKept = client.keyKept || newKey;
     client.keepPassword = false;
-    keepSecrets();
+    // Without its key the name is refused here next time: the player must know.
+    const int error = keepSecrets();
+    if (error != 0 && newKey)
+        client.gameNote =
+            ChatNote{std::string("Your name's key could not be kept (") + std::strerror(error) +
+                         "): the name may be refused here next time.",
+                     Session::kChatTicks};
 }
 
 // `hosted`: the game's own server, whose address is not one to remember and
@@ -293,7 +304,7 @@ bool stopHosting(bool reopen) {
     if (host.thread.joinable()) host.thread.join();
     host.server.reset();
     const bool saved = host.saved;
-    client.hostNote = ChatNote{};
+    client.gameNote = ChatNote{};
     if (reopen && playWorld(host.folder) != PlayOutcome::Opened)
         say("The hosted world could not be opened again.");
     findChosenWorld();
@@ -342,7 +353,7 @@ void hostWorld() {
     startSession("127.0.0.1:" + std::to_string(host.server->port()), settings.joinName, password,
                  false, true, "hosted:" + folder);
     say("Hosting at " + host.address);
-    client.hostNote = ChatNote{"Hosting at " + host.address, Session::kChatTicks};
+    client.gameNote = ChatNote{"Hosting at " + host.address, Session::kChatTicks};
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
 }
 
@@ -643,7 +654,7 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
             gameScreen.screen = Screen::Game;
         }
     }
-    if (client.hostNote.ticksLeft > 0 && client.everPlayed) --client.hostNote.ticksLeft;
+    if (client.gameNote.ticksLeft > 0 && client.everPlayed) --client.gameNote.ticksLeft;
     keepWhatTheServerTook();
     for (const std::string& line : session.takeFreshNotes())
         std::fprintf(stderr, "Tessaria: %s\n", line.c_str());
@@ -742,8 +753,8 @@ namespace {
 // The picture of the first releases: every line as it is, straight on the world.
 void drawClassicChat() {
     int y = kChatTop;
-    if (client.hostNote.ticksLeft > 0) {
-        drawText(client.hostNote.text.c_str(), kChatX, y);
+    if (client.gameNote.ticksLeft > 0) {
+        drawText(client.gameNote.text.c_str(), kChatX, y);
         y += kChatSpacing;
     }
     for (const ChatNote& line : client.session->chat()) {
@@ -766,7 +777,7 @@ void drawChat() {
     // Long lines wrapped inside the picture; the newest lines when there are
     // more than the top of the picture should give up.
     std::vector<std::string> lines;
-    if (client.hostNote.ticksLeft > 0) lines = wrappedNote(client.hostNote.text);
+    if (client.gameNote.ticksLeft > 0) lines = wrappedNote(client.gameNote.text);
     for (const ChatNote& note : client.session->chat())
         for (const std::string& line : wrappedNote(note.text)) lines.push_back(line);
     const std::size_t first = lines.size() > kChatLinesShown ? lines.size() - kChatLinesShown : 0;
