@@ -389,7 +389,7 @@ TEST(MultiplayerE2e, APasswordedServerRefusesAWrongPasswordInThePanelAndTakesThe
     const std::filesystem::path secrets = folder.path() / "data/join_secrets";
     EXPECT_EQ(readText(secrets).find("sesam"), std::string::npos) << "a refused password kept";
 
-    // The refusal leaves the keys in the password field: one letter more joins.
+    // The refusal leaves the typing in the password field: one letter more joins.
     xdotool(screen, "type --delay 40 e");
     xdotool(screen, "key Return");
     EXPECT_TRUE(server.saw("ann joined")) << server.log();
