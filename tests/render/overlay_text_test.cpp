@@ -1,5 +1,6 @@
 // Text over the game's picture: readable on snow by day, and name tags inside
 // the picture and clear of the hotbar.
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -64,41 +65,29 @@ TEST_F(OverlayText, whiteTextOnSnowReadsAgainstItsBackingAndTheBackingFitsTheTex
     EXPECT_EQ(at(x - 1, y + h / 2), kSnow);
 }
 
+// Each figure stands on {x, y, level}; the tag pixels drawn, and how many
+// lie below the lowest a tag may reach.
 TEST_F(OverlayText, nameTagsStayWholeInsideThePictureAndAboveTheHotbar) {
     standPlayer(10, 10, 14);
-    // Pixels of the tags of figures on these columns, and how many of them
-    // lie below the lowest a tag may reach.
-    struct Spot {
-        int x, y, level;
-    };
-    const auto tagPixels = [&](std::initializer_list<Spot> spots, int* belowFoot) {
+    int below = 0;
+    const auto tagPixels = [&](std::initializer_list<std::array<int, 3>> spots) {
         otherFigures().clear();
-        for (const Spot& spot : spots) {
-            OtherFigure other;
-            other.figure.x = other.fromX = spot.x;
-            other.figure.y = other.fromY = spot.y;
-            other.figure.level = other.fromLevel = spot.level;
+        for (const auto& [x, y, level] : spots) {
+            OtherFigure other{PlayerState{}, x, y, level, 4, "a_long_name_16ch"};
+            other.figure.x = x, other.figure.y = y, other.figure.level = level;
             other.figure.spriteSheet = SpriteSheet::Standing;
-            other.name = "a_long_name_16ch";
             otherFigures().push_back(other);
         }
         clearFrame(kSnow);
         drawOtherNames(currentGame());
-        int count = 0;
-        *belowFoot = 0;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x)
-                if (!(at(x, y) == kSnow)) {
-                    ++count;
-                    *belowFoot += y >= 392;
-                }
+        const int count = 640 * 480 - countPixels(frame, 0, 0, 640, 480, kSnow);
+        below = 640 * 88 - countPixels(frame, 0, 392, 640, 88, kSnow);
         return count;
     };
-    int below = 0;
-    const int whole = tagPixels({{9, 9, 14}}, &below);
+    const int whole = tagPixels({{9, 9, 14}});
     EXPECT_GT(whole, 0);
-    EXPECT_EQ(tagPixels({{19, 9, 14}}, &below), whole) << "cut at the right edge";
-    EXPECT_EQ(tagPixels({{7, 7, 14}}, &below), whole) << "cut at the top";
-    EXPECT_GT(tagPixels({{18, 18, 14}, {19, 19, 14}, {19, 19, 16}}, &below), 0);
+    EXPECT_EQ(tagPixels({{19, 9, 14}}), whole) << "cut at the right edge";
+    EXPECT_EQ(tagPixels({{7, 7, 14}}), whole) << "cut at the top";
+    EXPECT_GT(tagPixels({{18, 18, 14}, {19, 19, 14}, {19, 19, 16}}), 0);
     EXPECT_EQ(below, 0) << "over the hotbar";
 }
