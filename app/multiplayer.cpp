@@ -7,6 +7,9 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <allegro5/allegro_font.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,6 +21,8 @@
 #include "app/pointer.h"
 #include "app/screens.h"
 #include "client/session.h"
+#include "game/atomic_file.h"
+#include "game/join_secrets.h"
 #include "game/paths.h"
 #include "game/played_world.h"
 #include "game/settings.h"
@@ -29,25 +34,41 @@
 #include "render/tint.h"
 #include "rules/world_tick.h"
 #include "server/server.h"
+#include "server/server_config.h"
 
 namespace {
 
-constexpr int kPanelX = 440;
-constexpr int kAddressY = 210;
-constexpr int kNameY = 250;
-constexpr int kJoinY = 290;
-constexpr int kHostY = 330;
-constexpr int kHostsY = 356;  // under the button: which world it hosts
-constexpr int kFieldOffsetY = 16;
-constexpr int kFieldWidth = 190;
-constexpr int kFieldHeight = 14;
-constexpr int kStatusY = 430;
-constexpr int kVersionY = 460;
+// The panel stands right of the menu's buttons on the backdrop's dark panel,
+// whole inside the picture: a label over each field's box, the two buttons,
+// the world hosted, and under them the panel's message, where the dark panel
+// is drawn on as far as the message reaches.
+constexpr int kBackdropPanelX = 432, kBackdropPanelWidth = 202;
+constexpr int kBackdropPanelFoot = 368;
+constexpr Tint kBackdropPanelTint{0x14 / 255.0f, 0x10 / 255.0f, 0x22 / 255.0f, 0.6f};
+constexpr int kButtonX = 433;     // the buttons' picture is 200 wide
+constexpr int kPanelX = 437;      // text and boxes
+constexpr int kPanelWidth = 192;  // the boxes and the message
+constexpr int kPanelTop = 204;
+constexpr int kRowPitch = 36;    // label, box and gap
+constexpr int kBoxOffsetY = 13;  // the box under its label
+constexpr int kBoxHeight = 16;
+constexpr int kBoxTextInset = 3;
+constexpr int kJoinY = kPanelTop + 3 * kRowPitch;
+constexpr int kHostY = kJoinY + 26;
+constexpr int kHostsY = kHostY + 24;  // under the button: which world it hosts
+constexpr int kMessageY = kHostsY + 17;
+constexpr int kMessageSpacing = 13;
+constexpr int kMessageLines = 4;
+constexpr int kVersionX = 220, kVersionY = 460;
 constexpr int kChatX = 8;
 constexpr int kChatTop = 8;
 constexpr int kChatSpacing = 13;
+constexpr int kChatLinesShown = 12;  // the newest; a burst of chat must not cover the world
 constexpr int kChatLineY = 396;
+constexpr int kChatWidth = 640 - 2 * kChatX;
 constexpr std::size_t kAddressLongest = 261;  // a host name's 255, ':' and a port
+constexpr std::size_t kPasswordLongest = 32;  // the most the wire carries
+constexpr double kNoticeSeconds = 6;          // "Left the server." and the like, then gone
 
 // The single player's records, kept while a server's world is shown.
 struct KeptGame {
@@ -59,7 +80,7 @@ struct KeptGame {
     Screen screen = Screen::Menu;
 };
 
-enum class Field { Address, Name };
+enum class Field { Address, Name, Password };
 
 // A world hosted from the panel: the same server as tessaria-server's, on a
 // thread of its own, with the world's folder its own until it stops.
@@ -76,10 +97,25 @@ struct Hosting {
     }
 };
 
+// A long chat line in the picture's lines, wrapped once.
+struct WrappedNote {
+    std::string text;
+    std::vector<std::string> lines;
+};
+
 struct ClientSide {
     std::unique_ptr<Session> session;
     std::unique_ptr<KeptGame> kept;
     std::string address, status;
+    double statusUntil = 0;  // al_get_time() when a passing notice goes; 0: it stays
+    std::string password;    // the panel's, for `address`
+    JoinSecrets secrets;     // as in the file when the panel opened or a join began
+    // Under which the session's password and key are kept: the address
+    // joined, or the hosted world's own place; and whether the password
+    // typed is kept once the server takes it (not one from a file).
+    std::string place;
+    bool keepPassword = false;
+    bool keyKept = false;
     Field focus = Field::Address;
     bool panelWasShown = false;
     bool chatOpen = false;
@@ -90,7 +126,10 @@ struct ClientSide {
     Hosting host;
     // The world "Host this world" hosts, found when the panel opens.
     std::string chosenFolder, chosenName;
-    ChatNote hostNote;  // the address, over the joined game for the chat's time
+    // The game's own line over the joined game for the chat's time: the
+    // host's address, or a name's key that could not be kept.
+    ChatNote gameNote;
+    std::vector<WrappedNote> wrapped;
 };
 ClientSide client;
 
@@ -130,31 +169,86 @@ void findChosenWorld() {
             client.chosenName = entry.meta.name;
 }
 
+// A message that stays until the next, or a notice that goes by itself.
+void say(const std::string& text, bool passing = false) {
+    client.status = text;
+    client.statusUntil = passing ? al_get_time() + kNoticeSeconds : 0;
+}
+
+// The password typed belongs to the address: another address brings its own
+// kept one (or none), so no server is ever sent another's password.
+void loadPassword() { client.password = keptPassword(client.secrets, client.address); }
+
 // Each time the panel opens it starts from the last address joined.
 void loadFields() {
     client.address = settings.joinServer.empty() ? "127.0.0.1:7777" : settings.joinServer;
+    client.secrets = readJoinSecrets(joinSecretsFile());
+    loadPassword();
     if (!client.host.server) findChosenWorld();
+    if (client.statusUntil > 0 && al_get_time() > client.statusUntil) say("");
+}
+
+// 0, or the error (said on standard error) that kept the file from being written.
+int keepSecrets() {
+    const std::string file = joinSecretsFile();
+    const int error = writeJoinSecrets(file, client.secrets);
+    if (error != 0)
+        std::fprintf(stderr, "Tessaria: cannot keep the join secrets in %s: %s\n", file.c_str(),
+                     std::strerror(error));
+    return error;
+}
+
+// Once the server has taken the login: the password typed is kept for the
+// address, and a key handed out for the name is kept for the next join (the
+// file read again first: another copy of the game may have kept something).
+void keepWhatTheServerTook() {
+    const std::string& key = client.session->grantedKey();
+    const bool newKey = !client.keyKept && !key.empty();
+    const bool passwordTaken =
+        client.keepPassword && client.session->phase() == SessionPhase::Playing;
+    if (!newKey && !passwordTaken) return;
+    client.secrets = readJoinSecrets(joinSecretsFile());
+    if (newKey) keepKey(client.secrets, client.place, client.session->name(), key);
+    if (passwordTaken) keepPassword(client.secrets, client.place, client.password);
+    client.keyKept = client.keyKept || newKey;
+    client.keepPassword = false;
+    // Without its key the name is refused here next time: the player must know.
+    const int error = keepSecrets();
+    if (error != 0 && newKey)
+        client.gameNote =
+            ChatNote{std::string("Your name's key could not be kept (") + std::strerror(error) +
+                         "): the name may be refused here next time.",
+                     Session::kChatTicks};
 }
 
 // `hosted`: the game's own server, whose address is not one to remember and
-// whose world is read back from its folder afterwards rather than kept here.
-void startSession(const std::string& address, const std::string& name, bool hosted = false) {
+// whose world is read back from its folder afterwards rather than kept here;
+// its secrets are kept under `place`, the world's own.
+void startSession(const std::string& address, const std::string& name, const std::string& password,
+                  bool keepTyped, bool hosted = false, const std::string& place = "") {
     std::string host;
     std::uint16_t port = 0;
     if (!parseServerAddress(address, host, port)) {
-        client.status = "The address is a host and a port, as in 192.168.1.5:7000.";
+        say("The address is a host and a port, as in 192.168.1.5:7000.");
+        client.focus = Field::Address;
         return;
     }
     if (!isValidPlayerName(name)) {
-        client.status = kNameRule;
+        say(kNameRule);
+        client.focus = Field::Name;
         return;
     }
     if (!hosted) settings.joinServer = address;
     settings.joinName = name;
     saveSettings();
     if (!hosted) keepSinglePlayer();
-    client.session = std::make_unique<Session>(host, port, name);
-    client.status = "Joining " + address + " ...";
+    client.place = place.empty() ? address : place;
+    client.keepPassword = keepTyped;
+    client.keyKept = false;
+    client.secrets = readJoinSecrets(joinSecretsFile());
+    const std::string key = keptKey(client.secrets, client.place, name);
+    client.session = std::make_unique<Session>(host, port, name, password, key);
+    say("Joining " + address + " ...");
     client.chatOpen = false;
     client.everPlayed = false;
     otherFigures().clear();
@@ -210,27 +304,28 @@ bool stopHosting(bool reopen) {
     if (host.thread.joinable()) host.thread.join();
     host.server.reset();
     const bool saved = host.saved;
-    client.hostNote = ChatNote{};
+    client.gameNote = ChatNote{};
     if (reopen && playWorld(host.folder) != PlayOutcome::Opened)
-        client.status = "The hosted world could not be opened again.";
+        say("The hosted world could not be opened again.");
     findChosenWorld();
     return saved;
 }
 
 void hostWorld() {
     if (!isValidPlayerName(settings.joinName)) {
-        client.status = kNameRule;
+        say(kNameRule);
+        client.focus = Field::Name;
         return;
     }
     findChosenWorld();
     const std::string folder = client.chosenFolder;
     if (folder.empty()) {
-        client.status = "No world yet: make one in single player first.";
+        say("No world yet: make one in single player first.");
         return;
     }
     // Saved first: a world that cannot be written stays open here, unhosted.
     if (playedWorld() == folder && !saveWorld()) {
-        client.status = "The world could not be saved, so it is not hosted.";
+        say("The world could not be saved, so it is not hosted.");
         return;
     }
     closeWorld();  // its lock goes with it, for the server to take
@@ -243,8 +338,7 @@ void hostWorld() {
         playWorld(folder);
         // The log's line names the folder; the panel has room for the reason.
         const std::size_t reason = failure.rfind(": ");
-        client.status =
-            "Cannot host: " + (reason == std::string::npos ? failure : failure.substr(reason + 2));
+        say("Cannot host: " + (reason == std::string::npos ? failure : failure.substr(reason + 2)));
         return;
     }
     Hosting& host = client.host;
@@ -253,22 +347,33 @@ void hostWorld() {
     host.address = networkAddress() + ":" + std::to_string(server->port());
     host.server = std::move(server);
     host.thread = std::thread([&host] { host.saved = host.server->run(); });
-    startSession("127.0.0.1:" + std::to_string(host.server->port()), settings.joinName, true);
-    client.status = "Hosting at " + host.address;
-    client.hostNote = ChatNote{"Hosting at " + host.address, Session::kChatTicks};
+    // The host joins its own world as anyone must: with the world's password.
+    std::string problem;
+    const std::string password = readServerConfig(path, problem).password;
+    startSession("127.0.0.1:" + std::to_string(host.server->port()), settings.joinName, password,
+                 false, true, "hosted:" + folder);
+    say("Hosting at " + host.address);
+    client.gameNote = ChatNote{"Hosting at " + host.address, Session::kChatTicks};
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
 }
 
-// Back to the menu with the one line that says why.
+// Back to the menu with the one line that says why, and the field to mend
+// when a refusal names one.
 void endSession() {
     const std::string why = client.session->endText();
     const bool played = client.everPlayed;
     client.session.reset();
     otherFigures().clear();
-    if (client.host.server) stopHosting(true);
+    bool saved = true;
+    if (client.host.server) saved = stopHosting(true);
     else restoreSinglePlayer();
     client.chatOpen = false;
-    client.status = (played ? "Disconnected: " : "Could not join: ") + why;
+    say((played ? "Disconnected: " : "Could not join: ") + why +
+        (saved ? "" : "; the hosted world could not be saved."));
+    const auto startsWith = [&why](const char* reason) { return why.rfind(reason, 0) == 0; };
+    if (startsWith("wrong password")) client.focus = Field::Password;
+    if (startsWith("that name belongs to another player") || startsWith("name taken"))
+        client.focus = Field::Name;
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
     gameScreen.screen = Screen::Menu;
     gameScreen.menuSelection = MenuMultiplayer;
@@ -279,7 +384,27 @@ bool pointerIn(int x, int y, int w, int h) {
 }
 
 std::string& focusedText() {
-    return client.focus == Field::Address ? client.address : settings.joinName;
+    switch (client.focus) {
+        case Field::Address:
+            return client.address;
+        case Field::Name:
+            return settings.joinName;
+        case Field::Password:
+            break;
+    }
+    return client.password;
+}
+
+Field nextField(Field field) {
+    switch (field) {
+        case Field::Address:
+            return Field::Name;
+        case Field::Name:
+            return Field::Password;
+        case Field::Password:
+            break;
+    }
+    return Field::Address;
 }
 
 bool panelShown() {
@@ -287,7 +412,7 @@ bool panelShown() {
            !client.session;
 }
 
-enum class Typing { Address, Name, Chat };
+enum class Typing { Address, Name, Password, Chat };
 
 // Printable ASCII only: what the wire's texts allow.
 void typeInto(std::string& text, int unichar, std::size_t longest, Typing kind) {
@@ -298,17 +423,20 @@ void typeInto(std::string& text, int unichar, std::size_t longest, Typing kind) 
     text += c;
 }
 
+void joinFromPanel() { startSession(client.address, settings.joinName, client.password, true); }
+
 void panelKey(const ALLEGRO_KEYBOARD_EVENT& key) {
+    const std::string addressBefore = client.address;
     switch (key.keycode) {
         case ALLEGRO_KEY_BACKSPACE:
             if (!focusedText().empty()) focusedText().pop_back();
-            return;
+            break;
         case ALLEGRO_KEY_TAB:
-            client.focus = client.focus == Field::Address ? Field::Name : Field::Address;
+            client.focus = nextField(client.focus);
             return;
         case ALLEGRO_KEY_ENTER:
         case ALLEGRO_KEY_PAD_ENTER:
-            startSession(client.address, settings.joinName);
+            joinFromPanel();
             return;
         case ALLEGRO_KEY_ESCAPE:
             gameScreen.menuSelection = MenuNone;
@@ -317,9 +445,14 @@ void panelKey(const ALLEGRO_KEYBOARD_EVENT& key) {
         default:
             break;
     }
-    if (client.focus == Field::Address)
-        typeInto(client.address, key.unichar, kAddressLongest, Typing::Address);
-    else typeInto(settings.joinName, key.unichar, kPlayerNameLongest, Typing::Name);
+    if (key.keycode != ALLEGRO_KEY_BACKSPACE) {
+        if (client.focus == Field::Address)
+            typeInto(client.address, key.unichar, kAddressLongest, Typing::Address);
+        else if (client.focus == Field::Name)
+            typeInto(settings.joinName, key.unichar, kPlayerNameLongest, Typing::Name);
+        else typeInto(client.password, key.unichar, kPasswordLongest, Typing::Password);
+    }
+    if (client.address != addressBefore) loadPassword();
 }
 
 void chatKey(const ALLEGRO_KEYBOARD_EVENT& key) {
@@ -344,17 +477,79 @@ void chatKey(const ALLEGRO_KEYBOARD_EVENT& key) {
 
 bool playing() { return client.session && client.session->phase() == SessionPhase::Playing; }
 
-void drawField(const char* label, const std::string& text, int y, bool focused) {
+constexpr Tint kBoxEdge{0.6f, 0.6f, 0.6f, 1};
+
+int fieldY(Field field) { return kPanelTop + static_cast<int>(field) * kRowPitch; }
+
+// A password shows as one dot a character; the font may lack the dot.
+std::string dots(std::size_t count) {
+    const int kDot = 0x2022;
+    const bool hasDot =
+        assets.smallFont != nullptr && al_get_glyph_width(assets.smallFont, kDot) > 0;
+    std::string shown;
+    for (std::size_t i = 0; i < count; ++i) shown += hasDot ? "\u2022" : "*";
+    return shown;
+}
+
+// The label, and under it the box typed into, lit while it has the keys.
+void drawField(Field field, const char* label, const std::string& text) {
+    const int y = fieldY(field), boxY = y + kBoxOffsetY;
+    const bool focused = client.focus == field && panelShown();
     drawText(label, kPanelX, y);
-    std::string shown = text;
-    // The end of a long address, where the typing is.
-    if (shown.size() > 30) shown = "..." + shown.substr(shown.size() - 27);
-    if (focused) {
-        shown += "_";
-        setTint(kYellow);
-    }
-    drawText(shown.c_str(), kPanelX, y + kFieldOffsetY);
+    drawBacking(kPanelX, boxY, kPanelWidth, kBoxHeight);
+    drawOutline(kPanelX, boxY, kPanelWidth, kBoxHeight, focused ? kYellow : kBoxEdge);
+    std::string shown = field == Field::Password ? dots(text.size()) : text;
+    if (focused) shown += "_";
+    // The end of a long text, where the typing is.
+    shown = textEndThatFits(shown, kPanelWidth - 2 * kBoxTextInset);
+    if (focused) setTint(kYellow);
+    drawText(shown.c_str(), kPanelX + kBoxTextInset, boxY + kBoxTextInset - 1);
     resetTint();
+}
+
+// The panel's message in as many lines as it takes, under the buttons.
+std::vector<std::string> messageLines() {
+    if (client.status.empty()) return {};
+    if (client.statusUntil > 0 && al_get_time() > client.statusUntil) return {};
+    std::vector<std::string> lines = wrapText(client.status, kPanelWidth);
+    if (lines.size() > kMessageLines) lines.resize(kMessageLines);
+    return lines;
+}
+
+const std::vector<std::string>& wrappedNote(const std::string& text) {
+    for (const WrappedNote& known : client.wrapped)
+        if (known.text == text) return known.lines;
+    // Kept for the lines the chat still shows, and a few it showed before.
+    if (client.wrapped.size() > 4u * kChatLinesShown) client.wrapped.clear();
+    client.wrapped.push_back(WrappedNote{text, wrapText(text, kChatWidth)});
+    return client.wrapped.back().lines;
+}
+
+}  // namespace
+
+namespace {
+
+// The first line of the file, as a server takes a password; false with the
+// reason in `error`.
+bool readPasswordFile(const std::string& path, std::string& password, std::string& error) {
+    std::string text;
+    if (int failed = readWholeFile(path, text)) {
+        error = "cannot read the password file " + path + ": " + std::strerror(failed);
+        return false;
+    }
+    password = text.substr(0, text.find('\n'));
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    for (char c : password)
+        if (c < 32 || c > 126) {
+            error = "the password in " + path + " holds a character other than printable ASCII";
+            return false;
+        }
+    if (password.empty() || password.size() > kPasswordLongest) {
+        error = "the password file " + path + " must start with a password of 1 to " +
+                std::to_string(kPasswordLongest) + " characters";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -362,6 +557,7 @@ void drawField(const char* label, const std::string& text, int y, bool focused) 
 bool parseArguments(int argc, char** argv, JoinRequest& request, bool& wanted, std::string& world,
                     std::string& error) {
     wanted = false;
+    std::string passwordFile;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(argv[i], "--connect") == 0 && hasValue) {
@@ -369,13 +565,16 @@ bool parseArguments(int argc, char** argv, JoinRequest& request, bool& wanted, s
             wanted = true;
         } else if (std::strcmp(argv[i], "--name") == 0 && hasValue) {
             request.name = argv[++i];
+        } else if (std::strcmp(argv[i], "--password-file") == 0 && hasValue) {
+            passwordFile = argv[++i];
         } else if (std::strcmp(argv[i], "--world") == 0 && hasValue) {
             world = argv[++i];
         } else if (std::strncmp(argv[i], "--world=", 8) == 0) {
             world = argv[i] + 8;
         } else {
             error = std::string("unknown argument: ") + argv[i] +
-                    " (use --world NAME, or --connect HOST:PORT --name NAME)";
+                    " (use --world NAME, or --connect HOST:PORT --name NAME"
+                    " [--password-file FILE])";
             return false;
         }
     }
@@ -397,7 +596,12 @@ bool parseArguments(int argc, char** argv, JoinRequest& request, bool& wanted, s
         error = "--name goes with --connect HOST:PORT";
         return false;
     }
-    return true;
+    if (!passwordFile.empty() && !wanted) {
+        error = "--password-file goes with --connect HOST:PORT";
+        return false;
+    }
+    request.passwordGiven = !passwordFile.empty();
+    return !request.passwordGiven || readPasswordFile(passwordFile, request.password, error);
 }
 
 void joinFromCommandLine(const JoinRequest& request) {
@@ -405,7 +609,11 @@ void joinFromCommandLine(const JoinRequest& request) {
     gameScreen.introRunning = false;
     gameScreen.introStage = 0;
     gameScreen.screen = Screen::Game;
-    startSession(request.address, request.name);
+    // Without a file, the password the panel kept for this server.
+    const std::string password =
+        request.passwordGiven ? request.password
+                              : keptPassword(readJoinSecrets(joinSecretsFile()), request.address);
+    startSession(request.address, request.name, password, false);
 }
 
 bool isJoined() { return client.session != nullptr; }
@@ -446,7 +654,8 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
             gameScreen.screen = Screen::Game;
         }
     }
-    if (client.hostNote.ticksLeft > 0 && client.everPlayed) --client.hostNote.ticksLeft;
+    if (client.gameNote.ticksLeft > 0 && client.everPlayed) --client.gameNote.ticksLeft;
+    keepWhatTheServerTook();
     for (const std::string& line : session.takeFreshNotes())
         std::fprintf(stderr, "Tessaria: %s\n", line.c_str());
     std::vector<OtherFigure>& figures = otherFigures();
@@ -475,10 +684,10 @@ void leaveForSinglePlayer() {
     client.session.reset();
     otherFigures().clear();
     restoreSinglePlayer();
-    client.status = hosted ? "Hosting ended: " + client.chosenName + " is played here again."
-                           : "Left the server.";
-    if (hosted && !stopHosting(true))
-        client.status = "Hosting ended; the world could not be saved.";
+    say(hosted ? "Hosting ended: " + client.chosenName + " is played here again."
+               : "Left the server.",
+        true);
+    if (hosted && !stopHosting(true)) say("Hosting ended; the world could not be saved.");
 }
 
 void updateJoinPanel() {
@@ -486,39 +695,50 @@ void updateJoinPanel() {
     client.wasPointerDown = pointer.buttonDown == 1;
     const bool shown =
         gameScreen.screen == Screen::Menu && gameScreen.menuSelection == MenuMultiplayer;
-    if (shown && clicked && client.session && pointerOverButton(kPanelX, kJoinY)) {
+    if (shown && clicked && client.session && pointerOverButton(kButtonX, kJoinY)) {
         leaveForSinglePlayer();
+        return;
+    }
+    if (shown && clicked && client.session && pointerOverButton(kButtonX, kHostY)) {
+        say(client.host.server ? "Already hosting " + client.chosenName + ": Leave ends it."
+                               : "Leave this server first to host a world.");
         return;
     }
     if (shown && !client.panelWasShown && !client.session) loadFields();
     client.panelWasShown = shown;
     if (!panelShown() || !clicked) return;
-    if (pointerIn(kPanelX, kAddressY, kFieldWidth, kFieldOffsetY + kFieldHeight))
-        client.focus = Field::Address;
-    if (pointerIn(kPanelX, kNameY, kFieldWidth, kFieldOffsetY + kFieldHeight))
-        client.focus = Field::Name;
-    if (pointerOverButton(kPanelX, kJoinY)) startSession(client.address, settings.joinName);
-    if (pointerOverButton(kPanelX, kHostY)) hostWorld();
+    for (Field field : {Field::Address, Field::Name, Field::Password})
+        if (pointerIn(kPanelX, fieldY(field), kPanelWidth, kBoxOffsetY + kBoxHeight))
+            client.focus = field;
+    if (pointerOverButton(kButtonX, kJoinY)) joinFromPanel();
+    if (pointerOverButton(kButtonX, kHostY)) hostWorld();
 }
 
 void drawJoinPanel() {
-    drawField("Server address (host:port)", client.address, kAddressY,
-              client.focus == Field::Address);
-    drawField("Your name", settings.joinName, kNameY, client.focus == Field::Name);
-    drawMenuButton(kPanelX, kJoinY, client.session ? "   Leave" : "    Join");
-    drawMenuButton(kPanelX, kHostY, "Host this world");
     const bool hosting = client.host.server != nullptr;
+    if (playing())
+        say(hosting ? "Hosting at " + client.host.address + " as " + client.session->name() + "."
+                    : "In " + client.address + " as " + client.session->name() + ".");
+    const std::vector<std::string> message = messageLines();
+    const int bottom = kMessageY + kMessageSpacing * static_cast<int>(message.size()) + 3;
+    fillRectangle(kBackdropPanelX, kBackdropPanelFoot, kBackdropPanelWidth,
+                  bottom - kBackdropPanelFoot, kBackdropPanelTint);
+    drawField(Field::Address, "Address (host:port)", client.address);
+    drawField(Field::Name, "Your name", settings.joinName);
+    drawField(Field::Password, "Password, if asked", client.password);
+    drawMenuButton(kButtonX, kJoinY, client.session ? "   Leave" : "    Join");
+    drawMenuButton(kButtonX, kHostY, "Host this world");
     if (!client.chosenName.empty()) {
         const std::string hosts = (hosting ? "Hosting: " : "Hosts: ") + client.chosenName;
-        drawText(hosts.c_str(), kPanelX, kHostsY);
+        drawText(textEndThatFits(hosts, kPanelWidth).c_str(), kPanelX, kHostsY);
     }
-    if (playing())
-        client.status =
-            hosting ? "Hosting at " + client.host.address + " as " + client.session->name() + "."
-                    : "In " + client.address + " as " + client.session->name() + ".";
-    if (!client.status.empty()) drawText(client.status.c_str(), 220, kStatusY);
+    int y = kMessageY;
+    for (const std::string& line : message) {
+        drawText(line.c_str(), kPanelX, y);
+        y += kMessageSpacing;
+    }
     const std::string version = "Version: " + std::to_string(protocolVersion());
-    drawText(version.c_str(), 220, kVersionY);
+    drawText(version.c_str(), kVersionX, kVersionY);
 }
 
 bool joinedWorldReady() { return client.session && client.everPlayed; }
@@ -528,11 +748,13 @@ void drawJoiningScreen() {
     drawText(client.status.c_str(), 220, 230);
 }
 
-void drawChat() {
-    if (!client.session) return;
+namespace {
+
+// The picture of the first releases: every line as it is, straight on the world.
+void drawClassicChat() {
     int y = kChatTop;
-    if (client.hostNote.ticksLeft > 0) {
-        drawText(client.hostNote.text.c_str(), kChatX, y);
+    if (client.gameNote.ticksLeft > 0) {
+        drawText(client.gameNote.text.c_str(), kChatX, y);
         y += kChatSpacing;
     }
     for (const ChatNote& line : client.session->chat()) {
@@ -543,6 +765,32 @@ void drawChat() {
         const std::string line = "Say: " + client.chatText + "_";
         setTint(kYellow);
         drawText(line.c_str(), kChatX, kChatLineY);
+        resetTint();
+    }
+}
+
+}  // namespace
+
+void drawChat() {
+    if (!client.session) return;
+    if (settings.classic) return drawClassicChat();
+    // Long lines wrapped inside the picture; the newest lines when there are
+    // more than the top of the picture should give up.
+    std::vector<std::string> lines;
+    if (client.gameNote.ticksLeft > 0) lines = wrappedNote(client.gameNote.text);
+    for (const ChatNote& note : client.session->chat())
+        for (const std::string& line : wrappedNote(note.text)) lines.push_back(line);
+    const std::size_t first = lines.size() > kChatLinesShown ? lines.size() - kChatLinesShown : 0;
+    int y = kChatTop;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        drawOverlayText(lines[i].c_str(), kChatX, y);
+        y += kChatSpacing;
+    }
+    if (client.chatOpen) {
+        // The end of a long line, where the cursor is, stays in view.
+        const std::string line = textEndThatFits("Say: " + client.chatText + "_", kChatWidth);
+        setTint(kYellow);
+        drawOverlayText(line.c_str(), kChatX, kChatLineY);
         resetTint();
     }
 }

@@ -18,10 +18,15 @@
 struct JoinRequest {
     std::string address;  // host:port
     std::string name;
+    // From --password-file: a password on the command line would show in
+    // every user's list of processes.
+    std::string password;
+    bool passwordGiven = false;
 };
-// --world NAME, or --connect HOST:PORT --name NAME; false with a one-line
-// error for anything else. No arguments at all: true, `wanted` false and
-// `world` empty.
+// --world NAME, or --connect HOST:PORT --name NAME [--password-file FILE];
+// false with a one-line error for anything else (a password file that cannot
+// be read included). No arguments at all: true, `wanted` false and `world`
+// empty.
 bool parseArguments(int argc, char** argv, JoinRequest& request, bool& wanted, std::string& world,
                     std::string& error);
 // Joins at once, without the intro and the menu (after start-up).

@@ -23,6 +23,7 @@
 #include "game/world_setup.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
+#include "render/text.h"
 #include "util/random.h"
 #include "util/util.h"
 
@@ -216,6 +217,7 @@ void shutdown() {
     releaseWorldListKeys();
     releaseSamples();
     releaseRenderer();
+    releaseTextBacking();
     for (const PictureFile& file : pictureFiles()) destroyBitmap(*file.slot);
     destroyBitmap(assets.frameBuffer);
     if (assets.smallFont != nullptr) al_destroy_font(assets.smallFont);

@@ -7,13 +7,11 @@
 #include "game/settings.h"
 #include "render/assets.h"
 #include "render/text.h"
-#include "render/tint.h"
 
 namespace {
 
 constexpr int kStatusY = 400;  // above the hotbar strip
 constexpr int kScreenCentre = 320;
-constexpr Tint kShadow{0, 0, 0, 1};
 
 struct StatusLine {
     std::string text;
@@ -60,9 +58,5 @@ void drawStatusLine(const PlayerState& p) {
     const std::string text = statusText(p);
     if (text.empty()) return;
     const int x = kScreenCentre - textWidth(text.c_str()) / 2;
-    // A dark shadow keeps it readable on snow and on the day sky alike.
-    setTint(kShadow);
-    drawText(text.c_str(), x + 1, kStatusY + 1);
-    resetTint();
-    drawText(text.c_str(), x, kStatusY);
+    drawOverlayText(text.c_str(), x, kStatusY);
 }

@@ -272,10 +272,23 @@ int backUpFile(const std::string& path, bool sync) {
     return kept ? syncFolder(target, sync) : 0;
 }
 
-int replaceFile(const std::string& path, const std::string& text, bool sync) {
+namespace {
+
+int replaceAs(const std::string& path, const std::string& text, bool isPrivate, bool sync) {
     const std::string target = linkTarget(path);
     if (!makeFolders(target)) return errno;
     removeStaleTemporaries(target);
-    if (int error = writeTemporaryAs(target, text, modeFor(target), sync)) return error;
+    const mode_t mode = isPrivate ? 0600 : modeFor(target);
+    if (int error = writeTemporaryAs(target, text, mode, sync)) return error;
     return syncFolder(target, sync);
+}
+
+}  // namespace
+
+int replaceFile(const std::string& path, const std::string& text, bool sync) {
+    return replaceAs(path, text, false, sync);
+}
+
+int replacePrivateFile(const std::string& path, const std::string& text, bool sync) {
+    return replaceAs(path, text, true, sync);
 }

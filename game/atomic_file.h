@@ -13,6 +13,9 @@
 // followed: its target is replaced and the link stays. A new file gets the
 // mode the umask allows; a replaced one keeps its own.
 int replaceFile(const std::string& path, const std::string& text, bool sync);
+// As replaceFile, for what the player alone may read (passwords, keys): the
+// file is 0600 whatever it was before, and never readable by others on the way.
+int replacePrivateFile(const std::string& path, const std::string& text, bool sync);
 // Keeps the file at `path` (through a link, like replaceFile) as path + ".bak",
 // replacing the old backup in one step; 0 at once when there is no file yet.
 int backUpFile(const std::string& path, bool sync);

@@ -2,6 +2,9 @@
 
 #include <allegro5/allegro_font.h>
 
+#include <algorithm>
+
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/text.h"
 #include "render/world_view.h"
@@ -9,7 +12,10 @@
 
 namespace {
 constexpr int kNameAbove = 12;
-}
+// The lowest a name tag reaches: above the typing line, the status line and
+// the hotbar, which a tag must not hide.
+constexpr int kTagsFoot = 392;
+}  // namespace
 
 std::vector<OtherFigure>& otherFigures() {
     static std::vector<OtherFigure> figures;
@@ -59,15 +65,43 @@ int nameWidth(const std::string& name) {
 
 }  // namespace
 
+namespace {
+
+struct Tag {
+    const std::string* name;
+    int x, y, width;
+};
+
+// Over the figure, but whole inside the picture and above the foot.
+Tag placedTag(const OtherFigure& other, const SpriteDraw& draw) {
+    const int width = nameWidth(other.name);
+    Tag tag{&other.name, draw.dx + draw.sw / 2 - width / 2, draw.dy - kNameAbove, width};
+    if (settings.classic) return tag;
+    const int edge = kBackingMarginX, top = kBackingMarginY;
+    const int lowest = kTagsFoot - textLineHeight() - kBackingMarginY;
+    tag.x = std::max(edge, std::min(tag.x, kScreenWidth - edge - width));
+    tag.y = std::max(top, std::min(tag.y, lowest));
+    return tag;
+}
+
+}  // namespace
+
 void drawOtherNames(const GameView& game) {
     if (assets.smallFont == nullptr) return;
-    // One batch for all of them: the glyphs share the font's texture.
-    al_hold_bitmap_drawing(true);
+    std::vector<Tag> tags;
     for (const OtherFigure& other : otherFigures()) {
         SpriteDraw draw;
         if (!otherSpriteDraw(game, other, &draw)) continue;
-        const int width = nameWidth(other.name);
-        drawText(other.name.c_str(), draw.dx + draw.sw / 2 - width / 2, draw.dy - kNameAbove);
+        // A figure out of view has no tag pinned to the picture's edge.
+        const bool inView = draw.dx < kScreenWidth && draw.dx + draw.sw > 0 &&
+                            draw.dy < kScreenHeight && draw.dy + draw.sh > 0;
+        if (inView || settings.classic) tags.push_back(placedTag(other, draw));
     }
+    // The backings in one batch, then the names in another: the glyphs share
+    // the font's texture.
+    al_hold_bitmap_drawing(true);
+    if (!settings.classic)
+        for (const Tag& tag : tags) drawTextBacking(tag.x, tag.y, tag.width);
+    for (const Tag& tag : tags) drawText(tag.name->c_str(), tag.x, tag.y);
     al_hold_bitmap_drawing(false);
 }

@@ -28,11 +28,15 @@ const char* const kServerBinary = TESSARIA_SERVER_BINARY;
 const char* const kServerBinary = "";
 #endif
 
-// tessaria-server --port 0 --world DIR, its output kept in a file.
+// tessaria-server --port 0 --world DIR, its output kept in a file; with a
+// password in its server.ini when one is given.
 class HostedServer {
 public:
-    explicit HostedServer(const std::filesystem::path& folder) : log_(folder / "server.log") {
+    explicit HostedServer(const std::filesystem::path& folder, const std::string& password = "")
+        : log_(folder / "server.log") {
         std::filesystem::create_directories(folder / "world");
+        if (!password.empty())
+            writeText(folder / "world/server.ini", "password = " + password + "\n");
         pid_ = fork();
         if (pid_ == 0) {
             const int out = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -270,10 +274,10 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     const auto host = [&] {
         if (!openPanel()) return 0;
         if (hosted == 0) {
-            clickAt(screen, 450, 272);  // the name field
+            clickAt(screen, 450, 260);  // the name field
             xdotool(screen, "type --delay 40 host");
         }
-        clickAt(screen, 460, 340);
+        clickAt(screen, 460, 348);  // "Host this world"
         const std::string mark = "Tessaria: Hosting at ";
         if (!waitUntil([&] { return count(game.errorOutput(), mark) > hosted; }, 20)) return 0;
         const std::string& text = game.errorOutput();
@@ -303,7 +307,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     // is the single player's again (its lock taken back), read as saved.
     ASSERT_TRUE(openPanel());
     saveScreenshot(screen, "host-panel");
-    clickAt(screen, 460, 300);  // "Leave" where "Join" was
+    clickAt(screen, 460, 322);  // "Leave" where "Join" was
     EXPECT_TRUE(waitUntil(
         [&] {
             return game.errorOutput().find("Tessaria server: stopped; world saved") !=
@@ -339,4 +343,68 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     EXPECT_NE(placed, 0);
     EXPECT_EQ(savedCell(cell), placed);
     EXPECT_TRUE(lockFree());
+}
+
+// A server with a password: the panel's wrong one is refused with the
+// server's reason and not kept; the right one joins and is kept for the
+// player alone; a second game joins with the password from a file.
+TEST(MultiplayerE2e, APasswordedServerRefusesAWrongPasswordInThePanelAndTakesTheRightOne) {
+    if (std::string(kServerBinary).empty() || !std::filesystem::exists(kServerBinary))
+        GTEST_SKIP() << "no tessaria-server in this build";
+    RunFolder hostFolder;
+    HostedServer server(hostFolder.path(), "open sesame");
+    const int port = server.port();
+    ASSERT_GT(port, 0) << server.log();
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+
+    XServer screen;
+    RunFolder folder;
+    GameProcess game(screen, folder);
+    const Window window = waitForWindow(screen, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
+    xdotool(screen, "mousemove --sync 630 10");
+    holdKey(screen, window, "Escape", 0.15);
+    ASSERT_TRUE(waitUntil([&] { return showsMenu(screen, button); }, kStartSeconds));
+    clickAt(screen, 230, 250);  // "Multiplayer"
+    clickAt(screen, 450, 225);  // the address field
+    std::string erase = "key --delay 20";
+    for (int n = 0; n < 20; ++n) erase += " BackSpace";
+    xdotool(screen, erase);
+    xdotool(screen, "type --delay 40 " + address);
+    xdotool(screen, "key Tab");
+    xdotool(screen, "type --delay 40 ann");
+    xdotool(screen, "key Tab");
+    xdotool(screen, "type --delay 40 'open sesam'");
+    xdotool(screen, "key Return");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return game.errorOutput().find("Tessaria: Could not join: wrong password") !=
+                   std::string::npos;
+        },
+        20))
+        << game.errorOutput();
+    EXPECT_TRUE(server.saw("ann gave a wrong password")) << server.log();
+    saveScreenshot(screen, "join-refused");
+    const std::filesystem::path secrets = folder.path() / "data/join_secrets";
+    EXPECT_EQ(readText(secrets).find("sesam"), std::string::npos) << "a refused password kept";
+
+    // The refusal leaves the typing in the password field: one letter more joins.
+    xdotool(screen, "type --delay 40 e");
+    xdotool(screen, "key Return");
+    EXPECT_TRUE(server.saw("ann joined")) << server.log();
+    EXPECT_TRUE(waitUntil(
+        [&] { return readText(secrets).find(address + " open sesame") != std::string::npos; }, 20));
+    EXPECT_EQ(std::filesystem::status(secrets).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    XServer otherScreen;
+    RunFolder otherFolder;
+    writeText(otherFolder.path() / "password", "open sesame\n");
+    GameProcess bo(otherScreen, otherFolder, {}, nullptr,
+                   {"--connect", address, "--name", "bo", "--password-file",
+                    (otherFolder.path() / "password").string()});
+    EXPECT_TRUE(server.saw("bo joined")) << server.log() << bo.errorOutput();
+    requestClose(screen, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
 }
