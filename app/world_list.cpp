@@ -200,6 +200,8 @@ void eraseLastCharacter(std::string& text) {
 }
 
 void appendCharacter(std::string& text, int typed) {
+    // A space is seen; the others would hide in the name or turn it around.
+    if (typed != ' ' && isInvisible(static_cast<std::uint32_t>(typed))) return;
     char bytes[4];
     const std::size_t count = al_utf8_encode(bytes, typed);
     if (text.size() + count <= kNameBytes) text.append(bytes, count);

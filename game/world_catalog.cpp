@@ -40,9 +40,8 @@ bool isAsciiWordByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
-// Characters that show nothing or turn the text around them (spaces, joiners,
-// direction marks, byte-order marks, variation selectors, tags, fillers),
-// and the private and unassigned ends of the code space.
+}  // namespace
+
 bool isInvisible(std::uint32_t code) {
     return code < 0x20 || (code >= 0x7F && code <= 0xA0) || code == 0xAD || code == 0x034F ||
            code == 0x061C || code == 0x115F || code == 0x1160 || code == 0x1680 || code == 0x17B4 ||
@@ -54,6 +53,8 @@ bool isInvisible(std::uint32_t code) {
            (code & 0xFFFE) == 0xFFFE || (code >= 0x1BCA0 && code <= 0x1BCA3) ||
            (code >= 0x1D173 && code <= 0x1D17A) || code >= 0xE0000;
 }
+
+namespace {
 
 // Neither a letter nor a digit, in the blocks where no script's letters are:
 // punctuation, symbols, arrows, shapes, pictures, and their wide forms.

@@ -45,6 +45,12 @@ WorldMeta parseWorldMeta(const std::string& text);
 // itself and dated by its world file.
 std::vector<WorldEntry> listWorlds(const std::string& root);
 
+// Characters that show nothing or turn the text around them (controls,
+// spaces, joiners, direction marks, byte-order marks, variation selectors,
+// tags, fillers), and the private and unassigned ends of the code space: a
+// name keeps none of them.
+bool isInvisible(std::uint32_t code);
+
 // A folder name made from any text: letters and digits of any script, '_'
 // and '-' kept, every run of anything else (spaces, slashes, dots, symbols,
 // control bytes, invisible and direction-changing characters, broken UTF-8)
