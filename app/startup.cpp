@@ -102,8 +102,11 @@ bool claimWorld(const std::string& name) {
         reportStartupFailure(("no world named \"" + name + "\" in " + worldsFolder()).c_str());
         return false;
     }
-    if (claimWorldFolder(folder) == PlayOutcome::Locked) {
-        reportStartupFailure("the world is open in another copy of the game");
+    const PlayOutcome claim = claimWorldFolder(folder);
+    if (claim != PlayOutcome::Opened) {
+        reportStartupFailure(claim == PlayOutcome::Locked
+                                 ? "the world is open in another copy of the game"
+                                 : "the world's lock cannot be taken, so it stays closed");
         return false;
     }
     startFolder = folder;

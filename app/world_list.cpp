@@ -120,6 +120,14 @@ void backToList() {
     worldList.message.clear();
 }
 
+// The reason alone: the bar has no room for the lock file's path.
+std::string lockMessage() {
+    const std::string& failure = lockFailure();
+    const std::size_t reason = failure.rfind(": ");
+    return "Cannot lock the world: " +
+           (reason == std::string::npos ? failure : failure.substr(reason + 2));
+}
+
 void play(const std::string& folder) {
     switch (playWorld(folder)) {
         case PlayOutcome::Opened:
@@ -131,6 +139,12 @@ void play(const std::string& folder) {
         case PlayOutcome::Missing:
             refresh();
             worldList.message = "That world is no longer there.";
+            break;
+        case PlayOutcome::Unlockable:
+            worldList.message = lockMessage();
+            break;
+        case PlayOutcome::NotSaved:
+            worldList.message = "The open world could not be saved, so it stays open.";
             break;
     }
 }
@@ -149,7 +163,11 @@ void deleteSelected() {
         case PlayOutcome::Locked:
             worldList.message = kLockedMessage;
             break;
+        case PlayOutcome::Unlockable:
+            worldList.message = lockMessage();
+            break;
         case PlayOutcome::Missing:
+        case PlayOutcome::NotSaved:
             worldList.message = "The world could not be moved to the trash.";
             break;
     }
@@ -182,6 +200,8 @@ void eraseLastCharacter(std::string& text) {
 }
 
 void appendCharacter(std::string& text, int typed) {
+    // A space is seen; the others would hide in the name or turn it around.
+    if (typed != ' ' && isInvisible(static_cast<std::uint32_t>(typed))) return;
     char bytes[4];
     const std::size_t count = al_utf8_encode(bytes, typed);
     if (text.size() + count <= kNameBytes) text.append(bytes, count);
@@ -293,8 +313,10 @@ void clickList() {
     if (pointerOverButton(kRightButtonX, kSecondButtonY)) escapeToMenu();
 }
 
+// "Yes, delete" stands where "Back" was, never where "Delete" was: a double
+// click on Delete lands its second click on "Keep it".
 void clickConfirm() {
-    if (pointerOverButton(kLeftButtonX, kSecondButtonY)) return deleteSelected();
+    if (pointerOverButton(kRightButtonX, kSecondButtonY)) return deleteSelected();
     backToList();
 }
 
@@ -359,11 +381,17 @@ void drawRows() {
         const int y = kListTop + kRowHeight * (row - worldList.firstShown);
         drawButtonPicture(kListX, y, row == worldList.selected || pointerOverButton(kListX, y));
         drawText(fitted(entry.meta.name, kLongestLabel).c_str(), kListX + kLabelX, y + kLabelY);
-        const std::string when =
-            at - entry.meta.lastPlayed < 1
-                ? std::string("played just now")
-                : "played " + util::time_ago(static_cast<double>(entry.meta.lastPlayed),
-                                             static_cast<double>(at));
+        std::string when;
+        if (entry.folder == playedWorld()) {
+            when = "open now";
+        } else if (entry.meta.lastPlayed == 0) {
+            when = "never played";
+        } else if (at - entry.meta.lastPlayed < 1) {
+            when = "played just now";
+        } else {
+            when = "played " + util::time_ago(static_cast<double>(entry.meta.lastPlayed),
+                                              static_cast<double>(at));
+        }
         drawText(when.c_str(), kTimeX, y + kLabelY);
     }
     // Arrows beside the first and last rows when the list goes on past them.
@@ -380,8 +408,8 @@ void drawList() {
     const bool confirming = worldList.mode == WorldListMode::ConfirmDelete;
     drawMenuButton(kLeftButtonX, kFirstButtonY, "Play");
     drawMenuButton(kRightButtonX, kFirstButtonY, "New world");
-    drawMenuButton(kLeftButtonX, kSecondButtonY, confirming ? "Yes, delete" : "Delete");
-    drawMenuButton(kRightButtonX, kSecondButtonY, confirming ? "Keep it" : "Back");
+    drawMenuButton(kLeftButtonX, kSecondButtonY, confirming ? "Keep it" : "Delete");
+    drawMenuButton(kRightButtonX, kSecondButtonY, confirming ? "Yes, delete" : "Back");
     if (confirming && hasWorlds()) {
         const std::string name = fitted(worldList.worlds[worldList.selected].meta.name, 120);
         drawMessage("Delete \"" + name + "\"? It goes to the trash.");
@@ -447,7 +475,11 @@ void updateWorldList() {
     }
 }
 
-void worldListKey(int keycode, int typed) {
+void worldListKey(int keycode, int typed, bool repeat) {
+    // A held key repeats: in the list only for moving, so a held Delete can
+    // never answer the question it asked.
+    const bool moving = keycode == ALLEGRO_KEY_UP || keycode == ALLEGRO_KEY_DOWN;
+    if (repeat && worldList.mode != WorldListMode::NewWorld && !moving) return;
     switch (worldList.mode) {
         case WorldListMode::List:
             return listKey(keycode);
@@ -464,7 +496,7 @@ void readWorldListKeys() {
     while (al_get_next_event(typedKeys, &event)) {
         // Keys typed while another screen was shown are not for the list.
         if (gameScreen.screen != Screen::Worlds || event.type != ALLEGRO_EVENT_KEY_CHAR) continue;
-        worldListKey(event.keyboard.keycode, event.keyboard.unichar);
+        worldListKey(event.keyboard.keycode, event.keyboard.unichar, event.keyboard.repeat);
     }
 }
 

@@ -43,5 +43,5 @@ void installWorldListKeys();
 void releaseWorldListKeys();
 
 // What a key does on the screen: `keycode` as Allegro names keys, `typed` the
-// character it makes (0 for none).
-void worldListKey(int keycode, int typed);
+// character it makes (0 for none), `repeat` when a held key repeats it.
+void worldListKey(int keycode, int typed, bool repeat = false);

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -129,9 +127,9 @@ bool provideStarterWorld() {
     if (paths.mode != PathMode::Installed) return true;
     const std::string world = worldFile();
     if (isFile(world) || isFile(world + ".bak") || !isFile(paths.starterWorld)) return true;
-    std::ifstream in(paths.starterWorld, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+    std::string text;
+    // A starter that cannot be read whole is no world to start with.
+    if (readWholeFile(paths.starterWorld, text) != 0) return false;
     // Written like a save, so a run stopped halfway never finds half a world.
-    return in && replaceFile(world, text.str(), true) == 0;
+    return replaceFile(world, text, true) == 0;
 }

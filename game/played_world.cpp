@@ -20,6 +20,7 @@ std::unique_ptr<WorldLock> openLock;
 // claimed before the window opens, a world to delete before it moves).
 std::string claimedFolder;
 std::unique_ptr<WorldLock> claimedLock;
+std::string lockProblem;
 
 std::int64_t now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -56,9 +57,10 @@ PlayOutcome claimWorldFolder(const std::string& folder) {
         case WorldLock::Outcome::HeldElsewhere:
             return PlayOutcome::Locked;
         case WorldLock::Outcome::Failed:
-            // Saving will fail as well and say so; the world can still be played.
-            std::fprintf(stderr, "Tessaria: %s\n", lock->error().c_str());
-            break;
+            // Unlocked, another copy could open it too and each save over the other.
+            lockProblem = lock->error();
+            std::fprintf(stderr, "Tessaria: %s\n", lockProblem.c_str());
+            return PlayOutcome::Unlockable;
         case WorldLock::Outcome::Taken:
             break;
     }
@@ -71,6 +73,10 @@ PlayOutcome playWorld(const std::string& folder) {
     if (!openFolder.empty() && folder == openFolder) return PlayOutcome::Opened;
     const PlayOutcome claim = claimWorldFolder(folder);
     if (claim != PlayOutcome::Opened) return claim;
+    if (!openFolder.empty() && worldInPlay() && !saveWorld() && !worldFileUnreadable()) {
+        dropClaim();
+        return PlayOutcome::NotSaved;
+    }
     closeWorld();
     openLock = std::move(claimedLock);
     dropClaim();
@@ -91,6 +97,8 @@ bool closeWorld() {
 }
 
 const std::string& playedWorld() { return openFolder; }
+
+const std::string& lockFailure() { return lockProblem; }
 
 PlayOutcome deleteWorld(const std::string& folder) {
     if (folder == openFolder) closeWorld();

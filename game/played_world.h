@@ -5,7 +5,9 @@
 
 #include <string>
 
-enum class PlayOutcome { Opened, Missing, Locked };
+// Unlockable: the world's lock file cannot be opened or locked, so two copies
+// could write it; NotSaved: the open world could not be saved, so it stays open.
+enum class PlayOutcome { Opened, Missing, Locked, Unlockable, NotSaved };
 
 // The first start with the list: the single world of the game before it joins
 // the list as "My world" (game/world_catalog.h). Says in one line on standard
@@ -15,15 +17,20 @@ void adoptWorldFromBefore();
 // name, or else the name the player gave it. False when there is none.
 bool findWorld(const std::string& name, std::string& folder);
 // Takes the lock of the world in `folder` for the next playWorld, without
-// opening it: Locked when another copy of the game has it.
+// opening it: Locked when another copy of the game has it, Unlockable (the
+// reason in lockFailure() and on standard error) when its lock cannot be taken.
 PlayOutcome claimWorldFolder(const std::string& folder);
 // Saves and closes the open world, then opens the one in `folder`: its lock
 // taken, its file read, the run set up, its note dated. The open world again
 // is left as it is; a world that another copy has stays closed (Locked), and
-// the world open before stays open.
+// the world open before stays open. So does an open world that cannot be
+// saved (NotSaved): its changes stay in play until a save succeeds. A world
+// whose file could not be read was never going to be saved, and lets go.
 PlayOutcome playWorld(const std::string& folder);
 // Saves the open world and lets it go; true when it saved or none was open.
 bool closeWorld();
+// Why the last world's lock could not be taken.
+const std::string& lockFailure();
 // The folder of the open world; empty when none is.
 const std::string& playedWorld();
 // Closes the world in `folder` when it is open here, then moves it to the

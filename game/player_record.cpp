@@ -74,6 +74,18 @@ bool takeList(const std::vector<std::int32_t>& numbers, std::int32_t low, std::i
     return true;
 }
 
+// Counts are held at what a player may hold: a file from before the limit, or
+// one whose count ran past the largest number, keeps every count it can.
+bool takeCounts(const std::vector<std::int32_t>& numbers,
+                std::optional<std::array<std::int32_t, kBlockTypes>>& field) {
+    if (numbers.size() != kBlockTypes) return false;
+    std::array<std::int32_t, kBlockTypes> counts{};
+    for (std::size_t id = 0; id < counts.size(); ++id)
+        counts[id] = std::clamp(numbers[id], 0, kMostOfABlock);
+    field = counts;
+    return true;
+}
+
 bool takeField(const std::string& name, const std::vector<std::int32_t>& numbers, PlayerRecord& r) {
     std::optional<std::int32_t> number;
     if (name == "x") return takeNumber(numbers, 0, kBandEdge, r.x);
@@ -84,7 +96,7 @@ bool takeField(const std::string& name, const std::vector<std::int32_t>& numbers
     if (name == "working_height") return takeNumber(numbers, 0, 1, r.workingHeight);
     if (name == "selected_slot") return takeNumber(numbers, 0, kHotbarSlots - 1, r.selectedSlot);
     if (name == "hotbar") return takeList(numbers, 0, kLastBlock, r.hotbar);
-    if (name == "counts") return takeList(numbers, 0, INT32_MAX, r.counts);
+    if (name == "counts") return takeCounts(numbers, r.counts);
     if (name == "facing" && takeNumber(numbers, 0, 3, number)) {
         r.facing = static_cast<Facing>(*number);
         return true;

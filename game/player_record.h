@@ -15,7 +15,7 @@
 //   auto_jump       1 on, 0 off                    0..1
 //   selected_slot   the hotbar slot                0..8
 //   hotbar          nine block ids                 0..22 each
-//   counts          23 counts, ids 0..22           0 and up each
+//   counts          23 counts, ids 0..22           0..999 each; held there
 // Numbers are decimal as "%i" prints them, lists separated by spaces; blanks
 // around the name and the value and a carriage return are allowed. A line
 // that breaks the grammar, a value out of its range and an unknown name are

@@ -31,8 +31,9 @@ Settings settings;
 
 namespace {
 
-// The file is a few hundred bytes; a damaged one must not be read whole.
-constexpr std::size_t kMaxFileBytes = 64 * 1024;
+// The file is a few hundred bytes; a damaged one must not be read whole, and
+// one the game did not read whole is never rewritten, which would cut it.
+constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 const std::string kKeyPrefix = "key.";
 const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -44,6 +45,8 @@ bool keptByTheGame(int key) {
 
 // The file's lines as last read or written, so a save keeps what it does not own.
 std::vector<std::string> fileLines;
+// Why the file as read must not be rewritten; empty when it may.
+std::string keptAsItIs;
 
 // A binding a line asked for; the clashes are settled once every line is read.
 struct Request {
@@ -174,10 +177,17 @@ void readSettings(std::istream& in, const std::string& source) {
     settings = Settings{};
     keyBindings = KeyBindings{};
     requests.clear();
+    keptAsItIs.clear();
     std::string text;
     text.resize(kMaxFileBytes);
     in.read(&text[0], static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) {
+        keptAsItIs = "it could not be read whole";
+    } else if (text.size() == kMaxFileBytes && in.peek() != std::char_traits<char>::eof()) {
+        keptAsItIs = "it is larger than " + std::to_string(kMaxFileBytes / 1024) +
+                     " KiB and only its start was read";
+    }
     if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
         text.erase(0, kByteOrderMark.size());
     if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -200,6 +210,7 @@ void readSettings(std::istream& in, const std::string& source) {
 void loadSettings() {
     std::ifstream in(settingsFile(), std::ios::binary);
     readSettings(in, settingsFile());
+    if (!in.is_open() && nameExists(settingsFile())) keptAsItIs = "it could not be read";
 }
 
 std::string formatSettings() {
@@ -252,6 +263,12 @@ std::string formatSettings() {
 }
 
 bool saveSettings() {
+    if (!keptAsItIs.empty()) {
+        std::fprintf(stderr,
+                     "Tessaria: %s is left as it is, so this run's settings are not kept: %s\n",
+                     settingsFile().c_str(), keptAsItIs.c_str());
+        return false;
+    }
     const std::string text = formatSettings();
     const int error = replaceFile(settingsFile(), text, true);
     if (error == 0) {

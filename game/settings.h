@@ -35,7 +35,8 @@ extern Settings settings;
 // line on standard error. Never fails.
 void loadSettings();
 // Writes `settings` and every key binding, atomically. False when the file
-// could not be written; one line on standard error then says why.
+// could not be written, or is left as it is because it was not read whole (too
+// large, or unreadable); one line on standard error then says why.
 bool saveSettings();
 
 // The reader on any text (`source` names it in messages) and the writer's text.

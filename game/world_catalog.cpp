@@ -3,11 +3,13 @@
 #include "game/world_catalog.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,12 +40,39 @@ bool isAsciiWordByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
-// The length of the well-formed UTF-8 sequence at `at` for a character a name
-// may keep (no controls, no spaces of the Latin-1 block); 0 otherwise.
-std::size_t keptCharacterLength(const std::string& text, std::size_t at) {
+}  // namespace
+
+bool isInvisible(std::uint32_t code) {
+    return code < 0x20 || (code >= 0x7F && code <= 0xA0) || code == 0xAD || code == 0x034F ||
+           code == 0x061C || code == 0x115F || code == 0x1160 || code == 0x1680 || code == 0x17B4 ||
+           code == 0x17B5 || code == 0x180E || (code >= 0x2000 && code <= 0x200F) ||
+           (code >= 0x2028 && code <= 0x202F) || (code >= 0x205F && code <= 0x206F) ||
+           code == 0x3000 || code == 0x3164 || (code >= 0xE000 && code <= 0xF8FF) ||
+           (code >= 0xFDD0 && code <= 0xFDEF) || (code >= 0xFE00 && code <= 0xFE0F) ||
+           code == 0xFEFF || code == 0xFFA0 || (code >= 0xFFF0 && code <= 0xFFFF) ||
+           (code & 0xFFFE) == 0xFFFE || (code >= 0x1BCA0 && code <= 0x1BCA3) ||
+           (code >= 0x1D173 && code <= 0x1D17A) || code >= 0xE0000;
+}
+
+namespace {
+
+// Neither a letter nor a digit, in the blocks where no script's letters are:
+// punctuation, symbols, arrows, shapes, pictures, and their wide forms.
+bool isSymbol(std::uint32_t code) {
+    return (code >= 0xA1 && code <= 0xBF) || code == 0xD7 || code == 0xF7 ||
+           (code >= 0x2010 && code <= 0x2BFF) || (code >= 0x2E00 && code <= 0x2E7F) ||
+           (code >= 0x3001 && code <= 0x3004) || (code >= 0x3008 && code <= 0x3020) ||
+           (code >= 0xFE10 && code <= 0xFE6F) || (code >= 0xFF01 && code <= 0xFF0F) ||
+           (code >= 0xFF1A && code <= 0xFF20) || (code >= 0xFF3B && code <= 0xFF40) ||
+           (code >= 0xFF5B && code <= 0xFF65) || (code >= 0x1F000 && code <= 0x1FBFF);
+}
+
+// The code and length of the well-formed UTF-8 sequence at `at`; length 0
+// for a broken or overlong one.
+std::size_t decodeCharacter(const std::string& text, std::size_t at, std::uint32_t& code) {
     const unsigned char lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return code = lead, 1;
     std::size_t length = 0;
-    std::uint32_t code = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2, code = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -62,7 +91,15 @@ std::size_t keptCharacterLength(const std::string& text, std::size_t at) {
     const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
     const bool wellFormed =
         code >= smallest[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-    return wellFormed && code > 0xA0 ? length : 0;
+    return wellFormed ? length : 0;
+}
+
+// The length of the character at `at` when a folder name may keep it: a
+// letter or digit of any script; 0 otherwise.
+std::size_t keptCharacterLength(const std::string& text, std::size_t at) {
+    std::uint32_t code = 0;
+    const std::size_t length = decodeCharacter(text, at, code);
+    return length > 1 && !isInvisible(code) && !isSymbol(code) ? length : 0;
 }
 
 // Names some file systems refuse whatever their extension.
@@ -89,10 +126,18 @@ std::string trimDashes(const std::string& text) {
     return text.substr(first, text.find_last_not_of('-') - first + 1);
 }
 
-// The name as a note keeps it: one line, no control bytes, not endless.
+// The name as a note keeps it: one line, not endless, nothing that hides in
+// it or turns the text around it; every run of blanks one space.
 std::string tidyName(const std::string& typed, const std::string& fallback) {
     std::string name;
-    for (char c : typed) name += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+    for (std::size_t at = 0; at < typed.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = decodeCharacter(typed, at, code);
+        const bool blank = length == 0 || code == ' ' || isInvisible(code);
+        if (!blank) name += typed.substr(at, length);
+        else if (!name.empty() && name.back() != ' ') name += ' ';
+        at += length == 0 ? 1 : length;
+    }
     name = util::trim(cutToBytes(name, kMaxNameBytes));
     return name.empty() ? fallback : name;
 }
@@ -111,15 +156,6 @@ bool exists(const std::string& path) {
 std::int64_t modifiedAt(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_mtime) : 0;
-}
-
-int readBytes(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return errno != 0 ? errno : ENOENT;
-    std::ostringstream text;
-    text << in.rdbuf();
-    bytes = text.str();
-    return in.bad() ? EIO : 0;
 }
 
 int makeFolder(const std::string& path) {
@@ -159,9 +195,13 @@ int writeMeta(const std::string& path, const WorldMeta& meta) {
 
 bool readMeta(const std::string& path, WorldMeta& meta) {
     std::string text;
-    if (readBytes(path, text) != 0) return false;
+    if (readWholeFile(path, text) != 0) return false;
     meta = parseWorldMeta(text);
     return true;
+}
+
+bool isWorldFolderName(const std::string& folder) {
+    return !folder.empty() && folder[0] != '.' && folder.find('/') == std::string::npos;
 }
 
 // What the list knows of a world folder; false when it holds no world.
@@ -171,8 +211,55 @@ bool describeWorld(const std::string& root, const std::string& folder, WorldEntr
     if (!hasNote && !exists(world) && !exists(world + kBackupSuffix)) return false;
     entry.folder = folder;
     if (entry.meta.name.empty()) entry.meta.name = folder;
-    if (entry.meta.lastPlayed == 0) entry.meta.lastPlayed = modifiedAt(hasNote ? note : world);
+    // A note's last_played of 0 is a world never played; a world without a
+    // note was played when its file was last written.
+    if (!hasNote) entry.meta.lastPlayed = modifiedAt(world);
+    if (entry.meta.created == 0) entry.meta.created = modifiedAt(hasNote ? note : world);
     return true;
+}
+
+// The newest of a world's times: the list comes in this order.
+std::int64_t lastTouched(const WorldMeta& meta) { return std::max(meta.lastPlayed, meta.created); }
+
+// `name`, or "name (2)", "name (3)" ... when a listed world has it (ignoring
+// case): the list never shows two worlds under one name.
+std::string uniqueName(const std::string& root, const std::string& name) {
+    const std::vector<WorldEntry> worlds = listWorlds(root);
+    for (int number = 1; number <= kMaxTries; ++number) {
+        const std::string suffix =
+            number == 1 ? std::string() : " (" + std::to_string(number) + ")";
+        const std::string candidate = cutToBytes(name, kMaxNameBytes - suffix.size()) + suffix;
+        const bool taken = std::any_of(worlds.begin(), worlds.end(), [&](const WorldEntry& w) {
+            return sameIgnoringCase(w.meta.name, candidate);
+        });
+        if (!taken) return candidate;
+    }
+    return name;
+}
+
+// Whether the world of before is in the list or in its trash already: its
+// note says "imported".
+bool adoptedBefore(const std::string& root) {
+    for (const std::string& folder : {root, root + "/" + kTrashFolder}) {
+        std::error_code error;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+            WorldMeta meta;
+            const std::string name = entry.path().filename().string();
+            if (isWorldFolderName(name) && readMeta(folder + "/" + name + "/" + kMetaFile, meta) &&
+                meta.kind == kAdoptedKind)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Renames `from` to `to` unless something stands at `to` already.
+int renameNew(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the flag: the gap is narrow, and only adoption uses it.
+    if (exists(to)) return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 int syncFolder(const std::string& path) {
@@ -183,21 +270,18 @@ int syncFolder(const std::string& path) {
     return error;
 }
 
-bool isWorldFolderName(const std::string& folder) {
-    return !folder.empty() && folder[0] != '.' && folder.find('/') == std::string::npos;
-}
-
 // The old world's files into `folder`, byte for byte, and a note naming it.
-int copyOldWorld(const std::string& oldWorldFile, const std::string& folder, std::int64_t now) {
+int copyOldWorld(const std::string& oldWorldFile, const std::string& folder, std::int64_t now,
+                 const std::string& name) {
     WorldMeta meta;
-    meta.name = kAdoptedName;
+    meta.name = name;
     meta.kind = kAdoptedKind;
     meta.created = meta.lastPlayed = now;
     for (const char* suffix : {kBackupSuffix, ""}) {
         std::string bytes;
         const std::string from = oldWorldFile + suffix;
         if (!exists(from)) continue;
-        if (int error = readBytes(from, bytes)) return error;
+        if (int error = readWholeFile(from, bytes)) return error;
         if (int error = replaceFile(folder + "/" + kWorldFile + suffix, bytes, true)) return error;
         meta.created = meta.lastPlayed = modifiedAt(from);
     }
@@ -249,7 +333,8 @@ std::vector<WorldEntry> listWorlds(const std::string& root) {
             worlds.push_back(entry);
     }
     std::sort(worlds.begin(), worlds.end(), [](const WorldEntry& a, const WorldEntry& b) {
-        if (a.meta.lastPlayed != b.meta.lastPlayed) return a.meta.lastPlayed > b.meta.lastPlayed;
+        const std::int64_t aTime = lastTouched(a.meta), bTime = lastTouched(b.meta);
+        if (aTime != bTime) return aTime > bTime;
         return a.folder < b.folder;
     });
     return worlds;
@@ -276,8 +361,13 @@ std::string safeFolderName(const std::string& name) {
 
 int createWorld(const std::string& root, const std::string& name, WorldKind kind,
                 std::uint32_t seed, std::int64_t now, std::string& folder) {
+    const bool rootThere = exists(root);
     if (int error = makeFolder(root)) return error;
-    if (int error = claimFolder(root, safeFolderName(name), folder)) return error;
+    const std::string shownName = uniqueName(root, tidyName(name, std::string()));
+    if (int error = claimFolder(root, safeFolderName(name), folder)) {
+        if (!rootThere) ::rmdir(root.c_str());
+        return error;
+    }
     Terrain terrain;
     generateWorld(kind, seed, terrain);
     WorldSnapshot snapshot;
@@ -285,10 +375,10 @@ int createWorld(const std::string& root, const std::string& name, WorldKind kind
     snapshot.playerX = terrain.startX;
     snapshot.playerY = terrain.startY;
     WorldMeta meta;
-    meta.name = tidyName(name, folder);
+    meta.name = shownName.empty() ? uniqueName(root, folder) : shownName;
     meta.kind = kindName(kind);
     meta.seed = seed;
-    meta.created = meta.lastPlayed = now;
+    meta.created = now;  // not played until it opens
     int error = writeWorldFile(worldFileOf(root, folder), snapshot, true);
     if (error == 0) error = writeMeta(worldMetaOf(root, folder), meta);
     if (error != 0) {
@@ -296,6 +386,8 @@ int createWorld(const std::string& root, const std::string& name, WorldKind kind
         // player's is in it.
         std::error_code ignored;
         fs::remove_all(root + "/" + folder, ignored);
+        // Nor a worlds folder this call made: only an empty one goes.
+        if (!rootThere) ::rmdir(root.c_str());
     }
     return error;
 }
@@ -327,22 +419,38 @@ int trashWorld(const std::string& root, const std::string& folder, std::string& 
 }
 
 int adoptOldWorld(const std::string& root, const std::string& oldWorldFile, std::int64_t now) {
-    if (exists(root)) return 0;
     if (!exists(oldWorldFile) && !exists(oldWorldFile + kBackupSuffix)) return 0;
-    // Built beside the worlds folder and renamed into place in one step. A
-    // staging folder left by a stopped run holds only copies: it goes.
-    const std::string staging = root + ".new";
     std::error_code ignored;
-    fs::remove_all(staging, ignored);
-    const std::string folder = staging + "/" + safeFolderName(kAdoptedName);
-    int error = makeFolder(folder);
-    if (error == 0) error = copyOldWorld(oldWorldFile, folder, now);
-    if (error == 0 && ::rename(staging.c_str(), root.c_str()) != 0) error = errno;
-    if (error != 0) {
-        fs::remove_all(staging, ignored);
-        // Another copy of the game took the old world in first.
-        return exists(root) ? 0 : error;
+    fs::remove_all(root + ".new", ignored);  // the staging folder of earlier releases
+    const bool rootThere = exists(root);
+    if (int error = makeFolder(root)) return error;
+    // Two copies of the game starting at once adopt one world between them.
+    const int guard = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (guard < 0) return errno;
+    while (::flock(guard, LOCK_EX) != 0 && errno == EINTR) {
     }
-    const std::string parent = fs::path(root).parent_path().string();
-    return syncFolder(parent.empty() ? "." : parent);
+    int error = 0;
+    if (!adoptedBefore(root)) {
+        // Built in a hidden folder and renamed into the list in one step; one
+        // left by a stopped run holds only copies.
+        const std::string staging = root + "/.adopting";
+        fs::remove_all(staging, ignored);
+        error = makeFolder(staging);
+        if (error == 0)
+            error = copyOldWorld(oldWorldFile, staging, now, uniqueName(root, kAdoptedName));
+        if (error == 0) {
+            const std::string base = safeFolderName(kAdoptedName);
+            error = EEXIST;
+            for (int number = 1; number <= kMaxTries && error == EEXIST; ++number) {
+                const std::string name = number == 1 ? base : base + "-" + std::to_string(number);
+                error = renameNew(staging, root + "/" + name);
+                if (error == ENOTEMPTY) error = EEXIST;
+            }
+        }
+        if (error == 0) error = syncFolder(root);
+        if (error != 0) fs::remove_all(staging, ignored);
+    }
+    ::close(guard);
+    if (error != 0 && !rootThere) ::rmdir(root.c_str());
+    return error;
 }

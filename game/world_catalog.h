@@ -5,7 +5,7 @@
 //   kind = island | flat | empty | starter | imported
 //   seed = <whole number>
 //   created = <seconds since 1970>
-//   last_played = <seconds since 1970>
+//   last_played = <seconds since 1970, 0 while never played>
 //
 // one "key = value" a line; unknown keys and lines are ignored, a missing
 // value reads as empty or 0. A deleted world's folder moves into .trash/ in
@@ -40,20 +40,30 @@ std::string worldMetaOf(const std::string& root, const std::string& folder);
 std::string formatWorldMeta(const WorldMeta& meta);
 WorldMeta parseWorldMeta(const std::string& text);
 
-// Every world under `root`, the one played last first. A folder without a
-// note still counts when it holds a world file: it is named after itself and
-// dated by its world file.
+// Every world under `root`, the one played (or made) last first. A folder
+// without a note still counts when it holds a world file: it is named after
+// itself and dated by its world file.
 std::vector<WorldEntry> listWorlds(const std::string& root);
 
-// A folder name made from any text: letters and digits of any script kept,
-// every run of anything else (spaces, slashes, dots, control bytes, broken
-// UTF-8) one "-", at most 40 bytes, never empty, never a name a file system
+// Characters that show nothing or turn the text around them (controls,
+// spaces, joiners, direction marks, byte-order marks, variation selectors,
+// tags, fillers), and the private and unassigned ends of the code space: a
+// name keeps none of them.
+bool isInvisible(std::uint32_t code);
+
+// A folder name made from any text: letters and digits of any script, '_'
+// and '-' kept, every run of anything else (spaces, slashes, dots, symbols,
+// control bytes, invisible and direction-changing characters, broken UTF-8)
+// one "-", at most 40 bytes, never empty, never a name a file system
 // reserves. Not yet unique: createWorld makes it so.
 std::string safeFolderName(const std::string& name);
 
 // Generates a world of `kind` from `seed` into a new folder named after
 // `name` (a number appended while the name is taken) and writes its file and
-// note; `folder` receives the folder's name.
+// note, never played yet; `folder` receives the folder's name. The note keeps
+// the name without what would hide in it, " (2)" and so on appended while a
+// listed world has it. A failure leaves nothing behind, not even the worlds
+// folder when this call made it.
 int createWorld(const std::string& root, const std::string& name, WorldKind kind,
                 std::uint32_t seed, std::int64_t now, std::string& folder);
 
@@ -64,9 +74,11 @@ int markPlayed(const std::string& root, const std::string& folder, std::int64_t 
 // that is taken there, with a number appended; `trashedAs` receives the name.
 int trashWorld(const std::string& root, const std::string& folder, std::string& trashedAs);
 
-// The first time the worlds folder is wanted (it does not exist yet), the
-// single world the game kept before, `oldWorldFile` and its backup, joins the
-// list as "My world", both files copied byte for byte; the old files stay where
-// they are. The worlds folder appears whole or not at all, so a run stopped
-// halfway adopts again next time. 0 at once when the folder exists already.
+// Until it has been taken in, the single world the game kept before,
+// `oldWorldFile` and its backup, joins the list as "My world", both files
+// copied byte for byte; the old files stay where they are. Taken in means a
+// note in the list or in its trash says "imported", so a failed start or a
+// world made in the meantime never keeps it out. Its folder appears whole or
+// not at all, so a run stopped halfway adopts again next time. Every file read
+// or written reports its failure; a failed adoption leaves nothing behind.
 int adoptOldWorld(const std::string& root, const std::string& oldWorldFile, std::int64_t now);

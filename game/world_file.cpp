@@ -144,32 +144,70 @@ PlayerRecord keptRecord;
 
 void readWorld(std::istream& in) { readWorldInto(in, world, player.x, player.y, keptRecord); }
 
-void readWorldInto(std::istream& in, WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
+bool readWorldInto(std::istream& in, WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
                    PlayerRecord& record) {
     record = PlayerRecord{};
     std::string line;
     line.reserve(64);
     bool ended = false;
     readBand(in, line, ended, grid);
-    if (ended) return;
+    if (ended) return false;
     readPlayerLine(in, line, "p_x", startX);
     readPlayerLine(in, line, "p_y", startY);
     while (readLine(in, line)) readRecordLine(line, record);
+    return true;
+}
+
+namespace {
+
+// Why the file at `path` could not be read.
+std::string whyUnreadable(const std::string& path, int error) {
+    if (error == ENOENT) return "it is a link to " + linkTarget(path) + ", which is missing";
+    return std::strerror(error);
+}
+
+WorldRead lastRead;
+
+}  // namespace
+
+WorldRead readWorldFile(const std::string& path, WorldGrid& grid, std::int32_t& startX,
+                        std::int32_t& startY, PlayerRecord& record) {
+    WorldRead read;
+    std::string text;
+    int error = readWholeFile(path, text);
+    if (error == ENOENT && !nameExists(path)) {
+        const std::string backup = path + ".bak";
+        error = readWholeFile(backup, text);
+        if (error == 0) {
+            read.fromBackup = true;
+            read.note = path + " is missing: playing its backup " + backup;
+        } else if (error == ENOENT && !nameExists(backup)) {
+            error = 0;  // no world yet
+        } else {
+            read.readable = false;
+            read.note =
+                path + " is missing and its backup cannot be read: " + whyUnreadable(backup, error);
+        }
+    } else if (error == 0) {
+        read.found = true;
+    } else {
+        read.readable = false;
+        read.note = "cannot read " + path + ": " + whyUnreadable(path, error);
+    }
+    read.found = error == 0 && (read.found || read.fromBackup);
+    std::istringstream in(read.found ? text : std::string());
+    // With nothing read, an empty band.
+    read.whole = readWorldInto(in, grid, startX, startY, record) && read.found;
+    return read;
 }
 
 bool loadWorld() {
-    const std::string path = worldFile();
-    std::string text;
-    const int error = readWholeFile(path, text);
-    std::istringstream in(text);
-    readWorld(in);  // with nothing read, an empty band
-    if (error == 0 || (error == ENOENT && !nameExists(path))) return true;
-    if (error == ENOENT)
-        std::fprintf(stderr, "Tessaria: cannot read %s: it is a link to %s, which is missing\n",
-                     path.c_str(), linkTarget(path).c_str());
-    else std::fprintf(stderr, "Tessaria: cannot read %s: %s\n", path.c_str(), std::strerror(error));
-    return false;
+    lastRead = readWorldFile(worldFile(), world, player.x, player.y, keptRecord);
+    if (!lastRead.note.empty()) std::fprintf(stderr, "Tessaria: %s\n", lastRead.note.c_str());
+    return lastRead.readable;
 }
+
+const WorldRead& lastWorldRead() { return lastRead; }
 
 void takeSnapshot(WorldSnapshot& snapshot) {
     for (int x = 0; x < kBandEdge; ++x)

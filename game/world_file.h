@@ -29,17 +29,42 @@ struct WorldSnapshot {
     bool operator!=(const WorldSnapshot& other) const { return !(*this == other); }
 };
 
+// What reading a world found.
+struct WorldRead {
+    bool readable =
+        true;  // false: a file stands there but cannot be read (nor a link's target found)
+    bool found = false;       // a world was read, from the file or from its backup
+    bool fromBackup = false;  // the file was missing and its backup was read instead
+    bool whole = false;       // every cell line was there
+    std::string note;         // one line for the player when unreadable or read from the backup
+};
+// Reads the world at `path` into the band, the player lines and `record`;
+// when nothing stands at `path` but path + ".bak" does, the backup is read
+// (a player who deleted a damaged file to fall back on it). A missing or
+// damaged file leaves the band partly or wholly empty.
+WorldRead readWorldFile(const std::string& path, WorldGrid& grid, std::int32_t& startX,
+                        std::int32_t& startY, PlayerRecord& record);
+// Whether the first save after this read may keep the file as the backup:
+// only a whole world the file itself held, never a part of one or nothing,
+// which would put it over the only good copy.
+inline bool mayBackUp(const WorldRead& read) {
+    return read.found && !read.fromBackup && read.whole;
+}
+
 // Reads the world file (game/paths.h) into the saved band, the player's position and
-// keptRecord; a missing or damaged file leaves the band partly or wholly empty.
-// False when a file stands there but cannot be read (nor a link's target
-// found): one line on standard error says why, and nothing may be saved over it.
+// keptRecord, as readWorldFile does. False when a file stands there but cannot
+// be read: one line on standard error says why, and nothing may be saved over
+// it. A world read from the backup is said in one line as well.
 bool loadWorld();
+// What the last loadWorld found.
+const WorldRead& lastWorldRead();
 // The reader on any stream of bytes (the fuzzer feeds it directly).
 void readWorld(std::istream& in);
 // The same reader for a world of its own (a server's): the band into `grid`,
 // the player lines into startX and startY, the record lines into `record`.
-// readWorld is this on the single player's records.
-void readWorldInto(std::istream& in, WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
+// readWorld is this on the single player's records. True when every cell line
+// was there.
+bool readWorldInto(std::istream& in, WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
                    PlayerRecord& record);
 
 // What the last world file read kept of the player: empty for a file

@@ -226,6 +226,8 @@ void beginSavingRun() {
 
 bool worldInPlay() { return runBegun; }
 
+bool worldFileUnreadable() { return worldUnreadable; }
+
 void endSavingRun() {
     savingThread.stop();
     runBegun = false;
@@ -233,6 +235,8 @@ void endSavingRun() {
 
 void worldLoaded(bool readable) {
     worldUnreadable = !readable;
+    // The backup is the last good copy when the run found no whole world file.
+    onDisk.backupKept = !mayBackUp(lastWorldRead());
     // A world that has no file yet gets one, as a new player's first save.
     if (!nameExists(worldFile())) return;
     takeSnapshot(onDisk.file);

@@ -32,9 +32,13 @@ bool saveWorld();
 void beginSavingRun();
 // Right after the world file was read: the grid as it is now is what the file
 // holds (with no file yet, the first save writes one). An unreadable file (`readable` false) is
-// never saved over in this run; the save at quit then says so and fails.
+// never saved over in this run; the save at quit then says so and fails. Only
+// a whole world read from the file itself (game/world_file.h) becomes the
+// backup.
 void worldLoaded(bool readable);
 // The world is closed: nothing more of it is saved until a run begins again.
 void endSavingRun();
 // A world is set up and not closed: there is one to play and to save.
 bool worldInPlay();
+// The world's file could not be read, so nothing of this run can be saved.
+bool worldFileUnreadable();

@@ -21,7 +21,7 @@ void clearRing(const PlayerState& p, WorldGrid& grid, int top, int bottom) {
 
 // Unknown ids (a hand-edited world) have no slot in the count table.
 void countBreak(PlayerState& p, BlockId id) {
-    if (isKnownBlock(id)) p.blockCounts[id] += 1;
+    if (isKnownBlock(id) && p.blockCounts[id] < kMostOfABlock) p.blockCounts[id] += 1;
 }
 
 BlockId selectedType(const PlayerState& p) { return p.hotbar[p.selectedSlot]; }

@@ -7,6 +7,8 @@
 #include "world/world_grid.h"
 
 constexpr int kHotbarSlots = 9;
+// The most of one block a player holds: what a hotbar slot has room to show.
+constexpr std::int32_t kMostOfABlock = 999;
 
 // The coded fields of the player record keep the numbers the game has always
 // stored; with a 32-bit underlying type any stored value stays representable.

@@ -233,10 +233,11 @@ struct Server::Impl {
     bool loadWorld() {
         grid->maxX = kLastColumn;
         grid->maxY = kLastColumn;
-        std::ifstream in(worldPath, std::ios::binary);
-        if (in) {
-            readWorldInto(in, *grid, startX, startY, worldRecord);
-            log("world " + worldPath + " loaded");
+        const WorldRead read = readWorldFile(worldPath, *grid, startX, startY, worldRecord);
+        if (!read.readable) return log(read.note), false;
+        if (read.found) {
+            backupKept = !mayBackUp(read);
+            log(read.fromBackup ? read.note : "world " + worldPath + " loaded");
         } else {
             Terrain terrain;
             const std::uint32_t seed = random();

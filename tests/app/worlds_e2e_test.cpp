@@ -180,4 +180,39 @@ TEST_F(WorldsInAWindow, TwoCopiesPlayTwoWorldsAtOnceButNeverOneWorldTwice) {
     EXPECT_TRUE(fs::exists(worlds() / "other/world.ini"));
 }
 
+// The gestures that once deleted four worlds: Delete held down, and a double
+// click on "Delete". The question waits for a fresh answer.
+TEST_F(WorldsInAWindow, NeitherAHeldDeleteNorADoubleClickAnswersTheQuestionItAsked) {
+    for (const char* name : {"one", "two", "three"}) {
+        fs::create_directories(worlds() / name);
+        writeText(worlds() / name / "world.meta",
+                  std::string("name = ") + name + "\nkind = empty\n");
+    }
+    const auto trashed = [&] {
+        int count = 0;
+        std::error_code none;
+        for (const auto& entry : fs::directory_iterator(worlds() / ".trash", none))
+            count += !!entry.exists();
+        return count;
+    };
+    GameProcess game(server, folder);
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    ASSERT_TRUE(openWorldList(window)) << saveScreenshot(server, "held-delete-no-list");
+
+    holdKey(server, window, "Delete", 2.5);
+    sleepSeconds(0.3);
+    EXPECT_EQ(trashed(), 0) << "a repeat of the key answered";
+    type(window, "Return");
+    EXPECT_TRUE(waitUntil([&] { return trashed() == 1; }, 5)) << "a fresh press says yes";
+
+    xdotool(server, "mousemove --sync 150 420");
+    xdotool(server, "click --repeat 2 --delay 120 1");
+    sleepSeconds(0.5);
+    EXPECT_EQ(trashed(), 1) << "the second click of a double click answered";
+
+    requestClose(server, window);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
+}
+
 }  // namespace

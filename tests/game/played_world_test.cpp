@@ -2,6 +2,9 @@
 // nor deleting touches a world that another copy of the game holds.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +14,7 @@
 #include "game/world_lock.h"
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
+#include "world/world_grid.h"
 
 namespace fs = std::filesystem;
 
@@ -66,6 +70,37 @@ TEST_F(PlayedWorld, AWorldHeldByAnotherCopyNeitherOpensNorGoesToTheTrash) {
     EXPECT_EQ(playedWorld(), "");
     EXPECT_TRUE(fs::exists("data/worlds/.trash/Isle/world.ini"));
     EXPECT_FALSE(fs::exists("data/worlds/Isle"));
+}
+
+TEST_F(PlayedWorld, AWorldThatCannotBeSavedStaysOpenAndOneThatCannotBeLockedStaysClosed) {
+    ASSERT_EQ(playWorld("Isle"), PlayOutcome::Opened);
+    setCell(3, 3, 0, 9);
+    // A disk with no room for the world file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit full = before;
+    full.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    const PlayOutcome outcome = playWorld("Plain");
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(outcome, PlayOutcome::NotSaved);
+    EXPECT_EQ(playedWorld(), "Isle");
+    EXPECT_EQ(cell(3, 3, 0), 9) << "the change stays in play";
+    EXPECT_EQ(otherCopyTakes("Isle"), WorldLock::Outcome::HeldElsewhere);
+    EXPECT_EQ(otherCopyTakes("Plain"), WorldLock::Outcome::Taken);
+
+    // Saved at last, it is let go; opened again, the change is there.
+    ASSERT_EQ(playWorld("Plain"), PlayOutcome::Opened);
+    ASSERT_EQ(playWorld("Isle"), PlayOutcome::Opened);
+    EXPECT_EQ(cell(3, 3, 0), 9);
+
+    // A lock file that cannot be opened: the world stays closed, never unlocked.
+    fs::remove("data/worlds/Plain/world.lock");
+    fs::create_directories("data/worlds/Plain/world.lock");
+    EXPECT_EQ(playWorld("Plain"), PlayOutcome::Unlockable);
+    EXPECT_NE(lockFailure().find("world.lock"), std::string::npos) << lockFailure();
+    EXPECT_EQ(playedWorld(), "Isle");
 }
 
 TEST_F(PlayedWorld, AWorldIsFoundByItsFolderBeforeItsName) {

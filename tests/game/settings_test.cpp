@@ -203,4 +203,27 @@ TEST_F(SettingsFile, ASaveThatCannotBeWrittenSaysSoInOneLine) {
               "Tessaria: cannot save data/settings.ini: Not a directory\n");
 }
 
+// A long file of the player's notes is read whole and kept whole; one too
+// large to read whole is left as it is, never cut.
+TEST_F(SettingsFile, ALargeFileIsKeptWholeAndOneTooLargeIsNeverRewritten) {
+    std::string notes;
+    while (notes.size() < 100 * 1024) notes += "# a note the player keeps, line after line\n";
+    const std::string window = "window.width = 1000\nwindow.height = 800\n";
+    writeText(settingsFile(), notes + window);
+    EXPECT_EQ(load(), "");
+    EXPECT_EQ(settings.windowHeight, 800);
+    ASSERT_TRUE(saveSettings());
+    const std::string saved = readText(settingsFile());
+    EXPECT_EQ(saved.compare(0, notes.size() + window.size(), notes + window), 0);
+
+    while (notes.size() < 1024 * 1024) notes += notes;
+    writeText(settingsFile(), notes + "window.width = 1000\n");
+    load();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(saveSettings());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("data/settings.ini is left as it is"),
+              std::string::npos);
+    EXPECT_EQ(readText(settingsFile()), notes + "window.width = 1000\n");
+}
+
 }  // namespace

@@ -3,6 +3,10 @@
 // byte for byte.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -39,17 +43,20 @@ TEST(WorldFolderName, KeepsLettersOfAnyScriptAndNothingThatCouldLeaveTheFolder) 
         {"  .hidden.  ", "hidden"},
         {"", "world"},
         {"...", "world"},
-        {"\xff\xfe\xc0\xaf", "world"},  // broken and overlong UTF-8
-        {"Wörld ☃ 世界", "Wörld-☃-世界"},
+        {"\xff\xfe\xc0\xaf", "world"},          // broken and overlong UTF-8
+        {"Wörld ☃ 世界", "Wörld-世界"},         // letters and digits, not symbols
+        {"evil\u202Etxt.exe", "evil-txt-exe"},  // a direction change
+        {"zero\u200Bwidth\uFEFF", "zero-width"},
+        {"١٢٣ ٤", "١٢٣-٤"},  // digits of another script
         {"con", "con-world"},
         {"LPT1", "LPT1-world"},
         {"under_score-dash", "under_score-dash"},
     };
     for (const auto& c : cases) EXPECT_EQ(safeFolderName(c.typed), c.folder) << c.typed;
     EXPECT_EQ(safeFolderName(std::string(300, 'a')), std::string(40, 'a'));
-    std::string snowmen;
-    for (int i = 0; i < 30; ++i) snowmen += "☃";  // three bytes each: 40 splits one
-    const std::string cut = safeFolderName(snowmen);
+    std::string letters;
+    for (int i = 0; i < 30; ++i) letters += "世";  // three bytes each: 40 splits one
+    const std::string cut = safeFolderName(letters);
     EXPECT_LE(cut.size(), 40u);
     EXPECT_EQ(cut.size() % 3, 0u);
     EXPECT_TRUE(validUtf8(cut));
@@ -81,39 +88,29 @@ TEST_F(WorldCatalog, NewWorldsGetFoldersOfTheirOwnAndListTheOnePlayedLastFirst) 
     EXPECT_EQ(worlds[0].meta.lastPlayed, 5000);
     EXPECT_EQ(worlds[1].folder, third);
     EXPECT_EQ(worlds[2].folder, second);
-    EXPECT_EQ(worlds[2].meta.name, "my WORLD");
+    EXPECT_EQ(worlds[2].meta.name, "my WORLD (2)") << "a shown name is never taken twice";
+    EXPECT_EQ(worlds[1].meta.name, "My world (3)");
+    EXPECT_EQ(worlds[1].meta.lastPlayed, 0) << "never played";
+
+    // The note keeps no character that hides or turns the text around.
+    std::string hidden;
+    ASSERT_EQ(createWorld(kRoot, "\u202Edlrow\u200B \u2066x", WorldKind::Empty, 0, 1, hidden), 0);
+    EXPECT_EQ(listWorlds(kRoot).back().meta.name, "dlrow x");
 }
 
-TEST_F(WorldCatalog, TheSameSeedWritesTheSameWorldFile) {
-    std::string a, b, c;
-    ASSERT_EQ(createWorld(kRoot, "a", WorldKind::Island, 99, 0, a), 0);
-    ASSERT_EQ(createWorld(kRoot, "b", WorldKind::Island, 99, 0, b), 0);
-    ASSERT_EQ(createWorld(kRoot, "c", WorldKind::Island, 100, 0, c), 0);
-    EXPECT_EQ(readText(worldFileOf(kRoot, a)), readText(worldFileOf(kRoot, b)));
-    EXPECT_NE(readText(worldFileOf(kRoot, a)), readText(worldFileOf(kRoot, c)));
-}
-
-TEST_F(WorldCatalog, ADeletedWorldMovesWholeIntoTheTrashAndNothingEscapesTheFolder) {
-    std::string made, again, trashed;
-    ASSERT_EQ(createWorld(kRoot, "Doomed", WorldKind::Starter, 0, 0, made), 0);
-    writeText(worldFileOf(kRoot, made) + ".bak", "the backup\n");
-    const std::string world = readText(worldFileOf(kRoot, made));
-    ASSERT_EQ(trashWorld(kRoot, made, trashed), 0);
-    EXPECT_EQ(trashed, "Doomed");
-    EXPECT_TRUE(listWorlds(kRoot).empty());
-    EXPECT_EQ(readText(kRoot + "/.trash/Doomed/world.ini"), world);
-    EXPECT_EQ(readText(kRoot + "/.trash/Doomed/world.ini.bak"), "the backup\n");
-
-    ASSERT_EQ(createWorld(kRoot, "Doomed", WorldKind::Empty, 0, 0, again), 0);
-    ASSERT_EQ(trashWorld(kRoot, again, trashed), 0);
-    EXPECT_EQ(trashed, "Doomed-2");
-    EXPECT_EQ(readText(kRoot + "/.trash/Doomed/world.ini"), world);
-
-    writeText("data/precious.txt", "keep");
-    EXPECT_NE(trashWorld(kRoot, "..", trashed), 0);
-    EXPECT_NE(trashWorld(kRoot, ".trash", trashed), 0);
-    EXPECT_NE(trashWorld(kRoot, "../data", trashed), 0);
-    EXPECT_EQ(readText("data/precious.txt"), "keep");
+TEST_F(WorldCatalog, AFailedCreationLeavesNoWorldsFolderBehind) {
+    // A disk that takes no more than a few bytes of a file: the world file fails.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string made;
+    const int error = createWorld(kRoot, "x", WorldKind::Empty, 0, 0, made);
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_FALSE(fs::exists(kRoot));
 }
 
 // Odd bytes on purpose: a carriage return, no final line feed, a zero byte.
@@ -140,6 +137,29 @@ TEST_F(WorldCatalog, TheWorldOfBeforeJoinsTheListOnceAsMyWorldByteForByte) {
     ASSERT_EQ(trashWorld(kRoot, worlds[0].folder, trashed), 0);
     ASSERT_EQ(adoptOldWorld(kRoot, "data/world/world.ini", 5678), 0);
     EXPECT_TRUE(listWorlds(kRoot).empty());
+}
+
+TEST_F(WorldCatalog, TheWorldOfBeforeIsAdoptedIntoAWorldsFolderMadeBeforeButNotWhenItCannotBeRead) {
+    // A first start whose adoption failed, then a world made: the old world
+    // still joins, beside it and under a name of its own.
+    std::string made;
+    ASSERT_EQ(createWorld(kRoot, "My world", WorldKind::Flat, 0, 10, made), 0);
+    fs::create_directories("data/world/world.ini");  // a read that fails
+    EXPECT_NE(adoptOldWorld(kRoot, "data/world/world.ini", 20), 0);
+    EXPECT_EQ(listWorlds(kRoot).size(), 1u) << "no empty world adopted";
+    EXPECT_FALSE(fs::exists(kRoot + "/.adopting"));
+
+    fs::remove("data/world/world.ini");
+    writeText("data/world/world.ini", kOldWorld);
+    ASSERT_EQ(adoptOldWorld(kRoot, "data/world/world.ini", 30), 0);
+    std::vector<WorldEntry> worlds = listWorlds(kRoot);
+    ASSERT_EQ(worlds.size(), 2u);
+    const WorldEntry& adopted = worlds[0].meta.kind == "imported" ? worlds[0] : worlds[1];
+    EXPECT_EQ(adopted.folder, "My-world-2");
+    EXPECT_EQ(adopted.meta.name, "My world (2)");
+    EXPECT_EQ(readText(worldFileOf(kRoot, adopted.folder)), kOldWorld);
+    ASSERT_EQ(adoptOldWorld(kRoot, "data/world/world.ini", 40), 0);
+    EXPECT_EQ(listWorlds(kRoot).size(), 2u) << "once only";
 }
 
 TEST_F(WorldCatalog, ANewPlayerHasNoWorldToAdopt) {

@@ -25,6 +25,7 @@
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
+#include "rules/actions.h"
 #include "support/fresh_game.h"
 #include "support/temp_folder.h"
 
@@ -266,7 +267,7 @@ protected:
         player.autoJump = false;
         player.selectedSlot = 6;
         player.hotbar[2] = Ice;
-        for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = id * 50;
+        for (int id = 0; id < kBlockTypes; ++id) player.blockCounts[id] = id * 45;
         WorldSnapshot snapshot;
         takeSnapshot(snapshot);
         formatWorld(snapshot, text);
@@ -294,8 +295,8 @@ TEST_F(RecordLines, ThePlayerIsWrittenAfterTheWorldAndReadBackWhole) {
                           "player.auto_jump = 0",
                           "player.selected_slot = 6",
                           "player.hotbar = 1 6 22 4 13 18 19 5 8",
-                          "player.counts = 0 50 100 150 200 250 300 350 400 450 500 550 600 650 "
-                          "700 750 800 850 900 950 1000 1050 1100",
+                          "player.counts = 0 45 90 135 180 225 270 315 360 405 450 495 540 585 "
+                          "630 675 720 765 810 855 900 945 990",
                       }));
     loadText(text);
     EXPECT_EQ(keptRecord, recordOf(player));
@@ -353,6 +354,30 @@ TEST_F(RecordLines, ADamagedRecordKeepsOnlyItsValidLines) {
     expected.look = 6;
     expected.workingHeight = 0;
     EXPECT_EQ(keptRecord, expected);
+}
+
+// A count that ran past the largest number once reset every count: now each
+// is held at what a player may hold, read and mined alike.
+TEST_F(RecordLines, CountsAreHeldAtTheMostAPlayerMayHold) {
+    std::vector<std::string> file = worldLines();
+    file.push_back(
+        "player.counts = 2147483647 -2147483648 1000 999 5 0 0 0 0 0 0 0 0 0 0 0 0 0 "
+        "0 0 0 0 7");
+    loadText(fileOfLines(file));
+    ASSERT_TRUE(keptRecord.counts);
+    const std::array<std::int32_t, kBlockTypes>& counts = *keptRecord.counts;
+    EXPECT_EQ(counts[0], kMostOfABlock);
+    EXPECT_EQ(counts[1], 0);
+    EXPECT_EQ(counts[2], kMostOfABlock);
+    EXPECT_EQ(counts[4], 5);
+    EXPECT_EQ(counts[22], 7);
+
+    applyRecord(keptRecord);
+    player.actionMode = ActionMode::Mining;
+    player.strikes = 2;
+    player.targetBlock = 3;  // held at the most already
+    finishAction(player, world);
+    EXPECT_EQ(player.blockCounts[3], kMostOfABlock);
 }
 
 TEST_F(WorldFile, WithNoFileTheBandIsEmpty) {

@@ -181,4 +181,30 @@ TEST_F(Autosave, AFailingAutosaveSaysSoOnceAndOnceMoreWhenSavingWorksAgain) {
     EXPECT_EQ(savedLine(1), "1.0[0] = 4");
 }
 
+// A folder left with only its backup plays the backup and keeps it; a file
+// cut short is played but never becomes the backup over a whole one.
+TEST_F(Autosave, OnlyAWholeWorldFileEverReplacesTheBackup) {
+    setCell(4, 4, 0, 7);
+    ASSERT_TRUE(saveWorld());
+    const std::string good = readText(worldFile());
+    std::filesystem::rename(worldFile(), worldFile() + ".bak");
+    setCell(4, 4, 0, 0);
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    EXPECT_TRUE(lastWorldRead().fromBackup);
+    EXPECT_EQ(cell(4, 4, 0), 7) << "the backup is played";
+    setCell(5, 5, 0, 2);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(readText(worldFile() + ".bak"), good);
+
+    writeText(worldFile(), "0.0[0] = 1\n");  // a world file cut short
+    beginSavingRun();
+    worldLoaded(loadWorld());
+    EXPECT_FALSE(lastWorldRead().whole);
+    setCell(6, 6, 0, 2);
+    ASSERT_TRUE(saveWorld());
+    EXPECT_EQ(readText(worldFile() + ".bak"), good);
+    EXPECT_EQ(cellOf(world, 6, 6, 0), 2);
+}
+
 }  // namespace
