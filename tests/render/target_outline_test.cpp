@@ -79,6 +79,10 @@ TEST_F(TargetOutlineTest, nothingIsMarkedWhenThereIsNothingToActOn) {
     standPlayer(5, 20, 10);
     draw();
     EXPECT_EQ(outlinePixels(), 0) << "the cell ahead lies outside the world";
+    standPlayer(5, 5, 0);
+    setCell(5, 5, 0, Grass);
+    draw();
+    EXPECT_EQ(outlinePixels(), 0) << "body height on the top level lies above the band";
     standPlayer(5, 5, 10);
     player.resting = true;
     draw();
