@@ -408,6 +408,7 @@ bool prepareRenderer() {
         releaseRenderer();
         return false;
     }
+    prepareSeeThrough();
     caches.prepared = true;
     return true;
 }

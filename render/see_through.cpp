@@ -168,8 +168,10 @@ void drawFigureThroughCovers(const SpriteDraw& figure) {
                                       c.y - figure.dy, 0);
             }
         },
-        [&] { al_draw_bitmap_region(edge, figure.sx, figure.sy, figure.sw, figure.sh, 0, 0,
-                                    figure.flags); });
+        [&] {
+            al_draw_bitmap_region(edge, figure.sx, figure.sy, figure.sw, figure.sh, 0, 0,
+                                  figure.flags);
+        });
 }
 
 void drawOutlineThroughFigure(const SpriteDraw& figure, bool raised, int x, int y) {
@@ -180,9 +182,18 @@ void drawOutlineThroughFigure(const SpriteDraw& figure, bool raised, int x, int 
     if (thin == nullptr) return;
     drawHiddenPart(
         figure,
-        [&] { al_draw_bitmap_region(figure.bitmap, figure.sx, figure.sy, figure.sw, figure.sh, 0,
-                                    0, figure.flags); },
+        [&] {
+            al_draw_bitmap_region(figure.bitmap, figure.sx, figure.sy, figure.sw, figure.sh, 0, 0,
+                                  figure.flags);
+        },
         [&] { al_draw_bitmap(thin, x - figure.dx, y - figure.dy, 0); });
+}
+
+void prepareSeeThrough() {
+    for (int s = 1; s <= 4; ++s)
+        if (assets.playerBitmap[s] != nullptr) edgePicture(assets.playerBitmap[s]);
+    thinOutlinePicture(false);
+    thinOutlinePicture(true);
 }
 
 void releaseSeeThrough() {

@@ -18,4 +18,7 @@ void addFigureCover(ALLEGRO_BITMAP* bitmap, ALLEGRO_COLOR tint, int sx, int sy, 
 void drawFigureThroughCovers(const SpriteDraw& figure);
 // The part of the target outline at (x, y) that the figure covers, thin.
 void drawOutlineThroughFigure(const SpriteDraw& figure, bool raised, int x, int y);
+// Makes the pictures ahead of the first frame that needs them (else they are
+// made then).
+void prepareSeeThrough();
 void releaseSeeThrough();

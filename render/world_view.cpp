@@ -30,12 +30,12 @@ constexpr Tint kShadeTints[kShadeCount] = {
     grey(0.3f),
     grey(0.2f),
     Tint{1, 1, 1, 0.6f},
-    Tint{0.66f, 0.68f, 0.78f, 1},
-    Tint{0.58f, 0.61f, 0.74f, 1},
-    Tint{0.5f, 0.54f, 0.7f, 1},
-    Tint{0.44f, 0.48f, 0.66f, 1},
-    Tint{0.95f, 0.8f, 0.62f, 1},
-    Tint{0.74f, 0.64f, 0.56f, 1},
+    Tint{0.6f, 0.62f, 0.74f, 1},
+    Tint{0.5f, 0.53f, 0.68f, 1},
+    Tint{0.42f, 0.45f, 0.62f, 1},
+    Tint{0.34f, 0.38f, 0.56f, 1},
+    Tint{0.86f, 0.7f, 0.54f, 1},
+    Tint{0.6f, 0.5f, 0.44f, 1},
 };
 
 // The player sheets by number (0 unused): a position offset and how many
