@@ -27,6 +27,27 @@ ALLEGRO_COLOR edgeColour() { return al_map_rgb(96, 208, 255); }
 struct Cover {
     ALLEGRO_BITMAP* bitmap;
     int sx, sy, sw, sh, x, y;
+    bool operator==(const Cover& o) const {
+        return bitmap == o.bitmap && sx == o.sx && sy == o.sy && sw == o.sw && sh == o.sh &&
+               x == o.x && y == o.y;
+    }
+};
+
+bool sameDraw(const SpriteDraw& a, const SpriteDraw& b) {
+    return a.bitmap == b.bitmap && a.sx == b.sx && a.sy == b.sy && a.sw == b.sw && a.sh == b.sh &&
+           a.dx == b.dx && a.dy == b.dy && a.flags == b.flags;
+}
+
+// A cut kept while what it was cut from stays the same: a figure standing
+// still behind the same blocks is cut once, not every frame.
+struct Cut {
+    ALLEGRO_BITMAP* bitmap = nullptr;  // the part shown, from the figure's corner
+    SpriteDraw figure;
+    ALLEGRO_BITMAP* source = nullptr;  // the edge or the thin outline picture
+    std::vector<Cover> covers;         // what hides the figure, for its edge
+    bool raised = false;               // the outline's kind and place, for the outline
+    int x = 0, y = 0;
+    bool valid = false;
 };
 
 struct SeeThrough {
@@ -34,7 +55,7 @@ struct SeeThrough {
     int coverCount = 0;
     PixelRect figure;  // on the screen; empty when nothing is listed
     ALLEGRO_BITMAP* hiding = nullptr;
-    ALLEGRO_BITMAP* shown = nullptr;
+    Cut edgeCut, outlineCut;
     int scratchW = 0, scratchH = 0;
     ALLEGRO_BITMAP* sheets[5] = {};  // what edgePictures were made from
     ALLEGRO_BITMAP* edgePictures[5] = {};
@@ -93,11 +114,13 @@ bool makeScratch(int w, int h) {
     if (see.hiding != nullptr && w <= see.scratchW && h <= see.scratchH) return true;
     w = std::max(w, see.scratchW);
     h = std::max(h, see.scratchH);
-    for (ALLEGRO_BITMAP** b : {&see.hiding, &see.shown}) {
+    for (ALLEGRO_BITMAP** b : {&see.hiding, &see.edgeCut.bitmap, &see.outlineCut.bitmap}) {
         if (*b != nullptr) al_destroy_bitmap(*b);
         *b = al_create_bitmap(w, h);
     }
-    if (see.hiding == nullptr || see.shown == nullptr) return false;
+    see.edgeCut.valid = see.outlineCut.valid = false;
+    if (see.hiding == nullptr || see.edgeCut.bitmap == nullptr || see.outlineCut.bitmap == nullptr)
+        return false;
     see.scratchW = w;
     see.scratchH = h;
     return true;
@@ -107,25 +130,29 @@ PixelRect rectOf(const SpriteDraw& figure) {
     return PixelRect{figure.dx, figure.dy, figure.sw, figure.sh};
 }
 
-// Runs `hide` on the first scratch picture and `show` on the second, both
-// placed with the figure's corner at their origin, and draws the part of the
-// second that the first covers at the figure's place on the target.
+// Runs `hide` on the scratch picture and `show` on the cut's, both placed
+// with the figure's corner at their origin, and keeps in the cut only the
+// part of what was shown that the scratch covers.
 template <typename Hide, typename Show>
-void drawHiddenPart(const SpriteDraw& figure, Hide hide, Show show) {
-    if (!makeScratch(figure.sw, figure.sh)) return;
+void cutHiddenPart(Cut& cut, Hide hide, Show show) {
     ALLEGRO_STATE state;
     al_store_state(&state, ALLEGRO_STATE_TARGET_BITMAP | ALLEGRO_STATE_BLENDER);
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ONE, ALLEGRO_INVERSE_ALPHA);
     al_set_target_bitmap(see.hiding);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
     hide();
-    al_set_target_bitmap(see.shown);
+    al_set_target_bitmap(cut.bitmap);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
     show();
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ZERO, ALLEGRO_ALPHA);
     al_draw_bitmap(see.hiding, 0, 0, 0);
     al_restore_state(&state);
-    al_draw_bitmap_region(see.shown, 0, 0, figure.sw, figure.sh, figure.dx, figure.dy, 0);
+    cut.valid = true;
+}
+
+void drawCut(const Cut& cut) {
+    const SpriteDraw& f = cut.figure;
+    al_draw_bitmap_region(cut.bitmap, 0, 0, f.sw, f.sh, f.dx, f.dy, 0);
 }
 
 // Pictures are made and targets switched with held drawing let go (and its
@@ -158,9 +185,17 @@ void drawFigureThroughCovers(const SpriteDraw& figure) {
     if (see.coverCount == 0 || see.figure.isEmpty()) return;
     const DrawingLetGo letGo;
     ALLEGRO_BITMAP* edge = edgePicture(figure.bitmap);
-    if (edge == nullptr) return;
-    drawHiddenPart(
-        figure,
+    Cut& cut = see.edgeCut;
+    if (edge == nullptr || !makeScratch(figure.sw, figure.sh)) return;
+    const bool same = cut.valid && cut.source == edge && sameDraw(cut.figure, figure) &&
+                      cut.covers.size() == static_cast<std::size_t>(see.coverCount) &&
+                      std::equal(cut.covers.begin(), cut.covers.end(), see.covers);
+    if (same) return drawCut(cut);
+    cut.figure = figure;
+    cut.source = edge;
+    cut.covers.assign(see.covers, see.covers + see.coverCount);
+    cutHiddenPart(
+        cut,
         [&] {
             for (int i = 0; i < see.coverCount; ++i) {
                 const Cover& c = see.covers[i];
@@ -172,6 +207,7 @@ void drawFigureThroughCovers(const SpriteDraw& figure) {
             al_draw_bitmap_region(edge, figure.sx, figure.sy, figure.sw, figure.sh, 0, 0,
                                   figure.flags);
         });
+    drawCut(cut);
 }
 
 void drawOutlineThroughFigure(const SpriteDraw& figure, bool raised, int x, int y) {
@@ -179,14 +215,24 @@ void drawOutlineThroughFigure(const SpriteDraw& figure, bool raised, int x, int 
         return;
     const DrawingLetGo letGo;
     ALLEGRO_BITMAP* thin = thinOutlinePicture(raised);
-    if (thin == nullptr) return;
-    drawHiddenPart(
-        figure,
+    Cut& cut = see.outlineCut;
+    if (thin == nullptr || !makeScratch(figure.sw, figure.sh)) return;
+    if (cut.valid && cut.source == thin && sameDraw(cut.figure, figure) && cut.raised == raised &&
+        cut.x == x && cut.y == y)
+        return drawCut(cut);
+    cut.figure = figure;
+    cut.source = thin;
+    cut.raised = raised;
+    cut.x = x;
+    cut.y = y;
+    cutHiddenPart(
+        cut,
         [&] {
             al_draw_bitmap_region(figure.bitmap, figure.sx, figure.sy, figure.sw, figure.sh, 0, 0,
                                   figure.flags);
         },
         [&] { al_draw_bitmap(thin, x - figure.dx, y - figure.dy, 0); });
+    drawCut(cut);
 }
 
 void prepareSeeThrough() {
@@ -197,11 +243,13 @@ void prepareSeeThrough() {
 }
 
 void releaseSeeThrough() {
-    for (ALLEGRO_BITMAP* b : {see.hiding, see.shown})
+    for (ALLEGRO_BITMAP* b : {see.hiding, see.edgeCut.bitmap, see.outlineCut.bitmap})
         if (b != nullptr) al_destroy_bitmap(b);
     for (ALLEGRO_BITMAP* b : see.edgePictures)
         if (b != nullptr) al_destroy_bitmap(b);
-    see.hiding = see.shown = nullptr;
+    see.hiding = nullptr;
+    see.edgeCut = Cut{};
+    see.outlineCut = Cut{};
     see.scratchW = see.scratchH = 0;
     for (int s = 0; s < 5; ++s) see.sheets[s] = see.edgePictures[s] = nullptr;
     see.coverCount = 0;
