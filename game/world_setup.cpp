@@ -11,6 +11,23 @@
 #include "util/random.h"
 #include "world/world_grid.h"
 
+namespace {
+
+// A world's first run begins in the morning under a clear sky, so that a new
+// player sees the world by daylight first. The clock and the spell otherwise
+// run on as they were; the trigger, drawn once per program run, keeps its say.
+void beginFirstMorning() {
+    worldClock.dayTick = 0;
+    worldClock.nightLevel = 0;
+    weather.weatherActive = false;
+    weather.snowCover = false;
+    weather.weatherAnimFrame = 0;
+    weather.weatherTick = 0;
+    weather.weatherCycles = 0;
+}
+
+}  // namespace
+
 void beginWorldSetUp() { drawWeatherTrigger(weather); }
 
 // The order matters: the position read from the file is overwritten by the
@@ -33,7 +50,11 @@ void setUpWorld() {
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;
-    if (!settings.classic) applyRecord(keptRecord);
+    if (!settings.classic) {
+        // Every run of a world saves the player with it: none kept, none played.
+        if (keptRecord == PlayerRecord{}) beginFirstMorning();
+        applyRecord(keptRecord);
+    }
     // What the run begins with counts as what the file holds: a run that only
     // looks writes nothing, even where an older file has no record yet.
     worldLoaded(readable);

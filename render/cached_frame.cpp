@@ -15,10 +15,12 @@
 #include "render/game_frame.h"
 #include "render/other_figures.h"
 #include "render/render_pictures.h"
+#include "render/see_through.h"
 #include "render/target_outline.h"
 #include "render/tint.h"
 #include "render/world_layers.h"
 #include "render/world_view.h"
+#include "rules/projection.h"
 
 namespace {
 
@@ -131,9 +133,34 @@ void drawOverTheWorldIn(const GameView& game, const PixelRect& area) {
     al_reset_clipping_rectangle();
 }
 
+// The part of the target outline one's own figure hides, right after it.
+void drawOutlineThroughOwn(const GameView& game, const ViewKey& key, const SpriteDraw& sprite) {
+    TargetCell target;
+    if (!targetCell(game, &target)) return;
+    const int scroll =
+        targetAfterFigure(game.player, target) ? key.scene.scrollAfter : key.scene.scrollBefore;
+    drawOutlineThroughFigure(
+        sprite, target.raised, projectX(target.x, target.y) + game.camera.offsetX,
+        projectY(target.x, target.y, target.level) + game.camera.offsetY - scroll);
+}
+
+// One's own figure's edge where the blocks of the pass after it hide it.
+void drawOwnThroughCovers(const GameView& game, const WorldLayers& layers,
+                          const SpriteDraw* sprite) {
+    if (sprite == nullptr) return;
+    beginFigureCovers(sprite);
+    for (int i = layers.spriteIndex; i < layers.drawCount; ++i) {
+        const WorldDraw& d = layers.draws[i];
+        if (d.block)
+            addFigureCover(d.bitmap, d.tint, d.sx, d.sy, d.sw, d.sh, d.x + game.camera.offsetX,
+                           d.y + game.camera.offsetY);
+    }
+    drawFigureThroughCovers(*sprite);
+}
+
 // Everything the painter's order puts on the sprite's rectangle, redrawn there.
-void drawSpriteArea(const GameView& game, const WorldLayers& layers, const SpriteDraw* sprite,
-                    const SpriteDraw& ghost) {
+void drawSpriteArea(const GameView& game, const ViewKey& key, const WorldLayers& layers,
+                    const SpriteDraw* sprite, const SpriteDraw& ghost) {
     const PixelRect area = onScreen(ghost);
     if (area.isEmpty()) return;
     al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
@@ -142,10 +169,14 @@ void drawSpriteArea(const GameView& game, const WorldLayers& layers, const Sprit
                           area.y - layerScreenY(game.camera, layers), area.w, area.h, area.x,
                           area.y, 0);
     al_hold_bitmap_drawing(true);
-    if (sprite != nullptr) drawSprite(*sprite);
+    if (sprite != nullptr) {
+        drawSprite(*sprite);
+        drawOutlineThroughOwn(game, key, *sprite);
+    }
     drawBlocksInFront(game.camera, layers, area);
     drawSprite(ghost);
     al_hold_bitmap_drawing(false);
+    drawOwnThroughCovers(game, layers, sprite);
     drawOverTheWorldIn(game, area);
 }
 
@@ -227,18 +258,23 @@ void drawOtherArea(const GameView& game, const ViewKey& key, const WorldLayers& 
         drawNightSky(game.clock, 0, 0);
     }
     al_hold_bitmap_drawing(true);
+    // A figure, and right after one's own the part of the outline it hides.
+    auto drawFigure = [&](const PlacedFigure* f) {
+        drawSprite(f->sprite);
+        if (f == own) drawOutlineThroughOwn(game, key, own->sprite);
+    };
     std::size_t next = 0;
     for (int i = from; i < layers.drawCount; ++i) {
-        for (; next < inArea.size() && inArea[next]->index <= i; ++next)
-            drawSprite(inArea[next]->sprite);
+        for (; next < inArea.size() && inArea[next]->index <= i; ++next) drawFigure(inArea[next]);
         const WorldDraw& d = layers.draws[i];
         const int x = d.x + game.camera.offsetX, y = d.y + game.camera.offsetY;
         if (!area.overlaps(PixelRect{x, y, d.sw, d.sh})) continue;
         al_draw_tinted_bitmap_region(d.bitmap, d.tint, d.sx, d.sy, d.sw, d.sh, x, y, 0);
     }
-    for (; next < inArea.size(); ++next) drawSprite(inArea[next]->sprite);
+    for (; next < inArea.size(); ++next) drawFigure(inArea[next]);
     if (ghost != nullptr) drawSprite(*ghost);
     al_hold_bitmap_drawing(false);
+    drawOwnThroughCovers(game, layers, own != nullptr ? &own->sprite : nullptr);
     drawOverTheWorldIn(game, area);
 }
 
@@ -372,6 +408,7 @@ bool prepareRenderer() {
         releaseRenderer();
         return false;
     }
+    prepareSeeThrough();
     caches.prepared = true;
     return true;
 }
@@ -381,6 +418,7 @@ void releaseRenderer() {
     releaseWorldLayers();
     releaseRenderPictures();
     releaseOutlinePictures();
+    releaseSeeThrough();
 }
 
 void setCachedDrawing(bool on) { caches.enabled = on; }
@@ -398,7 +436,7 @@ bool drawCachedGameFrame(const GameView& game, const GameFrame& frame) {
     ALLEGRO_BITMAP* composed = updateComposed(game, key, layers);
     copyWholeBitmap(composed, target);
     al_set_target_bitmap(target);
-    if (ghostDrawn) drawSpriteArea(game, layers, spriteInPass ? &sprite : nullptr, ghost);
+    if (ghostDrawn) drawSpriteArea(game, key, layers, spriteInPass ? &sprite : nullptr, ghost);
     if (otherFigures().empty()) return true;
     const std::vector<PlacedFigure> placed = placeOthers(game, layers);
     const PlacedFigure own{sprite, onScreen(sprite), layers.spriteIndex};

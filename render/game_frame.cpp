@@ -9,6 +9,7 @@
 #include "render/cached_frame.h"
 #include "render/frame_parts.h"
 #include "render/other_figures.h"
+#include "render/see_through.h"
 #include "render/text.h"
 #include "render/tile_shapes.h"
 #include "render/tint.h"
@@ -135,6 +136,8 @@ void drawGameFrameStraight(const GameView& game, const GameFrame& frame) {
     drawNightSky(game.clock, 0, 0);
     drawWorld(game, frame);
     drawPlayer(game, true);
+    SpriteDraw figure;
+    if (spriteDraw(game, false, &figure)) drawFigureThroughCovers(figure);
     drawWeather(game);
     drawBitmap(assets.hudFrame, 0, 0);
     drawHotbar(game.player);

@@ -17,4 +17,8 @@ struct TargetCell {
 bool targetCell(const GameView& game, TargetCell* target);
 // The outline picture, a 64 x 64 tile frame of blank and opaque pixels.
 ALLEGRO_BITMAP* outlinePicture(bool raised);
+// The same edges one pixel wide, drawn where the figure stands over the outline.
+ALLEGRO_BITMAP* thinOutlinePicture(bool raised);
+// Whether the pass draws the target after the figure (in front of it).
+bool targetAfterFigure(const PlayerState& p, const TargetCell& target);
 void releaseOutlinePictures();

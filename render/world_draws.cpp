@@ -33,7 +33,8 @@ constexpr int maxDraws() {
 constexpr std::uint8_t kVisited = 0x80;  // holds a value with a tile
 constexpr std::uint8_t kCovers = 0x40;   // an opaque cube of the common shape this frame
 constexpr std::uint8_t kStandard = 0x20;
-constexpr std::uint8_t kShadeBits = 0x07;
+constexpr std::uint8_t kShadeBits = 0x0F;
+static_assert(kShadeCount <= kShadeBits + 1, "every shade fits its bits");
 
 WorldDraw draws[maxDraws()];
 std::uint8_t cells[kLevels][kWidestWindow][kWidestWindow];
@@ -122,10 +123,11 @@ public:
           player_(game.player),
           scrollBefore_(scrollBefore),
           scrollAfter_(scrollAfter),
-          spriteLevel_(passDrawsSprite(player_) ? player_.level - 1 : -1),
+          spriteInPass_(passDrawsSprite(player_)),
+          spriteLevel_(spriteInPass_ ? player_.level - 1 : -2),
           // Before and after the sprite the scroll may differ; a block is
           // then only hidden by covers drawn with the same scroll.
-          mayHide_(scrollBefore == scrollAfter || spriteLevel_ < 0) {
+          mayHide_(scrollBefore == scrollAfter || !spriteInPass_) {
         hasCrack_ = crackedCell(player_, &crackX_, &crackY_, &crackLevel_);
         hasTarget_ = targetCell(game, &target_);
     }
@@ -139,7 +141,7 @@ public:
                 for (int level = deepest; level >= 0; --level) listLevel(level);
             }
         }
-        if (spriteLevel_ >= 0 && !spriteSeen_) result_.spriteIndex = count_;
+        if (spriteInPass_ && !spriteSeen_) result_.spriteIndex = count_;
         result_.draws = draws;
         result_.count = count_;
         return result_;
@@ -188,7 +190,8 @@ private:
                                             sx + part.x,
                                             sy + part.y,
                                             passOrder(x, y, level),
-                                            replaces(shade)};
+                                            replaces(shade),
+                                            true};
             }
             result_.translucent |= shade == ShadeWaterByDay;
             result_.animated |= f.animated;
@@ -224,7 +227,9 @@ private:
 
     const GameView& game_;
     const PlayerState& player_;
-    const int scrollBefore_, scrollAfter_, spriteLevel_;
+    const int scrollBefore_, scrollAfter_;
+    const bool spriteInPass_;
+    const int spriteLevel_;
     const bool mayHide_;
     bool hasCrack_ = false, spriteSeen_ = false, hasTarget_ = false;
     TargetCell target_;

@@ -21,6 +21,7 @@ struct WorldDraw {
     // Every pixel it draws either replaces what lies below or leaves it: drawn
     // twice, it gives what it gives once.
     bool replaces;
+    bool block = false;  // a block's picture, not a mark laid over one
 };
 
 // The layers reach one cell of camera travel past every screen edge, so a

@@ -6,6 +6,7 @@
 
 #include "render/assets.h"
 #include "render/other_figures.h"
+#include "render/see_through.h"
 #include "render/target_outline.h"
 #include "render/tint.h"
 #include "render/world_view.h"
@@ -33,10 +34,13 @@ void drawBlock(const Placement& at, int x, int y, int level, BlockId id) {
     if (isAnimatedWidth(w)) {
         int frameWidth = w / kStripFrames;
         Tint tint = shadeTint(blockShade(at.game, x, y, level, id, true));
-        drawTintedBitmapRegion(tile, tint, frameWidth * at.game.clock.blockAnimFrame, 0, frameWidth,
-                               h, sx, sy);
+        int frameX = frameWidth * at.game.clock.blockAnimFrame;
+        drawTintedBitmapRegion(tile, tint, frameX, 0, frameWidth, h, sx, sy);
+        addFigureCover(tile, tintColour(tint), frameX, 0, frameWidth, h, sx, sy);
     } else {
-        drawTintedBitmap(tile, shadeTint(blockShade(at.game, x, y, level, id, false)), sx, sy);
+        Tint tint = shadeTint(blockShade(at.game, x, y, level, id, false));
+        drawTintedBitmap(tile, tint, sx, sy);
+        addFigureCover(tile, tintColour(tint), 0, 0, w, h, sx, sy);
     }
 }
 
@@ -96,15 +100,27 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
     Others others{game};
     TargetCell target;
     const bool hasTarget = targetCell(game, &target);
+    // Blocks drawn after the figure are listed from the moment it is drawn.
+    beginFigureCovers(nullptr);
+    bool figureDrawn = false;
+    auto drawFigure = [&] {
+        drawPlayer(game, false);
+        at.scroll = game.levelScroll;
+        figureDrawn = true;
+        SpriteDraw figure;
+        if (!spriteDraw(game, false, &figure)) return;
+        beginFigureCovers(&figure);
+        if (!hasTarget) return;
+        const int scroll = targetAfterFigure(p, target) ? game.levelScroll : frame.scrollBefore;
+        drawOutlineThroughFigure(figure, target.raised, at.x(target.x, target.y),
+                                 Placement{game, scroll}.y(target.x, target.y, target.level));
+    };
     for (int level = deepestVisitedLevel(p); level >= 0; --level) {
         for (int y = windowFirst(py, level); y <= windowLast(py, level); ++y) {
             for (int x = windowFirst(px, level); x <= windowLast(px, level); ++x) {
                 // The figure stands among the blocks: drawn before the cell in
                 // front of its body, even where that cell is outside the world.
-                if (level == ground - 1 && x == px + 1 && y == py) {
-                    drawPlayer(game, false);
-                    at.scroll = game.levelScroll;
-                }
+                if (level == ground - 1 && x == px + 1 && y == py) drawFigure();
                 const bool targetHere =
                     hasTarget && x == target.x && y == target.y && level == target.level;
                 // As the cached pass lists them: only cells that draw something.
@@ -116,6 +132,7 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
             }
         }
     }
+    if (!figureDrawn && ground == 0 && passDrawsSprite(p)) drawFigure();
     others.upTo(passOrder(kBandEdge, kBandEdge, -1) + 1);
 }
 

@@ -19,8 +19,23 @@ constexpr int kWindowAfter = 25;   // and after it, both growing by one per leve
 static_assert(kWindowBefore + 1 + kWindowAfter == kWindowSpan, "the window's span");
 
 constexpr Tint grey(float level) { return Tint{level, level, level, 1}; }
+// The classic night greys every block towards black; moonlight dims less and
+// cools the colours, so that stone, brick and grass still tell apart, and lava
+// warms what it lights.
 constexpr Tint kShadeTints[kShadeCount] = {
-    kNoTint, grey(0.7f), grey(0.5f), grey(0.4f), grey(0.3f), grey(0.2f), Tint{1, 1, 1, 0.6f},
+    kNoTint,
+    grey(0.7f),
+    grey(0.5f),
+    grey(0.4f),
+    grey(0.3f),
+    grey(0.2f),
+    Tint{1, 1, 1, 0.6f},
+    Tint{0.6f, 0.62f, 0.74f, 1},
+    Tint{0.5f, 0.53f, 0.68f, 1},
+    Tint{0.42f, 0.45f, 0.62f, 1},
+    Tint{0.34f, 0.38f, 0.56f, 1},
+    Tint{0.86f, 0.7f, 0.54f, 1},
+    Tint{0.6f, 0.5f, 0.44f, 1},
 };
 
 // The player sheets by number (0 unused): a position offset and how many
@@ -44,11 +59,14 @@ bool isNight(const WorldClock& clock) { return clock.nightLevel > 0; }
 bool darkNightShade(const WorldClock& clock, Shade* shade) {
     static constexpr struct {
         double nightLevel;
-        Shade shade;
-    } kShades[] = {{2, ShadeGrey50}, {3, ShadeGrey40}, {4, ShadeGrey30}, {5, ShadeGrey20}};
+        Shade classic, moonlit;
+    } kShades[] = {{2, ShadeGrey50, ShadeMoon2},
+                   {3, ShadeGrey40, ShadeMoon3},
+                   {4, ShadeGrey30, ShadeMoon4},
+                   {5, ShadeGrey20, ShadeMoon5}};
     for (const auto& entry : kShades) {
         if (clock.nightLevel == entry.nightLevel) {
-            *shade = entry.shade;
+            *shade = settings.classic ? entry.classic : entry.moonlit;
             return true;
         }
     }
@@ -86,8 +104,9 @@ Shade animatedTileShade(const GameView& g, int x, int y, int level, BlockId id) 
 // Static tiles: lava lights its neighbours at night, roofs shade by day.
 Shade staticTileShade(const GameView& g, int x, int y, int level) {
     if (isNight(g.clock)) {
-        if (lavaAtDistance(g, x, y, level, 1)) return ShadeGrey50;
-        if (lavaAtDistance(g, x, y, level, 2)) return ShadeGrey30;
+        if (lavaAtDistance(g, x, y, level, 1))
+            return settings.classic ? ShadeGrey50 : ShadeLavaNear;
+        if (lavaAtDistance(g, x, y, level, 2)) return settings.classic ? ShadeGrey30 : ShadeLavaFar;
         return shadeByNightLevel(g.clock);
     }
     return isRoofed(g, x, y, level) ? ShadeGrey70 : ShadeNone;
@@ -180,8 +199,11 @@ bool crackRegion(const PlayerState& p, int pictureWidth, int pictureHeight, int*
     return true;
 }
 
+// On the top level the body stands above every level drawn: classic leaves
+// the figure to its ghost there, otherwise it comes last in the pass.
 bool passDrawsSprite(const PlayerState& p) {
     const int visited = p.level - 1;
+    if (visited == -1 && !settings.classic) return true;
     return visited >= 0 && visited <= deepestVisitedLevel(p);
 }
 

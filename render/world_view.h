@@ -33,6 +33,13 @@ enum Shade : std::uint8_t {
     ShadeGrey30,
     ShadeGrey20,
     ShadeWaterByDay,
+    // Moonlight and the glow of lava: nights that keep the blocks' colours.
+    ShadeMoon2,
+    ShadeMoon3,
+    ShadeMoon4,
+    ShadeMoon5,
+    ShadeLavaNear,
+    ShadeLavaFar,
     kShadeCount,
 };
 Tint shadeTint(Shade shade);
@@ -53,7 +60,7 @@ struct SpriteDraw {
 };
 // What drawing the figure (or its ghost) draws; false when there is no picture.
 bool spriteDraw(const GameView& game, bool ghost, SpriteDraw* draw);
-// Whether the pass meets the player's place in the order at all.
+// Whether the pass draws the figure at all (on the top level, after every block).
 bool passDrawsSprite(const PlayerState& p);
 // The level scroll the pass draws the cells after the figure with: the new
 // one once it has met the figure, else still the last frame's.

@@ -28,7 +28,15 @@ BlockId selectedType(const PlayerState& p) { return p.hotbar[p.selectedSlot]; }
 
 }  // namespace
 
+bool actionCellInBand(const PlayerState& p, const WorldGrid& grid) {
+    const Column ahead = columnAhead(p);
+    const int level = p.level - p.targetRaised;
+    return insideBounds(grid, ahead.x, ahead.y) && p.level >= 0 && p.level < kBandEdge &&
+           level >= 0 && level < kBandEdge;
+}
+
 void finishAction(PlayerState& p, WorldGrid& grid) {
+    if (!actionCellInBand(p, grid)) return;
     p.strikes += 1;
     Column ahead = columnAhead(p);
     if (p.strikes >= kStrikesToBreak) {

@@ -1,6 +1,7 @@
 // The start of a run: defaults, the random start on the diagonal, the weather.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -150,7 +151,8 @@ TEST_F(WorldSetUp, AKeptRecordOutsideTheWorldStartsOnTheDiagonalWithTheRestKept)
     EXPECT_EQ(player.selectedSlot, 5);
 }
 
-TEST_F(WorldSetUp, WeatherFallsFromTheStartInRoughlyOneRunOfSix) {
+TEST_F(WorldSetUp, WeatherFallsFromTheStartOfASavedWorldInRoughlyOneRunOfSix) {
+    ASSERT_TRUE(saveWorld());
     int active = 0;
     for (int run = 0; run < 600; ++run) {
         weather.weatherActive = false;
@@ -159,4 +161,30 @@ TEST_F(WorldSetUp, WeatherFallsFromTheStartInRoughlyOneRunOfSix) {
     }
     EXPECT_GT(active, 50);
     EXPECT_LT(active, 160);
+}
+
+TEST_F(WorldSetUp, AWorldsFirstRunBeginsInTheMorningUnderAClearSky) {
+    for (int run = 0; run < 60; ++run) {
+        worldClock.dayTick = 9000;
+        worldClock.nightLevel = 5;
+        weather.weatherActive = true;
+        weather.weatherCycles = 120;
+        setUpWorld();
+        ASSERT_EQ(worldClock.dayTick, 0);
+        ASSERT_EQ(worldClock.nightLevel, 0);
+        ASSERT_FALSE(weather.weatherActive);
+        ASSERT_EQ(weather.weatherCycles, 0);
+    }
+    // A saved world's clock runs on, and the classic game's too.
+    setCell(0, 0, 0, Planks);  // a change, so that the save writes
+    ASSERT_TRUE(saveWorld());
+    worldClock.dayTick = 9000;
+    worldClock.nightLevel = 5;
+    setUpWorld();
+    EXPECT_EQ(worldClock.nightLevel, 5);
+    std::remove(worldFile().c_str());
+    settings.classic = true;
+    setUpWorld();
+    settings.classic = false;
+    EXPECT_EQ(worldClock.nightLevel, 5);
 }

@@ -201,6 +201,10 @@ TEST_F(TwinFrameTest, thePlayerAtLevelZeroOnAWorldSolidToTheTop) {
     startRun(10, 10, 0);
     idle(2);
     hold({KeyRight}, 24);
+    hold({KeyRightCtrl}, kStrike + 2);  // body height lies above the band: nothing to strike
+    EXPECT_EQ(player.strikes, 0);
+    idle(kStrike);
+    hold({KeyI}, 1);  // the top level ahead: the crack on it
     hold({KeyRightCtrl}, 2 * kStrike + 2);
     EXPECT_EQ(player.level, 0);
     EXPECT_GE(player.strikes, 1);
@@ -218,10 +222,10 @@ TEST_F(TwinFrameTest, thePlayerDeepDownWithFewerLevelsBelowIt) {
     idle(kStrike);
     EXPECT_EQ(player.level, 20);
     hold({KeyI}, 1);
-    hold({KeyRightCtrl}, 3 * kStrike);  // the pit's floor ahead
+    hold({KeyRightCtrl}, 3 * kStrike);  // the pit's floor ahead lies below the band
     hold({KeyRight}, 45);
     EXPECT_EQ(player.level, 17);
-    EXPECT_EQ(player.blockCounts[2], 101);
+    EXPECT_EQ(player.blockCounts[2], 100);
 }
 
 TEST_F(TwinFrameTest, walkingAlongTheWorldsEdgesAndCorners) {
@@ -343,6 +347,7 @@ TEST_F(TwinFrameTest, theSameInTheTexturesOfARealWindow) {
     scene = "window";
     buildVillage();
     pourLava(11, 8, 12, 9, 14);
+    setCell(12, 11, 13, Brick);  // hides the legs after the first step: the edge through it
     startRun(10, 10, 14);
     // The figures are drawn over the composed screen by day, among the
     // blocks cut to their rectangles, and redrawn from the layers in the rain.

@@ -43,6 +43,37 @@ TEST_F(TargetFrames, theTargetAtBothHeightsByDayAndByNight) {
     EXPECT_EQ(outlinePixels(), 0);
 }
 
+// Facing away the target lies behind the figure, which shows it through
+// itself; behind a pillar the figure shows its edge through the pillar. By
+// day, on snow and by night, drawn both ways.
+TEST_F(TargetFrames, theTargetBehindTheFigureAndTheFigureBehindAPillar) {
+    scene = "see through";
+    fillGround(14, 16);
+    setCell(11, 11, 13, Brick);  // in front of the figure, as high as its legs
+    startRun(10, 10, 14);
+    const Rgb edge{96, 208, 255};
+    auto inFigure = [](Rgb colour) { return countPixels(lastFrame(), 296, 96, 56, 72, colour); };
+    hold({KeyUp}, 2);  // room to place behind the figure
+    idle(2);
+    EXPECT_EQ(inFigure(kOutline) > 0, !classic());
+    EXPECT_EQ(inFigure(edge) > 0, !classic());
+    keepForDocs("target-behind");
+    hold({KeyLeft}, 2);
+    idle(2);
+    EXPECT_EQ(inFigure(kOutline) > 0, !classic());
+    weather.weatherActive = true;
+    weather.weatherKind = WeatherKind::Snow;
+    idle(3);
+    keepForDocs("figure-behind-snow");
+    weather.weatherActive = false;
+    worldClock.nightLevel = 5;
+    worldClock.dayTick = 9000;
+    hold({KeyI}, 1);  // the ground ahead, dashed
+    idle(2);
+    keepForDocs("figure-behind-night");
+    EXPECT_EQ(inFigure(edge) > 0, !classic());
+}
+
 // Eight levels above the ground: classic cuts the world off four below.
 TEST_F(TargetFrames, theGroundUnderATower) {
     scene = "tower";

@@ -79,6 +79,10 @@ TEST_F(TargetOutlineTest, nothingIsMarkedWhenThereIsNothingToActOn) {
     standPlayer(5, 20, 10);
     draw();
     EXPECT_EQ(outlinePixels(), 0) << "the cell ahead lies outside the world";
+    standPlayer(5, 5, 0);
+    setCell(5, 5, 0, Grass);
+    draw();
+    EXPECT_EQ(outlinePixels(), 0) << "body height on the top level lies above the band";
     standPlayer(5, 5, 10);
     player.resting = true;
     draw();
@@ -87,6 +91,34 @@ TEST_F(TargetOutlineTest, nothingIsMarkedWhenThereIsNothingToActOn) {
     settings.classic = true;
     draw();
     EXPECT_EQ(outlinePixels(), 0) << "the classic picture";
+}
+
+// Facing up, the cell ahead at body height, (5, 4, 9), has its corner at
+// (320, 96): the outline's left edge runs down x = 320 through the figure.
+TEST_F(TargetOutlineTest, theFigureInFrontOfTheTargetShowsTheOutlineThinOverItself) {
+    player.spriteSheet = SpriteSheet::Standing;
+    player.facing = Facing::Up;
+    draw();
+    EXPECT_EQ(at(320, 130), kOutline);
+    EXPECT_FALSE(at(321, 130) == kOutline) << "one pixel thin";
+    settings.classic = true;
+    draw();
+    EXPECT_FALSE(at(320, 130) == kOutline);
+}
+
+// At the darkest hour stone and brick keep their colours apart, and neither
+// turns black; classic greys both to a fifth.
+TEST_F(TargetOutlineTest, theDarkestNightKeepsTheBlocksColoursApart) {
+    worldClock.nightLevel = 5;
+    setCell(5, 6, 10, Brick);        // the top face's middle at (288, 176)
+    setCell(5, 4, 10, Cobblestone);  // at (352, 144)
+    draw();
+    const Rgb brick = at(288, 176), stone = at(352, 144);
+    EXPECT_GT(brick.r, 2 * brick.b) << "brick stays red";
+    EXPECT_GT(stone.r + stone.g + stone.b, 120) << "stone stays grey, not black";
+    settings.classic = true;
+    draw();
+    EXPECT_LT(at(352, 144).r + at(352, 144).g + at(352, 144).b, 120);
 }
 
 TEST_F(TargetOutlineTest, theGroundEightLevelsBelowATowerIsDrawnButNotInClassic) {

@@ -224,31 +224,52 @@ TEST_F(Explosives, TheRingNeverWritesAtANegativeXOrY) {
     }
 }
 
-TEST_F(Actions, AtLevelTwentyNothingIsMinedOrPlacedButCountsChange) {
+// The band is the columns inside the bounds and levels 0..19: the world file
+// keeps nothing else and nothing draws it, so an action there would take a
+// block from the stock and put it nowhere, or count air it never mined.
+TEST_F(Actions, AnActionOutsideTheBandDoesNothingAndCostsNothing) {
+    // On the top level, body height is the headroom above the band.
+    startGame(10, 10, 0);
+    setCell(10, 10, 0, Cobblestone);
+    worldTick();
+    act(KeySpace, 1);
+    EXPECT_EQ(player.blockCounts[1], 100);
+    EXPECT_EQ(ahead(-1), Empty);
+    EXPECT_EQ(player.strikes, 0);
+    setCell(kAhead.x, kAhead.y, -1, Planks);  // only a hand-edited world holds one
+    worldTick();
+    act(KeyRightCtrl, 3);
+    EXPECT_EQ(ahead(-1), Planks);
+    EXPECT_EQ(player.blockCounts[Planks], 100);
+    player.targetRaised = 0;  // the ground ahead is in the band again
+    worldTick();
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(0), 1);
+    EXPECT_EQ(player.blockCounts[1], 99);
+
+    // Standing on the band's floor, below the kept levels.
+    startGame(10, 10, kGround);
     player.autoJump = false;
     player.level = 20;
     setCell(kAhead.x, kAhead.y, 19, Planks);
     worldTick();
     act(KeyRightCtrl, 3);
-    EXPECT_EQ(ahead(19), 4);
-    EXPECT_EQ(player.blockCounts[4], 101);
-
+    EXPECT_EQ(ahead(19), Planks);
+    EXPECT_EQ(player.blockCounts[Planks], 100);
     setCell(kAhead.x, kAhead.y, 19, Empty);
     worldTick();
     act(KeySpace, 1);
     EXPECT_EQ(ahead(19), Empty);
-    EXPECT_EQ(player.blockCounts[1], 99);
-}
+    EXPECT_EQ(player.blockCounts[1], 100);
 
-TEST_F(Actions, FacingOutOfTheWorldCountsAirAndSpendsBlocksForNothing) {
+    // Facing out of the world from its edge.
     startGame(20, 10, kGround);
     setCell(20, 10, kGround, Cobblestone);
     player.facing = Facing::Right;
     worldTick();
     act(KeyRightCtrl, 3);
-    EXPECT_EQ(player.blockCounts[Empty], 101);
     act(KeySpace, 1);
-    EXPECT_EQ(player.blockCounts[1], 99);
+    for (int id = 0; id < kBlockTypes; ++id) EXPECT_EQ(player.blockCounts[id], 100) << id;
     EXPECT_EQ(cell(21, 10, kBody), Empty);
 }
 
