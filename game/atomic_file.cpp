@@ -272,10 +272,10 @@ int backUpFile(const std::string& path, bool sync) {
     return kept ? syncFolder(target, sync) : 0;
 }
 
-int replaceFile(const std::string& path, const std::string& text, bool sync) {
+int replaceFile(const std::string& path, const std::string& text, bool sync, bool sweep) {
     const std::string target = linkTarget(path);
     if (!makeFolders(target)) return errno;
-    removeStaleTemporaries(target);
+    if (sweep) removeStaleTemporaries(target);
     if (int error = writeTemporaryAs(target, text, modeFor(target), sync)) return error;
     return syncFolder(target, sync);
 }

@@ -11,8 +11,10 @@
 // Replaces the file at `path` with `text`, creating missing folders on the way
 // (0700, as base folders for a player's files should be). A link at `path` is
 // followed: its target is replaced and the link stays. A new file gets the
-// mode the umask allows; a replaced one keeps its own.
-int replaceFile(const std::string& path, const std::string& text, bool sync);
+// mode the umask allows; a replaced one keeps its own. Without `sweep` the
+// folder is not searched for stale temporaries: for a caller that writes
+// many files into one large folder and sweeps it itself.
+int replaceFile(const std::string& path, const std::string& text, bool sync, bool sweep = true);
 // Keeps the file at `path` (through a link, like replaceFile) as path + ".bak",
 // replacing the old backup in one step; 0 at once when there is no file yet.
 int backUpFile(const std::string& path, bool sync);

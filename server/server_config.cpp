@@ -60,6 +60,8 @@ bool takeLimit(ServerConfig& c, const std::string& name, const std::string& valu
         {"chat_per_second", &c.chatsPerSecond, 1, 100000},
         {"connections_per_address", &c.connectionsPerAddress, 1, 100000},
         {"connects_per_minute", &c.connectsPerMinute, 1, 100000},
+        {"new_names_per_minute", &c.newNamesPerMinute, 0, 100000},
+        {"max_names", &c.maxNames, 0, 10000000},
     };
     long number = 0;
     for (const Field& field : fields) {
