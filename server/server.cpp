@@ -446,8 +446,6 @@ struct Server::Impl {
             peer.savedOnce = true;
         }
         for (const auto& [path, record] : pendingRecords) job.records.push_back(record);
-        job.sweep = !swept;
-        swept = true;
         recordsChanged = false;
         return job;
     }
@@ -595,7 +593,11 @@ struct Server::Impl {
         const bool withWorld = worldDirty;
         worldDirty = false;
         saving = true;
-        saver = std::thread([this, job = saveJob(withWorld)]() {
+        SaveJob job = saveJob(withWorld);
+        // Only here, on the saving thread: the players' folder may be large.
+        job.sweep = !swept;
+        swept = true;
+        saver = std::thread([this, job = std::move(job)]() {
             SaveOutcome result = write(job);
             {
                 std::lock_guard<std::mutex> guard(outcomeLock);
@@ -970,7 +972,12 @@ struct Server::Impl {
             return false;
         }
         if (peer.packets > config.packetsPerSecond || *count > limit) {
-            if (std::holds_alternative<Use>(message)) peer.correct = true;
+            if (const auto* use = std::get_if<Use>(&message)) {
+                peer.correct = true;
+                if (use->slot < kHotbarSlots) peer.actionBlocks[0] = peer.state.hotbar[use->slot];
+                peer.actionBlocks[1] = peer.state.targetBlock;
+                tellActionCounts(peer);
+            }
             return false;
         }
         return true;

@@ -69,7 +69,8 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
         alice.send(Leave{Reason::Leaving, ""});
         EXPECT_TRUE(server.sawLine("alice left"));
     }
-    ASSERT_TRUE(within10s([&] { return fileText(record).find("key_sha256") != std::string::npos; }));
+    ASSERT_TRUE(
+        within10s([&] { return fileText(record).find("key_sha256") != std::string::npos; }));
     EXPECT_EQ(fileText(record).find(key), std::string::npos) << "only the hash is kept";
 
     Player keyless(server.port(), "alice");
@@ -81,6 +82,20 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
         const Welcome* welcome = welcomeOf(owner);
         ASSERT_NE(welcome, nullptr) << server.log();
         EXPECT_EQ(welcome->key, "") << "a key is handed only to the join that claims the name";
+        // A place into a filled cell changes no count; the client, which
+        // counted one less, is told the count all the same.
+        owner.send(Use{1, 2, 1});
+        owner.send(Use{1, 2, 1});
+        const auto toldCobblestone = [&] {
+            int told = 0;
+            for (const Message& m : owner.received)
+                if (const auto* u = std::get_if<Update>(&m))
+                    for (const StockCount& c : u->stock)
+                        told += c.block == Cobblestone && c.count == 99 ? 1 : 0;
+            return told;
+        };
+        EXPECT_TRUE(within10s([&] { return toldCobblestone() == 2; }, [] { Player::pumpAll(); }))
+            << toldCobblestone();
         owner.send(Leave{Reason::Leaving, ""});
         EXPECT_TRUE(server.sawLine("Alice left"));
     }
@@ -113,8 +128,9 @@ TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheW
         ASSERT_EQ(welcome->self.y, 5);
         // A turn changes no cell: the record is saved all the same.
         alice.send(Turn{static_cast<std::uint8_t>(Facing::Left)});
-        ASSERT_TRUE(within10s([&] { return fileText(record).find("facing = 2") != std::string::npos; },
-                              [] { Player::pumpAll(); }))
+        ASSERT_TRUE(
+            within10s([&] { return fileText(record).find("facing = 2") != std::string::npos; },
+                      [] { Player::pumpAll(); }))
             << server.log();
         EXPECT_EQ(server.stop(SIGKILL), 128 + SIGKILL);
     }
