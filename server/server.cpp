@@ -712,7 +712,8 @@ struct Server::Impl {
 
     // Where a player without a record may start: ground that is not water or
     // lava, no other player on it, and nothing in front of it (nearer the
-    // screen's bottom) standing above it, so the figure is not drawn hidden.
+    // screen's bottom) standing two levels above it, so the figure is not
+    // drawn hidden. A single block in front hides the feet only.
     bool fitsNewPlayer(int x, int y) const {
         const int top = columnTop(x, y);
         if (top < 2 || top >= kBandLevels) return false;
@@ -727,7 +728,7 @@ struct Server::Impl {
         for (const auto& [dx, dy] : kFront) {
             const int fx = x + dx, fy = y + dy;
             if (fx > kLastColumn || fy > kLastColumn) continue;
-            for (int level = 0; level < top; ++level)
+            for (int level = 0; level < top - 1; ++level)
                 if (cellOf(*grid, fx, fy, level) != Empty) return false;
         }
         return true;

@@ -193,6 +193,12 @@ TEST(ServerIdentity, TheRightKeyTakesANameOverFromAConnectionStillInPlay) {
 
 TEST(ServerIdentity, NewPlayersStartApartInSightAndNewNamesAreBounded) {
     TempWorld folder;
+    WorldSnapshot world;  // the pillar north of the start two blocks high
+    for (int x = 0; x < kBandEdge; ++x)
+        for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
+    world.at(5, 4, 9) = world.at(5, 4, 8) = Cobblestone;
+    world.playerX = world.playerY = 5;
+    ASSERT_EQ(writeWorldFile(folder.world() + "/world.ini", world, false), 0);
     std::ofstream(folder.world() + "/server.ini") << "new_names_per_minute = 7\n";
     ServerProcess server(folder.world());
     ASSERT_NE(server.port(), 0);
