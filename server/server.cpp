@@ -289,9 +289,8 @@ struct Server::Impl {
     // when saving works again: a full disk must not fill the log too.
     bool failing = false;
     int failedSaves = 0;
-    // Records not yet on disk that belong to no player in play (who left,
-    // or were forgotten): the next save writes them, and the next join of
-    // that name reads them from here.
+    // Records of players who left or were forgotten, not yet on disk: the
+    // next save writes them, and the next join of that name reads them here.
     std::map<std::string, RecordWrite> pendingRecords;
     std::map<std::string, std::uint64_t> lastVersion;  // by path: the newest text handed out
     std::uint64_t versions = 0;
@@ -436,6 +435,9 @@ struct Server::Impl {
             job.world.playerY = startY;
             job.world.record = worldRecord;
         }
+        // Records of players who left or were forgotten go first: a name that
+        // joined again since has its newer text written after them.
+        for (const auto& [path, record] : pendingRecords) job.records.push_back(record);
         for (const auto& owned : peers) {
             Peer& peer = *owned;
             if (!peer.joined || peer.closing) continue;
@@ -445,7 +447,6 @@ struct Server::Impl {
             peer.saved = std::move(now);
             peer.savedOnce = true;
         }
-        for (const auto& [path, record] : pendingRecords) job.records.push_back(record);
         recordsChanged = false;
         return job;
     }
@@ -687,8 +688,7 @@ struct Server::Impl {
             p.level = columnTop(x, y);
         }
         applyRecordTo(record, p, peer.view);
-        // The player's own from now on; its first save also keeps the claim.
-        pendingRecords.erase(recordPath(peer.name));
+        // Its first save keeps the claim.
         peer.savedOnce = false;
         noteRecordChange(now);
         p.x = clampTo(p.x, 0, kLastColumn);
@@ -856,8 +856,9 @@ struct Server::Impl {
             return log("forget: a name, then drop to drop its record too (forget NAME [drop])");
         if (Peer* peer = findPlayer(name)) close(*peer, Reason::Kicked, "", "name forgotten");
         const std::string path = recordPath(name);
+        if (!isRecordName(lowered(name))) return log("forget: no record of " + name);
         const std::optional<std::string> stored = storedRecord(path);
-        if (!isRecordName(lowered(name)) || !stored) return log("forget: no record of " + name);
+        if (!stored) return log("forget: no record of " + name);
         const auto now = Clock::now();
         if (how == "drop") {
             pendingRecords[path] = issue(path, "", true);
