@@ -220,6 +220,8 @@ bool keyOpens(const std::string& key, const std::string& hash) {
 }
 
 // The hash a record's text keeps; "" for a record nobody has claimed yet.
+// A key line spoilt by hand matches no key: the owner frees the name with
+// the console's forget.
 std::string hashIn(const std::string& text) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -229,6 +231,7 @@ std::string hashIn(const std::string& text) {
         if (words >> equals >> hash && equals == "=" && hash.size() == 2 * SHA256_DIGEST_SIZE &&
             isHex(hash))
             return hash;
+        return "spoilt";
     }
     return "";
 }
