@@ -274,10 +274,11 @@ int backUpFile(const std::string& path, bool sync) {
 
 namespace {
 
-int replaceAs(const std::string& path, const std::string& text, bool isPrivate, bool sync) {
+int replaceAs(const std::string& path, const std::string& text, bool isPrivate, bool sync,
+              bool sweep) {
     const std::string target = linkTarget(path);
     if (!makeFolders(target)) return errno;
-    removeStaleTemporaries(target);
+    if (sweep) removeStaleTemporaries(target);
     const mode_t mode = isPrivate ? 0600 : modeFor(target);
     if (int error = writeTemporaryAs(target, text, mode, sync)) return error;
     return syncFolder(target, sync);
@@ -285,10 +286,10 @@ int replaceAs(const std::string& path, const std::string& text, bool isPrivate, 
 
 }  // namespace
 
-int replaceFile(const std::string& path, const std::string& text, bool sync) {
-    return replaceAs(path, text, false, sync);
+int replaceFile(const std::string& path, const std::string& text, bool sync, bool sweep) {
+    return replaceAs(path, text, false, sync, sweep);
 }
 
 int replacePrivateFile(const std::string& path, const std::string& text, bool sync) {
-    return replaceAs(path, text, true, sync);
+    return replaceAs(path, text, true, sync, true);
 }

@@ -11,8 +11,10 @@
 // Replaces the file at `path` with `text`, creating missing folders on the way
 // (0700, as base folders for a player's files should be). A link at `path` is
 // followed: its target is replaced and the link stays. A new file gets the
-// mode the umask allows; a replaced one keeps its own.
-int replaceFile(const std::string& path, const std::string& text, bool sync);
+// mode the umask allows; a replaced one keeps its own. Without `sweep` the
+// folder is not searched for stale temporaries: for a caller that writes
+// many files into one large folder and sweeps it itself.
+int replaceFile(const std::string& path, const std::string& text, bool sync, bool sweep = true);
 // As replaceFile, for what the player alone may read (passwords, keys): the
 // file is 0600 whatever it was before, and never readable by others on the way.
 int replacePrivateFile(const std::string& path, const std::string& text, bool sync);

@@ -39,15 +39,18 @@ void finishAction(PlayerState& p, WorldGrid& grid) {
     if (!actionCellInBand(p, grid)) return;
     p.strikes += 1;
     Column ahead = columnAhead(p);
+    // Read now, not at the last world tick: another player's action may have
+    // ended on the same cell earlier in this tick.
+    const BlockId target = cellOf(grid, ahead.x, ahead.y, p.level - p.targetRaised);
     if (p.strikes >= kStrikesToBreak) {
         p.strikes = 0;
         if (p.actionMode == ActionMode::Mining) {
-            countBreak(p, p.targetBlock);
+            countBreak(p, target);
             mineCell(p, grid, ahead.x, ahead.y);
         }
     }
     BlockId type = selectedType(p);
-    if (p.actionMode == ActionMode::Placing && p.targetBlock == Empty && isKnownBlock(type) &&
+    if (p.actionMode == ActionMode::Placing && target == Empty && isKnownBlock(type) &&
         p.blockCounts[type] >= 1) {
         p.blockCounts[type] -= 1;
         placeCell(p, grid, ahead.x, ahead.y);

@@ -29,7 +29,8 @@ void usage(FILE* out) {
         "  --world DIR       the world folder: world.ini, server.ini, players/ (default .)\n"
         "  --max-players N   players at once (default: server.ini's, else 16)\n"
         "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
-        "         whitelist on|off|add NAME|remove NAME, stats, save, stop\n");
+        "         whitelist on|off|add NAME|remove NAME, forget NAME [drop], stats, save,\n"
+        "         stop\n");
 }
 
 }  // namespace

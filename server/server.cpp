@@ -3,15 +3,23 @@
 #include "server/server.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <nettle/memops.h>
+#include <nettle/sha2.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
@@ -54,6 +62,12 @@ constexpr auto kFlushBudget = seconds(2);    // a leaving peer's last bytes
 constexpr std::size_t kMostWaitingRequests = 16;
 // The ticks the console's `stats` looks back over: about a minute.
 constexpr std::size_t kTickTimesKept = 60 * Server::kTicksPerSecond;
+// How far from the start column a new player may be put, so that players
+// who join together do not stand on each other.
+constexpr int kSpawnReach = 6;
+// The line of a record that binds its name: the hash of the key handed to
+// the name's first owner. The record's own reader passes over it.
+constexpr char kKeyLine[] = "key_sha256";
 
 // The largest column, row and level the wire carries: players stay inside
 // the saved band, where every position can be told.
@@ -140,6 +154,13 @@ struct Peer {
     Position told;
     std::uint8_t toldSheet = 1, toldLook = 0, toldGroup = 0;
     std::array<std::int32_t, kBlockTypes> toldCounts{};
+    // Counts the client guessed itself: told again even when the server's
+    // did not change, since the guess may be wrong.
+    std::bitset<kBlockTypes> tellCounts;
+    BlockId actionBlocks[2] = {0, 0};  // what the running action places and mines
+    std::string keyHash;               // of the key that owns this name
+    PlayerRecord saved;                // as the last save was handed it
+    bool savedOnce = false;
     bool stepped = false;             // a step began this tick
     bool correct = false;             // the player's own picture of itself needs setting right
     std::vector<CellChange> restore;  // cells the player may have drawn wrongly
@@ -154,20 +175,117 @@ std::string recordText(const PlayerState& p) {
     return text;
 }
 
+// One player's record as it stood at one moment. Versions grow with every
+// text handed to a save, so a save that settles late can tell whether a
+// newer text of the same record exists.
+struct RecordWrite {
+    std::string path, text;
+    std::uint64_t version = 0;
+    bool remove = false;  // the owner dropped it
+};
+
 // What a save writes, copied so that the saving thread touches nothing of the tick's.
 struct SaveJob {
     WorldSnapshot world;
     bool withWorld = false;
-    std::vector<std::pair<std::string, std::string>> records;  // path, text
+    bool sweep = false;  // the first save of a run clears what a killed run left
+    std::vector<RecordWrite> records;
 };
 
 // What a save managed: its first failure in one line ("" when all was
-// written) and the records it could not write.
+// written) and the records it could and could not write.
 struct SaveOutcome {
     std::string failure;
-    std::vector<std::pair<std::string, std::string>> unwritten;
-    std::vector<std::pair<std::string, std::string>> written;
+    std::vector<RecordWrite> unwritten;
+    std::vector<RecordWrite> written;
 };
+
+bool isHex(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+std::string hexOf(const std::uint8_t* bytes, std::size_t size) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    return text;
+}
+
+// 128 bits from the system's random source; "" when it cannot give them.
+std::string newKey() {
+    std::uint8_t bytes[kKeyLength / 2];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return "";
+        got += static_cast<std::size_t>(n);
+    }
+    return hexOf(bytes, sizeof bytes);
+}
+
+// A key is as strong as its 128 random bits: one round of the hash is enough
+// to keep the record from giving the key away.
+std::string hashOf(const std::string& key) {
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, key.size(), reinterpret_cast<const std::uint8_t*>(key.data()));
+    std::uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, sizeof digest, digest);
+    return hexOf(digest, sizeof digest);
+}
+
+// Whether the key is the one whose hash the record keeps; the comparison
+// takes as long wherever the two differ.
+bool keyOpens(const std::string& key, const std::string& hash) {
+    const std::string given = hashOf(key);
+    const bool wellFormed = key.size() == kKeyLength && isHex(key) && hash.size() == given.size();
+    const std::string& against = wellFormed ? hash : given;
+    const bool same = nettle_memeql_sec(given.data(), against.data(), given.size()) != 0;
+    return wellFormed && same;
+}
+
+// The hash a record's text keeps; "" for a record nobody has claimed yet.
+// A key line spoilt by hand matches no key: the owner frees the name with
+// the console's forget.
+std::string hashIn(const std::string& text) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, sizeof kKeyLine - 1, kKeyLine) != 0) continue;
+        std::istringstream words(line.substr(sizeof kKeyLine - 1));
+        std::string equals, hash;
+        if (words >> equals >> hash && equals == "=" && hash.size() == 2 * SHA256_DIGEST_SIZE &&
+            isHex(hash))
+            return hash;
+        return "spoilt";
+    }
+    return "";
+}
+
+std::string withoutKey(const std::string& text) {
+    std::istringstream lines(text);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.compare(0, sizeof kKeyLine - 1, kKeyLine) != 0) kept += line + "\n";
+    return kept;
+}
+
+// The file names the server gives records: player names in lower case.
+bool isRecordName(const std::string& name) {
+    return textFits(name, kNameRule) && name == lowered(name);
+}
+
+int syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
 
 }  // namespace
 
@@ -204,9 +322,18 @@ struct Server::Impl {
     // when saving works again: a full disk must not fill the log too.
     bool failing = false;
     int failedSaves = 0;
-    // Records of players who left that could not be written: the next save
-    // tries them again, and the next join of that name reads them from here.
-    std::map<std::string, std::string> unsavedRecords;
+    // Records of players who left or were forgotten, not yet on disk: the
+    // next save writes them, and the next join of that name reads them here.
+    std::map<std::string, RecordWrite> pendingRecords;
+    std::map<std::string, std::uint64_t> lastVersion;  // by path: the newest text handed out
+    std::uint64_t versions = 0;
+    bool recordsChanged = false;  // records differ from the last save's
+    Clock::time_point recordsSince;
+    bool swept = false;
+    // Names that own a record, and the newest claims: each is a file in
+    // players/, so both are bounded.
+    int namesKnown = 0;
+    std::deque<Clock::time_point> recentNames;
 
     // The work of each recent tick, without its waits, for `stats`.
     std::array<std::uint32_t, kTickTimesKept> tickMicros{};
@@ -296,6 +423,40 @@ struct Server::Impl {
         return playersFolder + "/" + lowered(name);
     }
 
+    std::string recordTextOf(const Peer& peer) const {
+        std::string text;
+        if (!peer.keyHash.empty()) text = std::string(kKeyLine) + " = " + peer.keyHash + "\n";
+        return text + recordText(peer.state);
+    }
+
+    RecordWrite issue(const std::string& path, std::string text, bool remove = false) {
+        RecordWrite record{path, std::move(text), ++versions, remove};
+        lastVersion[path] = record.version;
+        return record;
+    }
+
+    void noteRecordChange(Clock::time_point now) {
+        if (recordsChanged) return;
+        recordsChanged = true;
+        recordsSince = now;
+    }
+
+    // The newest text of a name's record, whether on its way or on disk;
+    // nothing when the name has none.
+    std::optional<std::string> storedRecord(const std::string& path) const {
+        const auto pending = pendingRecords.find(path);
+        if (pending != pendingRecords.end()) {
+            if (pending->second.remove) return std::nullopt;
+            return pending->second.text;
+        }
+        std::string text;
+        if (readWholeFile(path, text) != 0) return std::nullopt;
+        return text;
+    }
+
+    // Every record that changed since it was last handed to a save goes in,
+    // with the world when it is asked for: a record never lands ahead of the
+    // world it was taken from.
     SaveJob saveJob(bool withWorld) {
         SaveJob job;
         job.withWorld = withWorld;
@@ -308,17 +469,68 @@ struct Server::Impl {
             job.world.playerY = startY;
             job.world.record = worldRecord;
         }
-        for (const auto& peer : peers)
-            if (peer->joined && !peer->closing)
-                job.records.emplace_back(recordPath(peer->name), recordText(peer->state));
-        for (const auto& record : unsavedRecords) job.records.push_back(record);
+        // Records of players who left or were forgotten go first: a name that
+        // joined again since has its newer text written after them.
+        for (const auto& [path, record] : pendingRecords) job.records.push_back(record);
+        for (const auto& owned : peers) {
+            Peer& peer = *owned;
+            if (!peer.joined || peer.closing) continue;
+            PlayerRecord now = recordOf(peer.state);
+            if (peer.savedOnce && now == peer.saved) continue;
+            job.records.push_back(issue(recordPath(peer.name), recordTextOf(peer)));
+            peer.saved = std::move(now);
+            peer.savedOnce = true;
+        }
+        recordsChanged = false;
         return job;
     }
 
+    // Leftovers of a run killed while it wrote a record: only the
+    // temporaries of record names, and only those no live writer holds.
+    void sweepPlayersFolder() const {
+        DIR* listing = ::opendir(playersFolder.c_str());
+        if (listing == nullptr) return;
+        std::vector<std::string> stale;
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string name = entry->d_name;
+            const std::size_t dot = name.find(".tmp.");
+            if (dot == std::string::npos || name.size() != dot + 11 ||
+                !isRecordName(name.substr(0, dot)))
+                continue;
+            const std::string suffix = name.substr(dot + 5);
+            if (std::all_of(suffix.begin(), suffix.end(),
+                            [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+                stale.push_back(name);
+        }
+        for (const std::string& name : stale) {
+            const int fd = ::openat(::dirfd(listing), name.c_str(),
+                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) continue;
+            struct stat status;
+            if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                ::unlinkat(::dirfd(listing), name.c_str(), 0);
+            ::close(fd);
+        }
+        ::closedir(listing);
+    }
+
+    int countRecords() const {
+        int count = 0;
+        DIR* listing = ::opendir(playersFolder.c_str());
+        if (listing == nullptr) return 0;
+        while (const dirent* entry = ::readdir(listing))
+            count += isRecordName(entry->d_name) ? 1 : 0;
+        ::closedir(listing);
+        return count;
+    }
+
     // Runs on the saving thread, or on the ticking thread once that has
-    // joined. Each file is replaced whole, so a failure leaves the one before.
+    // joined. Each file is replaced whole and synced, so a failure or a
+    // power cut leaves the one before.
     SaveOutcome write(const SaveJob& job) {
         SaveOutcome result;
+        if (job.sweep) sweepPlayersFolder();
         if (job.withWorld) {
             int error = 0;
             if (!backupKept) {
@@ -329,12 +541,20 @@ struct Server::Impl {
             if (error != 0)
                 result.failure = "saving " + worldPath + " failed: " + std::strerror(error);
         }
-        if (!job.records.empty()) ::mkdir(playersFolder.c_str(), 0755);
+        if (!job.records.empty() && ::mkdir(playersFolder.c_str(), 0755) == 0)
+            syncFolder(options.worldFolder);
         for (const auto& record : job.records) {
-            const int error = replaceFile(record.first, record.second, false);
+            int error = 0;
+            if (!record.remove) {
+                error = replaceFile(record.path, record.text, true, false);
+            } else if (::unlink(record.path.c_str()) == 0 || errno == ENOENT) {
+                error = syncFolder(playersFolder);
+            } else {
+                error = errno;
+            }
             (error == 0 ? result.written : result.unwritten).push_back(record);
             if (error != 0 && result.failure.empty())
-                result.failure = "saving " + record.first + " failed: " + std::strerror(error);
+                result.failure = "saving " + record.path + " failed: " + std::strerror(error);
         }
         return result;
     }
@@ -344,11 +564,13 @@ struct Server::Impl {
     }
 
     // What a finished save means for the log and for the next one. A save
-    // that failed in part is tried again whole a while later.
+    // that failed in part is tried again whole a while later, but a record
+    // only when no newer text of it came meanwhile.
     void settle(const SaveOutcome& result, Clock::time_point now, bool toldAlready = false) {
-        for (const auto& [path, text] : result.written) {
-            const auto kept = unsavedRecords.find(path);
-            if (kept != unsavedRecords.end() && kept->second == text) unsavedRecords.erase(kept);
+        for (const RecordWrite& record : result.written) {
+            const auto kept = pendingRecords.find(record.path);
+            if (kept != pendingRecords.end() && kept->second.version == record.version)
+                pendingRecords.erase(kept);
         }
         if (result.failure.empty()) {
             if (failing)
@@ -357,8 +579,15 @@ struct Server::Impl {
             failedSaves = 0;
             return;
         }
-        for (const auto& [path, text] : result.unwritten)
-            if (findPlayerByRecord(path) == nullptr) unsavedRecords.emplace(path, text);
+        for (const RecordWrite& record : result.unwritten) {
+            if (lastVersion[record.path] != record.version) continue;
+            if (Peer* peer = findPlayerByRecord(record.path)) {
+                peer->savedOnce = false;
+            } else {
+                pendingRecords.emplace(record.path, record);
+            }
+            noteRecordChange(now);
+        }
         ++failedSaves;
         if (!failing && !toldAlready) log(result.failure + " (the server goes on and tries again)");
         failing = true;
@@ -377,17 +606,33 @@ struct Server::Impl {
         if (finished) settle(*finished, now);
     }
 
+    bool recordsDiffer() const {
+        if (!pendingRecords.empty()) return true;
+        for (const auto& peer : peers)
+            if (peer->joined && !peer->closing &&
+                (!peer->savedOnce || recordOf(peer->state) != peer->saved))
+                return true;
+        return false;
+    }
+
+    // The world and the players' records on one schedule: on disk within a
+    // few seconds of their first change, whichever changed.
     void autosave(Clock::time_point now) {
         if (saving) return;
         settleSaver(now);
-        // Records of players who left wait for no change of the world; while
-        // saves fail, they wait for the world's retry.
+        if (!recordsChanged && recordsDiffer()) noteRecordChange(now);
         const bool worldDue = worldDirty && now - dirtySince >= kAutosaveAfter;
-        if (!worldDue && (unsavedRecords.empty() || failing)) return;
+        const bool recordsDue = recordsChanged && now - recordsSince >= kAutosaveAfter;
+        if (!worldDue && !recordsDue) return;
         finishSaver();
-        if (worldDue) worldDirty = false;
+        const bool withWorld = worldDirty;
+        worldDirty = false;
         saving = true;
-        saver = std::thread([this, job = saveJob(worldDue)]() {
+        SaveJob job = saveJob(withWorld);
+        // Only here, on the saving thread: the players' folder may be large.
+        job.sweep = !swept;
+        swept = true;
+        saver = std::thread([this, job = std::move(job)]() {
             SaveOutcome result = write(job);
             {
                 std::lock_guard<std::mutex> guard(outcomeLock);
@@ -398,8 +643,8 @@ struct Server::Impl {
     }
 
     // The world is written when it changed since the last save (or `force`);
-    // the players' records always. A failure is told in the log each time:
-    // the caller asked for this save.
+    // the players' records when they changed. A failure is told in the log
+    // each time: the caller asked for this save.
     bool saveNow(bool force) {
         finishSaver();
         const auto now = Clock::now();
@@ -456,9 +701,9 @@ struct Server::Impl {
         return -1;
     }
 
-    // A new player as single player starts one, on the world's start column,
-    // then whatever its record kept.
-    void setUpPlayer(Peer& peer) {
+    // A new player as single player starts one, on a free column near the
+    // world's start, then whatever its record kept.
+    void setUpPlayer(Peer& peer, const std::optional<std::string>& stored, Clock::time_point now) {
         PlayerState& p = peer.state;
         p = PlayerState{};
         p.facing = Facing::Down;
@@ -466,17 +711,20 @@ struct Server::Impl {
         p.spriteGroup = 1;
         p.targetRaised = 1;
         p.autoJump = true;
-        placePlayer(p, peer.view, startX, startY);
-        p.level = columnTop(startX, startY);
-        const std::string path = recordPath(peer.name);
-        const auto unsaved = unsavedRecords.find(path);
-        if (unsaved != unsavedRecords.end()) {
-            std::istringstream kept(unsaved->second);
-            applyRecordTo(parsePlayerRecord(kept), p, peer.view);
-            unsavedRecords.erase(unsaved);  // the player's own from now on
-        } else if (std::ifstream in(path, std::ios::binary); in) {
-            applyRecordTo(parsePlayerRecord(in), p, peer.view);
+        PlayerRecord record;
+        if (stored) {
+            std::istringstream lines(*stored);
+            record = parsePlayerRecord(lines);
         }
+        if (!(record.x && record.y && record.level)) {
+            const auto [x, y] = spawnColumn();
+            placePlayer(p, peer.view, x, y);
+            p.level = columnTop(x, y);
+        }
+        applyRecordTo(record, p, peer.view);
+        // Its first save keeps the claim.
+        peer.savedOnce = false;
+        noteRecordChange(now);
         p.x = clampTo(p.x, 0, kLastColumn);
         p.y = clampTo(p.y, 0, kLastColumn);
         p.level = clampTo(p.level, 0, kBandEdge);
@@ -496,27 +744,113 @@ struct Server::Impl {
         return kBandEdge;
     }
 
-    void refuse(Peer& peer, Reason reason, const std::string& why) {
-        log("refused " + peer.address + ": " + why);
-        close(peer, reason);
+    // Where a player without a record may start: ground that is not water or
+    // lava, no other player on it, and nothing in front of it (nearer the
+    // screen's bottom) standing two levels above it, so the figure is not
+    // drawn hidden. A single block in front hides the feet only.
+    bool fitsNewPlayer(int x, int y) const {
+        const int top = columnTop(x, y);
+        if (top < 2 || top >= kBandLevels) return false;
+        for (int level = 0; level <= top; ++level) {
+            const BlockId id = cellOf(*grid, x, y, level);
+            if (id == Water || id == Lava) return false;
+        }
+        for (const auto& peer : peers)
+            if (peer->joined && !peer->closing && peer->state.x == x && peer->state.y == y)
+                return false;
+        static constexpr int kFront[][2] = {{1, 0}, {0, 1}, {1, 1}, {2, 1}, {1, 2}, {2, 2}};
+        for (const auto& [dx, dy] : kFront) {
+            const int fx = x + dx, fy = y + dy;
+            if (fx > kLastColumn || fy > kLastColumn) continue;
+            for (int level = 0; level < top - 1; ++level)
+                if (cellOf(*grid, fx, fy, level) != Empty) return false;
+        }
+        return true;
     }
 
-    void login(Peer& peer, const Login& request) {
+    // The start column when it fits, else the nearest that does, ring by
+    // ring: first on the start's own ground level (not on a lone pillar or
+    // in a pit beside it), then at any; the start column when none does.
+    std::pair<int, int> spawnColumn() const {
+        const int startTop = columnTop(startX, startY);
+        for (const bool sameLevel : {true, false})
+            for (int ring = 0; ring <= kSpawnReach; ++ring)
+                for (int dy = -ring; dy <= ring; ++dy)
+                    for (int dx = -ring; dx <= ring; ++dx) {
+                        if (std::max(std::abs(dx), std::abs(dy)) != ring) continue;
+                        const int x = startX + dx, y = startY + dy;
+                        if (x < 0 || y < 0 || x > kLastColumn || y > kLastColumn) continue;
+                        if (sameLevel && columnTop(x, y) != startTop) continue;
+                        if (fitsNewPlayer(x, y)) return {x, y};
+                    }
+        return {startX, startY};
+    }
+
+    void refuse(Peer& peer, Reason reason, const std::string& why, const std::string& detail = "") {
+        log("refused " + peer.address + ": " + why);
+        close(peer, reason, detail);
+    }
+
+    // Whether one more name may own a record: a flood of made-up names must
+    // not fill the players' folder.
+    std::string roomForNewName(Clock::time_point now) {
+        while (!recentNames.empty() && now - recentNames.front() >= std::chrono::minutes(1))
+            recentNames.pop_front();
+        if (namesKnown >= config.maxNames) return "no room for new names";
+        if (static_cast<int>(recentNames.size()) >= config.newNamesPerMinute)
+            return "too many new names this minute";
+        return "";
+    }
+
+    // A name belongs to whoever joined with it first: that join is handed a
+    // key, and every later join of the name must bring it. A record kept
+    // from before names had keys has no hash: the next join of that name
+    // claims it. The right key also takes the name over from a connection
+    // still in play (a dead link the server has not noticed yet).
+    void login(Peer& peer, const Login& request, Clock::time_point now) {
         if (config.isBanned(request.name, peer.address))
             return refuse(peer, Reason::Banned, request.name + " is banned");
         if (!config.whitelistAllows(request.name))
             return refuse(peer, Reason::NotWhitelisted, request.name + " is not on the whitelist");
         if (!config.password.empty() && request.password != config.password)
             return refuse(peer, Reason::WrongPassword, request.name + " gave a wrong password");
-        if (findPlayer(request.name))
+        const std::string path = recordPath(request.name);
+        Peer* const old = findPlayer(request.name);
+        std::optional<std::string> stored = old ? std::nullopt : storedRecord(path);
+        const std::string hash = old ? old->keyHash : stored ? hashIn(*stored) : "";
+        if (!hash.empty() && !keyOpens(request.key, hash))
+            return refuse(peer, Reason::NameOwned, request.name + " without its key");
+        if (hash.empty() && old)  // every player in play owns its name: never here
             return refuse(peer, Reason::NameTaken, "the name " + request.name + " is taken");
+        if (!stored && !old) {
+            const std::string full = roomForNewName(now);
+            if (!full.empty())
+                return refuse(peer, Reason::ServerFull, request.name + ": " + full, full);
+        }
         const int id = freeId();
-        if (joinedCount >= config.maxPlayers || id < 0)
+        if (joinedCount - (old ? 1 : 0) >= config.maxPlayers || id < 0)
             return refuse(peer, Reason::ServerFull, request.name + ": server full");
+        std::string key;
+        if (hash.empty()) {
+            key = newKey();
+            if (key.empty())
+                return refuse(peer, Reason::ServerFull, "no random source for a key",
+                              "the server cannot make keys");
+            if (!stored) {
+                ++namesKnown;
+                recentNames.push_back(now);
+            }
+        }
+        if (old) {
+            close(*old, Reason::Kicked, "the name joined again from elsewhere",
+                  "joined again from elsewhere");
+            stored = storedRecord(path);
+        }
         peer.joined = true;
         peer.name = request.name;
         peer.id = static_cast<std::uint8_t>(id);
-        setUpPlayer(peer);
+        peer.keyHash = key.empty() ? hash : hashOf(key);
+        setUpPlayer(peer, stored, now);
         ++joinedCount;
 
         Welcome welcome;
@@ -532,6 +866,7 @@ struct Server::Impl {
         welcome.clocks = toldClocks;
         welcome.autoJump = peer.state.autoJump;
         welcome.raised = peer.state.targetRaised != 0;
+        welcome.key = key;
         peer.link->send(welcome);
         Band band;
         band.cells.assign(toldBand.begin(), toldBand.end());
@@ -542,11 +877,37 @@ struct Server::Impl {
                 list.players.push_back(infoOf(*other));
         peer.link->send(list);
         broadcast(PlayerJoined{infoOf(peer)}, &peer);
-        log(peer.name + " joined");
+        log(peer.name + (key.empty() ? " joined" : " joined and claimed the name"));
+    }
+
+    // The console's `forget NAME [drop]`: the name is free for the next who
+    // joins with it; its record stays for that player, or goes with `drop`.
+    void forget(const std::string& words) {
+        std::istringstream in(words);
+        std::string name, how;
+        in >> name >> how;
+        if (name.empty() || !(how.empty() || how == "drop"))
+            return log("forget: a name, then drop to drop its record too (forget NAME [drop])");
+        if (Peer* peer = findPlayer(name)) close(*peer, Reason::Kicked, "", "name forgotten");
+        const std::string path = recordPath(name);
+        if (!isRecordName(lowered(name))) return log("forget: no record of " + name);
+        const std::optional<std::string> stored = storedRecord(path);
+        if (!stored) return log("forget: no record of " + name);
+        const auto now = Clock::now();
+        if (how == "drop") {
+            pendingRecords[path] = issue(path, "", true);
+            namesKnown = std::max(0, namesKnown - 1);
+            log("forgot " + name + " and dropped the record");
+        } else {
+            pendingRecords[path] = issue(path, withoutKey(*stored));
+            log("forgot " + name + "; the record goes to whoever joins with the name next");
+        }
+        noteRecordChange(now);
     }
 
     // Ends a connection: a player leaves the world at once, the socket once
-    // its last bytes are out (or the flush budget is spent).
+    // its last bytes are out (or the flush budget is spent). The record goes
+    // with the next save, together with the world it was played in.
     void close(Peer& peer, Reason reason, const std::string& detail = "",
                const std::string& why = "") {
         if (peer.closing) return;
@@ -558,21 +919,8 @@ struct Server::Impl {
         broadcast(PlayerLeft{peer.id, reason});
         log(peer.name + " left: " + (why.empty() ? std::string(reasonText(reason)) : why));
         const std::string path = recordPath(peer.name);
-        const std::string text = recordText(peer.state);
-        if (saving) {
-            // The save on its way holds an older record of this player, which
-            // would land over this one: the next save writes it, at once.
-            unsavedRecords[path] = text;
-            return;
-        }
-        const SaveOutcome result = write(SaveJob{WorldSnapshot{}, false, {{path, text}}});
-        if (result.failure.empty()) {
-            unsavedRecords.erase(path);
-        } else {
-            // Kept for the next save; success is only told by a whole one.
-            unsavedRecords[path] = text;
-            settle(result, peer.closingSince);
-        }
+        pendingRecords[path] = issue(path, recordTextOf(peer));
+        noteRecordChange(peer.closingSince);
     }
 
     // ---- requests
@@ -597,7 +945,8 @@ struct Server::Impl {
             return;
         }
         if (!peer.joined) {
-            if (const auto* request = std::get_if<Login>(&message)) return login(peer, *request);
+            if (const auto* request = std::get_if<Login>(&message))
+                return login(peer, *request, now);
             log("dropped " + peer.address + ": " + rowOf(message).name + " before its login");
             return close(peer, Reason::BrokeProtocol);
         }
@@ -662,7 +1011,12 @@ struct Server::Impl {
             return false;
         }
         if (peer.packets > config.packetsPerSecond || *count > limit) {
-            if (std::holds_alternative<Use>(message)) peer.correct = true;
+            if (const auto* use = std::get_if<Use>(&message)) {
+                peer.correct = true;
+                if (use->slot < kHotbarSlots) peer.actionBlocks[0] = peer.state.hotbar[use->slot];
+                peer.actionBlocks[1] = peer.state.targetBlock;
+                tellActionCounts(peer);
+            }
             return false;
         }
         return true;
@@ -694,9 +1048,14 @@ struct Server::Impl {
             p.targetRaised = use->raised;
             (use->placing ? intent.place : intent.mine) = true;
             handlePlayerInput(p, peer.view, intent, *grid);
+            // The client counted its stock as if this went through; the
+            // server's counts of what it touches set that right at its end.
+            peer.actionBlocks[0] = p.hotbar[p.selectedSlot];
+            peer.actionBlocks[1] = p.targetBlock;
             if (!p.acting) {
                 peer.correct = true;
                 restoreActionCell(peer);
+                tellActionCounts(peer);
             }
         } else if (const auto* jump = std::get_if<JumpMode>(&message)) {
             intent.autoJump = p.autoJump != (jump->on != 0);
@@ -719,6 +1078,11 @@ struct Server::Impl {
                 intent.walkRight = true;
                 break;
         }
+    }
+
+    static void tellActionCounts(Peer& peer) {
+        for (const BlockId block : peer.actionBlocks)
+            if (isKnownBlock(block)) peer.tellCounts.set(block);
     }
 
     void restoreActionCell(Peer& peer) {
@@ -920,7 +1284,10 @@ struct Server::Impl {
             }
             const bool wasActing = peer.state.acting;
             updateAnimations(peer.state, peer.view, *grid);
-            if (wasActing && !peer.state.acting) restoreActionCell(peer);
+            if (wasActing && !peer.state.acting) {
+                restoreActionCell(peer);
+                tellActionCounts(peer);
+            }
             players.push_back(&peer.state);
         }
         advanceClocks(world);
@@ -1032,12 +1399,13 @@ struct Server::Impl {
             }
             for (int b = 0; b < kBlockTypes; ++b) {
                 const std::int32_t count = peer.state.blockCounts[b];
-                if (count == peer.toldCounts[b]) continue;
+                if (count == peer.toldCounts[b] && !peer.tellCounts[b]) continue;
                 peer.toldCounts[b] = count;
                 own.stock.push_back(StockCount{static_cast<std::uint8_t>(b),
                                                static_cast<std::uint32_t>(clampTo(
                                                    count, 0, static_cast<int>(kLargestThree)))});
             }
+            peer.tellCounts.reset();
             if (!own.empty()) peer.link->send(own);
         }
     }
@@ -1150,12 +1518,14 @@ struct Server::Impl {
             log(statsLine());
         } else if (verb == "save") {
             if (saveNow(true)) log("saved " + worldPath);
+        } else if (verb == "forget") {
+            forget(rest);
         } else if (verb == "stop") {
             stopFlag = true;
         } else {
             log("unknown command " + verb +
                 " (list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS, whitelist "
-                "on|off|add NAME|remove NAME, stats, save, stop)");
+                "on|off|add NAME|remove NAME, forget NAME [drop], stats, save, stop)");
         }
     }
 };
@@ -1207,6 +1577,7 @@ bool Server::start() {
           std::to_string(s.connectionCap) + " connections, " + std::to_string(s.loginCap) +
           " of them logging in");
     s.started = Clock::now();
+    s.namesKnown = s.countRecords();
     if (!s.loadWorld()) return false;
     try {
         s.listener = std::make_unique<Listener>(Ipv4Address(), s.options.port);

@@ -73,8 +73,9 @@ public:
     bool stop();
 
     // A console line (list, stats, say TEXT, kick NAME, ban NAME|ADDRESS, unban
-    // NAME|ADDRESS, whitelist on|off|add NAME|remove NAME, save, stop), from
-    // any thread; it runs at the next tick and answers in the log.
+    // NAME|ADDRESS, whitelist on|off|add NAME|remove NAME, forget NAME [drop],
+    // save, stop), from any thread; it runs at the next tick and answers in
+    // the log.
     void command(const std::string& line);
     // Players who have joined and not left; from any thread.
     int playerCount() const;

@@ -80,6 +80,8 @@ std::string takeLimit(ServerConfig& c, const std::string& name, const std::strin
         {"chat_per_second", &c.chatsPerSecond, 1, 100000},
         {"connections_per_address", &c.connectionsPerAddress, 1, 100000},
         {"connects_per_minute", &c.connectsPerMinute, 1, 100000},
+        {"new_names_per_minute", &c.newNamesPerMinute, 0, 100000},
+        {"max_names", &c.maxNames, 0, 10000000},
     };
     const auto outOfRange = [&](long least, long most) {
         return "(" + name + ") wants a whole number " + std::to_string(least) + ".." +

@@ -18,6 +18,8 @@
 //   connects_per_minute  30      new connections from one address
 //   send_queue_bytes     262144  unsent bytes a player may hold; over it, dropped
 //                                (65536 at least: what a join may queue at once)
+//   new_names_per_minute 20      names joining for the first time; the next waits
+//   max_names            10000   names that own a record, all told
 #pragma once
 
 #include <chrono>
@@ -43,6 +45,9 @@ struct ServerConfig {
     int connectionsPerAddress = 8;
     int connectsPerMinute = 30;
     long sendQueueBytes = 256 * 1024;
+    // Each new name is a file in players/: both bound how many there are.
+    int newNamesPerMinute = 20;
+    int maxNames = 10000;
 
     // admin.ini: "whitelist = on|off", "ban = NAME|ADDRESS", "allow = NAME".
     std::string adminPath;

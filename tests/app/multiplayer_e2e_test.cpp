@@ -330,8 +330,8 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     // while hosting: only the server's save counts, and the folder is free.
     const int again = host();
     ASSERT_GT(again, 0) << game.errorOutput();
-    guest = std::make_unique<Guest>(again, "guest");
-    ASSERT_TRUE(guest->reaches(SessionPhase::Playing));
+    guest = std::make_unique<Guest>(again, "guest2");  // "guest" is owned by the first one's key
+    ASSERT_TRUE(guest->reaches(SessionPhase::Playing)) << game.errorOutput();
     ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }, 20));
     holdKey(screen, window, "space", 0.3);
     EXPECT_TRUE(waitUntil([&] { return guest->band().cells[cell] != 0; }, 10));

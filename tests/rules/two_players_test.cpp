@@ -118,4 +118,36 @@ TEST_F(TwoPlayers, EachIntentMovesOnlyItsPlayerAndItsCamera) {
     EXPECT_EQ(a.blockCounts[Brick], 100);
 }
 
+TEST_F(TwoPlayers, TwoActionsEndingOnOneCellInOneTickEachSeeTheOthersEffect) {
+    // a at (5, 5) facing down and b at (5, 7) facing up share the cell (5, 6).
+    placePlayer(b, viewB, 5, 7);
+    b.facing = Facing::Up;
+    a.targetRaised = b.targetRaised = 1;
+    const auto runBoth = [&](const PlayerIntent& intent) {
+        for (int t = 0; t < 3 * kAnimTicks + 2; ++t) {
+            handlePlayerInput(a, viewA, intent, *grid);
+            handlePlayerInput(b, viewB, intent, *grid);
+            updateAnimations(a, viewA, *grid);
+            updateAnimations(b, viewB, *grid);
+            worldTick();
+        }
+    };
+    PlayerIntent mine;
+    mine.mine = true;
+    setCellOf(*grid, 5, 6, kL - 1, Brick);
+    const int bricks = a.blockCounts[Brick] + b.blockCounts[Brick];
+    runBoth(mine);
+    EXPECT_EQ(at(5, 6, kL - 1), Empty);
+    EXPECT_EQ(a.blockCounts[Brick] + b.blockCounts[Brick], bricks + 1) << "one brick, one miner";
+
+    PlayerIntent place;
+    place.place = true;
+    const BlockId type = a.hotbar[a.selectedSlot];
+    ASSERT_EQ(type, b.hotbar[b.selectedSlot]);
+    const int held = a.blockCounts[type] + b.blockCounts[type];
+    runBoth(place);
+    EXPECT_EQ(at(5, 6, kL - 1), type);
+    EXPECT_EQ(a.blockCounts[type] + b.blockCounts[type], held - 1) << "one cell, one block spent";
+}
+
 }  // namespace

@@ -139,8 +139,10 @@ TEST(ServerFaults, ASigkillWhilePlayersBuildLeavesAWholeWorldThatServesAgain) {
         {
             ServerProcess server(folder.world());
             ASSERT_NE(server.port(), 0) << server.log();
-            Player alice(server.port(), "alice"), bob(server.port(), "bob"),
-                carol(server.port(), "carol");
+            // New names each round: a name's key stays with the round that claimed it.
+            const std::string round = std::to_string(killed);
+            Player alice(server.port(), "alice" + round), bob(server.port(), "bob" + round),
+                carol(server.port(), "carol" + round);
             for (Player* p : {&alice, &bob, &carol}) ASSERT_NE(idOf(*p), 255) << server.log();
             alice.send(Use{1, 2, 1});  // cobblestone at (5, 6, 9), kept from here on
             bob.send(Turn{static_cast<std::uint8_t>(Facing::Left)});
@@ -174,7 +176,7 @@ TEST(ServerFaults, ASigkillWhilePlayersBuildLeavesAWholeWorldThatServesAgain) {
 
         ServerProcess again(folder.world());
         ASSERT_NE(again.port(), 0) << again.log();
-        Player dave(again.port(), "dave");
+        Player dave(again.port(), "dave" + std::to_string(killed));
         ASSERT_TRUE(dave.receives<Band>([](const Band&) { return true; })) << again.log();
         const Band& band = *dave.find<Band>([](const Band&) { return true; });
         for (const auto& [x, y] : {std::pair{5, 6}, {4, 5}, {6, 5}})

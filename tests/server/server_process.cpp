@@ -133,10 +133,11 @@ namespace {
 std::vector<Player*> everyPlayer;
 }
 
-Player::Player(std::uint16_t port, const std::string& name, const std::string& password)
+Player::Player(std::uint16_t port, const std::string& name, const std::string& password,
+               const std::string& key)
     : link_(std::make_unique<Connection>(Ipv4Address(127, 0, 0, 1), port)) {
     everyPlayer.push_back(this);
-    send(Login{name, password, ""});
+    send(Login{name, password, key});
 }
 
 Player::~Player() { everyPlayer.erase(std::find(everyPlayer.begin(), everyPlayer.end(), this)); }

@@ -62,7 +62,8 @@ private:
 // A player without a window: joins, keeps every message it was sent.
 class Player {
 public:
-    Player(std::uint16_t port, const std::string& name, const std::string& password = "");
+    Player(std::uint16_t port, const std::string& name, const std::string& password = "",
+           const std::string& key = "");
     ~Player();
     Connection& link() { return *link_; }
     void send(const Message& message);  // and on its way at once

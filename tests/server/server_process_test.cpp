@@ -25,6 +25,8 @@ bool hasWelcome(Player& p) {
 TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
     TempWorld folder;
     const int placedCount = 100 - 1;
+    std::string bobKey;
+    int bobX = 0, bobY = 0;
     {
         ServerProcess server(folder.world());
         ASSERT_NE(server.port(), 0) << server.log();
@@ -40,14 +42,20 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
         ASSERT_TRUE(alice.receives<PlayerJoined>(
             [](const PlayerJoined& j) { return j.player.name == "bob"; }));
         EXPECT_TRUE(server.sawLine("bob joined"));
-        const std::uint8_t bobId = bob.find<Welcome>([](const Welcome&) { return true; })->self.id;
+        const Welcome& bobWelcome = *bob.find<Welcome>([](const Welcome&) { return true; });
+        const std::uint8_t bobId = bobWelcome.self.id;
+        bobKey = bobWelcome.key;
+        bobX = bobWelcome.self.x;
+        bobY = bobWelcome.self.y;
+        EXPECT_FALSE(bobX == 5 && bobY == 5) << "alice stands there";
 
-        // Bob faces down from (5, 5), ground at 10: the place goes to (5, 6)
-        // level 9. Cobblestone (slot 2), which snow leaves as it is.
+        // Bob faces down, ground at 10: the place goes to the cell south of
+        // him, level 9. Cobblestone (slot 2), which snow leaves as it is.
         bob.send(Use{1, 2, 1});
-        EXPECT_TRUE(alice.receives<Update>([](const Update& u) {
+        EXPECT_TRUE(alice.receives<Update>([&](const Update& u) {
             for (const CellChange& c : u.cells)
-                if (c.x == 5 && c.y == 6 && c.level == 9 && c.block == Cobblestone) return true;
+                if (c.x == bobX && c.y == bobY + 1 && c.level == 9 && c.block == Cobblestone)
+                    return true;
             return false;
         })) << server.log();
 
@@ -66,7 +74,8 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
         bob.send(Step{1});
         EXPECT_TRUE(alice.receives<Update>([&](const Update& u) {
             for (const PlayerMove& m : u.moves)
-                if (m.id == bobId && m.kind == MoveKind::Step && m.x == 5 && m.y == 6) return true;
+                if (m.id == bobId && m.kind == MoveKind::Step && m.x == bobX && m.y == bobY + 1)
+                    return true;
             return false;
         }));
 
@@ -97,15 +106,15 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
     PlayerRecord record;
     std::ifstream in(folder.world() + "/world.ini");
     readWorldInto(in, *grid, x, y, record);
-    EXPECT_EQ(cellOf(*grid, 5, 6, 9), Cobblestone);
+    EXPECT_EQ(cellOf(*grid, bobX, bobY + 1, 9), Cobblestone);
 
     // Bob comes back where he stood, with the block he spent.
     ServerProcess again(folder.world());
     ASSERT_NE(again.port(), 0);
-    Player bob(again.port(), "bob");
+    Player bob(again.port(), "bob", "", bobKey);
     ASSERT_TRUE(hasWelcome(bob)) << again.log();
     const Welcome& welcome = *bob.find<Welcome>([](const Welcome&) { return true; });
-    EXPECT_EQ(welcome.self.y, 6);
+    EXPECT_EQ(welcome.self.y, bobY + 1);
     EXPECT_EQ(welcome.stock[Cobblestone], static_cast<std::uint32_t>(placedCount));
 }
 
@@ -119,7 +128,7 @@ TEST(Server, RefusesASecondServerASecondPlayerOfTheSameNameAndOneOverTheLimit) {
     EXPECT_EQ(rival.port(), 0);
     EXPECT_NE(rival.log().find("cannot host"), std::string::npos) << rival.log();
     Player twin(server.port(), "DANA");
-    EXPECT_TRUE(twin.receives<Leave>([](const Leave& l) { return l.reason == Reason::NameTaken; }));
+    EXPECT_TRUE(twin.receives<Leave>([](const Leave& l) { return l.reason == Reason::NameOwned; }));
     Player late(server.port(), "erin");
     EXPECT_TRUE(
         late.receives<Leave>([](const Leave& l) { return l.reason == Reason::ServerFull; }));
