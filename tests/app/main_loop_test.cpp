@@ -12,6 +12,7 @@
 #include <set>
 
 #include "app/game_screen.h"
+#include "app/inventory_panel.h"
 #include "app/main_loop.h"
 #include "app/platform.h"
 #include "app/pointer.h"
@@ -84,6 +85,15 @@ protected:
         event.mouse.y = y;
         return processEvent(event);
     }
+    // A key pressed and let go between two ticks: only its events tell.
+    static void tap(int key) {
+        ALLEGRO_EVENT event = {};
+        event.keyboard.keycode = key;
+        event.type = ALLEGRO_EVENT_KEY_DOWN;
+        processKeyEvent(event);
+        event.type = ALLEGRO_EVENT_KEY_UP;
+        processKeyEvent(event);
+    }
     // A click as the loop sees it: the press and the release, each an event.
     static void click(int x, int y) {
         moveMouse(x, y);
@@ -148,6 +158,79 @@ TEST_F(MainLoop, TheClassicEscapeActsWhileThePlayerIsBusy) {
     heldKeys.insert(KeyEscape);
     tick();
     EXPECT_TRUE(player.busy);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+// Every switch, the inventory and Escape take the tap; a switch held down
+// flips once, not on every tick.
+TEST_F(MainLoop, ATapBetweenTwoTicksActsOnceAndAHeldSwitchFlipsOnce) {
+    gameScreen.screen = Screen::Game;
+    tick();
+    const PlayerState start = player;
+    tap(KeyF1);
+    tap(KeyJ);
+    tick();
+    EXPECT_EQ(player.spriteRow, (start.spriteRow + 1) % 7);
+    EXPECT_NE(player.autoJump, start.autoJump);
+    tick();
+    EXPECT_EQ(player.spriteRow, (start.spriteRow + 1) % 7) << "one tap, one change";
+    tap(KeyE);
+    tick();
+    EXPECT_TRUE(inventoryOpen());
+    tap(KeyEscape);
+    tick();
+    EXPECT_FALSE(inventoryOpen());
+    EXPECT_EQ(gameScreen.screen, Screen::Game) << "Escape closed the panel only";
+
+    heldKeys.insert(KeyI);
+    for (int i = 0; i < 30; ++i) tick();
+    heldKeys.clear();
+    EXPECT_NE(player.targetRaised, start.targetRaised);
+    tick();
+    EXPECT_NE(player.targetRaised, start.targetRaised) << "held for 30 ticks, flipped once";
+}
+
+// Escape pauses the single player's world under a menu that the keys work;
+// Escape again, or its first row, goes back to the game as it was.
+TEST_F(MainLoop, EscapePausesTheGameAndTheKeysWorkThePauseMenu) {
+    gameScreen.screen = Screen::Game;
+    tick();
+    tap(KeyEscape);
+    tick();
+    ASSERT_EQ(gameScreen.screen, Screen::Paused);
+    const WorldClock clock = worldClock;
+    heldKeys.insert(KeyLeft);
+    for (int i = 0; i < 20; ++i) tick();
+    heldKeys.clear();
+    EXPECT_EQ(worldClock.dayTick, clock.dayTick) << "the world went on";
+    EXPECT_EQ(player.holdTicks, 0) << "the arrows reached the player";
+    tap(KeyEscape);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
+    tick();
+    EXPECT_EQ(worldClock.dayTick, clock.dayTick + 1);
+
+    tap(KeyEscape);
+    tick();
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Game) << "Enter takes the first row, back to the game";
+    tap(KeyEscape);
+    tick();
+    tap(ALLEGRO_KEY_DOWN);
+    tick();
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+    EXPECT_EQ(gameScreen.menuSelection, MenuNone);
+
+    // The title menu's keys: the first Down lights the first row, two more
+    // reach Controls, and Enter opens its panel.
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
+        tap(key);
+        tick();
+    }
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
 }
 

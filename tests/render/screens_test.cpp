@@ -141,6 +141,32 @@ TEST_F(ScreensTest, hoveringHighlightsWithoutSelecting) {
     EXPECT_EQ(gameScreen.menuSelection, MenuNone);
 }
 
+// The keys and the pointer share one chosen row: keys moving away from the
+// button under the pointer unlight it, and a pointer gone from the window
+// leaves nothing lit.
+TEST_F(ScreensTest, onlyOneRowEverLooksChosen) {
+    gameScreen.focus = ButtonFocus{};
+    pointAt(300, 245, false);
+    drawMenu();
+    EXPECT_EQ(buttonAt(240), kButtonLit);
+    titleMenuKey(ALLEGRO_KEY_DOWN);
+    drawMenu();
+    EXPECT_EQ(buttonAt(240), kButtonUp);
+    EXPECT_EQ(buttonAt(270), kButtonLit);
+    titleMenuKey(ALLEGRO_KEY_ENTER);
+    drawMenu();
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
+
+    pointAt(300, 335, false);
+    drawMenu();
+    EXPECT_EQ(buttonAt(330), kButtonLit);
+    EXPECT_EQ(buttonAt(270), kButtonUp);
+    pointAt(-1, -1, false);  // as the loop leaves it when the pointer goes
+    drawMenu();
+    for (int y = 210; y <= 330; y += 30) EXPECT_EQ(buttonAt(y), kButtonUp) << y;
+    gameScreen.focus = ButtonFocus{};
+}
+
 TEST_F(ScreensTest, holdingTheButtonAndSlidingSelectsEachButtonPassed) {
     pointAt(300, 280, true);
     drawMenu();
