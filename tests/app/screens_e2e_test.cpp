@@ -170,6 +170,28 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
     // The hotbar cursor on the first slot.
     EXPECT_EQ(differingPixels(day, 182, 416, cursor, 0, 0, cursor.width, cursor.height), 0);
 
+    // A tap quicker than a tick still counts: E opens the block panel and
+    // Escape closes it; the next Escape pauses the game, and the next goes back.
+    const auto tap = [&](const char* key) {
+        xdotool(server, "windowfocus --sync " + std::to_string(window));
+        xdotool(server, std::string("key ") + key);
+    };
+    const Pixel kBorder{150, 150, 160};
+    const auto bordered = [&](int x, int y) {
+        return [this, &kBorder, x, y] { return near(grabScreen(server).at(x, y), kBorder); };
+    };
+    tap("e");
+    EXPECT_TRUE(waitUntil(bordered(300, 44), 5))
+        << "no block panel " << saveScreenshot(server, "tap-e");
+    tap("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !bordered(300, 44)(); }, 5)) << "the block panel stays";
+    tap("Escape");
+    EXPECT_TRUE(waitUntil(bordered(300, 170), 5))
+        << "no pause menu " << saveScreenshot(server, "tap-escape");
+    saveScreenshot(server, "paused");
+    tap("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !bordered(300, 170)(); }, 5)) << "still paused";
+
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();
 }
