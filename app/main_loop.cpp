@@ -119,6 +119,7 @@ void menuKeys(Screen shown, bool escapeTaken) {
 // single player's world stops behind the pause menu; a shared one goes on.
 void tick() {
     readKeysForTick();
+    pollWindowKeys(keyPressed, keyHeld);
     const bool typing = keysTakenByText();
     const Screen shown = gameScreen.screen;
     const bool escapeTaken = typing || updateInventoryKeys(keyPressed, shown == Screen::Game);
@@ -164,7 +165,6 @@ void handleEvent(const ALLEGRO_EVENT& event) {
             pointer.y = -1;
             break;
         case ALLEGRO_EVENT_TIMER:
-            pollWindowKeys();
             takeKeyboardSnapshot();
             tick();
             quietIdleVoice();
