@@ -16,11 +16,13 @@ enum : std::int32_t {
     MenuExit = 4,
     MenuControls = 5,
     MenuBackToGame = 6,  // offered while a session runs behind the menu
+    MenuOptions = 7,
 };
 
 // Worlds: the list of the player's worlds and its new-world panel. Paused:
 // the pause menu over the game, which waits behind it unless it is shared.
-enum class Screen : std::int32_t { Intro, Menu, Game, Worlds, Paused };
+// Options: the keys rebound, from the title menu or the pause menu.
+enum class Screen : std::int32_t { Intro, Menu, Game, Worlds, Paused, Options };
 
 // Which button of the menu shown looks chosen: the one under the pointer, or
 // the one the keys moved to. One at most, so the keys and the mouse never

@@ -12,6 +12,7 @@
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
 #include "app/multiplayer.h"
+#include "app/options_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -97,8 +98,15 @@ void menuKeys(Screen shown, bool escapeTaken) {
             case Screen::Menu:
                 return escapeToMenu();
             case Screen::Worlds:
-                return;
+            case Screen::Options:
+                break;
         }
+    }
+    if (shown == Screen::Options) {
+        // Waiting for a key, the first pressed is the one; else the screen's own keys.
+        for (int key = 1; key < KeyTicks::kKeys; ++key)
+            if (keyPressed(key)) return optionsKey(key);
+        return;
     }
     // Alt+Enter belongs to the window.
     const bool alt = keyHeld(ALLEGRO_KEY_ALT) || keyHeld(ALLEGRO_KEY_ALTGR);
@@ -130,7 +138,7 @@ void tick() {
     if (isJoined()) {
         tickJoined(playing && shown == Screen::Game ? intentThisTick() : PlayerIntent{},
                    togglePause());
-    } else if (shown != Screen::Paused) {
+    } else if (shown != Screen::Paused && !optionsOverGame()) {
         tickGame(playing && worldInPlay() ? intentThisTick() : PlayerIntent{}, togglePause());
         noteSwitches(before, player, autosaveFailing());
     }
@@ -213,6 +221,9 @@ void drawScreens(const GameFrame& frame) {
         case Screen::Worlds:
             drawWorldList();
             break;
+        case Screen::Options:
+            drawOptions();
+            break;
     }
 }
 
@@ -244,11 +255,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
         const bool paused = gameScreen.screen == Screen::Paused;
         const bool stepped = (gameScreen.screen == Screen::Game || (paused && shared)) &&
                              (!shared || joinedWorldReady());
-        if (stepped) {
-            lastFrame = stepGameFrame(shared);
-        } else if (!paused) {
-            lastFrame = GameFrame{};
-        }
+        if (stepped) lastFrame = stepGameFrame(shared);
         drawScreens(lastFrame);
         if (stepped) requestFrameSounds(lastFrame.sounds);
     }

@@ -10,6 +10,7 @@
 
 #include "app/game_screen.h"
 #include "app/multiplayer.h"
+#include "app/options_screen.h"
 #include "app/pointer.h"
 #include "app/world_list.h"
 #include "game/key_bindings.h"
@@ -44,14 +45,17 @@ constexpr MenuButton kButtons[] = {
     {220, 270, "  Controls", MenuControls},        {220, 300, "  Credits", MenuCredits},
     {220, 330, "Exit the game", MenuExit},
 };
-// Below the column, while a session goes on behind the menu.
-constexpr MenuButton kBackButton{220, 360, "Back to the game", MenuBackToGame};
+// Below the column: the options outside the classic picture, and while a
+// session goes on behind the menu, the way back to it.
+constexpr MenuButton kOptionsButton{220, 360, "   Options", MenuOptions};
+constexpr int kBackButtonX = 220, kBackButtonY = 360, kButtonSpacing = 30;
 
-enum : int { PauseBack = 1, PauseTitle = 2 };
-constexpr int kPauseBoxX = 210, kPauseBoxY = 170, kPauseBoxW = 220, kPauseBoxH = 124;
+enum : int { PauseBack = 1, PauseTitle = 2, PauseOptions = 3 };
+constexpr int kPauseBoxX = 210, kPauseBoxY = 170, kPauseBoxW = 220, kPauseBoxH = 158;
 constexpr MenuButton kPauseButtons[] = {
     {240, 218, "Back to the game", PauseBack},
     {240, 252, "   Title menu", PauseTitle},
+    {240, 286, "     Options", PauseOptions},
 };
 
 constexpr const char* kControlsLines[] = {
@@ -182,17 +186,17 @@ void darkenBackdrop(int x, int y, int w, int h) {
     al_restore_state(&state);
 }
 
-void drawTallPanelBox() {
-    const int right = kPanelBoxX + kPanelBoxW - 1;
+}  // namespace
+
+void extendMenuPanel(int x, int width) {
+    const int right = x + width - 1;
     // The backdrop leaves its panel's corners bare; the two at the join are
     // inside the taller box now.
-    darkenBackdrop(kPanelBoxX, kPanelBoxBottom - 1, 1, 1);
+    darkenBackdrop(x, kPanelBoxBottom - 1, 1, 1);
     darkenBackdrop(right, kPanelBoxBottom - 1, 1, 1);
-    darkenBackdrop(kPanelBoxX, kPanelBoxBottom, kPanelBoxW, kTallBoxBottom - kPanelBoxBottom - 1);
-    darkenBackdrop(kPanelBoxX + 1, kTallBoxBottom - 1, kPanelBoxW - 2, 1);
+    darkenBackdrop(x, kPanelBoxBottom, width, kTallBoxBottom - kPanelBoxBottom - 1);
+    darkenBackdrop(x + 1, kTallBoxBottom - 1, width - 2, 1);
 }
-
-}  // namespace
 
 std::vector<ControlsRow> controlsRows() {
     return {
@@ -224,7 +228,7 @@ void drawControlsPanel() {
             drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
         return;
     }
-    drawTallPanelBox();
+    extendMenuPanel(kPanelBoxX, kPanelBoxW);
     drawText("Tessaria Controls", kKeyColumnX, kPanelTop);
     int y = kPanelTop + kRowSpacing;
     // The keys in the menus' yellow, so that they stand out from the words.
@@ -303,7 +307,11 @@ bool pauseButtonWasDown = false;
 
 std::vector<MenuButton> titleButtons() {
     std::vector<MenuButton> buttons(std::begin(kButtons), std::end(kButtons));
-    if (isJoined()) buttons.push_back(kBackButton);
+    if (!settings.classic) buttons.push_back(kOptionsButton);
+    if (isJoined()) {
+        const int y = settings.classic ? kBackButtonY : kBackButtonY + kButtonSpacing;
+        buttons.push_back({kBackButtonX, y, "Back to the game", MenuBackToGame});
+    }
     return buttons;
 }
 
@@ -356,6 +364,7 @@ int focusKey(int keycode, int count) {
 void choosePause(int id) {
     if (id == PauseBack) backToGame();
     if (id == PauseTitle) escapeToMenu();
+    if (id == PauseOptions) openOptions(Screen::Paused);
 }
 
 void fillBox(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
@@ -395,6 +404,11 @@ void updateTitleMenu() {
     if (gameScreen.menuSelection == MenuBackToGame) {
         gameScreen.menuSelection = MenuNone;
         if (isJoined()) backToGame();
+    }
+    if (gameScreen.menuSelection == MenuOptions) {
+        gameScreen.menuSelection = MenuNone;
+        openOptions(Screen::Menu);
+        return;
     }
     if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
     updateJoinPanel();
@@ -447,6 +461,7 @@ void drawPauseMenu() {
 void updateScreens() {
     if (gameScreen.screen == Screen::Menu) updateTitleMenu();
     if (gameScreen.screen == Screen::Paused) updatePauseMenu();
+    if (gameScreen.screen == Screen::Options) updateOptions();
     if (gameScreen.screen == Screen::Worlds) updateWorldList();
 }
 

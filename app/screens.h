@@ -28,6 +28,9 @@ void drawMenuButton(int x, int y, const char* label, bool lit);
 bool pointerOverButton(int x, int y);
 // The title menu's picture behind every menu screen.
 void drawMenuBackdrop();
+// One of the backdrop's side-by-side panels (left edge, width) drawn taller,
+// down to just above its bottom bar.
+void extendMenuPanel(int x, int width);
 void drawIntroScreen();
 void drawTitleMenu();
 

@@ -9,11 +9,14 @@
 #include <allegro5/allegro_ttf.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
 #include "app/main_loop.h"
+#include "app/options_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/run_folder.h"
@@ -63,6 +66,7 @@ protected:
         setPause(noPause);
         heldKeys.clear();
         settings.classic = false;
+        keyBindings = KeyBindings{};
         gameScreen = GameScreen{};
         pointer = PointerState{};
         beginSavingRun();  // no autosave of an earlier test lands after this
@@ -232,6 +236,63 @@ TEST_F(MainLoop, EscapePausesTheGameAndTheKeysWorkThePauseMenu) {
     }
     EXPECT_EQ(gameScreen.menuSelection, MenuControls);
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+std::string fewKeyNames(int key) {
+    switch (key) {
+        case ALLEGRO_KEY_K:
+            return "k";
+        case KeyJ:
+            return "j";
+        case KeyRightCtrl:
+            return "RCTRL";
+        case Key1 + 4:
+            return "5";
+        default:
+            return "";
+    }
+}
+int fewKeysNamed(const std::string& name) {
+    for (int key : {int(ALLEGRO_KEY_K), int(KeyJ), int(KeyRightCtrl), Key1 + 4})
+        if (fewKeyNames(key) == name) return key;
+    return -1;
+}
+
+// A key pressed on the options screen binds the chosen action, unless the
+// game keeps it or another action has it; the settings file gets the new
+// key at once and keeps the player's own lines.
+TEST_F(MainLoop, TheOptionsBindTheKeyPressedAndRefuseKeptAndTakenKeys) {
+    setKeyNames(fewKeyNames, fewKeysNamed);
+    fs::create_directories("data");
+    { std::ofstream("data/settings.ini") << "# my keys\n"; }
+    loadSettings();
+    gameScreen.screen = Screen::Menu;
+    openOptions(Screen::Menu);
+    const auto press = [&](int key) {
+        tap(key);
+        tick();
+    };
+    for (int i = 0; i < 4; ++i) press(ALLEGRO_KEY_DOWN);  // to "mine"
+    press(ALLEGRO_KEY_ENTER);
+    press(Key1 + 4);
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_NE(optionsMessage().find("kept"), std::string::npos) << optionsMessage();
+    press(ALLEGRO_KEY_ENTER);
+    press(KeyJ);
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_NE(optionsMessage().find("auto jump"), std::string::npos) << optionsMessage();
+    press(ALLEGRO_KEY_ENTER);
+    press(ALLEGRO_KEY_K);
+    EXPECT_EQ(boundKey(Action::Mine), ALLEGRO_KEY_K);
+    std::stringstream text;
+    text << std::ifstream("data/settings.ini").rdbuf();
+    EXPECT_NE(text.str().find("# my keys"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("key.mine = k"), std::string::npos) << text.str();
+    press(KeyEscape);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+    keyBindings = KeyBindings{};
+    setKeyNames(nullptr, nullptr);
+    fs::remove("data/settings.ini");
 }
 
 TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
