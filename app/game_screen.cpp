@@ -48,4 +48,16 @@ void advanceScreenClocks() {
 void escapeToMenu() {
     gameScreen.screen = Screen::Menu;
     gameScreen.menuSelection = MenuNone;
+    gameScreen.focus = ButtonFocus{};
+}
+
+void openPauseMenu() {
+    gameScreen.screen = Screen::Paused;
+    gameScreen.focus = ButtonFocus{};
+    gameScreen.focus.row = 0;  // Enter at once goes back, as Escape does
+}
+
+void backToGame() {
+    gameScreen.screen = Screen::Game;
+    gameScreen.focus = ButtonFocus{};
 }

@@ -15,10 +15,24 @@ enum : std::int32_t {
     MenuCredits = 3,
     MenuExit = 4,
     MenuControls = 5,
+    MenuBackToGame = 6,  // offered while a session runs behind the menu
+    MenuOptions = 7,
 };
 
-// Worlds: the list of the player's worlds and its new-world panel.
-enum class Screen : std::int32_t { Intro, Menu, Game, Worlds };
+// Worlds: the list of the player's worlds and its new-world panel. Paused:
+// the pause menu over the game, which waits behind it unless it is shared.
+// Options: the keys rebound, from the title menu or the pause menu.
+enum class Screen : std::int32_t { Intro, Menu, Game, Worlds, Paused, Options };
+
+// Which button of the menu shown looks chosen: the one under the pointer, or
+// the one the keys moved to. One at most, so the keys and the mouse never
+// light two rows at once.
+struct ButtonFocus {
+    std::int32_t row = -1;                // -1: none
+    bool byPointer = false;               // the pointer chose it, so leaving it clears it
+    std::int32_t seenX = -1, seenY = -1;  // the pointer when last looked at
+    std::int32_t pressedRow = -1;         // a press began on this button
+};
 
 struct GameScreen {
     std::int32_t runState = kRunning;  // 2 once quitting has been asked for
@@ -31,6 +45,7 @@ struct GameScreen {
     std::int32_t introTicks = 0;        // ticks since the intro began
     bool sloganBlinkOn = false;         // title slogan drawn this frame
     std::int32_t sloganBlinkTicks = 0;  // 0..30
+    ButtonFocus focus;
 };
 extern GameScreen gameScreen;
 
@@ -40,3 +55,6 @@ void startIntro();
 void advanceScreenClocks();
 // Escape: the menu, without a panel; the game stays as it is.
 void escapeToMenu();
+// The pause menu over the game, and back from it.
+void openPauseMenu();
+void backToGame();

@@ -5,9 +5,11 @@
 #include <cctype>
 #include <string>
 
+#include "app/pointer.h"
 #include "game/settings.h"
 #include "render/assets.h"
 #include "render/text.h"
+#include "render/tint.h"
 #include "util/numbers.h"
 
 namespace {
@@ -21,6 +23,38 @@ constexpr int kPanelWidth = 420, kPanelHeight = 366;  // ends above the hotbar
 constexpr int kGridX = kPanelX + (kPanelWidth - kColumns * kCellWidth) / 2;
 constexpr int kGridY = kPanelY + 30;
 constexpr int kCountY = 66;  // below the tile, within the cell
+// The name of the block under the pointer, in the two free cells after the
+// last block.
+constexpr int kNameCell = kBlockTypes - 1;
+constexpr int kNameWidth = 2 * kCellWidth - 2;
+constexpr int kNameY = 30;
+
+// By BlockId, as the art names the materials.
+constexpr const char* kBlockNames[kBlockTypes] = {
+    "",
+    "grass on earth",
+    "cobblestone",
+    "explosive crate",
+    "wooden planks",
+    "water",
+    "earth",
+    "sand",
+    "lava",
+    "gravel",
+    "snow-covered ground",
+    "log",
+    "leaves",
+    "brick",
+    "glass",
+    "coal ore",
+    "iron ore",
+    "hard rock",
+    "marble",
+    "terracotta",
+    "gold ore",
+    "mossy stone",
+    "ice",
+};
 
 struct Panel {
     bool open = false;
@@ -62,6 +96,8 @@ void drawCell(const PlayerState& p, BlockId id) {
 }
 
 }  // namespace
+
+const char* blockName(BlockId id) { return id > 0 && id < kBlockTypes ? kBlockNames[id] : ""; }
 
 bool inventoryOpen() { return panel.open; }
 
@@ -111,4 +147,9 @@ void drawInventoryPanel(const PlayerState& p) {
         "Blocks: click one to put it in the selected slot (" + close + " or Escape closes)";
     drawText(title.c_str(), kPanelX + 10, kPanelY + 10);
     for (BlockId id = 1; id < kBlockTypes; ++id) drawCell(p, id);
+    const char* name = blockName(inventoryBlockAt(pointer.x, pointer.y));
+    setTint(kYellow);
+    drawText(name, cellX(kNameCell) + (kNameWidth - textWidth(name)) / 2,
+             cellY(kNameCell) + kNameY);
+    resetTint();
 }

@@ -8,7 +8,10 @@
 #include "rules/player_state.h"
 
 bool inventoryOpen();
-// Once per timer tick: the inventory key and Escape, acted on when pressed.
+// A block's material in words; "" for none.
+const char* blockName(BlockId id);
+// Once per timer tick: the inventory key and Escape, acted on when pressed
+// (`keyDown` may answer "went down since the last tick", so a tap counts).
 // True when Escape belongs to the panel this tick (it closed it, or has not
 // been let go since), so it must not also return to the menu.
 bool updateInventoryKeys(KeyDownFn keyDown, bool gameShown);

@@ -12,6 +12,7 @@
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
 #include "app/multiplayer.h"
+#include "app/options_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
@@ -25,6 +26,7 @@
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
 #include "game/played_world.h"
+#include "game/settings.h"
 #include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -35,31 +37,114 @@ PointerState pointer;
 namespace {
 
 bool worldSaveFailed = false;
+// The last game frame stepped: what the picture shows while the single
+// player's world waits behind the pause menu.
+GameFrame lastFrame;
+
+// Keys as one tick sees them. A key counts as pressed on the tick after its
+// key-down event, even when it was let go before that tick came: a quick tap
+// falls between two ticks, and the keyboard's state at the tick never shows
+// it. Without events (the tests' keyboard) a key is pressed on the first
+// tick it is down.
+struct KeyTicks {
+    static constexpr int kKeys = ALLEGRO_KEY_MAX;
+    bool downSinceTick[kKeys] = {};
+    bool held[kKeys] = {};     // down at this tick, or tapped since the last
+    bool pressed[kKeys] = {};  // went down since the last tick
+};
+KeyTicks keys;
+
+bool validKey(int key) { return key > 0 && key < KeyTicks::kKeys; }
+bool keyHeld(int key) { return validKey(key) && keys.held[key]; }
+bool keyPressed(int key) { return validKey(key) && keys.pressed[key]; }
+
+void readKeysForTick() {
+    const KeyDownFn down = keyboardKeyDown();
+    for (int key = 1; key < KeyTicks::kKeys; ++key) {
+        const bool now = down(key);
+        keys.pressed[key] = keys.downSinceTick[key] || (now && !keys.held[key]);
+        keys.held[key] = now || keys.downSinceTick[key];
+        keys.downSinceTick[key] = false;
+    }
+}
+
+// Walking, mining and placing go on while their keys are held; a switch
+// flips once for each press, however short or long.
+PlayerIntent intentThisTick() {
+    PlayerIntent intent = intentFromKeys(keyHeld);
+    intent.height = keyPressed(boundKey(Action::Height));
+    intent.autoJump = keyPressed(boundKey(Action::AutoJump));
+    intent.rest = keyPressed(boundKey(Action::Rest));
+    intent.look1 = keyPressed(boundKey(Action::Look1));
+    intent.look2 = keyPressed(boundKey(Action::Look2));
+    return intent;
+}
+
+// Escape and the menus' keys. The classic game leaves for the title menu at
+// Escape; otherwise it pauses over the game.
+void menuKeys(Screen shown, bool escapeTaken) {
+    if (keyPressed(KeyEscape) && !escapeTaken) {
+        switch (shown) {
+            case Screen::Game:
+                if (settings.classic) {
+                    escapeToMenu();
+                } else {
+                    openPauseMenu();
+                }
+                return;
+            case Screen::Paused:
+                return backToGame();
+            case Screen::Intro:
+            case Screen::Menu:
+                return escapeToMenu();
+            case Screen::Worlds:
+            case Screen::Options:
+                break;
+        }
+    }
+    if (shown == Screen::Options) {
+        // Waiting for a key, the first pressed is the one; else the screen's own keys.
+        for (int key = 1; key < KeyTicks::kKeys; ++key)
+            if (keyPressed(key)) return optionsKey(key);
+        return;
+    }
+    // Alt+Enter belongs to the window.
+    const bool alt = keyHeld(ALLEGRO_KEY_ALT) || keyHeld(ALLEGRO_KEY_ALTGR);
+    for (int key : {ALLEGRO_KEY_UP, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER, ALLEGRO_KEY_PAD_ENTER}) {
+        if (!keyPressed(key) || (alt && key != ALLEGRO_KEY_UP && key != ALLEGRO_KEY_DOWN)) continue;
+        if (shown == Screen::Menu) titleMenuKey(key);
+        if (shown == Screen::Paused) pauseMenuKey(key);
+    }
+}
 
 // One timer tick, whatever the screen: the player's keys and the world's
 // clocks, the screens' clocks, and Escape.
 // While the inventory panel is open the player's keys wait, and Escape
 // closes the panel rather than leaving the game. The world list takes the
 // keys for itself (its own Escape included), and with no world open they
-// move nobody.
+// move nobody. The menus take the keys from the player, except in the
+// classic game, where they reach the player behind the title menu. The
+// single player's world stops behind the pause menu; a shared one goes on.
 void tick() {
-    const KeyDownFn keyDown = keyboardKeyDown();
+    readKeysForTick();
+    pollWindowKeys(keyPressed, keyHeld);
     const bool typing = keysTakenByText();
-    const bool listShown = gameScreen.screen == Screen::Worlds;
-    const bool escapeTaken =
-        typing || updateInventoryKeys(keyDown, gameScreen.screen == Screen::Game);
+    const Screen shown = gameScreen.screen;
+    const bool escapeTaken = typing || updateInventoryKeys(keyPressed, shown == Screen::Game);
+    const bool playing = !typing && !inventoryOpen() &&
+                         (shown == Screen::Game ||
+                          (settings.classic && (shown == Screen::Menu || shown == Screen::Intro)));
     const PlayerState before = player;
     if (isJoined()) {
-        tickJoined(typing || inventoryOpen() ? PlayerIntent{} : intentFromKeys(keyDown),
+        tickJoined(playing && shown == Screen::Game ? intentThisTick() : PlayerIntent{},
                    togglePause());
-    } else {
-        const bool keysToPlayer = !typing && !listShown && worldInPlay() && !inventoryOpen();
-        tickGame(keysToPlayer ? intentFromKeys(keyDown) : PlayerIntent{}, togglePause());
+    } else if (shown != Screen::Paused && !optionsOverGame()) {
+        tickGame(playing && worldInPlay() ? intentThisTick() : PlayerIntent{}, togglePause());
         noteSwitches(before, player, autosaveFailing());
     }
     advanceScreenClocks();
     readWorldListKeys();
-    if (keyDown(KeyEscape) && !escapeTaken && !listShown) escapeToMenu();
+    if (!typing) menuKeys(shown, escapeTaken);
 }
 
 void takeScreenshot() {
@@ -82,8 +167,12 @@ void handleEvent(const ALLEGRO_EVENT& event) {
         case ALLEGRO_EVENT_MOUSE_BUTTON_UP:
             pointer.buttonDown = 0;
             break;
+        case ALLEGRO_EVENT_MOUSE_LEAVE_DISPLAY:
+            // Nothing stays lit under a pointer that has gone.
+            pointer.x = -1;
+            pointer.y = -1;
+            break;
         case ALLEGRO_EVENT_TIMER:
-            pollWindowKeys();
             takeKeyboardSnapshot();
             tick();
             quietIdleVoice();
@@ -101,6 +190,17 @@ void handleEvent(const ALLEGRO_EVENT& event) {
     if (quitSignalled()) gameScreen.runState = kQuitting;
 }
 
+void drawGame(const GameFrame& frame) {
+    if (isJoined() && !joinedWorldReady()) {
+        drawJoiningScreen();
+        return;
+    }
+    drawGameFrame(frame);
+    drawInventoryPanel(player);
+    drawStatusLine(player);
+    if (isJoined()) drawChat();
+}
+
 // Escape puts the menu over an intro that is still running.
 void drawScreens(const GameFrame& frame) {
     switch (gameScreen.screen) {
@@ -112,17 +212,17 @@ void drawScreens(const GameFrame& frame) {
             drawTitleMenu();
             break;
         case Screen::Game:
-            if (isJoined() && !joinedWorldReady()) {
-                drawJoiningScreen();
-                break;
-            }
-            drawGameFrame(frame);
-            drawInventoryPanel(player);
-            drawStatusLine(player);
-            if (isJoined()) drawChat();
+            drawGame(frame);
+            break;
+        case Screen::Paused:
+            drawGame(frame);
+            drawPauseMenu();
             break;
         case Screen::Worlds:
             drawWorldList();
+            break;
+        case Screen::Options:
+            drawOptions();
             break;
     }
 }
@@ -151,18 +251,25 @@ bool processEvent(const ALLEGRO_EVENT& event) {
         updateScreens();
         if (gameScreen.screen == Screen::Game)
             updateInventoryPointer(player, pointer.x, pointer.y, pointer.buttonDown == 1);
-        const bool gameShown = gameScreen.screen == Screen::Game;
         const bool shared = isJoined();
-        const GameFrame frame =
-            gameShown && (!shared || joinedWorldReady()) ? stepGameFrame(shared) : GameFrame{};
-        drawScreens(frame);
-        if (gameShown) requestFrameSounds(frame.sounds);
+        const bool paused = gameScreen.screen == Screen::Paused;
+        const bool stepped = (gameScreen.screen == Screen::Game || (paused && shared)) &&
+                             (!shared || joinedWorldReady());
+        if (stepped) lastFrame = stepGameFrame(shared);
+        drawScreens(lastFrame);
+        if (stepped) requestFrameSounds(lastFrame.sounds);
     }
     // Only the game screen writes, with the frame's changes made.
     if (gameScreen.screen == Screen::Game && worldIsOwn())
         autosaveWorld(std::chrono::steady_clock::now());
     if (takeScreenshotRequest()) takeScreenshot();
     return true;
+}
+
+void processKeyEvent(const ALLEGRO_EVENT& event) {
+    if (event.type == ALLEGRO_EVENT_KEY_DOWN && validKey(event.keyboard.keycode))
+        keys.downSinceTick[event.keyboard.keycode] = true;
+    handleKeyEvent(event);
 }
 
 void showFrame() {
@@ -181,7 +288,7 @@ bool runMainLoop() {
         // only type into a text field and never make a frame of their own.
         if (event.type == ALLEGRO_EVENT_KEY_DOWN || event.type == ALLEGRO_EVENT_KEY_UP ||
             event.type == ALLEGRO_EVENT_KEY_CHAR) {
-            handleKeyEvent(event);
+            processKeyEvent(event);
             continue;
         }
         bool running = processEvent(event);

@@ -10,6 +10,9 @@ bool runMainLoop();
 // into the frame buffer. False once the loop is to end (the world has been
 // saved and the last frame drawn).
 bool processEvent(const ALLEGRO_EVENT& event);
+// A key event: typing into a text field, and a key-down remembered for the
+// next tick, so a tap shorter than a tick still counts there.
+void processKeyEvent(const ALLEGRO_EVENT& event);
 // Shows the frame buffer in the window, scaled to fit, and flips; nothing
 // without a window.
 void showFrame();

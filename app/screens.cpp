@@ -10,6 +10,7 @@
 
 #include "app/game_screen.h"
 #include "app/multiplayer.h"
+#include "app/options_screen.h"
 #include "app/pointer.h"
 #include "app/world_list.h"
 #include "game/key_bindings.h"
@@ -18,9 +19,6 @@
 #include "render/bitmap_copy.h"
 #include "render/text.h"
 #include "render/tint.h"
-
-// The game's web address, shown as a title slogan and in the credits.
-#define TESSARIA_WEB_ADDRESS "tessaria.example"
 
 namespace {
 
@@ -33,7 +31,8 @@ constexpr const char* kTitleSlogans[] = {
     "Play now! Tessaria",
     "Play now! Tessaria!",
     "2.5d Quarrystone",
-    TESSARIA_WEB_ADDRESS,
+    // The game has no web site: the fourth slogan says what it is about.
+    "Block by block!",
 };
 
 struct MenuButton {
@@ -45,6 +44,18 @@ constexpr MenuButton kButtons[] = {
     {220, 210, "single player", MenuSinglePlayer}, {220, 240, " Multiplayer", MenuMultiplayer},
     {220, 270, "  Controls", MenuControls},        {220, 300, "  Credits", MenuCredits},
     {220, 330, "Exit the game", MenuExit},
+};
+// Below the column: the options outside the classic picture, and while a
+// session goes on behind the menu, the way back to it.
+constexpr MenuButton kOptionsButton{220, 360, "   Options", MenuOptions};
+constexpr int kBackButtonX = 220, kBackButtonY = 360, kButtonSpacing = 30;
+
+enum : int { PauseBack = 1, PauseTitle = 2, PauseOptions = 3 };
+constexpr int kPauseBoxX = 210, kPauseBoxY = 170, kPauseBoxW = 220, kPauseBoxH = 158;
+constexpr MenuButton kPauseButtons[] = {
+    {240, 218, "Back to the game", PauseBack},
+    {240, 252, "   Title menu", PauseTitle},
+    {240, 286, "     Options", PauseOptions},
 };
 
 constexpr const char* kControlsLines[] = {
@@ -58,8 +69,17 @@ constexpr const char* kControlsLines[] = {
     "Press J to put auto jump off/on",
 };
 
+// The game has no web site and no music; the classic panel keeps its music
+// line, which says as much.
 constexpr const char* kCreditsLines[] = {
-    "Tessaria (" TESSARIA_WEB_ADDRESS ")",
+    "Tessaria",
+    "Credits:",
+    "Code: Tessaria Workshop",
+    "Art: Quarry Pixel Studio",
+    "A Tessaria Workshop game",
+};
+constexpr const char* kClassicCreditsLines[] = {
+    "Tessaria",
     "Credits:",
     "Code: Tessaria Workshop",
     "Art: Quarry Pixel Studio",
@@ -68,7 +88,6 @@ constexpr const char* kCreditsLines[] = {
 };
 
 constexpr int kLineSpacing = 20;
-constexpr int kAddedLineSpacing = 14;
 constexpr int kControlsX = 440;
 constexpr int kCreditsX = 470;
 constexpr int kPanelTop = 210;
@@ -125,31 +144,101 @@ std::string controlsLine(int line) {
     }
 }
 
-// The keys the panel's own lines leave out, below them and closer together
-// so that all fit above the foot of the screen; the classic panel stops at
-// its eight lines.
-std::vector<std::string> addedControlsLines() {
-    const std::string f1 = panelName(Action::Look1), f2 = panelName(Action::Look2);
+// The panel outside the classic picture: every key and what it does, one
+// row each, in a box that reaches down far enough to
+// hold them all.
+constexpr int kKeyColumnX = 440;
+constexpr int kRowSpacing = 18;
+constexpr int kPanelBoxX = 432, kPanelBoxW = 202;  // the backdrop's own panel
+constexpr int kPanelBoxBottom = 368;               // where the backdrop's panel ends
+constexpr int kTallBoxBottom = 446;                // above the backdrop's bottom bar
+
+// The key's own name where the player rebound it, else the usual one.
+std::string keyLabel(Action action, const char* usual) {
+    return isRebound(action) ? panelName(action) : std::string(usual);
+}
+
+std::string walkKeys() {
+    if (!isRebound(Action::WalkUp) && !isRebound(Action::WalkDown) &&
+        !isRebound(Action::WalkRight) && !isRebound(Action::WalkLeft))
+        return "Arrows";
+    return panelName(Action::WalkUp) + panelName(Action::WalkLeft) + panelName(Action::WalkDown) +
+           panelName(Action::WalkRight);
+}
+
+// The backdrop's panel is the scene mixed 60 % toward a deep violet; the
+// part added below it is mixed the same way, so the two read as one box.
+// The mix is a clear to the violet's share and the scene added over it at
+// 40 %.
+void darkenBackdrop(int x, int y, int w, int h) {
+    ALLEGRO_BITMAP* backdrop = assets.menuBackground;
+    if (backdrop == nullptr || w <= 0 || h <= 0) return;
+    int cx, cy, cw, ch;
+    al_get_clipping_rectangle(&cx, &cy, &cw, &ch);
+    al_set_clipping_rectangle(x, y, w, h);
+    al_clear_to_color(al_map_rgb(12, 10, 20));
+    al_set_clipping_rectangle(cx, cy, cw, ch);
+    ALLEGRO_STATE state;
+    al_store_state(&state, ALLEGRO_STATE_BLENDER);
+    al_set_blend_color(al_map_rgba_f(0.4f, 0.4f, 0.4f, 1));
+    al_set_blender(ALLEGRO_ADD, ALLEGRO_CONST_COLOR, ALLEGRO_ONE);
+    al_draw_bitmap_region(backdrop, x, y, w, h, x, y, 0);
+    al_restore_state(&state);
+}
+
+}  // namespace
+
+void extendMenuPanel(int x, int width) {
+    const int right = x + width - 1;
+    // The backdrop leaves its panel's corners bare; the two at the join are
+    // inside the taller box now.
+    darkenBackdrop(x, kPanelBoxBottom - 1, 1, 1);
+    darkenBackdrop(right, kPanelBoxBottom - 1, 1, 1);
+    darkenBackdrop(x, kPanelBoxBottom, width, kTallBoxBottom - kPanelBoxBottom - 1);
+    darkenBackdrop(x + 1, kTallBoxBottom - 1, width - 2, 1);
+}
+
+std::vector<ControlsRow> controlsRows() {
     return {
-        "1-9, 0 choose the hotbar slot.",
-        f1 + ", " + f2 + " change the figure's looks.",
-        panelName(Action::Rest) + " to rest and to stand up.",
-        panelName(Action::Inventory) + " for all the blocks you have.",
-        "Escape for this menu.",
-        "Alt+Enter for fullscreen or a window.",
-        "F12 saves a screenshot.",
+        {walkKeys(), "walk and turn"},
+        {keyLabel(Action::Mine, "Right Ctrl"), "mine ahead"},
+        {keyLabel(Action::Place, "Space"), "place ahead"},
+        {keyLabel(Action::Height, "I"), "aim at body or feet"},
+        {keyLabel(Action::AutoJump, "J"), "auto jump on/off"},
+        {keyLabel(Action::Rest, "F11"), "rest, stand up"},
+        {keyLabel(Action::Look1, "F1") + ", " + keyLabel(Action::Look2, "F2"), "change looks"},
+        {keyLabel(Action::Inventory, "E"), "all your blocks"},
+        {"1-9, 0", "hotbar slot"},
+        {"Escape", "pause menu"},
+        {"F12", "screenshot"},
+        {"Alt+Enter", "full screen"},
     };
 }
 
+int controlsRowsBottom() {
+    return kPanelTop + kRowSpacing * static_cast<int>(controlsRows().size() + 1);
+}
+
+namespace {
+
 void drawControlsPanel() {
-    const int count = static_cast<int>(std::size(kControlsLines));
-    for (int line = 0; line < count; ++line)
-        drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
-    if (settings.classic) return;
-    int y = kPanelTop + kLineSpacing * count;
-    for (const std::string& line : addedControlsLines()) {
-        drawText(line.c_str(), kControlsX, y);
-        y += kAddedLineSpacing;
+    if (settings.classic) {
+        const int count = static_cast<int>(std::size(kControlsLines));
+        for (int line = 0; line < count; ++line)
+            drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
+        return;
+    }
+    extendMenuPanel(kPanelBoxX, kPanelBoxW);
+    drawText("Tessaria Controls", kKeyColumnX, kPanelTop);
+    int y = kPanelTop + kRowSpacing;
+    // The keys in the menus' yellow, so that they stand out from the words.
+    for (const ControlsRow& row : controlsRows()) {
+        const std::string keys = row.keys + ": ";
+        setTint(kYellow);
+        drawText(keys.c_str(), kKeyColumnX, y);
+        resetTint();
+        drawText(row.action.c_str(), kKeyColumnX + textWidth(keys.c_str()), y);
+        y += kRowSpacing;
     }
 }
 
@@ -162,7 +251,11 @@ void drawSelectedPanel() {
             drawJoinPanel();
             break;
         case MenuCredits:
-            drawLines(kCreditsLines, kCreditsX);
+            if (settings.classic) {
+                drawLines(kClassicCreditsLines, kCreditsX);
+            } else {
+                drawLines(kCreditsLines, kCreditsX);
+            }
             break;
         default:
             break;
@@ -208,6 +301,82 @@ void drawBackdrop(ALLEGRO_BITMAP* backdrop) {
 
 }  // namespace
 
+namespace {
+
+bool pauseButtonWasDown = false;
+
+std::vector<MenuButton> titleButtons() {
+    std::vector<MenuButton> buttons(std::begin(kButtons), std::end(kButtons));
+    if (!settings.classic) buttons.push_back(kOptionsButton);
+    if (isJoined()) {
+        const int y = settings.classic ? kBackButtonY : kBackButtonY + kButtonSpacing;
+        buttons.push_back({kBackButtonX, y, "Back to the game", MenuBackToGame});
+    }
+    return buttons;
+}
+
+int buttonUnderPointer(const std::vector<MenuButton>& buttons) {
+    for (int i = 0; i < static_cast<int>(buttons.size()); ++i)
+        if (pointerOverButton(buttons[i].x, buttons[i].y)) return i;
+    return -1;
+}
+
+// The pointer chooses the button it moves onto; moving off it (or out of
+// the window) leaves none chosen, unless the keys chose since.
+void followPointer(const std::vector<MenuButton>& buttons) {
+    ButtonFocus& focus = gameScreen.focus;
+    if (pointer.x == focus.seenX && pointer.y == focus.seenY) return;
+    focus.seenX = pointer.x;
+    focus.seenY = pointer.y;
+    const int over = buttonUnderPointer(buttons);
+    if (over >= 0) {
+        focus.row = over;
+        focus.byPointer = true;
+    } else if (focus.byPointer) {
+        focus.row = -1;
+        focus.byPointer = false;
+    }
+}
+
+// Up and Down move the choice round the column; Enter answers the row
+// chosen, -1 for every other key or with none chosen.
+int focusKey(int keycode, int count) {
+    ButtonFocus& focus = gameScreen.focus;
+    if (count <= 0) return -1;
+    if (focus.row >= count) focus.row = -1;
+    switch (keycode) {
+        case ALLEGRO_KEY_UP:
+        case ALLEGRO_KEY_DOWN: {
+            const int step = keycode == ALLEGRO_KEY_UP ? -1 : 1;
+            focus.row =
+                focus.row < 0 ? (step > 0 ? 0 : count - 1) : (focus.row + step + count) % count;
+            focus.byPointer = false;
+            return -1;
+        }
+        case ALLEGRO_KEY_ENTER:
+        case ALLEGRO_KEY_PAD_ENTER:
+            return focus.row;
+        default:
+            return -1;
+    }
+}
+
+void choosePause(int id) {
+    if (id == PauseBack) backToGame();
+    if (id == PauseTitle) escapeToMenu();
+    if (id == PauseOptions) openOptions(Screen::Paused);
+}
+
+void fillBox(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
+    int cx, cy, cw, ch;
+    al_get_clipping_rectangle(&cx, &cy, &cw, &ch);
+    al_set_clipping_rectangle(x, y, w, h);
+    al_clear_to_color(colour);
+    al_set_clipping_rectangle(cx, cy, cw, ch);
+}
+
+}  // namespace
+
 // Strict on all four sides: the first row and column do not count.
 bool pointerOverButton(int x, int y) {
     ALLEGRO_BITMAP* picture = assets.menuButton;
@@ -219,8 +388,10 @@ bool pointerOverButton(int x, int y) {
 void drawMenuBackdrop() { drawBackdrop(assets.menuBackground); }
 
 void updateTitleMenu() {
+    const std::vector<MenuButton> buttons = titleButtons();
+    followPointer(buttons);
     // Every frame while held, so sliding down the column selects each button passed.
-    for (const MenuButton& button : kButtons) {
+    for (const MenuButton& button : buttons) {
         if (pointer.buttonDown == 1 && pointerOverButton(button.x, button.y))
             gameScreen.menuSelection = button.id;
     }
@@ -230,12 +401,67 @@ void updateTitleMenu() {
         leaveForSinglePlayer();
         openWorldList();
     }
+    if (gameScreen.menuSelection == MenuBackToGame) {
+        gameScreen.menuSelection = MenuNone;
+        if (isJoined()) backToGame();
+    }
+    if (gameScreen.menuSelection == MenuOptions) {
+        gameScreen.menuSelection = MenuNone;
+        openOptions(Screen::Menu);
+        return;
+    }
     if (gameScreen.menuSelection == MenuExit) gameScreen.runState = kQuitting;
     updateJoinPanel();
 }
 
+void titleMenuKey(int keycode) {
+    const std::vector<MenuButton> buttons = titleButtons();
+    const int chosen = focusKey(keycode, static_cast<int>(buttons.size()));
+    if (chosen >= 0) gameScreen.menuSelection = buttons[chosen].id;
+}
+
+void pauseMenuKey(int keycode) {
+    const int chosen = focusKey(keycode, static_cast<int>(std::size(kPauseButtons)));
+    if (chosen >= 0) choosePause(kPauseButtons[chosen].id);
+}
+
+// A click is a press and a release on the same button: acting on the press
+// would leave the button held over the title menu, whose buttons act while
+// held.
+void updatePauseMenu() {
+    const std::vector<MenuButton> buttons(std::begin(kPauseButtons), std::end(kPauseButtons));
+    followPointer(buttons);
+    ButtonFocus& focus = gameScreen.focus;
+    const int over = buttonUnderPointer(buttons);
+    if (pointer.buttonDown == 1) {
+        if (!pauseButtonWasDown) focus.pressedRow = over;
+    } else if (pauseButtonWasDown) {
+        const int pressed = focus.pressedRow;
+        focus.pressedRow = -1;
+        if (pressed >= 0 && pressed == over) {
+            pauseButtonWasDown = false;
+            return choosePause(buttons[pressed].id);
+        }
+    }
+    pauseButtonWasDown = pointer.buttonDown == 1;
+}
+
+void drawPauseMenu() {
+    fillBox(kPauseBoxX, kPauseBoxY, kPauseBoxW, kPauseBoxH, al_map_rgb(150, 150, 160));
+    fillBox(kPauseBoxX + 1, kPauseBoxY + 1, kPauseBoxW - 2, kPauseBoxH - 2, al_map_rgb(24, 27, 34));
+    const char* title = isJoined() ? "Menu (the world goes on)" : "Paused";
+    drawText(title, kPauseBoxX + (kPauseBoxW - textWidth(title)) / 2, kPauseBoxY + 14);
+    const int count = static_cast<int>(std::size(kPauseButtons));
+    for (int i = 0; i < count; ++i) {
+        const MenuButton& button = kPauseButtons[i];
+        drawMenuButton(button.x, button.y, button.label, i == gameScreen.focus.row);
+    }
+}
+
 void updateScreens() {
     if (gameScreen.screen == Screen::Menu) updateTitleMenu();
+    if (gameScreen.screen == Screen::Paused) updatePauseMenu();
+    if (gameScreen.screen == Screen::Options) updateOptions();
     if (gameScreen.screen == Screen::Worlds) updateWorldList();
 }
 
@@ -252,11 +478,14 @@ void drawTitleSlogan(const char* text, int x, int y) {
 }
 
 void drawMenuButton(int x, int y, const char* label) {
+    drawMenuButton(x, y, label, pointerOverButton(x, y));
+}
+
+void drawMenuButton(int x, int y, const char* label, bool lit) {
     ALLEGRO_BITMAP* picture = assets.menuButton;
     const int w = picture != nullptr ? al_get_bitmap_width(picture) : 0;
     const int h = picture != nullptr ? al_get_bitmap_height(picture) / 2 : 0;
-    const bool over = pointerOverButton(x, y);
-    drawBitmapRegion(picture, 0, over ? h : 0, w, h, x, y);
+    drawBitmapRegion(picture, 0, lit ? h : 0, w, h, x, y);
     drawText(label, x + kLabelOffsetX, y + kLabelOffsetY);
 }
 
@@ -273,6 +502,10 @@ void drawTitleMenu() {
     const int slogan = assets.menuSloganIndex;
     if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans)))
         drawTitleSlogan(kTitleSlogans[slogan], 400, 130);
-    for (const MenuButton& button : kButtons) drawMenuButton(button.x, button.y, button.label);
+    const std::vector<MenuButton> buttons = titleButtons();
+    for (int i = 0; i < static_cast<int>(buttons.size()); ++i) {
+        const MenuButton& button = buttons[i];
+        drawMenuButton(button.x, button.y, button.label, i == gameScreen.focus.row);
+    }
     drawSelectedPanel();
 }

@@ -14,8 +14,6 @@
 namespace {
 
 struct WindowKeys {
-    bool enterDown = false;
-    bool f12Down = false;
     bool screenshotRequested = false;
 };
 WindowKeys windowKeys;
@@ -78,20 +76,12 @@ ALLEGRO_DISPLAY* openWindow() {
     return display;
 }
 
-void pollWindowKeys() {
-    if (app.display == nullptr || !al_is_keyboard_installed()) return;
-    ALLEGRO_KEYBOARD_STATE keyboard;
-    al_get_keyboard_state(&keyboard);
-    const bool alt =
-        al_key_down(&keyboard, ALLEGRO_KEY_ALT) || al_key_down(&keyboard, ALLEGRO_KEY_ALTGR);
-    const bool enter =
-        al_key_down(&keyboard, ALLEGRO_KEY_ENTER) || al_key_down(&keyboard, ALLEGRO_KEY_PAD_ENTER);
-    const bool f12 = al_key_down(&keyboard, ALLEGRO_KEY_F12);
+void pollWindowKeys(KeyDownFn pressed, KeyDownFn held) {
+    if (app.display == nullptr) return;
+    const bool alt = held(ALLEGRO_KEY_ALT) || held(ALLEGRO_KEY_ALTGR);
     // On the press only: a held key acts once.
-    if (alt && enter && !windowKeys.enterDown) toggleFullscreen();
-    if (f12 && !windowKeys.f12Down) windowKeys.screenshotRequested = true;
-    windowKeys.enterDown = enter;
-    windowKeys.f12Down = f12;
+    if (alt && (pressed(ALLEGRO_KEY_ENTER) || pressed(ALLEGRO_KEY_PAD_ENTER))) toggleFullscreen();
+    if (pressed(ALLEGRO_KEY_F12)) windowKeys.screenshotRequested = true;
 }
 
 bool takeScreenshotRequest() {

@@ -4,13 +4,16 @@
 
 #include <allegro5/allegro.h>
 
+#include "game/key_bindings.h"
+
 // Opens the window titled "Tessaria" at the size kept in the settings, or
 // else at the largest whole multiple of the picture that fits the desktop
 // with its frame; fullscreen when the settings say so. Null on failure.
 ALLEGRO_DISPLAY* openWindow();
 // Alt+Enter switches fullscreen at once; F12 asks for a screenshot of the
-// next drawn picture. Polled on every timer tick, like the game's keys.
-void pollWindowKeys();
+// next drawn picture. Once per timer tick, with the keys pressed since the
+// last one (a tap included) and the keys held.
+void pollWindowKeys(KeyDownFn pressed, KeyDownFn held);
 // True once, after F12 was pressed.
 bool takeScreenshotRequest();
 // The window changed size (a resize, or fullscreen coming or going).

@@ -76,19 +76,38 @@ std::function<bool()> worldListShown(const XServer& server, const Image& button)
     };
 }
 
+bool escapeToTitleMenu(const XServer& server, Window window, const Image& button, double seconds) {
+    xdotool(server, "mousemove --sync 630 10");  // away from every button
+    // The upper, plain halves of "single player" and of the pause menu's
+    // "Title menu", left of their labels.
+    auto menuShown = [&] {
+        return differingPixels(grabScreen(server), 220, 210, button, 0, 0, 55, button.height / 2) ==
+               0;
+    };
+    auto pauseShown = [&] {
+        return differingPixels(grabScreen(server), 240, 252, button, 0, 0, 55, button.height / 2) ==
+               0;
+    };
+    // A joined world that arrives meanwhile shows the game again: try anew
+    // until the menu stays. Escape on the menu only closes its panel.
+    constexpr double kTrySeconds = 3;
+    for (double spent = 0; spent < seconds; spent += 2 * kTrySeconds) {
+        holdKey(server, window, "Escape", 0.15);
+        if (!waitUntil([&] { return menuShown() || pauseShown(); }, kTrySeconds)) continue;
+        if (!menuShown()) clickAt(server, 300, 262);
+        if (!waitUntil(menuShown, kTrySeconds)) continue;
+        sleepSeconds(0.3);
+        if (menuShown()) return true;
+    }
+    return false;
+}
+
 bool enterGame(const XServer& server, const RunFolder& folder, Window window, double seconds,
                int slot) {
     const Image button = readBmp(folder.path() / "data/gfx/008.bmp");
     const Image cursor = readBmp(folder.path() / "data/gfx/004.bmp");
     if (button.width == 0 || cursor.width == 0) return false;
-    xdotool(server, "mousemove --sync 630 10");  // away from every button
-    holdKey(server, window, "Escape", 0.15);
-    // The upper, plain half of the "single player" button, left of its label.
-    auto menuShown = [&] {
-        return differingPixels(grabScreen(server), 220, 210, button, 0, 0, 55, button.height / 2) ==
-               0;
-    };
-    if (!waitUntil(menuShown, seconds)) return false;
+    if (!escapeToTitleMenu(server, window, button, seconds)) return false;
     clickAt(server, 300, 220);
     if (!waitUntil(worldListShown(server, button), seconds)) return false;
     holdKey(server, window, "Return", 0.15);

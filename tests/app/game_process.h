@@ -49,6 +49,11 @@ struct Image;
 // too) is on the screen; `button` is the menu button's picture.
 std::function<bool()> worldListShown(const XServer& server, const Image& button);
 
+// Escape from the intro, the menu or the game (through the pause menu's
+// "Title menu"); true once the title menu shows. The pointer is moved away
+// from every button first.
+bool escapeToTitleMenu(const XServer& server, Window window, const Image& button, double seconds);
+
 // The command line that starts the run folder's world at once.
 const std::vector<std::string> kPlayTestWorld = {"--world", kTestWorld};
 

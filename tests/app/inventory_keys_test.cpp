@@ -60,6 +60,9 @@ TEST_F(InventoryKeys, AClickOnABlockPutsItInTheSelectedSlotOnlyWhileOpen) {
     updateInventoryPointer(player, x, y, true);
     EXPECT_EQ(player.hotbar[4], Explosive);
     EXPECT_EQ(inventoryBlockAt(5, 5), Empty);
+    EXPECT_STREQ(blockName(inventoryBlockAt(x, y)), "explosive crate");
+    EXPECT_STREQ(blockName(SnowCovered), "snow-covered ground");
+    EXPECT_STREQ(blockName(Empty), "");
 }
 
 TEST_F(InventoryKeys, TheClassicGameHasNoPanelAndNoStatusLine) {

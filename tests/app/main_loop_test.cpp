@@ -9,10 +9,14 @@
 #include <allegro5/allegro_ttf.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "app/game_screen.h"
+#include "app/inventory_panel.h"
 #include "app/main_loop.h"
+#include "app/options_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/run_folder.h"
@@ -21,6 +25,7 @@
 #include "game/key_bindings.h"
 #include "game/paths.h"
 #include "game/played_world.h"
+#include "game/settings.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
 #include "rules/input.h"
@@ -60,6 +65,8 @@ protected:
         setKeyboard(noSnapshot, testKeyDown);
         setPause(noPause);
         heldKeys.clear();
+        settings.classic = false;
+        keyBindings = KeyBindings{};
         gameScreen = GameScreen{};
         pointer = PointerState{};
         beginSavingRun();  // no autosave of an earlier test lands after this
@@ -81,6 +88,15 @@ protected:
         event.mouse.x = x;
         event.mouse.y = y;
         return processEvent(event);
+    }
+    // A key pressed and let go between two ticks: only its events tell.
+    static void tap(int key) {
+        ALLEGRO_EVENT event = {};
+        event.keyboard.keycode = key;
+        event.type = ALLEGRO_EVENT_KEY_DOWN;
+        processKeyEvent(event);
+        event.type = ALLEGRO_EVENT_KEY_UP;
+        processKeyEvent(event);
     }
     // A click as the loop sees it: the press and the release, each an event.
     static void click(int x, int y) {
@@ -119,7 +135,8 @@ TEST_F(MainLoop, EscapeDuringTheIntroShowsTheMenuOverItAndTheIntroStillEndsOnTim
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
 }
 
-TEST_F(MainLoop, EscapeBringsBackTheMenuAndKeepsThePlayer) {
+TEST_F(MainLoop, TheClassicEscapeBringsBackTheMenuAndKeepsThePlayer) {
+    settings.classic = true;
     gameScreen = GameScreen{};
     gameScreen.screen = Screen::Game;
     gameScreen.menuSelection = MenuCredits;
@@ -135,7 +152,8 @@ TEST_F(MainLoop, EscapeBringsBackTheMenuAndKeepsThePlayer) {
     EXPECT_EQ(player.level, 5);
 }
 
-TEST_F(MainLoop, EscapeActsWhileThePlayerIsBusy) {
+TEST_F(MainLoop, TheClassicEscapeActsWhileThePlayerIsBusy) {
+    settings.classic = true;
     gameScreen.screen = Screen::Game;
     heldKeys.insert(KeyRightCtrl);
     tick();
@@ -145,6 +163,136 @@ TEST_F(MainLoop, EscapeActsWhileThePlayerIsBusy) {
     tick();
     EXPECT_TRUE(player.busy);
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+// Every switch, the inventory and Escape take the tap; a switch held down
+// flips once, not on every tick.
+TEST_F(MainLoop, ATapBetweenTwoTicksActsOnceAndAHeldSwitchFlipsOnce) {
+    gameScreen.screen = Screen::Game;
+    tick();
+    const PlayerState start = player;
+    tap(KeyF1);
+    tap(KeyJ);
+    tick();
+    EXPECT_EQ(player.spriteRow, (start.spriteRow + 1) % 7);
+    EXPECT_NE(player.autoJump, start.autoJump);
+    tick();
+    EXPECT_EQ(player.spriteRow, (start.spriteRow + 1) % 7) << "one tap, one change";
+    tap(KeyE);
+    tick();
+    EXPECT_TRUE(inventoryOpen());
+    tap(KeyEscape);
+    tick();
+    EXPECT_FALSE(inventoryOpen());
+    EXPECT_EQ(gameScreen.screen, Screen::Game) << "Escape closed the panel only";
+
+    heldKeys.insert(KeyI);
+    for (int i = 0; i < 30; ++i) tick();
+    heldKeys.clear();
+    EXPECT_NE(player.targetRaised, start.targetRaised);
+    tick();
+    EXPECT_NE(player.targetRaised, start.targetRaised) << "held for 30 ticks, flipped once";
+}
+
+// Escape pauses the single player's world under a menu that the keys work;
+// Escape again, or its first row, goes back to the game as it was.
+TEST_F(MainLoop, EscapePausesTheGameAndTheKeysWorkThePauseMenu) {
+    gameScreen.screen = Screen::Game;
+    tick();
+    tap(KeyEscape);
+    tick();
+    ASSERT_EQ(gameScreen.screen, Screen::Paused);
+    const WorldClock clock = worldClock;
+    heldKeys.insert(KeyLeft);
+    for (int i = 0; i < 20; ++i) tick();
+    heldKeys.clear();
+    EXPECT_EQ(worldClock.dayTick, clock.dayTick) << "the world went on";
+    EXPECT_EQ(player.holdTicks, 0) << "the arrows reached the player";
+    tap(KeyEscape);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
+    tick();
+    EXPECT_EQ(worldClock.dayTick, clock.dayTick + 1);
+
+    tap(KeyEscape);
+    tick();
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Game) << "Enter takes the first row, back to the game";
+    tap(KeyEscape);
+    tick();
+    tap(ALLEGRO_KEY_DOWN);
+    tick();
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+    EXPECT_EQ(gameScreen.menuSelection, MenuNone);
+
+    // The title menu's keys: the first Down lights the first row, two more
+    // reach Controls, and Enter opens its panel.
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
+        tap(key);
+        tick();
+    }
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+std::string fewKeyNames(int key) {
+    switch (key) {
+        case ALLEGRO_KEY_K:
+            return "k";
+        case KeyJ:
+            return "j";
+        case KeyRightCtrl:
+            return "RCTRL";
+        case Key1 + 4:
+            return "5";
+        default:
+            return "";
+    }
+}
+int fewKeysNamed(const std::string& name) {
+    for (int key : {int(ALLEGRO_KEY_K), int(KeyJ), int(KeyRightCtrl), Key1 + 4})
+        if (fewKeyNames(key) == name) return key;
+    return -1;
+}
+
+// A key pressed on the options screen binds the chosen action, unless the
+// game keeps it or another action has it; the settings file gets the new
+// key at once and keeps the player's own lines.
+TEST_F(MainLoop, TheOptionsBindTheKeyPressedAndRefuseKeptAndTakenKeys) {
+    setKeyNames(fewKeyNames, fewKeysNamed);
+    fs::create_directories("data");
+    { std::ofstream("data/settings.ini") << "# my keys\n"; }
+    loadSettings();
+    gameScreen.screen = Screen::Menu;
+    openOptions(Screen::Menu);
+    const auto press = [&](int key) {
+        tap(key);
+        tick();
+    };
+    for (int i = 0; i < 4; ++i) press(ALLEGRO_KEY_DOWN);  // to "mine"
+    press(ALLEGRO_KEY_ENTER);
+    press(Key1 + 4);
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_NE(optionsMessage().find("kept"), std::string::npos) << optionsMessage();
+    press(ALLEGRO_KEY_ENTER);
+    press(KeyJ);
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_NE(optionsMessage().find("auto jump"), std::string::npos) << optionsMessage();
+    press(ALLEGRO_KEY_ENTER);
+    press(ALLEGRO_KEY_K);
+    EXPECT_EQ(boundKey(Action::Mine), ALLEGRO_KEY_K);
+    std::stringstream text;
+    text << std::ifstream("data/settings.ini").rdbuf();
+    EXPECT_NE(text.str().find("# my keys"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("key.mine = k"), std::string::npos) << text.str();
+    press(KeyEscape);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+    keyBindings = KeyBindings{};
+    setKeyNames(nullptr, nullptr);
+    fs::remove("data/settings.ini");
 }
 
 TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
@@ -157,7 +305,9 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     setCell(15, 15, 5, Cobblestone);
     // Left held all along: every input pass counts the hold, and the seventh
     // timer tick starts a step whose animation every later tick moves on.
-    // The menu is shown meanwhile, so no world tick runs yet.
+    // The menu is shown meanwhile, so no world tick runs yet; in the classic
+    // game the keys reach the player behind it.
+    settings.classic = true;
     gameScreen = GameScreen{};
     gameScreen.screen = Screen::Menu;
     heldKeys.insert(KeyLeft);

@@ -263,9 +263,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     // Escape to the menu, "Multiplayer", then "Host this world": the port the
     // game prints is the one the second player joins.
     const auto openPanel = [&] {
-        xdotool(screen, "mousemove --sync 630 10");
-        holdKey(screen, window, "Escape", 0.15);
-        const bool menu = waitUntil([&] { return showsMenu(screen, button); }, kStartSeconds);
+        const bool menu = escapeToTitleMenu(screen, window, button, kStartSeconds);
         clickAt(screen, 230, 250);
         sleepSeconds(0.3);
         return menu;

@@ -26,15 +26,7 @@ protected:
 
     // Escape (the intro, or the game) to the menu, then "single player".
     bool openWorldList(Window window) {
-        xdotool(server, "mousemove --sync 630 10");
-        holdKey(server, window, "Escape", 0.15);
-        const bool menu = waitUntil(
-            [&] {
-                return differingPixels(grabScreen(server), 220, 210, button, 0, 0, 55,
-                                       button.height / 2) == 0;
-            },
-            kStartSeconds);
-        if (!menu) return false;
+        if (!escapeToTitleMenu(server, window, button, kStartSeconds)) return false;
         clickAt(server, 300, 220);
         return waitUntil(worldListShown(server, button), kStartSeconds);
     }

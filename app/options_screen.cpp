@@ -1,0 +1,155 @@
+// The options screen. A key is refused when the game keeps it (Escape, the
+// digits, F12) or another action has it; the player is told which.
+#include "app/options_screen.h"
+
+#include <allegro5/allegro.h>
+
+#include <cctype>
+#include <string>
+
+#include "app/pointer.h"
+#include "app/screens.h"
+#include "game/key_bindings.h"
+#include "game/settings.h"
+#include "render/text.h"
+#include "render/tint.h"
+
+namespace {
+
+constexpr int kTitleX = 220, kTitleY = 176;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 206, kRowHeight = 18, kRowWidth = 300;
+constexpr int kMessageX = 220, kMessageY = 457;
+
+// By Action, as the player reads them.
+constexpr const char* kActionLabels[kActionCount] = {
+    "walk up",    "walk down", "walk left", "walk right",   "mine",          "place",
+    "aim at body or feet", "auto jump", "rest",      "looks (row)", "looks (group)", "inventory",
+};
+
+struct Options {
+    Screen from = Screen::Menu;
+    int selected = 0;
+    bool waiting = false;
+    std::string message;
+    bool buttonWasDown = false;
+};
+Options options;
+
+std::string shownName(int key) {
+    std::string name = keyName(key);
+    if (name.size() == 1)
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name.empty() ? "key " + std::to_string(key) : name;
+}
+
+bool keptByTheGame(int keycode) {
+    return keycode == ALLEGRO_KEY_ESCAPE || keycode == ALLEGRO_KEY_F12 ||
+           (keycode >= ALLEGRO_KEY_0 && keycode <= ALLEGRO_KEY_9);
+}
+
+int actionWithKey(int keycode) {
+    for (int action = 0; action < kActionCount; ++action)
+        if (keyBindings.key[action] == keycode) return action;
+    return -1;
+}
+
+void bindSelected(int keycode) {
+    options.waiting = false;
+    const char* label = kActionLabels[options.selected];
+    if (keycode == ALLEGRO_KEY_ESCAPE) {
+        options.message = std::string(label) + " keeps its key.";
+        return;
+    }
+    if (keptByTheGame(keycode)) {
+        options.message = shownName(keycode) + " is kept by the game; " + label + " keeps its key.";
+        return;
+    }
+    const int other = actionWithKey(keycode);
+    if (other == options.selected) {
+        options.message = std::string(label) + " keeps " + shownName(keycode) + ".";
+        return;
+    }
+    if (other >= 0) {
+        options.message =
+            shownName(keycode) + " is taken by " + kActionLabels[other] + "; choose another.";
+        return;
+    }
+    keyBindings.key[options.selected] = keycode;
+    options.message = saveSettings() ? std::string(label) + ": " + shownName(keycode) + ", saved."
+                                     : "The settings file could not be written.";
+}
+
+void startWaiting(int row) {
+    options.selected = row;
+    options.waiting = true;
+    options.message =
+        std::string("Press a key for ") + kActionLabels[row] + " (Escape keeps the old one).";
+}
+
+int rowY(int row) { return kRowTop + kRowHeight * row; }
+
+}  // namespace
+
+void openOptions(Screen from) {
+    options = Options{};
+    options.from = from;
+    // The press that chose the screen is no click on its rows.
+    options.buttonWasDown = pointer.buttonDown == 1;
+    options.message = "Enter or a click, then the key wanted.";
+    gameScreen.screen = Screen::Options;
+}
+
+bool optionsOverGame() {
+    return gameScreen.screen == Screen::Options && options.from == Screen::Paused;
+}
+
+const std::string& optionsMessage() { return options.message; }
+
+void optionsKey(int keycode) {
+    if (options.waiting) return bindSelected(keycode);
+    switch (keycode) {
+        case ALLEGRO_KEY_UP:
+            options.selected = (options.selected + kActionCount - 1) % kActionCount;
+            return;
+        case ALLEGRO_KEY_DOWN:
+            options.selected = (options.selected + 1) % kActionCount;
+            return;
+        case ALLEGRO_KEY_ENTER:
+        case ALLEGRO_KEY_PAD_ENTER:
+            return startWaiting(options.selected);
+        case ALLEGRO_KEY_ESCAPE:
+            if (options.from == Screen::Paused) return openPauseMenu();
+            return escapeToMenu();
+        default:
+            return;
+    }
+}
+
+void updateOptions() {
+    const bool clicked = pointer.buttonDown == 1 && !options.buttonWasDown;
+    options.buttonWasDown = pointer.buttonDown == 1;
+    if (!clicked) return;
+    for (int row = 0; row < kActionCount; ++row)
+        if (pointer.x >= kRowX && pointer.x < kRowX + kRowWidth && pointer.y >= rowY(row) &&
+            pointer.y < rowY(row) + kRowHeight)
+            return startWaiting(row);
+}
+
+void drawOptions() {
+    drawMenuBackdrop();
+    // The backdrop's two panels, drawn down far enough to hold every row.
+    extendMenuPanel(212, 214);
+    extendMenuPanel(432, 202);
+    setTint(kYellow);
+    drawText("Options: the keys (Escape goes back)", kTitleX, kTitleY);
+    resetTint();
+    for (int row = 0; row < kActionCount; ++row) {
+        const bool chosen = row == options.selected;
+        if (chosen) setTint(kYellow);
+        const std::string key = chosen && options.waiting ? "..." : shownName(keyBindings.key[row]);
+        drawText(kActionLabels[row], kRowX, rowY(row));
+        drawText(key.c_str(), kKeyX, rowY(row));
+        if (chosen) resetTint();
+    }
+    drawText(options.message.c_str(), kMessageX, kMessageY);
+}

@@ -1,0 +1,20 @@
+// The options screen: the controls rebound by pressing the key wanted, each
+// change written to the settings file at once.
+#pragma once
+
+#include <string>
+
+#include "app/game_screen.h"
+
+// From the title menu or the pause menu; Escape goes back there.
+void openOptions(Screen from);
+// The world waits while the options were opened over a single player's game.
+bool optionsOverGame();
+// A key pressed this tick while the screen is shown: Up, Down and Enter
+// choose, Escape goes back; while waiting for a key, the key for the action.
+void optionsKey(int keycode);
+// Once per event: a click on a row waits for its key.
+void updateOptions();
+void drawOptions();
+// What the screen says under its rows, after the last key.
+const std::string& optionsMessage();
