@@ -5,7 +5,7 @@ PLAY_PACKAGES="build-essential cmake ninja-build pkg-config
   fonts-dejavu-extra"
 TEST_PACKAGES="$PLAY_PACKAGES googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev libopenal1 openbox
-  desktop-file-utils appstream man-db dpkg-dev file"
+  desktop-file-utils appstream man-db dpkg-dev file ccache"
 FORMAT_PACKAGES="clang-format git"
 
 install_packages() {
