@@ -7,7 +7,7 @@
 # Most of the time goes into compiling four configurations and into window
 # tests that mostly wait for a game and an X server. So the compiler goes
 # through ccache (a machine that ran this before compiles little), the window
-# tests run more at once than there are cores, and the next configuration
+# tests run twice as many at once as there are cores, and the next configuration
 # compiles, at a lower priority, while the last one's tests run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -15,8 +15,8 @@ source scripts/packages.sh
 install_packages $TEST_PACKAGES || { echo "package installation failed"; exit 1; }
 
 JOBS=$(nproc)
-# Each window test starts its own X server and game and spends most of its
-# time waiting for them.
+# Window tests at once: each starts its own X server and game and spends most
+# of its time waiting for them.
 TEST_JOBS=${TEST_JOBS:-$((2 * JOBS))}
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 FUZZ_WORLD_SECONDS=${FUZZ_WORLD_SECONDS:-60}
@@ -80,14 +80,28 @@ finish_build() {
   return 1
 }
 
-run_tests() {  # run_tests PRESET
-  local preset=$1
-  echo "=== $preset: tests"
-  local log="build/$preset/ctest.log"
-  ctest --preset "$preset" -j"$TEST_JOBS" 2>&1 | tee "$log"
+# run_tests PRESET [LABEL JOBS]: the preset's tests, or those with the label
+# (LABEL) or without it (-LABEL), so many at once.
+run_tests() {
+  local preset=$1 label=${2:-} jobs=${3:-$JOBS} what=$1 select=()
+  case "$label" in
+    "") ;;
+    -*) select=(-LE "${label#-}"); what="$preset (all but ${label#-})" ;;
+    *) select=(-L "$label"); what="$preset ($label)" ;;
+  esac
+  echo "=== $what: tests"
+  local log="build/$preset/ctest${label:+.$label}.log"
+  ctest --preset "$preset" "${select[@]}" -j"$jobs" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
-  summary+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+  summary+=("$what: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
   [ "$rc" -eq 0 ] || status=1
+}
+
+# The headless tests keep the cores busy by themselves; the window tests
+# (label e2e) mostly wait, so more of them run at once.
+run_suite_tests() {  # run_suite_tests PRESET
+  run_tests "$1" -e2e "$JOBS"
+  run_tests "$1" e2e "$TEST_JOBS"
 }
 
 # One fuzzer for its time, from a copy of its seed corpus; its log and status
@@ -159,10 +173,10 @@ else
   default_built=0
 fi
 start_build asan-ubsan
-[ "$default_built" -eq 1 ] && run_tests default
+[ "$default_built" -eq 1 ] && run_suite_tests default
 finish_build asan-ubsan && asan_built=1 || asan_built=0
 start_build tsan fuzz
-[ "$asan_built" -eq 1 ] && run_tests asan-ubsan
+[ "$asan_built" -eq 1 ] && run_suite_tests asan-ubsan
 finish_build tsan && run_tests tsan
 if finish_build fuzz && wait "$build_pid"; then
   echo "=== fuzz: run (clang, libFuzzer, ASan, UBSan)"
