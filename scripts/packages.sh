@@ -5,7 +5,7 @@ PLAY_PACKAGES="build-essential cmake ninja-build pkg-config
   fonts-dejavu-extra nettle-dev"
 TEST_PACKAGES="$PLAY_PACKAGES googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev libopenal1 openbox
-  desktop-file-utils appstream man-db dpkg-dev file python3"
+  desktop-file-utils appstream man-db dpkg-dev file python3 ccache"
 FORMAT_PACKAGES="clang-format git"
 
 install_packages() {

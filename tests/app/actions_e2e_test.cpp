@@ -87,6 +87,16 @@ protected:
         return saved;
     }
 
+    // Holds the key until the world file on the disk shows a change of
+    // cells from `before` (the autosave writes one within seconds), so that
+    // a loaded machine, which stretches or squeezes the ticks a key is seen
+    // held, cannot cut an action short.
+    bool holdUntilSaved(Window window, const std::string& key, const WorldFile& before) {
+        return holdKeyUntil(
+            server, window, key, [&] { return cellsChangedOnDisk(folder.worldFile(), before); },
+            kStartSeconds);
+    }
+
     XServer server;
     RunFolder folder;
 };
@@ -95,11 +105,11 @@ TEST_F(ActionsInAWindow, HeldRightCtrlMinesTheBlockAheadAndSpacePlacesTheSelecte
     const WorldFile prepared = wallAhead();
     writeWorldFile(folder.worldFile(), prepared);
 
-    // Three strikes of 17 ticks break a block; 1.6 s is four strikes, and
-    // ticks of jitter either way still make one break and never two.
+    // Three strikes of 17 ticks break a block. The key is held until the
+    // break is on the disk: strikes after it find the cell empty and do
+    // nothing, so holding on can make one break and never two.
     const WorldFile mined = playAndClose("mined", [&](Window window) {
-        holdKey(server, window, "Control_R", 1.6);
-        sleepSeconds(0.8);  // the last strike runs to its end
+        EXPECT_TRUE(holdUntilSaved(window, "Control_R", prepared));
     });
     const int v = mined.playerX;
     EXPECT_EQ(mined.playerY, v);
@@ -116,10 +126,10 @@ TEST_F(ActionsInAWindow, HeldRightCtrlMinesTheBlockAheadAndSpacePlacesTheSelecte
     // seed alone does not fix it on every machine.
     const WorldFile open = floorOnly();
     writeWorldFile(folder.worldFile(), open);
+    // Held on, the next placing action finds the cell taken: one block.
     const WorldFile placed = playAndClose("placed", [&](Window window) {
         holdKey(server, window, "3", 0.15);
-        holdKey(server, window, "space", 0.25);  // one placing action
-        sleepSeconds(0.8);
+        EXPECT_TRUE(holdUntilSaved(window, "space", open));
     });
     const int w = placed.playerX;
     EXPECT_EQ(placed.playerY, w);
@@ -131,6 +141,9 @@ TEST_F(ActionsInAWindow, HeldRightCtrlMinesTheBlockAheadAndSpacePlacesTheSelecte
     EXPECT_EQ(placedChanges[0].to, kThirdSlotBlock);
 }
 
+// The autosave writes it while the game runs (within about five seconds; a
+// loaded machine may take longer, hence the generous wait), and a kill, with
+// no save at quit, keeps it.
 TEST_F(ActionsInAWindow, APlacedBlockIsOnTheDiskSixSecondsLaterWhenTheGameIsKilled) {
     writeWorldFile(folder.worldFile(), floorOnly());
     GameProcess game(server, folder, {kSeed});
@@ -138,8 +151,7 @@ TEST_F(ActionsInAWindow, APlacedBlockIsOnTheDiskSixSecondsLaterWhenTheGameIsKill
     ASSERT_NE(window, 0u) << game.errorOutput();
     ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds));
     holdKey(server, window, "3", 0.15);
-    holdKey(server, window, "space", 0.25);
-    sleepSeconds(0.8 + 6);  // the action runs to its end, then six seconds
+    EXPECT_TRUE(holdUntilSaved(window, "space", floorOnly()));
     kill(game.pid(), SIGKILL);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGKILL);
     WorldFile saved;
@@ -198,10 +210,8 @@ TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {
     const WorldFile prepared = wallAhead();
     writeWorldFile(folder.worldFile(), prepared);
     writeText(folder.path() / "data/settings.ini", "key.mine = M\n");
-    const WorldFile mined = playAndClose("rebound", [&](Window window) {
-        holdKey(server, window, "m", 1.6);
-        sleepSeconds(0.8);
-    });
+    const WorldFile mined = playAndClose(
+        "rebound", [&](Window window) { EXPECT_TRUE(holdUntilSaved(window, "m", prepared)); });
     std::vector<Change> minedChanges = changes(prepared, mined);
     ASSERT_EQ(minedChanges.size(), 1u) << describe(minedChanges);
     EXPECT_EQ(minedChanges[0].to, 0);

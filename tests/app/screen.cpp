@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
+
+#include "app/waiting.h"
 
 namespace {
 
@@ -74,6 +77,53 @@ int differingPixels(const Image& screen, int sx, int sy, const Image& picture, i
         }
     }
     return differing;
+}
+
+namespace {
+
+bool near(const Pixel& a, const Pixel& b) {
+    constexpr int kTolerance = 8;
+    return std::abs(a.r - b.r) <= kTolerance && std::abs(a.g - b.g) <= kTolerance &&
+           std::abs(a.b - b.b) <= kTolerance;
+}
+
+// Pixels of `now` (every second one) that differ from `before` moved by (dx, dy).
+int differingMoved(const Image& before, const Image& now, int dx, int dy) {
+    constexpr int kTop = 40, kBottom = 390;  // the hotbar lies below
+    int differing = 0;
+    for (int y = kTop; y < kBottom; y += 2) {
+        for (int x = 40; x < now.width - 40; x += 2) {
+            if (x > 220 && x < 420 && y > 100 && y < 330) continue;  // the figure
+            const int bx = x - dx, by = y - dy;
+            if (bx < 0 || by < 0 || bx >= before.width || by >= before.height) continue;
+            if (!near(before.at(bx, by), now.at(x, y))) ++differing;
+        }
+    }
+    return differing;
+}
+
+}  // namespace
+
+bool worldShifted(const Image& before, const Image& now, int stepX, int stepY) {
+    if (before.width != now.width || before.height != now.height || now.width < 640) return false;
+    const int still = differingMoved(before, now, 0, 0);
+    for (int quarter = 1; quarter <= 16; ++quarter) {
+        const int moved = differingMoved(before, now, stepX * quarter / 4, stepY * quarter / 4);
+        if (still > 400 && 3 * moved < still) return true;
+    }
+    return false;
+}
+
+Image settledScreen(const XServer& server, double seconds) {
+    Image last = grabScreen(server);
+    for (double waited = 0; waited < seconds; waited += 0.1) {
+        sleepSeconds(0.1);
+        Image now = grabScreen(server);
+        const bool same = differingMoved(last, now, 0, 0) < 400;
+        last = std::move(now);
+        if (same) break;
+    }
+    return last;
 }
 
 int whitishPixels(const Image& screen, int x, int y, int w, int h) {

@@ -17,5 +17,14 @@ std::string saveScreenshot(const XServer& server, const std::string& name);
 // `tolerance` in some channel from the screen, the region placed at (sx, sy).
 int differingPixels(const Image& screen, int sx, int sy, const Image& picture, int px, int py,
                     int w, int h, int tolerance = 1);
+// The screen once two grabs a tenth of a second apart show the same world
+// (the view has stopped moving), or the last grab when the time is up.
+Image settledScreen(const XServer& server, double seconds);
+// True when the world in `now` is the world in `before` carried by the camera
+// a whole number of quarters of a step of (stepX, stepY) screen pixels, up
+// to four steps, rather than where it was: the player has stepped. The
+// middle of the screen, where the figure turns and walks, and the hotbar are
+// left out; rain and snow differ either way and do not decide it.
+bool worldShifted(const Image& before, const Image& now, int stepX, int stepY);
 // How many pixels of the screen region (x, y, w, h) are near white.
 int whitishPixels(const Image& screen, int x, int y, int w, int h);

@@ -99,8 +99,15 @@ TEST_F(ScreensInAWindow, TheIntroTheMenuItsControlsPanelAndTheDayGameShowInTurn)
 
     ASSERT_TRUE(waitUntil([&] { return near(grabScreen(server).at(2, 2), kWhite); }, kStartSeconds))
         << "no intro";
-    sleepSeconds(0.9);  // the slogan has grown by a word
-    Image intro = grabScreen(server);
+    // The slogan grows a word at a time: the picture is taken once it shows,
+    // however many ticks a loaded machine gives the game meanwhile.
+    Image intro;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            intro = grabScreen(server);
+            return magentaPixels(intro, 200, 220, 300, 40) > 50;
+        },
+        kStartSeconds));
     saveScreenshot(server, "intro");
     expectIntro(intro, logo);
 

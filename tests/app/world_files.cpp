@@ -77,3 +77,9 @@ bool readWorldFile(const fs::path& path, WorldFile* world, std::string* problem)
     }
     return true;
 }
+
+bool cellsChangedOnDisk(const std::filesystem::path& path, const WorldFile& before) {
+    WorldFile saved;
+    std::string problem;
+    return readWorldFile(path, &saved, &problem) && saved.cells != before.cells;
+}

@@ -25,3 +25,6 @@ void writeWorldFile(const std::filesystem::path& path, const WorldFile& world);
 // line, then any number of lines "player.NAME = VALUE"; false with the first
 // problem otherwise.
 bool readWorldFile(const std::filesystem::path& path, WorldFile* world, std::string* problem);
+// True once the file on the disk reads whole and its cells differ from
+// `before`'s: a change the game made has been saved.
+bool cellsChangedOnDisk(const std::filesystem::path& path, const WorldFile& before);
