@@ -22,8 +22,9 @@ constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
 constexpr const char* kActionLabels[kActionCount] = {
-    "walk up",    "walk down", "walk left", "walk right",   "mine",          "place",
-    "aim at body or feet", "auto jump", "rest",      "looks (row)", "looks (group)", "inventory",
+    "walk up", "walk down",   "walk left",           "walk right",
+    "mine",    "place",       "aim at body or feet", "auto jump",
+    "rest",    "looks (row)", "looks (group)",       "inventory",
 };
 
 struct Options {
