@@ -177,12 +177,12 @@ void slopeCoast(Land& land) {
 // Snow on about the highest twentieth of the land: peaks, not a cap over the
 // whole island.
 int snowLine(const Land& land) {
-    int count[kHighest + 1] = {}, dry = 0;
+    int count[kHighest + 1] = {}, dry = 0, highest = 0;
     for (int h : land.height)
-        if (h >= 0) ++count[h], ++dry;
+        if (h >= 0) ++count[h], ++dry, highest = std::max(highest, h);
     int line = kHighest, above = count[kHighest];
-    while (line > 4 && (above + count[line - 1]) * 20 <= dry) above += count[--line];
-    return line;
+    while (line > 2 && (above + count[line - 1]) * 20 <= dry) above += count[--line];
+    return std::max(std::min(line, highest), 2);
 }
 
 void chooseSurfaces(Land& land) {
@@ -316,11 +316,12 @@ void threadVeins(std::uint32_t seed, const Land& land) {
 
 // Deep in the stone under dry land, with a breath of air above: a miner digging
 // down finds one, the water never does.
-void hideLavaPockets(std::uint32_t seed, const Land& land) {
+void hideLavaPockets(std::uint32_t seed, Land& land) {
     const int n = land.size, wanted = std::max(2, n * n / 1500);
     int made = 0;
-    for (int attempt = 0; attempt < wanted * 8 && made < wanted; ++attempt) {
-        const int w = 2 + below(seed, kLava, 2, attempt, 0), l = 2 + below(seed, kLava, 2, attempt, 1);
+    for (int attempt = 0; attempt < std::max(wanted * 30, 500) && made < wanted; ++attempt) {
+        const int w = 2 + below(seed, kLava, 2, attempt, 0),
+                  l = 2 + below(seed, kLava, 2, attempt, 1);
         const int x0 = 1 + below(seed, kLava, n - w - 2, attempt, 2);
         const int y0 = 1 + below(seed, kLava, n - l - 2, attempt, 3);
         int lava = 0;
@@ -335,6 +336,9 @@ void hideLavaPockets(std::uint32_t seed, const Land& land) {
         GridCanvas grid;
         fillBox(grid, x0, y0, x0 + w - 1, y0 + l - 1, lava - 1, lava - 1, Empty);
         pourLava(grid, x0, y0, x0 + w - 1, y0 + l - 1, lava);
+        // Two pockets side by side would pour one into the other's air.
+        for (int x = x0 - 1; x <= x0 + w; ++x)
+            for (int y = y0 - 1; y <= y0 + l; ++y) land.claimed[land.index(x, y)] = true;
         ++made;
     }
 }
