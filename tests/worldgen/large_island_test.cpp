@@ -34,8 +34,8 @@ bool isLiquid(BlockId id) { return id == Water || id == Lava; }
 // The ground's top level, under any tree or bush.
 int groundLevel(int x, int y) {
     int level = 0;
-    while (level < kBandEdge && (cell(x, y, level) == Empty || cell(x, y, level) == Leaves ||
-                                 cell(x, y, level) == Log))
+    while (level < kBandEdge &&
+           (cell(x, y, level) == Empty || cell(x, y, level) == Leaves || cell(x, y, level) == Log))
         ++level;
     return level;
 }
@@ -63,7 +63,8 @@ TEST(LargeIsland, TwentyColumnsIsTheSmallIslandAsItWas) {
     for (int x = 0; x < kBandEdge; ++x)
         for (int y = 0; y < kBandEdge; ++y)
             for (int level = 0; level < kBandEdge; ++level)
-                ASSERT_EQ(cell(x, y, level), terrain.at(x, y, level)) << x << "," << y << "," << level;
+                ASSERT_EQ(cell(x, y, level), terrain.at(x, y, level))
+                    << x << "," << y << "," << level;
 }
 
 class EveryLargeIsland : public ::testing::TestWithParam<std::tuple<int, std::uint32_t>> {
