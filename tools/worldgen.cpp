@@ -1,4 +1,4 @@
-// tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>
+// tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] [--size N] <file>
 // tessaria_worldgen --world=starter|typical|worst <file>
 // Writes a world file through the game's own writer: a new world of any kind
 // the game offers (the starter world by default), or one of the benchmark
@@ -18,7 +18,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>\n"
+    "usage: tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] [--size 20|64|128|300] "
+    "<file>\n"
     "       tessaria_worldgen --world=starter|typical|worst <file>\n";
 
 // The benchmark worlds' file holds levels 0..19; in the game the player then
@@ -30,6 +31,7 @@ constexpr int kCentre = 10;
 struct Request {
     WorldKind kind = WorldKind::Starter;
     std::uint32_t seed = 0;
+    int size = kBandEdge;
     std::string benchmark;  // "typical" or "worst"; empty for a kind
     std::string path;
 };
@@ -44,6 +46,14 @@ bool parseSeed(const char* text, std::uint32_t& seed) {
 }
 
 // --world= names either a benchmark world or the starter world, as it always has.
+bool parseSize(const char* text, int& size) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || !isWorldSize(static_cast<int>(value))) return false;
+    size = static_cast<int>(value);
+    return true;
+}
+
 bool parseWorld(const std::string& which, Request& request) {
     if (which == "starter") {
         request.kind = WorldKind::Starter;
@@ -59,6 +69,7 @@ bool parseArguments(int argc, char** argv, Request& request) {
     const option options[] = {{"kind", required_argument, nullptr, 'k'},
                               {"seed", required_argument, nullptr, 's'},
                               {"world", required_argument, nullptr, 'w'},
+                              {"size", required_argument, nullptr, 'z'},
                               {nullptr, 0, nullptr, 0}};
     opterr = 0;
     for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
@@ -66,6 +77,7 @@ bool parseArguments(int argc, char** argv, Request& request) {
         if (option == 'k') understood = kindFromName(optarg, request.kind);
         if (option == 's') understood = parseSeed(optarg, request.seed);
         if (option == 'w') understood = parseWorld(optarg, request);
+        if (option == 'z') understood = parseSize(optarg, request.size);
         if (!understood) return false;
     }
     if (optind != argc - 1) return false;
@@ -99,6 +111,15 @@ int main(int argc, char** argv) {
     if (!parseArguments(argc, argv, request)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    // The world file holds the 20 x 20 band alone; a larger world is a folder
+    // of its own, which this tool does not write yet.
+    if (request.size != kBandEdge) {
+        std::fprintf(stderr,
+                     "tessaria_worldgen: a %d x %d world needs the world folder form, which "
+                     "comes later; only 20 x 20 worlds are written to a file\n",
+                     request.size, request.size);
+        return 1;
     }
     WorldSnapshot snapshot;
     build(request, snapshot);

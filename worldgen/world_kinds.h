@@ -33,6 +33,22 @@ void buildFlatTerrain(Terrain& terrain);
 // and a dug pit showing ore.
 void buildStarterTerrain(Terrain& terrain);
 
+// The sizes a new world may have, in columns along each side: the band's 20
+// (the only size of the classic world file) and 64, 128 and the grid's 300.
+constexpr int kLargestWorld = kGridSizeX - 1;
+bool isWorldSize(int size);
+
+// Where a new world puts the player down: a column on dry land.
+struct WorldStart {
+    int x = 10, y = 10;
+};
+
+// An island world of `size` columns square, straight into the game's grid
+// (every other cell empty), with the grid's bounds set to it. At 20 it is
+// generateIsland's world exactly; a size the game does not offer gives that
+// too. The same seed and size give the same cells on every machine.
+WorldStart generateIslandWorld(std::uint32_t seed, int size);
+
 // Puts a made world into the game's grid: the band from the terrain, every
 // other cell empty.
 void placeTerrain(const Terrain& terrain);

@@ -119,4 +119,18 @@ TEST_F(Worldgen, WritesEveryKindTheGameOffersAndTheSameSeedTwiceAlike) {
     EXPECT_FALSE(std::filesystem::exists("x.ini"));
 }
 
+TEST_F(Worldgen, TakesASizeAndSaysThatLargeWorldsAreNotWrittenToAFile) {
+    ASSERT_EQ(runWorldgen("--kind island --seed 31 a.ini"), 0) << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind island --size 20 --seed 31 b.ini"), 0) << readText("errors.txt");
+    EXPECT_EQ(readText("a.ini"), readText("b.ini"));
+    EXPECT_EQ(runWorldgen("--kind island --size 300 --seed 31 c.ini"), 1);
+    const std::vector<std::string> said = splitLines(readText("errors.txt"));
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("300 x 300"), std::string::npos);
+    EXPECT_NE(said[0].find("later"), std::string::npos);
+    EXPECT_EQ(runWorldgen("--kind island --size 65 c.ini"), 2);
+    EXPECT_EQ(runWorldgen("--kind island --size big c.ini"), 2);
+    EXPECT_FALSE(std::filesystem::exists("c.ini"));
+}
+
 }  // namespace
