@@ -60,7 +60,8 @@ void Console::countTick(Clock::duration work) {
 
 // One line, parsed by the capacity script: keep its form.
 std::string Console::statsLine() const {
-    const std::size_t kept = static_cast<std::size_t>(std::min<std::uint64_t>(ticks_, kTickTimesKept));
+    const std::size_t kept =
+        static_cast<std::size_t>(std::min<std::uint64_t>(ticks_, kTickTimesKept));
     std::vector<std::uint32_t> times(tickMicros_.begin(), tickMicros_.begin() + kept);
     const auto percentile = [&](int p) {
         if (times.empty()) return 0.0;

@@ -67,8 +67,8 @@ bool keyOpens(const std::string& key, const std::string& hash) {
     return wellFormed && same;
 }
 
-Logins::Logins(Log log, ServerConfig& config, Peers& peers, Store& store,
-               SharedWorld& world, std::mt19937& random)
+Logins::Logins(Log log, ServerConfig& config, Peers& peers, Store& store, SharedWorld& world,
+               std::mt19937& random)
     : log_(std::move(log)),
       config_(config),
       peers_(peers),

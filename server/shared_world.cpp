@@ -320,13 +320,12 @@ void SharedWorld::restoreActionCell(Peer& peer) {
     const PlayerState& p = peer.state;
     const Column ahead = columnAhead(p);
     const int level = p.level - p.targetRaised;
-    if (ahead.x < 0 || ahead.x > kLastColumn || ahead.y < 0 || ahead.y > kLastColumn ||
-        level < 0 || level >= kBandLevels)
+    if (ahead.x < 0 || ahead.x > kLastColumn || ahead.y < 0 || ahead.y > kLastColumn || level < 0 ||
+        level >= kBandLevels)
         return;
-    peer.restore.push_back(CellChange{static_cast<std::uint8_t>(ahead.x),
-                                      static_cast<std::uint8_t>(ahead.y),
-                                      static_cast<std::uint8_t>(level),
-                                      bandBlock(ahead.x, ahead.y, level)});
+    peer.restore.push_back(
+        CellChange{static_cast<std::uint8_t>(ahead.x), static_cast<std::uint8_t>(ahead.y),
+                   static_cast<std::uint8_t>(level), bandBlock(ahead.x, ahead.y, level)});
 }
 
 // ---- the tick
@@ -446,11 +445,10 @@ void SharedWorld::sendUpdates(Clock::time_point now) {
             own.moves.erase(std::remove_if(own.moves.begin(), own.moves.end(),
                                            [&](const PlayerMove& m) { return m.id == peer.id; }),
                             own.moves.end());
-            own.moves.push_back(PlayerMove{peer.id, MoveKind::Place,
-                                           static_cast<std::uint8_t>(at.x),
-                                           static_cast<std::uint8_t>(at.y),
-                                           static_cast<std::uint8_t>(at.level),
-                                           static_cast<std::uint8_t>(at.facing)});
+            own.moves.push_back(
+                PlayerMove{peer.id, MoveKind::Place, static_cast<std::uint8_t>(at.x),
+                           static_cast<std::uint8_t>(at.y), static_cast<std::uint8_t>(at.level),
+                           static_cast<std::uint8_t>(at.facing)});
         }
         for (int b = 0; b < kBlockTypes; ++b) {
             const std::int32_t count = peer.state.blockCounts[b];

@@ -206,7 +206,8 @@ SaveOutcome Store::write(const SaveJob& job) {
             if (error == 0) backupKept_ = true;
         }
         if (error == 0) error = writeWorldFile(worldPath_, job.world, true);
-        if (error != 0) result.failure = "saving " + worldPath_ + " failed: " + std::strerror(error);
+        if (error != 0)
+            result.failure = "saving " + worldPath_ + " failed: " + std::strerror(error);
     }
     if (!job.records.empty() && ::mkdir(playersFolder_.c_str(), 0755) == 0)
         syncFolder(worldFolder_);

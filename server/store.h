@@ -18,7 +18,8 @@
 
 namespace server {
 
-constexpr auto kAutosaveAfter = std::chrono::seconds(3);  // after the first unsaved change: on disk within 5 s
+constexpr auto kAutosaveAfter =
+    std::chrono::seconds(3);  // after the first unsaved change: on disk within 5 s
 
 // The line of a record that binds its name: the hash of the key handed to
 // the name's first owner. The record's own reader passes over it.
