@@ -45,7 +45,7 @@ bool SharedWorld::load(const std::string& worldFolder) {
                     setCellOf(*grid_, x, y, level, terrain.at(x, y, level));
         startX_ = terrain.startX;
         startY_ = terrain.startY;
-        store_.markWorldChanged(Clock::now() - kAutosaveAfter);
+        store_.markWorldUnsaved(Clock::now() - kAutosaveAfter);
         log_("no world in " + worldFolder + ": generated an island (seed " + std::to_string(seed) +
              ")");
     }

@@ -94,6 +94,11 @@ void Store::markWorldChanged(Clock::time_point now) {
     dirtySince_ = now;
 }
 
+void Store::markWorldUnsaved(Clock::time_point since) {
+    worldDirty_ = true;
+    dirtySince_ = since;
+}
+
 std::string Store::recordPath(const std::string& name) const {
     return playersFolder_ + "/" + lowered(name);
 }

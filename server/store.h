@@ -71,8 +71,10 @@ public:
     // it cannot be read. `found` tells whether there was one.
     bool readWorld(WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
                    PlayerRecord& record, bool& found);
-    // The world differs from the last save since `now`.
+    // The world differs from the last save since `now` (unless it already did).
     void markWorldChanged(Clock::time_point now);
+    // The world was never saved: it is due as if it had changed `since`.
+    void markWorldUnsaved(Clock::time_point since);
 
     std::string recordPath(const std::string& name) const;
     std::string recordTextOf(const Peer& peer) const;
