@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (bytes[0] & 1) {
         // As a real player first: the first exchange and a login.
         PacketStream stream = PacketStream::client();
-        stream.send(Login{"fuzz", ""});
+        stream.send(Login{"fuzz", "", ""});
         sendAll(ends[1], stream.takeOutgoing());
         for (int tick = 0; tick < 4 && !stream.ready(); ++tick) {
             s.runTick();
