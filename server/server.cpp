@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -98,8 +99,11 @@ bool Server::start() {
     Impl& s = *impl_;
     if (s.running) return true;
     const std::string& folder = s.options.worldFolder;
-    if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-        s.log("cannot make the world folder " + folder + ": " + std::strerror(errno));
+    // The folders on the way too: `--world worlds/home` on a fresh machine.
+    std::error_code made;
+    std::filesystem::create_directories(folder, made);
+    if (made) {
+        s.log("cannot make the world folder " + folder + ": " + made.message());
         return false;
     }
     if (s.lock.take(folder) != WorldLock::Outcome::Taken) {
