@@ -83,8 +83,8 @@ void placeStoredWorld(const StoredWorld& stored, WorldGrid& grid) {
 std::string encodeWorld(const StoredWorld& stored) {
     uLongf packedLength = compressBound(stored.cells.size());
     std::string bytes(kHeaderLength + packedLength, '\0');
-    compress2(reinterpret_cast<Bytef*>(&bytes[kHeaderLength]), &packedLength,
-              stored.cells.data(), stored.cells.size(), kCompression);
+    compress2(reinterpret_cast<Bytef*>(&bytes[kHeaderLength]), &packedLength, stored.cells.data(),
+              stored.cells.size(), kCompression);
     bytes.resize(kHeaderLength + packedLength);
     std::string header(kMagic, kMagicLength);
     for (std::uint32_t n :
@@ -120,8 +120,8 @@ std::string decodeWorld(const std::string& bytes, StoredWorld& stored) {
                     reinterpret_cast<const Bytef*>(bytes.data() + kHeaderLength), &consumed);
     if (result != Z_OK || cellsLength != cells.size() || consumed != packedLength)
         return "its cells are damaged";
-    const auto unknown = std::find_if(cells.begin(), cells.end(),
-                                      [](std::uint8_t id) { return id > kLastBlock; });
+    const auto unknown =
+        std::find_if(cells.begin(), cells.end(), [](std::uint8_t id) { return id > kLastBlock; });
     if (unknown != cells.end()) return "a cell holds " + std::to_string(*unknown) + ", no block";
     stored.columns = static_cast<std::int32_t>(columns);
     stored.rows = static_cast<std::int32_t>(rows);

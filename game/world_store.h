@@ -30,7 +30,9 @@ constexpr int kStoredLevels = kBandEdge;
 
 // A world this wide (and deep) is kept in world.bin; the band's own size
 // keeps the world file.
-inline bool usesWorldStore(int columns, int rows) { return columns > kBandEdge || rows > kBandEdge; }
+inline bool usesWorldStore(int columns, int rows) {
+    return columns > kBandEdge || rows > kBandEdge;
+}
 
 // The world copied out of the game, so that the saving thread may write it
 // while the game goes on.

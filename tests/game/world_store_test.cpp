@@ -118,7 +118,8 @@ TEST_F(WorldStore, ADamagedFileIsRefusedWithItsReasonAndNothingRead) {
         writeText(kFolder + "/world.bin", file);
         StoredWorld read;
         read.columns = 5;
-        EXPECT_EQ(readStoredWorld(kFolder, read), "cannot read " + kFolder + "/world.bin: " + reason);
+        EXPECT_EQ(readStoredWorld(kFolder, read),
+                  "cannot read " + kFolder + "/world.bin: " + reason);
         EXPECT_EQ(read.columns, 5);
         EXPECT_TRUE(read.cells.empty());
     }
