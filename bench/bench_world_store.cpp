@@ -109,7 +109,7 @@ void BM_LoadLargeWorld(benchmark::State& state) {
     writeStoredWorld(kFolder, stored, false);
     for (auto _ : state) {
         StoredWorld read;
-        if (!readStoredWorld(kFolder, read).empty()) state.SkipWithError("cannot load");
+        if (!readStoredWorld(kFolder, read).problem.empty()) state.SkipWithError("cannot load");
         placeStoredWorld(read, *grid);
     }
     reportFileSize(state);

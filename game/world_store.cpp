@@ -145,21 +145,28 @@ int writeStoredWorld(const std::string& folder, const StoredWorld& stored, bool 
     return replaceFile(storedPlayerFile(folder), text, sync);
 }
 
-std::string readStoredWorld(const std::string& folder, StoredWorld& stored) {
-    const std::string path = storedWorldFile(folder);
+StoredRead readStoredWorld(const std::string& folder, StoredWorld& stored) {
+    StoredRead result;
+    std::string path = storedWorldFile(folder), playerPath = storedPlayerFile(folder);
+    if (!nameExists(path) && nameExists(path + ".bak")) {
+        // The two backups were kept by the same save, so they belong together.
+        path += ".bak";
+        playerPath += ".bak";
+        result.fromBackup = true;
+    }
     std::string bytes;
     if (int error = readWholeFile(path, bytes))
-        return "cannot read " + path + ": " + std::strerror(error);
+        return {"cannot read " + path + ": " + std::strerror(error), result.fromBackup};
     StoredWorld read;
     const std::string problem = decodeWorld(bytes, read);
-    if (!problem.empty()) return "cannot read " + path + ": " + problem;
+    if (!problem.empty()) return {"cannot read " + path + ": " + problem, result.fromBackup};
     std::string text;
-    const int error = readWholeFile(storedPlayerFile(folder), text);
+    const int error = readWholeFile(playerPath, text);
     if (error != 0 && error != ENOENT)
-        return "cannot read " + storedPlayerFile(folder) + ": " + std::strerror(error);
+        return {"cannot read " + playerPath + ": " + std::strerror(error), result.fromBackup};
     std::istringstream lines(text);
-    const int lastColumn = std::max(read.columns, read.rows) - 1;
-    read.record = parsePlayerRecord(lines, lastColumn);
+    // As in the band's record, the column may name the world's edge itself.
+    read.record = parsePlayerRecord(lines, std::max(read.columns, read.rows));
     stored = std::move(read);
-    return "";
+    return result;
 }

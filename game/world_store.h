@@ -75,7 +75,12 @@ int backUpStoredWorld(const std::string& folder, bool sync);
 // whenever the process stops.
 int writeStoredWorld(const std::string& folder, const StoredWorld& stored, bool sync);
 
-// Reads the world in `folder`; a missing player.ini is an empty record. An
-// empty string, or one line for the player naming the file and what is wrong
-// with it.
-std::string readStoredWorld(const std::string& folder, StoredWorld& stored);
+// What reading a stored world found.
+struct StoredRead {
+    std::string problem;      // empty, or one line naming the file and what is wrong with it
+    bool fromBackup = false;  // world.bin was missing and its backup was read, with its player
+};
+// Reads the world in `folder`; a missing player.ini is an empty record. When
+// nothing stands at world.bin but its backup does (a player who deleted a
+// damaged file to fall back on it), both backups are read instead.
+StoredRead readStoredWorld(const std::string& folder, StoredWorld& stored);

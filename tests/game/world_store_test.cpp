@@ -59,7 +59,7 @@ TEST_F(WorldStore, AWholeLargeWorldComesBackCellForCellWithItsSizeKindAndPlayer)
     EXPECT_EQ(readText(kFolder + "/world.bin").substr(0, 12), std::string("TSWORLD\n\1\0\0\0", 12));
 
     StoredWorld read;
-    ASSERT_EQ(readStoredWorld(kFolder, read), "");
+    ASSERT_EQ(readStoredWorld(kFolder, read).problem, "");
     EXPECT_EQ(read.columns, 300);
     EXPECT_EQ(read.rows, 300);
     EXPECT_EQ(read.kind, WorldKind::Flat);
@@ -118,14 +118,14 @@ TEST_F(WorldStore, ADamagedFileIsRefusedWithItsReasonAndNothingRead) {
         writeText(kFolder + "/world.bin", file);
         StoredWorld read;
         read.columns = 5;
-        EXPECT_EQ(readStoredWorld(kFolder, read),
+        EXPECT_EQ(readStoredWorld(kFolder, read).problem,
                   "cannot read " + kFolder + "/world.bin: " + reason);
         EXPECT_EQ(read.columns, 5);
         EXPECT_TRUE(read.cells.empty());
     }
     std::filesystem::remove(kFolder + "/world.bin");
     StoredWorld read;
-    EXPECT_EQ(readStoredWorld(kFolder, read),
+    EXPECT_EQ(readStoredWorld(kFolder, read).problem,
               "cannot read " + kFolder + "/world.bin: No such file or directory");
 }
 
@@ -140,10 +140,14 @@ TEST_F(WorldStore, TheBackupKeepsTheLastWorldAndAKilledSaveLeavesAWholeOne) {
     ASSERT_EQ(backUpStoredWorld(kFolder, false), 0);
     ASSERT_EQ(writeStoredWorld(kFolder, second, false), 0);
     StoredWorld read;
-    ASSERT_EQ(readStoredWorld(kFolder, read), "");
+    ASSERT_EQ(readStoredWorld(kFolder, read).problem, "");
     EXPECT_EQ(read, second);
     EXPECT_EQ(readText(kFolder + "/world.bin.bak"), encodeWorld(first));
     EXPECT_EQ(readText(kFolder + "/player.ini.bak"), "");
+    std::filesystem::remove(kFolder + "/world.bin");
+    EXPECT_TRUE(readStoredWorld(kFolder, read).fromBackup);
+    EXPECT_EQ(read, first);
+    ASSERT_EQ(writeStoredWorld(kFolder, second, false), 0);
 
     const char* soakRounds = std::getenv("TESSARIA_SOAK_ROUNDS");
     const int rounds = soakRounds != nullptr ? std::atoi(soakRounds) : 10;
@@ -155,7 +159,7 @@ TEST_F(WorldStore, TheBackupKeepsTheLastWorldAndAKilledSaveLeavesAWholeOne) {
         ::usleep(2000 + round % 10 * 3000);
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        ASSERT_EQ(readStoredWorld(kFolder, read), "") << "round " << round;
+        ASSERT_EQ(readStoredWorld(kFolder, read).problem, "") << "round " << round;
         EXPECT_TRUE(read.cells == first.cells || read.cells == second.cells) << "round " << round;
     }
 }
