@@ -17,7 +17,7 @@ constexpr char kMagic[] = "TSWORLD\n";
 constexpr std::size_t kMagicLength = sizeof kMagic - 1;
 constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kHeaderLength = kMagicLength + 6 * 4;
-// Fast compression: a generated island still shrinks some twenty times, and
+// Fast compression: a generated island still shrinks some fifteen times, and
 // the save runs on every autosave, so time matters more than the last bytes.
 constexpr int kCompression = Z_BEST_SPEED;
 
@@ -83,8 +83,9 @@ void placeStoredWorld(const StoredWorld& stored, WorldGrid& grid) {
 std::string encodeWorld(const StoredWorld& stored) {
     uLongf packedLength = compressBound(stored.cells.size());
     std::string bytes(kHeaderLength + packedLength, '\0');
-    compress2(reinterpret_cast<Bytef*>(&bytes[kHeaderLength]), &packedLength, stored.cells.data(),
-              stored.cells.size(), kCompression);
+    if (compress2(reinterpret_cast<Bytef*>(&bytes[kHeaderLength]), &packedLength,
+                  stored.cells.data(), stored.cells.size(), kCompression) != Z_OK)
+        return "";
     bytes.resize(kHeaderLength + packedLength);
     std::string header(kMagic, kMagicLength);
     for (std::uint32_t n :
@@ -139,7 +140,9 @@ int writeStoredWorld(const std::string& folder, const StoredWorld& stored, bool 
     if (!sizeWithinGrid(stored.columns, stored.rows) ||
         stored.cells.size() != cellCount(stored.columns, stored.rows))
         return EINVAL;
-    if (int error = replaceFile(storedWorldFile(folder), encodeWorld(stored), sync)) return error;
+    const std::string bytes = encodeWorld(stored);
+    if (bytes.empty()) return ENOMEM;  // the only way compressing a whole buffer fails
+    if (int error = replaceFile(storedWorldFile(folder), bytes, sync)) return error;
     std::string text;
     formatPlayerRecord(stored.record, text);
     return replaceFile(storedPlayerFile(folder), text, sync);

@@ -61,8 +61,8 @@ bool takeStoredWorld(const WorldGrid& grid, int columns, int rows, WorldKind kin
 // stored columns empty; the bounds are the caller's.
 void placeStoredWorld(const StoredWorld& stored, WorldGrid& grid);
 
-// world.bin's bytes, and back. Decoding returns an empty string or one line
-// saying what is wrong, and changes `stored` only when the whole file is good.
+// world.bin's bytes (none when memory ran out), and back. Decoding returns an empty string or one
+// line saying what is wrong, and changes `stored` only when the whole file is good.
 std::string encodeWorld(const StoredWorld& stored);
 std::string decodeWorld(const std::string& bytes, StoredWorld& stored);
 
