@@ -28,7 +28,7 @@
 // The levels kept of every column, the same the world file keeps.
 constexpr int kStoredLevels = kBandEdge;
 
-// A world this wide (and deep) is kept in world.bin; the band's own size
+// A world wider or longer than the band is kept in world.bin; the band's size
 // keeps the world file.
 inline bool usesWorldStore(int columns, int rows) {
     return columns > kBandEdge || rows > kBandEdge;
