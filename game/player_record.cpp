@@ -86,10 +86,11 @@ bool takeCounts(const std::vector<std::int32_t>& numbers,
     return true;
 }
 
-bool takeField(const std::string& name, const std::vector<std::int32_t>& numbers, PlayerRecord& r) {
+bool takeField(const std::string& name, const std::vector<std::int32_t>& numbers, int lastColumn,
+               PlayerRecord& r) {
     std::optional<std::int32_t> number;
-    if (name == "x") return takeNumber(numbers, 0, kBandEdge, r.x);
-    if (name == "y") return takeNumber(numbers, 0, kBandEdge, r.y);
+    if (name == "x") return takeNumber(numbers, 0, lastColumn, r.x);
+    if (name == "y") return takeNumber(numbers, 0, lastColumn, r.y);
     if (name == "level") return takeNumber(numbers, 0, kBandEdge, r.level);
     if (name == "look") return takeNumber(numbers, 0, kLooks - 1, r.look);
     if (name == "outfit") return takeNumber(numbers, 0, kOutfits - 1, r.outfit);
@@ -180,7 +181,7 @@ void formatPlayerRecord(const PlayerRecord& r, std::string& text) {
     if (r.counts) appendList(text, "counts", *r.counts);
 }
 
-bool readRecordLine(const std::string& line, PlayerRecord& record) {
+bool readRecordLine(const std::string& line, PlayerRecord& record, int lastColumn) {
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos) return false;
     const std::string name = trimmed(line.substr(0, equals));
@@ -188,11 +189,11 @@ bool readRecordLine(const std::string& line, PlayerRecord& record) {
     if (name.compare(0, prefix, kPrefix) != 0) return false;
     std::vector<std::int32_t> numbers;
     if (!parseNumbers(line.substr(equals + 1), numbers)) return false;
-    return takeField(name.substr(prefix), numbers, record);
+    return takeField(name.substr(prefix), numbers, lastColumn, record);
 }
 
-PlayerRecord parsePlayerRecord(std::istream& in) {
+PlayerRecord parsePlayerRecord(std::istream& in, int lastColumn) {
     PlayerRecord record;
-    for (std::string line; std::getline(in, line);) readRecordLine(line, record);
+    for (std::string line; std::getline(in, line);) readRecordLine(line, record, lastColumn);
     return record;
 }

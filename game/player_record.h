@@ -6,7 +6,8 @@
 // Grammar, one field a line, in any order, each line whole or not at all:
 //   player.<name> = <value>
 //   name            value                          range
-//   x, y            the column                     0..20 each
+//   x, y            the column                     0..20 each (a larger
+//                                                  world's: to its last)
 //   level           the ground block's level       0..20
 //   facing          0 up, 1 down, 2 left, 3 right  0..3
 //   look            the F1 row                     0..6
@@ -57,7 +58,8 @@ void applyRecordTo(const PlayerRecord& record, PlayerState& player, Camera& came
 // Appends one line per field held, in the order of the grammar.
 void formatPlayerRecord(const PlayerRecord& record, std::string& text);
 // Takes one line into the record if it is a valid record line; false and the
-// record unchanged otherwise.
-bool readRecordLine(const std::string& line, PlayerRecord& record);
+// record unchanged otherwise. A world larger than the band lets the column
+// run to its own last one, `lastColumn`.
+bool readRecordLine(const std::string& line, PlayerRecord& record, int lastColumn = kBandEdge);
 // A record file of its own: every line of the stream.
-PlayerRecord parsePlayerRecord(std::istream& in);
+PlayerRecord parsePlayerRecord(std::istream& in, int lastColumn = kBandEdge);

@@ -1,0 +1,86 @@
+// The store of worlds larger than the band: a 20 x 20 world keeps its 8,002
+// line file (game/world_file.h); a larger one would make that file tens of
+// megabytes, so it is kept in a world folder as two files, both replaced
+// whole through the atomic store (game/atomic_file.h) with its backups:
+//
+//   world.bin   the header, then the cells, zlib-compressed:
+//     bytes  0..7   "TSWORLD\n"
+//     then six unsigned 32-bit numbers, least significant byte first:
+//                   format version (1), columns, rows, levels (20),
+//                   the world's kind (worldgen/world_kinds.h), and the
+//                   length of the compressed cells that follow to the end
+//     cells         one byte each, a block id 0..22: columns 0..columns-1,
+//                   within each its rows, within each levels 0..19
+//   player.ini  the player's record lines (game/player_record.h)
+//
+// Reading checks all of it and gives either the whole world or an error;
+// the grid is left alone on an error, never half read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/player_record.h"
+#include "world/world_grid.h"
+#include "worldgen/world_kinds.h"
+
+// The levels kept of every column, the same the world file keeps.
+constexpr int kStoredLevels = kBandEdge;
+
+// A world wider or longer than the band is kept in world.bin; the band's size
+// keeps the world file.
+inline bool usesWorldStore(int columns, int rows) {
+    return columns > kBandEdge || rows > kBandEdge;
+}
+
+// The world copied out of the game, so that the saving thread may write it
+// while the game goes on.
+struct StoredWorld {
+    std::int32_t columns = 0, rows = 0;
+    WorldKind kind = WorldKind::Island;
+    std::vector<std::uint8_t> cells;  // as world.bin lays them out
+    PlayerRecord record;
+
+    bool operator==(const StoredWorld& o) const {
+        return columns == o.columns && rows == o.rows && kind == o.kind && cells == o.cells &&
+               record == o.record;
+    }
+};
+
+// The two files of the world in `folder`.
+std::string storedWorldFile(const std::string& folder);
+std::string storedPlayerFile(const std::string& folder);
+
+// Copies columns 0..columns-1 and rows 0..rows-1 of `grid`. False when the
+// size is not within the grid or a cell holds a value no block has (only a
+// hand-edited world brings one): such a world cannot be stored as it is.
+bool takeStoredWorld(const WorldGrid& grid, int columns, int rows, WorldKind kind,
+                     const PlayerRecord& record, StoredWorld& stored);
+// Puts the stored cells into `grid` and makes every other cell of the
+// stored columns empty; the bounds are the caller's.
+void placeStoredWorld(const StoredWorld& stored, WorldGrid& grid);
+
+// world.bin's bytes (none when memory ran out), and back. Decoding returns an empty string or one
+// line saying what is wrong, and changes `stored` only when the whole file is good.
+std::string encodeWorld(const StoredWorld& stored);
+std::string decodeWorld(const std::string& bytes, StoredWorld& stored);
+
+// The writers touch no game state, so the saving thread may call them; they
+// return 0 or the error of the step that failed.
+//
+// Keeps both files as their ".bak".
+int backUpStoredWorld(const std::string& folder, bool sync);
+// Writes world.bin, then player.ini: each holds its old text or its new
+// whenever the process stops.
+int writeStoredWorld(const std::string& folder, const StoredWorld& stored, bool sync);
+
+// What reading a stored world found.
+struct StoredRead {
+    std::string problem;      // empty, or one line naming the file and what is wrong with it
+    bool fromBackup = false;  // world.bin was missing and its backup was read, with its player
+};
+// Reads the world in `folder`; a missing player.ini is an empty record. When
+// nothing stands at world.bin but its backup does (a player who deleted a
+// damaged file to fall back on it), both backups are read instead.
+StoredRead readStoredWorld(const std::string& folder, StoredWorld& stored);
