@@ -1,0 +1,29 @@
+// The world from above: one pixel per column in the colour of its top block,
+// lighter the higher it stands, scaled by whole numbers into a box, with the
+// player's place and facing marked over it.
+#pragma once
+
+#include <allegro5/allegro.h>
+
+#include "rules/player_state.h"
+#include "world/world_grid.h"
+
+struct MapPlacement {
+    int x = 0, y = 0;  // the top-left corner of column (0, 0)
+    int scale = 1;     // pixels per column, 1 or more
+};
+
+// The largest whole number of pixels per column at which the grid's bounds
+// fit the box, at least 1; the map centred in the box at that scale.
+MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height);
+// A column's colour as the map shows it: its top block's, shaded for height;
+// a column with nothing in it is the dark of the deep.
+ALLEGRO_COLOR mapColumnColour(const WorldGrid& grid, int x, int y);
+// Draws the map into the box on the target bitmap. The picture is kept
+// between frames and built again once the world's revision has moved on,
+// at most every few frames, so that a flood under way costs a rebuild now
+// and then rather than one per frame.
+MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
+                          int height);
+// Lets go of the kept picture; the next map is built afresh.
+void forgetWorldMap();
