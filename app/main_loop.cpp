@@ -203,7 +203,7 @@ void drawGame(const GameFrame& frame) {
     drawGameFrame(frame);
     drawInventoryPanel(player);
     drawMapPanel(world, player);
-    drawStatusLine(player);
+    drawStatusLine(player, !mapOpen());
     if (isJoined()) drawChat();
 }
 

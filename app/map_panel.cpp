@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int kPanelX = 100, kPanelY = 14;
-constexpr int kPanelWidth = 440, kPanelHeight = 392;  // ends above the hotbar
+constexpr int kPanelWidth = 440, kPanelHeight = 380;  // ends above the status line
 constexpr int kTitleY = kPanelY + 10;
 constexpr int kLineY = kMapBoxY + kMapBoxHeight + 8;
 

@@ -15,4 +15,4 @@ bool updateMapKeys(KeyDownFn keyDown, bool gameShown);
 void closeMap();
 void drawMapPanel(const WorldGrid& grid, const PlayerState& p);
 // The box the map is drawn in, inside the panel.
-constexpr int kMapBoxX = 110, kMapBoxY = 40, kMapBoxWidth = 420, kMapBoxHeight = 340;
+constexpr int kMapBoxX = 110, kMapBoxY = 40, kMapBoxWidth = 420, kMapBoxHeight = 326;

@@ -65,12 +65,12 @@ std::string positionText(const PlayerState& p) {
            std::to_string(p.level);
 }
 
-void drawStatusLine(const PlayerState& p) {
+void drawStatusLine(const PlayerState& p, bool showPosition) {
     const auto centred = [](const std::string& text, int y) {
         drawOverlayText(text.c_str(), kScreenCentre - textWidth(text.c_str()) / 2, y);
     };
     // The position stays put while messages come and go above it.
-    const bool position = status.positionShown && !settings.classic;
+    const bool position = showPosition && status.positionShown && !settings.classic;
     if (position) centred(positionText(p), kStatusY);
     const std::string text = statusText(p);
     if (!text.empty()) centred(text, position ? kStatusY - kLineSpacing : kStatusY);

@@ -22,5 +22,6 @@ void togglePositionLine();
 bool positionLineShown();
 // "column X, row Y, level L" for the player's column and level.
 std::string positionText(const PlayerState& p);
-// Over the game frame, just above the hotbar.
-void drawStatusLine(const PlayerState& p);
+// Over the game frame, just above the hotbar; the position line only when
+// asked for (the map panel writes it itself).
+void drawStatusLine(const PlayerState& p, bool showPosition = true);

@@ -53,14 +53,15 @@ struct MapPicture {
 };
 MapPicture picture;
 
-// Higher ground lighter: level 0 a fifth above the material's colour, the
-// floor of the band a third below it. Water and lava keep most of theirs,
-// so that they read as what they are at any depth.
+// Higher ground lighter, four in a hundred a level, so that neighbouring
+// levels of one material still tell apart: level 0 a third above the
+// material's colour, the floor of the band near half below it. Water and
+// lava keep most of theirs, so that they read as what they are at any depth.
 Rgb8 shaded(BlockId id, int level) {
     const Rgb8 base = kBlockColours[id];
     const float height = static_cast<float>(kBandEdge - level) / kBandEdge;  // 1 on top
     const bool liquid = id == Water || id == Lava;
-    const float factor = liquid ? 0.85f + 0.2f * height : 0.65f + 0.55f * height;
+    const float factor = liquid ? 0.85f + 0.2f * height : 0.55f + 0.8f * height;
     const auto channel = [&](std::uint8_t c) {
         return static_cast<std::uint8_t>(std::min(255.0f, c * factor));
     };
@@ -91,8 +92,8 @@ void build(const WorldGrid& grid) {
         picture.maxY = grid.maxY;
         if (picture.bitmap == nullptr) return;
     }
-    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap(
-        picture.bitmap, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_WRITEONLY);
+    ALLEGRO_LOCKED_REGION* region =
+        al_lock_bitmap(picture.bitmap, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_WRITEONLY);
     if (region == nullptr) return;
     for (int y = 0; y < h; ++y) {
         auto* row = static_cast<std::uint8_t*>(region->data) + y * region->pitch;
