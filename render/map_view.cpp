@@ -1,9 +1,11 @@
 // The map's picture and the player's marker.
 //
 // Cache: one bitmap of a pixel per column. It is stale when the grid's
-// bounds differ from the ones it was built for (rebuilt at once) or when
-// the world's revision has moved on (rebuilt once kRebuildFrames draws have
-// passed since the last build). forgetWorldMap drops it.
+// bounds differ from the ones it was built for (built whole at once) or when
+// the world's revision has moved on since the last pass began: then a pass
+// rebuilds it a band of rows a frame, over kPassFrames frames, so that a
+// flood under way on the largest world costs a fraction of a millisecond a
+// frame rather than a whole picture now and then. forgetWorldMap drops it.
 #include "render/map_view.h"
 
 #include <algorithm>
@@ -11,7 +13,7 @@
 
 namespace {
 
-constexpr int kRebuildFrames = 8;
+constexpr int kPassFrames = 8;
 
 struct Rgb8 {
     std::uint8_t r, g, b;
@@ -48,8 +50,10 @@ constexpr Rgb8 kDeep{14, 12, 22};
 struct MapPicture {
     ALLEGRO_BITMAP* bitmap = nullptr;
     int maxX = -1, maxY = -1;
-    std::uint32_t revision = 0;
-    int framesSinceBuild = 0;
+    std::uint32_t revision = 0;  // of the world as the picture shows it
+    bool passing = false;        // a pass is under way
+    std::uint32_t passRevision = 0;
+    int nextRow = 0;  // the pass's next row
 };
 MapPicture picture;
 
@@ -79,24 +83,14 @@ Rgb8 columnColour(const WorldGrid& grid, int x, int y) {
     return kDeep;
 }
 
-void build(const WorldGrid& grid) {
-    const int w = grid.maxX + 1, h = grid.maxY + 1;
-    if (picture.bitmap == nullptr || picture.maxX != grid.maxX || picture.maxY != grid.maxY) {
-        if (picture.bitmap != nullptr) al_destroy_bitmap(picture.bitmap);
-        // Scaled up, each column stays a sharp square.
-        const int flags = al_get_new_bitmap_flags();
-        al_set_new_bitmap_flags(flags & ~(ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR));
-        picture.bitmap = al_create_bitmap(w, h);
-        al_set_new_bitmap_flags(flags);
-        picture.maxX = grid.maxX;
-        picture.maxY = grid.maxY;
-        if (picture.bitmap == nullptr) return;
-    }
-    ALLEGRO_LOCKED_REGION* region =
-        al_lock_bitmap(picture.bitmap, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_WRITEONLY);
+// Writes the rows [top, top + rows) of the picture from the grid.
+void writeRows(const WorldGrid& grid, int top, int rows) {
+    const int w = grid.maxX + 1;
+    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap_region(
+        picture.bitmap, 0, top, w, rows, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_WRITEONLY);
     if (region == nullptr) return;
-    for (int y = 0; y < h; ++y) {
-        auto* row = static_cast<std::uint8_t*>(region->data) + y * region->pitch;
+    for (int y = top; y < top + rows; ++y) {
+        auto* row = static_cast<std::uint8_t*>(region->data) + (y - top) * region->pitch;
         for (int x = 0; x < w; ++x) {
             const Rgb8 c = columnColour(grid, x, y);
             row[4 * x] = c.r;
@@ -106,8 +100,39 @@ void build(const WorldGrid& grid) {
         }
     }
     al_unlock_bitmap(picture.bitmap);
+}
+
+void buildWhole(const WorldGrid& grid) {
+    if (picture.bitmap != nullptr) al_destroy_bitmap(picture.bitmap);
+    picture = MapPicture{};
+    // Scaled up, each column stays a sharp square.
+    const int flags = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(flags & ~(ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR));
+    picture.bitmap = al_create_bitmap(grid.maxX + 1, grid.maxY + 1);
+    al_set_new_bitmap_flags(flags);
+    picture.maxX = grid.maxX;
+    picture.maxY = grid.maxY;
+    if (picture.bitmap == nullptr) return;
+    writeRows(grid, 0, grid.maxY + 1);
     picture.revision = grid.revision;
-    picture.framesSinceBuild = 0;
+}
+
+// One band of a pass. A pass begins when the world has changed since the
+// picture's revision; a change during a pass is caught by the next one.
+void passOn(const WorldGrid& grid) {
+    if (!picture.passing) {
+        if (picture.revision == grid.revision) return;
+        picture.passing = true;
+        picture.passRevision = grid.revision;
+        picture.nextRow = 0;
+    }
+    const int h = grid.maxY + 1;
+    const int rows = std::min((h + kPassFrames - 1) / kPassFrames, h - picture.nextRow);
+    writeRows(grid, picture.nextRow, rows);
+    picture.nextRow += rows;
+    if (picture.nextRow < h) return;
+    picture.passing = false;
+    picture.revision = picture.passRevision;
 }
 
 void fillRect(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
@@ -175,12 +200,11 @@ ALLEGRO_COLOR mapColumnColour(const WorldGrid& grid, int x, int y) {
 MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
                           int height) {
     const MapPlacement at = placeMap(grid, x, y, width, height);
-    ++picture.framesSinceBuild;
-    const bool resized = picture.maxX != grid.maxX || picture.maxY != grid.maxY;
-    const bool changed = picture.revision != grid.revision;
-    if (picture.bitmap == nullptr || resized ||
-        (changed && picture.framesSinceBuild >= kRebuildFrames))
-        build(grid);
+    if (picture.bitmap == nullptr || picture.maxX != grid.maxX || picture.maxY != grid.maxY) {
+        buildWhole(grid);
+    } else {
+        passOn(grid);
+    }
     if (picture.bitmap == nullptr) return at;
     const int w = grid.maxX + 1, h = grid.maxY + 1;
     al_draw_scaled_bitmap(picture.bitmap, 0, 0, w, h, at.x, at.y, w * at.scale, h * at.scale, 0);

@@ -20,9 +20,9 @@ MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height
 // a column with nothing in it is the dark of the deep.
 ALLEGRO_COLOR mapColumnColour(const WorldGrid& grid, int x, int y);
 // Draws the map into the box on the target bitmap. The picture is kept
-// between frames and built again once the world's revision has moved on,
-// at most every few frames, so that a flood under way costs a rebuild now
-// and then rather than one per frame.
+// between frames; once the world's revision moves on it is brought up to
+// date a band of rows a frame, so that a change shows within a few frames
+// and a flood under way never costs a whole picture in one frame.
 MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
                           int height);
 // Lets go of the kept picture; the next map is built afresh.
