@@ -193,13 +193,13 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
     }
 }
 
-// Written in capitals, the name still finds Allegro's "m".
+// Written in capitals, the name still finds Allegro's "x".
 TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {
     const WorldFile prepared = wallAhead();
     writeWorldFile(folder.worldFile(), prepared);
-    writeText(folder.path() / "data/settings.ini", "key.mine = M\n");
+    writeText(folder.path() / "data/settings.ini", "key.mine = X\n");
     const WorldFile mined = playAndClose("rebound", [&](Window window) {
-        holdKey(server, window, "m", 1.6);
+        holdKey(server, window, "x", 1.6);
         sleepSeconds(0.8);
     });
     std::vector<Change> minedChanges = changes(prepared, mined);
