@@ -192,14 +192,12 @@ MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height
     return at;
 }
 
-ALLEGRO_COLOR mapColumnColour(const WorldGrid& grid, int x, int y) {
-    const Rgb8 c = columnColour(grid, x, y);
-    return al_map_rgb(c.r, c.g, c.b);
-}
-
 MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
                           int height) {
     const MapPlacement at = placeMap(grid, x, y, width, height);
+    // Bounds beyond the stored grid would read past it: no map rather than that.
+    if (grid.maxX < 0 || grid.maxX >= kGridSizeX || grid.maxY < 0 || grid.maxY >= kGridSizeY)
+        return at;
     if (picture.bitmap == nullptr || picture.maxX != grid.maxX || picture.maxY != grid.maxY) {
         buildWhole(grid);
     } else {

@@ -16,9 +16,6 @@ struct MapPlacement {
 // The largest whole number of pixels per column at which the grid's bounds
 // fit the box, at least 1; the map centred in the box at that scale.
 MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height);
-// A column's colour as the map shows it: its top block's, shaded for height;
-// a column with nothing in it is the dark of the deep.
-ALLEGRO_COLOR mapColumnColour(const WorldGrid& grid, int x, int y);
 // Draws the map into the box on the target bitmap. The picture is kept
 // between frames; once the world's revision moves on it is brought up to
 // date a band of rows a frame, so that a change shows within a few frames
