@@ -248,6 +248,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     if (gameScreen.runState == kQuitting) {
         // The single player's world comes back, and is saved if one is open; a
         // hosted world is saved by its server alone.
+        closeMap();  // its picture goes before the display does
         const bool hostedSaved = leaveServer();
         worldSaveFailed = !closeWorld() || !hostedSaved;
         keepWindowSettings();
