@@ -11,6 +11,7 @@
 
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
+#include "app/map_panel.h"
 #include "app/multiplayer.h"
 #include "app/options_screen.h"
 #include "app/platform.h"
@@ -119,19 +120,23 @@ void menuKeys(Screen shown, bool escapeTaken) {
 
 // One timer tick, whatever the screen: the player's keys and the world's
 // clocks, the screens' clocks, and Escape.
-// While the inventory panel is open the player's keys wait, and Escape
-// closes the panel rather than leaving the game. The world list takes the
-// keys for itself (its own Escape included), and with no world open they
-// move nobody. The menus take the keys from the player, except in the
-// classic game, where they reach the player behind the title menu. The
-// single player's world stops behind the pause menu; a shared one goes on.
+// While the inventory or the map panel is open the player's keys wait, and
+// Escape closes the panel rather than leaving the game; one panel at a time. The world list takes
+// the keys for itself (its own Escape included), and with no world open they move nobody. The menus
+// take the keys from the player, except in the classic game, where they reach the player behind the
+// title menu. The single player's world stops behind the pause menu; a shared one goes on.
 void tick() {
     readKeysForTick();
     pollWindowKeys(keyPressed, keyHeld);
     const bool typing = keysTakenByText();
     const Screen shown = gameScreen.screen;
-    const bool escapeTaken = typing || updateInventoryKeys(keyPressed, shown == Screen::Game);
-    const bool playing = !typing && !inventoryOpen() &&
+    const bool inGame = shown == Screen::Game;
+    const bool inventoryTaken = !typing && updateInventoryKeys(keyPressed, inGame && !mapOpen());
+    const bool mapTaken = !typing && updateMapKeys(keyPressed, inGame && !inventoryOpen());
+    const bool escapeTaken = typing || inventoryTaken || mapTaken;
+    if (!typing && inGame && !settings.classic && keyPressed(boundKey(Action::Position)))
+        togglePositionLine();
+    const bool playing = !typing && !inventoryOpen() && !mapOpen() &&
                          (shown == Screen::Game ||
                           (settings.classic && (shown == Screen::Menu || shown == Screen::Intro)));
     const PlayerState before = player;
@@ -197,7 +202,8 @@ void drawGame(const GameFrame& frame) {
     }
     drawGameFrame(frame);
     drawInventoryPanel(player);
-    drawStatusLine(player);
+    drawMapPanel(world, player);
+    drawStatusLine(player, !mapOpen());
     if (isJoined()) drawChat();
 }
 
@@ -242,6 +248,7 @@ bool processEvent(const ALLEGRO_EVENT& event) {
     if (gameScreen.runState == kQuitting) {
         // The single player's world comes back, and is saved if one is open; a
         // hosted world is saved by its server alone.
+        closeMap();  // its picture goes before the display does
         const bool hostedSaved = leaveServer();
         worldSaveFailed = !closeWorld() || !hostedSaved;
         keepWindowSettings();

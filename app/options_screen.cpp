@@ -17,14 +17,14 @@
 namespace {
 
 constexpr int kTitleX = 220, kTitleY = 176;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 206, kRowHeight = 18, kRowWidth = 300;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 206, kRowHeight = 16, kRowWidth = 300;
 constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
 constexpr const char* kActionLabels[kActionCount] = {
-    "walk up", "walk down",   "walk left",           "walk right",
-    "mine",    "place",       "aim at body or feet", "auto jump",
-    "rest",    "looks (row)", "looks (group)",       "inventory",
+    "walk up",       "walk down",           "walk left", "walk right",    "mine",
+    "place",         "aim at body or feet", "auto jump", "rest",          "looks (row)",
+    "looks (group)", "inventory",           "map",       "position line",
 };
 
 struct Options {

@@ -15,7 +15,8 @@
 // The logic names its keys with Allegro's numbers; keep the two in step.
 constexpr bool sameKey(int logic, int allegro) { return logic == allegro; }
 static_assert(sameKey(KeyI, ALLEGRO_KEY_I) && sameKey(KeyJ, ALLEGRO_KEY_J) &&
-              sameKey(KeyE, ALLEGRO_KEY_E));
+              sameKey(KeyE, ALLEGRO_KEY_E) && sameKey(KeyM, ALLEGRO_KEY_M) &&
+              sameKey(KeyP, ALLEGRO_KEY_P));
 static_assert(sameKey(Key0, ALLEGRO_KEY_0) && sameKey(Key1, ALLEGRO_KEY_1) &&
               sameKey(Key9, ALLEGRO_KEY_9));
 static_assert(sameKey(KeyF1, ALLEGRO_KEY_F1) && sameKey(KeyF2, ALLEGRO_KEY_F2) &&

@@ -146,9 +146,10 @@ std::string controlsLine(int line) {
 
 // The panel outside the classic picture: every key and what it does, one
 // row each, in a box that reaches down far enough to
-// hold them all.
+// hold them all; rows a little closer than the classic lines, so that all
+// of them fit above the backdrop's bottom bar.
 constexpr int kKeyColumnX = 440;
-constexpr int kRowSpacing = 18;
+constexpr int kRowSpacing = 15;
 constexpr int kPanelBoxX = 432, kPanelBoxW = 202;  // the backdrop's own panel
 constexpr int kPanelBoxBottom = 368;               // where the backdrop's panel ends
 constexpr int kTallBoxBottom = 446;                // above the backdrop's bottom bar
@@ -208,6 +209,8 @@ std::vector<ControlsRow> controlsRows() {
         {keyLabel(Action::Rest, "F11"), "rest, stand up"},
         {keyLabel(Action::Look1, "F1") + ", " + keyLabel(Action::Look2, "F2"), "change looks"},
         {keyLabel(Action::Inventory, "E"), "all your blocks"},
+        {keyLabel(Action::Map, "M"), "map of the world"},
+        {keyLabel(Action::Position, "P"), "where you are on/off"},
         {"1-9, 0", "hotbar slot"},
         {"Escape", "pause menu"},
         {"F12", "screenshot"},

@@ -10,13 +10,15 @@
 
 namespace {
 
-constexpr int kStatusY = 400;  // above the hotbar strip
+constexpr int kStatusY = 400;     // above the hotbar strip
+constexpr int kLineSpacing = 16;  // the status above the position line
 constexpr int kScreenCentre = 320;
 
 struct StatusLine {
     std::string text;
     int ticksLeft = 0;
     bool saveFailing = false;
+    bool positionShown = false;
 };
 StatusLine status;
 
@@ -54,9 +56,22 @@ std::string statusText(const PlayerState& p) {
     return "";
 }
 
-void drawStatusLine(const PlayerState& p) {
+void togglePositionLine() { status.positionShown = !status.positionShown; }
+
+bool positionLineShown() { return status.positionShown; }
+
+std::string positionText(const PlayerState& p) {
+    return "column " + std::to_string(p.x) + ", row " + std::to_string(p.y) + ", level " +
+           std::to_string(p.level);
+}
+
+void drawStatusLine(const PlayerState& p, bool showPosition) {
+    const auto centred = [](const std::string& text, int y) {
+        drawOverlayText(text.c_str(), kScreenCentre - textWidth(text.c_str()) / 2, y);
+    };
+    // The position stays put while messages come and go above it.
+    const bool position = showPosition && status.positionShown && !settings.classic;
+    if (position) centred(positionText(p), kStatusY);
     const std::string text = statusText(p);
-    if (text.empty()) return;
-    const int x = kScreenCentre - textWidth(text.c_str()) / 2;
-    drawOverlayText(text.c_str(), x, kStatusY);
+    if (!text.empty()) centred(text, position ? kStatusY - kLineSpacing : kStatusY);
 }

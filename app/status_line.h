@@ -1,6 +1,7 @@
 // A short line in the picture saying what was just switched or saved, for
-// about two seconds, and while the player rests, how to stand up. Nothing of
-// it in the classic picture.
+// about two seconds, and while the player rests, how to stand up; and, while
+// the player has it on, a line beneath it saying where the player is.
+// Nothing of it in the classic picture.
 #pragma once
 
 #include <string>
@@ -16,5 +17,11 @@ void showStatus(const std::string& text);
 void noteSwitches(const PlayerState& before, const PlayerState& after, bool autosaveFailing);
 // What the line says now; "" when nothing.
 std::string statusText(const PlayerState& p);
-// Over the game frame, just above the hotbar.
-void drawStatusLine(const PlayerState& p);
+// The position key: the position line on, or off again.
+void togglePositionLine();
+bool positionLineShown();
+// "column X, row Y, level L" for the player's column and level.
+std::string positionText(const PlayerState& p);
+// Over the game frame, just above the hotbar; the position line only when
+// asked for (the map panel writes it itself).
+void drawStatusLine(const PlayerState& p, bool showPosition = true);

@@ -13,6 +13,8 @@ enum Key : int {
     KeyE = 5,
     KeyI = 9,
     KeyJ = 10,
+    KeyM = 13,
+    KeyP = 16,
     Key0 = 27,
     Key1 = 28,
     Key9 = 36,
@@ -41,8 +43,10 @@ enum class Action : int {
     Look1,      // F1: the figure's row of looks
     Look2,      // F2: the figure's group of looks
     Inventory,  // E: the panel of every block one holds
+    Map,        // M: the whole world from above
+    Position,   // P: the player's column, row and level on the status line
 };
-constexpr int kActionCount = 12;
+constexpr int kActionCount = 14;
 
 struct ActionKey {
     const char* name;  // as the settings file writes it after "key."
@@ -50,15 +54,18 @@ struct ActionKey {
 };
 // By Action, in the order the settings file lists them.
 constexpr ActionKey kActionKeys[kActionCount] = {
-    {"walk_up", KeyUp},       {"walk_down", KeyDown}, {"walk_left", KeyLeft},
-    {"walk_right", KeyRight}, {"mine", KeyRightCtrl}, {"place", KeySpace},
-    {"height", KeyI},         {"auto_jump", KeyJ},    {"rest", KeyF11},
-    {"look1", KeyF1},         {"look2", KeyF2},       {"inventory", KeyE},
+    {"walk_up", KeyUp},     {"walk_down", KeyDown},
+    {"walk_left", KeyLeft}, {"walk_right", KeyRight},
+    {"mine", KeyRightCtrl}, {"place", KeySpace},
+    {"height", KeyI},       {"auto_jump", KeyJ},
+    {"rest", KeyF11},       {"look1", KeyF1},
+    {"look2", KeyF2},       {"inventory", KeyE},
+    {"map", KeyM},          {"position", KeyP},
 };
 
 struct KeyBindings {
-    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
-                             KeyI,  KeyJ,    KeyF11,  KeyF1,    KeyF2,        KeyE};
+    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace, KeyI,
+                             KeyJ,  KeyF11,  KeyF1,   KeyF2,    KeyE,         KeyM,     KeyP};
 };
 extern KeyBindings keyBindings;
 

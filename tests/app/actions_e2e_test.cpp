@@ -205,13 +205,13 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
     }
 }
 
-// Written in capitals, the name still finds Allegro's "m".
+// Written in capitals, the name still finds Allegro's "x".
 TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {
     const WorldFile prepared = wallAhead();
     writeWorldFile(folder.worldFile(), prepared);
-    writeText(folder.path() / "data/settings.ini", "key.mine = M\n");
+    writeText(folder.path() / "data/settings.ini", "key.mine = X\n");
     const WorldFile mined = playAndClose(
-        "rebound", [&](Window window) { EXPECT_TRUE(holdUntilSaved(window, "m", prepared)); });
+        "rebound", [&](Window window) { EXPECT_TRUE(holdUntilSaved(window, "x", prepared)); });
     std::vector<Change> minedChanges = changes(prepared, mined);
     ASSERT_EQ(minedChanges.size(), 1u) << describe(minedChanges);
     EXPECT_EQ(minedChanges[0].to, 0);

@@ -16,11 +16,13 @@
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
 #include "app/main_loop.h"
+#include "app/map_panel.h"
 #include "app/options_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/run_folder.h"
 #include "app/startup.h"
+#include "app/status_line.h"
 #include "app/world_list.h"
 #include "game/key_bindings.h"
 #include "game/paths.h"
@@ -394,6 +396,54 @@ TEST_F(MainLoop, ClosingTheWindowFromAnyScreenSavesTheWorldAndEnds) {
         setUpWorld();
         EXPECT_EQ(cell(3, 4, 2), Brick) << static_cast<int>(screen);
     }
+}
+
+// M opens the map over the game, whose world goes on while the player's keys
+// wait; Escape closes it and only a second Escape pauses. P puts the
+// position on the status line and takes it off again.
+TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
+    gameScreen.screen = Screen::Game;
+    const PlayerState start = player;
+    tap(KeyM);
+    tick();
+    ASSERT_TRUE(mapOpen());
+    heldKeys.insert(KeyLeft);
+    for (int i = 0; i < 30; ++i) tick();
+    heldKeys.clear();
+    EXPECT_EQ(player.x, start.x) << "the player's keys wait";
+    tap(KeyEscape);
+    tick();
+    EXPECT_FALSE(mapOpen());
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
+    tick();  // let go
+    tap(KeyEscape);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Paused);
+    backToGame();
+
+    tap(KeyM);
+    tick();
+    tick();
+    tap(KeyM);
+    tick();
+    EXPECT_FALSE(mapOpen());
+    const bool shown = positionLineShown();
+    tap(KeyP);
+    tick();
+    EXPECT_NE(positionLineShown(), shown);
+    tap(KeyP);
+    tick();
+    EXPECT_EQ(positionLineShown(), shown);
+    PlayerState there;
+    there.x = 3;
+    there.y = 17;
+    there.level = 7;
+    EXPECT_EQ(positionText(there), "column 3, row 17, level 7");
+
+    settings.classic = true;
+    tap(KeyM);
+    tick();
+    EXPECT_FALSE(mapOpen()) << "the classic game has no map";
 }
 
 }  // namespace

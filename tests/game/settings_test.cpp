@@ -25,7 +25,8 @@ const std::map<std::string, int> kKeys = {{"Up", KeyUp},
                                           {"F11", KeyF11},
                                           {"F1", KeyF1},
                                           {"F2", KeyF2},
-                                          {"m", 13},
+                                          {"k", 11},
+                                          {"m", KeyM},
                                           {"Escape", KeyEscape},
                                           {"1", Key1}};
 
@@ -62,15 +63,16 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     settings.joinServer = "play.example:7000";
     settings.joinName = "ann_2";
     settings.hostPort = 7000;
-    keyBindings.key[static_cast<int>(Action::Mine)] = 13;
+    keyBindings.key[static_cast<int>(Action::Mine)] = 11;
     ASSERT_TRUE(saveSettings());
     EXPECT_EQ(readText(settingsFile()),
               "# Tessaria settings: one \"name = value\" a line.\n"
               "window.width = 1000\nwindow.height = 800\nwindow.fullscreen = 1\n"
               "join.server = play.example:7000\njoin.name = ann_2\nhost.port = 7000\n"
               "key.walk_up = Up\nkey.walk_down = Down\nkey.walk_left = Left\n"
-              "key.walk_right = Right\nkey.mine = m\nkey.place = space\nkey.height = i\n"
-              "key.auto_jump = j\nkey.rest = F11\nkey.look1 = F1\nkey.look2 = F2\n");
+              "key.walk_right = Right\nkey.mine = k\nkey.place = space\nkey.height = i\n"
+              "key.auto_jump = j\nkey.rest = F11\nkey.look1 = F1\nkey.look2 = F2\n"
+              "key.map = m\n");
     for (const auto& entry : std::filesystem::directory_iterator("data"))
         EXPECT_EQ(entry.path().filename().string().rfind("settings.ini.tmp", 0), std::string::npos)
             << entry.path();
@@ -84,7 +86,7 @@ TEST_F(SettingsFile, WhatIsSavedIsTheLiteralFileAndLoadsBackTheSame) {
     EXPECT_EQ(settings.joinServer, "play.example:7000");
     EXPECT_EQ(settings.joinName, "ann_2");
     EXPECT_EQ(settings.hostPort, 7000);
-    EXPECT_EQ(boundKey(Action::Mine), 13);
+    EXPECT_EQ(boundKey(Action::Mine), 11);
     EXPECT_TRUE(isRebound(Action::Mine));
     EXPECT_FALSE(isRebound(Action::Place));
 }
@@ -120,7 +122,7 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
               "window.width = 500\r\n"  // smaller than the picture
               "window.height = 8OO\n"   // letters
               "window.fullscreen = yes\n"
-              "  key.place   =   m  \n"  // blanks around both: understood
+              "  key.place   =   k  \n"  // blanks around both: understood
               "key.mine = Hyper_Q\n"     // no such key
               "key.fly = m\n"            // no such action
               "join.name = ann b\n"      // a blank in a name
@@ -131,7 +133,7 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
     EXPECT_EQ(settings.windowWidth, 0);
     EXPECT_EQ(settings.windowHeight, 0);
     EXPECT_FALSE(settings.fullscreen);
-    EXPECT_EQ(boundKey(Action::Place), 13);
+    EXPECT_EQ(boundKey(Action::Place), 11);
     EXPECT_FALSE(isRebound(Action::Mine));
     EXPECT_NE(errors.find("Tessaria: data/settings.ini line 7: no key is named \"Hyper_Q\"; "
                           "key.mine stays Control_R\n"),
@@ -149,8 +151,8 @@ TEST_F(SettingsFile, KeysTheGameKeepsOrAnotherActionHasAreRefusedNamingTheAction
               "key.mine = Escape\n"
               "key.place = 1\n"
               "key.height = space\n"  // place's by default
-              "key.look1 = m\n"
-              "key.look2 = m\n"
+              "key.look1 = k\n"
+              "key.look2 = k\n"
               "key.walk_up = Down\n"  // a swap holds
               "key.walk_down = Up\n");
     const std::string errors = load();
@@ -161,12 +163,12 @@ TEST_F(SettingsFile, KeysTheGameKeepsOrAnotherActionHasAreRefusedNamingTheAction
               "space\n"
               "Tessaria: data/settings.ini line 3: space is already the key of key.place; "
               "key.height stays i\n"
-              "Tessaria: data/settings.ini line 5: m is already the key of key.look1; key.look2 "
+              "Tessaria: data/settings.ini line 5: k is already the key of key.look1; key.look2 "
               "stays F2\n");
     EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
     EXPECT_EQ(boundKey(Action::Place), KeySpace);
     EXPECT_EQ(boundKey(Action::Height), KeyI);
-    EXPECT_EQ(boundKey(Action::Look1), 13);
+    EXPECT_EQ(boundKey(Action::Look1), 11);
     EXPECT_EQ(boundKey(Action::Look2), KeyF2);
     EXPECT_EQ(boundKey(Action::WalkUp), KeyDown);
     EXPECT_EQ(boundKey(Action::WalkDown), KeyUp);
@@ -177,7 +179,7 @@ TEST_F(SettingsFile, ASaveKeepsCommentsAndLinesNotUnderstoodAndSkipsAByteOrderMa
     writeText(settingsFile(),
               "\xEF\xBB\xBFwindow.width = 1000\n"
               "# my keys\n"
-              "key.place = m\n"
+              "key.place = k\n"
               "sound.volume = 3\n"
               "window.height = 800\n");
     const std::string errors = load();
@@ -188,11 +190,11 @@ TEST_F(SettingsFile, ASaveKeepsCommentsAndLinesNotUnderstoodAndSkipsAByteOrderMa
     settings.windowWidth = 1200;
     ASSERT_TRUE(saveSettings());
     EXPECT_EQ(readText(settingsFile()),
-              "window.width = 1200\n# my keys\nkey.place = m\nsound.volume = 3\n"
+              "window.width = 1200\n# my keys\nkey.place = k\nsound.volume = 3\n"
               "window.height = 800\nwindow.fullscreen = 0\nkey.walk_up = Up\n"
               "key.walk_down = Down\nkey.walk_left = Left\nkey.walk_right = Right\n"
               "key.mine = Control_R\nkey.height = i\nkey.auto_jump = j\nkey.rest = F11\n"
-              "key.look1 = F1\nkey.look2 = F2\n");
+              "key.look1 = F1\nkey.look2 = F2\nkey.map = m\n");
 }
 
 TEST_F(SettingsFile, ASaveThatCannotBeWrittenSaysSoInOneLine) {

@@ -253,7 +253,7 @@ TEST_F(ScreensTest, outsideTheClassicPictureEveryKeysRowStaysInsideThePanelsBox)
     keyBindings.key[static_cast<int>(Action::Rest)] = 11;
     const std::vector<ControlsRow> rows = controlsRows();
     keyBindings = KeyBindings{};
-    ASSERT_EQ(rows.size(), 12u);
+    ASSERT_EQ(rows.size(), 14u);
     EXPECT_EQ(rows[5].keys, "K") << "the rebound key is named";
     EXPECT_EQ(rows[4].keys, "J");
     for (const ControlsRow& row : rows) {

@@ -1,0 +1,216 @@
+// The map's picture and the player's marker.
+//
+// Cache: one bitmap of a pixel per column. It is stale when the grid's
+// bounds differ from the ones it was built for (built whole at once) or when
+// the world's revision has moved on since the last pass began: then a pass
+// rebuilds it a band of rows a frame, over kPassFrames frames, so that a
+// flood under way on the largest world costs a fraction of a millisecond a
+// frame rather than a whole picture now and then. forgetWorldMap drops it.
+#include "render/map_view.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+constexpr int kPassFrames = 8;
+
+struct Rgb8 {
+    std::uint8_t r, g, b;
+};
+// By BlockId: each material's main colour as its tile shows it, the top face
+// first, since that is the face seen from above.
+constexpr Rgb8 kBlockColours[kBlockTypes] = {
+    {0, 0, 0},        // empty
+    {84, 156, 60},    // grass
+    {128, 128, 128},  // cobblestone
+    {200, 40, 32},    // explosive crate
+    {196, 152, 92},   // planks
+    {40, 96, 220},    // water
+    {130, 88, 52},    // earth
+    {226, 206, 140},  // sand
+    {255, 120, 16},   // lava
+    {120, 116, 110},  // gravel
+    {236, 240, 246},  // snow
+    {150, 110, 64},   // log (rings)
+    {40, 100, 40},    // leaves
+    {170, 64, 48},    // brick
+    {176, 214, 232},  // glass
+    {90, 90, 90},     // coal ore
+    {150, 132, 116},  // iron ore
+    {40, 28, 52},     // hard rock
+    {232, 230, 226},  // marble
+    {204, 110, 60},   // terracotta
+    {170, 150, 80},   // gold ore
+    {96, 124, 84},    // mossy stone
+    {170, 226, 236},  // ice
+};
+constexpr Rgb8 kDeep{14, 12, 22};
+
+struct MapPicture {
+    ALLEGRO_BITMAP* bitmap = nullptr;
+    int maxX = -1, maxY = -1;
+    std::uint32_t revision = 0;  // of the world as the picture shows it
+    bool passing = false;        // a pass is under way
+    std::uint32_t passRevision = 0;
+    int nextRow = 0;  // the pass's next row
+};
+MapPicture picture;
+
+// Higher ground lighter, four in a hundred a level, so that neighbouring
+// levels of one material still tell apart: level 0 a third above the
+// material's colour, the floor of the band near half below it. Water and
+// lava keep most of theirs, so that they read as what they are at any depth.
+Rgb8 shaded(BlockId id, int level) {
+    const Rgb8 base = kBlockColours[id];
+    const float height = static_cast<float>(kBandEdge - level) / kBandEdge;  // 1 on top
+    const bool liquid = id == Water || id == Lava;
+    const float factor = liquid ? 0.85f + 0.2f * height : 0.55f + 0.8f * height;
+    const auto channel = [&](std::uint8_t c) {
+        return static_cast<std::uint8_t>(std::min(255.0f, c * factor));
+    };
+    return {channel(base.r), channel(base.g), channel(base.b)};
+}
+
+Rgb8 columnColour(const WorldGrid& grid, int x, int y) {
+    const BlockId* column = &grid.cells[cellIndex(x, y, kHighestLevel)];
+    for (int level = kHighestLevel; level <= kLowestLevel; ++level) {
+        const BlockId id = column[level - kHighestLevel];
+        if (id == Empty) continue;
+        // A value the game does not know stands as stone would.
+        return shaded(hasTile(id) ? id : Cobblestone, std::max(level, 0));
+    }
+    return kDeep;
+}
+
+// Writes the rows [top, top + rows) of the picture from the grid.
+void writeRows(const WorldGrid& grid, int top, int rows) {
+    const int w = grid.maxX + 1;
+    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap_region(
+        picture.bitmap, 0, top, w, rows, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_WRITEONLY);
+    if (region == nullptr) return;
+    for (int y = top; y < top + rows; ++y) {
+        auto* row = static_cast<std::uint8_t*>(region->data) + (y - top) * region->pitch;
+        for (int x = 0; x < w; ++x) {
+            const Rgb8 c = columnColour(grid, x, y);
+            row[4 * x] = c.r;
+            row[4 * x + 1] = c.g;
+            row[4 * x + 2] = c.b;
+            row[4 * x + 3] = 255;
+        }
+    }
+    al_unlock_bitmap(picture.bitmap);
+}
+
+void buildWhole(const WorldGrid& grid) {
+    if (picture.bitmap != nullptr) al_destroy_bitmap(picture.bitmap);
+    picture = MapPicture{};
+    // Scaled up, each column stays a sharp square.
+    const int flags = al_get_new_bitmap_flags();
+    al_set_new_bitmap_flags(flags & ~(ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR));
+    picture.bitmap = al_create_bitmap(grid.maxX + 1, grid.maxY + 1);
+    al_set_new_bitmap_flags(flags);
+    picture.maxX = grid.maxX;
+    picture.maxY = grid.maxY;
+    if (picture.bitmap == nullptr) return;
+    writeRows(grid, 0, grid.maxY + 1);
+    picture.revision = grid.revision;
+}
+
+// One band of a pass. A pass begins when the world has changed since the
+// picture's revision; a change during a pass is caught by the next one.
+void passOn(const WorldGrid& grid) {
+    if (!picture.passing) {
+        if (picture.revision == grid.revision) return;
+        picture.passing = true;
+        picture.passRevision = grid.revision;
+        picture.nextRow = 0;
+    }
+    const int h = grid.maxY + 1;
+    const int rows = std::min((h + kPassFrames - 1) / kPassFrames, h - picture.nextRow);
+    writeRows(grid, picture.nextRow, rows);
+    picture.nextRow += rows;
+    if (picture.nextRow < h) return;
+    picture.passing = false;
+    picture.revision = picture.passRevision;
+}
+
+void fillRect(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
+    int cx, cy, cw, ch;
+    al_get_clipping_rectangle(&cx, &cy, &cw, &ch);
+    // Inside the clipping already set, never beyond it.
+    const int left = std::max(x, cx), top = std::max(y, cy);
+    const int right = std::min(x + w, cx + cw), bottom = std::min(y + h, cy + ch);
+    if (right > left && bottom > top) {
+        al_set_clipping_rectangle(left, top, right - left, bottom - top);
+        al_clear_to_color(colour);
+    }
+    al_set_clipping_rectangle(cx, cy, cw, ch);
+}
+
+// A yellow square ringed in black on the player's column, with a nose the
+// same way out on the side it faces: nine pixels across, so that it reads
+// on a map of one pixel per column.
+void drawMarker(const MapPlacement& at, const PlayerState& p) {
+    const int cx = at.x + p.x * at.scale + at.scale / 2;
+    const int cy = at.y + p.y * at.scale + at.scale / 2;
+    int dx = 0, dy = 0;
+    switch (p.facing) {
+        case Facing::Up:
+            dy = -1;
+            break;
+        case Facing::Down:
+            dy = 1;
+            break;
+        case Facing::Left:
+            dx = -1;
+            break;
+        case Facing::Right:
+            dx = 1;
+            break;
+    }
+    const ALLEGRO_COLOR black = al_map_rgb(0, 0, 0), yellow = al_map_rgb(255, 230, 40);
+    // The nose: a ringed square of five, half out of the marker's side.
+    constexpr int kNose = 5;
+    const int noseX = dx == 0 ? cx - 2 : (dx > 0 ? cx + 3 : cx - 7);
+    const int noseY = dy == 0 ? cy - 2 : (dy > 0 ? cy + 3 : cy - 7);
+    fillRect(cx - 4, cy - 4, 9, 9, black);
+    fillRect(noseX, noseY, kNose, kNose, black);
+    fillRect(cx - 3, cy - 3, 7, 7, yellow);
+    fillRect(noseX + 1, noseY + 1, kNose - 2, kNose - 2, yellow);
+    fillRect(cx - 1, cy - 1, 3, 3, black);  // the column itself, in the middle
+}
+
+}  // namespace
+
+MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height) {
+    const int columns = grid.maxX + 1, rows = grid.maxY + 1;
+    MapPlacement at;
+    at.scale = std::max(1, std::min(width / std::max(columns, 1), height / std::max(rows, 1)));
+    at.x = x + (width - columns * at.scale) / 2;
+    at.y = y + (height - rows * at.scale) / 2;
+    return at;
+}
+
+MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
+                          int height) {
+    const MapPlacement at = placeMap(grid, x, y, width, height);
+    // Bounds beyond the stored grid would read past it: no map rather than that.
+    if (grid.maxX < 0 || grid.maxX >= kGridSizeX || grid.maxY < 0 || grid.maxY >= kGridSizeY)
+        return at;
+    if (picture.bitmap == nullptr || picture.maxX != grid.maxX || picture.maxY != grid.maxY) {
+        buildWhole(grid);
+    } else {
+        passOn(grid);
+    }
+    if (picture.bitmap == nullptr) return at;
+    const int w = grid.maxX + 1, h = grid.maxY + 1;
+    al_draw_scaled_bitmap(picture.bitmap, 0, 0, w, h, at.x, at.y, w * at.scale, h * at.scale, 0);
+    drawMarker(at, p);
+    return at;
+}
+
+void forgetWorldMap() {
+    if (picture.bitmap != nullptr) al_destroy_bitmap(picture.bitmap);
+    picture = MapPicture{};
+}

@@ -1,0 +1,26 @@
+// The world from above: one pixel per column in the colour of its top block,
+// lighter the higher it stands, scaled by whole numbers into a box, with the
+// player's place and facing marked over it.
+#pragma once
+
+#include <allegro5/allegro.h>
+
+#include "rules/player_state.h"
+#include "world/world_grid.h"
+
+struct MapPlacement {
+    int x = 0, y = 0;  // the top-left corner of column (0, 0)
+    int scale = 1;     // pixels per column, 1 or more
+};
+
+// The largest whole number of pixels per column at which the grid's bounds
+// fit the box, at least 1; the map centred in the box at that scale.
+MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height);
+// Draws the map into the box on the target bitmap. The picture is kept
+// between frames; once the world's revision moves on it is brought up to
+// date a band of rows a frame, so that a change shows within a few frames
+// and a flood under way never costs a whole picture in one frame.
+MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
+                          int height);
+// Lets go of the kept picture; the next map is built afresh.
+void forgetWorldMap();
