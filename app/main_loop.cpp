@@ -140,6 +140,10 @@ void tick() {
                          (shown == Screen::Game ||
                           (settings.classic && (shown == Screen::Menu || shown == Screen::Intro)));
     const PlayerState before = player;
+    if (playing && shown == Screen::Game && (isJoined() || worldInPlay())) {
+        const int mine = boundKey(Action::Mine), place = boundKey(Action::Place);
+        noteActionKeys(before, keyPressed(mine), keyHeld(mine), keyPressed(place), keyHeld(place));
+    }
     if (isJoined()) {
         tickJoined(playing && shown == Screen::Game ? intentThisTick() : PlayerIntent{},
                    togglePause());

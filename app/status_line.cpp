@@ -7,6 +7,8 @@
 #include "game/settings.h"
 #include "render/assets.h"
 #include "render/text.h"
+#include "rules/actions.h"
+#include "world/world_grid.h"
 
 namespace {
 
@@ -46,6 +48,29 @@ void noteSwitches(const PlayerState& before, const PlayerState& after, bool auto
         showStatus(after.autoJump ? "auto jump on" : "auto jump off");
     if (autosaveFailing && !status.saveFailing) showStatus("the world could not be saved");
     status.saveFailing = autosaveFailing;
+}
+
+namespace {
+
+// A press still waiting for the player to be free.
+struct ActionPress {
+    bool waiting = false;
+    void note(const PlayerState& before, ActionMode mode, bool pressed, bool held) {
+        waiting = (waiting || pressed) && held;
+        if (!waiting || before.busy) return;
+        waiting = false;
+        if (const char* why = whyActionDoesNothing(before, world, mode)) showStatus(why);
+    }
+};
+ActionPress minePress, placePress;
+
+}  // namespace
+
+void noteActionKeys(const PlayerState& before, bool minePressed, bool mineHeld, bool placePressed,
+                    bool placeHeld) {
+    if (settings.classic) return;
+    minePress.note(before, ActionMode::Mining, minePressed, mineHeld);
+    placePress.note(before, ActionMode::Placing, placePressed, placeHeld);
 }
 
 std::string statusText(const PlayerState& p) {

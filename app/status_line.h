@@ -15,6 +15,11 @@ void showStatus(const std::string& text);
 // Once per timer tick, around the player's tick: the switches before it and
 // after it say what changed; a failing autosave is told once when it starts.
 void noteSwitches(const PlayerState& before, const PlayerState& after, bool autosaveFailing);
+// The mining and placing keys of this tick. A press whose action would change
+// nothing says why, once, as the player comes free to act on it (a press in
+// the middle of a step waits for the step's end, and is dropped if let go).
+void noteActionKeys(const PlayerState& before, bool minePressed, bool mineHeld, bool placePressed,
+                    bool placeHeld);
 // What the line says now; "" when nothing.
 std::string statusText(const PlayerState& p);
 // The position key: the position line on, or off again.

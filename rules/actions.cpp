@@ -57,6 +57,24 @@ void finishAction(PlayerState& p, WorldGrid& grid) {
     }
 }
 
+const char* whyActionDoesNothing(const PlayerState& p, const WorldGrid& grid, ActionMode mode) {
+    const bool mining = mode == ActionMode::Mining;
+    if (p.resting) return "resting";
+    const Column ahead = columnAhead(p);
+    if (!insideBounds(grid, ahead.x, ahead.y)) return "the world ends here";
+    if (!actionCellInBand(p, grid)) return mining ? "nothing to mine here" : "too high to build";
+    const BlockId target = cellOf(grid, ahead.x, ahead.y, p.level - p.targetRaised);
+    if (mining) {
+        if (target == Empty) return "nothing to mine here";
+        if (target == HardRock) return "that block cannot be mined";
+        return nullptr;
+    }
+    if (target != Empty) return "the cell is taken";
+    const BlockId type = selectedType(p);
+    if (!isKnownBlock(type) || p.blockCounts[type] < 1) return "no blocks of this kind left";
+    return nullptr;
+}
+
 // The walk goes down the column from the action cell's top, short of the
 // band's edge; hard rock is never removed, and an explosive anywhere else in the column blows away
 // the ring around the player at its depth.

@@ -9,5 +9,9 @@
 // them too. An action anywhere else does nothing and costs nothing.
 bool actionCellInBand(const PlayerState& p, const WorldGrid& grid);
 void finishAction(PlayerState& p, WorldGrid& grid);
+// Why an action of this kind, started now, would change nothing ("nothing to
+// mine here", "the cell is taken", ...), or nullptr when it would act: the
+// player is told once per press instead of watching the figure strike air.
+const char* whyActionDoesNothing(const PlayerState& p, const WorldGrid& grid, ActionMode mode);
 void mineCell(const PlayerState& p, WorldGrid& grid, int cx, int cy);
 void placeCell(const PlayerState& p, WorldGrid& grid, int cx, int cy);

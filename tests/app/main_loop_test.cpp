@@ -447,3 +447,23 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
 }
 
 }  // namespace
+
+// A mining press at air says why once; holding on strikes air without a word.
+TEST_F(MainLoop, AMiningPressThatWouldDoNothingSaysWhyOnce) {
+    gameScreen.screen = Screen::Game;
+    tick();
+    const Column ahead = columnAhead(player);
+    for (int level = 0; level < kBandEdge; ++level) setCell(ahead.x, ahead.y, level, Empty);
+    heldKeys.insert(KeyRightCtrl);
+    tick();
+    EXPECT_EQ(statusText(player), "nothing to mine here");
+    showStatus("");
+    for (int i = 0; i < 60; ++i) tick();  // three actions' worth
+    EXPECT_EQ(statusText(player), "") << "once per press";
+    heldKeys.clear();
+    for (int i = 0; i < 20; ++i) tick();
+    heldKeys.insert(KeyRightCtrl);
+    tick();
+    EXPECT_EQ(statusText(player), "nothing to mine here") << "a new press says it again";
+    heldKeys.clear();
+}

@@ -288,3 +288,28 @@ TEST_F(Actions, AnUnknownBlockAheadIsNeverPlacedOver) {
     EXPECT_EQ(ahead(kBody), -4);
     EXPECT_EQ(player.blockCounts[1], 100);
 }
+
+TEST_F(Actions, AnActionThatWouldDoNothingSaysWhyAndOneThatActsSaysNothing) {
+    const auto why = [](ActionMode mode) {
+        const char* text = whyActionDoesNothing(player, world, mode);
+        return std::string(text ? text : "");
+    };
+    EXPECT_EQ(why(ActionMode::Mining), "nothing to mine here");
+    player.hotbar[player.selectedSlot] = Brick;
+    EXPECT_EQ(why(ActionMode::Placing), "");
+    player.blockCounts[Brick] = 0;
+    EXPECT_EQ(why(ActionMode::Placing), "no blocks of this kind left");
+    setCell(kAhead.x, kAhead.y, kBody, HardRock);
+    EXPECT_EQ(why(ActionMode::Mining), "that block cannot be mined");
+    EXPECT_EQ(why(ActionMode::Placing), "the cell is taken");
+    setCell(kAhead.x, kAhead.y, kBody, Brick);
+    EXPECT_EQ(why(ActionMode::Mining), "");
+    player.resting = true;
+    EXPECT_EQ(why(ActionMode::Mining), "resting");
+    player.resting = false;
+    player.level = 0;  // the action cell above the band's top
+    EXPECT_EQ(why(ActionMode::Placing), "too high to build");
+    player.level = kGround;
+    player.y = world.maxY;  // facing down, off the world's edge
+    EXPECT_EQ(why(ActionMode::Placing), "the world ends here");
+}
