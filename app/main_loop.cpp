@@ -147,6 +147,10 @@ void tick() {
     if (isJoined()) {
         tickJoined(playing && shown == Screen::Game ? intentThisTick() : PlayerIntent{},
                    togglePause());
+        // The status line tells a joined player what I and J did too, and
+        // its lines run out there as well; the single player's saving is
+        // not this world's.
+        noteSwitches(before, player, false);
     } else if (shown != Screen::Paused && !optionsOverGame()) {
         tickGame(playing && worldInPlay() ? intentThisTick() : PlayerIntent{}, togglePause());
         noteSwitches(before, player, autosaveFailing());
