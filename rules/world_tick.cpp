@@ -2,14 +2,15 @@
 // per game frame, and the day, weather and tile clocks once per tick.
 #include "rules/world_tick.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "util/random.h"
 
 WeatherState weather;
 WorldClock worldClock;
 
 namespace {
-
-// The column pass and the ground search cover the band, not the bounds.
 
 // Columns lit by lava at the player's level: two away, then next to it.
 constexpr int kLightDx[8] = {0, 0, -2, 2, 0, 0, -1, 1};
@@ -47,7 +48,7 @@ void lavaLight(World world, PlayerState& p) {
 // Snow only settles on ground that is open to the sky.
 void coverWithSnow(WorldGrid& grid, int i, int j) {
     BlockId above = cellOf(grid, i, j, -1);
-    for (int k = 0; k <= kBandEdge; ++k) {
+    for (int k = 0; k <= kLowestLevel; ++k) {
         BlockId id = cellOf(grid, i, j, k);
         if ((id == Grass || id == Earth) && above == Empty) {
             id = SnowCovered;
@@ -85,19 +86,74 @@ void flowLiquid(WorldGrid& grid, int i, int j, int level) {
     }
 }
 
+bool isAwake(const std::uint64_t* bits, int column) {
+    return bits != nullptr && (bits[column >> 6] >> (column & 63) & 1) != 0;
+}
+
+void putToSleep(std::uint64_t* bits, int column) {
+    if (bits != nullptr) bits[column >> 6] &= ~(std::uint64_t{1} << (column & 63));
+}
+
+// The first column from `from` to `last` awake in either set, or past `last`.
+// The words are read afresh on every call, so a column woken ahead by the
+// pass itself is visited in this same pass, as the in-place writes demand.
+int nextAwake(const std::uint64_t* flow, const std::uint64_t* snow, int from, int last) {
+    const auto wordAt = [&](int w) { return (flow ? flow[w] : 0) | (snow ? snow[w] : 0); };
+    int word = from >> 6;
+    const int lastWord = last >> 6;
+    if (word > lastWord) return last + 1;
+    std::uint64_t bits = wordAt(word) & (~std::uint64_t{0} << (from & 63));
+    while (bits == 0) {
+        if (++word > lastWord) return last + 1;
+        bits = wordAt(word);
+    }
+    return word * 64 + __builtin_ctzll(bits);
+}
+
+// A world loaded, cells written in bulk or bounds moved: everything may act.
+void wakeEverything(WorldGrid& grid) {
+    for (auto& level : grid.wake.cells) std::fill(std::begin(level), std::end(level), ~0ull);
+    std::fill(std::begin(grid.wake.columns), std::end(grid.wake.columns), ~0ull);
+    grid.wake.revision = grid.revision;
+    grid.wake.maxX = grid.maxX;
+    grid.wake.maxY = grid.maxY;
+}
+
+// The pass over every column in the bounds, x then y, visiting only those a
+// write has woken since it last looked: one that is asleep would do nothing,
+// since a liquid with no room beside it and a column already covered stay
+// as they are. So the cost follows the front, and the order is the full
+// pass's, which the in-place writes make matter.
 void columnPass(World world, int level, bool snowing) {
-    for (int i = 0; i <= kBandEdge; ++i) {
-        for (int j = 0; j <= kBandEdge; ++j) {
-            if (snowing) coverWithSnow(world.grid, i, j);
-            if (i >= 1 && i < kBandEdge && j >= 1 && j < kBandEdge)
-                flowLiquid(world.grid, i, j, level);
-        }
+    WorldGrid& grid = world.grid;
+    std::uint64_t* flow = inGrid(0, 0, level) ? grid.wake.cells[level - kHighestLevel] : nullptr;
+    std::uint64_t* snow = snowing ? grid.wake.columns : nullptr;
+    const int lastX = std::min(grid.maxX, kGridSizeX - 1);
+    const int lastY = std::min(grid.maxY, kGridSizeY - 1);
+    if ((flow == nullptr && snow == nullptr) || lastX < 0 || lastY < 0) return;
+    const int last = lastX * kGridSizeY + lastY;
+    for (int column = nextAwake(flow, snow, 0, last); column <= last;
+         column = nextAwake(flow, snow, column + 1, last)) {
+        const int i = column / kGridSizeY, j = column % kGridSizeY;
+        if (j <= lastY && isAwake(snow, column)) coverWithSnow(grid, i, j);
+        // Covering wakes its own column again, though it is now covered.
+        putToSleep(snow, column);
+        if (j <= lastY && isAwake(flow, column) && i >= 1 && i < grid.maxX && j >= 1 &&
+            j < grid.maxY)
+            flowLiquid(grid, i, j, level);
+        // Flowing fills every room beside the cell, and the writes wake it
+        // again: nothing is left for it to do until a neighbour changes.
+        putToSleep(flow, column);
     }
 }
 
 // One pass for each level a player stands on, the first also laying snow;
 // two players on one level make one pass, as one player would.
 void passLevels(World world, PlayerState* const players[], int count) {
+    WorldGrid& grid = world.grid;
+    if (grid.wake.revision != grid.revision || grid.wake.maxX != grid.maxX ||
+        grid.wake.maxY != grid.maxY)
+        wakeEverything(grid);
     bool snowing = world.weather.weatherActive && world.weather.snowCover;
     for (int n = 0; n < count; ++n) {
         bool seen = false;
@@ -106,7 +162,7 @@ void passLevels(World world, PlayerState* const players[], int count) {
         columnPass(world, players[n]->level, snowing);
         snowing = false;
     }
-    if (snowing) columnPass(world, kBandEdge + 1, true);  // nobody there: the snow alone
+    if (snowing) columnPass(world, kLowestLevel + 1, true);  // nobody there: the snow alone
 }
 
 void refreshTarget(const WorldGrid& grid, PlayerState& p) {
@@ -115,7 +171,7 @@ void refreshTarget(const WorldGrid& grid, PlayerState& p) {
 }
 
 void climbToColumnTop(const WorldGrid& grid, PlayerState& p) {
-    for (int a = 0; a <= kBandEdge; ++a) {
+    for (int a = 0; a <= kLowestLevel; ++a) {
         if (isSolid(cellOf(grid, p.x, p.y, a))) {
             p.level = a;
             return;

@@ -9,4 +9,8 @@ WorldGrid world;
 void clearWorld() {
     std::fill(std::begin(world.cells), std::end(world.cells), Empty);
     ++world.revision;
+    // Nothing can change in an empty world: the tick has nothing to look at.
+    for (auto& level : world.wake.cells) std::fill(std::begin(level), std::end(level), 0);
+    std::fill(std::begin(world.wake.columns), std::end(world.wake.columns), 0);
+    world.wake.revision = world.revision;
 }

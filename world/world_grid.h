@@ -7,7 +7,7 @@
 #include "world/blocks.h"
 
 // The edge of the band the game lives in: columns 0..20 along x and y, levels
-// 0..20. The world tick, the renderer and the mining walk stop at it, the
+// 0..20. The renderer and the mining walk stop at it, the
 // set-up makes it the bounds, and the world file saves the band short of it.
 constexpr int kBandEdge = 20;
 
@@ -19,6 +19,25 @@ constexpr int kHighestLevel = -10;                  // ten levels of headroom ab
 constexpr int kStrideX = kGridSizeY * kGridLevels;  // 9331
 constexpr int kStrideY = kGridLevels;               // 31
 
+constexpr int kGridColumns = kGridSizeX * kGridSizeY;
+constexpr int kColumnWords = (kGridColumns + 63) / 64;
+
+// The cells the world tick must look at again, so that a world at rest costs
+// it nothing whatever its size. A liquid's flow hangs on its cell and the
+// four beside it at its level, and snow on its own column, so a write wakes
+// those; the tick puts them back to sleep once it has looked. A bit too many
+// costs a look, a bit too few would freeze a flood: when in doubt, wake.
+// Bits are by column, x-major like the cells, so their order is the tick's.
+struct TickWake {
+    std::uint64_t cells[kGridLevels][kColumnWords];  // per level, by column
+    std::uint64_t columns[kColumnWords];             // for the snow
+    // The grid's revision these bits account for: a writer that bumps the
+    // revision without waking (a whole band from the network) leaves it
+    // behind, and the tick then wakes everything.
+    std::uint32_t revision;
+    std::int32_t maxX, maxY;  // the bounds last ticked: new bounds wake everything
+};
+
 struct WorldGrid {
     BlockId cells[kGridSizeX * kGridSizeY * kGridLevels];  // x-major, level fastest
     std::int32_t maxX = 0, maxY = 0;  // playable bounds, inclusive; 20 once set up
@@ -26,6 +45,7 @@ struct WorldGrid {
     // tell it is stale without looking at them. Only setCellOf and clearWorld
     // write cells.
     std::uint32_t revision = 0;
+    TickWake wake;  // beside the cells, so that a copy of the grid is whole
 };
 extern WorldGrid world;
 
@@ -46,10 +66,30 @@ inline BlockId cellOf(const WorldGrid& grid, int x, int y, int level) {
 }
 inline BlockId cell(int x, int y, int level) { return cellOf(world, x, y, level); }
 
+inline void wakeColumn(std::uint64_t* bits, int column) {
+    if (column >= 0 && column < kGridColumns)
+        bits[column >> 6] |= std::uint64_t{1} << (column & 63);
+}
+
+// A neighbour off the grid's side wakes a column on the next row: a harmless
+// extra look, cheaper than the test.
+inline void wakeAround(WorldGrid& grid, int x, int y, int level) {
+    const int column = x * kGridSizeY + y;
+    std::uint64_t* atLevel = grid.wake.cells[level - kHighestLevel];
+    wakeColumn(atLevel, column - kGridSizeY);
+    wakeColumn(atLevel, column - 1);
+    wakeColumn(atLevel, column);
+    wakeColumn(atLevel, column + 1);
+    wakeColumn(atLevel, column + kGridSizeY);
+    wakeColumn(grid.wake.columns, column);
+    grid.wake.revision = grid.revision;
+}
+
 inline void setCellOf(WorldGrid& grid, int x, int y, int level, BlockId id) {
     if (!inGrid(x, y, level)) return;
     grid.cells[cellIndex(x, y, level)] = id;
     ++grid.revision;
+    wakeAround(grid, x, y, level);
 }
 inline void setCell(int x, int y, int level, BlockId id) { setCellOf(world, x, y, level, id); }
 

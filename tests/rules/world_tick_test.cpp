@@ -2,6 +2,10 @@
 // the player and what it stands on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <random>
 #include <string>
 
 #include "support/fresh_game.h"
@@ -301,4 +305,85 @@ TEST_F(WorldTick, ATriggerOfOneToFourStartsTheWeather) {
         worldTick();
         EXPECT_TRUE(weather.weatherActive) << trigger;
     }
+}
+
+// The tick looks only at what writes have woken. Against it, the pass as the
+// game first ran it: every column in the bounds, every frame, in place.
+namespace {
+
+void fullPass(WorldGrid& g, int level, bool snowing) {
+    constexpr int dx[4] = {0, 0, -1, 1}, dy[4] = {1, -1, 0, 0};
+    for (int i = 0; i <= g.maxX; ++i)
+        for (int j = 0; j <= g.maxY; ++j) {
+            for (int k = 0; snowing && k <= kLowestLevel; ++k) {
+                BlockId id = cellOf(g, i, j, k);
+                if ((id == Grass || id == Earth) && cellOf(g, i, j, k - 1) == Empty)
+                    setCellOf(g, i, j, k, SnowCovered);
+            }
+            if (i < 1 || i >= g.maxX || j < 1 || j >= g.maxY) continue;
+            const BlockId id = cellOf(g, i, j, level);
+            if (id != Water && id != Lava) continue;
+            for (int n = 0; n < 4; ++n)
+                if (cellOf(g, i + dx[n], j + dy[n], level) == Empty)
+                    setCellOf(g, i + dx[n], j + dy[n], level, id);
+            for (int n = 0; id == Lava && n < 4; ++n)
+                if (cellOf(g, i + dx[n], j + dy[n], level) == Water)
+                    setCellOf(g, i + dx[n], j + dy[n], level, HardRock);
+        }
+}
+
+// Random ground, liquids here and there, the player moving between levels,
+// snow coming and going and cells mined and poured between frames: every
+// cell must come out as the full pass leaves it, frame after frame.
+void expectSameAsFullPass(int size, unsigned seed, int frames) {
+    auto wake = std::make_unique<WorldGrid>(), full = std::make_unique<WorldGrid>();
+    std::mt19937 random(seed);
+    const auto pick = [&](int n) { return static_cast<int>(random() % n); };
+    constexpr BlockId kinds[] = {Empty, Empty, Empty,       Empty, Empty, Empty,
+                                 Grass, Earth, Cobblestone, Water, Lava};
+    for (WorldGrid* g : {wake.get(), full.get()}) g->maxX = g->maxY = size;
+    for (int x = 0; x <= size; ++x)
+        for (int y = 0; y <= size; ++y)
+            for (int l = 0; l <= kLowestLevel; ++l) {
+                const BlockId id = kinds[pick(std::size(kinds))];
+                setCellOf(*wake, x, y, l, id);
+                setCellOf(*full, x, y, l, id);
+            }
+    WeatherState sky;
+    sky.weatherKind = WeatherKind::Snow;
+    WorldClock clock;
+    PlayerState p;
+    p.autoJump = false;
+    for (int frame = 0; frame < frames; ++frame) {
+        if (pick(8) == 0) p.level = pick(kLowestLevel + 1);
+        if (pick(30) == 0) sky.weatherActive = !sky.weatherActive;
+        for (int edit = pick(4); edit > 0; --edit) {
+            const int x = pick(size + 1), y = pick(size + 1), l = pick(kLowestLevel + 1);
+            const BlockId id = kinds[pick(std::size(kinds))];
+            setCellOf(*wake, x, y, l, id);
+            setCellOf(*full, x, y, l, id);
+        }
+        fullPass(*full, p.level, sky.weatherActive && sky.snowCover);
+        worldTick(World{*wake, sky, clock}, p);
+        ASSERT_TRUE(
+            std::equal(std::begin(wake->cells), std::end(wake->cells), std::begin(full->cells)))
+            << "size " << size << ", seed " << seed << ": apart after frame " << frame;
+    }
+}
+
+}  // namespace
+
+TEST(WorldTickWake, EveryCellAsTheFullPassLeavesIt) {
+    for (unsigned seed : {1u, 2u, 3u}) expectSameAsFullPass(20, seed, 400);
+    for (unsigned seed : {4u, 5u}) expectSameAsFullPass(64, seed, 300);
+}
+
+TEST_F(WorldTick, CellsWrittenAroundTheWakesStillFlow) {
+    worldTick();  // the tick has looked at everything: all is asleep
+    // As a whole band from the network lands: straight into the cells.
+    world.cells[cellIndex(5, 5, kL)] = Water;
+    ++world.revision;
+    worldTick();
+    EXPECT_EQ(cell(5, 20, kL), Water);
+    EXPECT_EQ(cell(4, 5, kL), Water);
 }
