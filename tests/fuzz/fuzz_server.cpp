@@ -41,7 +41,9 @@ Server& server() {
 void sendAll(int fd, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_DONTWAIT);
+        // A server that has closed this connection must not end the run by SIGPIPE.
+        const ssize_t n =
+            ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n <= 0) return;  // the server stopped reading: it closed or is full
         sent += static_cast<std::size_t>(n);
     }
