@@ -144,8 +144,12 @@ run_fuzzers() {
     name=$(basename "$fuzzer")
     echo "--- $name"
     tail -n 2 "$out/$name.log"
-    if [ "$(cat "$out/$name.status" 2>/dev/null || echo 1)" -ne 0 ]; then
+    local rc
+    rc=$(cat "$out/$name.status" 2>/dev/null || echo 1)
+    if [ "$rc" -ne 0 ]; then
+      # A signal (status above 128) leaves nothing in the log: say which.
       failed=$((failed + 1)); tail -n 40 "$out/$name.log"
+      echo "$name ended with status $rc"
     fi
   done
   summary+=("fuzzers: $((count - failed)) of $count ran clean")
