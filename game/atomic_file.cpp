@@ -63,16 +63,7 @@ void removeStaleTemporaries(const std::string& path) {
     std::vector<std::string> candidates;
     while (const dirent* entry = ::readdir(listing))
         if (isTemporaryName(entry->d_name, file)) candidates.emplace_back(entry->d_name);
-    for (const std::string& name : candidates) {
-        int fd = ::openat(::dirfd(listing), name.c_str(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat status;
-        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlinkat(::dirfd(listing), name.c_str(), 0);
-        ::close(fd);
-    }
+    for (const std::string& name : candidates) removeUnheldFile(::dirfd(listing), name);
     ::closedir(listing);
 }
 
@@ -292,4 +283,13 @@ int replaceFile(const std::string& path, const std::string& text, bool sync, boo
 
 int replacePrivateFile(const std::string& path, const std::string& text, bool sync) {
     return replaceAs(path, text, true, sync, true);
+}
+
+void removeUnheldFile(int folder, const std::string& name) {
+    const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat status;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::unlinkat(folder, name.c_str(), 0);
+    ::close(fd);
 }

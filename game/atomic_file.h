@@ -31,3 +31,8 @@ bool nameExists(const std::string& path);
 bool makeFolders(const std::string& path);
 // `path` with its last component's links followed: the file a write replaces.
 std::string linkTarget(const std::string& path);
+
+// Removes `name` from the open folder when it is a plain file whose lock no
+// live writer holds: how leftovers of a killed save go without touching a
+// save in flight, a link, or anything not made as a temporary.
+void removeUnheldFile(int folder, const std::string& name);

@@ -177,16 +177,7 @@ void Store::sweepPlayersFolder() const {
                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
             stale.push_back(name);
     }
-    for (const std::string& name : stale) {
-        const int fd = ::openat(::dirfd(listing), name.c_str(),
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat status;
-        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlinkat(::dirfd(listing), name.c_str(), 0);
-        ::close(fd);
-    }
+    for (const std::string& name : stale) removeUnheldFile(::dirfd(listing), name);
     ::closedir(listing);
 }
 
