@@ -5,6 +5,7 @@
 #include <cctype>
 #include <string>
 
+#include "app/panel_keys.h"
 #include "app/pointer.h"
 #include "game/settings.h"
 #include "render/assets.h"
@@ -58,20 +59,10 @@ constexpr const char* kBlockNames[kBlockTypes] = {
 
 struct Panel {
     bool open = false;
-    bool keyWasDown = false;
-    bool escapeWasDown = false;
-    bool escapeHeld = false;  // Escape closed the panel and is still down
+    PanelKeys keys;
     bool buttonWasDown = false;
 };
 Panel panel;
-
-void fillRect(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
-    int cx, cy, cw, ch;
-    al_get_clipping_rectangle(&cx, &cy, &cw, &ch);
-    al_set_clipping_rectangle(x, y, w, h);
-    al_clear_to_color(colour);
-    al_set_clipping_rectangle(cx, cy, cw, ch);
-}
 
 int cellX(int index) { return kGridX + kCellWidth * (index % kColumns); }
 int cellY(int index) { return kGridY + kCellHeight * (index / kColumns); }
@@ -81,9 +72,9 @@ void drawCell(const PlayerState& p, BlockId id) {
     const int x = cellX(index), y = cellY(index);
     const bool selected =
         p.selectedSlot >= 0 && p.selectedSlot < kHotbarSlots && p.hotbar[p.selectedSlot] == id;
-    if (selected) fillRect(x, y, kCellWidth - 2, kCellHeight - 2, al_map_rgb(200, 170, 60));
-    fillRect(x + 1, y + 1, kCellWidth - 4, kCellHeight - 4,
-             selected ? al_map_rgb(70, 64, 40) : al_map_rgb(44, 48, 58));
+    if (selected) fillPanelRect(x, y, kCellWidth - 2, kCellHeight - 2, al_map_rgb(200, 170, 60));
+    fillPanelRect(x + 1, y + 1, kCellWidth - 4, kCellHeight - 4,
+                  selected ? al_map_rgb(70, 64, 40) : al_map_rgb(44, 48, 58));
     ALLEGRO_BITMAP* tile = assets.tileBitmap[id];
     if (tile != nullptr) {
         // An animation strip shows its first frame.
@@ -104,20 +95,8 @@ bool inventoryOpen() { return panel.open; }
 void closeInventory() { panel.open = false; }
 
 bool updateInventoryKeys(KeyDownFn keyDown, bool gameShown) {
-    const bool key = keyDown(boundKey(Action::Inventory));
-    const bool escape = keyDown(KeyEscape);
-    const bool keyPressed = key && !panel.keyWasDown;
-    const bool escapePressed = escape && !panel.escapeWasDown;
-    panel.keyWasDown = key;
-    panel.escapeWasDown = escape;
-    if (!escape) panel.escapeHeld = false;
-    if (panel.open) {
-        if (keyPressed || escapePressed || !gameShown) panel.open = false;
-        if (escapePressed) panel.escapeHeld = true;
-        return true;
-    }
-    if (keyPressed && gameShown && !settings.classic) panel.open = true;
-    return panel.escapeHeld;
+    return updatePanelKeys(panel.keys, panel.open, keyDown(boundKey(Action::Inventory)),
+                           keyDown(KeyEscape), !settings.classic, gameShown);
 }
 
 BlockId inventoryBlockAt(int x, int y) {
@@ -138,8 +117,9 @@ void updateInventoryPointer(PlayerState& p, int pointerX, int pointerY, bool but
 
 void drawInventoryPanel(const PlayerState& p) {
     if (!panel.open) return;
-    fillRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
-    fillRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2, al_map_rgb(24, 27, 34));
+    fillPanelRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
+    fillPanelRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2,
+                  al_map_rgb(24, 27, 34));
     std::string close = keyName(boundKey(Action::Inventory));
     if (close.size() == 1)  // a letter in capitals, as the panels write keys
         close[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(close[0])));
