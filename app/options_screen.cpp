@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int kTitleX = 220, kTitleY = 176;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 206, kRowHeight = 16, kRowWidth = 300;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 200, kRowHeight = 11, kRowWidth = 300;
 constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
@@ -26,6 +26,10 @@ constexpr const char* kActionLabels[kActionCount] = {
     "place",         "aim at body or feet", "auto jump", "rest",          "looks (row)",
     "looks (group)", "inventory",           "map",       "position line",
 };
+
+// Below the keys, the rows that are no key.
+constexpr int kDefaultsRow = kActionCount;
+constexpr int kRowCount = kDefaultsRow + 1;
 
 struct Options {
     Screen from = Screen::Menu;
@@ -80,7 +84,14 @@ void bindSelected(int keycode) {
                                      : "The settings file could not be written.";
 }
 
+void restoreDefaults() {
+    keyBindings = KeyBindings{};
+    options.message = saveSettings() ? "Every key is back to its default, saved."
+                                     : "The settings file could not be written.";
+}
+
 void startWaiting(int row) {
+    if (row == kDefaultsRow) return restoreDefaults();
     options.selected = row;
     options.waiting = true;
     options.message =
@@ -110,10 +121,10 @@ void optionsKey(int keycode) {
     if (options.waiting) return bindSelected(keycode);
     switch (keycode) {
         case ALLEGRO_KEY_UP:
-            options.selected = (options.selected + kActionCount - 1) % kActionCount;
+            options.selected = (options.selected + kRowCount - 1) % kRowCount;
             return;
         case ALLEGRO_KEY_DOWN:
-            options.selected = (options.selected + 1) % kActionCount;
+            options.selected = (options.selected + 1) % kRowCount;
             return;
         case ALLEGRO_KEY_ENTER:
         case ALLEGRO_KEY_PAD_ENTER:
@@ -130,7 +141,7 @@ void updateOptions() {
     const bool clicked = pointer.buttonDown == 1 && !options.buttonWasDown;
     options.buttonWasDown = pointer.buttonDown == 1;
     if (!clicked) return;
-    for (int row = 0; row < kActionCount; ++row)
+    for (int row = 0; row < kRowCount; ++row)
         if (pointer.x >= kRowX && pointer.x < kRowX + kRowWidth && pointer.y >= rowY(row) &&
             pointer.y < rowY(row) + kRowHeight)
             return startWaiting(row);
@@ -152,5 +163,8 @@ void drawOptions() {
         drawText(key.c_str(), kKeyX, rowY(row));
         if (chosen) resetTint();
     }
+    if (options.selected == kDefaultsRow) setTint(kYellow);
+    drawText("Defaults (every key)", kRowX, rowY(kDefaultsRow));
+    if (options.selected == kDefaultsRow) resetTint();
     drawText(options.message.c_str(), kMessageX, kMessageY);
 }

@@ -297,6 +297,36 @@ TEST_F(MainLoop, TheOptionsBindTheKeyPressedAndRefuseKeptAndTakenKeys) {
     fs::remove("data/settings.ini");
 }
 
+// The options' other rows act on Enter and are saved at once, the player's
+// own lines kept.
+TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
+    setKeyNames(fewKeyNames, fewKeysNamed);
+    fs::create_directories("data");
+    { std::ofstream("data/settings.ini") << "# my keys\nkey.mine = k\n"; }
+    loadSettings();
+    ASSERT_EQ(boundKey(Action::Mine), ALLEGRO_KEY_K);
+    gameScreen.screen = Screen::Menu;
+    openOptions(Screen::Menu);
+    const auto press = [&](int key) {
+        tap(key);
+        tick();
+    };
+    const auto file = [] {
+        std::stringstream text;
+        text << std::ifstream("data/settings.ini").rdbuf();
+        return text.str();
+    };
+    for (int i = 0; i < kActionCount; ++i) press(ALLEGRO_KEY_DOWN);  // to "Defaults"
+    press(ALLEGRO_KEY_ENTER);
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
+    EXPECT_NE(file().find("key.mine = RCTRL"), std::string::npos) << file();
+    press(KeyEscape);
+    keyBindings = KeyBindings{};
+    setKeyNames(nullptr, nullptr);
+    fs::remove("data/settings.ini");
+}
+
 TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     // A floor only under the player's start and its one step, so water on
     // that level spreads one cell per world tick toward -x and the number of
