@@ -12,6 +12,7 @@ constexpr int kMinWindowWidth = 640;
 constexpr int kMinWindowHeight = 480;
 constexpr int kMaxWindowSide = 16384;
 constexpr int kDefaultHostPort = 7777;
+constexpr int kFullSoundVolume = 10;
 
 struct Settings {
     int windowWidth = 0;   // the window's size when the game last quit; 0 when
@@ -26,6 +27,11 @@ struct Settings {
     std::string joinName;
     // The port "Host this world" listens on first (any free one when it is taken).
     int hostPort = kDefaultHostPort;
+    // The effects' loudness in tenths of full; 0 silences them.
+    int soundVolume = kFullSoundVolume;
+    // Other players' names over their figures, and the chat's lines.
+    bool showNames = true;
+    bool showChat = true;
 };
 extern Settings settings;
 

@@ -21,6 +21,7 @@
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/run_folder.h"
+#include "app/sound.h"
 #include "app/startup.h"
 #include "app/status_line.h"
 #include "app/world_list.h"
@@ -321,7 +322,33 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
     EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
     EXPECT_NE(file().find("key.mine = RCTRL"), std::string::npos) << file();
+
+    // Tab goes to the picture's rows, then the sound's, then the multiplayer's.
+    static int samples = 0;
+    samples = 0;
+    setSoundRequest([](const char*) { return ++samples > 0; });
+    press(ALLEGRO_KEY_TAB);
+    press(ALLEGRO_KEY_DOWN);
+    press(ALLEGRO_KEY_DOWN);
+    press(ALLEGRO_KEY_ENTER);
+    EXPECT_TRUE(settings.classic);
+    press(ALLEGRO_KEY_TAB);
+    press(ALLEGRO_KEY_LEFT);
+    press(ALLEGRO_KEY_LEFT);
+    EXPECT_EQ(samples, 2) << "each change of the volume sounds";
+    press(ALLEGRO_KEY_TAB);
+    press(ALLEGRO_KEY_ENTER);
+    click(230, 426);  // the chat's row
+    tick();
+    setSoundRequest(nullptr);
+    EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
+    loadSettings();
+    EXPECT_TRUE(settings.classic);
+    EXPECT_EQ(settings.soundVolume, 8);
+    EXPECT_FALSE(settings.showNames);
+    EXPECT_FALSE(settings.showChat) << file();
     press(KeyEscape);
+    settings = Settings{};
     keyBindings = KeyBindings{};
     setKeyNames(nullptr, nullptr);
     fs::remove("data/settings.ini");
