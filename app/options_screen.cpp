@@ -19,9 +19,9 @@
 
 namespace {
 
-constexpr int kTitleX = 220, kTitleY = 174;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 190, kRowHeight = 11, kRowWidth = 300;
-constexpr int kSectionGap = 4;
+constexpr int kTitleX = 220, kTitleY = 186;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 204, kRowHeight = 11, kRowWidth = 300;
+constexpr int kSectionGap = 3;
 constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
@@ -180,6 +180,9 @@ void changeValue(int row, int step, bool wrap) {
     }
     options.message = saved ? std::string(valueLabel(row)) + ": " + valueText(row) + ", saved."
                             : "The settings file could not be written.";
+    // The first releases had no options screen, so the classic menu has none.
+    if (saved && row == kClassicRow && settings.classic)
+        options.message = "Classic on, saved; classic = 0 in settings.ini brings the options back.";
 }
 
 void startWaiting(int row) {

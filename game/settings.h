@@ -1,7 +1,8 @@
 // What the player chose, kept between runs in the settings file (where it
 // lives: game/paths.h): the window's size, fullscreen, the classic picture,
 // the key bindings of game/key_bindings.h, the last server joined and the
-// name used there, and the port a hosted world listens on.
+// name used there, the port a hosted world listens on, the effects' volume
+// and whether other players' names and the chat are shown.
 #pragma once
 
 #include <istream>
