@@ -31,6 +31,7 @@
 #include "game/settings.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
+#include "render/assets.h"
 #include "rules/input.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -351,6 +352,40 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     settings = Settings{};
     keyBindings = KeyBindings{};
     setKeyNames(nullptr, nullptr);
+    fs::remove("data/settings.ini");
+}
+
+// The classic picture turned on over a paused game is drawn by the very next
+// frame, not after a restart or some change in the world.
+TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
+    fs::create_directories("data");
+    gameScreen.screen = Screen::Game;
+    tick();
+    moveMouse(1, 1);  // a frame without a world tick
+    ALLEGRO_BITMAP* before = al_clone_bitmap(assets.frameBuffer);
+    ASSERT_NE(before, nullptr);
+    openPauseMenu();
+    openOptions(Screen::Paused);
+    for (int i = 0; i < kActionCount + 3; ++i) {  // to the classic picture
+        tap(ALLEGRO_KEY_DOWN);
+        tick();
+    }
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    ASSERT_TRUE(settings.classic);
+    backToGame();
+    moveMouse(1, 1);
+    int differing = 0;
+    for (int y = 0; y < al_get_bitmap_height(before); ++y)
+        for (int x = 0; x < al_get_bitmap_width(before); ++x) {
+            unsigned char r0, g0, b0, r1, g1, b1;
+            al_unmap_rgb(al_get_pixel(before, x, y), &r0, &g0, &b0);
+            al_unmap_rgb(al_get_pixel(assets.frameBuffer, x, y), &r1, &g1, &b1);
+            differing += r0 != r1 || g0 != g1 || b0 != b1;
+        }
+    EXPECT_GT(differing, 0);
+    al_destroy_bitmap(before);
+    settings = Settings{};
     fs::remove("data/settings.ini");
 }
 
