@@ -758,6 +758,7 @@ void drawClassicChat() {
         y += kChatSpacing;
     }
     for (const ChatNote& line : client.session->chat()) {
+        if (!settings.showChat) break;
         drawText(line.text.c_str(), kChatX, y);
         y += kChatSpacing;
     }
@@ -778,8 +779,9 @@ void drawChat() {
     // more than the top of the picture should give up.
     std::vector<std::string> lines;
     if (client.gameNote.ticksLeft > 0) lines = wrappedNote(client.gameNote.text);
-    for (const ChatNote& note : client.session->chat())
-        for (const std::string& line : wrappedNote(note.text)) lines.push_back(line);
+    if (settings.showChat)
+        for (const ChatNote& note : client.session->chat())
+            for (const std::string& line : wrappedNote(note.text)) lines.push_back(line);
     const std::size_t first = lines.size() > kChatLinesShown ? lines.size() - kChatLinesShown : 0;
     int y = kChatTop;
     for (std::size_t i = first; i < lines.size(); ++i) {

@@ -4,11 +4,14 @@
 
 #include <allegro5/allegro.h>
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 
 #include "app/pointer.h"
 #include "app/screens.h"
+#include "app/sound.h"
+#include "app/window.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"
 #include "render/text.h"
@@ -16,8 +19,9 @@
 
 namespace {
 
-constexpr int kTitleX = 220, kTitleY = 176;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 206, kRowHeight = 16, kRowWidth = 300;
+constexpr int kTitleX = 220, kTitleY = 180;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 204, kRowHeight = 11, kRowWidth = 300;
+constexpr int kSectionGap = 3;
 constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
@@ -26,6 +30,35 @@ constexpr const char* kActionLabels[kActionCount] = {
     "place",         "aim at body or feet", "auto jump", "rest",          "looks (row)",
     "looks (group)", "inventory",           "map",       "position line",
 };
+
+// Below the keys, the rows that are no key.
+constexpr int kDefaultsRow = kActionCount;
+constexpr int kScaleRow = kDefaultsRow + 1;
+constexpr int kFullscreenRow = kScaleRow + 1;
+constexpr int kClassicRow = kFullscreenRow + 1;
+constexpr int kVolumeRow = kClassicRow + 1;
+constexpr int kNamesRow = kVolumeRow + 1;
+constexpr int kChatRow = kNamesRow + 1;
+constexpr int kRowCount = kChatRow + 1;
+// Where Tab goes next: the keys, the picture, the sound, the multiplayer game.
+constexpr int kSectionStarts[] = {0, kScaleRow, kVolumeRow, kNamesRow};
+
+const char* valueLabel(int row) {
+    switch (row) {
+        case kScaleRow:
+            return "window scale";
+        case kFullscreenRow:
+            return "fullscreen";
+        case kClassicRow:
+            return "classic picture";
+        case kVolumeRow:
+            return "effects volume";
+        case kNamesRow:
+            return "other players' names";
+        default:
+            return "chat";
+    }
+}
 
 struct Options {
     Screen from = Screen::Menu;
@@ -80,14 +113,98 @@ void bindSelected(int keycode) {
                                      : "The settings file could not be written.";
 }
 
+void restoreDefaults() {
+    keyBindings = KeyBindings{};
+    options.message = saveSettings() ? "Every key is back to its default, saved."
+                                     : "The settings file could not be written.";
+}
+
+std::string onOff(bool on) { return on ? "on" : "off"; }
+
+std::string valueText(int row) {
+    switch (row) {
+        case kScaleRow: {
+            const int scale = windowScale();
+            if (windowFullscreen()) return "fullscreen";
+            return scale > 0 ? std::to_string(scale) + "x" : "as dragged";
+        }
+        case kFullscreenRow:
+            return onOff(windowFullscreen());
+        case kClassicRow:
+            return onOff(settings.classic);
+        case kVolumeRow:
+            if (settings.soundVolume == 0) return "off";
+            if (settings.soundVolume == kFullSoundVolume) return "full";
+            return std::to_string(settings.soundVolume) + " of " + std::to_string(kFullSoundVolume);
+        case kNamesRow:
+            return settings.showNames ? "shown" : "hidden";
+        default:
+            return settings.showChat ? "shown" : "hidden";
+    }
+}
+
+// Left is -1, Right +1; Enter and a click are +1 and go round at the end.
+void changeValue(int row, int step, bool wrap) {
+    const auto stepped = [&](int value, int low, int high) {
+        value += step;
+        if (wrap && value > high) return low;
+        return std::max(low, std::min(value, high));
+    };
+    // The window's own hooks keep what they change in the file.
+    bool saved = true;
+    switch (row) {
+        case kScaleRow:
+            // A dragged size or fullscreen steps from the window's smallest multiple.
+            setWindowScale(stepped(std::max(1, windowScale()), 1, fittingWindowScale()));
+            break;
+        case kFullscreenRow:
+            setWindowFullscreen(!windowFullscreen());
+            break;
+        case kClassicRow:
+            settings.classic = !settings.classic;
+            saved = saveSettings();
+            break;
+        case kVolumeRow:
+            settings.soundVolume = stepped(settings.soundVolume, 0, kFullSoundVolume);
+            saved = saveSettings();
+            requestVolumeSample();
+            break;
+        case kNamesRow:
+            settings.showNames = !settings.showNames;
+            saved = saveSettings();
+            break;
+        default:
+            settings.showChat = !settings.showChat;
+            saved = saveSettings();
+            break;
+    }
+    options.message = saved ? std::string(valueLabel(row)) + ": " + valueText(row) + ", saved."
+                            : "The settings file could not be written.";
+    // The first releases had no options screen, so the classic menu has none.
+    if (saved && row == kClassicRow && settings.classic)
+        options.message = "Classic on, saved; classic = 0 in settings.ini brings the options back.";
+}
+
 void startWaiting(int row) {
+    if (row == kDefaultsRow) return restoreDefaults();
+    if (row > kDefaultsRow) return changeValue(row, 1, true);
     options.selected = row;
     options.waiting = true;
     options.message =
         std::string("Press a key for ") + kActionLabels[row] + " (Escape keeps the old one).";
 }
 
-int rowY(int row) { return kRowTop + kRowHeight * row; }
+int rowY(int row) {
+    int gaps = 0;
+    for (int start : kSectionStarts) gaps += start > 0 && row >= start ? 1 : 0;
+    return kRowTop + kRowHeight * row + kSectionGap * gaps;
+}
+
+int nextSection(int row) {
+    for (int start : kSectionStarts)
+        if (start > row) return start;
+    return 0;
+}
 
 }  // namespace
 
@@ -110,10 +227,19 @@ void optionsKey(int keycode) {
     if (options.waiting) return bindSelected(keycode);
     switch (keycode) {
         case ALLEGRO_KEY_UP:
-            options.selected = (options.selected + kActionCount - 1) % kActionCount;
+            options.selected = (options.selected + kRowCount - 1) % kRowCount;
             return;
         case ALLEGRO_KEY_DOWN:
-            options.selected = (options.selected + 1) % kActionCount;
+            options.selected = (options.selected + 1) % kRowCount;
+            return;
+        case ALLEGRO_KEY_TAB:
+            options.selected = nextSection(options.selected);
+            return;
+        case ALLEGRO_KEY_LEFT:
+        case ALLEGRO_KEY_RIGHT:
+            if (options.selected > kDefaultsRow)
+                changeValue(options.selected, keycode == ALLEGRO_KEY_LEFT ? -1 : 1,
+                            options.selected != kVolumeRow && options.selected != kScaleRow);
             return;
         case ALLEGRO_KEY_ENTER:
         case ALLEGRO_KEY_PAD_ENTER:
@@ -130,7 +256,7 @@ void updateOptions() {
     const bool clicked = pointer.buttonDown == 1 && !options.buttonWasDown;
     options.buttonWasDown = pointer.buttonDown == 1;
     if (!clicked) return;
-    for (int row = 0; row < kActionCount; ++row)
+    for (int row = 0; row < kRowCount; ++row)
         if (pointer.x >= kRowX && pointer.x < kRowX + kRowWidth && pointer.y >= rowY(row) &&
             pointer.y < rowY(row) + kRowHeight)
             return startWaiting(row);
@@ -142,7 +268,7 @@ void drawOptions() {
     extendMenuPanel(212, 214);
     extendMenuPanel(432, 202);
     setTint(kYellow);
-    drawText("Options: the keys (Escape goes back)", kTitleX, kTitleY);
+    drawText("Options (Escape goes back)", kTitleX, kTitleY);
     resetTint();
     for (int row = 0; row < kActionCount; ++row) {
         const bool chosen = row == options.selected;
@@ -150,6 +276,17 @@ void drawOptions() {
         const std::string key = chosen && options.waiting ? "..." : shownName(keyBindings.key[row]);
         drawText(kActionLabels[row], kRowX, rowY(row));
         drawText(key.c_str(), kKeyX, rowY(row));
+        if (chosen) resetTint();
+    }
+    if (options.selected == kDefaultsRow) setTint(kYellow);
+    drawText("Defaults (every key)", kRowX, rowY(kDefaultsRow));
+    if (options.selected == kDefaultsRow) resetTint();
+    for (int row = kScaleRow; row < kRowCount; ++row) {
+        const bool chosen = row == options.selected;
+        if (chosen) setTint(kYellow);
+        drawText(valueLabel(row), kRowX, rowY(row));
+        const std::string value = chosen ? "< " + valueText(row) + " >" : valueText(row);
+        drawText(value.c_str(), kKeyX, rowY(row));
         if (chosen) resetTint();
     }
     drawText(options.message.c_str(), kMessageX, kMessageY);

@@ -1,5 +1,6 @@
-// The options screen: the controls rebound by pressing the key wanted, each
-// change written to the settings file at once.
+// The options screen: the controls rebound by pressing the key wanted, the
+// window, the classic picture, the effects' volume and what a joined world
+// shows, each change applied and written to the settings file at once.
 #pragma once
 
 #include <string>
@@ -11,7 +12,8 @@ void openOptions(Screen from);
 // The world waits while the options were opened over a single player's game.
 bool optionsOverGame();
 // A key pressed this tick while the screen is shown: Up, Down and Enter
-// choose, Escape goes back; while waiting for a key, the key for the action.
+// choose, Tab goes to the next group, Left and Right change a value, Escape
+// goes back; while waiting for a key, the key for the action.
 void optionsKey(int keycode);
 // Once per event: a click on a row waits for its key.
 void updateOptions();

@@ -2,6 +2,7 @@
 #include "app/sound.h"
 
 #include "game/paths.h"
+#include "game/settings.h"
 
 SampleCache sampleCache;
 
@@ -24,9 +25,17 @@ ALLEGRO_SAMPLE* getSample(const std::string& name) {
     return sample;
 }
 
+float effectsGain() {
+    // The ear hears loudness by ratios: the steps of a square sound more even
+    // than equal steps of gain, which crowd the loud end.
+    const float step = static_cast<float>(settings.soundVolume) / kFullSoundVolume;
+    return step * step;
+}
+
 bool playSound(const char* name) {
     ALLEGRO_SAMPLE* sample = getSample(name);
     if (sample == nullptr) return false;
+    if (settings.soundVolume <= 0) return true;
     // The voice rests while nothing sounds (quietIdleVoice); wake it first.
     ALLEGRO_MIXER* mixer = al_get_default_mixer();
     ALLEGRO_VOICE* voice = al_get_default_voice();
@@ -34,7 +43,7 @@ bool playSound(const char* name) {
         al_attach_mixer_to_voice(mixer, voice);
     // With one reserved voice a request while another effect sounds is
     // dropped by the library; that is how effects keep from overlapping.
-    if (al_play_sample(sample, 1.0f, ALLEGRO_AUDIO_PAN_NONE, 1.0f, ALLEGRO_PLAYMODE_ONCE,
+    if (al_play_sample(sample, effectsGain(), ALLEGRO_AUDIO_PAN_NONE, 1.0f, ALLEGRO_PLAYMODE_ONCE,
                        nullptr)) {
         const double seconds =
             static_cast<double>(al_get_sample_length(sample)) / al_get_sample_frequency(sample);
@@ -76,4 +85,8 @@ void requestFrameSounds(const FrameSounds& sounds) {
     if (soundRequest == nullptr) return;
     for (int i = 0; i < sounds.count; ++i)
         soundRequest(kSoundFiles[static_cast<int>(sounds.requested[i])]);
+}
+
+void requestVolumeSample() {
+    if (soundRequest != nullptr) soundRequest(kSoundFiles[static_cast<int>(FrameSound::Splash)]);
 }

@@ -17,7 +17,10 @@ extern SampleCache sampleCache;
 
 ALLEGRO_SAMPLE* getSample(const std::string& name);
 // False when the file does not load; true otherwise, whether or not a voice was free.
+// Played at the settings' volume; nothing sounds at volume 0.
 bool playSound(const char* name);
+// The gain the settings' volume gives an effect.
+float effectsGain();
 // Stops the voice while no effect sounds; playSound starts it again. A
 // playing voice keeps the audio library's feeding thread waking a thousand
 // times a second even in silence.
@@ -31,3 +34,5 @@ using SoundRequestFn = bool (*)(const char* name);
 void setSoundRequest(SoundRequestFn request);
 // Asks for each sound a frame step returned, by its file.
 void requestFrameSounds(const FrameSounds& sounds);
+// The effect that lets the player hear a new volume, asked for the same way.
+void requestVolumeSample();

@@ -20,6 +20,9 @@ WindowKeys windowKeys;
 
 // The size the window has when it is not fullscreen, kept for the settings.
 int windowedWidth = kScreenWidth, windowedHeight = kScreenHeight;
+// Measured once: asking the X server again each time the options are drawn
+// would cost a round trip a frame.
+int fittingScale = 1;
 
 bool fullscreen() {
     return app.display != nullptr &&
@@ -41,6 +44,7 @@ ALLEGRO_DISPLAY* openWindow() {
     const DesktopRoom room = measureDesktop();
     const int roomWidth = room.width - room.frameWidth, roomHeight = room.height - room.frameHeight;
     const int scale = largestScale(roomWidth, roomHeight);
+    fittingScale = std::max(1, scale);
     const int measuredWidth = kScreenWidth * scale, measuredHeight = kScreenHeight * scale;
     int width = settings.windowWidth, height = settings.windowHeight;
     if (width == 0 || height == 0) {
@@ -106,4 +110,32 @@ void keepWindowSettings() {
     settings.windowHeight = windowedHeight;
     settings.fullscreen = fullscreen();
     saveSettings();
+}
+
+int fittingWindowScale() { return app.display != nullptr ? fittingScale : 1; }
+
+int windowScale() {
+    const int scale = windowedWidth / kScreenWidth;
+    return windowedWidth == kScreenWidth * scale && windowedHeight == kScreenHeight * scale ? scale
+                                                                                            : 0;
+}
+
+void setWindowScale(int scale) {
+    if (app.display == nullptr) return;
+    scale = std::max(1, std::min(scale, fittingWindowScale()));
+    if (fullscreen()) al_set_display_flag(app.display, ALLEGRO_FULLSCREEN_WINDOW, false);
+    if (al_resize_display(app.display, kScreenWidth * scale, kScreenHeight * scale)) {
+        windowedWidth = kScreenWidth * scale;
+        windowedHeight = kScreenHeight * scale;
+    }
+    windowResized();
+    keepWindowSettings();
+}
+
+bool windowFullscreen() { return fullscreen(); }
+
+void setWindowFullscreen(bool on) {
+    if (app.display == nullptr) return;
+    if (on != fullscreen()) toggleFullscreen();
+    keepWindowSettings();
 }

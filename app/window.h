@@ -20,3 +20,15 @@ bool takeScreenshotRequest();
 void windowResized();
 // Keeps the window's size and fullscreen state in the settings file.
 void keepWindowSettings();
+// The largest whole multiple of the picture that fit the desktop when the
+// window opened (1 without a window).
+int fittingWindowScale();
+// The windowed size as a whole multiple of the picture; 0 when it is none
+// (the player dragged its edge).
+int windowScale();
+// Leaves fullscreen and sizes the window to the multiple; both are kept in
+// the settings file at once.
+void setWindowScale(int scale);
+bool windowFullscreen();
+// As Alt+Enter does, and kept in the settings file at once.
+void setWindowFullscreen(bool on);

@@ -6,6 +6,8 @@
 //   window.width = <640..16384>      window.height = <480..16384>
 //   window.fullscreen = <0 | 1>
 //   classic = <0 | 1>
+//   sound.volume = <0..10>           multiplayer.names = <0 | 1>
+//   multiplayer.chat = <0 | 1>
 //   join.server = <host:port>        join.name = <1..16 of letters, digits, _, ->
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
@@ -166,6 +168,9 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "join.server") return parseJoinText(value, 261, ".-_:", settings.joinServer);
     if (name == "join.name") return parseJoinText(value, 16, "_-", settings.joinName);
     if (name == "host.port") return parseSide(value, 1, 65535, settings.hostPort);
+    if (name == "sound.volume") return parseSide(value, 0, kFullSoundVolume, settings.soundVolume);
+    if (name == "multiplayer.names") return parseSwitch(value, settings.showNames);
+    if (name == "multiplayer.chat") return parseSwitch(value, settings.showChat);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -226,6 +231,11 @@ std::string formatSettings() {
     if (!settings.joinName.empty()) owned.emplace_back("join.name", settings.joinName);
     if (settings.hostPort != kDefaultHostPort)
         owned.emplace_back("host.port", std::to_string(settings.hostPort));
+    // Only what differs from the default, so a new file stays short.
+    if (settings.soundVolume != kFullSoundVolume)
+        owned.emplace_back("sound.volume", std::to_string(settings.soundVolume));
+    if (!settings.showNames) owned.emplace_back("multiplayer.names", "0");
+    if (!settings.showChat) owned.emplace_back("multiplayer.chat", "0");
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) owned.emplace_back(kKeyPrefix + kActionKeys[action].name, name);
@@ -233,7 +243,8 @@ std::string formatSettings() {
     const auto ownedName = [](const std::string& name) {
         return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
                name == "classic" || name == "join.server" || name == "join.name" ||
-               name == "host.port" ||
+               name == "host.port" || name == "sound.volume" || name == "multiplayer.names" ||
+               name == "multiplayer.chat" ||
                (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
                 actionNamed(name.substr(kKeyPrefix.size())) >= 0);
     };

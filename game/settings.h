@@ -1,7 +1,8 @@
 // What the player chose, kept between runs in the settings file (where it
 // lives: game/paths.h): the window's size, fullscreen, the classic picture,
 // the key bindings of game/key_bindings.h, the last server joined and the
-// name used there, and the port a hosted world listens on.
+// name used there, the port a hosted world listens on, the effects' volume
+// and whether other players' names and the chat are shown.
 #pragma once
 
 #include <istream>
@@ -12,6 +13,7 @@ constexpr int kMinWindowWidth = 640;
 constexpr int kMinWindowHeight = 480;
 constexpr int kMaxWindowSide = 16384;
 constexpr int kDefaultHostPort = 7777;
+constexpr int kFullSoundVolume = 10;
 
 struct Settings {
     int windowWidth = 0;   // the window's size when the game last quit; 0 when
@@ -26,6 +28,11 @@ struct Settings {
     std::string joinName;
     // The port "Host this world" listens on first (any free one when it is taken).
     int hostPort = kDefaultHostPort;
+    // The effects' loudness in tenths of full; 0 silences them.
+    int soundVolume = kFullSoundVolume;
+    // Other players' names over their figures, and the chat's lines.
+    bool showNames = true;
+    bool showChat = true;
 };
 extern Settings settings;
 

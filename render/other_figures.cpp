@@ -87,7 +87,7 @@ Tag placedTag(const OtherFigure& other, const SpriteDraw& draw) {
 }  // namespace
 
 void drawOtherNames(const GameView& game) {
-    if (assets.smallFont == nullptr) return;
+    if (assets.smallFont == nullptr || !settings.showNames) return;
     std::vector<Tag> tags;
     for (const OtherFigure& other : otherFigures()) {
         SpriteDraw draw;

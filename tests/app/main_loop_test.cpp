@@ -21,6 +21,7 @@
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/run_folder.h"
+#include "app/sound.h"
 #include "app/startup.h"
 #include "app/status_line.h"
 #include "app/world_list.h"
@@ -30,6 +31,7 @@
 #include "game/settings.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
+#include "render/assets.h"
 #include "rules/input.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
@@ -294,6 +296,96 @@ TEST_F(MainLoop, TheOptionsBindTheKeyPressedAndRefuseKeptAndTakenKeys) {
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
     keyBindings = KeyBindings{};
     setKeyNames(nullptr, nullptr);
+    fs::remove("data/settings.ini");
+}
+
+// The options' other rows act on Enter and are saved at once, the player's
+// own lines kept.
+TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
+    setKeyNames(fewKeyNames, fewKeysNamed);
+    fs::create_directories("data");
+    { std::ofstream("data/settings.ini") << "# my keys\nkey.mine = k\n"; }
+    loadSettings();
+    ASSERT_EQ(boundKey(Action::Mine), ALLEGRO_KEY_K);
+    gameScreen.screen = Screen::Menu;
+    openOptions(Screen::Menu);
+    const auto press = [&](int key) {
+        tap(key);
+        tick();
+    };
+    const auto file = [] {
+        std::stringstream text;
+        text << std::ifstream("data/settings.ini").rdbuf();
+        return text.str();
+    };
+    for (int i = 0; i < kActionCount; ++i) press(ALLEGRO_KEY_DOWN);  // to "Defaults"
+    press(ALLEGRO_KEY_ENTER);
+    EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
+    EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
+    EXPECT_NE(file().find("key.mine = RCTRL"), std::string::npos) << file();
+
+    // Tab goes to the picture's rows, then the sound's, then the multiplayer's.
+    static int samples = 0;
+    samples = 0;
+    setSoundRequest([](const char*) { return ++samples > 0; });
+    press(ALLEGRO_KEY_TAB);
+    press(ALLEGRO_KEY_DOWN);
+    press(ALLEGRO_KEY_DOWN);
+    press(ALLEGRO_KEY_ENTER);
+    EXPECT_TRUE(settings.classic);
+    press(ALLEGRO_KEY_TAB);
+    press(ALLEGRO_KEY_LEFT);
+    press(ALLEGRO_KEY_LEFT);
+    EXPECT_EQ(samples, 2) << "each change of the volume sounds";
+    press(ALLEGRO_KEY_TAB);
+    press(ALLEGRO_KEY_ENTER);
+    click(230, 437);  // the chat's row
+    tick();
+    setSoundRequest(nullptr);
+    EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
+    loadSettings();
+    EXPECT_TRUE(settings.classic);
+    EXPECT_EQ(settings.soundVolume, 8);
+    EXPECT_FALSE(settings.showNames);
+    EXPECT_FALSE(settings.showChat) << file();
+    press(KeyEscape);
+    settings = Settings{};
+    keyBindings = KeyBindings{};
+    setKeyNames(nullptr, nullptr);
+    fs::remove("data/settings.ini");
+}
+
+// The classic picture turned on over a paused game is drawn by the very next
+// frame, not after a restart or some change in the world.
+TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
+    fs::create_directories("data");
+    gameScreen.screen = Screen::Game;
+    tick();
+    moveMouse(1, 1);  // a frame without a world tick
+    ALLEGRO_BITMAP* before = al_clone_bitmap(assets.frameBuffer);
+    ASSERT_NE(before, nullptr);
+    openPauseMenu();
+    openOptions(Screen::Paused);
+    for (int i = 0; i < kActionCount + 3; ++i) {  // to the classic picture
+        tap(ALLEGRO_KEY_DOWN);
+        tick();
+    }
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    ASSERT_TRUE(settings.classic);
+    backToGame();
+    moveMouse(1, 1);
+    int differing = 0;
+    for (int y = 0; y < al_get_bitmap_height(before); ++y)
+        for (int x = 0; x < al_get_bitmap_width(before); ++x) {
+            unsigned char r0, g0, b0, r1, g1, b1;
+            al_unmap_rgb(al_get_pixel(before, x, y), &r0, &g0, &b0);
+            al_unmap_rgb(al_get_pixel(assets.frameBuffer, x, y), &r1, &g1, &b1);
+            differing += r0 != r1 || g0 != g1 || b0 != b1;
+        }
+    EXPECT_GT(differing, 0);
+    al_destroy_bitmap(before);
+    settings = Settings{};
     fs::remove("data/settings.ini");
 }
 

@@ -180,17 +180,17 @@ TEST_F(SettingsFile, ASaveKeepsCommentsAndLinesNotUnderstoodAndSkipsAByteOrderMa
               "\xEF\xBB\xBFwindow.width = 1000\n"
               "# my keys\n"
               "key.place = k\n"
-              "sound.volume = 3\n"
+              "music.volume = 3\n"
               "window.height = 800\n");
     const std::string errors = load();
     EXPECT_EQ(settings.windowWidth, 1000);
     EXPECT_EQ(errors,
-              "Tessaria: data/settings.ini line 4: \"sound.volume = 3\" is not understood; "
+              "Tessaria: data/settings.ini line 4: \"music.volume = 3\" is not understood; "
               "it is ignored\n");
     settings.windowWidth = 1200;
     ASSERT_TRUE(saveSettings());
     EXPECT_EQ(readText(settingsFile()),
-              "window.width = 1200\n# my keys\nkey.place = k\nsound.volume = 3\n"
+              "window.width = 1200\n# my keys\nkey.place = k\nmusic.volume = 3\n"
               "window.height = 800\nwindow.fullscreen = 0\nkey.walk_up = Up\n"
               "key.walk_down = Down\nkey.walk_left = Left\nkey.walk_right = Right\n"
               "key.mine = Control_R\nkey.height = i\nkey.auto_jump = j\nkey.rest = F11\n"
