@@ -94,9 +94,9 @@ bool inventoryOpen() { return panel.open; }
 
 void closeInventory() { panel.open = false; }
 
-bool updateInventoryKeys(KeyDownFn keyDown, bool gameShown) {
-    return updatePanelKeys(panel.keys, panel.open, keyDown(boundKey(Action::Inventory)),
-                           keyDown(KeyEscape), !settings.classic, gameShown);
+bool updateInventoryKeys(KeyDownFn pressed, KeyDownFn down, bool gameShown) {
+    return updatePanelKeys(panel.keys, panel.open, pressed(boundKey(Action::Inventory)),
+                           pressed(KeyEscape), down(KeyEscape), !settings.classic, gameShown);
 }
 
 BlockId inventoryBlockAt(int x, int y) {

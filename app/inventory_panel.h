@@ -14,7 +14,7 @@ const char* blockName(BlockId id);
 // (`keyDown` may answer "went down since the last tick", so a tap counts).
 // True when Escape belongs to the panel this tick (it closed it, or has not
 // been let go since), so it must not also return to the menu.
-bool updateInventoryKeys(KeyDownFn keyDown, bool gameShown);
+bool updateInventoryKeys(KeyDownFn pressed, KeyDownFn down, bool gameShown);
 // After every event: a click on a block puts it in the selected slot.
 void updateInventoryPointer(PlayerState& p, int pointerX, int pointerY, bool buttonDown);
 // The block whose cell lies under a point of the picture; 0 for none.

@@ -131,8 +131,9 @@ void tick() {
     const bool typing = keysTakenByText();
     const Screen shown = gameScreen.screen;
     const bool inGame = shown == Screen::Game;
-    const bool inventoryTaken = !typing && updateInventoryKeys(keyPressed, inGame && !mapOpen());
-    const bool mapTaken = !typing && updateMapKeys(keyPressed, inGame && !inventoryOpen());
+    const bool inventoryTaken =
+        !typing && updateInventoryKeys(keyPressed, keyHeld, inGame && !mapOpen());
+    const bool mapTaken = !typing && updateMapKeys(keyPressed, keyHeld, inGame && !inventoryOpen());
     const bool escapeTaken = typing || inventoryTaken || mapTaken;
     if (!typing && inGame && !settings.classic && keyPressed(boundKey(Action::Position)))
         togglePositionLine();

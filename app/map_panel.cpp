@@ -36,10 +36,11 @@ bool mapOpen() { return panel.open; }
 
 void closeMap() { close(); }
 
-bool updateMapKeys(KeyDownFn keyDown, bool gameShown) {
+bool updateMapKeys(KeyDownFn pressed, KeyDownFn down, bool gameShown) {
     const bool wasOpen = panel.open;
-    const bool taken = updatePanelKeys(panel.keys, panel.open, keyDown(boundKey(Action::Map)),
-                                       keyDown(KeyEscape), !settings.classic, gameShown);
+    const bool taken =
+        updatePanelKeys(panel.keys, panel.open, pressed(boundKey(Action::Map)), pressed(KeyEscape),
+                        down(KeyEscape), !settings.classic, gameShown);
     if (wasOpen && !panel.open) close();
     return taken;
 }

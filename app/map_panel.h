@@ -11,7 +11,7 @@ bool mapOpen();
 // Once per timer tick: the map key and Escape, acted on when pressed. True
 // when Escape belongs to the panel this tick (it closed it, or has not been
 // let go since), so it must not also open the pause menu.
-bool updateMapKeys(KeyDownFn keyDown, bool gameShown);
+bool updateMapKeys(KeyDownFn pressed, KeyDownFn down, bool gameShown);
 void closeMap();
 void drawMapPanel(const WorldGrid& grid, const PlayerState& p);
 // The box the map is drawn in, inside the panel.

@@ -6,26 +6,22 @@
 #include <allegro5/allegro.h>
 
 struct PanelKeys {
-    bool keyWasDown = false;
-    bool escapeWasDown = false;
     bool escapeHeld = false;  // Escape closed the panel and is still down
 };
 
-// One tick's keys: `open` as they leave it; true when the keys belong to the
-// panel this tick, not to the player or the menus.
-inline bool updatePanelKeys(PanelKeys& keys, bool& open, bool key, bool escape, bool mayOpen,
-                            bool gameShown) {
-    const bool keyPressed = key && !keys.keyWasDown;
-    const bool escapePressed = escape && !keys.escapeWasDown;
-    keys.keyWasDown = key;
-    keys.escapeWasDown = escape;
-    if (!escape) keys.escapeHeld = false;
+// One tick's keys (the panel's key and Escape pressed this tick, and whether
+// Escape is down): `open` as they leave it; true when the keys belong to the
+// panel this tick, not to the player or the menus. A fresh press of Escape is
+// never the one that closed the panel, however soon it follows.
+inline bool updatePanelKeys(PanelKeys& keys, bool& open, bool keyPress, bool escapePress,
+                            bool escapeDown, bool mayOpen, bool gameShown) {
+    if (escapePress || !escapeDown) keys.escapeHeld = false;
     if (open) {
-        if (keyPressed || escapePressed || !gameShown) open = false;
-        if (escapePressed) keys.escapeHeld = true;
+        if (keyPress || escapePress || !gameShown) open = false;
+        if (escapePress) keys.escapeHeld = true;
         return true;
     }
-    if (keyPressed && gameShown && mayOpen) open = true;
+    if (keyPress && gameShown && mayOpen) open = true;
     return keys.escapeHeld;
 }
 

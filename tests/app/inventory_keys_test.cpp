@@ -2,14 +2,17 @@
 // without a window: what must not leak into the game or the menu.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/inventory_panel.h"
 #include "app/status_line.h"
 #include "game/settings.h"
 
 namespace {
 
-bool down[256] = {};
+bool down[256] = {}, before[256] = {};
 bool keyDown(int key) { return key >= 0 && key < 256 && down[key]; }
+bool keyPressed(int key) { return keyDown(key) && !before[key]; }
 
 class InventoryKeys : public ::testing::Test {
 protected:
@@ -22,9 +25,10 @@ protected:
     void TearDown() override { settings = Settings{}; }
     // One tick with these keys down; true when Escape belonged to the panel.
     static bool tick(std::initializer_list<int> keys) {
+        std::copy(std::begin(down), std::end(down), std::begin(before));
         for (bool& key : down) key = false;
         for (int key : keys) down[key] = true;
-        return updateInventoryKeys(keyDown, true);
+        return updateInventoryKeys(keyPressed, keyDown, true);
     }
     PlayerState player;
 };

@@ -559,3 +559,23 @@ TEST_F(MainLoop, AMiningPressThatWouldDoNothingSaysWhyOnce) {
     EXPECT_EQ(statusText(player), "nothing to mine here") << "a new press says it again";
     heldKeys.clear();
 }
+
+// Escape tapped on the very tick after the one that closed a panel is a new
+// press: it pauses the game, as it would a tick later.
+TEST_F(MainLoop, EscapeTheTickAfterClosingAPanelPausesTheGame) {
+    gameScreen.screen = Screen::Game;
+    tick();
+    for (int key : {int(KeyE), int(KeyM)}) {
+        tap(key);
+        tick();
+        ASSERT_TRUE(inventoryOpen() || mapOpen());
+        tap(KeyEscape);
+        tick();
+        ASSERT_FALSE(inventoryOpen() || mapOpen());
+        tap(KeyEscape);
+        tick();
+        EXPECT_EQ(gameScreen.screen, Screen::Paused) << key;
+        backToGame();
+        tick();
+    }
+}
