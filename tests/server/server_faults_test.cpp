@@ -16,17 +16,11 @@
 
 #include "game/world_file.h"
 #include "server_process.h"
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::unique_ptr<WorldGrid> readGrid(const fs::path& path) {
     auto grid = std::make_unique<WorldGrid>();
@@ -79,7 +73,7 @@ bool limitFileSize(pid_t pid, rlim_t bytes) {
 TEST(ServerFaults, AFullDiskIsToldOnceTheServerGoesOnAndSavesAgainWhenItCan) {
     TempWorld folder;
     const fs::path world = folder.world();
-    const std::string before = fileText(world / "world.ini");
+    const std::string before = readText(world / "world.ini");
     ServerProcess server(folder.world());
     ASSERT_NE(server.port(), 0) << server.log();
     Player alice(server.port(), "alice");
@@ -99,8 +93,8 @@ TEST(ServerFaults, AFullDiskIsToldOnceTheServerGoesOnAndSavesAgainWhenItCan) {
     }
     pumpFor(std::chrono::seconds(7));  // two retries at least
     EXPECT_EQ(count(server.log(), "failed:"), 1) << server.log();
-    EXPECT_EQ(fileText(world / "world.ini"), before);
-    EXPECT_EQ(fileText(world / "world.ini.bak"), before);
+    EXPECT_EQ(readText(world / "world.ini"), before);
+    EXPECT_EQ(readText(world / "world.ini.bak"), before);
     EXPECT_FALSE(fs::exists(world / "players" / "bob"));
 
     // Still serving: a chat line goes round, and `stats` answers.
@@ -120,7 +114,7 @@ TEST(ServerFaults, AFullDiskIsToldOnceTheServerGoesOnAndSavesAgainWhenItCan) {
     ASSERT_TRUE(std::regex_search(log, attempts, std::regex("again after ([0-9]+) failed")));
     EXPECT_GE(std::stoi(attempts[1]), 3) << log;  // the first, bob's record, a retry
     EXPECT_EQ(cellOf(*readGrid(world / "world.ini"), 5, 6, 9), Cobblestone);
-    EXPECT_EQ(fileText(world / "world.ini.bak"), before);
+    EXPECT_EQ(readText(world / "world.ini.bak"), before);
     EXPECT_TRUE(fs::exists(world / "players" / "bob"));
     EXPECT_EQ(temporariesIn(world), 0);
     EXPECT_EQ(count(server.log(), "failed:"), 1) << server.log();

@@ -13,17 +13,11 @@
 #include "game/world_file.h"
 #include "rules/player_state.h"
 #include "server_process.h"
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 BlockId savedCell(const fs::path& world, int x, int y, int level) {
     auto grid = std::make_unique<WorldGrid>();
@@ -70,8 +64,8 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
         EXPECT_TRUE(server.sawLine("alice left"));
     }
     ASSERT_TRUE(
-        within10s([&] { return fileText(record).find("key_sha256") != std::string::npos; }));
-    EXPECT_EQ(fileText(record).find(key), std::string::npos) << "only the hash is kept";
+        within10s([&] { return readText(record).find("key_sha256") != std::string::npos; }));
+    EXPECT_EQ(readText(record).find(key), std::string::npos) << "only the hash is kept";
 
     Player keyless(server.port(), "alice");
     EXPECT_TRUE(leavesFor(keyless, Reason::NameOwned)) << server.log();
@@ -129,7 +123,7 @@ TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheW
         // A turn changes no cell: the record is saved all the same.
         alice.send(Turn{static_cast<std::uint8_t>(Facing::Left)});
         ASSERT_TRUE(
-            within10s([&] { return fileText(record).find("facing = 2") != std::string::npos; },
+            within10s([&] { return readText(record).find("facing = 2") != std::string::npos; },
                       [] { Player::pumpAll(); }))
             << server.log();
         EXPECT_EQ(server.stop(SIGKILL), 128 + SIGKILL);
