@@ -117,12 +117,8 @@ void updateInventoryPointer(PlayerState& p, int pointerX, int pointerY, bool but
 
 void drawInventoryPanel(const PlayerState& p) {
     if (!panel.open) return;
-    fillPanelRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
-    fillPanelRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2,
-                  al_map_rgb(24, 27, 34));
-    std::string close = keyName(boundKey(Action::Inventory));
-    if (close.size() == 1)  // a letter in capitals, as the panels write keys
-        close[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(close[0])));
+    drawPanelFrame(kPanelX, kPanelY, kPanelWidth, kPanelHeight);
+    const std::string close = panelKeyName(boundKey(Action::Inventory));
     const std::string title =
         "Blocks: click one to put it in the selected slot (" + close + " or Escape closes)";
     drawText(title.c_str(), kPanelX + 10, kPanelY + 10);

@@ -47,12 +47,8 @@ bool updateMapKeys(KeyDownFn pressed, KeyDownFn down, bool gameShown) {
 
 void drawMapPanel(const WorldGrid& grid, const PlayerState& p) {
     if (!panel.open) return;
-    fillPanelRect(kPanelX, kPanelY, kPanelWidth, kPanelHeight, al_map_rgb(150, 150, 160));
-    fillPanelRect(kPanelX + 1, kPanelY + 1, kPanelWidth - 2, kPanelHeight - 2,
-                  al_map_rgb(24, 27, 34));
-    std::string close = keyName(boundKey(Action::Map));
-    if (close.size() == 1)  // a letter in capitals, as the panels write keys
-        close[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(close[0])));
+    drawPanelFrame(kPanelX, kPanelY, kPanelWidth, kPanelHeight);
+    const std::string close = panelKeyName(boundKey(Action::Map));
     const std::string title = "Map of the world (" + close + " or Escape closes)";
     drawText(title.c_str(), kPanelX + 10, kTitleY);
     drawWorldMap(grid, p, kMapBoxX, kMapBoxY, kMapBoxWidth, kMapBoxHeight);

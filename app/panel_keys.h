@@ -5,6 +5,11 @@
 
 #include <allegro5/allegro.h>
 
+#include <cctype>
+#include <string>
+
+#include "game/key_bindings.h"
+
 struct PanelKeys {
     bool escapeHeld = false;  // Escape closed the panel and is still down
 };
@@ -32,4 +37,18 @@ inline void fillPanelRect(int x, int y, int w, int h, ALLEGRO_COLOR colour) {
     al_set_clipping_rectangle(x, y, w, h);
     al_clear_to_color(colour);
     al_set_clipping_rectangle(cx, cy, cw, ch);
+}
+
+// The panels' frame: a light edge around a dark inside.
+inline void drawPanelFrame(int x, int y, int w, int h) {
+    fillPanelRect(x, y, w, h, al_map_rgb(150, 150, 160));
+    fillPanelRect(x + 1, y + 1, w - 2, h - 2, al_map_rgb(24, 27, 34));
+}
+
+// A key as the panels write it in their titles: a letter in capitals.
+inline std::string panelKeyName(int key) {
+    std::string name = keyName(key);
+    if (name.size() == 1)
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
 }
