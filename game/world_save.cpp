@@ -17,17 +17,50 @@
 #include "game/atomic_file.h"
 #include "game/paths.h"
 #include "game/world_file.h"
+#include "game/world_store.h"
 #include "rules/player_state.h"
 #include "world/world_grid.h"
 
 namespace {
+
+// A world larger than the band is kept in world.bin (game/world_store.h);
+// the run says which, once its world is loaded.
+struct StoredRun {
+    bool active = false;
+    WorldKind kind = WorldKind::Island;
+};
+StoredRun storedRun;
+
+// What one save writes: the band's snapshot, or a larger world's cells.
+struct SaveCopy {
+    bool stored = false;
+    WorldSnapshot band;
+    StoredWorld large;
+
+    const PlayerRecord& record() const { return stored ? large.record : band.record; }
+};
+
+// The file a save of this kind of world writes; its name in every message.
+std::string savedFile(bool stored) {
+    return stored ? storedWorldFile(gamePaths().worldFolder) : worldFile();
+}
+std::string savedFile() { return savedFile(storedRun.active); }
+
+// The whole world of the run, the player's record with it.
+void takeCopy(SaveCopy& copy) {
+    copy.stored = storedRun.active;
+    if (!copy.stored) return takeSnapshot(copy.band);
+    // Cells come from a checked world.bin or from the rules, so every one is a block.
+    takeStoredWorld(world, world.maxX + 1, world.maxY + 1, storedRun.kind, recordOf(player),
+                    copy.large);
+}
 
 // Touched only by the thread that saves: the saving thread while it runs, the
 // main thread once it has ended.
 struct OnDisk {
     bool backupKept = false;  // the world this run found is the backup
     bool known = false;       // `file` is known (the world was loaded or written)
-    WorldSnapshot file;       // what the world file holds: as loaded, then as last written
+    SaveCopy file;            // what the world file holds: as loaded, then as last written
 };
 OnDisk onDisk;
 
@@ -38,10 +71,27 @@ bool sameRecord(PlayerRecord a, PlayerRecord b) {
     return a == b;
 }
 
+bool sameCells(const SaveCopy& a, const SaveCopy& b) {
+    if (a.stored != b.stored) return false;
+    if (!a.stored) return a.band.cells == b.band.cells;
+    return a.large.columns == b.large.columns && a.large.rows == b.large.rows &&
+           a.large.cells == b.large.cells;
+}
+
 // The plain player lines alone are no change: a run without a kept record
 // starts at a random place whatever they say. The cells and the record decide.
-bool sameWorld(const WorldSnapshot& a, const WorldSnapshot& b) {
-    return a.cells == b.cells && sameRecord(a.record, b.record);
+bool sameWorld(const SaveCopy& a, const SaveCopy& b) {
+    return sameCells(a, b) && sameRecord(a.record(), b.record());
+}
+
+int backUp(bool stored) {
+    if (stored) return backUpStoredWorld(gamePaths().worldFolder, true);
+    return backUpWorldFile(worldFile(), true);
+}
+
+int write(const SaveCopy& copy) {
+    if (copy.stored) return writeStoredWorld(gamePaths().worldFolder, copy.large, true);
+    return writeWorldFile(worldFile(), copy.band, true);
 }
 
 // Nothing is written while the file still holds this world, so a run that
@@ -49,15 +99,15 @@ bool sameWorld(const WorldSnapshot& a, const WorldSnapshot& b) {
 // of blocks makes the backup: a run that just walks about to look keeps the
 // world it found there. The backup before the world: so a kill at any moment
 // leaves at most one temporary file behind.
-int saveSnapshot(const WorldSnapshot& snapshot) {
-    const bool onFile = nameExists(worldFile());
+int saveSnapshot(const SaveCopy& snapshot) {
+    const bool onFile = nameExists(savedFile(snapshot.stored));
     if (onDisk.known && sameWorld(snapshot, onDisk.file) && onFile) return 0;
-    const bool blocksChanged = !onDisk.known || !onFile || snapshot.cells != onDisk.file.cells;
+    const bool blocksChanged = !onDisk.known || !onFile || !sameCells(snapshot, onDisk.file);
     if (!onDisk.backupKept && blocksChanged) {
-        if (int error = backUpWorldFile(worldFile(), true)) return error;
+        if (int error = backUp(snapshot.stored)) return error;
         onDisk.backupKept = true;
     }
-    if (int error = writeWorldFile(worldFile(), snapshot, true)) return error;
+    if (int error = write(snapshot)) return error;
     onDisk.file = snapshot;
     onDisk.known = true;
     return 0;
@@ -73,7 +123,7 @@ public:
     ~SavingThread() { stop(); }
 
     // The main thread's copy, to fill before handing it over.
-    WorldSnapshot& nextCopy() { return *filling_; }
+    SaveCopy& nextCopy() { return *filling_; }
 
     void handOver() {
         {
@@ -134,19 +184,20 @@ private:
     // every few seconds while the disk stays full.
     void report(int error) {
         if (error != 0 && !failing_)
-            std::fprintf(stderr, "Tessaria: cannot autosave %s: %s\n", worldFile().c_str(),
-                         std::strerror(error));
+            std::fprintf(stderr, "Tessaria: cannot autosave %s: %s\n",
+                         savedFile(writing_->stored).c_str(), std::strerror(error));
         if (error == 0 && failing_)
-            std::fprintf(stderr, "Tessaria: autosaving %s works again\n", worldFile().c_str());
+            std::fprintf(stderr, "Tessaria: autosaving %s works again\n",
+                         savedFile(writing_->stored).c_str());
         failing_ = error != 0;
     }
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    WorldSnapshot copies_[3];
-    WorldSnapshot* filling_ = &copies_[0];  // main thread only
-    WorldSnapshot* waiting_ = &copies_[1];  // the newest copy not yet taken up
-    WorldSnapshot* writing_ = &copies_[2];  // saving thread only, outside the lock
+    SaveCopy copies_[3];
+    SaveCopy* filling_ = &copies_[0];  // main thread only
+    SaveCopy* waiting_ = &copies_[1];  // the newest copy not yet taken up
+    SaveCopy* writing_ = &copies_[2];  // saving thread only, outside the lock
     bool hasWaiting_ = false;
     bool busy_ = false;  // a save is running
     bool stopping_ = false;
@@ -160,14 +211,14 @@ struct HandOvers {
     bool any = false;            // one was made in this run
     bool loaded = false;         // lastCopy is the world as loaded, when none was made
     SaveClock::time_point last;  // when the last one was made
-    WorldSnapshot lastCopy;      // what it held
+    SaveCopy lastCopy;           // what it held
     std::uint32_t revision = 0;  // the grid's when its band last matched lastCopy
 };
 
 SavingThread savingThread;
 HandOvers handOvers;
-WorldSnapshot finalCopy;  // the save at quit's
-bool runBegun = false;    // a world was set up and not closed since: there is one to save
+SaveCopy finalCopy;     // the save at quit's
+bool runBegun = false;  // a world was set up and not closed since: there is one to save
 // The world file stood but could not be read: nothing of this run may replace it.
 bool worldUnreadable = false;
 
@@ -175,7 +226,7 @@ bool worldUnreadable = false;
 // player's kept record is the same: a copy would come out the same.
 bool unchangedSinceLastCopy() {
     return world.revision == handOvers.revision &&
-           sameRecord(recordOf(player), handOvers.lastCopy.record);
+           sameRecord(recordOf(player), handOvers.lastCopy.record());
 }
 
 }  // namespace
@@ -185,8 +236,8 @@ void autosaveWorld(SaveClock::time_point now) {
     if (handOvers.any && now - handOvers.last < kAutosaveInterval) return;
     const bool retry = savingThread.lastFailed();
     if ((handOvers.any || handOvers.loaded) && !retry && unchangedSinceLastCopy()) return;
-    WorldSnapshot& copy = savingThread.nextCopy();
-    takeSnapshot(copy);
+    SaveCopy& copy = savingThread.nextCopy();
+    takeCopy(copy);
     handOvers.revision = world.revision;
     if ((handOvers.any || handOvers.loaded) && !retry && sameWorld(copy, handOvers.lastCopy))
         return;
@@ -204,12 +255,12 @@ bool saveWorld() {
     savingThread.stop();
     if (worldUnreadable) {
         std::fprintf(stderr, "Tessaria: the world was not saved: %s could not be read\n",
-                     worldFile().c_str());
+                     savedFile().c_str());
         return false;
     }
-    takeSnapshot(finalCopy);
+    takeCopy(finalCopy);
     if (int error = saveSnapshot(finalCopy)) {
-        std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", worldFile().c_str(),
+        std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", savedFile().c_str(),
                      std::strerror(error));
         return false;
     }
@@ -221,6 +272,7 @@ void beginSavingRun() {
     handOvers = HandOvers{};
     onDisk.backupKept = onDisk.known = false;
     worldUnreadable = false;
+    storedRun = StoredRun{};
     runBegun = true;
 }
 
@@ -233,15 +285,26 @@ void endSavingRun() {
     runBegun = false;
 }
 
-void worldLoaded(bool readable) {
+namespace {
+
+void noteLoaded(bool readable, bool backUpAllowed) {
     worldUnreadable = !readable;
     // The backup is the last good copy when the run found no whole world file.
-    onDisk.backupKept = !mayBackUp(lastWorldRead());
+    onDisk.backupKept = !backUpAllowed;
     // A world that has no file yet gets one, as a new player's first save.
-    if (!nameExists(worldFile())) return;
-    takeSnapshot(onDisk.file);
+    if (!nameExists(savedFile())) return;
+    takeCopy(onDisk.file);
     onDisk.known = true;
     handOvers.lastCopy = onDisk.file;
     handOvers.loaded = true;
     handOvers.revision = world.revision;
+}
+
+}  // namespace
+
+void worldLoaded(bool readable) { noteLoaded(readable, mayBackUp(lastWorldRead())); }
+
+void storedWorldLoaded(bool readable, bool backUpAllowed, WorldKind kind) {
+    storedRun = StoredRun{true, kind};
+    noteLoaded(readable, backUpAllowed);
 }

@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+#include "worldgen/world_kinds.h"
+
 using SaveClock = std::chrono::steady_clock;
 
 // A change reaches the disk within about this time; writes are at least this
@@ -36,6 +38,10 @@ void beginSavingRun();
 // a whole world read from the file itself (game/world_file.h) becomes the
 // backup.
 void worldLoaded(bool readable);
+// The same for a world larger than the band, read from world.bin
+// (game/world_store.h) in the played folder: the run's saves go there, as
+// `kind`. `backUpAllowed` when the world was read whole from world.bin itself.
+void storedWorldLoaded(bool readable, bool backUpAllowed, WorldKind kind);
 // The world is closed: nothing more of it is saved until a run begins again.
 void endSavingRun();
 // A world is set up and not closed: there is one to play and to save.

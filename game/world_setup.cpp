@@ -2,10 +2,15 @@
 // defaults, the weather of the run and a random start on the diagonal.
 #include "game/world_setup.h"
 
+#include <cstdio>
 #include "game/player_record.h"
 #include "game/settings.h"
+
+#include "game/atomic_file.h"
+#include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
+#include "game/world_store.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "util/random.h"
@@ -26,6 +31,54 @@ void beginFirstMorning() {
     weather.weatherCycles = 0;
 }
 
+// A world never played keeps at most the column its maker chose to start on.
+bool neverPlayed(const PlayerRecord& record) {
+    PlayerRecord start;
+    start.x = record.x;
+    start.y = record.y;
+    start.level = record.level;
+    return record == start;
+}
+
+// What a larger world's set-up read, for the rest of the set-up to use.
+struct StoredLoad {
+    bool found = false;    // world.bin (or its backup) stands in the played folder
+    bool readable = true;  // and was read whole
+    bool fromBackup = false;
+    WorldKind kind = WorldKind::Island;
+    int startX = 0, startY = 0;
+};
+
+// A world larger than the band: world.bin in the played folder, or its
+// backup standing alone. Its cells, bounds and kept record replace the
+// world's; on a failure the world stays an empty band and nothing is saved.
+StoredLoad loadStoredWorld() {
+    StoredLoad load;
+    const std::string file = storedWorldFile(gamePaths().worldFolder);
+    if (!nameExists(file) && !nameExists(file + ".bak")) return load;
+    load.found = true;
+    StoredWorld stored;
+    const StoredRead read = readStoredWorld(gamePaths().worldFolder, stored);
+    keptRecord = PlayerRecord{};
+    if (!read.problem.empty()) {
+        std::fprintf(stderr, "Tessaria: %s\n", read.problem.c_str());
+        load.readable = false;
+        return load;
+    }
+    if (read.fromBackup)
+        std::fprintf(stderr, "Tessaria: %s is missing: playing its backup\n", file.c_str());
+    placeStoredWorld(stored, world);
+    world.maxX = stored.columns - 1;
+    world.maxY = stored.rows - 1;
+    keptRecord = stored.record;
+    load.fromBackup = read.fromBackup;
+    load.kind = stored.kind;
+    // Without a column of its own, the middle of the world.
+    load.startX = keptRecord.x.value_or(stored.columns / 2);
+    load.startY = keptRecord.y.value_or(stored.rows / 2);
+    return load;
+}
+
 }  // namespace
 
 void beginWorldSetUp() { drawWeatherTrigger(weather); }
@@ -37,25 +90,37 @@ void beginWorldSetUp() { drawWeatherTrigger(weather); }
 // same weather with a kept record or without.
 void setUpWorld() {
     beginSavingRun();
+    // A larger world played before leaves cells beyond the band that a band
+    // read would not overwrite.
+    if (world.maxX > kBandEdge || world.maxY > kBandEdge) clearWorld();
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
-    const bool readable = loadWorld();
+    const StoredLoad stored = loadStoredWorld();
+    const bool readable = stored.found ? stored.readable : loadWorld();
     player.facing = Facing::Down;
     giveStartingKit(player);
     if (randomInt(0, 5) == 3) weather.weatherActive = true;
     player.spriteGroup = 1;
     int start = randomInt(5, 15);
     placePlayer(player, camera, start, start);
+    // A larger world's start is its own: the diagonal may be under the sea.
+    if (stored.found && stored.readable) placePlayer(player, camera, stored.startX, stored.startY);
     weather.weatherKind = static_cast<WeatherKind>(randomInt(1, 2));
     player.targetRaised = 1;
     player.spriteRow = 0;
     player.autoJump = true;
-    if (!settings.classic) {
+    // A larger world has no classic file to keep plain, so it keeps its player.
+    if (!settings.classic || stored.found) {
         // Every run of a world saves the player with it: none kept, none played.
-        if (keptRecord == PlayerRecord{}) beginFirstMorning();
+        const bool fresh = stored.found ? neverPlayed(keptRecord) : keptRecord == PlayerRecord{};
+        if (fresh) beginFirstMorning();
         applyRecord(keptRecord);
     }
     // What the run begins with counts as what the file holds: a run that only
     // looks writes nothing, even where an older file has no record yet.
-    worldLoaded(readable);
+    if (stored.found) {
+        storedWorldLoaded(stored.readable, stored.readable && !stored.fromBackup, stored.kind);
+    } else {
+        worldLoaded(readable);
+    }
 }
