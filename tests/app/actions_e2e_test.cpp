@@ -6,12 +6,15 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/e2e_harness.h"
+#include "game/world_store.h"
 
 namespace {
 
@@ -218,3 +221,38 @@ TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {
 }
 
 }  // namespace
+
+// A world larger than the band is played at its far side, beyond the band,
+// and kept in world.bin: a block placed there survives a kill.
+TEST_F(ActionsInAWindow, ABlockPlacedAtTheFarSideOfALargeWorldSurvivesAKill) {
+    constexpr int kSize = 300, kStart = 290;
+    auto grid = std::make_unique<WorldGrid>();
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y) setCellOf(*grid, x, y, kFloorLevel, kFloorBlock);
+    PlayerRecord start;
+    start.x = start.y = kStart;
+    start.level = kFloorLevel;
+    StoredWorld stored;
+    ASSERT_TRUE(takeStoredWorld(*grid, kSize, kSize, WorldKind::Flat, start, stored));
+    const std::string worldFolder = folder.worldFolder().string();
+    ASSERT_EQ(writeStoredWorld(worldFolder, stored, false), 0);
+    const auto placed = [&] {
+        StoredWorld onDisk;
+        return readStoredWorld(worldFolder, onDisk).problem.empty() &&
+               onDisk.cells[((kStart * kSize) + kStart + 1) * kStoredLevels + kFloorLevel - 1] ==
+                   kThirdSlotBlock;
+    };
+
+    GameProcess game(server, folder, {kSeed});
+    Window window = waitForWindow(server, kStartSeconds);
+    ASSERT_NE(window, 0u) << game.errorOutput();
+    ASSERT_TRUE(enterGame(server, folder, window, kStartSeconds));
+    saveScreenshot(server, "large-world-far-side");
+    holdKey(server, window, "3", 0.15);
+    EXPECT_TRUE(holdKeyUntil(server, window, "space", placed, kStartSeconds))
+        << saveScreenshot(server, "large-world-not-placed");
+    kill(game.pid(), SIGKILL);
+    EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGKILL);
+    EXPECT_TRUE(placed());
+    EXPECT_FALSE(std::filesystem::exists(folder.worldFile())) << "the band's file is never written";
+}

@@ -101,9 +101,10 @@ TEST_F(LargeWorld, TheRulesReachTheWorldsOwnEdgesAndCornersAndNoFurther) {
         int key;  // the arrow toward the edge
         Facing facing;
     };
-    for (Corner corner : {Corner{kLast, kLast, KeyRight, Facing::Right},
-                          Corner{kLast, kLast, KeyDown, Facing::Down},
-                          Corner{0, kLast, KeyLeft, Facing::Left}, Corner{0, 0, KeyUp, Facing::Up}}) {
+    for (Corner corner :
+         {Corner{kLast, kLast, KeyRight, Facing::Right},
+          Corner{kLast, kLast, KeyDown, Facing::Down}, Corner{0, kLast, KeyLeft, Facing::Left},
+          Corner{0, 0, KeyUp, Facing::Up}}) {
         const std::string where = std::to_string(corner.x) + "," + std::to_string(corner.y);
         fresh::placePlayer(corner.x, corner.y);
         player.level = kGround;
