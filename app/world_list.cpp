@@ -44,6 +44,9 @@ constexpr int kMessageX = 220, kMessageY = 457;
 constexpr int kTitleX = 220, kTitleY = 176;
 constexpr int kFieldX = 220, kFieldTop = 210, kFieldGap = 30;
 constexpr int kKindNoteX = 440;
+constexpr int kNoteLineHeight = 14;
+constexpr int kDetailsLineHeight = 13;
+constexpr Tint kDetailsTint{0.7f, 0.7f, 0.7f, 1};
 constexpr int kLongestLabel = 130;      // pixels of a row's or field's text after the cube
 constexpr std::size_t kNameBytes = 60;  // typed name; the note keeps up to 100
 constexpr const char* kLockedMessage = "The world is open in another copy of the game.";
@@ -62,12 +65,29 @@ constexpr KindChoice kKinds[] = {
 };
 constexpr int kKindCount = static_cast<int>(std::size(kKinds));
 
+constexpr int kSizes[] = {kBandEdge, 64, 128, kLargestWorld};
+constexpr int kSizeCount = static_cast<int>(std::size(kSizes));
+constexpr const char* kSizeLockedNote = "Starter is 20 x 20 only.";
+
 ALLEGRO_EVENT_QUEUE* typedKeys = nullptr;
 
 int kindIndex() {
     for (int i = 0; i < kKindCount; ++i)
         if (kKinds[i].kind == worldList.kind) return i;
     return 0;
+}
+
+// The size the world will be made: the hand-built world has only the one.
+int chosenSize() { return worldList.kind == WorldKind::Starter ? kBandEdge : worldList.size; }
+
+std::string sizeLabel(int size) { return std::to_string(size) + " x " + std::to_string(size); }
+
+// "Island, 64 x 64": the kind as the new-world panel names it, when it is one.
+std::string details(const WorldMeta& meta) {
+    for (const KindChoice& choice : kKinds)
+        if (meta.kind == kindName(choice.kind))
+            return std::string(choice.label) + ", " + sizeLabel(meta.size);
+    return sizeLabel(meta.size);
 }
 
 std::int64_t now() { return static_cast<std::int64_t>(std::time(nullptr)); }
@@ -109,6 +129,7 @@ void startNewWorld() {
     worldList.field = NewWorldField::Name;
     worldList.name = freeWorldName();
     worldList.kind = WorldKind::Island;
+    worldList.size = kBandEdge;
     // Not the game's own random numbers: their sequence makes a seeded run's
     // weather and start, whether or not a world was made first.
     std::random_device entropy;
@@ -181,7 +202,7 @@ void createAndPlay() {
     const auto seed =
         static_cast<std::uint32_t>(std::strtoul(worldList.seedText.c_str(), nullptr, 10));
     if (int error = createWorld(worldsFolder(), name.empty() ? freeWorldName() : name,
-                                worldList.kind, seed, now(), folder)) {
+                                worldList.kind, seed, chosenSize(), now(), folder)) {
         std::fprintf(stderr, "Tessaria: cannot make a world in %s: %s\n", worldsFolder().c_str(),
                      std::strerror(error));
         worldList.message = "The world could not be made.";
@@ -219,8 +240,16 @@ void cycleKind(int step) {
     worldList.kind = kKinds[(kindIndex() + step + kKindCount) % kKindCount].kind;
 }
 
+void cycleSize(int step) {
+    if (worldList.kind == WorldKind::Starter) return;
+    int at = 0;
+    while (at < kSizeCount - 1 && kSizes[at] != worldList.size) ++at;
+    worldList.size = kSizes[(at + step + kSizeCount) % kSizeCount];
+}
+
 void moveField(int step) {
-    const int next = (static_cast<int>(worldList.field) + step + 3) % 3;
+    constexpr int kFields = static_cast<int>(NewWorldField::Seed) + 1;
+    const int next = (static_cast<int>(worldList.field) + step + kFields) % kFields;
     worldList.field = static_cast<NewWorldField>(next);
 }
 
@@ -276,6 +305,8 @@ void newWorldKey(int keycode, int typed) {
         case ALLEGRO_KEY_RIGHT:
             if (worldList.field == NewWorldField::Kind)
                 cycleKind(keycode == ALLEGRO_KEY_LEFT ? -1 : 1);
+            if (worldList.field == NewWorldField::Size)
+                cycleSize(keycode == ALLEGRO_KEY_LEFT ? -1 : 1);
             return;
         case ALLEGRO_KEY_BACKSPACE:
             if (worldList.field == NewWorldField::Name) eraseLastCharacter(worldList.name);
@@ -321,9 +352,11 @@ void clickConfirm() {
 }
 
 void clickNewWorld() {
-    for (NewWorldField field : {NewWorldField::Name, NewWorldField::Kind, NewWorldField::Seed}) {
+    for (NewWorldField field :
+         {NewWorldField::Name, NewWorldField::Kind, NewWorldField::Size, NewWorldField::Seed}) {
         if (!pointerOverButton(kFieldX, fieldY(field))) continue;
         if (field == NewWorldField::Kind) cycleKind(1);
+        if (field == NewWorldField::Size) cycleSize(1);
         worldList.field = field;
         return;
     }
@@ -393,6 +426,10 @@ void drawRows() {
                                               static_cast<double>(at));
         }
         drawText(when.c_str(), kTimeX, y + kLabelY);
+        // Dimmer, so that it reads as its row's and not as the next row's.
+        setTint(kDetailsTint);
+        drawText(details(entry.meta).c_str(), kTimeX, y + kLabelY + kDetailsLineHeight);
+        resetTint();
     }
     // Arrows beside the first and last rows when the list goes on past them.
     if (worldList.firstShown > 0) drawText("^", kListX - 12, kListTop + kLabelY);
@@ -422,7 +459,7 @@ void drawField(NewWorldField field, const char* label, const std::string& value)
     const int y = fieldY(field);
     const bool focused = worldList.field == field;
     drawButtonPicture(kFieldX, y, focused || pointerOverButton(kFieldX, y));
-    const bool typed = field != NewWorldField::Kind;
+    const bool typed = field == NewWorldField::Name || field == NewWorldField::Seed;
     const std::string caret = typed && focused && gameScreen.sloganBlinkOn ? "_" : "";
     const int room = kLongestLabel - al_get_text_width(assets.smallFont, label) - 6;
     const std::string shown = typed ? tail(value, room) : value;
@@ -434,9 +471,15 @@ void drawNewWorld() {
     const KindChoice& kind = kKinds[kindIndex()];
     drawField(NewWorldField::Name, "Name: ", worldList.name);
     drawField(NewWorldField::Kind, "Kind: ", std::string("< ") + kind.label + " >");
+    // A size that cannot change shows no arrows, and says why beside it.
+    const bool sizeLocked = worldList.kind == WorldKind::Starter;
+    const std::string size = sizeLabel(chosenSize());
+    drawField(NewWorldField::Size, "Size: ", sizeLocked ? size : "< " + size + " >");
+    if (sizeLocked) drawText(kSizeLockedNote, kKindNoteX, fieldY(NewWorldField::Size) + kLabelY);
     drawField(NewWorldField::Seed, "Seed: ", worldList.seedText);
     for (int line = 0; line < 2; ++line)
-        drawText(kind.note[line], kKindNoteX, fieldY(NewWorldField::Kind) + kLabelY + 14 * line);
+        drawText(kind.note[line], kKindNoteX,
+                 fieldY(NewWorldField::Kind) + kLabelY + kNoteLineHeight * line);
     drawMenuButton(kLeftButtonX, kFirstButtonY, "Create");
     drawMenuButton(kRightButtonX, kFirstButtonY, "Back");
     drawMessage(worldList.message);

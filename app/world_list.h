@@ -1,5 +1,5 @@
 // The single player's worlds on screen: the list (play, make, delete) and the
-// new-world panel (name, kind, seed), both in the title menu's look.
+// new-world panel (name, kind, size, seed), both in the title menu's look.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include "game/world_catalog.h"
 
 enum class WorldListMode : std::int32_t { List, ConfirmDelete, NewWorld };
-enum class NewWorldField : std::int32_t { Name, Kind, Seed };
+enum class NewWorldField : std::int32_t { Name, Kind, Size, Seed };
 
 struct WorldListState {
     WorldListMode mode = WorldListMode::List;
@@ -21,6 +21,7 @@ struct WorldListState {
     NewWorldField field = NewWorldField::Name;
     std::string name;  // as typed, UTF-8
     WorldKind kind = WorldKind::Island;
+    int size = kBandEdge;  // as chosen; the starter world is made 20 x 20 whatever it says
     std::string seedText;  // digits only
     // The mouse: the press that opened the screen is no click on it, and a
     // second press on the same row soon after the first is a double click.

@@ -13,11 +13,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <new>
 #include <sstream>
 #include <system_error>
 
 #include "game/atomic_file.h"
 #include "game/world_file.h"
+#include "game/world_store.h"
 #include "util/text.h"
 
 namespace fs = std::filesystem;
@@ -204,17 +207,32 @@ bool isWorldFolderName(const std::string& folder) {
     return !folder.empty() && folder[0] != '.' && folder.find('/') == std::string::npos;
 }
 
+// The world's own file in `folder`, or its backup when it alone is there;
+// empty when the folder holds no world.
+std::string worldFileIn(const std::string& folder) {
+    const std::string band = folder + "/" + kWorldFile, large = storedWorldFile(folder);
+    for (const std::string& path : {band, large})
+        if (exists(path)) return path;
+    for (const std::string& path : {band, large})
+        if (exists(path + kBackupSuffix)) return path + kBackupSuffix;
+    return std::string();
+}
+
 // What the list knows of a world folder; false when it holds no world.
 bool describeWorld(const std::string& root, const std::string& folder, WorldEntry& entry) {
-    const std::string world = worldFileOf(root, folder), note = worldMetaOf(root, folder);
+    const std::string note = worldMetaOf(root, folder);
+    const std::string world = worldFileIn(root + "/" + folder);
     const bool hasNote = readMeta(note, entry.meta);
-    if (!hasNote && !exists(world) && !exists(world + kBackupSuffix)) return false;
+    if (!hasNote && world.empty()) return false;
     entry.folder = folder;
     if (entry.meta.name.empty()) entry.meta.name = folder;
     // A note's last_played of 0 is a world never played; a world without a
     // note was played when its file was last written.
     if (!hasNote) entry.meta.lastPlayed = modifiedAt(world);
     if (entry.meta.created == 0) entry.meta.created = modifiedAt(hasNote ? note : world);
+    int columns = 0, rows = 0;
+    if (!hasNote && peekStoredWorldSize(root + "/" + folder, columns, rows))
+        entry.meta.size = columns;
     return true;
 }
 
@@ -270,6 +288,30 @@ int syncFolder(const std::string& path) {
     return error;
 }
 
+// Where a larger world begins: the generator's column and the level of its
+// ground, nothing of a run. Made in a grid of its own, not the game's, which
+// may hold an open world that is yet to be saved.
+int writeLargeWorld(const std::string& path, WorldKind kind, std::uint32_t seed, int size) {
+    StoredWorld stored;
+    try {
+        auto grid = std::make_unique<WorldGrid>();
+        const WorldStart start = generateWorld(kind, seed, size, *grid);
+        PlayerRecord record;
+        record.x = start.x;
+        record.y = start.y;
+        record.level = PlayerState{}.level;  // an empty world has no ground to stand on
+        for (int level = 0; level < kStoredLevels; ++level) {
+            if (!isSolid(cellOf(*grid, start.x, start.y, level))) continue;
+            record.level = level;
+            break;
+        }
+        if (!takeStoredWorld(*grid, size, size, kind, record, stored)) return EINVAL;
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
+    return writeStoredWorld(path, stored, true);
+}
+
 // The old world's files into `folder`, byte for byte, and a note naming it.
 int copyOldWorld(const std::string& oldWorldFile, const std::string& folder, std::int64_t now,
                  const std::string& name) {
@@ -300,7 +342,8 @@ std::string worldMetaOf(const std::string& root, const std::string& folder) {
 
 std::string formatWorldMeta(const WorldMeta& meta) {
     return "name = " + tidyName(meta.name, std::string()) + "\nkind = " + meta.kind +
-           "\nseed = " + std::to_string(meta.seed) + "\ncreated = " + std::to_string(meta.created) +
+           "\nseed = " + std::to_string(meta.seed) + "\nsize = " + std::to_string(meta.size) +
+           "\ncreated = " + std::to_string(meta.created) +
            "\nlast_played = " + std::to_string(meta.lastPlayed) + "\n";
 }
 
@@ -312,10 +355,15 @@ WorldMeta parseWorldMeta(const std::string& text) {
         if (equals == std::string::npos) continue;
         const std::string key = util::trim(line.substr(0, equals));
         const std::string value = util::trim(line.substr(equals + 1));
-        const long long number = std::strtoll(value.c_str(), nullptr, 10);
+        char* end = nullptr;
+        const long long number = std::strtoll(value.c_str(), &end, 10);
         if (key == "name") meta.name = value;
         if (key == "kind") meta.kind = value;
         if (key == "seed") meta.seed = static_cast<std::uint32_t>(number);
+        // A size no world can have would send the list's reader astray: 20.
+        const bool sized =
+            end != value.c_str() && *end == '\0' && number >= 1 && number <= kLargestWorld;
+        if (key == "size") meta.size = sized ? static_cast<int>(number) : kBandEdge;
         if (key == "created") meta.created = number;
         if (key == "last_played") meta.lastPlayed = number;
     }
@@ -359,8 +407,38 @@ std::string safeFolderName(const std::string& name) {
     return isReserved(safe) ? safe + "-world" : safe;
 }
 
+int writeNewWorld(const std::string& path, const std::string& name, WorldKind kind,
+                  std::uint32_t seed, int size, std::int64_t now) {
+    if (!isWorldSize(size) || (kind == WorldKind::Starter && size != kBandEdge)) return EINVAL;
+    WorldMeta meta;
+    meta.name = name;
+    meta.kind = kindName(kind);
+    meta.seed = seed;
+    meta.size = size;
+    meta.created = now;  // not played until it opens
+    int error = 0;
+    if (!usesWorldStore(size, size)) {
+        Terrain terrain;
+        generateWorld(kind, seed, terrain);
+        WorldSnapshot snapshot;
+        snapshot.cells = terrain.cells;
+        snapshot.playerX = terrain.startX;
+        snapshot.playerY = terrain.startY;
+        error = writeWorldFile(path + "/" + kWorldFile, snapshot, true);
+    } else {
+        error = writeLargeWorld(path, kind, seed, size);
+    }
+    return error != 0 ? error : writeMeta(path + "/" + kMetaFile, meta);
+}
+
 int createWorld(const std::string& root, const std::string& name, WorldKind kind,
                 std::uint32_t seed, std::int64_t now, std::string& folder) {
+    return createWorld(root, name, kind, seed, kBandEdge, now, folder);
+}
+
+int createWorld(const std::string& root, const std::string& name, WorldKind kind,
+                std::uint32_t seed, int size, std::int64_t now, std::string& folder) {
+    if (!isWorldSize(size) || (kind == WorldKind::Starter && size != kBandEdge)) return EINVAL;
     const bool rootThere = exists(root);
     if (int error = makeFolder(root)) return error;
     const std::string shownName = uniqueName(root, tidyName(name, std::string()));
@@ -368,19 +446,9 @@ int createWorld(const std::string& root, const std::string& name, WorldKind kind
         if (!rootThere) ::rmdir(root.c_str());
         return error;
     }
-    Terrain terrain;
-    generateWorld(kind, seed, terrain);
-    WorldSnapshot snapshot;
-    snapshot.cells = terrain.cells;
-    snapshot.playerX = terrain.startX;
-    snapshot.playerY = terrain.startY;
-    WorldMeta meta;
-    meta.name = shownName.empty() ? uniqueName(root, folder) : shownName;
-    meta.kind = kindName(kind);
-    meta.seed = seed;
-    meta.created = now;  // not played until it opens
-    int error = writeWorldFile(worldFileOf(root, folder), snapshot, true);
-    if (error == 0) error = writeMeta(worldMetaOf(root, folder), meta);
+    const int error =
+        writeNewWorld(root + "/" + folder, shownName.empty() ? uniqueName(root, folder) : shownName,
+                      kind, seed, size, now);
     if (error != 0) {
         // The folder is this call's own, claimed a moment ago: nothing of the
         // player's is in it.

@@ -1,15 +1,20 @@
 // The player's worlds: one folder each under the worlds folder (game/paths.h),
-// holding world.ini, its backup world.ini.bak and a note, world.meta:
+// holding the world and a note, world.meta. A 20 x 20 world is world.ini and
+// its backup world.ini.bak; a larger one world.bin and player.ini with theirs
+// (game/world_store.h). The note:
 //
 //   name = <the name as the player typed it>
 //   kind = island | flat | empty | starter | imported
 //   seed = <whole number>
+//   size = <columns along each side: 20, 64, 128 or 300>
 //   created = <seconds since 1970>
 //   last_played = <seconds since 1970, 0 while never played>
 //
 // one "key = value" a line; unknown keys and lines are ignored, a missing
-// value reads as empty or 0. A deleted world's folder moves into .trash/ in
-// the worlds folder; nothing here ever erases a world.
+// value reads as empty or 0, and a missing or unreadable size as 20: the
+// notes of the worlds from before sizes are all 20 x 20. A deleted world's
+// folder moves into .trash/ in the worlds folder; nothing here ever erases a
+// world.
 //
 // The functions touch no game state; those that write return 0 or the error
 // of the step that failed, and print nothing.
@@ -25,6 +30,7 @@ struct WorldMeta {
     std::string name;
     std::string kind;  // a kind's name, or "imported" for the world from before the list
     std::uint32_t seed = 0;
+    int size = kBandEdge;                      // columns along each side
     std::int64_t created = 0, lastPlayed = 0;  // seconds since 1970
 };
 
@@ -41,8 +47,9 @@ std::string formatWorldMeta(const WorldMeta& meta);
 WorldMeta parseWorldMeta(const std::string& text);
 
 // Every world under `root`, the one played (or made) last first. A folder
-// without a note still counts when it holds a world file: it is named after
-// itself and dated by its world file.
+// without a note still counts when it holds a world (world.ini, world.bin or
+// either one's backup): it is named after itself, dated by its world file and
+// sized by world.bin's header.
 std::vector<WorldEntry> listWorlds(const std::string& root);
 
 // Characters that show nothing or turn the text around them (controls,
@@ -58,14 +65,28 @@ bool isInvisible(std::uint32_t code);
 // reserves. Not yet unique: createWorld makes it so.
 std::string safeFolderName(const std::string& name);
 
-// Generates a world of `kind` from `seed` into a new folder named after
-// `name` (a number appended while the name is taken) and writes its file and
+// Generates a world of `kind` and `size` (isWorldSize; the starter world is
+// 20 x 20 only, EINVAL otherwise) from `seed` into a new folder named after
+// `name` (a number appended while the name is taken) and writes its files and
 // note, never played yet; `folder` receives the folder's name. The note keeps
 // the name without what would hide in it, " (2)" and so on appended while a
 // listed world has it. A failure leaves nothing behind, not even the worlds
-// folder when this call made it.
+// folder when this call made it. The game's grid is left alone: the world is
+// made in a grid of its own, so a world may be open meanwhile.
+int createWorld(const std::string& root, const std::string& name, WorldKind kind,
+                std::uint32_t seed, int size, std::int64_t now, std::string& folder);
+// A 20 x 20 world.
 int createWorld(const std::string& root, const std::string& name, WorldKind kind,
                 std::uint32_t seed, std::int64_t now, std::string& folder);
+
+// Writes a new world's files and note into `path`, a folder that is there:
+// world.ini for 20 x 20 (its player lines name the start), world.bin and
+// player.ini for larger. The larger world's record holds the generator's
+// start alone, its column and the level of the ground there, and nothing of
+// a run: no kit, no looks. `name` is the note's as it stands. Stops at the
+// first failure, leaving what it wrote for the caller to clear.
+int writeNewWorld(const std::string& path, const std::string& name, WorldKind kind,
+                  std::uint32_t seed, int size, std::int64_t now);
 
 // Notes that the world in `folder` was played at `now`.
 int markPlayed(const std::string& root, const std::string& folder, std::int64_t now);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "game/atomic_file.h"
@@ -172,4 +173,19 @@ StoredRead readStoredWorld(const std::string& folder, StoredWorld& stored) {
     read.record = parsePlayerRecord(lines, std::max(read.columns, read.rows));
     stored = std::move(read);
     return result;
+}
+
+bool peekStoredWorldSize(const std::string& folder, int& columns, int& rows) {
+    std::string path = storedWorldFile(folder);
+    if (!nameExists(path)) path += ".bak";
+    std::ifstream in(path, std::ios::binary);
+    std::string header(kHeaderLength, '\0');
+    if (!in.read(&header[0], static_cast<std::streamsize>(kHeaderLength))) return false;
+    const auto field = [&](int n) { return numberAt(header, kMagicLength + 4 * n); };
+    if (header.compare(0, kMagicLength, kMagic) != 0 || field(0) != kVersion ||
+        !sizeWithinGrid(field(1), field(2)))
+        return false;
+    columns = static_cast<int>(field(1));
+    rows = static_cast<int>(field(2));
+    return true;
 }

@@ -84,3 +84,8 @@ struct StoredRead {
 // nothing stands at world.bin but its backup does (a player who deleted a
 // damaged file to fall back on it), both backups are read instead.
 StoredRead readStoredWorld(const std::string& folder, StoredWorld& stored);
+
+// The size world.bin's header names (its backup's when it alone is there, as
+// readStoredWorld reads it), without reading the cells: false when neither
+// holds a header a reader would take.
+bool peekStoredWorldSize(const std::string& folder, int& columns, int& rows);

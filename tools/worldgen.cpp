@@ -1,25 +1,35 @@
-// tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] [--size N] <file>
+// tessaria_worldgen [--kind K] [--seed N] [--size 20|64|128|300] --world DIR
+// tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>
 // tessaria_worldgen --world=starter|typical|worst <file>
-// Writes a world file through the game's own writer: a new world of any kind
-// the game offers (the starter world by default), or one of the benchmark
-// worlds for runs of the real game. The player lines name the start column.
+// Writes a whole world folder as the game's list makes one, of any kind and
+// size; or a 20 x 20 world file through the game's own writer: a new world of
+// any kind the game offers (the starter world by default), or one of the
+// benchmark worlds for runs of the real game. The player lines name the start
+// column.
 #include <getopt.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "game/world_catalog.h"
 #include "game/world_file.h"
 #include "tools/world_scenes.h"
 #include "worldgen/world_kinds.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 const char* const kUsage =
     "usage: tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] [--size 20|64|128|300] "
-    "<file>\n"
+    "--world DIR\n"
+    "       tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>\n"
     "       tessaria_worldgen --world=starter|typical|worst <file>\n";
 
 // The benchmark worlds' file holds levels 0..19; in the game the player then
@@ -34,6 +44,7 @@ struct Request {
     int size = kBandEdge;
     std::string benchmark;  // "typical" or "worst"; empty for a kind
     std::string path;
+    std::string folder;  // the world folder to make; empty for the file form
 };
 
 bool parseSeed(const char* text, std::uint32_t& seed) {
@@ -45,7 +56,6 @@ bool parseSeed(const char* text, std::uint32_t& seed) {
     return true;
 }
 
-// --world= names either a benchmark world or the starter world, as it always has.
 bool parseSize(const char* text, int& size) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -54,6 +64,8 @@ bool parseSize(const char* text, int& size) {
     return true;
 }
 
+// With a file, --world= names either a benchmark world or the starter world,
+// as it always has.
 bool parseWorld(const std::string& which, Request& request) {
     if (which == "starter") {
         request.kind = WorldKind::Starter;
@@ -72,17 +84,22 @@ bool parseArguments(int argc, char** argv, Request& request) {
                               {"size", required_argument, nullptr, 'z'},
                               {nullptr, 0, nullptr, 0}};
     opterr = 0;
+    std::string world;
     for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
-        bool understood = false;
+        bool understood = option == 'w';
         if (option == 'k') understood = kindFromName(optarg, request.kind);
         if (option == 's') understood = parseSeed(optarg, request.seed);
-        if (option == 'w') understood = parseWorld(optarg, request);
         if (option == 'z') understood = parseSize(optarg, request.size);
+        if (option == 'w') world = optarg;
         if (!understood) return false;
     }
-    if (optind != argc - 1) return false;
-    request.path = argv[optind];
-    return true;
+    // A file given is the file form; without one, --world names the folder.
+    if (optind == argc - 1) {
+        request.path = argv[optind];
+        return world.empty() || parseWorld(world, request);
+    }
+    request.folder = world;
+    return optind == argc && !world.empty();
 }
 
 void build(const Request& request, WorldSnapshot& snapshot) {
@@ -104,6 +121,38 @@ void build(const Request& request, WorldSnapshot& snapshot) {
     snapshot.record = PlayerRecord{};  // a new world: every player starts afresh
 }
 
+// Makes the world folder, refusing to write into one that holds anything:
+// it may be a world.
+int makeWorldFolder(const Request& request) {
+    const std::string& folder = request.folder;
+    std::error_code error;
+    const bool there = fs::exists(folder, error);
+    if (there && !(fs::is_directory(folder, error) && fs::is_empty(folder, error))) {
+        std::fprintf(stderr, "tessaria_worldgen: %s is there already and not an empty folder\n",
+                     folder.c_str());
+        return 1;
+    }
+    if (!there && !fs::create_directories(folder, error) && error) {
+        std::fprintf(stderr, "tessaria_worldgen: cannot make %s: %s\n", folder.c_str(),
+                     error.message().c_str());
+        return 1;
+    }
+    // Named after the folder, as the list names a world without a note.
+    fs::path path = fs::absolute(folder, error).lexically_normal();
+    if (!path.has_filename()) path = path.parent_path();
+    const std::string name = path.filename().string();
+    const int failed = writeNewWorld(folder, name.empty() ? "world" : name, request.kind,
+                                     request.seed, request.size, std::time(nullptr));
+    if (failed == 0) return 0;
+    std::fprintf(stderr, "tessaria_worldgen: cannot write the world in %s: %s\n", folder.c_str(),
+                 std::strerror(failed));
+    // Only what this run wrote: the folder was empty or not there.
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+        fs::remove_all(entry.path(), error);
+    if (!there) fs::remove(folder, error);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,14 +162,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     // The world file holds the 20 x 20 band alone; a larger world is a folder
-    // of its own, which this tool does not write yet.
-    if (request.size != kBandEdge) {
+    // of its own.
+    if (request.folder.empty() && request.size != kBandEdge) {
         std::fprintf(stderr,
-                     "tessaria_worldgen: a %d x %d world needs the world folder form, which "
-                     "comes later; only 20 x 20 worlds are written to a file\n",
+                     "tessaria_worldgen: a %d x %d world is a world folder, not a file: make it "
+                     "with --world DIR\n",
                      request.size, request.size);
         return 1;
     }
+    if (request.kind == WorldKind::Starter && request.size != kBandEdge) {
+        std::fputs("tessaria_worldgen: the starter world is 20 x 20 only: name another --kind\n",
+                   stderr);
+        return 1;
+    }
+    if (!request.folder.empty()) return makeWorldFolder(request);
     WorldSnapshot snapshot;
     build(request, snapshot);
     const int error = writeWorldFile(request.path, snapshot, true);

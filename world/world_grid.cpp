@@ -6,11 +6,13 @@
 
 WorldGrid world;
 
-void clearWorld() {
-    std::fill(std::begin(world.cells), std::end(world.cells), Empty);
-    ++world.revision;
+void clearGrid(WorldGrid& grid) {
+    std::fill(std::begin(grid.cells), std::end(grid.cells), Empty);
+    ++grid.revision;
     // Nothing can change in an empty world: the tick has nothing to look at.
-    for (auto& level : world.wake.cells) std::fill(std::begin(level), std::end(level), 0);
-    std::fill(std::begin(world.wake.columns), std::end(world.wake.columns), 0);
-    world.wake.revision = world.revision;
+    for (auto& level : grid.wake.cells) std::fill(std::begin(level), std::end(level), 0);
+    std::fill(std::begin(grid.wake.columns), std::end(grid.wake.columns), 0);
+    grid.wake.revision = grid.revision;
 }
+
+void clearWorld() { clearGrid(world); }

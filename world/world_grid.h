@@ -94,6 +94,7 @@ inline void setCellOf(WorldGrid& grid, int x, int y, int level, BlockId id) {
 inline void setCell(int x, int y, int level, BlockId id) { setCellOf(world, x, y, level, id); }
 
 // Every stored cell empty.
+void clearGrid(WorldGrid& grid);
 void clearWorld();
 
 // A column inside the playable bounds.

@@ -1,7 +1,7 @@
 // Islands larger than the band: one or several in a sea, hills and valleys at
 // several scales, beaches, lakes, forests, snow on the highest ground, ore
-// veins and lava underground. Written straight into the game's grid, since a
-// 300 x 300 world does not fit a Terrain.
+// veins and lava underground. Written straight into a grid, since a 300 x 300
+// world does not fit a Terrain.
 //
 // Every number here is an integer: a world is shared by its seed, and floating
 // point may round differently from one compiler or machine to the next.
@@ -79,7 +79,8 @@ std::int64_t fractal(int x, int y, int cell, int seed) {
 
 // The parts in terrain.h draw on anything with set().
 struct GridCanvas {
-    void set(int x, int y, int level, BlockId id) { setCell(x, y, level, id); }
+    WorldGrid& grid;
+    void set(int x, int y, int level, BlockId id) { setCellOf(grid, x, y, level, id); }
 };
 
 enum class Surface : std::uint8_t { Seabed, Beach, Grassy, Snowy, Lake };
@@ -210,7 +211,7 @@ BlockId stoneAt(std::uint32_t seed, int n, int x, int y, int level) {
     return Cobblestone;
 }
 
-void layColumn(std::uint32_t seed, const Land& land, int x, int y) {
+void layColumn(WorldGrid& grid, std::uint32_t seed, const Land& land, int x, int y) {
     const int n = land.size, top = land.top(x, y);
     const Surface surface = land.surface[land.index(x, y)];
     for (int level = top; level <= kBottom; ++level) {
@@ -229,16 +230,16 @@ void layColumn(std::uint32_t seed, const Land& land, int x, int y) {
         } else if (depth <= kEarthDepth) {
             id = Earth;
         }
-        setCell(x, y, level, id);
+        setCellOf(grid, x, y, level, id);
     }
-    for (int level = kSeaLevel; level < top; ++level) setCell(x, y, level, Water);
+    for (int level = kSeaLevel; level < top; ++level) setCellOf(grid, x, y, level, Water);
 }
 
 // ---- the features
 
 // Hollows of the lake noise, away from the sea and the snow: each fills to the
 // lowest ground of its shore, so the shore holds it on every side.
-void fillLakes(std::uint32_t seed, Land& land) {
+void fillLakes(WorldGrid& grid, std::uint32_t seed, Land& land) {
     const int n = land.size, lakeSeed = saltedSeed(seed, kLakes), snow = snowLine(land);
     const int cell = std::max(8, n / 10);
     std::vector<bool> wet(n * n, false), seen(n * n, false);
@@ -275,16 +276,17 @@ void fillLakes(std::uint32_t seed, Land& land) {
                     water = std::max(water, land.top(x, y));
                 }
         for (int j : shore)
-            if (land.top(j / n, j % n) == water) setCell(j / n, j % n, water, Sand);
+            if (land.top(j / n, j % n) == water) setCellOf(grid, j / n, j % n, water, Sand);
         for (int i : lake) {
             const int x = i / n, y = i % n;
             int inner = 0;
             for (int k = 0; k < 4; ++k) inner += wet[land.index(x + dx[k], y + dy[k])];
             // A hollow deeper than the lake keeps its ground; the water fills it.
             const int bed = std::max(water + (inner == 4 ? 2 : 1), land.top(x, y));
-            for (int level = land.top(x, y); level < water; ++level) setCell(x, y, level, Empty);
-            for (int level = water; level < bed; ++level) setCell(x, y, level, Water);
-            setCell(x, y, bed, Sand);
+            for (int level = land.top(x, y); level < water; ++level)
+                setCellOf(grid, x, y, level, Empty);
+            for (int level = water; level < bed; ++level) setCellOf(grid, x, y, level, Water);
+            setCellOf(grid, x, y, bed, Sand);
             land.claimed[i] = true;
             land.surface[i] = Surface::Lake;
         }
@@ -292,7 +294,7 @@ void fillLakes(std::uint32_t seed, Land& land) {
 }
 
 // Short crooked runs through the stone, richer ores deeper down.
-void threadVeins(std::uint32_t seed, const Land& land) {
+void threadVeins(WorldGrid& grid, std::uint32_t seed, const Land& land) {
     const int n = land.size, veins = n * n / 40;
     const int step[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     for (int v = 0; v < veins; ++v) {
@@ -305,7 +307,7 @@ void threadVeins(std::uint32_t seed, const Land& land) {
         if (kind >= 92) ore = Gravel;
         const int length = 3 + below(seed, kVeins, 6, v, 4);
         for (int s = 0; s < length; ++s) {
-            if (cell(x, y, level) == Cobblestone) setCell(x, y, level, ore);
+            if (cellOf(grid, x, y, level) == Cobblestone) setCellOf(grid, x, y, level, ore);
             const int* d = step[below(seed, kVeins, 6, v, 10 + s)];
             x = std::clamp(x + d[0], 0, n - 1);
             y = std::clamp(y + d[1], 0, n - 1);
@@ -316,7 +318,7 @@ void threadVeins(std::uint32_t seed, const Land& land) {
 
 // Deep in the stone under dry land, with a breath of air above: a miner digging
 // down finds one, the water never does.
-void hideLavaPockets(std::uint32_t seed, Land& land) {
+void hideLavaPockets(WorldGrid& grid, std::uint32_t seed, Land& land) {
     const int n = land.size, wanted = std::max(2, n * n / 1500);
     int made = 0;
     for (int attempt = 0; attempt < std::max(wanted * 30, 500) && made < wanted; ++attempt) {
@@ -333,9 +335,9 @@ void hideLavaPockets(std::uint32_t seed, Land& land) {
                 lava = std::max(lava, land.top(x, y) + kEarthDepth + 2);
             }
         if (!dry || lava > kBottom - 1) continue;
-        GridCanvas grid;
-        fillBox(grid, x0, y0, x0 + w - 1, y0 + l - 1, lava - 1, lava - 1, Empty);
-        pourLava(grid, x0, y0, x0 + w - 1, y0 + l - 1, lava);
+        GridCanvas canvas{grid};
+        fillBox(canvas, x0, y0, x0 + w - 1, y0 + l - 1, lava - 1, lava - 1, Empty);
+        pourLava(canvas, x0, y0, x0 + w - 1, y0 + l - 1, lava);
         // Two pockets side by side would pour one into the other's air.
         for (int x = x0 - 1; x <= x0 + w; ++x)
             for (int y = y0 - 1; y <= y0 + l; ++y) land.claimed[land.index(x, y)] = true;
@@ -343,33 +345,33 @@ void hideLavaPockets(std::uint32_t seed, Land& land) {
     }
 }
 
-void growIfEmpty(int x, int y, int level, BlockId id) {
-    if (level >= 0 && cell(x, y, level) == Empty) setCell(x, y, level, id);
+void growIfEmpty(WorldGrid& grid, int x, int y, int level, BlockId id) {
+    if (level >= 0 && cellOf(grid, x, y, level) == Empty) setCellOf(grid, x, y, level, id);
 }
 
-void plantBush(int x, int y, int ground, std::uint32_t shape) {
-    growIfEmpty(x, y, ground - 1, Leaves);
-    if (shape & 1) growIfEmpty(x, y, ground - 2, Leaves);
-    if (shape & 2) growIfEmpty(x + 1, y, ground - 1, Leaves);
-    if (shape & 4) growIfEmpty(x, y + 1, ground - 1, Leaves);
+void plantBush(WorldGrid& grid, int x, int y, int ground, std::uint32_t shape) {
+    growIfEmpty(grid, x, y, ground - 1, Leaves);
+    if (shape & 1) growIfEmpty(grid, x, y, ground - 2, Leaves);
+    if (shape & 2) growIfEmpty(grid, x + 1, y, ground - 1, Leaves);
+    if (shape & 4) growIfEmpty(grid, x, y + 1, ground - 1, Leaves);
 }
 
 // A trunk five levels tall in a narrow crown: the trees of the high slopes.
-void plantTallTree(int x, int y, int ground) {
-    for (int level = ground - 5; level < ground; ++level) growIfEmpty(x, y, level, Log);
+void plantTallTree(WorldGrid& grid, int x, int y, int ground) {
+    for (int level = ground - 5; level < ground; ++level) growIfEmpty(grid, x, y, level, Log);
     for (int level = ground - 5; level <= ground - 3; ++level) {
-        growIfEmpty(x - 1, y, level, Leaves);
-        growIfEmpty(x + 1, y, level, Leaves);
-        growIfEmpty(x, y - 1, level, Leaves);
-        growIfEmpty(x, y + 1, level, Leaves);
+        growIfEmpty(grid, x - 1, y, level, Leaves);
+        growIfEmpty(grid, x + 1, y, level, Leaves);
+        growIfEmpty(grid, x, y - 1, level, Leaves);
+        growIfEmpty(grid, x, y + 1, level, Leaves);
     }
-    growIfEmpty(x, y, ground - 6, Leaves);
-    growIfEmpty(x, y, ground - 7, Leaves);
+    growIfEmpty(grid, x, y, ground - 6, Leaves);
+    growIfEmpty(grid, x, y, ground - 7, Leaves);
 }
 
 // Forests where the forest noise runs high, a tree here and there elsewhere;
 // one candidate in every four by four columns keeps trunks apart.
-void growForests(std::uint32_t seed, const Land& land) {
+void growForests(WorldGrid& grid, std::uint32_t seed, const Land& land) {
     const int n = land.size, forestSeed = saltedSeed(seed, kForest);
     const int cell = std::max(8, n / 8);
     for (int gx = 0; gx + 4 <= n; gx += 4)
@@ -392,14 +394,14 @@ void growForests(std::uint32_t seed, const Land& land) {
                             land.height[land.index(a, b)] <= h + 2;
             const int kind = int((roll >> 16) % 10);
             if (!clear || forest <= kOne * 55 / 100 || kind < 2 || surface == Surface::Snowy) {
-                plantBush(x, y, ground, roll >> 24);
+                plantBush(grid, x, y, ground, roll >> 24);
             } else if ((h >= 4 || kind < 5) && ground >= 7) {
-                plantTallTree(x, y, ground);
+                plantTallTree(grid, x, y, ground);
             } else if (ground >= 5) {
-                GridCanvas grid;
-                plantRoundTree(grid, x, y, ground);
+                GridCanvas canvas{grid};
+                plantRoundTree(canvas, x, y, ground);
             } else {
-                plantBush(x, y, ground, roll >> 24);
+                plantBush(grid, x, y, ground, roll >> 24);
             }
         }
 }
@@ -427,26 +429,30 @@ bool isWorldSize(int size) {
     return size == kBandEdge || size == 64 || size == 128 || size == kLargestWorld;
 }
 
-WorldStart generateIslandWorld(std::uint32_t seed, int size) {
+WorldStart generateIslandWorld(WorldGrid& grid, std::uint32_t seed, int size) {
     if (!isWorldSize(size) || size == kBandEdge) {
         Terrain terrain;
         generateIsland(seed, terrain);
-        placeTerrain(terrain);
-        world.maxX = world.maxY = kBandEdge;
+        placeTerrain(terrain, grid);
+        grid.maxX = grid.maxY = kBandEdge;
         return {terrain.startX, terrain.startY};
     }
-    clearWorld();
-    world.maxX = world.maxY = size - 1;
+    clearGrid(grid);
+    grid.maxX = grid.maxY = size - 1;
     Land land(size);
     raiseLand(seed, land);
     slopeCoast(land);
     chooseSurfaces(land);
     for (int x = 0; x < size; ++x)
-        for (int y = 0; y < size; ++y) layColumn(seed, land, x, y);
-    fillLakes(seed, land);
-    threadVeins(seed, land);
+        for (int y = 0; y < size; ++y) layColumn(grid, seed, land, x, y);
+    fillLakes(grid, seed, land);
+    threadVeins(grid, seed, land);
     const WorldStart start = chooseStart(land);
-    hideLavaPockets(seed, land);
-    growForests(seed, land);
+    hideLavaPockets(grid, seed, land);
+    growForests(grid, seed, land);
     return start;
+}
+
+WorldStart generateIslandWorld(std::uint32_t seed, int size) {
+    return generateIslandWorld(world, seed, size);
 }

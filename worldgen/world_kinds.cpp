@@ -36,13 +36,28 @@ bool kindFromName(const std::string& name, WorldKind& kind) {
     return false;
 }
 
+namespace {
+
+// The flat world's layers under columns 0..last each way.
+template <class Canvas>
+void layFlatGround(Canvas& canvas, int last) {
+    const int bottom = Terrain::kEdge - 1;
+    fillBox(canvas, 0, 0, last, last, kFlatGround, kFlatGround, Grass);
+    fillBox(canvas, 0, 0, last, last, kFlatGround + 1, kFlatGround + 3, Earth);
+    fillBox(canvas, 0, 0, last, last, kFlatGround + 4, kFlatRock - 1, Cobblestone);
+    fillBox(canvas, 0, 0, last, last, kFlatRock, bottom, HardRock);
+}
+
+struct GridCanvas {
+    WorldGrid& grid;
+    void set(int x, int y, int level, BlockId id) { setCellOf(grid, x, y, level, id); }
+};
+
+}  // namespace
+
 void buildFlatTerrain(Terrain& terrain) {
     terrain = Terrain{};
-    const int last = Terrain::kEdge - 1;
-    fillBox(terrain, 0, 0, last, last, kFlatGround, kFlatGround, Grass);
-    fillBox(terrain, 0, 0, last, last, kFlatGround + 1, kFlatGround + 3, Earth);
-    fillBox(terrain, 0, 0, last, last, kFlatGround + 4, kFlatRock - 1, Cobblestone);
-    fillBox(terrain, 0, 0, last, last, kFlatRock, last, HardRock);
+    layFlatGround(terrain, Terrain::kEdge - 1);
 }
 
 void generateWorld(WorldKind kind, std::uint32_t seed, Terrain& terrain) {
@@ -62,10 +77,28 @@ void generateWorld(WorldKind kind, std::uint32_t seed, Terrain& terrain) {
     terrain = Terrain{};
 }
 
-void placeTerrain(const Terrain& terrain) {
-    clearWorld();
+WorldStart generateWorld(WorldKind kind, std::uint32_t seed, int size, WorldGrid& grid) {
+    if (kind == WorldKind::Island) return generateIslandWorld(grid, seed, size);
+    if (!isWorldSize(size) || size == kBandEdge || kind == WorldKind::Starter) {
+        Terrain terrain;
+        generateWorld(kind, seed, terrain);
+        placeTerrain(terrain, grid);
+        grid.maxX = grid.maxY = kBandEdge;
+        return {terrain.startX, terrain.startY};
+    }
+    clearGrid(grid);
+    grid.maxX = grid.maxY = size - 1;
+    GridCanvas canvas{grid};
+    if (kind == WorldKind::Flat) layFlatGround(canvas, size - 1);
+    return {size / 2, size / 2};
+}
+
+void placeTerrain(const Terrain& terrain, WorldGrid& grid) {
+    clearGrid(grid);
     for (int x = 0; x < Terrain::kEdge; ++x)
         for (int y = 0; y < Terrain::kEdge; ++y)
             for (int level = 0; level < Terrain::kEdge; ++level)
-                setCell(x, y, level, terrain.at(x, y, level));
+                setCellOf(grid, x, y, level, terrain.at(x, y, level));
 }
+
+void placeTerrain(const Terrain& terrain) { placeTerrain(terrain, world); }

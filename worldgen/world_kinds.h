@@ -43,12 +43,22 @@ struct WorldStart {
     int x = 10, y = 10;
 };
 
-// An island world of `size` columns square, straight into the game's grid
-// (every other cell empty), with the grid's bounds set to it. At 20 it is
+// An island world of `size` columns square, straight into `grid` (every
+// other cell empty), with the grid's bounds set to it. At 20 it is
 // generateIsland's world exactly; a size the game does not offer gives that
 // too. The same seed and size give the same cells on every machine.
+WorldStart generateIslandWorld(WorldGrid& grid, std::uint32_t seed, int size);
+// The same into the game's grid.
 WorldStart generateIslandWorld(std::uint32_t seed, int size);
 
-// Puts a made world into the game's grid: the band from the terrain, every
-// other cell empty.
+// A new world of any kind and size into `grid`, as generateIslandWorld does
+// the island: at 20 the kind's band exactly, larger the flat world's layers
+// over every column or nothing at all, the start near the middle. The
+// starter world is built by hand for 20 x 20 and comes in that size alone.
+WorldStart generateWorld(WorldKind kind, std::uint32_t seed, int size, WorldGrid& grid);
+
+// Puts a made world into a grid: the band from the terrain, every other cell
+// empty; the bounds are the caller's.
+void placeTerrain(const Terrain& terrain, WorldGrid& grid);
+// The same into the game's grid.
 void placeTerrain(const Terrain& terrain);

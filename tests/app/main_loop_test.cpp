@@ -465,6 +465,31 @@ TEST_F(MainLoop, SinglePlayerShowsTheWorldListInTheFrameOfTheClickAndEnterPlaysT
     EXPECT_TRUE(closeWorld());
 }
 
+// A size chosen, then the starter world, which has only the one: it is made,
+// 20 x 20, and played.
+TEST_F(MainLoop, TheStarterWorldIsMadeTwentyByTwentyWhateverSizeWasChosenBefore) {
+    gameScreen.screen = Screen::Menu;
+    moveMouse(300, 217);
+    send(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN);
+    ASSERT_EQ(gameScreen.screen, Screen::Worlds);
+    worldListKey(ALLEGRO_KEY_N, 'n');
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_RIGHT, ALLEGRO_KEY_UP,
+                    ALLEGRO_KEY_LEFT, ALLEGRO_KEY_ENTER})
+        worldListKey(key, 0);
+    EXPECT_EQ(gameScreen.screen, Screen::Game) << worldList.message;
+    const std::string made = playedWorld();
+    ASSERT_NE(made, kTestWorld);
+    for (const WorldEntry& entry : listWorlds(worldsFolder())) {
+        if (entry.folder != made) continue;
+        EXPECT_EQ(entry.meta.kind, "starter");
+        EXPECT_EQ(entry.meta.size, 20);
+    }
+    EXPECT_TRUE(fs::exists(worldFileOf(worldsFolder(), made)));
+    // The suite's other tests find the one world they began with.
+    EXPECT_EQ(deleteWorld(made), PlayOutcome::Opened);
+    playWorldFolder(folder->worldFolder().string());
+}
+
 TEST_F(MainLoop, ExitTheGameFinishesItsFrameThenSavesAndEndsAtTheNextEvent) {
     gameScreen.screen = Screen::Menu;
     moveMouse(300, 337);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "game/world_catalog.h"
+#include "game/world_store.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 
@@ -111,6 +112,53 @@ TEST_F(WorldCatalog, AFailedCreationLeavesNoWorldsFolderBehind) {
     setrlimit(RLIMIT_FSIZE, &before);
     EXPECT_EQ(error, EFBIG);
     EXPECT_FALSE(fs::exists(kRoot));
+}
+
+TEST_F(WorldCatalog, ALargeWorldIsMadeApartFromTheOpenOneAndListedWithItsSize) {
+    // The open world, which is saved from the grid when the next one opens.
+    setCell(3, 4, 5, Brick);
+    world.maxX = world.maxY = kBandEdge;
+    const std::uint32_t revision = world.revision;
+    std::string folder;
+    EXPECT_EQ(createWorld(kRoot, "Big", WorldKind::Starter, 1, 64, 2, folder), EINVAL);
+    ASSERT_EQ(createWorld(kRoot, "Big", WorldKind::Island, 31, 64, 2, folder), 0);
+    EXPECT_EQ(world.revision, revision);
+    EXPECT_EQ(cell(3, 4, 5), Brick);
+    EXPECT_EQ(world.maxX, kBandEdge);
+
+    std::vector<WorldEntry> worlds = listWorlds(kRoot);
+    ASSERT_EQ(worlds.size(), 1u);
+    EXPECT_EQ(worlds[0].meta.size, 64);
+    EXPECT_EQ(worlds[0].meta.kind, "island");
+    EXPECT_FALSE(fs::exists(worldFileOf(kRoot, folder)));
+    StoredWorld stored;
+    ASSERT_EQ(readStoredWorld(kRoot + "/" + folder, stored).problem, "");
+    EXPECT_EQ(stored.columns, 64);
+    EXPECT_EQ(stored.rows, 64);
+    // The start alone, on dry ground with air above: nothing of a run yet.
+    PlayerRecord start;
+    start.x = stored.record.x, start.y = stored.record.y, start.level = stored.record.level;
+    ASSERT_TRUE(start.x && start.y && start.level);
+    EXPECT_EQ(stored.record, start);
+    const auto at = [&](int level) {
+        return stored.cells[(*start.x * 64 + *start.y) * kStoredLevels + level];
+    };
+    EXPECT_EQ(at(*start.level), Grass);
+    EXPECT_EQ(at(*start.level - 1), Empty);
+
+    // Without its note, world.bin's header still sizes it, and so does the
+    // backup when it alone is left.
+    fs::remove(worldMetaOf(kRoot, folder));
+    fs::rename(storedWorldFile(kRoot + "/" + folder),
+               storedWorldFile(kRoot + "/" + folder) + ".bak");
+    worlds = listWorlds(kRoot);
+    ASSERT_EQ(worlds.size(), 1u);
+    EXPECT_EQ(worlds[0].meta.name, folder);
+    EXPECT_EQ(worlds[0].meta.size, 64);
+    // A note from before sizes, or one whose size is nonsense, is 20 x 20.
+    EXPECT_EQ(parseWorldMeta("name = Old\nkind = flat\n").size, 20);
+    EXPECT_EQ(parseWorldMeta("size = 64x\n").size, 20);
+    EXPECT_EQ(parseWorldMeta(formatWorldMeta(worlds[0].meta)).size, 64);
 }
 
 // Odd bytes on purpose: a carriage return, no final line feed, a zero byte.

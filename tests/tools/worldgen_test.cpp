@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "game/world_catalog.h"
+#include "game/world_store.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 
@@ -119,7 +121,7 @@ TEST_F(Worldgen, WritesEveryKindTheGameOffersAndTheSameSeedTwiceAlike) {
     EXPECT_FALSE(std::filesystem::exists("x.ini"));
 }
 
-TEST_F(Worldgen, TakesASizeAndSaysThatLargeWorldsAreNotWrittenToAFile) {
+TEST_F(Worldgen, TakesASizeAndPointsLargeWorldsToTheFolderForm) {
     ASSERT_EQ(runWorldgen("--kind island --seed 31 a.ini"), 0) << readText("errors.txt");
     ASSERT_EQ(runWorldgen("--kind island --size 20 --seed 31 b.ini"), 0) << readText("errors.txt");
     EXPECT_EQ(readText("a.ini"), readText("b.ini"));
@@ -127,10 +129,41 @@ TEST_F(Worldgen, TakesASizeAndSaysThatLargeWorldsAreNotWrittenToAFile) {
     const std::vector<std::string> said = splitLines(readText("errors.txt"));
     ASSERT_EQ(said.size(), 1u);
     EXPECT_NE(said[0].find("300 x 300"), std::string::npos);
-    EXPECT_NE(said[0].find("later"), std::string::npos);
+    EXPECT_NE(said[0].find("--world DIR"), std::string::npos);
     EXPECT_EQ(runWorldgen("--kind island --size 65 c.ini"), 2);
     EXPECT_EQ(runWorldgen("--kind island --size big c.ini"), 2);
     EXPECT_FALSE(std::filesystem::exists("c.ini"));
+}
+
+// A whole world folder the list shows, the same for the same seed and size,
+// and never written over a world that is there.
+TEST_F(Worldgen, MakesAWorldFolderOfAnySizeOnceAndTheSameSeedAlike) {
+    ASSERT_EQ(runWorldgen("--kind island --size 64 --seed 31 --world worlds/a"), 0)
+        << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--seed=31 --size=64 --kind=island --world=worlds/b"), 0)
+        << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind island --size 64 --seed 32 --world worlds/c"), 0)
+        << readText("errors.txt");
+    ASSERT_EQ(runWorldgen("--kind flat --world worlds/small"), 0) << readText("errors.txt");
+    EXPECT_EQ(readText("worlds/a/world.bin"), readText("worlds/b/world.bin"));
+    EXPECT_EQ(readText("worlds/a/player.ini"), readText("worlds/b/player.ini"));
+    EXPECT_NE(readText("worlds/a/world.bin"), readText("worlds/c/world.bin"));
+    EXPECT_EQ(splitLines(readText("worlds/small/world.ini")).size(), 8002u);
+    EXPECT_FALSE(std::filesystem::exists("worlds/small/world.bin"));
+    for (const WorldEntry& entry : listWorlds("worlds")) {
+        EXPECT_EQ(entry.meta.name, entry.folder);
+        EXPECT_EQ(entry.meta.size, entry.folder == "small" ? 20 : 64) << entry.folder;
+    }
+    EXPECT_EQ(listWorlds("worlds").size(), 4u);
+    StoredWorld stored;
+    EXPECT_EQ(readStoredWorld("worlds/a", stored).problem, "");
+
+    const std::string before = readText("worlds/a/world.bin");
+    EXPECT_EQ(runWorldgen("--kind flat --size 128 --world worlds/a"), 1);
+    EXPECT_EQ(splitLines(readText("errors.txt")).size(), 1u);
+    EXPECT_EQ(readText("worlds/a/world.bin"), before);
+    EXPECT_EQ(runWorldgen("--kind starter --size 64 --world worlds/d"), 1);
+    EXPECT_FALSE(std::filesystem::exists("worlds/d"));
 }
 
 }  // namespace
