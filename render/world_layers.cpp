@@ -10,8 +10,14 @@
 #include "render/render_pictures.h"
 #include "render/world_draws.h"
 #include "render/world_view.h"
+#include "rules/projection.h"
 
 namespace {
+
+// A pass lists every cell the layers can show, wherever the camera rests.
+static_assert(kLayerMarginX + kTileHalfWidth <= kPassReachX &&
+                  kLayerMarginY + kTileHalfHeight <= kPassReachY,
+              "the pass reaches past the layers' margins");
 
 // A scene at rest stops drawing once it has shown every animation frame.
 struct LayerSet {
