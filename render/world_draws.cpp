@@ -9,6 +9,7 @@
 #include "render/other_figures.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -130,12 +131,17 @@ void classifyPass(const GameView& g, const PassReach& reach, int deepest) {
 bool replaces(Shade shade) { return renderPictures.twoLevelAlpha && shadeTint(shade).a == 1.0f; }
 
 // Which of the later neighbours that can hide this cell are opaque cubes.
-int coverSet(int x, int y, int level) {
+// Only a cover on the same side of the figure as the cell counts: the two
+// sides may be placed with different level scrolls. `split` is the order of
+// the last cell before the figure.
+int coverSet(int x, int y, int level, int split) {
+    const bool before = passOrder(x, y, level) <= split;
     int set = 0;
     for (int i = 0; i < kCoverNeighbours; ++i) {
         const CoverNeighbour& n = kCoverNeighbourOffsets[i];
         const int nx = x + n.dx, ny = y + n.dy, nl = level + n.dLevel;
         if (nl < 0 || !levelBoxes[nl].holds(nx, ny)) continue;
+        if ((passOrder(nx, ny, nl) <= split) != before) continue;
         if (cells[levelBoxes[nl].index(nx, ny)] & kCovers) set |= 1 << i;
     }
     return set;
@@ -150,9 +156,9 @@ public:
           scrollAfter_(scrollAfter),
           spriteInPass_(passDrawsSprite(player_)),
           spriteLevel_(spriteInPass_ ? player_.level - 1 : -2),
-          // Before and after the sprite the scroll may differ; a block is
-          // then only hidden by covers drawn with the same scroll.
-          mayHide_(scrollBefore == scrollAfter || !spriteInPass_),
+          split_(scrollBefore == scrollAfter || !spriteInPass_
+                     ? INT_MAX
+                     : passOrder(player_.x, player_.y, spriteLevel_)),
           reach_(passReach(player_, scrollBefore, scrollAfter)) {
         hasCrack_ = crackedCell(player_, &crackX_, &crackY_, &crackLevel_);
         hasTarget_ = targetCell(game, &target_);
@@ -202,8 +208,8 @@ private:
         if (f.bitmap != nullptr) {
             const Shade shade = static_cast<Shade>(flags & kShadeBits);
             PixelRect part{0, 0, f.sw, f.sh};
-            if ((flags & kStandard) && mayHide_)
-                part = renderPictures.visibleParts[coverSet(x, y, level)];
+            if (flags & kStandard)
+                part = renderPictures.visibleParts[coverSet(x, y, level, split_)];
             if (!part.isEmpty()) {
                 add(WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w, part.h,
                               sx + part.x, sy + part.y, passOrder(x, y, level), replaces(shade),
@@ -244,7 +250,7 @@ private:
     const int scrollBefore_, scrollAfter_;
     const bool spriteInPass_;
     const int spriteLevel_;
-    const bool mayHide_;
+    const int split_;
     const PassReach reach_;
     bool hasCrack_ = false, spriteSeen_ = false, hasTarget_ = false;
     TargetCell target_;
