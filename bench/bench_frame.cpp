@@ -8,8 +8,9 @@
 //
 // `bench_frame --minimal-loop=SCALE` runs instead the least a game loop can do
 // at that window scale (until SIGTERM), the floor of the game's CPU use, and
-// `bench_frame --game-loop=SCALE,SIZE` the game's own loop on an island of
-// SIZE columns (bench/cpu_ratio.sh compares the two).
+// `bench_frame --game-loop=SCALE,SIZE[,X,Y]` the game's own loop on an island
+// of SIZE columns, standing on its start or on (X, Y) (bench/cpu_ratio.sh
+// compares the two).
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -388,11 +389,12 @@ int minimalLoop(int scale) {
 // columns in a window `scale` times the picture's size, until SIGTERM: its
 // CPU use against the minimal loop's is the game's cost over the floor, in
 // one program that needs no world folder.
-int gameLoop(int scale, int size) {
+int gameLoop(int scale, int size, int x, int y) {
     if (scale < 1 || !isWorldSize(size) || !openWindow(scale)) return 1;
     installQuitSignals();
     islandSize = size;
-    islandStartX = islandStartY = -1;
+    islandStartX = x;
+    islandStartY = y;
     setUpIslandRun();
     app.timer = al_create_timer(0.025);
     app.queue = al_create_event_queue();
@@ -429,9 +431,10 @@ int main(int argc, char** argv) {
         return minimalLoop(std::atoi(argv[1] + std::strlen(loop)));
     const char* game = "--game-loop=";
     if (argc == 2 && std::strncmp(argv[1], game, std::strlen(game)) == 0) {
-        int scale = 0, size = 0;
-        if (std::sscanf(argv[1] + std::strlen(game), "%d,%d", &scale, &size) != 2) return 1;
-        return gameLoop(scale, size);
+        int scale = 0, size = 0, x = -1, y = -1;
+        if (std::sscanf(argv[1] + std::strlen(game), "%d,%d,%d,%d", &scale, &size, &x, &y) < 2)
+            return 1;
+        return gameLoop(scale, size, x, y);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

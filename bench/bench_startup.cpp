@@ -224,7 +224,8 @@ bool residentOf(int size, long* rss, long* peak) {
 void BM_MemoryWithWorldOpen(benchmark::State& state) {
     long rss20 = 0, peak20 = 0, rss300 = 0, peak300 = 0;
     for (auto _ : state) {
-        if (!residentOf(kBandEdge, &rss20, &peak20) || !residentOf(kLargestWorld, &rss300, &peak300))
+        if (!residentOf(kBandEdge, &rss20, &peak20) ||
+            !residentOf(kLargestWorld, &rss300, &peak300))
             return state.SkipWithError("the measuring process failed (run under xvfb-run)");
     }
     state.counters["rss20_mb"] = rss20 / 1024.0;
