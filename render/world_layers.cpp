@@ -103,6 +103,10 @@ constexpr int kMostPatchedBlocks = kBlocksX * kBlocksY;
 struct Blocks {
     bool dirty[kBlocksY][kBlocksX] = {};
     int count = 0;
+    // The edges a move brings into view, drawn as they are: a quarter-cell
+    // move would otherwise redraw blocks four times as wide.
+    PixelRect edges[2];
+    int edgeCount = 0;
     void mark(int x, int y, int w, int h) {
         const int x0 = std::max(0, x / kBlock), y0 = std::max(0, y / kBlock);
         const int x1 = std::min(kBlocksX - 1, (x + w - 1) / kBlock);
@@ -160,17 +164,34 @@ void shiftLayer(ALLEGRO_BITMAP*& layer, ALLEGRO_BITMAP*& spare, int dx, int dy, 
     al_set_target_bitmap(spare);
     al_draw_bitmap(layer, dx, dy, 0);
     std::swap(layer, spare);
-    if (dx > 0) blocks.mark(0, 0, dx, kLayerHeight);
-    if (dx < 0) blocks.mark(kLayerWidth + dx, 0, -dx, kLayerHeight);
-    if (dy > 0) blocks.mark(0, 0, kLayerWidth, dy);
-    if (dy < 0) blocks.mark(0, kLayerHeight + dy, kLayerWidth, -dy);
+    if (dx != 0)
+        blocks.edges[blocks.edgeCount++] =
+            PixelRect{dx > 0 ? 0 : kLayerWidth + dx, 0, std::abs(dx), kLayerHeight};
+    if (dy != 0)
+        blocks.edges[blocks.edgeCount++] =
+            PixelRect{0, dy > 0 ? 0 : kLayerHeight + dy, kLayerWidth, std::abs(dy)};
+}
+
+// An area of a layer cleared and drawn again from the pass's first `last` draws.
+void redrawArea(const GameView& game, const LayerSet& set, const PixelRect& area, int last) {
+    const WorldLayers& l = set.layers;
+    const int x = l.originX + kLayerMarginX, y = l.originY + kLayerMarginY;
+    al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
+    al_clear_to_color(l.overSky ? al_map_rgba(0, 0, 0, 0) : skyColour(set.bakedSky));
+    if (!l.overSky) drawNightSky(game.clock, kLayerMarginX, kLayerMarginY);
+    al_hold_bitmap_drawing(true);
+    for (int i = 0; i < last; ++i) {
+        const WorldDraw& d = pass.draws[i];
+        if (area.overlaps(PixelRect{d.x + x, d.y + y, d.sw, d.sh}))
+            al_draw_tinted_bitmap_region(d.bitmap, d.tint, d.sx, d.sy, d.sw, d.sh, d.x + x, d.y + y,
+                                         0);
+    }
+    al_hold_bitmap_drawing(false);
 }
 
 // Draws the marked blocks of a layer again from the pass, in rectangles of
-// whole runs of blocks along a row, stacked where rows repeat.
+// whole runs of blocks along a row, stacked where rows repeat, and the edges.
 void redrawBlocks(const GameView& game, const LayerSet& set, const Blocks& blocks, int last) {
-    const WorldLayers& l = set.layers;
-    const int x = l.originX + kLayerMarginX, y = l.originY + kLayerMarginY;
     bool done[kBlocksY][kBlocksX] = {};
     for (int by = 0; by < kBlocksY; ++by) {
         for (int bx = 0; bx < kBlocksX; ++bx) {
@@ -185,21 +206,13 @@ void redrawBlocks(const GameView& game, const LayerSet& set, const Blocks& block
             }
             for (int r = by; r <= by1; ++r)
                 for (int b = bx; b <= bx1; ++b) done[r][b] = true;
-            const PixelRect area{bx * kBlock, by * kBlock, (bx1 - bx + 1) * kBlock,
-                                 (by1 - by + 1) * kBlock};
-            al_set_clipping_rectangle(area.x, area.y, area.w, area.h);
-            al_clear_to_color(l.overSky ? al_map_rgba(0, 0, 0, 0) : skyColour(set.bakedSky));
-            if (!l.overSky) drawNightSky(game.clock, kLayerMarginX, kLayerMarginY);
-            al_hold_bitmap_drawing(true);
-            for (int i = 0; i < last; ++i) {
-                const WorldDraw& d = pass.draws[i];
-                if (area.overlaps(PixelRect{d.x + x, d.y + y, d.sw, d.sh}))
-                    al_draw_tinted_bitmap_region(d.bitmap, d.tint, d.sx, d.sy, d.sw, d.sh, d.x + x,
-                                                 d.y + y, 0);
-            }
-            al_hold_bitmap_drawing(false);
+            redrawArea(game, set,
+                       PixelRect{bx * kBlock, by * kBlock, (bx1 - bx + 1) * kBlock,
+                                 (by1 - by + 1) * kBlock},
+                       last);
         }
     }
+    for (int i = 0; i < blocks.edgeCount; ++i) redrawArea(game, set, blocks.edges[i], last);
     al_reset_clipping_rectangle();
 }
 
