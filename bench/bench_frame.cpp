@@ -7,7 +7,10 @@
 // the median and the 99th percentile of its frames.
 //
 // `bench_frame --minimal-loop=SCALE` runs instead the least a game loop can do
-// at that window scale (until SIGTERM), the floor of the game's CPU use.
+// at that window scale (until SIGTERM), the floor of the game's CPU use, and
+// `bench_frame --game-loop=SCALE,SIZE[,X,Y]` the game's own loop on an island
+// of SIZE columns, standing on its start or on (X, Y) (bench/cpu_ratio.sh
+// compares the two).
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_font.h>
 #include <allegro5/allegro_image.h>
@@ -18,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -30,6 +34,7 @@
 #include "app/startup.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"
+#include "game/world_save.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "render/other_figures.h"
@@ -39,6 +44,7 @@
 #include "support/fresh_game.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
+#include "worldgen/world_kinds.h"
 
 namespace {
 
@@ -81,6 +87,8 @@ void setUpPlayer(int level, bool autoJump) {
     player.autoJump = autoJump;
     camera.levelScroll = 32 * level;
     gameScreen.screen = Screen::Game;
+    // The loop takes no keys for a world that is not in play.
+    beginSavingRun();
 }
 
 void setUpWorstRun() {
@@ -127,6 +135,59 @@ void setUpTowerRun() {
     buildTypicalWorld(kTypicalGround);
     fillBox(kCentre, kCentre, kCentre, kCentre, kTowerTop, kTypicalGround - 1, Brick);
     setUpPlayer(kTowerTop, false);
+}
+
+// Islands generated as a new world would be, 20 and 300 columns square, with
+// the player on the start column's top and auto-jump on: the same run on
+// both sizes shows what the world's size costs the frame.
+constexpr std::uint32_t kIslandSeed = 20261208;
+int islandSize = kBandEdge;
+int islandStartX = -1, islandStartY = -1;  // -1: the island's own start
+
+int columnTop(int x, int y) {
+    for (int level = 0; level < kBandEdge; ++level)
+        if (isSolid(cell(x, y, level))) return level;
+    return kBandEdge;
+}
+
+void setUpIslandRun() {
+    const WorldStart start = generateIslandWorld(kIslandSeed, islandSize);
+    const int maxX = world.maxX, maxY = world.maxY;
+    const int x = islandStartX < 0 ? start.x : islandStartX;
+    const int y = islandStartY < 0 ? start.y : islandStartY;
+    setUpPlayer(columnTop(x, y), true);
+    world.maxX = maxX;
+    world.maxY = maxY;
+    placePlayer(player, camera, x, y);
+    player.level = columnTop(x, y);
+    camera.levelScroll = 32 * player.level;
+}
+
+// Standing, walking a dozen columns one way and another, mining the ground
+// ahead twice, placing, turning and walking back.
+const Segment kIslandScript[] = {
+    {{}, 30},
+    {{KeyRight}, 200},
+    {{KeyDown}, 200},
+    {{KeyRightCtrl}, 51},
+    {{KeyRightCtrl}, 51},
+    {{KeySpace}, 17},
+    {{KeyLeft}, 200},
+    {{KeyUp}, 200},
+    {{}, 60},
+};
+
+// From one corner of the world to the other: ten steps right and ten down,
+// over and over, over sea and land.
+const Segment kWalkRight{{KeyRight}, 170};
+const Segment kWalkDown{{KeyDown}, 170};
+std::vector<Segment> cornerToCornerWalk(int size) {
+    std::vector<Segment> walk;
+    for (int steps = 0; steps < size - 4; steps += 10) {
+        walk.push_back(kWalkRight);
+        walk.push_back(kWalkDown);
+    }
+    return walk;
 }
 
 // A window `scale` times the picture's size.
@@ -210,9 +271,8 @@ RunTimes playScript(const Segment* script, std::size_t segments, std::size_t lim
     return times;
 }
 
-template <std::size_t N>
-void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)[N], bool cached,
-               int scale = 1) {
+void runSegments(benchmark::State& state, void (*setUp)(), const Segment* script, std::size_t n,
+                 bool cached, int scale = 1) {
     if (!openWindow(scale)) return state.SkipWithError("no window (run under xvfb-run) or no data");
     setCachedDrawing(cached);
     RunTimes times;
@@ -220,12 +280,20 @@ void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)
         setUp();
         for (int i = 0; i < kWarmUpFrames; ++i) timedTick();
         setUp();
-        times = playScript(script, N, cached ? 100000 : kStraightFrames);
+        times = playScript(script, n, cached ? 100000 : kStraightFrames);
+        state.counters["end_x"] = player.x;
+        state.counters["end_y"] = player.y;
     }
     report(state, times.frames);
     state.counters["floor_ms"] = median(times.floor);
     state.counters["x_floor"] = median(times.frames) / median(times.floor);
     closeWindow();
+}
+
+template <std::size_t N>
+void runScript(benchmark::State& state, void (*setUp)(), const Segment (&script)[N], bool cached,
+               int scale = 1) {
+    runSegments(state, setUp, script, N, cached, scale);
 }
 
 void BM_EmptyFrame(benchmark::State& state) {
@@ -239,6 +307,7 @@ void BM_EmptyFrame(benchmark::State& state) {
     // Every run reports the same counters (the CSV output needs them all).
     state.counters["floor_ms"] = median(times);
     state.counters["x_floor"] = 1;
+    state.counters["end_x"] = state.counters["end_y"] = 0;  // where a run's player ended
     closeWindow();
 }
 
@@ -278,6 +347,19 @@ void BM_WorstCaseRunClassic(benchmark::State& state) {
     settings.classic = false;
 }
 
+void BM_IslandRun(benchmark::State& state) {
+    islandSize = static_cast<int>(state.range(0));
+    islandStartX = islandStartY = -1;
+    runScript(state, setUpIslandRun, kIslandScript, true);
+}
+// Reports the worst frame (max_ms) of the walk: a stutter shows there.
+void BM_IslandCornerWalk(benchmark::State& state) {
+    islandSize = static_cast<int>(state.range(0));
+    islandStartX = islandStartY = 2;
+    const std::vector<Segment> walk = cornerToCornerWalk(islandSize);
+    runSegments(state, setUpIslandRun, walk.data(), walk.size(), true);
+}
+
 // 40 frames a second of nothing but a cleared picture shown as the game
 // shows its frames, in a window `scale` times the picture's size.
 int minimalLoop(int scale) {
@@ -304,6 +386,32 @@ int minimalLoop(int scale) {
     return 0;
 }
 
+// The game's own loop at 40 frames a second, standing on an island of `size`
+// columns in a window `scale` times the picture's size, until SIGTERM: its
+// CPU use against the minimal loop's is the game's cost over the floor, in
+// one program that needs no world folder.
+int gameLoop(int scale, int size, int x, int y) {
+    if (scale < 1 || !isWorldSize(size) || !openWindow(scale)) return 1;
+    installQuitSignals();
+    islandSize = size;
+    islandStartX = x;
+    islandStartY = y;
+    setUpIslandRun();
+    app.timer = al_create_timer(0.025);
+    app.queue = al_create_event_queue();
+    if (app.timer == nullptr || app.queue == nullptr) return 1;
+    al_register_event_source(app.queue, al_get_timer_event_source(app.timer));
+    al_start_timer(app.timer);
+    while (!quitSignalled()) {
+        ALLEGRO_EVENT event;
+        al_wait_for_event(app.queue, &event);
+        processEvent(event);
+        showFrame();
+    }
+    closeWindow();
+    return 0;
+}
+
 }  // namespace
 
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->Iterations(1)->DenseRange(1, 3);
@@ -315,11 +423,20 @@ BENCHMARK(BM_TypicalRunSixteenOthers)->Unit(benchmark::kMillisecond)->Iterations
 BENCHMARK(BM_TowerRun)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TowerRunClassic)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_WorstCaseRunClassic)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_IslandRun)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(20)->Arg(300);
+BENCHMARK(BM_IslandCornerWalk)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(20)->Arg(300);
 
 int main(int argc, char** argv) {
     const char* loop = "--minimal-loop=";
     if (argc == 2 && std::strncmp(argv[1], loop, std::strlen(loop)) == 0)
         return minimalLoop(std::atoi(argv[1] + std::strlen(loop)));
+    const char* game = "--game-loop=";
+    if (argc == 2 && std::strncmp(argv[1], game, std::strlen(game)) == 0) {
+        int scale = 0, size = 0, x = -1, y = -1;
+        if (std::sscanf(argv[1] + std::strlen(game), "%d,%d,%d,%d", &scale, &size, &x, &y) < 2)
+            return 1;
+        return gameLoop(scale, size, x, y);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

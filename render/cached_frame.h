@@ -12,10 +12,12 @@
 //                    level scrolls, the bounds, the night level, the crack) or,
 //                    when a drawn tile is animated, the tile frame.
 //   layer sets       one per tile frame: the pass up to the figure and whole,
-//                    drawn for one camera offset; all stale with the scene, and
-//                    one is redrawn when its sky is baked in and differs, or the
-//                    camera moved past the margins (at all, when the night sky
-//                    is baked in).
+//                    drawn for one camera offset. When the listing or the
+//                    camera (past the margins) has moved on, a set is moved
+//                    with the camera and the level scroll and drawn again only
+//                    in the blocks where its listing and the new one differ;
+//                    drawn whole when that is most of it, when its sky is baked
+//                    in and differs, or when the night sky baked in would move.
 //   sky              the sky colour under the night layer; stale when the sky
 //                    kind or the night level changes.
 //   composed screens one per layer set and weather frame: the layers, weather,

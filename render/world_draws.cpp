@@ -9,8 +9,10 @@
 #include "render/other_figures.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "render/render_pictures.h"
 #include "render/target_outline.h"
@@ -22,13 +24,6 @@ namespace {
 
 constexpr int kLevels = kBandEdge + 1;
 
-constexpr int maxDraws() {
-    int cells = 0;
-    for (int level = 0; level <= kBandEdge; ++level)
-        cells += (kWindowSpan + 2 * level) * (kWindowSpan + 2 * level);
-    return cells + 2;  // and the crack and the target outline
-}
-
 // Classification of a visited cell.
 constexpr std::uint8_t kVisited = 0x80;  // holds a value with a tile
 constexpr std::uint8_t kCovers = 0x40;   // an opaque cube of the common shape this frame
@@ -36,20 +31,50 @@ constexpr std::uint8_t kStandard = 0x20;
 constexpr std::uint8_t kShadeBits = 0x0F;
 static_assert(kShadeCount <= kShadeBits + 1, "every shade fits its bits");
 
-WorldDraw draws[maxDraws()];
-std::uint8_t cells[kLevels][kWidestWindow][kWidestWindow];
-ALLEGRO_COLOR shadeColours[kShadeCount];
-
-// The columns and rows a pass can visit, inside the bounds.
-struct Box {
-    int x0, x1, y0, y1;
+// The cells of one level a pass visits, inside the world's bounds, and the
+// box around them in the classification store (zero outside them).
+struct LevelBox {
+    CellSpan rows, columns;
+    std::size_t offset = 0;
+    int width() const { return columns.last - columns.first + 1; }
+    bool holds(int x, int y) const {
+        return y >= rows.first && y <= rows.last && x >= columns.first && x <= columns.last;
+    }
+    std::size_t index(int x, int y) const {
+        return offset + static_cast<std::size_t>((y - rows.first) * width() + x - columns.first);
+    }
 };
 
-Box visitedBox(const GameView& g, int deepest) {
-    const PlayerState& p = g.player;
-    return Box{
-        std::max(0, windowFirst(p.x, deepest)), std::min(g.world.maxX, windowLast(p.x, deepest)),
-        std::max(0, windowFirst(p.y, deepest)), std::min(g.world.maxY, windowLast(p.y, deepest))};
+// Sized by the largest pass yet: the view, not the world, sets its size.
+std::vector<WorldDraw> draws;
+std::vector<std::uint8_t> cells;
+LevelBox levelBoxes[kLevels];
+ALLEGRO_COLOR shadeColours[kShadeCount];
+
+CellSpan within(CellSpan span, int last) {
+    return CellSpan{std::max(span.first, 0), std::min(span.last, last)};
+}
+
+// The boxes of every level down to `deepest`; how many cells they hold.
+std::size_t placeLevelBoxes(const GameView& g, const PassReach& reach, int deepest) {
+    std::size_t total = 0;
+    for (int level = 0; level <= deepest; ++level) {
+        LevelBox& box = levelBoxes[level];
+        box.rows = within(visitedRows(reach, level), g.world.maxY);
+        box.columns = CellSpan{};
+        for (int y = box.rows.first; y <= box.rows.last; ++y) {
+            const CellSpan c = within(visitedColumns(reach, level, y), g.world.maxX);
+            if (c.isEmpty()) continue;
+            if (box.columns.isEmpty()) box.columns = c;
+            box.columns.first = std::min(box.columns.first, c.first);
+            box.columns.last = std::max(box.columns.last, c.last);
+        }
+        if (box.columns.isEmpty()) box.rows = CellSpan{};
+        box.offset = total;
+        if (!box.rows.isEmpty())
+            total += static_cast<std::size_t>(box.width()) * (box.rows.last - box.rows.first + 1);
+    }
+    return total;
 }
 
 struct Frame {
@@ -87,16 +112,17 @@ std::uint8_t classify(const GameView& g, int x, int y, int level) {
     return flags;
 }
 
-void classifyPass(const GameView& g, int deepest, const Box& box) {
-    const PlayerState& p = g.player;
+void classifyPass(const GameView& g, const PassReach& reach, int deepest) {
+    const std::size_t total = placeLevelBoxes(g, reach, deepest);
+    if (cells.size() < total) cells.resize(total);
+    std::fill(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(total), 0);
     for (int level = 0; level <= deepest; ++level) {
-        for (int y = box.y0; y <= box.y1; ++y) {
-            std::uint8_t* row = cells[level][y - box.y0];
-            std::memset(row, 0, box.x1 - box.x0 + 1);
-            if (y < windowFirst(p.y, level) || y > windowLast(p.y, level)) continue;
-            const int x0 = std::max(box.x0, windowFirst(p.x, level));
-            const int x1 = std::min(box.x1, windowLast(p.x, level));
-            for (int x = x0; x <= x1; ++x) row[x - box.x0] = classify(g, x, y, level);
+        const LevelBox& box = levelBoxes[level];
+        for (int y = box.rows.first; y <= box.rows.last; ++y) {
+            const CellSpan c = within(visitedColumns(reach, level, y), g.world.maxX);
+            std::uint8_t* row = &cells[box.index(box.columns.first, y)];
+            for (int x = c.first; x <= c.last; ++x)
+                row[x - box.columns.first] = classify(g, x, y, level);
         }
     }
 }
@@ -105,13 +131,18 @@ void classifyPass(const GameView& g, int deepest, const Box& box) {
 bool replaces(Shade shade) { return renderPictures.twoLevelAlpha && shadeTint(shade).a == 1.0f; }
 
 // Which of the later neighbours that can hide this cell are opaque cubes.
-int coverSet(int x, int y, int level, const Box& box) {
+// Only a cover on the same side of the figure as the cell counts: the two
+// sides may be placed with different level scrolls. `split` is the order of
+// the last cell before the figure.
+int coverSet(int x, int y, int level, int split) {
+    const bool before = passOrder(x, y, level) <= split;
     int set = 0;
     for (int i = 0; i < kCoverNeighbours; ++i) {
         const CoverNeighbour& n = kCoverNeighbourOffsets[i];
         const int nx = x + n.dx, ny = y + n.dy, nl = level + n.dLevel;
-        if (nl < 0 || nx > box.x1 || ny > box.y1) continue;
-        if (cells[nl][ny - box.y0][nx - box.x0] & kCovers) set |= 1 << i;
+        if (nl < 0 || !levelBoxes[nl].holds(nx, ny)) continue;
+        if ((passOrder(nx, ny, nl) <= split) != before) continue;
+        if (cells[levelBoxes[nl].index(nx, ny)] & kCovers) set |= 1 << i;
     }
     return set;
 }
@@ -125,9 +156,10 @@ public:
           scrollAfter_(scrollAfter),
           spriteInPass_(passDrawsSprite(player_)),
           spriteLevel_(spriteInPass_ ? player_.level - 1 : -2),
-          // Before and after the sprite the scroll may differ; a block is
-          // then only hidden by covers drawn with the same scroll.
-          mayHide_(scrollBefore == scrollAfter || !spriteInPass_) {
+          split_(scrollBefore == scrollAfter || !spriteInPass_
+                     ? INT_MAX
+                     : passOrder(player_.x, player_.y, spriteLevel_)),
+          reach_(passReach(player_, scrollBefore, scrollAfter)) {
         hasCrack_ = crackedCell(player_, &crackX_, &crackY_, &crackLevel_);
         hasTarget_ = targetCell(game, &target_);
     }
@@ -135,14 +167,11 @@ public:
     PassDraws list() {
         const int deepest = deepestVisitedLevel(player_);
         if (deepest >= 0) {
-            box_ = visitedBox(game_, deepest);
-            if (box_.x0 <= box_.x1 && box_.y0 <= box_.y1) {
-                classifyPass(game_, deepest, box_);
-                for (int level = deepest; level >= 0; --level) listLevel(level);
-            }
+            classifyPass(game_, reach_, deepest);
+            for (int level = deepest; level >= 0; --level) listLevel(level);
         }
         if (spriteInPass_ && !spriteSeen_) result_.spriteIndex = count_;
-        result_.draws = draws;
+        result_.draws = draws.data();
         result_.count = count_;
         return result_;
     }
@@ -150,15 +179,16 @@ public:
 private:
     void listLevel(int level) {
         const PlayerState& p = player_;
-        for (int y = std::max(box_.y0, windowFirst(p.y, level));
-             y <= std::min(box_.y1, windowLast(p.y, level)); ++y) {
-            for (int x = std::max(box_.x0, windowFirst(p.x, level));
-                 x <= std::min(box_.x1, windowLast(p.x, level)); ++x) {
+        const LevelBox& box = levelBoxes[level];
+        for (int y = box.rows.first; y <= box.rows.last; ++y) {
+            const CellSpan c = within(visitedColumns(reach_, level, y), game_.world.maxX);
+            const std::uint8_t* row = &cells[box.index(box.columns.first, y)];
+            for (int x = c.first; x <= c.last; ++x) {
                 if (level == spriteLevel_ && !spriteSeen_ && (y > p.y || (y == p.y && x > p.x))) {
                     spriteSeen_ = true;
                     result_.spriteIndex = count_;
                 }
-                const std::uint8_t flags = cells[level][y - box_.y0][x - box_.x0];
+                const std::uint8_t flags = row[x - box.columns.first];
                 if (flags & kVisited) listCell(x, y, level, flags);
                 if (hasTarget_ && x == target_.x && y == target_.y && level == target_.level)
                     listOutline(x, y, level);
@@ -178,20 +208,12 @@ private:
         if (f.bitmap != nullptr) {
             const Shade shade = static_cast<Shade>(flags & kShadeBits);
             PixelRect part{0, 0, f.sw, f.sh};
-            if ((flags & kStandard) && mayHide_)
-                part = renderPictures.visibleParts[coverSet(x, y, level, box_)];
+            if (flags & kStandard)
+                part = renderPictures.visibleParts[coverSet(x, y, level, split_)];
             if (!part.isEmpty()) {
-                draws[count_++] = WorldDraw{f.bitmap,
-                                            shadeColours[shade],
-                                            f.sx + part.x,
-                                            part.y,
-                                            part.w,
-                                            part.h,
-                                            sx + part.x,
-                                            sy + part.y,
-                                            passOrder(x, y, level),
-                                            replaces(shade),
-                                            true};
+                add(WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w, part.h,
+                              sx + part.x, sy + part.y, passOrder(x, y, level), replaces(shade),
+                              true});
             }
             result_.translucent |= shade == ShadeWaterByDay;
             result_.animated |= f.animated;
@@ -204,25 +226,23 @@ private:
         int cx = 0, cw = 0, ch = 0;
         if (crack.original == nullptr || !crackRegion(player_, crack.w, crack.h, &cx, &cw, &ch))
             return;
-        draws[count_++] = WorldDraw{atlasPicture(crack, cx, 0, cw, ch),
-                                    shadeColours[ShadeNone],
-                                    cx,
-                                    0,
-                                    cw,
-                                    ch,
-                                    sx,
-                                    sy,
-                                    order,
-                                    replaces(ShadeNone)};
+        add(WorldDraw{atlasPicture(crack, cx, 0, cw, ch), shadeColours[ShadeNone], cx, 0, cw, ch,
+                      sx, sy, order, replaces(ShadeNone)});
     }
 
     void listOutline(int x, int y, int level) {
         ALLEGRO_BITMAP* outline = outlinePicture(target_.raised);
         if (outline == nullptr) return;
         const int sy = projectY(x, y, level) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
-        draws[count_++] = WorldDraw{
-            outline, shadeColours[ShadeNone], 0,   0, kFrameSize, kFrameSize, projectX(x, y),
-            sy,      passOrder(x, y, level),  true};  // drawn opaque or not at all
+        add(WorldDraw{outline, shadeColours[ShadeNone], 0, 0, kFrameSize, kFrameSize,
+                      projectX(x, y), sy, passOrder(x, y, level),
+                      true});  // drawn opaque or not at all
+    }
+
+    void add(const WorldDraw& draw) {
+        if (static_cast<std::size_t>(count_) == draws.size()) draws.push_back(draw);
+        else draws[count_] = draw;
+        ++count_;
     }
 
     const GameView& game_;
@@ -230,11 +250,11 @@ private:
     const int scrollBefore_, scrollAfter_;
     const bool spriteInPass_;
     const int spriteLevel_;
-    const bool mayHide_;
+    const int split_;
+    const PassReach reach_;
     bool hasCrack_ = false, spriteSeen_ = false, hasTarget_ = false;
     TargetCell target_;
     int crackX_ = 0, crackY_ = 0, crackLevel_ = 0;
-    Box box_{0, -1, 0, -1};
     int count_ = 0;
     PassDraws result_;
 };

@@ -1,7 +1,10 @@
 // The world pass kept between frames: the draws it makes, less what opaque
 // blocks drawn later hide, and two layers drawn from them: the painter's order
 // up to the player's sprite, and the whole pass, kept for each tile animation
-// frame. They are drawn again only when something they show has changed.
+// frame. They are drawn again only where something they show has changed: a
+// step moves them with the camera and redraws the edge that comes into view
+// and the blocks whose draws differ, so a walk costs what changes on the
+// screen, not what the screen shows.
 #pragma once
 
 #include <allegro5/allegro.h>

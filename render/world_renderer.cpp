@@ -115,12 +115,17 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
         drawOutlineThroughFigure(figure, target.raised, at.x(target.x, target.y),
                                  Placement{game, scroll}.y(target.x, target.y, target.level));
     };
+    const int spriteLevel = passDrawsSprite(p) ? ground - 1 : -2;
+    const PassReach reach = passReach(p, frame.scrollBefore, scrollAfterSprite(game, frame));
     for (int level = deepestVisitedLevel(p); level >= 0; --level) {
-        for (int y = windowFirst(py, level); y <= windowLast(py, level); ++y) {
-            for (int x = windowFirst(px, level); x <= windowLast(px, level); ++x) {
-                // The figure stands among the blocks: drawn before the cell in
-                // front of its body, even where that cell is outside the world.
-                if (level == ground - 1 && x == px + 1 && y == py) drawFigure();
+        const CellSpan rows = visitedRows(reach, level);
+        for (int y = rows.first; y <= rows.last; ++y) {
+            const CellSpan columns = visitedColumns(reach, level, y);
+            for (int x = columns.first; x <= columns.last; ++x) {
+                // The figure stands among the blocks: drawn before the first
+                // cell after its body's, or at the end of its level.
+                if (level == spriteLevel && !figureDrawn && (y > py || (y == py && x > px)))
+                    drawFigure();
                 const bool targetHere =
                     hasTarget && x == target.x && y == target.y && level == target.level;
                 // As the cached pass lists them: only cells that draw something.
@@ -131,6 +136,7 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                 if (targetHere) drawOutline(at, target);
             }
         }
+        if (level == spriteLevel && !figureDrawn) drawFigure();
     }
     if (!figureDrawn && ground == 0 && passDrawsSprite(p)) drawFigure();
     others.upTo(passOrder(kBandEdge, kBandEdge, -1) + 1);

@@ -7,7 +7,9 @@
 
 #include "game/settings.h"
 #include "render/assets.h"
+#include "render/tile_shapes.h"
 #include "rules/player_state.h"
+#include "rules/projection.h"
 #include "rules/world_tick.h"
 
 namespace {
@@ -16,7 +18,33 @@ constexpr int kLevelsBelowPlayer = 4;
 constexpr int kRoofReach = 11;     // a roof further up lets the daylight in
 constexpr int kWindowBefore = 10;  // cells visited before the player's row and column
 constexpr int kWindowAfter = 25;   // and after it, both growing by one per level of depth
-static_assert(kWindowBefore + 1 + kWindowAfter == kWindowSpan, "the window's span");
+
+int windowFirst(int centre, int level) { return centre - kWindowBefore - level; }
+int windowLast(int centre, int level) { return centre + kWindowAfter + level; }
+
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int ceilDiv(int a, int b) { return -floorDiv(-a, b); }
+
+// The cells within reach, in the picture's own axes: u = dx - dy across the
+// picture and v = dx + dy down it, relative to the player's column.
+struct Diagonals {
+    int uMin, uMax, vMin, vMax;
+};
+
+// A tile kFrameSize square at (sx, sy) meets the reach when sx + size >
+// left, sx < right, and likewise down the picture; the camera at rest puts
+// the player's column at offset 0, a cell's level scroll lifts it.
+Diagonals reachAt(const PassReach& r, int level) {
+    const int left = -kPassReachX, right = kScreenWidth + kPassReachX;
+    const int top = -kPassReachY, bottom = kScreenHeight + kPassReachY;
+    const int x0 = kProjectionOriginX, y0 = kProjectionOriginY + kLevelDrop * level;
+    return Diagonals{
+        floorDiv(left - kFrameSize - x0, kTileHalfWidth) + 1,
+        ceilDiv(right - x0, kTileHalfWidth) - 1,
+        floorDiv(top - kFrameSize - y0 + r.scrollLo, kTileHalfHeight) + 1,
+        ceilDiv(bottom - y0 + r.scrollHi, kTileHalfHeight) - 1,
+    };
+}
 
 constexpr Tint grey(float level) { return Tint{level, level, level, 1}; }
 // The classic night greys every block towards black; moonlight dims less and
@@ -170,9 +198,37 @@ int deepestVisitedLevel(const PlayerState& p) {
     return kBandEdge;
 }
 
-int windowFirst(int centre, int level) { return centre - kWindowBefore - level; }
+PassReach passReach(const PlayerState& p, int scrollBefore, int scrollAfter) {
+    PassReach r;
+    r.x = p.x;
+    r.y = p.y;
+    r.scrollLo = std::min(scrollBefore, scrollAfter);
+    r.scrollHi = std::max(scrollBefore, scrollAfter);
+    r.classic = settings.classic;
+    return r;
+}
 
-int windowLast(int centre, int level) { return centre + kWindowAfter + level; }
+CellSpan visitedRows(const PassReach& r, int level) {
+    const Diagonals d = reachAt(r, level);
+    CellSpan rows{r.y + ceilDiv(d.vMin - d.uMax, 2), r.y + floorDiv(d.vMax - d.uMin, 2)};
+    if (r.classic) {
+        rows.first = std::max(rows.first, windowFirst(r.y, level));
+        rows.last = std::min(rows.last, windowLast(r.y, level));
+    }
+    return rows;
+}
+
+CellSpan visitedColumns(const PassReach& r, int level, int y) {
+    const Diagonals d = reachAt(r, level);
+    const int dy = y - r.y;
+    CellSpan columns{r.x + std::max(d.uMin + dy, d.vMin - dy),
+                     r.x + std::min(d.uMax + dy, d.vMax - dy)};
+    if (r.classic) {
+        columns.first = std::max(columns.first, windowFirst(r.x, level));
+        columns.last = std::min(columns.last, windowLast(r.x, level));
+    }
+    return columns;
+}
 
 Tint shadeTint(Shade shade) { return kShadeTints[shade]; }
 

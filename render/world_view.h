@@ -11,18 +11,34 @@
 #include "render/tint.h"
 #include "world/world_grid.h"
 
-// Cells a pass visits along each axis at level 0; one more on each side per
-// level of depth, down to the band's edge.
-constexpr int kWindowSpan = 36;
-constexpr int kWidestWindow = kWindowSpan + 2 * kBandEdge;
 constexpr int kTileWidth = 64;  // a wider tile picture is a strip of four frames
 constexpr int kStripFrames = 4;
 
+// How far past the picture's edges a pass reaches: the layers' margins plus
+// the cell the camera trails the player by during a step.
+constexpr int kPassReachX = 64;
+constexpr int kPassReachY = 32;
+
 // The deepest level a pass visits; negative when it visits none.
 int deepestVisitedLevel(const PlayerState& p);
-// The cells a pass visits at a level, along one axis, inclusive.
-int windowFirst(int centre, int level);
-int windowLast(int centre, int level);
+
+// Which cells a pass visits: those whose tile can land on the picture (and
+// the reach around it) under either of the pass's level scrolls, so that the
+// cost follows the view and not the world's size. Not clipped to the world's
+// bounds.
+struct PassReach {
+    int x = 0, y = 0;                // the player's column
+    int scrollLo = 0, scrollHi = 0;  // the level scrolls the pass places cells with
+    bool classic = false;            // also kept to the first releases' window
+};
+PassReach passReach(const PlayerState& p, int scrollBefore, int scrollAfter);
+struct CellSpan {
+    int first = 0, last = -1;  // inclusive; empty when first > last
+    bool isEmpty() const { return first > last; }
+};
+// The rows (y) a pass visits at a level, and the columns (x) in one row.
+CellSpan visitedRows(const PassReach& reach, int level);
+CellSpan visitedColumns(const PassReach& reach, int level, int y);
 
 // Every shade a block can be drawn in.
 enum Shade : std::uint8_t {

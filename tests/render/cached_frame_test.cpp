@@ -14,6 +14,7 @@
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "world/world_grid.h"
+#include "worldgen/world_kinds.h"
 
 namespace {
 
@@ -241,6 +242,34 @@ TEST_F(TwinFrameTest, walkingAlongTheWorldsEdgesAndCorners) {
     hold({KeyDown}, 10);
     EXPECT_EQ(player.x, 20);
     EXPECT_EQ(player.y, 20);
+}
+
+// A generated island of the largest size, walked near its corner (over the
+// sea up to the world's own edge) and across its hills in the middle, where
+// the ground's level and with it the scroll change step after step.
+TEST_F(TwinFrameTest, aLargeIslandNearItsCornerAndInItsMiddle) {
+    scene = "large island";
+    const WorldStart start = generateIslandWorld(20261208, kLargestWorld);
+    const int edge = world.maxX;
+    auto standOn = [&](int x, int y) {
+        int top = 0;
+        while (top < kBandEdge && !isSolid(cell(x, y, top))) ++top;
+        startRun(x, y, top);
+        world.maxX = world.maxY = edge;
+    };
+    standOn(2, 2);
+    hold({KeyUp}, 40);
+    hold({KeyLeft}, 40);
+    EXPECT_EQ(player.x, 0);
+    EXPECT_EQ(player.y, 0);
+    standOn(start.x, start.y);
+    const int level = player.level;
+    hold({KeyRight}, 90);
+    hold({KeyDown}, 90);
+    hold({KeyRightCtrl}, kStrike + 2);
+    hold({KeyLeft}, 60);
+    EXPECT_NE(player.x, start.x);
+    EXPECT_TRUE(player.level != level || framesCompared() > 0);
 }
 
 TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {

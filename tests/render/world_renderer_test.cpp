@@ -2,7 +2,10 @@
 // levels, shading by day and night, lava light, water, strips and the crack.
 #include "render/render_fixture.h"
 
+#include <algorithm>
+
 #include "game/frame_step.h"
+#include "game/settings.h"
 #include "render/assets.h"
 #include "render/world_renderer.h"
 #include "rules/player_state.h"
@@ -10,6 +13,8 @@
 #include "world/world_grid.h"
 
 namespace {
+
+constexpr int kLargestWorldEdge = 299;
 
 // The player stands on (5, 5) at level 10 with the camera at rest, so that
 // cell's tile has its top-left corner at (288, 144). Player sheets are taken
@@ -113,6 +118,34 @@ TEST_F(WorldRendererTest, theBoundsAreInclusiveAndNothingOutsideIsDrawn) {
     EXPECT_EQ(at(322, 162), tileColour(1));
     EXPECT_EQ(at(390, 165), kBlack);
     EXPECT_EQ(at(226, 210), kBlack);
+}
+
+// On a world larger than the band the view is whole: a block shows wherever
+// its tile lands on the picture, however far it lies from the player's
+// column, at every level and from every level the player stands on.
+TEST_F(WorldRendererTest, aLargeWorldsBlocksShowWhereverTheirTilesLandOnThePicture) {
+    struct Probe {
+        int dx, dy, level, playerLevel;
+    };
+    // Far below high ground the top levels show far along x or y; high up,
+    // the deep levels show above the player; and a picture's corner.
+    const Probe probes[] = {
+        {30, 25, 0, 20}, {25, 30, 0, 20}, {-12, -12, 20, 0}, {-9, 1, 10, 10}, {22, 12, 2, 12}};
+    settings.classic = false;  // which keeps the first releases' window
+    for (const Probe& probe : probes) {
+        clearWorld();
+        standPlayer(150, 150, probe.playerLevel);
+        world.maxX = world.maxY = kLargestWorldEdge;
+        setCell(150 + probe.dx, 150 + probe.dy, probe.level, Grass);
+        clearFrame(kBlack);
+        drawWorld(currentGame(), settledFrame());
+        const int x = 288 + 32 * (probe.dx - probe.dy);
+        const int y = 144 + 16 * (probe.dx + probe.dy) + 32 * (probe.level - probe.playerLevel);
+        ASSERT_TRUE(x + 63 >= 0 && x < 640 && y + 63 >= 0 && y < 480);
+        EXPECT_EQ(at(std::clamp(x + 2, 0, 639), std::clamp(y + 2, 0, 479)), tileColour(Grass))
+            << probe.dx << "," << probe.dy << " at level " << probe.level;
+    }
+    settings.classic = true;
 }
 
 TEST_F(WorldRendererTest, valuesWithoutATilePictureAreNotDrawn) {
