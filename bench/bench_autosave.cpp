@@ -27,6 +27,7 @@
 #include "app/startup.h"
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
+#include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
 #include "render/assets.h"
@@ -36,6 +37,7 @@
 #include "support/fresh_game.h"
 #include "tools/world_scenes.h"
 #include "world/world_grid.h"
+#include "worldgen/world_kinds.h"
 
 namespace {
 
@@ -65,12 +67,19 @@ constexpr Segment kScript[] = {
 };
 
 // Grass over stone, and a fresh run on it with the first look and actions at
-// the ground ahead, as the script was written.
-void setUpRun() {
+// the ground ahead, as the script was written. A world of `size` columns
+// larger than the band is saved as the game saves one, to world.bin, with
+// each hand-over copying all of it.
+void setUpRun(int size) {
     clearWorld();
-    fillBox(0, 0, kBandEdge, kBandEdge, kGround + 1, kBandEdge, 2);
-    fillBox(0, 0, kBandEdge, kBandEdge, kGround, kGround, Grass);
+    const int edge = size > kBandEdge ? size - 1 : kBandEdge;
+    fillBox(0, 0, edge, edge, kGround + 1, kBandEdge, 2);
+    fillBox(0, 0, edge, edge, kGround, kGround, Grass);
     fresh::startRun(7, 7, kGround);
+    world.maxX = world.maxY = edge;
+    beginSavingRun();
+    std::filesystem::create_directories(gamePaths().worldFolder);
+    if (size > kBandEdge) storedWorldLoaded(true, true, WorldKind::Flat);
     player.spriteSheet = SpriteSheet::Standing;
     player.spriteGroup = 0;
     player.targetRaised = 0;
@@ -141,14 +150,13 @@ void timedFrame(Times& times, int frame, bool saveEveryFifth, Clock::time_point 
         std::chrono::duration<double, std::micro>(autosaveEnd - autosaveBegin).count());
 }
 
-void runFrames(benchmark::State& state, bool saveEveryFifth, void (*disk)()) {
+void runFrames(benchmark::State& state, bool saveEveryFifth, void (*disk)(), int size = kBandEdge) {
     Window window;
     if (!window.open()) return state.SkipWithError("no window (run under xvfb-run) or no data");
     setDiskDelay(disk);
     Times times;
     for (auto _ : state) {
-        setUpRun();
-        beginSavingRun();
+        setUpRun(size);
         Times warmUp;
         for (int i = 0; i < kWarmUpFrames; ++i) timedFrame(warmUp, i, false, Clock::now());
         waitForAutosave();
@@ -177,11 +185,16 @@ void BM_FramesSavingEveryFifth(benchmark::State& state) { runFrames(state, true,
 void BM_FramesSavingEveryFifthSlowDisk(benchmark::State& state) {
     runFrames(state, true, slowSave);
 }
+// The same on a 300 x 300 world: the copy each hand-over takes is 225 times larger.
+void BM_FramesSavingEveryFifthLargeWorld(benchmark::State& state) {
+    runFrames(state, true, countSave, kLargestWorld);
+}
 
 }  // namespace
 
 BENCHMARK(BM_FramesNoSaveDue)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_FramesSavingEveryFifth)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_FramesSavingEveryFifthSlowDisk)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FramesSavingEveryFifthLargeWorld)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

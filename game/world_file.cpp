@@ -240,8 +240,12 @@ int backUpWorldFile(const std::string& path, bool sync) { return backUpFile(path
 int writeWorldFile(const std::string& path, const WorldSnapshot& snapshot, bool sync) {
     std::string text;
     formatWorld(snapshot, text);
-    if (void (*delay)() = diskDelay.load()) delay();
+    delayForDisk();
     return replaceFile(path, text, sync);
 }
 
 void setDiskDelay(void (*delay)()) { diskDelay = delay; }
+
+void delayForDisk() {
+    if (void (*delay)() = diskDelay.load()) delay();
+}

@@ -89,3 +89,5 @@ int writeWorldFile(const std::string& path, const WorldSnapshot& snapshot, bool 
 // A seam for a slow disk: runs on the saving thread before each world file is
 // written. The benchmarks bind it to a sleep; nullptr (the default) is none.
 void setDiskDelay(void (*delay)());
+// Runs that seam: a larger world's write (game/world_store.h) waits for it too.
+void delayForDisk();

@@ -90,7 +90,10 @@ int backUp(bool stored) {
 }
 
 int write(const SaveCopy& copy) {
-    if (copy.stored) return writeStoredWorld(gamePaths().worldFolder, copy.large, true);
+    if (copy.stored) {
+        delayForDisk();
+        return writeStoredWorld(gamePaths().worldFolder, copy.large, true);
+    }
     return writeWorldFile(worldFile(), copy.band, true);
 }
 
