@@ -253,7 +253,6 @@ void playGameFrame() {
 bool processEvent(const ALLEGRO_EVENT& event) {
     handleEvent(event);
     al_set_target_bitmap(assets.frameBuffer);
-    al_clear_to_color(al_map_rgb(0, 0, 0));
     if (gameScreen.runState == kQuitting) {
         // The single player's world comes back, and is saved if one is open; a
         // hosted world is saved by its server alone.
@@ -272,8 +271,13 @@ bool processEvent(const ALLEGRO_EVENT& event) {
         const bool stepped = (gameScreen.screen == Screen::Game || (paused && shared)) &&
                              (!shared || joinedWorldReady());
         if (stepped) lastFrame = stepGameFrame(shared);
+        // A game frame covers the whole picture (the sky first, or the kept
+        // screen copied whole): clearing under it would be a second fill.
+        if (!stepped || gameScreen.screen != Screen::Game) al_clear_to_color(al_map_rgb(0, 0, 0));
         drawScreens(lastFrame);
         if (stepped) requestFrameSounds(lastFrame.sounds);
+    } else {
+        al_clear_to_color(al_map_rgb(0, 0, 0));
     }
     // Only the game screen writes, with the frame's changes made.
     if (gameScreen.screen == Screen::Game && worldIsOwn())
