@@ -661,7 +661,9 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
     std::vector<OtherFigure>& figures = otherFigures();
     figures.clear();
     for (const RemotePlayer& r : session.others())
-        figures.push_back(OtherFigure{r.figure, r.fromX, r.fromY, r.fromLevel, r.quarters, r.name});
+        if (r.inSight)
+            figures.push_back(
+                OtherFigure{r.figure, r.fromX, r.fromY, r.fromLevel, r.quarters, r.name});
     if (session.phase() == SessionPhase::Ended) endSession();
 }
 

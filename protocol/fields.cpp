@@ -1,6 +1,8 @@
 // The field walkers' out-of-line parts: texts, raw bytes and runs of cells.
 #include "protocol/fields.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "net/packet_number.h"
@@ -117,4 +119,55 @@ void FieldReader::runs(std::vector<std::uint8_t>& cells, std::size_t cellCount,
         fail("runs of cells cover " + std::to_string(cells.size()) + " of the " +
              std::to_string(cellCount) + " cells of the band");
     }
+}
+
+void FieldWriter::packed(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
+    uLongf length = compressBound(cells.size());
+    std::string bytes(length, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(bytes.data()), &length, cells.data(), cells.size(),
+                  Z_BEST_COMPRESSION) != Z_OK)
+        length = 0;  // the reader refuses an empty one: never sent
+    bytes.resize(length);
+    packet_.addShort(static_cast<std::uint16_t>(std::min<uLongf>(length, kLargestShort)));
+    packet_.addString(bytes);
+}
+
+// Exactly cellCount cells out of exactly the bytes given, every one a known
+// block. The output is bounded by the cells wanted, however the stream claims
+// to unfold.
+void FieldReader::packed(std::vector<std::uint8_t>& cells, std::size_t cellCount,
+                         std::uint8_t lastBlock) {
+    std::size_t length = 0;
+    number(length, Width::Short, 1, kLargestShort, "compressed cells");
+    if (failed()) return;
+    if (packet_.remaining() < length) {
+        fail("the packet ends inside the compressed cells");
+        return;
+    }
+    std::string bytes = packet_.getFixedString(length);
+    cells.assign(cellCount + 1, 0);
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        fail("no memory to unpack cells");
+        return;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(bytes.data());
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = cells.data();
+    stream.avail_out = static_cast<uInt>(cells.size());
+    const int result = inflate(&stream, Z_FINISH);
+    const std::size_t made = cells.size() - stream.avail_out;
+    const bool allRead = stream.avail_in == 0;
+    inflateEnd(&stream);
+    if (result != Z_STREAM_END || !allRead || made != cellCount) {
+        fail("compressed cells are not a stream of exactly " + std::to_string(cellCount) +
+             " cells");
+        return;
+    }
+    cells.resize(cellCount);
+    for (const std::uint8_t block : cells)
+        if (block > lastBlock) {
+            fail("block " + std::to_string(block) + " outside 0.." + std::to_string(lastBlock));
+            return;
+        }
 }

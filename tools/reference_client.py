@@ -25,8 +25,9 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
-VERSION = 3
+VERSION = 4
 TICK = 1 / 40
 WAIT = 10.0  # seconds: generous, for a busy machine
 
@@ -35,7 +36,9 @@ HELLO = (1, 255)
 LEAVE = (1, 4)
 LOGIN = (4, 1)
 WELCOME = (5, 3)
-BAND = (25, 3)
+PIECE = (25, 3)
+FORGET = (25, 4)
+PIECE_REQUEST = (25, 1)
 PLAYER_LIST = (22, 18)
 PLAYER_JOINED = (29, 7)
 PLAYER_LEFT = (29, 4)
@@ -162,8 +165,8 @@ def player_info(r):
     return {
         "id": r.char(0, 249, "player id"),
         "name": r.text(1, 16, "name", NAME),
-        "x": r.char(0, 19, "column"),
-        "y": r.char(0, 19, "row"),
+        "x": r.num(2, 0, 299, "column"),
+        "y": r.num(2, 0, 299, "row"),
         "level": r.char(0, 19, "level"),
         "facing": r.char(0, 3, "facing"),
         "look": r.char(0, 6, "look"),
@@ -195,21 +198,32 @@ def read_message(kind, r):
     if kind == LEAVE:
         m = {"reason": r.char(0, 12, "reason"), "detail": r.text(0, 200, "detail", PRINTABLE)}
     elif kind == WELCOME:
-        m = {"self": player_info(r), "slot": r.char(0, 8, "slot")}
+        m = {"self": player_info(r), "columns": r.num(2, 1, 300, "columns"),
+             "rows": r.num(2, 1, 300, "rows"), "slot": r.char(0, 8, "slot")}
         m["hotbar"] = [r.char(0, 22, "block") for _ in range(9)]
         m["stock"] = [r.num(3, 0, 16194276, "stock") for _ in range(23)]
         m["clocks"] = clocks(r)
         m["auto_jump"] = r.char(0, 1, "auto-jump")
         m["raised"] = r.char(0, 1, "working height")
         m["key"] = r.text(0, 32, "key", KEY)
-    elif kind == BAND:
-        cells = []
-        for _ in range(r.num(2, 1, 8000, "runs")):
-            block, length = r.char(0, 22, "block"), r.char(1, 252, "run length")
-            cells += [block] * length
-            check(len(cells) <= 8000, "runs past the band")
-        check(len(cells) == 8000, "runs short of the band")
-        m = {"cells": cells}
+    elif kind == PIECE:
+        m = {"px": r.char(0, 14, "piece column"), "py": r.char(0, 14, "piece row")}
+        n = r.num(2, 1, 64008, "compressed cells")
+        check(r.at + n <= len(r.data), "packet ends inside the compressed cells")
+        unpack = zlib.decompressobj()
+        try:
+            cells = unpack.decompress(r.data[r.at : r.at + n], 8001)
+        except zlib.error as e:
+            raise Refused("compressed cells: %s" % e)
+        check(unpack.eof and not unpack.unused_data and not unpack.unconsumed_tail,
+              "compressed cells are not one whole stream")
+        check(len(cells) == 8000, "a piece of %d cells" % len(cells))
+        check(max(cells) <= 22, "a block outside 0..22")
+        r.at += n
+        m["cells"] = cells
+    elif kind == FORGET:
+        m = {"pieces": listed(r, 1, 1, 225, "pieces", lambda r: (
+            r.char(0, 14, "piece column"), r.char(0, 14, "piece row")))}
     elif kind == PLAYER_LIST:
         m = {"players": listed(r, 1, 0, 250, "players", player_info)}
     elif kind == PLAYER_JOINED:
@@ -220,14 +234,13 @@ def read_message(kind, r):
         present = r.char(0, 63, "parts present")
         m = {"cells": [], "moves": [], "sheets": [], "looks": [], "stock": [], "clocks": None}
         if present & 1:
-            m["cells"] = listed(r, 2, 1, 2000, "cells", lambda r: tuple(
-                r.char(0, most, what) for most, what in
-                ((19, "column"), (19, "row"), (19, "level"), (22, "block"))))
+            m["cells"] = listed(r, 2, 1, 2000, "cells", lambda r: (
+                r.num(2, 0, 299, "column"), r.num(2, 0, 299, "row"), r.char(0, 19, "level"),
+                r.char(0, 22, "block")))
         if present & 2:
-            m["moves"] = listed(r, 1, 1, 250, "moves", lambda r: tuple(
-                r.char(0, most, what) for most, what in
-                ((249, "id"), (2, "kind"), (19, "column"), (19, "row"), (19, "level"),
-                 (3, "facing"))))
+            m["moves"] = listed(r, 1, 1, 250, "moves", lambda r: (
+                r.char(0, 249, "id"), r.char(0, 3, "kind"), r.num(2, 0, 299, "column"),
+                r.num(2, 0, 299, "row"), r.char(0, 19, "level"), r.char(0, 3, "facing")))
         if present & 4:
             m["sheets"] = listed(r, 1, 1, 250, "sheets", lambda r: (
                 r.char(0, 249, "id"), r.char(1, 4, "sheet")))
@@ -347,20 +360,30 @@ def login(conn, name, password, key):
 
 
 class World:
+    """What the client was sent: the world's size, the pieces it holds (20 x 20
+    columns by 20 levels each), and the players it knows of."""
+
     def __init__(self):
-        self.cells = [EMPTY] * 8000
+        self.columns = self.rows = 0
+        self.cells = {}  # (px, py): bytearray of 8000, column by column
+        self.forgotten = set()
         self.me = None
         self.others = {}
+        self.in_sight = set()
         self.stock = []
         self.chat = []
 
     @staticmethod
     def index(x, y, level):
-        return (level * 20 + y) * 20 + x
+        return ((x % 20) * 20 + y % 20) * 20 + level
+
+    def held(self, x, y):
+        return (x // 20, y // 20) in self.cells and (x // 20, y // 20) not in self.forgotten
 
     def at(self, x, y, level):
-        if 0 <= x < 20 and 0 <= y < 20 and 0 <= level < 20:
-            return self.cells[self.index(x, y, level)]
+        piece = self.cells.get((x // 20, y // 20))
+        if 0 <= x < self.columns and 0 <= y < self.rows and 0 <= level < 20 and piece:
+            return piece[self.index(x, y, level)]
         return EMPTY
 
     def top(self, x, y):
@@ -373,23 +396,33 @@ class World:
         kind = m["kind"]
         if kind == WELCOME:
             self.me = dict(m["self"])
+            self.columns, self.rows = m["columns"], m["rows"]
             self.hotbar, self.slot, self.stock = m["hotbar"], m["slot"], list(m["stock"])
             self.auto_jump, self.raised, self.key = m["auto_jump"], m["raised"], m["key"]
-        elif kind == BAND:
-            self.cells = list(m["cells"])
+        elif kind == PIECE:
+            check(m["px"] * 20 < self.columns and m["py"] * 20 < self.rows,
+                  "a piece outside the world")
+            self.cells[(m["px"], m["py"])] = bytearray(m["cells"])
+            self.forgotten.discard((m["px"], m["py"]))
+        elif kind == FORGET:
+            self.forgotten.update(m["pieces"])
         elif kind == PLAYER_LIST:
             self.others = {p["id"]: p for p in m["players"]}
         elif kind == PLAYER_JOINED:
             self.others[m["player"]["id"]] = m["player"]
         elif kind == PLAYER_LEFT:
             self.others.pop(m["id"], None)
+            self.in_sight.discard(m["id"])
         elif kind == UPDATE:
             for x, y, level, block in m["cells"]:  # in order: a later entry stands
-                self.cells[self.index(x, y, level)] = block
+                check(self.held(x, y), "a cell of a piece not held: %d,%d" % (x, y))
+                self.cells[(x // 20, y // 20)][self.index(x, y, level)] = block
             for pid, kind_, x, y, level, facing in m["moves"]:
                 who = self.me if pid == self.me["id"] else self.others.get(pid)
                 if who is not None:
                     who.update(x=x, y=y, level=level, facing=facing)
+                if pid != self.me["id"]:
+                    (self.in_sight.discard if kind_ == 3 else self.in_sight.add)(pid)
             for block, count in m["stock"]:
                 self.stock[block] = count
         elif kind == CHAT_LINE:
@@ -425,7 +458,7 @@ def join(host, port, name, password, key):
     login(conn, name, password, key)
     world = World()
     wait_for(conn, world, lambda m: m["kind"] == WELCOME, "Welcome")
-    wait_for(conn, world, lambda m: m["kind"] == BAND, "Band")
+    wait_for(conn, world, lambda m: m["kind"] == PIECE, "Piece")
     wait_for(conn, world, lambda m: m["kind"] == PLAYER_LIST, "PlayerList")
     return conn, world
 
@@ -463,9 +496,10 @@ def play(host, port, name, password):
               "Welcome's level %d is not its column's ground %s"
               % (me["level"], world.top(me["x"], me["y"])))
 
-    # A step toward a column inside the band; its move tells where it landed.
+    # A step toward a column inside the world; its move tells where it landed.
     facing = next(f for f in (3, 1, 2, 0)
-                  if 0 <= me["x"] + FACING_STEP[f][0] < 20 and 0 <= me["y"] + FACING_STEP[f][1] < 20)
+                  if 0 <= me["x"] + FACING_STEP[f][0] < world.columns
+                  and 0 <= me["y"] + FACING_STEP[f][1] < world.rows)
     dx, dy = FACING_STEP[facing]
     to = (me["x"] + dx, me["y"] + dy)
     conn.send(STEP, number(facing, 1))
@@ -482,7 +516,8 @@ def play(host, port, name, password):
     # The action cell: the column ahead (the same facing), level minus the
     # working height; at height 0 it is the ground ahead.
     ahead = (to[0] + dx, to[1] + dy)
-    check(0 <= ahead[0] < 20 and 0 <= ahead[1] < 20, "no column ahead to work on")
+    check(0 <= ahead[0] < world.columns and 0 <= ahead[1] < world.rows,
+          "no column ahead to work on")
     cell = (ahead[0], ahead[1], me["level"] - 0)
     block = world.at(*cell)
     # A block the world leaves alone: snow covers grass and earth, and water

@@ -80,12 +80,16 @@ void join(Peer& peer, Session& session, Game& game) {
     welcome.stock[Cobblestone] = 40;
     welcome.hotbar[0] = Cobblestone;
     welcome.clocks.dayTick = 1234;
-    Band band;
+    Piece piece;
     for (int y = 0; y < kBandColumns; ++y)
-        for (int x = 0; x < kBandColumns; ++x) band.cells[bandIndex(x, y, 10)] = Cobblestone;
+        for (int x = 0; x < kBandColumns; ++x) piece.cells[pieceIndex(x, y, 10)] = Cobblestone;
     ASSERT_TRUE(peer.connection->send(welcome));
-    ASSERT_TRUE(peer.connection->send(band));
+    ASSERT_TRUE(peer.connection->send(piece));
     ASSERT_TRUE(peer.connection->send(PlayerList{{welcome.self, info(4, "bo", 8, 5)}}));
+    // bo stands in the one piece ann holds: the server says so.
+    Update sight;
+    sight.moves.push_back(PlayerMove{4, MoveKind::Place, 8, 5, 10, 0});
+    ASSERT_TRUE(peer.connection->send(sight));
     ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Playing; }, step));
 }
 
