@@ -193,7 +193,8 @@ TEST(ServerPieces, AWalkIntoTheNextPiecesGetsThemBeforeTheyComeIntoViewAsTheySta
             for (const PlayerMove& m : u.moves)
                 if (m.kind == MoveKind::Step && m.x == x) return true;
             return false;
-        })) << "step to " << x << "\n"
+        })) << "step to "
+            << x << "\n"
             << server.log();
         const PieceSet held = piecesOf(alice);
         for (int cx = x - 24; cx <= x + 24; cx += 4)
@@ -220,9 +221,9 @@ TEST(ServerPieces, APieceRequestOutsideTheWorldEndsThatConnectionAloneAndOneInsi
     Player alice(server.port(), "alice"), bob(server.port(), "bob");
     ASSERT_TRUE(joined(alice) && joined(bob)) << server.log();
     alice.send(PieceRequest{{14, 14}});  // the wire's largest, past this world's 4 x 4
-    ASSERT_TRUE(alice.receives<Leave>(
-        [](const Leave& l) { return l.reason == Reason::BrokeProtocol; }))
-        << server.log();
+    ASSERT_TRUE(alice.receives<Leave>([](const Leave& l) {
+        return l.reason == Reason::BrokeProtocol;
+    })) << server.log();
     bob.send(PieceRequest{{3, 3}});  // not one bob holds: sent, then forgotten at once
     ASSERT_TRUE(bob.receives<Forget>([](const Forget& f) {
         return f.pieces.size() == 1 && f.pieces[0] == PiecePlace{3, 3};
