@@ -375,15 +375,7 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         }
         applyPiece(*m, world.grid, columns_, rows_);
         pieces_[at] = PieceHeld::Held;
-        if (onCell_) {
-            for (int dx = 0; dx < kPieceEdge; ++dx)
-                for (int dy = 0; dy < kPieceEdge; ++dy)
-                    for (int level = 0; level < kBandLevels; ++level) {
-                        const int x = m->px * kPieceEdge + dx, y = m->py * kPieceEdge + dy;
-                        if (x < columns_ && y < rows_)
-                            onCell_(x, y, level, m->cells[pieceIndex(dx, dy, level)]);
-                    }
-        }
+        piecesReceived_ += 1;
     } else if (const auto* m = std::get_if<Forget>(&message)) {
         for (const PiecePlace& place : m->pieces) {
             const std::size_t at = static_cast<std::size_t>(place.py) * across_ + place.px;

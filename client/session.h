@@ -127,8 +127,11 @@ public:
     int columns() const { return columns_; }
     int rows() const { return rows_; }
     PieceHeld pieceHeld(int x, int y) const;
-    // Called with every cell the server tells, as it is applied: each cell
-    // of an Update, and all 8,000 of a Piece (block is the cell's block).
+    // Pieces received so far, asked for or not.
+    std::uint64_t piecesReceived() const { return piecesReceived_; }
+    // Called with every cell of an Update as it is applied (block is the
+    // cell's block); a Piece is the world as it stands, not a change, and
+    // calls nothing.
     using CellListener = std::function<void(int x, int y, int level, int block)>;
     void onCell(CellListener listener) { onCell_ = std::move(listener); }
 
@@ -155,6 +158,7 @@ private:
     int selfId_ = -1;
     int columns_ = 0, rows_ = 0, across_ = 0;
     std::vector<PieceHeld> pieces_;
+    std::uint64_t piecesReceived_ = 0;
     std::vector<RemotePlayer> others_;
     // Where each player id stands in others_ (-1: not there); ids are
     // 0..249, so the list never holds more than 250 and a lookup is one step.

@@ -140,7 +140,7 @@ bool Server::start() {
     s.logins.started = Clock::now();
     s.logins.namesKnown = s.store.countRecords();
     s.store.takeStoredWith([&s](StoredWorld& stored) { return s.world.takeStored(stored); });
-    if (!s.world.load(folder)) return false;
+    if (!s.world.load(folder, s.options.newWorldSize)) return false;
     try {
         s.logins.listener = std::make_unique<Listener>(Ipv4Address(), s.options.port);
     } catch (const std::exception& e) {

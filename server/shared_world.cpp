@@ -33,12 +33,26 @@ bool waitsForFreePlayer(const Message& m) {
 SharedWorld::SharedWorld(Log log, Peers& peers, Store& store, std::mt19937& random)
     : log_(std::move(log)), peers_(peers), store_(store), random_(random) {}
 
-bool SharedWorld::load(const std::string& worldFolder) {
+bool SharedWorld::load(const std::string& worldFolder, int newSize) {
     grid_->maxX = kBandColumns - 1;
     grid_->maxY = kBandColumns - 1;
     Store::WorldFound found;
     if (!store_.readWorld(*grid_, startX_, startY_, worldRecord_, found)) return false;
-    if (!found.found) {
+    if (!found.found && newSize > kBandColumns && isWorldSize(newSize)) {
+        const std::uint32_t seed = random_();
+        const WorldStart start = generateIslandWorld(seed, newSize);
+        for (int x = 0; x < newSize; ++x)
+            for (int y = 0; y < newSize; ++y)
+                for (int level = 0; level < kBandLevels; ++level)
+                    setCellOf(*grid_, x, y, level, cellOf(world, x, y, level));
+        found = Store::WorldFound{false, true, newSize, newSize, WorldKind::Island, false};
+        startX_ = start.x;
+        startY_ = start.y;
+        store_.keepAsStoredWorld();
+        store_.markWorldUnsaved(Clock::now() - kAutosaveAfter);
+        log_("no world in " + worldFolder + ": generated an island of " + std::to_string(newSize) +
+             " x " + std::to_string(newSize) + " (seed " + std::to_string(seed) + ")");
+    } else if (!found.found) {
         Terrain terrain;
         const std::uint32_t seed = random_();
         generateWorld(WorldKind::Island, seed, terrain);
@@ -61,7 +75,7 @@ bool SharedWorld::load(const std::string& worldFolder) {
     grid_->maxY = rows_ - 1;
     across_ = ::piecesAcross(columns_);
     down_ = ::piecesAcross(rows_);
-    if (large_) {
+    if (large_ && found.found) {
         // A larger world keeps no start column: new players start near the
         // single player's place, or the middle.
         startX_ = worldRecord_.x ? *worldRecord_.x : columns_ / 2;

@@ -28,7 +28,7 @@ public:
 
     // Reads the world from the store, or generates an island when there is
     // none. False, with the reason in the log, when it cannot be read.
-    bool load(const std::string& worldFolder);
+    bool load(const std::string& worldFolder, int newSize = kBandColumns);
     void snapshot(WorldSnapshot& world) const;
     bool takeStored(StoredWorld& stored) const;
 

@@ -115,6 +115,12 @@ bool Store::readWorld(WorldGrid& grid, std::int32_t& startX, std::int32_t& start
     return true;
 }
 
+void Store::keepAsStoredWorld() {
+    large_ = true;
+    worldPath_ = storedWorldFile(worldFolder_);
+    backupKept_ = true;  // nothing to back up
+}
+
 void Store::markWorldChanged(Clock::time_point now) {
     if (worldDirty_) return;
     worldDirty_ = true;

@@ -82,6 +82,8 @@ public:
     // grid; false, with the reason in the log, when it cannot be read.
     bool readWorld(WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
                    PlayerRecord& record, WorldFound& found);
+    // A world made here that is kept as world.bin.
+    void keepAsStoredWorld();
     // How a larger world is copied out for a save, on the ticking thread;
     // false when it cannot be stored as it is.
     void takeStoredWith(std::function<bool(StoredWorld&)> take) { takeStored_ = std::move(take); }
