@@ -7,10 +7,12 @@ agrees with what the rules on that page predict; then it chats, pings,
 leaves, and joins again with the name's key (and is refused without it).
 
     reference_client.py --connect HOST:PORT [--name NAME] [--password-file FILE]
-    reference_client.py --server PATH/TO/tessaria-server
+    reference_client.py --server PATH/TO/tessaria-server [--large]
 
 With --server it starts that server itself on a free loopback port, in a
-temporary folder holding a flat world it wrote, and stops it at the end.
+temporary folder holding a flat world it wrote (with --large one of 128 x 128
+columns, kept as world.bin, over which it also walks into new pieces and asks
+for a far one), and stops it at the end.
 Exit status 0 when every check held; otherwise the first one that did not is
 printed and the status is 1.
 """
@@ -21,6 +23,7 @@ import re
 import select
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -51,7 +54,7 @@ ANNOUNCEMENT = (18, 22)
 PING = (35, 1)
 PONG = (35, 3)
 
-EMPTY, GRASS, WATER, EARTH, LAVA, HARD_ROCK = 0, 1, 5, 6, 8, 17
+EMPTY, GRASS, COBBLESTONE, WATER, EARTH, LAVA, HARD_ROCK = 0, 1, 2, 5, 6, 8, 17
 FACING_STEP = {0: (0, -1), 1: (0, 1), 2: (-1, 0), 3: (1, 0)}
 NAME_OWNED = 12
 
@@ -586,6 +589,53 @@ def play(host, port, name, password):
     return world.key, world.stock
 
 
+def reach(x, y, px, py):
+    """Columns from (x, y) to the nearest column of piece (px, py), the worse axis."""
+    def along(c, p):
+        return max(0, 20 * p - c, c - (20 * p + 19))
+    return max(along(x, px), along(y, py))
+
+
+def pieces(host, port, name, password, key):
+    """Walks right into pieces it lacks: each is there by the time the view
+    could reach it (24 columns), and holds the world; a far one asked for
+    comes, then is forgotten at once."""
+    conn, world = join(host, port, name, password, key)
+    me = world.me
+    across, down = (world.columns + 19) // 20, (world.rows + 19) // 20
+    wanted = {(px, py) for px in range(across) for py in range(down)
+              if reach(me["x"], me["y"], px, py) <= 32}
+    check(set(world.cells) == wanted, "joined with pieces %s, not %s"
+          % (sorted(world.cells), sorted(wanted)))
+    print("joined at %d,%d holding %d pieces of %d x %d" % (me["x"], me["y"], len(wanted),
+                                                             across, down))
+    for _ in range(8):
+        to = me["x"] + 1
+        if to >= world.columns:
+            break
+        conn.send(STEP, number(3, 1))
+        wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
+            mv[0] == me["id"] and mv[2] == to for mv in m["moves"]), "move of the step")
+        for x in range(to - 24, to + 25):
+            for y in (me["y"] - 24, me["y"], me["y"] + 24):
+                if 0 <= x < world.columns and 0 <= y < world.rows:
+                    check(world.held(x, y), "at %d: column %d,%d in view and not sent" % (to, x, y))
+    new = set(world.cells) - wanted
+    check(new, "no new piece after eight steps")
+    for px, py in new:
+        check(world.at(20 * px, 20 * py, 10) == COBBLESTONE, "piece %d,%d is not the world's"
+              % (px, py))
+    print("walked to %d: sent %s on the way, every column in view there" % (me["x"], sorted(new)))
+    far = next((px, py) for px in range(across) for py in range(down)
+               if not world.held(20 * px, 20 * py))
+    conn.send(PIECE_REQUEST, number(far[0], 1) + number(far[1], 1))
+    wait_for(conn, world, lambda m: m["kind"] == FORGET and far in m["pieces"], "Forget")
+    check(world.at(20 * far[0], 20 * far[1], 10) == COBBLESTONE, "the piece asked for is wrong")
+    print("asked for piece %d,%d: sent, then forgotten" % far)
+    conn.send(LEAVE, number(0, 1) + text(""))
+    conn.close()
+
+
 def keys(host, port, name, password, key):
     """A name with a key: joins with it, and is refused without it."""
     if not key:
@@ -614,10 +664,24 @@ def flat_world(folder):
         out.write("p_x = 8\np_y = 8\n")
 
 
-def with_server(binary, run):
+def flat_stored_world(folder, size):
+    """The same ground as world.bin: a header of "TSWORLD\\n" and six numbers
+    (format 1, columns, rows, levels, kind 1 flat, the compressed length), then
+    the cells column by column, each column's rows, each row's 20 levels."""
+    os.makedirs(folder)
+    column = bytes(2 if level == 10 else 0 for level in range(20))
+    packed = zlib.compress(column * (size * size))
+    with open(os.path.join(folder, "world.bin"), "wb") as out:
+        out.write(b"TSWORLD\n" + struct.pack("<6I", 1, size, size, 20, 1, len(packed)) + packed)
+
+
+def with_server(binary, run, size=20):
     folder = tempfile.mkdtemp(prefix="tessaria-reference-")
     world = os.path.join(folder, "world")
-    flat_world(world)
+    if size > 20:
+        flat_stored_world(world, size)
+    else:
+        flat_world(world)
     server = subprocess.Popen([binary, "--port", "0", "--world", world], stdin=subprocess.PIPE,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
@@ -648,6 +712,7 @@ def main():
     where.add_argument("--server", metavar="BINARY")
     parser.add_argument("--name", default="reference")
     parser.add_argument("--password-file", metavar="FILE")
+    parser.add_argument("--large", action="store_true")
     args = parser.parse_args()
     password = ""
     if args.password_file:
@@ -656,11 +721,13 @@ def main():
 
     def run(host, port):
         key, _ = play(host, port, args.name, password)
+        if args.large:
+            pieces(host, port, args.name, password, key)
         keys(host, port, args.name, password, key)
 
     try:
         if args.server:
-            with_server(args.server, run)
+            with_server(args.server, run, 128 if args.large else 20)
         else:
             host, _, port = args.connect.rpartition(":")
             run(host, int(port))
