@@ -75,7 +75,7 @@ public:
     // lines the screen has room for, the log's lines wait up to a bound (the
     // rest are counted in one line), and one pump applies at most a budget of
     // work, a message costing 32 and one more for each cell or player it
-    // carries (about 500 chat lines, or two bands); the rest waits in the
+    // carries (about 500 chat lines, or sixteen pieces); the rest waits in the
     // socket's queue for the next tick.
     static constexpr std::size_t kChatShown = 12;
     static constexpr std::size_t kFreshKept = 256;

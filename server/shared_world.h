@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -79,6 +80,7 @@ private:
     static void walkToward(PlayerIntent& intent, int facing);
     void restoreActionCell(Peer& peer);
     void changedCells();
+    void compareColumn(int x, int y);
     int columnTop(int x, int y) const;
     bool fitsNewPlayer(int x, int y, int apart) const;
     std::pair<int, int> spawnColumn() const;
@@ -99,6 +101,13 @@ private:
     // grid is so that a whole row of columns compares at once.
     std::unique_ptr<WorldGrid> told_ = std::make_unique<WorldGrid>();
     std::uint32_t toldRevision_ = 0;
+    // Columns a player's action may write, each way from the player.
+    static constexpr int kActionReach = 2;
+    // Every kSlices-th row of columns makes a slice; those not compared
+    // since the last write.
+    static constexpr int kSlices = 4;
+    std::bitset<kSlices> unscanned_;
+    int nextSlice_ = 0;
     std::vector<int> holders_;                      // by piece: players holding it
     std::vector<std::vector<CellChange>> changes_;  // by piece: this tick's
     std::vector<int> changedPieces_;
