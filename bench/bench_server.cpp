@@ -73,7 +73,7 @@ struct Peer {
     std::vector<Message> received;
     std::size_t bytes = 0;
     Peer(std::uint16_t port, const std::string& name) : link(kLoopback, port) {
-        link.send(Login{name, ""});
+        link.send(Login{name, "", ""});
         link.client().poll(0);
     }
     void pump() {

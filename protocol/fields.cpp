@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "net/packet_number.h"
 
@@ -121,14 +122,56 @@ void FieldReader::runs(std::vector<std::uint8_t>& cells, std::size_t cellCount,
     }
 }
 
-void FieldWriter::packed(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
+namespace {
+
+// The pieces compressed last, by their cells: a server sends the same piece
+// to every player who comes near it, and checks each message it sends by
+// writing it once more, so most pieces are compressed once.
+struct Packed {
+    std::uint64_t hash = 0;
+    std::vector<std::uint8_t> cells;
+    std::string bytes;
+};
+constexpr std::size_t kPackedKept = 64;
+thread_local std::vector<Packed> packedKept;
+thread_local std::size_t packedNext = 0;
+
+std::uint64_t hashOf(const std::vector<std::uint8_t>& cells) {
+    std::uint64_t hash = 14695981039346656037ull;
+    std::size_t i = 0;
+    for (; i + 8 <= cells.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, cells.data() + i, 8);
+        hash = (hash ^ word) * 1099511628211ull;
+    }
+    for (; i < cells.size(); ++i) hash = (hash ^ cells[i]) * 1099511628211ull;
+    return hash;
+}
+
+const std::string& compressed(const std::vector<std::uint8_t>& cells) {
+    const std::uint64_t hash = hashOf(cells);
+    for (const Packed& kept : packedKept)
+        if (kept.hash == hash && kept.cells == cells) return kept.bytes;
+    if (packedKept.size() < kPackedKept) packedKept.emplace_back();
+    Packed& slot = packedKept[packedNext];
+    packedNext = (packedNext + 1) % kPackedKept;
     uLongf length = compressBound(cells.size());
-    std::string bytes(length, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(bytes.data()), &length, cells.data(), cells.size(),
-                  Z_BEST_COMPRESSION) != Z_OK)
+    slot.bytes.assign(length, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(slot.bytes.data()), &length, cells.data(), cells.size(),
+                  Z_DEFAULT_COMPRESSION) != Z_OK)
         length = 0;  // the reader refuses an empty one: never sent
-    bytes.resize(length);
-    packet_.addShort(static_cast<std::uint16_t>(std::min<uLongf>(length, kLargestShort)));
+    slot.bytes.resize(length);
+    slot.hash = hash;
+    slot.cells = cells;
+    return slot.bytes;
+}
+
+}  // namespace
+
+void FieldWriter::packed(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
+    const std::string& bytes = compressed(cells);
+    packet_.addShort(
+        static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size(), kLargestShort)));
     packet_.addString(bytes);
 }
 
