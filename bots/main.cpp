@@ -10,7 +10,8 @@
 // E  edits the server confirmed: an action whose cell changed here, and the
 //    same cell with the same block came back from the server after the Use.
 // L  the 99th percentile, over every other bot's receipt of a confirmed
-//    edit's cell, of (receipt - the edit's moment). The moment is when the
+//    edit's cell (not a liquid's, which a flood may bring as well), of
+//    (receipt - the edit's moment). The moment is when the
 //    editing bot's own action ends on its own screen: the Use sent plus the
 //    action's kAnimTicks ticks. Those 425 ms are gameplay that every player
 //    sees, not network, so they are not latency.
@@ -776,6 +777,9 @@ int main(int argc, char** argv) {
     for (const Edit& edit : run.edits) {
         if (!confirmation(*run.bots[static_cast<std::size_t>(edit.bot)], edit)) continue;
         confirmed += 1;
+        // A liquid placed spreads: its cell may fill from the flood as well
+        // as from the edit, and that would time the flood, not the edit.
+        if (edit.block == Water || edit.block == Lava) continue;
         const auto moment = edit.sent + kActionTime;
         for (std::size_t i = 0; i < run.bots.size(); ++i) {
             if (static_cast<int>(i) == edit.bot ||
