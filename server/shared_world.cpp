@@ -89,7 +89,7 @@ bool SharedWorld::load(const std::string& worldFolder, int newSize) {
     weather_.weatherTrigger = trigger(random_);
     weather_.weatherActive = sixth(random_) == 3;
     weather_.weatherKind = static_cast<WeatherKind>(kind(random_));
-    *told_ = *grid_;
+    told_.assign(grid_->cells, grid_->cells + static_cast<std::size_t>(columns_) * kStrideX);
     toldRevision_ = grid_->revision;
     holders_.assign(static_cast<std::size_t>(across_ * down_), 0);
     changes_.assign(holders_.size(), {});
@@ -413,7 +413,7 @@ void SharedWorld::tick() {
 // A column compared with what was told of it; its changed cells noted.
 void SharedWorld::compareColumn(int x, int y) {
     const int at = cellIndex(x, y, kHighestLevel);
-    BlockId* told = told_->cells + at;
+    BlockId* told = told_.data() + at;
     const BlockId* now = grid_->cells + at;
     if (std::equal(now, now + kGridLevels, told)) return;
     const int piece = pieceAt(x, y);
@@ -461,7 +461,7 @@ void SharedWorld::changedCells() {
     const std::size_t rowCells = static_cast<std::size_t>(rows_) * kStrideY;
     for (int x = slice; x < columns_; x += kSlices) {
         const int first = cellIndex(x, 0, kHighestLevel);
-        if (std::equal(grid_->cells + first, grid_->cells + first + rowCells, told_->cells + first))
+        if (std::equal(grid_->cells + first, grid_->cells + first + rowCells, told_.data() + first))
             continue;
         for (int y = 0; y < rows_; ++y) compareColumn(x, y);
     }
@@ -481,7 +481,7 @@ void SharedWorld::syncTold(int piece) {
     const int x1 = std::min(columns_, x0 + kPieceEdge), y1 = std::min(rows_, y0 + kPieceEdge);
     for (int x = x0; x < x1; ++x) {
         const int from = cellIndex(x, y0, kHighestLevel), to = cellIndex(x, y1, kHighestLevel);
-        std::copy(grid_->cells + from, grid_->cells + to, told_->cells + from);
+        std::copy(grid_->cells + from, grid_->cells + to, told_.data() + from);
     }
 }
 

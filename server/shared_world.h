@@ -98,8 +98,9 @@ private:
 
     std::unique_ptr<WorldGrid> grid_ = std::make_unique<WorldGrid>();
     // The cells as the players holding them were last told, laid out as the
-    // grid is so that a whole row of columns compares at once.
-    std::unique_ptr<WorldGrid> told_ = std::make_unique<WorldGrid>();
+    // grid is so that a whole row of columns compares at once; only the
+    // world's own rows of columns.
+    std::vector<BlockId> told_;
     std::uint32_t toldRevision_ = 0;
     // Columns a player's action may write, each way from the player.
     static constexpr int kActionReach = 2;
