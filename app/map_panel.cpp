@@ -5,6 +5,7 @@
 #include <cctype>
 #include <string>
 
+#include "app/multiplayer.h"
 #include "app/panel_keys.h"
 #include "app/status_line.h"
 #include "game/settings.h"
@@ -51,7 +52,7 @@ void drawMapPanel(const WorldGrid& grid, const PlayerState& p) {
     const std::string close = panelKeyName(boundKey(Action::Map));
     const std::string title = "Map of the world (" + close + " or Escape closes)";
     drawText(title.c_str(), kPanelX + 10, kTitleY);
-    drawWorldMap(grid, p, kMapBoxX, kMapBoxY, kMapBoxWidth, kMapBoxHeight);
+    drawWorldMap(grid, p, kMapBoxX, kMapBoxY, kMapBoxWidth, kMapBoxHeight, joinedMapKnown());
     const std::string line = positionText(p);
     setTint(kYellow);
     drawText(line.c_str(), kPanelX + (kPanelWidth - textWidth(line.c_str())) / 2, kLineY);

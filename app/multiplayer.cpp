@@ -29,6 +29,7 @@
 #include "game/world_catalog.h"
 #include "game/world_save.h"
 #include "render/assets.h"
+#include "render/map_view.h"
 #include "render/other_figures.h"
 #include "render/text.h"
 #include "render/tint.h"
@@ -661,8 +662,21 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
     std::vector<OtherFigure>& figures = otherFigures();
     figures.clear();
     for (const RemotePlayer& r : session.others())
-        figures.push_back(OtherFigure{r.figure, r.fromX, r.fromY, r.fromLevel, r.quarters, r.name});
+        if (r.inSight)
+            figures.push_back(
+                OtherFigure{r.figure, r.fromX, r.fromY, r.fromLevel, r.quarters, r.name});
     if (session.phase() == SessionPhase::Ended) endSession();
+}
+
+const MapKnown* joinedMapKnown() {
+    static MapKnown known;
+    if (!client.session || client.session->phase() != SessionPhase::Playing) return nullptr;
+    const Session* session = client.session.get();
+    known.sent = [session](int x, int y) { return session->pieceHeld(x, y) != PieceHeld::Never; };
+    known.others.clear();
+    for (const RemotePlayer& r : session->others())
+        known.others.push_back(MapOther{r.figure.x, r.figure.y, r.inSight});
+    return &known;
 }
 
 bool worldIsOwn() { return !client.kept && !client.host.server; }

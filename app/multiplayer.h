@@ -61,3 +61,7 @@ bool joinedWorldReady();
 void drawJoiningScreen();
 // Over the joined game's picture: the chat's lines and the line being typed.
 void drawChat();
+// What the map shows of a joined world: the columns sent and the others'
+// places; null when no session is playing.
+struct MapKnown;
+const MapKnown* joinedMapKnown();

@@ -1,5 +1,7 @@
 // The hosted world on loopback: what a join costs in time and bytes, how long
-// an edit takes to reach another player, and what an idle player receives.
+// an edit takes to reach another player, and what an idle and a walking
+// player receive; each on the band's 20 x 20 and on a 300 x 300 island (the
+// argument), whose players are sent only the pieces around them.
 // The edit's delay holds the 17-tick action (425 ms) that the rules run
 // before a placed block stands, which the placing player watches end on their
 // own screen too; the counters "after_action_*" take it away and leave the
@@ -15,29 +17,39 @@
 #include <vector>
 
 #include "game/world_file.h"
+#include "game/world_store.h"
 #include "protocol/codec.h"
 #include "protocol/connection.h"
 #include "rules/input.h"
 #include "server/server.h"
+#include "worldgen/world_kinds.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 const Ipv4Address kLoopback(127, 0, 0, 1);
 
-// A server on a thread of its own over a flat world in a scratch folder.
+// A server on a thread of its own in a scratch folder: over a flat band, or
+// over the island of seed 1 and `size` columns a side, kept as world.bin.
 struct Hosted {
     std::filesystem::path folder;
     std::unique_ptr<Server> server;
     std::thread thread;
-    Hosted() {
+    explicit Hosted(int size = kBandEdge) {
         char pattern[] = "/tmp/tessaria-bench-server-XXXXXX";
         folder = ::mkdtemp(pattern);
-        WorldSnapshot world;
-        for (int x = 0; x < kBandEdge; ++x)
-            for (int y = 0; y < kBandEdge; ++y) world.at(x, y, 10) = Grass;
-        world.playerX = world.playerY = 5;
-        writeWorldFile((folder / "world.ini").string(), world, false);
+        if (size > kBandEdge) {
+            generateIslandWorld(1, size);
+            StoredWorld stored;
+            takeStoredWorld(world, size, size, WorldKind::Island, PlayerRecord{}, stored);
+            writeStoredWorld(folder.string(), stored, false);
+        } else {
+            WorldSnapshot band;
+            for (int x = 0; x < kBandEdge; ++x)
+                for (int y = 0; y < kBandEdge; ++y) band.at(x, y, 10) = Grass;
+            band.playerX = band.playerY = 5;
+            writeWorldFile((folder / "world.ini").string(), band, false);
+        }
         std::ofstream(folder / "server.ini") << "connects_per_minute = 100000\n"
                                                 "connections_per_address = 1000\n";
         ServerOptions options;
@@ -61,7 +73,7 @@ struct Peer {
     std::vector<Message> received;
     std::size_t bytes = 0;
     Peer(std::uint16_t port, const std::string& name) : link(kLoopback, port) {
-        link.send(Login{name, ""});
+        link.send(Login{name, "", ""});
         link.client().poll(0);
     }
     void pump() {
@@ -92,9 +104,9 @@ double percentile(std::vector<double> samples, double fraction) {
     return samples[static_cast<std::size_t>(fraction * (samples.size() - 1))];
 }
 
-// Connect to the whole band and the list of players.
+// Connect to the pieces around the player and the list of players.
 void BM_JoinOnLoopback(benchmark::State& state) {
-    Hosted hosted;
+    Hosted hosted(static_cast<int>(state.range(0)));
     int n = 0;
     std::size_t bytes = 0;
     for (auto _ : state) {
@@ -108,22 +120,40 @@ void BM_JoinOnLoopback(benchmark::State& state) {
     }
     state.counters["join_bytes"] = static_cast<double>(bytes);
 }
-BENCHMARK(BM_JoinOnLoopback)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_JoinOnLoopback)->Unit(benchmark::kMillisecond)->Iterations(20)->Arg(20)->Arg(300);
 
-bool cellSeen(const Peer& peer, std::size_t from, std::uint8_t block) {
+struct Cell {
+    int x = 0, y = 0, level = 0;
+};
+
+bool cellSeen(const Peer& peer, std::size_t from, std::uint8_t block, Cell at) {
     for (std::size_t i = from; i < peer.received.size(); ++i)
         if (const auto* u = std::get_if<Update>(&peer.received[i]))
             for (const CellChange& c : u->cells)
-                if (c.x == 5 && c.y == 6 && c.level == 9 && c.block == block) return true;
+                if (c.x == at.x && c.y == at.y && c.level == at.level && c.block == block)
+                    return true;
     return false;
 }
 
-// One player places a block and mines it again; the other waits for each.
+// The cell a player's Use at the raised height acts on, as its Welcome put it.
+Cell actionCell(const Peer& peer) {
+    for (const Message& m : peer.received)
+        if (const auto* w = std::get_if<Welcome>(&m)) {
+            static constexpr int kAhead[4][2] = {{0, -1}, {0, 1}, {-1, 0}, {1, 0}};
+            return Cell{w->self.x + kAhead[w->self.facing][0],
+                        w->self.y + kAhead[w->self.facing][1], w->self.level - 1};
+        }
+    return Cell{};
+}
+
+// One player places a block and mines it again; the other, standing near,
+// waits for each.
 void BM_EditReachesTheOther(benchmark::State& state) {
-    Hosted hosted;
+    Hosted hosted(static_cast<int>(state.range(0)));
     Peer builder(hosted.server->port(), "builder"), watcher(hosted.server->port(), "watcher");
     builder.pumpUntil([&] { return builder.has<PlayerList>(); });
     watcher.pumpUntil([&] { return watcher.has<PlayerList>(); });
+    const Cell cell = actionCell(builder);
     std::vector<double> delays;
     for (auto _ : state) {
         const std::size_t from = watcher.received.size();
@@ -132,7 +162,7 @@ void BM_EditReachesTheOther(benchmark::State& state) {
         builder.link.client().poll(0);
         const bool seen = watcher.pumpUntil([&] {
             builder.pump();
-            return cellSeen(watcher, from, Cobblestone);
+            return cellSeen(watcher, from, Cobblestone, cell);
         });
         const auto arrived = Clock::now();
         if (!seen) state.SkipWithError("the placed block never arrived");
@@ -141,11 +171,11 @@ void BM_EditReachesTheOther(benchmark::State& state) {
         // Strikes count over every action: mine one strike at a time until
         // the block goes, so the builder is free when the next place starts.
         const std::size_t mined = watcher.received.size();
-        for (int strike = 0; strike < 3 && !cellSeen(watcher, mined, Empty); ++strike) {
+        for (int strike = 0; strike < 3 && !cellSeen(watcher, mined, Empty, cell); ++strike) {
             builder.link.send(Use{0, 0, 1});
             builder.link.client().poll(0);
             const auto end = Clock::now() + std::chrono::milliseconds(600);
-            while (Clock::now() < end && !cellSeen(watcher, mined, Empty)) {
+            while (Clock::now() < end && !cellSeen(watcher, mined, Empty, cell)) {
                 builder.pump();
                 watcher.pump();
             }
@@ -158,11 +188,11 @@ void BM_EditReachesTheOther(benchmark::State& state) {
     state.counters["after_action_median_ms"] = percentile(delays, 0.5) - kActionMs;
     state.counters["after_action_p99_ms"] = percentile(delays, 0.99) - kActionMs;
 }
-BENCHMARK(BM_EditReachesTheOther)->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_EditReachesTheOther)->Unit(benchmark::kMillisecond)->Iterations(40)->Arg(20)->Arg(300);
 
 // Bytes a second that a player who does nothing receives, pings included.
 void BM_IdlePlayerBytes(benchmark::State& state) {
-    Hosted hosted;
+    Hosted hosted(static_cast<int>(state.range(0)));
     Peer idle(hosted.server->port(), "idle");
     idle.pumpUntil([&] { return idle.has<PlayerList>(); });
     double perSecond = 0;
@@ -174,12 +204,14 @@ void BM_IdlePlayerBytes(benchmark::State& state) {
     }
     state.counters["bytes_per_second"] = perSecond;
 }
-BENCHMARK(BM_IdlePlayerBytes)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_IdlePlayerBytes)->Unit(benchmark::kSecond)->Iterations(1)->Arg(20)->Arg(300);
 
 // Bytes a second that a player walking without a pause receives, and what a
-// player watching them receives.
+// player watching them receives. On the band it walks four steps one way
+// and four back; on a larger world straight on, into new pieces all the way.
 void BM_WalkingPlayerBytes(benchmark::State& state) {
-    Hosted hosted;
+    const int size = static_cast<int>(state.range(0));
+    Hosted hosted(size);
     Peer walker(hosted.server->port(), "walker"), watcher(hosted.server->port(), "watcher");
     walker.pumpUntil([&] { return walker.has<PlayerList>(); });
     watcher.pumpUntil([&] { return watcher.has<PlayerList>(); });
@@ -195,7 +227,8 @@ void BM_WalkingPlayerBytes(benchmark::State& state) {
         while (Clock::now() < end) {
             if (Clock::now() >= nextStep) {
                 // Four steps one way, four back: in bounds on any ground.
-                const Facing facing = (steps / 4) % 2 == 0 ? Facing::Down : Facing::Up;
+                const Facing facing =
+                    size > kBandEdge || (steps / 4) % 2 == 0 ? Facing::Down : Facing::Up;
                 walker.link.send(Step{static_cast<std::uint8_t>(facing)});
                 ++steps;
                 nextStep += kStep;
@@ -209,7 +242,7 @@ void BM_WalkingPlayerBytes(benchmark::State& state) {
     state.counters["walker_bytes_per_second"] = walkerPerSecond;
     state.counters["watcher_bytes_per_second"] = watcherPerSecond;
 }
-BENCHMARK(BM_WalkingPlayerBytes)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_WalkingPlayerBytes)->Unit(benchmark::kSecond)->Iterations(1)->Arg(20)->Arg(300);
 
 }  // namespace
 

@@ -30,7 +30,9 @@ constexpr int kPingTicks = 5 * Session::kTicksPerSecond;
 constexpr int kWorkOfMessage = 32;
 int workOf(const Message& message) {
     int items = 0;
-    if (std::holds_alternative<Band>(message)) items = static_cast<int>(kBandCells);
+    // A piece is copied in whole, far cheaper a cell than an update's cells:
+    // a walk's row of pieces must not hold up the next tick's moves.
+    if (std::holds_alternative<Piece>(message)) items = static_cast<int>(kPieceCells / 8);
     if (const auto* update = std::get_if<Update>(&message))
         items = static_cast<int>(update->cells.size() + update->moves.size());
     if (const auto* list = std::get_if<PlayerList>(&message))
@@ -352,21 +354,35 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
         self.targetRaised = m->raised;
         aimCamera(view, self);
         view.velocityX = view.velocityY = 0;
-    } else if (const auto* m = std::get_if<Band>(&message)) {
-        // What the band does not hold (the headroom above it, the edge past
-        // it) is nothing in a server's world, not what the single player left.
-        // Once: a later band (a change too big for an Update) covers the same
-        // cells, and clearing the whole grid again would cost a frame.
-        if (!haveBand_) std::fill(std::begin(world.grid.cells), std::end(world.grid.cells), Empty);
-        // The server keeps players on the columns the wire can name.
-        world.grid.maxX = world.grid.maxY = kBandColumns - 1;
-        applyBand(*m, world.grid);
-        haveBand_ = true;
-        if (onCell_) {
-            for (int level = 0; level < kBandLevels; ++level)
-                for (int y = 0; y < kBandColumns; ++y)
-                    for (int x = 0; x < kBandColumns; ++x)
-                        onCell_(x, y, level, cellOf(world.grid, x, y, level));
+        if (columns_ == 0) {
+            // What the pieces do not hold (the headroom, the edge, what is
+            // not sent yet) is nothing in a server's world, not what the
+            // single player left.
+            std::fill(std::begin(world.grid.cells), std::end(world.grid.cells), Empty);
+            ++world.grid.revision;
+            columns_ = m->columns;
+            rows_ = m->rows;
+            across_ = piecesAcross(columns_);
+            pieces_.assign(static_cast<std::size_t>(across_ * piecesAcross(rows_)),
+                           PieceHeld::Never);
+        }
+        // The rules keep the player on the world's own columns.
+        world.grid.maxX = columns_ - 1;
+        world.grid.maxY = rows_ - 1;
+    } else if (const auto* m = std::get_if<Piece>(&message)) {
+        const std::size_t at = static_cast<std::size_t>(m->py) * across_ + m->px;
+        if (columns_ == 0 || m->px >= across_ || at >= pieces_.size()) {
+            end("server broke the protocol (a piece outside the world)");
+            return;
+        }
+        applyPiece(*m, world.grid, columns_, rows_);
+        pieces_[at] = PieceHeld::Held;
+        piecesReceived_ += 1;
+    } else if (const auto* m = std::get_if<Forget>(&message)) {
+        for (const PiecePlace& place : m->pieces) {
+            const std::size_t at = static_cast<std::size_t>(place.py) * across_ + place.px;
+            if (place.px < across_ && at < pieces_.size() && pieces_[at] == PieceHeld::Held)
+                pieces_[at] = PieceHeld::Forgotten;
         }
     } else if (const auto* m = std::get_if<PlayerList>(&message)) {
         others_.clear();
@@ -380,7 +396,7 @@ void Session::apply(const M& message, World world, PlayerState& self, Camera& vi
             slotOf_[info.id] = static_cast<std::int16_t>(others_.size());
             others_.push_back(remoteFrom(info));
         }
-        if (selfId_ >= 0 && haveBand_) phase_ = SessionPhase::Playing;
+        if (selfId_ >= 0 && columns_ > 0) phase_ = SessionPhase::Playing;
     } else if (const auto* m = std::get_if<PlayerJoined>(&message)) {
         if (m->player.id == selfId_) return;
         if (RemotePlayer* r = other(m->player.id)) {
@@ -411,6 +427,7 @@ template <class M>
 void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& view) {
     const Column ahead = columnAhead(self);
     for (const auto& c : u.cells) {
+        if (c.x >= columns_ || c.y >= rows_) continue;
         if (self.busy && self.acting && c.x == ahead.x && c.y == ahead.y &&
             c.level == self.level - self.targetRaised)
             toldAction_ = Told{c.x, c.y, c.level, c.block};
@@ -448,18 +465,28 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         RemotePlayer* r = other(move.id);
         if (r == nullptr) continue;
         PlayerState& f = r->figure;
+        if (move.kind == MoveKind::OutOfSight) {
+            r->inSight = false;
+            continue;
+        }
         f.facing = static_cast<Facing>(move.facing);
-        if (move.kind == MoveKind::Turn) continue;
+        // Come into sight: drawn where it is, not walked there from afar.
+        const bool appears = !r->inSight;
+        r->inSight = true;
+        if (move.kind == MoveKind::Turn && !appears) continue;
         r->fromX = f.x;
         r->fromY = f.y;
         r->fromLevel = f.level;
         f.x = move.x;
         f.y = move.y;
         f.level = move.level;
-        if (move.kind == MoveKind::Step) {
+        if (move.kind == MoveKind::Step && !appears) {
             r->quarters = 0;
             startAnimation(f, false);
         } else {
+            r->fromX = f.x;
+            r->fromY = f.y;
+            r->fromLevel = f.level;
             r->quarters = 4;
         }
     }
@@ -484,6 +511,11 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         if (self.busy && self.acting) toldStock_[s.block] = self.blockCounts[s.block];
     }
     if (u.clocks) applyClocks(*u.clocks, world.weather, world.clock);
+}
+
+PieceHeld Session::pieceHeld(int x, int y) const {
+    if (x < 0 || y < 0 || x >= columns_ || y >= rows_) return PieceHeld::Never;
+    return pieces_[static_cast<std::size_t>(y / kPieceEdge) * across_ + x / kPieceEdge];
 }
 
 int Session::play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view) {
@@ -546,4 +578,12 @@ void Session::sendChanges(const PlayerState& before, const PlayerState& after) {
 void Session::say(const std::string& text) {
     if (phase_ != SessionPhase::Playing || text.empty()) return;
     connection_->send(Say{text.substr(0, kChatRule.longest)});
+}
+
+void Session::askForPiece(int px, int py) {
+    if (phase_ != SessionPhase::Playing || px < 0 || py < 0 || px >= kMostPieces ||
+        py >= kMostPieces)
+        return;
+    connection_->send(
+        PieceRequest{PiecePlace{static_cast<std::uint8_t>(px), static_cast<std::uint8_t>(py)}});
 }

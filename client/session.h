@@ -43,7 +43,13 @@ struct RemotePlayer {
     // (0..4); the figure is drawn that far from there toward its column.
     int fromX = 0, fromY = 0, fromLevel = 0;
     int quarters = 4;
+    // The server tells where it is while it stands in this player's area;
+    // out of it, the figure stays where it was last told and is not drawn.
+    bool inSight = false;
 };
+
+// What the client holds of each piece of a joined world.
+enum class PieceHeld : std::uint8_t { Never, Held, Forgotten };
 
 struct ChatNote {
     std::string text;  // "alice: hello", "bo joined"
@@ -69,7 +75,7 @@ public:
     // lines the screen has room for, the log's lines wait up to a bound (the
     // rest are counted in one line), and one pump applies at most a budget of
     // work, a message costing 32 and one more for each cell or player it
-    // carries (about 500 chat lines, or two bands); the rest waits in the
+    // carries (about 500 chat lines, or sixteen pieces); the rest waits in the
     // socket's queue for the next tick.
     static constexpr std::size_t kChatShown = 12;
     static constexpr std::size_t kFreshKept = 256;
@@ -91,6 +97,8 @@ public:
     // rules at once and what it started is sent as requests.
     int play(const PlayerIntent& intent, World world, PlayerState& self, Camera& view);
     void say(const std::string& text);
+    // Asks the server for one piece as it stands now (a check of the copy here).
+    void askForPiece(int px, int py);
     void leave();
 
     SessionPhase phase() const { return phase_; }
@@ -114,8 +122,16 @@ public:
     bool shutOut() const { return shutOut_; }
     // Bytes the server has sent this session, as they came off the socket.
     std::uint64_t bytesReceived() const { return bytesReceived_; }
-    // Called with every cell the server tells, as it is applied: each cell
-    // of an Update, and all 8,000 of a Band (block is the cell's block).
+    // The joined world's size (0 before the Welcome) and what this client
+    // was sent of it, piece by piece (20 x 20 columns each, row by row).
+    int columns() const { return columns_; }
+    int rows() const { return rows_; }
+    PieceHeld pieceHeld(int x, int y) const;
+    // Pieces received so far, asked for or not.
+    std::uint64_t piecesReceived() const { return piecesReceived_; }
+    // Called with every cell of an Update as it is applied (block is the
+    // cell's block); a Piece is the world as it stands, not a change, and
+    // calls nothing.
     using CellListener = std::function<void(int x, int y, int level, int block)>;
     void onCell(CellListener listener) { onCell_ = std::move(listener); }
 
@@ -140,7 +156,9 @@ private:
     int ticks_ = 0;  // since the session began
     std::chrono::steady_clock::time_point started_, lastHeard_;
     int selfId_ = -1;
-    bool haveBand_ = false;
+    int columns_ = 0, rows_ = 0, across_ = 0;
+    std::vector<PieceHeld> pieces_;
+    std::uint64_t piecesReceived_ = 0;
     std::vector<RemotePlayer> others_;
     // Where each player id stands in others_ (-1: not there); ids are
     // 0..249, so the list never holds more than 250 and a lookup is one step.

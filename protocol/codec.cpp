@@ -60,23 +60,25 @@ std::string problemWith(const Message& message) {
     return std::get<Message>(back) == message ? "" : std::string(row.name) + ": does not survive";
 }
 
-Band bandOf(const WorldGrid& grid) {
-    Band band;
-    for (int level = 0; level < kBandLevels; ++level)
-        for (int y = 0; y < kBandColumns; ++y)
-            for (int x = 0; x < kBandColumns; ++x) {
-                const BlockId id = cellOf(grid, x, y, level);
-                band.cells[bandIndex(x, y, level)] =
+Piece pieceOf(const WorldGrid& grid, int px, int py, int columns, int rows) {
+    Piece piece;
+    piece.px = static_cast<std::uint8_t>(px);
+    piece.py = static_cast<std::uint8_t>(py);
+    const int x0 = px * kPieceEdge, y0 = py * kPieceEdge;
+    for (int dx = 0; dx < kPieceEdge && x0 + dx < columns; ++dx)
+        for (int dy = 0; dy < kPieceEdge && y0 + dy < rows; ++dy)
+            for (int level = 0; level < kBandLevels; ++level) {
+                const BlockId id = cellOf(grid, x0 + dx, y0 + dy, level);
+                piece.cells[pieceIndex(dx, dy, level)] =
                     static_cast<std::uint8_t>(isKnownBlock(id) ? id : Empty);
             }
-    return band;
+    return piece;
 }
 
-void applyBand(const Band& band, WorldGrid& grid) {
-    for (int level = 0; level < kBandLevels; ++level)
-        for (int y = 0; y < kBandColumns; ++y)
-            for (int x = 0; x < kBandColumns; ++x)
-                if (inGrid(x, y, level))
-                    grid.cells[cellIndex(x, y, level)] = band.cells[bandIndex(x, y, level)];
-    ++grid.revision;
+void applyPiece(const Piece& piece, WorldGrid& grid, int columns, int rows) {
+    const int x0 = piece.px * kPieceEdge, y0 = piece.py * kPieceEdge;
+    for (int dx = 0; dx < kPieceEdge && x0 + dx < columns; ++dx)
+        for (int dy = 0; dy < kPieceEdge && y0 + dy < rows; ++dy)
+            for (int level = 0; level < kBandLevels; ++level)
+                setCellOf(grid, x0 + dx, y0 + dy, level, piece.cells[pieceIndex(dx, dy, level)]);
 }

@@ -20,7 +20,10 @@ Decoded decodeMessage(PacketId id, const std::string& fields, Sender from);
 // long, a block out of range, a hotbar of the wrong size), or "" when none.
 std::string problemWith(const Message& message);
 
-// The band of a world, unknown block values sent as empty; and a band put back
-// into a world.
-Band bandOf(const WorldGrid& grid);
-void applyBand(const Band& band, WorldGrid& grid);
+// How many pieces a side of `columns` columns takes.
+inline int piecesAcross(int columns) { return (columns + kPieceEdge - 1) / kPieceEdge; }
+// A piece of a world `columns` x `rows`, unknown block values and the cells
+// past its edge sent as empty; and a piece put back into a world, its cells
+// past the edge left alone.
+Piece pieceOf(const WorldGrid& grid, int px, int py, int columns, int rows);
+void applyPiece(const Piece& piece, WorldGrid& grid, int columns, int rows);

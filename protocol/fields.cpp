@@ -1,7 +1,10 @@
 // The field walkers' out-of-line parts: texts, raw bytes and runs of cells.
 #include "protocol/fields.h"
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "net/packet_number.h"
 
@@ -117,4 +120,97 @@ void FieldReader::runs(std::vector<std::uint8_t>& cells, std::size_t cellCount,
         fail("runs of cells cover " + std::to_string(cells.size()) + " of the " +
              std::to_string(cellCount) + " cells of the band");
     }
+}
+
+namespace {
+
+// The pieces compressed last, by their cells: a server sends the same piece
+// to every player who comes near it, and checks each message it sends by
+// writing it once more, so most pieces are compressed once.
+struct Packed {
+    std::uint64_t hash = 0;
+    std::vector<std::uint8_t> cells;
+    std::string bytes;
+};
+constexpr std::size_t kPackedKept = 64;
+thread_local std::vector<Packed> packedKept;
+thread_local std::size_t packedNext = 0;
+
+std::uint64_t hashOf(const std::vector<std::uint8_t>& cells) {
+    std::uint64_t hash = 14695981039346656037ull;
+    std::size_t i = 0;
+    for (; i + 8 <= cells.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, cells.data() + i, 8);
+        hash = (hash ^ word) * 1099511628211ull;
+    }
+    for (; i < cells.size(); ++i) hash = (hash ^ cells[i]) * 1099511628211ull;
+    return hash;
+}
+
+const std::string& compressed(const std::vector<std::uint8_t>& cells) {
+    const std::uint64_t hash = hashOf(cells);
+    for (const Packed& kept : packedKept)
+        if (kept.hash == hash && kept.cells == cells) return kept.bytes;
+    if (packedKept.size() < kPackedKept) packedKept.emplace_back();
+    Packed& slot = packedKept[packedNext];
+    packedNext = (packedNext + 1) % kPackedKept;
+    uLongf length = compressBound(cells.size());
+    slot.bytes.assign(length, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(slot.bytes.data()), &length, cells.data(), cells.size(),
+                  Z_DEFAULT_COMPRESSION) != Z_OK)
+        length = 0;  // the reader refuses an empty one: never sent
+    slot.bytes.resize(length);
+    slot.hash = hash;
+    slot.cells = cells;
+    return slot.bytes;
+}
+
+}  // namespace
+
+void FieldWriter::packed(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
+    const std::string& bytes = compressed(cells);
+    packet_.addShort(
+        static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size(), kLargestShort)));
+    packet_.addString(bytes);
+}
+
+// Exactly cellCount cells out of exactly the bytes given, every one a known
+// block. The output is bounded by the cells wanted, however the stream claims
+// to unfold.
+void FieldReader::packed(std::vector<std::uint8_t>& cells, std::size_t cellCount,
+                         std::uint8_t lastBlock) {
+    std::size_t length = 0;
+    number(length, Width::Short, 1, kLargestShort, "compressed cells");
+    if (failed()) return;
+    if (packet_.remaining() < length) {
+        fail("the packet ends inside the compressed cells");
+        return;
+    }
+    std::string bytes = packet_.getFixedString(length);
+    cells.assign(cellCount + 1, 0);
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        fail("no memory to unpack cells");
+        return;
+    }
+    stream.next_in = reinterpret_cast<Bytef*>(bytes.data());
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = cells.data();
+    stream.avail_out = static_cast<uInt>(cells.size());
+    const int result = inflate(&stream, Z_FINISH);
+    const std::size_t made = cells.size() - stream.avail_out;
+    const bool allRead = stream.avail_in == 0;
+    inflateEnd(&stream);
+    if (result != Z_STREAM_END || !allRead || made != cellCount) {
+        fail("compressed cells are not a stream of exactly " + std::to_string(cellCount) +
+             " cells");
+        return;
+    }
+    cells.resize(cellCount);
+    for (const std::uint8_t block : cells)
+        if (block > lastBlock) {
+            fail("block " + std::to_string(block) + " outside 0.." + std::to_string(lastBlock));
+            return;
+        }
 }

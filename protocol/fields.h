@@ -75,6 +75,9 @@ public:
     // Cells as runs of equal blocks: a count of runs, then block and length.
     void runs(const std::vector<std::uint8_t>& cells, std::size_t cellCount,
               std::uint8_t lastBlock);
+    // Cells zlib-compressed: the compressed length as a short, then the bytes.
+    void packed(const std::vector<std::uint8_t>& cells, std::size_t cellCount,
+                std::uint8_t lastBlock);
 
 private:
     PacketWriter& packet_;
@@ -115,6 +118,7 @@ public:
     }
     std::uint32_t presence(std::uint32_t, int parts);
     void runs(std::vector<std::uint8_t>& cells, std::size_t cellCount, std::uint8_t lastBlock);
+    void packed(std::vector<std::uint8_t>& cells, std::size_t cellCount, std::uint8_t lastBlock);
 
 private:
     std::uint32_t readNumber(Width width, const char* what);

@@ -81,8 +81,9 @@ bool HelloReply::operator==(const HelloReply& o) const {
 }
 
 bool Welcome::operator==(const Welcome& o) const {
-    return self == o.self && slot == o.slot && hotbar == o.hotbar && stock == o.stock &&
-           clocks == o.clocks && autoJump == o.autoJump && raised == o.raised && key == o.key;
+    return self == o.self && columns == o.columns && rows == o.rows && slot == o.slot &&
+           hotbar == o.hotbar && stock == o.stock && clocks == o.clocks && autoJump == o.autoJump &&
+           raised == o.raised && key == o.key;
 }
 
 bool Update::empty() const {

@@ -18,7 +18,7 @@
 
 // Raised whenever a message changes shape; both ends compare it in the first
 // exchange, whose own layout never changes.
-constexpr std::uint16_t kProtocolVersion = 3;
+constexpr std::uint16_t kProtocolVersion = 4;
 
 // The family and action numbers of the packet vocabulary (net/packet_names.h
 // names them). Init marks the first exchange, the one packet each way that
@@ -83,11 +83,17 @@ constexpr std::uint32_t kLastReason = 12;
 const char* reasonText(Reason reason);
 
 // Limits every decoded message is already within.
-constexpr int kBandColumns = kBandEdge;  // columns and rows 0..19
-constexpr int kBandLevels = kBandEdge;   // levels 0..19, 0 on top
-constexpr std::size_t kBandCells = kBandColumns * kBandColumns * kBandLevels;  // 8,000
+constexpr int kBandColumns = kBandEdge;  // a classic world's columns and rows, 0..19
+constexpr int kBandLevels = kBandEdge;   // levels 0..19, 0 on top, in every world
+// The widest world the wire speaks of: the grid's, columns and rows 0..299.
+constexpr int kMostColumns = kGridSizeX - 1;
+// The world travels in square pieces of 20 x 20 columns by the 20 levels: a
+// classic world is one piece, the widest 15 x 15 of them.
+constexpr int kPieceEdge = kBandEdge;
+constexpr std::size_t kPieceCells = kPieceEdge * kPieceEdge * kBandLevels;  // 8,000
+constexpr int kMostPieces = (kMostColumns + kPieceEdge - 1) / kPieceEdge;   // 15 a side
 constexpr std::uint32_t kLastPlayerId = 249;    // ids 0..249: up to 250 players
-constexpr std::size_t kMostCellChanges = 2000;  // per update; beyond that, send the band
+constexpr std::size_t kMostCellChanges = 2000;  // per update; beyond that, send the pieces
 constexpr int kHotbarSize = 9;
 constexpr TextRule kNameRule{"name", 1, 16, true};
 constexpr TextRule kPasswordRule{"password", 0, 32, false};
@@ -98,10 +104,11 @@ constexpr std::size_t kKeyLength = 32;
 constexpr TextRule kChatRule{"chat line", 1, 200, false};
 constexpr TextRule kDetailRule{"reason text", 0, 200, false};
 
-// Where a cell of the band sits in Band::cells: level by level, then row by
-// row, as the world file walks the band.
-inline std::size_t bandIndex(int x, int y, int level) {
-    return (static_cast<std::size_t>(level) * kBandColumns + y) * kBandColumns + x;
+// Where a cell sits in Piece::cells, from the piece's own first column and
+// row: column by column, within each its rows, within each its levels, as
+// world.bin keeps a world.
+inline std::size_t pieceIndex(int dx, int dy, int level) {
+    return (static_cast<std::size_t>(dx) * kPieceEdge + dy) * kBandLevels + level;
 }
 
 // The fields that several messages share, each with its one width and range.
@@ -109,7 +116,11 @@ namespace field {
 
 template <class Io, class T>
 void column(Io& io, T& v, const char* what = "column") {
-    io.number(v, Width::Char, 0, kBandColumns - 1, what);
+    io.number(v, Width::Short, 0, kMostColumns - 1, what);
+}
+template <class Io, class T>
+void piece(Io& io, T& v, const char* what) {
+    io.number(v, Width::Char, 0, kMostPieces - 1, what);
 }
 template <class Io, class T>
 void level(Io& io, T& v) {
@@ -173,7 +184,8 @@ struct Clocks {
 struct PlayerInfo {
     std::uint8_t id = 0;
     std::string name;
-    std::uint8_t x = 0, y = 0, level = 0, facing = 0;
+    std::uint16_t x = 0, y = 0;
+    std::uint8_t level = 0, facing = 0;
     std::uint8_t look = 0, lookGroup = 0;
     std::uint8_t sheet = 1;  // 1 standing, 2 walking, 3 resting, 4 acting
     template <class Io, class Self>
@@ -191,7 +203,8 @@ struct PlayerInfo {
 };
 
 struct CellChange {
-    std::uint8_t x = 0, y = 0, level = 0, block = 0;
+    std::uint16_t x = 0, y = 0;
+    std::uint8_t level = 0, block = 0;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         field::column(io, m.x);
@@ -203,18 +216,20 @@ struct CellChange {
 };
 
 enum class MoveKind : std::uint8_t {
-    Step = 0,   // walked one column: drawn as a step of 17 ticks
-    Turn = 1,   // only the facing changed
-    Place = 2,  // set down without a step (a correction, a fall, a climb)
+    Step = 0,        // walked one column: drawn as a step of 17 ticks
+    Turn = 1,        // only the facing changed
+    Place = 2,       // set down without a step (a correction, a fall, a climb), or come into sight
+    OutOfSight = 3,  // gone from the receiver's area: no more of it is told until it comes back
 };
 struct PlayerMove {
     std::uint8_t id = 0;
     MoveKind kind = MoveKind::Step;
-    std::uint8_t x = 0, y = 0, level = 0, facing = 0;
+    std::uint16_t x = 0, y = 0;
+    std::uint8_t level = 0, facing = 0;
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         field::playerId(io, m.id);
-        io.number(m.kind, Width::Char, 0, 2, "move kind");
+        io.number(m.kind, Width::Char, 0, 3, "move kind");
         field::column(io, m.x);
         field::column(io, m.y, "row");
         field::level(io, m.level);
@@ -333,6 +348,9 @@ struct Welcome {
     static constexpr Sender kSender = Sender::Server;
     static constexpr const char* kName = "Welcome";
     PlayerInfo self;
+    // The world's columns and rows: the player walks 0..columns-1 and
+    // 0..rows-1, and the pieces cover them.
+    std::uint16_t columns = kBandColumns, rows = kBandColumns;
     std::uint8_t slot = 0;  // selected hotbar slot, 0..8
     std::vector<std::uint8_t> hotbar = std::vector<std::uint8_t>(kHotbarSize);
     std::vector<std::uint32_t> stock = std::vector<std::uint32_t>(kBlockTypes);  // by block id
@@ -347,6 +365,8 @@ struct Welcome {
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         PlayerInfo::fields(io, m.self);
+        io.number(m.columns, Width::Short, 1, kMostColumns, "columns");
+        io.number(m.rows, Width::Short, 1, kMostColumns, "rows");
         io.number(m.slot, Width::Char, 0, kHotbarSize - 1, "slot");
         for (auto& b : m.hotbar) field::block(io, b);
         for (auto& n : m.stock) io.number(n, Width::Three, 0, kLargestThree, "stock");
@@ -358,17 +378,62 @@ struct Welcome {
     bool operator==(const Welcome& o) const;
 };
 
-// The whole band, as runs of equal cells (bandIndex order).
-struct Band {
+// A piece of the world: columns 20 px .. 20 px + 19, rows 20 py .. 20 py +
+// 19, levels 0..19, zlib-compressed (pieceIndex order). Cells past the
+// world's edge travel as empty.
+struct Piece {
     static constexpr PacketId kId{Family::Refresh, Action::Reply};
     static constexpr Sender kSender = Sender::Server;
-    static constexpr const char* kName = "Band";
-    std::vector<std::uint8_t> cells = std::vector<std::uint8_t>(kBandCells);
+    static constexpr const char* kName = "Piece";
+    std::uint8_t px = 0, py = 0;
+    std::vector<std::uint8_t> cells = std::vector<std::uint8_t>(kPieceCells);
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
-        io.runs(m.cells, kBandCells, kLastBlock);
+        field::piece(io, m.px, "piece column");
+        field::piece(io, m.py, "piece row");
+        io.packed(m.cells, kPieceCells, kLastBlock);
     }
-    bool operator==(const Band& o) const { return cells == o.cells; }
+    bool operator==(const Piece& o) const { return px == o.px && py == o.py && cells == o.cells; }
+};
+
+struct PiecePlace {
+    std::uint8_t px = 0, py = 0;
+    template <class Io, class Self>
+    static void fields(Io& io, Self& m) {
+        field::piece(io, m.px, "piece column");
+        field::piece(io, m.py, "piece row");
+    }
+    bool operator==(const PiecePlace& o) const { return px == o.px && py == o.py; }
+};
+
+// Pieces the player has left far behind: the server tells no more of them
+// until it sends them again, so what the client keeps of them may go stale.
+struct Forget {
+    static constexpr PacketId kId{Family::Refresh, Action::Remove};
+    static constexpr Sender kSender = Sender::Server;
+    static constexpr const char* kName = "Forget";
+    std::vector<PiecePlace> pieces;
+    template <class Io, class Self>
+    static void fields(Io& io, Self& m) {
+        io.list(m.pieces, Width::Char, 1, kMostPieces * kMostPieces, "pieces",
+                [&](auto& p) { PiecePlace::fields(io, p); });
+    }
+    bool operator==(const Forget& o) const { return pieces == o.pieces; }
+};
+
+// A client asks for one piece as it stands now (a check of its own copy):
+// the server sends it, followed by Forget when it is not one of the pieces
+// the player is kept up with.
+struct PieceRequest {
+    static constexpr PacketId kId{Family::Refresh, Action::Request};
+    static constexpr Sender kSender = Sender::Client;
+    static constexpr const char* kName = "PieceRequest";
+    PiecePlace place;
+    template <class Io, class Self>
+    static void fields(Io& io, Self& m) {
+        PiecePlace::fields(io, m.place);
+    }
+    bool operator==(const PieceRequest& o) const { return place == o.place; }
 };
 
 struct PlayerList {
@@ -603,9 +668,9 @@ struct Pong {
     bool operator==(const Pong& o) const { return stamp == o.stamp; }
 };
 
-using Message = std::variant<Hello, HelloReply, Leave, Login, Welcome, Band, PlayerList,
-                             PlayerJoined, PlayerLeft, Update, Step, JumpMode, Turn, Use,
-                             ChangeLooks, Rest, Say, ChatLine, Announcement, Ping, Pong>;
+using Message = std::variant<Hello, HelloReply, Leave, Login, Welcome, Piece, Forget, PieceRequest,
+                             PlayerList, PlayerJoined, PlayerLeft, Update, Step, JumpMode, Turn,
+                             Use, ChangeLooks, Rest, Say, ChatLine, Announcement, Ping, Pong>;
 
 // One row of the table, for logs, tools and the documentation's check.
 struct MessageRow {

@@ -46,6 +46,7 @@ constexpr Rgb8 kBlockColours[kBlockTypes] = {
     {170, 226, 236},  // ice
 };
 constexpr Rgb8 kDeep{14, 12, 22};
+constexpr Rgb8 kUnsent{4, 4, 6};  // darker than any column there is
 
 struct MapPicture {
     ALLEGRO_BITMAP* bitmap = nullptr;
@@ -53,9 +54,11 @@ struct MapPicture {
     std::uint32_t revision = 0;  // of the world as the picture shows it
     bool passing = false;        // a pass is under way
     std::uint32_t passRevision = 0;
-    int nextRow = 0;  // the pass's next row
+    int nextRow = 0;      // the pass's next row
+    bool masked = false;  // drawn with what a joined game was sent
 };
 MapPicture picture;
+const MapKnown* knownNow = nullptr;  // while a picture is written
 
 // Higher ground lighter, four in a hundred a level, so that neighbouring
 // levels of one material still tell apart: level 0 a third above the
@@ -73,6 +76,7 @@ Rgb8 shaded(BlockId id, int level) {
 }
 
 Rgb8 columnColour(const WorldGrid& grid, int x, int y) {
+    if (knownNow != nullptr && knownNow->sent && !knownNow->sent(x, y)) return kUnsent;
     const BlockId* column = &grid.cells[cellIndex(x, y, kHighestLevel)];
     for (int level = kHighestLevel; level <= kLowestLevel; ++level) {
         const BlockId id = column[level - kHighestLevel];
@@ -181,6 +185,16 @@ void drawMarker(const MapPlacement& at, const PlayerState& p) {
     fillRect(cx - 1, cy - 1, 3, 3, black);  // the column itself, in the middle
 }
 
+// Another player: a small square, white ringed in black while in sight,
+// grey where it was last seen.
+void drawOther(const MapPlacement& at, const MapOther& other) {
+    const int cx = at.x + other.x * at.scale + at.scale / 2;
+    const int cy = at.y + other.y * at.scale + at.scale / 2;
+    fillRect(cx - 3, cy - 3, 7, 7, al_map_rgb(0, 0, 0));
+    fillRect(cx - 2, cy - 2, 5, 5,
+             other.inSight ? al_map_rgb(250, 250, 250) : al_map_rgb(120, 120, 128));
+}
+
 }  // namespace
 
 MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height) {
@@ -193,19 +207,28 @@ MapPlacement placeMap(const WorldGrid& grid, int x, int y, int width, int height
 }
 
 MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
-                          int height) {
+                          int height, const MapKnown* known) {
     const MapPlacement at = placeMap(grid, x, y, width, height);
     // Bounds beyond the stored grid would read past it: no map rather than that.
     if (grid.maxX < 0 || grid.maxX >= kGridSizeX || grid.maxY < 0 || grid.maxY >= kGridSizeY)
         return at;
-    if (picture.bitmap == nullptr || picture.maxX != grid.maxX || picture.maxY != grid.maxY) {
+    const bool masked = known != nullptr && known->sent;
+    knownNow = known;
+    if (picture.bitmap == nullptr || picture.maxX != grid.maxX || picture.maxY != grid.maxY ||
+        picture.masked != masked) {
         buildWhole(grid);
+        picture.masked = masked;
     } else {
         passOn(grid);
     }
+    knownNow = nullptr;
     if (picture.bitmap == nullptr) return at;
     const int w = grid.maxX + 1, h = grid.maxY + 1;
     al_draw_scaled_bitmap(picture.bitmap, 0, 0, w, h, at.x, at.y, w * at.scale, h * at.scale, 0);
+    if (known != nullptr)
+        for (const MapOther& other : known->others)
+            if (other.x >= 0 && other.y >= 0 && other.x <= grid.maxX && other.y <= grid.maxY)
+                drawOther(at, other);
     drawMarker(at, p);
     return at;
 }

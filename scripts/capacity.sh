@@ -8,6 +8,9 @@
 #        CAPACITY_BUILD    the release build folder (default build/capacity)
 #        CAPACITY_SEED     the bots' and the world's seed (default 1)
 #        CAPACITY_KEEP     a folder to keep each size's logs in (default: none)
+#        CAPACITY_WORLD    the world's columns a side: 20 (default), or 64, 128 or
+#                          300 for a new island the server makes (tessaria-server
+#                          --size), over which the bots spread (--spread)
 #
 # Per size: the server's share of one core (utime + stime from /proc over the
 # bots' run), its p99 tick time (the console's `stats` line, "n/a" when the
@@ -21,6 +24,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${CAPACITY_SECONDS:-60}
 build=${CAPACITY_BUILD:-$root/build/capacity}
 seed=${CAPACITY_SEED:-1}
+world_size=${CAPACITY_WORLD:-20}
+spread=()
+[[ $world_size -gt 20 ]] && spread=(--spread)
 sizes=("$@")
 [[ ${#sizes[@]} -gt 0 ]] || sizes=(8 16 32 64 128)
 
@@ -59,15 +65,22 @@ children_cpu() {
 measure() {
   local n=$1 run=$work/$1
   mkdir -p "$run/world"
-  "$worldgen_bin" --kind island --seed "$seed" "$run/world/world.ini" >/dev/null
+  local size_option=()
+  if [[ $world_size -gt 20 ]]; then
+    size_option=(--size "$world_size")
+  else
+    "$worldgen_bin" --kind island --seed "$seed" "$run/world/world.ini" >/dev/null
+  fi
   # Every bot comes from 127.0.0.1: the per-address caps go up with the size.
   cat >"$run/world/server.ini" <<EOF
 max_players = $((n + 8))
 connections_per_address = $((n + 8))
 connects_per_minute = $((4 * n + 60))
+new_names_per_minute = $((n + 8))
 EOF
   mkfifo "$run/console"
-  "$server_bin" --port 0 --world "$run/world" <"$run/console" >"$run/server.log" 2>&1 &
+  "$server_bin" --port 0 --world "$run/world" "${size_option[@]}" <"$run/console" \
+    >"$run/server.log" 2>&1 &
   server_pid=$!
   exec 3>"$run/console"
   local port=
@@ -88,7 +101,7 @@ EOF
   local bots0 bots1
   children_cpu >"$run/cpu0"
   "$bots_bin" --connect "127.0.0.1:$port" --count "$n" --seconds "$seconds" --seed "$seed" \
-    >"$run/bots.out" 2>"$run/bots.err" || true
+    "${spread[@]}" >"$run/bots.out" 2>"$run/bots.err" || true
   children_cpu >"$run/cpu1"
   bots0=$(cat "$run/cpu0") bots1=$(cat "$run/cpu1")
   cpu1=$(cpu_ticks "$server_pid")
@@ -128,7 +141,8 @@ EOF
     "$tick" "$hwm" "$bytes" "$latency" "$desyncs" "$bots_share"
 }
 
-echo "tessaria-server capacity: ${seconds} s a size, bots seed $seed, $(nproc) cores," \
+echo "tessaria-server capacity: a ${world_size} x ${world_size} world, ${seconds} s a size," \
+  "bots seed $seed$([[ $world_size -gt 20 ]] && echo ', spread'), $(nproc) cores," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
 echo
 echo "| bots | joined | server CPU (one core) | p99 tick | peak memory | B/s per bot | edit latency p99 | desyncs | bots' own CPU |"

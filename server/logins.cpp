@@ -18,6 +18,9 @@ using std::chrono::seconds;
 
 constexpr auto kPingEvery = milliseconds(5000);  // or a third of a shorter silence limit
 constexpr auto kFlushBudget = seconds(2);        // a leaving peer's last bytes
+// Pieces a player may ask for again in a second: each costs a compression
+// and up to 8 KB on the way out.
+constexpr int kPiecesPerSecond = 40;
 
 bool isHex(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
@@ -145,6 +148,8 @@ void Logins::login(Peer& peer, const Login& request, Clock::time_point now) {
 
     Welcome welcome;
     welcome.self = world_.infoOf(peer);
+    welcome.columns = static_cast<std::uint16_t>(world_.columns());
+    welcome.rows = static_cast<std::uint16_t>(world_.rows());
     welcome.slot = static_cast<std::uint8_t>(peer.state.selectedSlot);
     for (int i = 0; i < kHotbarSize; ++i) {
         const BlockId b = peer.state.hotbar[i];
@@ -158,9 +163,7 @@ void Logins::login(Peer& peer, const Login& request, Clock::time_point now) {
     welcome.raised = peer.state.targetRaised != 0;
     welcome.key = key;
     peer.link->send(welcome);
-    Band band;
-    band.cells.assign(world_.toldBand.begin(), world_.toldBand.end());
-    peer.link->send(band);
+    world_.sendArea(peer);
     PlayerList list;
     for (const auto& other : peers_)
         if (other->joined && !other->closing && other.get() != &peer)
@@ -179,6 +182,7 @@ void Logins::close(Peer& peer, Reason reason, const std::string& detail, const s
     peer.closingSince = Clock::now();
     if (!peer.joined) return;
     --joinedCount;
+    world_.letGo(peer);
     world_.broadcast(PlayerLeft{peer.id, reason});
     log_(peer.name + " left: " + (why.empty() ? std::string(reasonText(reason)) : why));
     const std::string path = store_.recordPath(peer.name);
@@ -226,11 +230,16 @@ void Logins::handle(Peer& peer, const Message& message, Clock::time_point now) {
 bool Logins::withinRates(Peer& peer, const Message& message, Clock::time_point now) {
     if (now - peer.rateStart >= seconds(1)) {
         peer.rateStart = now;
-        peer.packets = peer.edits = peer.chats = 0;
+        peer.packets = peer.edits = peer.chats = peer.pieces = 0;
     }
     int* count = &peer.packets;
     int limit = config_.packetsPerSecond;
     ++peer.packets;
+    if (std::holds_alternative<PieceRequest>(message)) {
+        count = &peer.pieces;
+        limit = kPiecesPerSecond;
+        ++peer.pieces;
+    }
     if (std::holds_alternative<Use>(message)) {
         count = &peer.edits;
         limit = config_.editsPerSecond;

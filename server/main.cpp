@@ -24,10 +24,13 @@ extern "C" void onStopSignal(int) {
 void usage(FILE* out) {
     std::fprintf(
         out,
-        "usage: tessaria-server [--port N] [--world DIR] [--max-players N]\n"
+        "usage: tessaria-server [--port N] [--world DIR] [--max-players N] [--size N]\n"
         "  --port N          TCP port to listen on (default 7777; 0 picks a free one)\n"
-        "  --world DIR       the world folder: world.ini, server.ini, players/ (default .)\n"
+        "  --world DIR       the world folder: world.ini or world.bin, server.ini,\n"
+        "                    players/ (default .)\n"
         "  --max-players N   players at once (default: server.ini's, else 16)\n"
+        "  --size N          a folder with no world gets a new island of N x N columns:\n"
+        "                    20 (the default), 64, 128 or 300\n"
         "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
         "         whitelist on|off|add NAME|remove NAME, forget NAME [drop], stats, save,\n"
         "         stop\n");
@@ -41,10 +44,11 @@ int main(int argc, char** argv) {
     const option longOptions[] = {{"port", required_argument, nullptr, 'p'},
                                   {"world", required_argument, nullptr, 'w'},
                                   {"max-players", required_argument, nullptr, 'm'},
+                                  {"size", required_argument, nullptr, 's'},
                                   {"help", no_argument, nullptr, 'h'},
                                   {nullptr, 0, nullptr, 0}};
     long number = 0;
-    for (int c; (c = getopt_long(argc, argv, "p:w:m:h", longOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "p:w:m:s:h", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'p':
                 if (!util::parse_whole(optarg, 0, 65535, number)) {
@@ -64,6 +68,16 @@ int main(int argc, char** argv) {
                     return 2;
                 }
                 options.maxPlayers = static_cast<int>(number);
+                break;
+            case 's':
+                if (!util::parse_whole(optarg, 20, 300, number) ||
+                    (number != 20 && number != 64 && number != 128 && number != 300)) {
+                    std::fprintf(stderr,
+                                 "tessaria-server: --size wants 20, 64, 128 or 300, not %s\n",
+                                 optarg);
+                    return 2;
+                }
+                options.newWorldSize = static_cast<int>(number);
                 break;
             case 'h':
                 usage(stdout);

@@ -26,9 +26,9 @@ using Clock = std::chrono::steady_clock;
 // Where each line of the log goes.
 using Log = std::function<void(const std::string&)>;
 
-// The largest column, row and level the wire carries: players stay inside
-// the saved band, where every position can be told.
-constexpr int kLastColumn = kBandColumns - 1;
+// The largest column and row the wire carries; the world's own bounds keep
+// players inside it.
+constexpr int kLastColumn = kMostColumns - 1;
 
 inline int clampTo(int value, int least, int most) {
     return std::max(least, std::min(most, value));
@@ -71,7 +71,12 @@ struct Peer {
 
     // Rates: counted per second.
     Clock::time_point rateStart;
-    int packets = 0, edits = 0, chats = 0;
+    int packets = 0, edits = 0, chats = 0, pieces = 0;
+
+    // The pieces of the world this player was sent and is kept up with, by
+    // piece number (py * across + px), and the players it is told of.
+    std::vector<bool> held;
+    std::bitset<kLastPlayerId + 1> sees;
 
     // What the others were last told of this player.
     Position told;

@@ -139,7 +139,8 @@ bool Server::start() {
           std::to_string(s.logins.loginCap) + " of them logging in");
     s.logins.started = Clock::now();
     s.logins.namesKnown = s.store.countRecords();
-    if (!s.world.load(folder)) return false;
+    s.store.takeStoredWith([&s](StoredWorld& stored) { return s.world.takeStored(stored); });
+    if (!s.world.load(folder, s.options.newWorldSize)) return false;
     try {
         s.logins.listener = std::make_unique<Listener>(Ipv4Address(), s.options.port);
     } catch (const std::exception& e) {

@@ -27,6 +27,11 @@ struct ServerOptions {
     std::uint16_t port = 0;         // 0: the system picks a free one (see Server::port)
     std::string worldFolder = ".";  // holds world.ini, server.ini and players/
     int maxPlayers = -1;            // -1: what server.ini says (16 when it says nothing)
+    // The columns along each side of the island made for a folder with no
+    // world: the band's 20, or 64, 128 or 300 (kept as world.bin). Only the
+    // dedicated server makes a larger one: it is generated in the
+    // process-wide grid, which a game hosting on a thread draws from.
+    int newWorldSize = 20;
     // Where each line of the log goes (no line feed at its end); standard
     // output when empty. Called on the ticking thread only.
     std::function<void(const std::string&)> log;

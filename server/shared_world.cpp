@@ -17,6 +17,9 @@ constexpr std::size_t kMostWaitingRequests = 16;
 // How far from the start column a new player may be put, so that players
 // who join together do not stand on each other.
 constexpr int kSpawnReach = 6;
+// In a larger world: how far, and how far apart.
+constexpr int kLargeSpawnReach = 40;
+constexpr int kSpawnApart = 3;
 
 // The request kinds that the rules refuse while a step or action runs: they
 // wait for the player to be free, as a held key would.
@@ -30,12 +33,26 @@ bool waitsForFreePlayer(const Message& m) {
 SharedWorld::SharedWorld(Log log, Peers& peers, Store& store, std::mt19937& random)
     : log_(std::move(log)), peers_(peers), store_(store), random_(random) {}
 
-bool SharedWorld::load(const std::string& worldFolder) {
-    grid_->maxX = kLastColumn;
-    grid_->maxY = kLastColumn;
-    bool found = false;
+bool SharedWorld::load(const std::string& worldFolder, int newSize) {
+    grid_->maxX = kBandColumns - 1;
+    grid_->maxY = kBandColumns - 1;
+    Store::WorldFound found;
     if (!store_.readWorld(*grid_, startX_, startY_, worldRecord_, found)) return false;
-    if (!found) {
+    if (!found.found && newSize > kBandColumns && isWorldSize(newSize)) {
+        const std::uint32_t seed = random_();
+        const WorldStart start = generateIslandWorld(seed, newSize);
+        for (int x = 0; x < newSize; ++x)
+            for (int y = 0; y < newSize; ++y)
+                for (int level = 0; level < kBandLevels; ++level)
+                    setCellOf(*grid_, x, y, level, cellOf(world, x, y, level));
+        found = Store::WorldFound{false, true, newSize, newSize, WorldKind::Island, false};
+        startX_ = start.x;
+        startY_ = start.y;
+        store_.keepAsStoredWorld();
+        store_.markWorldUnsaved(Clock::now() - kAutosaveAfter);
+        log_("no world in " + worldFolder + ": generated an island of " + std::to_string(newSize) +
+             " x " + std::to_string(newSize) + " (seed " + std::to_string(seed) + ")");
+    } else if (!found.found) {
         Terrain terrain;
         const std::uint32_t seed = random_();
         generateWorld(WorldKind::Island, seed, terrain);
@@ -49,18 +66,33 @@ bool SharedWorld::load(const std::string& worldFolder) {
         log_("no world in " + worldFolder + ": generated an island (seed " + std::to_string(seed) +
              ")");
     }
-    startX_ = clampTo(startX_, 0, kLastColumn);
-    startY_ = clampTo(startY_, 0, kLastColumn);
+    large_ = found.large;
+    kind_ = found.kind;
+    columns_ = found.columns;
+    rows_ = found.rows;
+    // Players walk the world's own columns: a classic world's 0..19 as ever.
+    grid_->maxX = columns_ - 1;
+    grid_->maxY = rows_ - 1;
+    across_ = ::piecesAcross(columns_);
+    down_ = ::piecesAcross(rows_);
+    if (large_ && found.found) {
+        // A larger world keeps no start column: new players start near the
+        // single player's place, or the middle.
+        startX_ = worldRecord_.x ? *worldRecord_.x : columns_ / 2;
+        startY_ = worldRecord_.y ? *worldRecord_.y : rows_ / 2;
+    }
+    startX_ = clampTo(startX_, 0, columns_ - 1);
+    startY_ = clampTo(startY_, 0, rows_ - 1);
     // The server's own draws: the process-wide random source belongs to
     // the game that may be hosting on another thread.
     std::uniform_int_distribution<int> trigger(0, 300), sixth(0, 5), kind(1, 2);
     weather_.weatherTrigger = trigger(random_);
     weather_.weatherActive = sixth(random_) == 3;
     weather_.weatherKind = static_cast<WeatherKind>(kind(random_));
-    for (int level = 0; level < kBandLevels; ++level)
-        for (int y = 0; y < kBandColumns; ++y)
-            for (int x = 0; x < kBandColumns; ++x)
-                toldBand[bandIndex(x, y, level)] = bandBlock(x, y, level);
+    told_.assign(grid_->cells, grid_->cells + static_cast<std::size_t>(columns_) * kStrideX);
+    toldRevision_ = grid_->revision;
+    holders_.assign(static_cast<std::size_t>(across_ * down_), 0);
+    changes_.assign(holders_.size(), {});
     toldClocks = clocksNow();
     return true;
 }
@@ -73,6 +105,10 @@ void SharedWorld::snapshot(WorldSnapshot& world) const {
     world.playerX = startX_;
     world.playerY = startY_;
     world.record = worldRecord_;
+}
+
+bool SharedWorld::takeStored(StoredWorld& stored) const {
+    return takeStoredWorld(*grid_, columns_, rows_, kind_, worldRecord_, stored);
 }
 
 std::uint8_t SharedWorld::bandBlock(int x, int y, int level) const {
@@ -103,8 +139,8 @@ PlayerInfo SharedWorld::infoOf(const Peer& peer) const {
     const Position at = positionOf(peer.state);
     info.id = peer.id;
     info.name = peer.name;
-    info.x = static_cast<std::uint8_t>(at.x);
-    info.y = static_cast<std::uint8_t>(at.y);
+    info.x = static_cast<std::uint16_t>(at.x);
+    info.y = static_cast<std::uint16_t>(at.y);
     info.level = static_cast<std::uint8_t>(at.level);
     info.facing = static_cast<std::uint8_t>(at.facing);
     info.look = static_cast<std::uint8_t>(clampTo(peer.state.spriteRow, 0, 6));
@@ -146,7 +182,7 @@ void SharedWorld::setUpPlayer(Peer& peer, const std::optional<std::string>& stor
     PlayerRecord record;
     if (stored) {
         std::istringstream lines(*stored);
-        record = parsePlayerRecord(lines);
+        record = parsePlayerRecord(lines, std::max(columns_, rows_));
     }
     if (!(record.x && record.y && record.level)) {
         const auto [x, y] = spawnColumn();
@@ -157,9 +193,12 @@ void SharedWorld::setUpPlayer(Peer& peer, const std::optional<std::string>& stor
     // Its first save keeps the claim.
     peer.savedOnce = false;
     store_.noteRecordChange(now);
-    p.x = clampTo(p.x, 0, kLastColumn);
-    p.y = clampTo(p.y, 0, kLastColumn);
+    p.x = clampTo(p.x, 0, columns_ - 1);
+    p.y = clampTo(p.y, 0, rows_ - 1);
     p.level = clampTo(p.level, 0, kBandEdge);
+    placePlayer(p, peer.view, p.x, p.y);
+    peer.held.assign(static_cast<std::size_t>(across_ * down_), false);
+    peer.sees.reset();
     p.selectedSlot = clampTo(p.selectedSlot, 0, kHotbarSlots - 1);
     p.spriteRow = clampTo(p.spriteRow, 0, 6);
     p.spriteGroup = clampTo(p.spriteGroup, 0, 1);
@@ -180,7 +219,7 @@ int SharedWorld::columnTop(int x, int y) const {
 // lava, no other player on it, and nothing in front of it (nearer the
 // screen's bottom) standing two levels above it, so the figure is not
 // drawn hidden. A single block in front hides the feet only.
-bool SharedWorld::fitsNewPlayer(int x, int y) const {
+bool SharedWorld::fitsNewPlayer(int x, int y, int apart) const {
     const int top = columnTop(x, y);
     if (top < 2 || top >= kBandLevels) return false;
     for (int level = 0; level <= top; ++level) {
@@ -188,12 +227,13 @@ bool SharedWorld::fitsNewPlayer(int x, int y) const {
         if (id == Water || id == Lava) return false;
     }
     for (const auto& peer : peers_)
-        if (peer->joined && !peer->closing && peer->state.x == x && peer->state.y == y)
+        if (peer->joined && !peer->closing && std::abs(peer->state.x - x) <= apart &&
+            std::abs(peer->state.y - y) <= apart)
             return false;
     static constexpr int kFront[][2] = {{1, 0}, {0, 1}, {1, 1}, {2, 1}, {1, 2}, {2, 2}};
     for (const auto& [dx, dy] : kFront) {
         const int fx = x + dx, fy = y + dy;
-        if (fx > kLastColumn || fy > kLastColumn) continue;
+        if (fx >= columns_ || fy >= rows_) continue;
         for (int level = 0; level < top - 1; ++level)
             if (cellOf(*grid_, fx, fy, level) != Empty) return false;
     }
@@ -202,25 +242,42 @@ bool SharedWorld::fitsNewPlayer(int x, int y) const {
 
 // The start column when it fits, else the nearest that does, ring by
 // ring: first on the start's own ground level (not on a lone pillar or
-// in a pit beside it), then at any; the start column when none does.
+// in a pit beside it), then at any; the start column when none does. In a
+// larger world players start a few columns apart, further out when the
+// start is crowded.
 std::pair<int, int> SharedWorld::spawnColumn() const {
     const int startTop = columnTop(startX_, startY_);
-    for (const bool sameLevel : {true, false})
-        for (int ring = 0; ring <= kSpawnReach; ++ring)
-            for (int dy = -ring; dy <= ring; ++dy)
-                for (int dx = -ring; dx <= ring; ++dx) {
-                    if (std::max(std::abs(dx), std::abs(dy)) != ring) continue;
-                    const int x = startX_ + dx, y = startY_ + dy;
-                    if (x < 0 || y < 0 || x > kLastColumn || y > kLastColumn) continue;
-                    if (sameLevel && columnTop(x, y) != startTop) continue;
-                    if (fitsNewPlayer(x, y)) return {x, y};
-                }
+    const int reach = large_ ? kLargeSpawnReach : kSpawnReach;
+    for (const int apart : {large_ ? kSpawnApart : 0, 0})
+        for (const bool sameLevel : {true, false})
+            for (int ring = 0; ring <= reach; ++ring)
+                for (int dy = -ring; dy <= ring; ++dy)
+                    for (int dx = -ring; dx <= ring; ++dx) {
+                        if (std::max(std::abs(dx), std::abs(dy)) != ring) continue;
+                        const int x = startX_ + dx, y = startY_ + dy;
+                        if (x < 0 || y < 0 || x >= columns_ || y >= rows_) continue;
+                        if (sameLevel && columnTop(x, y) != startTop) continue;
+                        if (fitsNewPlayer(x, y, apart)) return {x, y};
+                    }
     return {startX_, startY_};
 }
 
 // ---- requests
 
 bool SharedWorld::request(Peer& peer, const Message& message) {
+    if (const auto* ask = std::get_if<PieceRequest>(&message)) {
+        const int px = ask->place.px, py = ask->place.py;
+        if (px >= across_ || py >= down_) {
+            log_(peer.name + " asked for piece " + std::to_string(px) + "," + std::to_string(py) +
+                 " of a world " + std::to_string(across_) + " x " + std::to_string(down_) +
+                 " pieces wide");
+            return false;
+        }
+        peer.link->send(pieceOf(*grid_, px, py, columns_, rows_));
+        if (!peer.held[static_cast<std::size_t>(py * across_ + px)])
+            peer.link->send(Forget{{ask->place}});
+        return true;
+    }
     if (const auto* say = std::get_if<Say>(&message)) {
         log_("<" + peer.name + "> " + say->text);
         broadcast(ChatLine{peer.name, say->text});
@@ -320,11 +377,11 @@ void SharedWorld::restoreActionCell(Peer& peer) {
     const PlayerState& p = peer.state;
     const Column ahead = columnAhead(p);
     const int level = p.level - p.targetRaised;
-    if (ahead.x < 0 || ahead.x > kLastColumn || ahead.y < 0 || ahead.y > kLastColumn || level < 0 ||
+    if (ahead.x < 0 || ahead.x >= columns_ || ahead.y < 0 || ahead.y >= rows_ || level < 0 ||
         level >= kBandLevels)
         return;
     peer.restore.push_back(
-        CellChange{static_cast<std::uint8_t>(ahead.x), static_cast<std::uint8_t>(ahead.y),
+        CellChange{static_cast<std::uint16_t>(ahead.x), static_cast<std::uint16_t>(ahead.y),
                    static_cast<std::uint8_t>(level), bandBlock(ahead.x, ahead.y, level)});
 }
 
@@ -353,43 +410,148 @@ void SharedWorld::tick() {
     worldTick(world_, players.data(), static_cast<int>(players.size()));
 }
 
-std::vector<CellChange> SharedWorld::changedCells() {
-    std::vector<CellChange> changes;
-    for (int level = 0; level < kBandLevels; ++level)
-        for (int y = 0; y < kBandColumns; ++y)
-            for (int x = 0; x < kBandColumns; ++x) {
-                const std::uint8_t now = bandBlock(x, y, level);
-                std::uint8_t& told = toldBand[bandIndex(x, y, level)];
-                if (now == told) continue;
-                told = now;
-                changes.push_back(CellChange{static_cast<std::uint8_t>(x),
-                                             static_cast<std::uint8_t>(y),
-                                             static_cast<std::uint8_t>(level), now});
-            }
-    return changes;
+// A column compared with what was told of it; its changed cells noted.
+void SharedWorld::compareColumn(int x, int y) {
+    const int at = cellIndex(x, y, kHighestLevel);
+    BlockId* told = told_.data() + at;
+    const BlockId* now = grid_->cells + at;
+    if (std::equal(now, now + kGridLevels, told)) return;
+    const int piece = pieceAt(x, y);
+    for (int level = 0; level < kBandLevels; ++level) {
+        const int i = level - kHighestLevel;
+        if (now[i] == told[i]) continue;
+        auto& list = changes_[static_cast<std::size_t>(piece)];
+        if (list.empty()) changedPieces_.push_back(piece);
+        list.push_back(CellChange{static_cast<std::uint16_t>(x), static_cast<std::uint16_t>(y),
+                                  static_cast<std::uint8_t>(level), bandBlock(x, y, level)});
+    }
+    std::copy(now, now + kGridLevels, told);
+}
+
+// A tick that wrote no cell costs nothing here. Players' actions write only
+// beside them (the action cell, an explosive's ring): those columns are
+// looked at every tick, so an edit goes out in the tick it is made. What the
+// world does by itself (water, lava, snow) is found by comparing a quarter
+// of the world's rows of columns a tick, whole rows at once, for as long as
+// the world keeps changing: a flood shows within four ticks, and the cost
+// stays a small share of a core on the largest world.
+void SharedWorld::changedCells() {
+    for (const int piece : changedPieces_) changes_[static_cast<std::size_t>(piece)].clear();
+    changedPieces_.clear();
+    if (grid_->revision != toldRevision_) {
+        toldRevision_ = grid_->revision;
+        unscanned_.set();
+        for (const auto& peer : peers_) {
+            if (!peer->joined || peer->closing) continue;
+            const int px = clampTo(peer->state.x, 0, columns_ - 1);
+            const int py = clampTo(peer->state.y, 0, rows_ - 1);
+            for (int x = std::max(0, px - kActionReach);
+                 x <= std::min(columns_ - 1, px + kActionReach); ++x)
+                for (int y = std::max(0, py - kActionReach);
+                     y <= std::min(rows_ - 1, py + kActionReach); ++y)
+                    compareColumn(x, y);
+        }
+    }
+    if (unscanned_.none()) return;
+    while (!unscanned_[static_cast<std::size_t>(nextSlice_)])
+        nextSlice_ = (nextSlice_ + 1) % kSlices;
+    const int slice = nextSlice_;
+    unscanned_.reset(static_cast<std::size_t>(slice));
+    nextSlice_ = (nextSlice_ + 1) % kSlices;
+    const std::size_t rowCells = static_cast<std::size_t>(rows_) * kStrideY;
+    for (int x = slice; x < columns_; x += kSlices) {
+        const int first = cellIndex(x, 0, kHighestLevel);
+        if (std::equal(grid_->cells + first, grid_->cells + first + rowCells, told_.data() + first))
+            continue;
+        for (int y = 0; y < rows_; ++y) compareColumn(x, y);
+    }
+}
+
+int SharedWorld::reachTo(const PlayerState& p, int piece) const {
+    const int x0 = (piece % across_) * kPieceEdge, y0 = (piece / across_) * kPieceEdge;
+    const int dx = std::max({0, x0 - p.x, p.x - (x0 + kPieceEdge - 1)});
+    const int dy = std::max({0, y0 - p.y, p.y - (y0 + kPieceEdge - 1)});
+    return std::max(dx, dy);
+}
+
+// A piece nobody held was not compared: what it tells from now on starts
+// from its cells as they are.
+void SharedWorld::syncTold(int piece) {
+    const int x0 = (piece % across_) * kPieceEdge, y0 = (piece / across_) * kPieceEdge;
+    const int x1 = std::min(columns_, x0 + kPieceEdge), y1 = std::min(rows_, y0 + kPieceEdge);
+    for (int x = x0; x < x1; ++x) {
+        const int from = cellIndex(x, y0, kHighestLevel), to = cellIndex(x, y1, kHighestLevel);
+        std::copy(grid_->cells + from, grid_->cells + to, told_.data() + from);
+    }
+}
+
+// The pieces within reach that the player lacks go first, whole and as they
+// are now; those left far behind are forgotten.
+void SharedWorld::updateArea(Peer& peer, std::vector<Message>& before) {
+    Forget forget;
+    for (int piece = 0; piece < across_ * down_; ++piece) {
+        const int reach = reachTo(peer.state, piece);
+        auto held = peer.held[static_cast<std::size_t>(piece)];
+        int& holders = holders_[static_cast<std::size_t>(piece)];
+        if (!held && reach <= kSendReach) {
+            if (holders == 0) syncTold(piece);
+            ++holders;
+            held = true;
+            before.push_back(pieceOf(*grid_, piece % across_, piece / across_, columns_, rows_));
+        } else if (held && reach > kKeepReach) {
+            --holders;
+            held = false;
+            forget.pieces.push_back({static_cast<std::uint8_t>(piece % across_),
+                                     static_cast<std::uint8_t>(piece / across_)});
+        }
+    }
+    if (!forget.pieces.empty()) before.push_back(std::move(forget));
+}
+
+void SharedWorld::sendArea(Peer& peer) {
+    std::vector<Message> pieces;
+    updateArea(peer, pieces);
+    for (const Message& piece : pieces) peer.link->send(piece);
+}
+
+void SharedWorld::letGo(Peer& peer) {
+    for (std::size_t piece = 0; piece < peer.held.size(); ++piece)
+        if (peer.held[piece]) --holders_[piece];
+    peer.held.assign(peer.held.size(), false);
+    // Its id may come back as someone else, who comes into sight afresh.
+    for (const auto& other : peers_) other->sees[peer.id] = false;
+}
+
+// A player sees another that stands on a piece it holds.
+bool SharedWorld::inSight(const Peer& viewer, const Peer& other) const {
+    const int x = clampTo(other.state.x, 0, columns_ - 1), y = clampTo(other.state.y, 0, rows_ - 1);
+    return viewer.held[static_cast<std::size_t>(pieceAt(x, y))];
 }
 
 void SharedWorld::sendUpdates(Clock::time_point now) {
-    Update shared;
-    shared.cells = changedCells();
-    if (!shared.cells.empty()) store_.markWorldChanged(now);
-    const bool wholeBand = shared.cells.size() > kMostCellChanges;
-    if (wholeBand) {
-        shared.cells.clear();
-        Band band;
-        band.cells.assign(toldBand.begin(), toldBand.end());
-        broadcast(band);
-    }
+    changedCells();
+    if (!changedPieces_.empty()) store_.markWorldChanged(now);
+    // What each player did this tick, told to those who see it.
+    struct Told {
+        std::optional<PlayerMove> move;
+        std::optional<PlayerSheet> sheet;
+        std::optional<PlayerLooks> looks;
+    };
+    std::array<Told, kLastPlayerId + 1> told;
+    std::vector<Peer*> players;
     for (const auto& owned : peers_) {
         Peer& peer = *owned;
         if (!peer.joined || peer.closing) continue;
+        players.push_back(&peer);
+        Told& t = told[peer.id];
+        t = Told{};
         const PlayerState& p = peer.state;
         const Position at = positionOf(p);
         if (!(at == peer.told)) {
             PlayerMove move{peer.id,
                             MoveKind::Place,
-                            static_cast<std::uint8_t>(at.x),
-                            static_cast<std::uint8_t>(at.y),
+                            static_cast<std::uint16_t>(at.x),
+                            static_cast<std::uint16_t>(at.y),
                             static_cast<std::uint8_t>(at.level),
                             static_cast<std::uint8_t>(at.facing)};
             if (peer.stepped) {
@@ -397,47 +559,94 @@ void SharedWorld::sendUpdates(Clock::time_point now) {
             } else if (at.x == peer.told.x && at.y == peer.told.y && at.level == peer.told.level) {
                 move.kind = MoveKind::Turn;
             }
-            shared.moves.push_back(move);
+            t.move = move;
             peer.told = at;
         }
         peer.stepped = false;
         const std::uint8_t sheet = sheetNumber(p.spriteSheet);
         if (sheet != peer.toldSheet) {
             peer.toldSheet = sheet;
-            if (p.spriteSheet != SpriteSheet::Walking) shared.sheets.push_back({peer.id, sheet});
+            if (p.spriteSheet != SpriteSheet::Walking) t.sheet = PlayerSheet{peer.id, sheet};
         }
         if (p.spriteRow != peer.toldLook || p.spriteGroup != peer.toldGroup) {
             peer.toldLook = static_cast<std::uint8_t>(p.spriteRow);
             peer.toldGroup = static_cast<std::uint8_t>(p.spriteGroup);
-            shared.looks.push_back({peer.id, peer.toldLook, peer.toldGroup});
+            t.looks = PlayerLooks{peer.id, peer.toldLook, peer.toldGroup};
         }
     }
+    std::optional<Clocks> clocksToTell;
     const Clocks clocks = clocksNow();
     if (clocks.nightLevel != toldClocks.nightLevel ||
         clocks.weatherActive != toldClocks.weatherActive ||
         clocks.weatherKind != toldClocks.weatherKind || clocks.snowCover != toldClocks.snowCover ||
         now - clocksSent >= kClocksEvery) {
-        shared.clocks = clocks;
+        clocksToTell = clocks;
         clocksSent = now;
     }
     toldClocks = clocks;
 
-    for (const auto& owned : peers_) {
-        Peer& peer = *owned;
-        if (!peer.joined || peer.closing) continue;
-        Update own = shared;
+    std::vector<Message> before;
+    for (Peer* viewer : players) {
+        Peer& peer = *viewer;
+        before.clear();
+        updateArea(peer, before);
+        Update own;
+        own.clocks = clocksToTell;
+        // The cells of this tick in the pieces it holds; more than an Update
+        // carries and those pieces go again whole.
+        std::size_t cells = peer.restore.size();
+        for (const int piece : changedPieces_)
+            if (peer.held[static_cast<std::size_t>(piece)])
+                cells += changes_[static_cast<std::size_t>(piece)].size();
+        for (const int piece : changedPieces_) {
+            if (!peer.held[static_cast<std::size_t>(piece)]) continue;
+            const auto& list = changes_[static_cast<std::size_t>(piece)];
+            if (cells > kMostCellChanges) {
+                before.push_back(
+                    pieceOf(*grid_, piece % across_, piece / across_, columns_, rows_));
+            } else {
+                own.cells.insert(own.cells.end(), list.begin(), list.end());
+            }
+        }
         for (CellChange& cell : peer.restore) {
+            if (!peer.held[static_cast<std::size_t>(pieceAt(cell.x, cell.y))]) continue;
             cell.block = bandBlock(cell.x, cell.y, cell.level);
             own.cells.push_back(cell);
         }
         peer.restore.clear();
-        if (own.cells.size() > kMostCellChanges) {
-            // More than an update holds, and none may be lost: the band says
-            // every cell, this player's put-back ones included.
-            Band band;
-            band.cells.assign(toldBand.begin(), toldBand.end());
-            peer.link->send(band);
-            own.cells.clear();
+        for (const Message& m : before) peer.link->send(m);
+
+        for (Peer* other : players) {
+            const Told& t = told[other->id];
+            if (other == &peer) {
+                if (t.move) own.moves.push_back(*t.move);
+                continue;
+            }
+            const bool sees = inSight(peer, *other), saw = peer.sees[other->id];
+            peer.sees[other->id] = sees;
+            const Position at = positionOf(other->state);
+            const auto placed = [&](MoveKind kind) {
+                return PlayerMove{other->id,
+                                  kind,
+                                  static_cast<std::uint16_t>(at.x),
+                                  static_cast<std::uint16_t>(at.y),
+                                  static_cast<std::uint8_t>(at.level),
+                                  static_cast<std::uint8_t>(at.facing)};
+            };
+            if (sees && !saw) {
+                // Come into sight: where it is and how it looks now.
+                own.moves.push_back(placed(MoveKind::Place));
+                own.looks.push_back(PlayerLooks{other->id, other->toldLook, other->toldGroup});
+                // A step under way is drawn from its move, not from a sheet.
+                own.sheets.push_back(PlayerSheet{
+                    other->id, other->toldSheet == 2 ? std::uint8_t{1} : other->toldSheet});
+            } else if (!sees && saw) {
+                own.moves.push_back(placed(MoveKind::OutOfSight));
+            } else if (sees) {
+                if (t.move) own.moves.push_back(*t.move);
+                if (t.sheet) own.sheets.push_back(*t.sheet);
+                if (t.looks) own.looks.push_back(*t.looks);
+            }
         }
         if (peer.correct) {
             peer.correct = false;
@@ -446,8 +655,8 @@ void SharedWorld::sendUpdates(Clock::time_point now) {
                                            [&](const PlayerMove& m) { return m.id == peer.id; }),
                             own.moves.end());
             own.moves.push_back(
-                PlayerMove{peer.id, MoveKind::Place, static_cast<std::uint8_t>(at.x),
-                           static_cast<std::uint8_t>(at.y), static_cast<std::uint8_t>(at.level),
+                PlayerMove{peer.id, MoveKind::Place, static_cast<std::uint16_t>(at.x),
+                           static_cast<std::uint16_t>(at.y), static_cast<std::uint8_t>(at.level),
                            static_cast<std::uint8_t>(at.facing)});
         }
         for (int b = 0; b < kBlockTypes; ++b) {

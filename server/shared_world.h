@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "server/peer.h"
 #include "server/store.h"
 #include "world/world_grid.h"
+#include "worldgen/world_kinds.h"
 
 namespace server {
 
@@ -27,8 +29,15 @@ public:
 
     // Reads the world from the store, or generates an island when there is
     // none. False, with the reason in the log, when it cannot be read.
-    bool load(const std::string& worldFolder);
+    bool load(const std::string& worldFolder, int newSize = kBandColumns);
     void snapshot(WorldSnapshot& world) const;
+    bool takeStored(StoredWorld& stored) const;
+
+    // The world's size in columns and rows; a classic world's is 20 x 20.
+    int columns() const { return columns_; }
+    int rows() const { return rows_; }
+    int piecesAcross() const { return across_; }
+    int piecesDown() const { return down_; }
 
     std::uint8_t bandBlock(int x, int y, int level) const;
     Clocks clocksNow() const;
@@ -50,10 +59,19 @@ public:
 
     // The players' part and the world's part, as single player runs them.
     void tick();
-    // At most one Update to each player.
+    // The pieces each player's area has come to hold, those it left behind,
+    // and at most one Update to each player.
     void sendUpdates(Clock::time_point now);
+    // The pieces around a player who just joined, before its first Update.
+    void sendArea(Peer& peer);
+    // A player leaving: the pieces it held are held by one fewer.
+    void letGo(Peer& peer);
 
-    std::array<std::uint8_t, kBandCells> toldBand{};  // the band as the players last saw it
+    // How far around a player the world is sent (its view reaches some 24
+    // columns), and how far it is kept up before it is forgotten.
+    static constexpr int kSendReach = 32;
+    static constexpr int kKeepReach = kSendReach + kPieceEdge;
+
     Clocks toldClocks;
     Clock::time_point clocksSent;
 
@@ -61,10 +79,17 @@ private:
     void apply(Peer& peer, const Message& message);
     static void walkToward(PlayerIntent& intent, int facing);
     void restoreActionCell(Peer& peer);
-    std::vector<CellChange> changedCells();
+    void changedCells();
+    void compareColumn(int x, int y);
     int columnTop(int x, int y) const;
-    bool fitsNewPlayer(int x, int y) const;
+    bool fitsNewPlayer(int x, int y, int apart) const;
     std::pair<int, int> spawnColumn() const;
+    int pieceAt(int x, int y) const { return (y / kPieceEdge) * across_ + x / kPieceEdge; }
+    // Columns from a player's column to a piece, along the nearer axis's worse.
+    int reachTo(const PlayerState& p, int piece) const;
+    void syncTold(int piece);
+    void updateArea(Peer& peer, std::vector<Message>& before);
+    bool inSight(const Peer& viewer, const Peer& other) const;
 
     Log log_;
     Peers& peers_;
@@ -72,6 +97,24 @@ private:
     std::mt19937& random_;
 
     std::unique_ptr<WorldGrid> grid_ = std::make_unique<WorldGrid>();
+    // The cells as the players holding them were last told, laid out as the
+    // grid is so that a whole row of columns compares at once; only the
+    // world's own rows of columns.
+    std::vector<BlockId> told_;
+    std::uint32_t toldRevision_ = 0;
+    // Columns a player's action may write, each way from the player.
+    static constexpr int kActionReach = 2;
+    // Every kSlices-th row of columns makes a slice; those not compared
+    // since the last write.
+    static constexpr int kSlices = 4;
+    std::bitset<kSlices> unscanned_;
+    int nextSlice_ = 0;
+    std::vector<int> holders_;                      // by piece: players holding it
+    std::vector<std::vector<CellChange>> changes_;  // by piece: this tick's
+    std::vector<int> changedPieces_;
+    int columns_ = kBandColumns, rows_ = kBandColumns, across_ = 1, down_ = 1;
+    bool large_ = false;
+    WorldKind kind_ = WorldKind::Island;
     WeatherState weather_;
     WorldClock clock_;
     World world_{*grid_, weather_, clock_};

@@ -77,15 +77,48 @@ void Store::setFolder(const std::string& folder) {
 }
 
 bool Store::readWorld(WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
-                      PlayerRecord& record, bool& found) {
+                      PlayerRecord& record, WorldFound& found) {
+    const std::string bin = storedWorldFile(worldFolder_);
+    struct stat info {};
+    const auto exists = [&info](const std::string& path) {
+        return ::lstat(path.c_str(), &info) == 0;
+    };
+    if (exists(bin) ||
+        (exists(bin + ".bak") && !exists(worldPath_) && !exists(worldPath_ + ".bak"))) {
+        StoredWorld stored;
+        const StoredRead read = readStoredWorld(worldFolder_, stored);
+        if (!read.problem.empty()) return log_(read.problem), false;
+        if (stored.columns < 1 || stored.rows < 1 || stored.columns > kMostColumns ||
+            stored.rows > kMostColumns)
+            return log_("cannot host " + bin + ": a world of " + std::to_string(stored.columns) +
+                        " x " + std::to_string(stored.rows) + " columns"),
+                   false;
+        placeStoredWorld(stored, grid);
+        large_ = true;
+        worldPath_ = bin;
+        found = WorldFound{true, true, stored.columns, stored.rows, stored.kind, false};
+        record = stored.record;
+        backupKept_ = read.fromBackup;
+        log_(read.fromBackup ? "world.bin was missing: read its backup " + bin + ".bak"
+                             : "world " + bin + " loaded (" + std::to_string(stored.columns) +
+                                   " x " + std::to_string(stored.rows) + ")");
+        return true;
+    }
     const WorldRead read = readWorldFile(worldPath_, grid, startX, startY, record);
     if (!read.readable) return log_(read.note), false;
-    found = read.found;
+    found.found = read.found;
+    found.startGiven = read.found;
     if (read.found) {
         backupKept_ = !mayBackUp(read);
         log_(read.fromBackup ? read.note : "world " + worldPath_ + " loaded");
     }
     return true;
+}
+
+void Store::keepAsStoredWorld() {
+    large_ = true;
+    worldPath_ = storedWorldFile(worldFolder_);
+    backupKept_ = true;  // nothing to back up
 }
 
 void Store::markWorldChanged(Clock::time_point now) {
@@ -143,7 +176,16 @@ std::optional<std::string> Store::storedRecord(const std::string& path) const {
 SaveJob Store::saveJob(bool withWorld) {
     SaveJob job;
     job.withWorld = withWorld;
-    if (withWorld) snapshotWorld_(job.world);
+    job.large = large_;
+    if (withWorld && large_) {
+        // A cell no block has (never from the rules) keeps the file as it was.
+        if (!takeStored_ || !takeStored_(job.stored)) {
+            log_("the world holds a cell no block has: it is not saved");
+            job.withWorld = false;
+        }
+    } else if (withWorld) {
+        snapshotWorld_(job.world);
+    }
     // Records of players who left or were forgotten go first: a name that
     // joined again since has its newer text written after them.
     for (const auto& [path, record] : pendingRecords_) job.records.push_back(record);
@@ -198,10 +240,13 @@ SaveOutcome Store::write(const SaveJob& job) {
     if (job.withWorld) {
         int error = 0;
         if (!backupKept_) {
-            error = backUpWorldFile(worldPath_, true);
+            error = job.large ? backUpStoredWorld(worldFolder_, true)
+                              : backUpWorldFile(worldPath_, true);
             if (error == 0) backupKept_ = true;
         }
-        if (error == 0) error = writeWorldFile(worldPath_, job.world, true);
+        if (error == 0)
+            error = job.large ? writeStoredWorld(worldFolder_, job.stored, true)
+                              : writeWorldFile(worldPath_, job.world, true);
         if (error != 0)
             result.failure = "saving " + worldPath_ + " failed: " + std::strerror(error);
     }

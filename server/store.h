@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "game/world_file.h"
+#include "game/world_store.h"
 #include "server/peer.h"
 #include "world/world_grid.h"
 
@@ -44,8 +45,10 @@ struct RecordWrite {
 
 // What a save writes, copied so that the saving thread touches nothing of the tick's.
 struct SaveJob {
-    WorldSnapshot world;
+    WorldSnapshot world;  // a classic world's
+    StoredWorld stored;   // a larger one's
     bool withWorld = false;
+    bool large = false;
     bool sweep = false;  // the first save of a run clears what a killed run left
     std::vector<RecordWrite> records;
 };
@@ -63,14 +66,27 @@ public:
     // `snapshotWorld` copies the shared world into a save, on the ticking thread.
     Store(Log log, Peers& peers, std::function<void(WorldSnapshot&)> snapshotWorld);
 
-    // The world folder: world.ini and players/ inside it.
+    // The world folder: world.ini (or world.bin) and players/ inside it.
     void setFolder(const std::string& folder);
     const std::string& worldPath() const { return worldPath_; }
 
-    // Reads world.ini into the grid; false, with the reason in the log, when
-    // it cannot be read. `found` tells whether there was one.
+    // The world read, as the shared world needs it.
+    struct WorldFound {
+        bool found = false;  // there was one
+        bool large = false;  // world.bin: `columns` x `rows`; else the band
+        int columns = kBandColumns, rows = kBandColumns;
+        WorldKind kind = WorldKind::Island;
+        bool startGiven = false;  // world.ini's start column; world.bin has none
+    };
+    // Reads world.bin when the folder holds one, else world.ini, into the
+    // grid; false, with the reason in the log, when it cannot be read.
     bool readWorld(WorldGrid& grid, std::int32_t& startX, std::int32_t& startY,
-                   PlayerRecord& record, bool& found);
+                   PlayerRecord& record, WorldFound& found);
+    // A world made here that is kept as world.bin.
+    void keepAsStoredWorld();
+    // How a larger world is copied out for a save, on the ticking thread;
+    // false when it cannot be stored as it is.
+    void takeStoredWith(std::function<bool(StoredWorld&)> take) { takeStored_ = std::move(take); }
     // The world differs from the last save since `now` (unless it already did).
     void markWorldChanged(Clock::time_point now);
     // The world was never saved: it is due as if it had changed `since`.
@@ -112,7 +128,9 @@ private:
     Log log_;
     Peers& peers_;
     std::function<void(WorldSnapshot&)> snapshotWorld_;
+    std::function<bool(StoredWorld&)> takeStored_;
     std::string worldFolder_, worldPath_, playersFolder_;
+    bool large_ = false;  // the world is kept in world.bin
 
     bool worldDirty_ = false;
     Clock::time_point dirtySince_;

@@ -7,10 +7,12 @@ agrees with what the rules on that page predict; then it chats, pings,
 leaves, and joins again with the name's key (and is refused without it).
 
     reference_client.py --connect HOST:PORT [--name NAME] [--password-file FILE]
-    reference_client.py --server PATH/TO/tessaria-server
+    reference_client.py --server PATH/TO/tessaria-server [--large]
 
 With --server it starts that server itself on a free loopback port, in a
-temporary folder holding a flat world it wrote, and stops it at the end.
+temporary folder holding a flat world it wrote (with --large one of 128 x 128
+columns, kept as world.bin, over which it also walks into new pieces and asks
+for a far one), and stops it at the end.
 Exit status 0 when every check held; otherwise the first one that did not is
 printed and the status is 1.
 """
@@ -21,12 +23,14 @@ import re
 import select
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
-VERSION = 3
+VERSION = 4
 TICK = 1 / 40
 WAIT = 10.0  # seconds: generous, for a busy machine
 
@@ -35,7 +39,9 @@ HELLO = (1, 255)
 LEAVE = (1, 4)
 LOGIN = (4, 1)
 WELCOME = (5, 3)
-BAND = (25, 3)
+PIECE = (25, 3)
+FORGET = (25, 4)
+PIECE_REQUEST = (25, 1)
 PLAYER_LIST = (22, 18)
 PLAYER_JOINED = (29, 7)
 PLAYER_LEFT = (29, 4)
@@ -48,7 +54,7 @@ ANNOUNCEMENT = (18, 22)
 PING = (35, 1)
 PONG = (35, 3)
 
-EMPTY, GRASS, WATER, EARTH, LAVA, HARD_ROCK = 0, 1, 5, 6, 8, 17
+EMPTY, GRASS, COBBLESTONE, WATER, EARTH, LAVA, HARD_ROCK = 0, 1, 2, 5, 6, 8, 17
 FACING_STEP = {0: (0, -1), 1: (0, 1), 2: (-1, 0), 3: (1, 0)}
 NAME_OWNED = 12
 
@@ -162,8 +168,8 @@ def player_info(r):
     return {
         "id": r.char(0, 249, "player id"),
         "name": r.text(1, 16, "name", NAME),
-        "x": r.char(0, 19, "column"),
-        "y": r.char(0, 19, "row"),
+        "x": r.num(2, 0, 299, "column"),
+        "y": r.num(2, 0, 299, "row"),
         "level": r.char(0, 19, "level"),
         "facing": r.char(0, 3, "facing"),
         "look": r.char(0, 6, "look"),
@@ -195,21 +201,32 @@ def read_message(kind, r):
     if kind == LEAVE:
         m = {"reason": r.char(0, 12, "reason"), "detail": r.text(0, 200, "detail", PRINTABLE)}
     elif kind == WELCOME:
-        m = {"self": player_info(r), "slot": r.char(0, 8, "slot")}
+        m = {"self": player_info(r), "columns": r.num(2, 1, 300, "columns"),
+             "rows": r.num(2, 1, 300, "rows"), "slot": r.char(0, 8, "slot")}
         m["hotbar"] = [r.char(0, 22, "block") for _ in range(9)]
         m["stock"] = [r.num(3, 0, 16194276, "stock") for _ in range(23)]
         m["clocks"] = clocks(r)
         m["auto_jump"] = r.char(0, 1, "auto-jump")
         m["raised"] = r.char(0, 1, "working height")
         m["key"] = r.text(0, 32, "key", KEY)
-    elif kind == BAND:
-        cells = []
-        for _ in range(r.num(2, 1, 8000, "runs")):
-            block, length = r.char(0, 22, "block"), r.char(1, 252, "run length")
-            cells += [block] * length
-            check(len(cells) <= 8000, "runs past the band")
-        check(len(cells) == 8000, "runs short of the band")
-        m = {"cells": cells}
+    elif kind == PIECE:
+        m = {"px": r.char(0, 14, "piece column"), "py": r.char(0, 14, "piece row")}
+        n = r.num(2, 1, 64008, "compressed cells")
+        check(r.at + n <= len(r.data), "packet ends inside the compressed cells")
+        unpack = zlib.decompressobj()
+        try:
+            cells = unpack.decompress(r.data[r.at : r.at + n], 8001)
+        except zlib.error as e:
+            raise Refused("compressed cells: %s" % e)
+        check(unpack.eof and not unpack.unused_data and not unpack.unconsumed_tail,
+              "compressed cells are not one whole stream")
+        check(len(cells) == 8000, "a piece of %d cells" % len(cells))
+        check(max(cells) <= 22, "a block outside 0..22")
+        r.at += n
+        m["cells"] = cells
+    elif kind == FORGET:
+        m = {"pieces": listed(r, 1, 1, 225, "pieces", lambda r: (
+            r.char(0, 14, "piece column"), r.char(0, 14, "piece row")))}
     elif kind == PLAYER_LIST:
         m = {"players": listed(r, 1, 0, 250, "players", player_info)}
     elif kind == PLAYER_JOINED:
@@ -220,14 +237,13 @@ def read_message(kind, r):
         present = r.char(0, 63, "parts present")
         m = {"cells": [], "moves": [], "sheets": [], "looks": [], "stock": [], "clocks": None}
         if present & 1:
-            m["cells"] = listed(r, 2, 1, 2000, "cells", lambda r: tuple(
-                r.char(0, most, what) for most, what in
-                ((19, "column"), (19, "row"), (19, "level"), (22, "block"))))
+            m["cells"] = listed(r, 2, 1, 2000, "cells", lambda r: (
+                r.num(2, 0, 299, "column"), r.num(2, 0, 299, "row"), r.char(0, 19, "level"),
+                r.char(0, 22, "block")))
         if present & 2:
-            m["moves"] = listed(r, 1, 1, 250, "moves", lambda r: tuple(
-                r.char(0, most, what) for most, what in
-                ((249, "id"), (2, "kind"), (19, "column"), (19, "row"), (19, "level"),
-                 (3, "facing"))))
+            m["moves"] = listed(r, 1, 1, 250, "moves", lambda r: (
+                r.char(0, 249, "id"), r.char(0, 3, "kind"), r.num(2, 0, 299, "column"),
+                r.num(2, 0, 299, "row"), r.char(0, 19, "level"), r.char(0, 3, "facing")))
         if present & 4:
             m["sheets"] = listed(r, 1, 1, 250, "sheets", lambda r: (
                 r.char(0, 249, "id"), r.char(1, 4, "sheet")))
@@ -347,20 +363,30 @@ def login(conn, name, password, key):
 
 
 class World:
+    """What the client was sent: the world's size, the pieces it holds (20 x 20
+    columns by 20 levels each), and the players it knows of."""
+
     def __init__(self):
-        self.cells = [EMPTY] * 8000
+        self.columns = self.rows = 0
+        self.cells = {}  # (px, py): bytearray of 8000, column by column
+        self.forgotten = set()
         self.me = None
         self.others = {}
+        self.in_sight = set()
         self.stock = []
         self.chat = []
 
     @staticmethod
     def index(x, y, level):
-        return (level * 20 + y) * 20 + x
+        return ((x % 20) * 20 + y % 20) * 20 + level
+
+    def held(self, x, y):
+        return (x // 20, y // 20) in self.cells and (x // 20, y // 20) not in self.forgotten
 
     def at(self, x, y, level):
-        if 0 <= x < 20 and 0 <= y < 20 and 0 <= level < 20:
-            return self.cells[self.index(x, y, level)]
+        piece = self.cells.get((x // 20, y // 20))
+        if 0 <= x < self.columns and 0 <= y < self.rows and 0 <= level < 20 and piece:
+            return piece[self.index(x, y, level)]
         return EMPTY
 
     def top(self, x, y):
@@ -373,23 +399,33 @@ class World:
         kind = m["kind"]
         if kind == WELCOME:
             self.me = dict(m["self"])
+            self.columns, self.rows = m["columns"], m["rows"]
             self.hotbar, self.slot, self.stock = m["hotbar"], m["slot"], list(m["stock"])
             self.auto_jump, self.raised, self.key = m["auto_jump"], m["raised"], m["key"]
-        elif kind == BAND:
-            self.cells = list(m["cells"])
+        elif kind == PIECE:
+            check(m["px"] * 20 < self.columns and m["py"] * 20 < self.rows,
+                  "a piece outside the world")
+            self.cells[(m["px"], m["py"])] = bytearray(m["cells"])
+            self.forgotten.discard((m["px"], m["py"]))
+        elif kind == FORGET:
+            self.forgotten.update(m["pieces"])
         elif kind == PLAYER_LIST:
             self.others = {p["id"]: p for p in m["players"]}
         elif kind == PLAYER_JOINED:
             self.others[m["player"]["id"]] = m["player"]
         elif kind == PLAYER_LEFT:
             self.others.pop(m["id"], None)
+            self.in_sight.discard(m["id"])
         elif kind == UPDATE:
             for x, y, level, block in m["cells"]:  # in order: a later entry stands
-                self.cells[self.index(x, y, level)] = block
+                check(self.held(x, y), "a cell of a piece not held: %d,%d" % (x, y))
+                self.cells[(x // 20, y // 20)][self.index(x, y, level)] = block
             for pid, kind_, x, y, level, facing in m["moves"]:
                 who = self.me if pid == self.me["id"] else self.others.get(pid)
                 if who is not None:
                     who.update(x=x, y=y, level=level, facing=facing)
+                if pid != self.me["id"]:
+                    (self.in_sight.discard if kind_ == 3 else self.in_sight.add)(pid)
             for block, count in m["stock"]:
                 self.stock[block] = count
         elif kind == CHAT_LINE:
@@ -425,7 +461,7 @@ def join(host, port, name, password, key):
     login(conn, name, password, key)
     world = World()
     wait_for(conn, world, lambda m: m["kind"] == WELCOME, "Welcome")
-    wait_for(conn, world, lambda m: m["kind"] == BAND, "Band")
+    wait_for(conn, world, lambda m: m["kind"] == PIECE, "Piece")
     wait_for(conn, world, lambda m: m["kind"] == PLAYER_LIST, "PlayerList")
     return conn, world
 
@@ -463,9 +499,10 @@ def play(host, port, name, password):
               "Welcome's level %d is not its column's ground %s"
               % (me["level"], world.top(me["x"], me["y"])))
 
-    # A step toward a column inside the band; its move tells where it landed.
+    # A step toward a column inside the world; its move tells where it landed.
     facing = next(f for f in (3, 1, 2, 0)
-                  if 0 <= me["x"] + FACING_STEP[f][0] < 20 and 0 <= me["y"] + FACING_STEP[f][1] < 20)
+                  if 0 <= me["x"] + FACING_STEP[f][0] < world.columns
+                  and 0 <= me["y"] + FACING_STEP[f][1] < world.rows)
     dx, dy = FACING_STEP[facing]
     to = (me["x"] + dx, me["y"] + dy)
     conn.send(STEP, number(facing, 1))
@@ -482,7 +519,8 @@ def play(host, port, name, password):
     # The action cell: the column ahead (the same facing), level minus the
     # working height; at height 0 it is the ground ahead.
     ahead = (to[0] + dx, to[1] + dy)
-    check(0 <= ahead[0] < 20 and 0 <= ahead[1] < 20, "no column ahead to work on")
+    check(0 <= ahead[0] < world.columns and 0 <= ahead[1] < world.rows,
+          "no column ahead to work on")
     cell = (ahead[0], ahead[1], me["level"] - 0)
     block = world.at(*cell)
     # A block the world leaves alone: snow covers grass and earth, and water
@@ -551,6 +589,53 @@ def play(host, port, name, password):
     return world.key, world.stock
 
 
+def reach(x, y, px, py):
+    """Columns from (x, y) to the nearest column of piece (px, py), the worse axis."""
+    def along(c, p):
+        return max(0, 20 * p - c, c - (20 * p + 19))
+    return max(along(x, px), along(y, py))
+
+
+def pieces(host, port, name, password, key):
+    """Walks right into pieces it lacks: each is there by the time the view
+    could reach it (24 columns), and holds the world; a far one asked for
+    comes, then is forgotten at once."""
+    conn, world = join(host, port, name, password, key)
+    me = world.me
+    across, down = (world.columns + 19) // 20, (world.rows + 19) // 20
+    wanted = {(px, py) for px in range(across) for py in range(down)
+              if reach(me["x"], me["y"], px, py) <= 32}
+    check(set(world.cells) == wanted, "joined with pieces %s, not %s"
+          % (sorted(world.cells), sorted(wanted)))
+    print("joined at %d,%d holding %d pieces of %d x %d" % (me["x"], me["y"], len(wanted),
+                                                             across, down))
+    for _ in range(8):
+        to = me["x"] + 1
+        if to >= world.columns:
+            break
+        conn.send(STEP, number(3, 1))
+        wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
+            mv[0] == me["id"] and mv[2] == to for mv in m["moves"]), "move of the step")
+        for x in range(to - 24, to + 25):
+            for y in (me["y"] - 24, me["y"], me["y"] + 24):
+                if 0 <= x < world.columns and 0 <= y < world.rows:
+                    check(world.held(x, y), "at %d: column %d,%d in view and not sent" % (to, x, y))
+    new = set(world.cells) - wanted
+    check(new, "no new piece after eight steps")
+    for px, py in new:
+        check(world.at(20 * px, 20 * py, 10) == COBBLESTONE, "piece %d,%d is not the world's"
+              % (px, py))
+    print("walked to %d: sent %s on the way, every column in view there" % (me["x"], sorted(new)))
+    far = next((px, py) for px in range(across) for py in range(down)
+               if not world.held(20 * px, 20 * py))
+    conn.send(PIECE_REQUEST, number(far[0], 1) + number(far[1], 1))
+    wait_for(conn, world, lambda m: m["kind"] == FORGET and far in m["pieces"], "Forget")
+    check(world.at(20 * far[0], 20 * far[1], 10) == COBBLESTONE, "the piece asked for is wrong")
+    print("asked for piece %d,%d: sent, then forgotten" % far)
+    conn.send(LEAVE, number(0, 1) + text(""))
+    conn.close()
+
+
 def keys(host, port, name, password, key):
     """A name with a key: joins with it, and is refused without it."""
     if not key:
@@ -579,10 +664,24 @@ def flat_world(folder):
         out.write("p_x = 8\np_y = 8\n")
 
 
-def with_server(binary, run):
+def flat_stored_world(folder, size):
+    """The same ground as world.bin: a header of "TSWORLD\\n" and six numbers
+    (format 1, columns, rows, levels, kind 1 flat, the compressed length), then
+    the cells column by column, each column's rows, each row's 20 levels."""
+    os.makedirs(folder)
+    column = bytes(2 if level == 10 else 0 for level in range(20))
+    packed = zlib.compress(column * (size * size))
+    with open(os.path.join(folder, "world.bin"), "wb") as out:
+        out.write(b"TSWORLD\n" + struct.pack("<6I", 1, size, size, 20, 1, len(packed)) + packed)
+
+
+def with_server(binary, run, size=20):
     folder = tempfile.mkdtemp(prefix="tessaria-reference-")
     world = os.path.join(folder, "world")
-    flat_world(world)
+    if size > 20:
+        flat_stored_world(world, size)
+    else:
+        flat_world(world)
     server = subprocess.Popen([binary, "--port", "0", "--world", world], stdin=subprocess.PIPE,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
@@ -613,6 +712,7 @@ def main():
     where.add_argument("--server", metavar="BINARY")
     parser.add_argument("--name", default="reference")
     parser.add_argument("--password-file", metavar="FILE")
+    parser.add_argument("--large", action="store_true")
     args = parser.parse_args()
     password = ""
     if args.password_file:
@@ -621,11 +721,13 @@ def main():
 
     def run(host, port):
         key, _ = play(host, port, args.name, password)
+        if args.large:
+            pieces(host, port, args.name, password, key)
         keys(host, port, args.name, password, key)
 
     try:
         if args.server:
-            with_server(args.server, run)
+            with_server(args.server, run, 128 if args.large else 20)
         else:
             host, _, port = args.connect.rpartition(":")
             run(host, int(port))

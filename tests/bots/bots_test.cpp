@@ -50,10 +50,12 @@ struct FlatWorld {
 };
 
 // Runs the bots to the end; their standard output, the summary last.
-std::string runBots(std::uint16_t port, int count, int seconds, int* status = nullptr) {
-    const std::string command =
-        std::string(TESSARIA_BOTS_BINARY) + " --connect 127.0.0.1:" + std::to_string(port) +
-        " --count " + std::to_string(count) + " --seconds " + std::to_string(seconds) + " --seed 7";
+std::string runBots(std::uint16_t port, int count, int seconds, int* status = nullptr,
+                    const std::string& extra = "") {
+    const std::string command = std::string(TESSARIA_BOTS_BINARY) +
+                                " --connect 127.0.0.1:" + std::to_string(port) + " --count " +
+                                std::to_string(count) + " --seconds " + std::to_string(seconds) +
+                                " --seed 7" + extra;
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -92,6 +94,28 @@ TEST(Bots, BuildTogetherAndEndWithTheServersWorld) {
     EXPECT_GT(s.edits, 0) << output;
     EXPECT_GT(s.bytesPerSecond, 0) << output;
     EXPECT_EQ(s.desyncs, 0) << output << server.log();
+}
+
+// A new 64 x 64 island: the bots walk to places of their own and play
+// there, each holding only the pieces around it; every piece each holds at
+// the end is the server's.
+TEST(Bots, SpreadOverALargeIslandAndEndWithTheServersPiecesOfIt) {
+    char pattern[] = "/tmp/tessaria-bots-XXXXXX";
+    const fs::path folder = ::mkdtemp(pattern);
+    {
+        ServerProcess server((folder / "world").string(), {"--size", "64"});
+        ASSERT_NE(server.port(), 0) << server.log();
+        const std::string output = runBots(server.port(), 6, 15, nullptr, " --spread");
+        const Summary s = lastLine(output);
+        EXPECT_EQ(s.joined, 6) << output << server.log();
+        EXPECT_NE(output.find("6 bots compared"), std::string::npos) << output;
+        EXPECT_EQ(s.desyncs, 0) << output << server.log();
+        EXPECT_LT(s.bytesPerSecond, 8000) << output;
+        EXPECT_GT(s.edits, 0) << output;
+    }
+    EXPECT_TRUE(fs::exists(folder / "world" / "world.bin"));
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 TEST(Bots, ComeBackToAServerKilledAndStartedAgainOnItsPort) {

@@ -80,12 +80,16 @@ void join(Peer& peer, Session& session, Game& game) {
     welcome.stock[Cobblestone] = 40;
     welcome.hotbar[0] = Cobblestone;
     welcome.clocks.dayTick = 1234;
-    Band band;
+    Piece piece;
     for (int y = 0; y < kBandColumns; ++y)
-        for (int x = 0; x < kBandColumns; ++x) band.cells[bandIndex(x, y, 10)] = Cobblestone;
+        for (int x = 0; x < kBandColumns; ++x) piece.cells[pieceIndex(x, y, 10)] = Cobblestone;
     ASSERT_TRUE(peer.connection->send(welcome));
-    ASSERT_TRUE(peer.connection->send(band));
+    ASSERT_TRUE(peer.connection->send(piece));
     ASSERT_TRUE(peer.connection->send(PlayerList{{welcome.self, info(4, "bo", 8, 5)}}));
+    // bo stands in the one piece ann holds: the server says so.
+    Update sight;
+    sight.moves.push_back(PlayerMove{4, MoveKind::Place, 8, 5, 10, 0});
+    ASSERT_TRUE(peer.connection->send(sight));
     ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Playing; }, step));
 }
 
@@ -151,6 +155,39 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     ASSERT_TRUE(peer.connection->send(refusal));
     ASSERT_TRUE(within10s([&] { return game.self.x == 5; }, step));
     EXPECT_FALSE(game.self.busy);
+}
+
+// A player going out of sight is no longer drawn, but kept where it was;
+// forgotten pieces are told apart from pieces never sent; and a piece
+// outside the world the Welcome named ends the session.
+TEST(ClientSession, OthersLeaveSightPiecesAreForgottenAndAPieceOutsideTheWorldEndsIt) {
+    Peer peer;
+    Game game;
+    Session session("127.0.0.1", peer.listener.port(), "ann");
+    join(peer, session, game);
+    auto step = [&] {
+        peer.pump();
+        session.pump(game.world(), game.self, game.view);
+    };
+    ASSERT_TRUE(within10s([&] { return session.others()[0].inSight; }, step));
+    EXPECT_EQ(session.columns(), 20);
+    EXPECT_EQ(game.grid->maxX, 19);  // the world's last column
+    EXPECT_EQ(session.pieceHeld(19, 19), PieceHeld::Held);
+    EXPECT_EQ(session.pieceHeld(20, 0), PieceHeld::Never);
+
+    Update gone;
+    gone.moves.push_back(PlayerMove{4, MoveKind::OutOfSight, 19, 5, 10, 3});
+    ASSERT_TRUE(peer.connection->send(gone));
+    ASSERT_TRUE(peer.connection->send(Forget{{{0, 0}}}));
+    ASSERT_TRUE(within10s([&] { return !session.others()[0].inSight; }, step));
+    EXPECT_EQ(session.others()[0].figure.x, 8);  // where it was last told
+    ASSERT_TRUE(within10s([&] { return session.pieceHeld(3, 3) == PieceHeld::Forgotten; }, step));
+
+    Piece outside;
+    outside.px = 1;  // a 20 x 20 world has the one piece
+    ASSERT_TRUE(peer.connection->send(outside));
+    ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Ended; }, step));
+    EXPECT_NE(session.endText().find("broke the protocol"), std::string::npos);
 }
 
 // On a slow frame the server's end of an action (here its refusal) comes

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "net/listener.h"
 #include "net/poll_set.h"
+#include "protocol/codec.h"
 #include "protocol/connection.h"
 
 namespace {
@@ -96,18 +98,20 @@ TEST(ProtocolConnection, APlayerThatStopsReadingIsCutOffAtTheCap) {
                               host.tick();
                               server.receive();
                           }));
-    // The player never polls again. Each tick sends a band that cannot be
-    // run-length shortened, until the kernel's buffers and then the cap fill.
-    Band band;
-    for (std::size_t i = 0; i < kBandCells; ++i) band.cells[i] = i % 2 ? Ice : Empty;
+    // The player never polls again. Each tick sends a piece that cannot be
+    // compressed much, until the kernel's buffers and then the cap fill.
+    Piece piece;
+    std::mt19937 random(3);
+    for (auto& cell : piece.cells) cell = static_cast<std::uint8_t>(random() % kBlockTypes);
+    const std::size_t pieceBytes = encodePacket(piece).size();
     std::size_t sentBytes = 0;
     ASSERT_TRUE(within10s([&] { return !server.isOpen(); },
                           [&] {
-                              if (server.send(band)) sentBytes += 16007;
+                              if (server.send(piece)) sentBytes += pieceBytes;
                               host.tick();
                           }));
     EXPECT_EQ(server.endText().rfind("stopped reading (", 0), 0u) << server.endText();
-    EXPECT_LE(server.client().bytesToSend(), kServerSendLimit + 16007);
+    EXPECT_LE(server.client().bytesToSend(), kServerSendLimit + pieceBytes);
     EXPECT_FALSE(server.send(Ping{1}));  // nothing more piles up
     server.client().abort(false);
     EXPECT_EQ(server.client().handle(), -1);

@@ -3,24 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 
+#include <zlib.h>
+
 #include "net/packet_names.h"
+#include "net/packet_writer.h"
 #include "protocol/codec.h"
 #include "protocol/packet_stream.h"
 
 namespace {
 
-PlayerInfo alice() { return PlayerInfo{3, "alice_2-B", 19, 0, 7, 3, 6, 1, 4}; }
+PlayerInfo alice() { return PlayerInfo{3, "alice_2-B", 299, 0, 7, 3, 6, 1, 4}; }
 
 Clocks evening() { return Clocks{16320, 5, 80, 1, 2, 1, 15, 3, 201, 300}; }
 
-// A band whose cells never repeat their neighbour: the most runs it can take.
-Band checkered() {
-    Band band;
-    for (std::size_t i = 0; i < kBandCells; ++i) band.cells[i] = i % 2 ? kLastBlock : Empty;
-    return band;
+// A piece of cells drawn at random: the least compression can do with it.
+Piece scattered() {
+    Piece piece;
+    piece.px = piece.py = kMostPieces - 1;
+    std::mt19937 random(5);
+    for (auto& cell : piece.cells) cell = static_cast<std::uint8_t>(random() % (kLastBlock + 1));
+    return piece;
 }
 
 // One message of every kind, filled to the edges of its ranges.
@@ -31,9 +37,13 @@ std::vector<Message> everyMessage() {
     welcome.hotbar = {1, 6, 2, 4, 13, 18, 19, 5, 22};
     for (std::size_t i = 0; i < welcome.stock.size(); ++i) welcome.stock[i] = i * 700000;
     welcome.clocks = evening();
+    welcome.columns = 300;
+    welcome.rows = 1;
     Update update;
-    update.cells = {{0, 19, 19, 22}, {5, 5, 0, 0}};
-    update.moves = {{249, MoveKind::Place, 1, 2, 3, 2}, {0, MoveKind::Step, 0, 0, 0, 0}};
+    update.cells = {{0, 299, 19, 22}, {5, 5, 0, 0}};
+    update.moves = {{249, MoveKind::Place, 1, 299, 3, 2},
+                    {0, MoveKind::Step, 0, 0, 0, 0},
+                    {2, MoveKind::OutOfSight, 280, 7, 19, 3}};
     update.sheets = {{7, 4}};
     update.looks = {{7, 6, 1}};
     update.stock = {{Lava, 16194276}};
@@ -45,7 +55,9 @@ std::vector<Message> everyMessage() {
             Leave{Reason::Kicked, "no lava on the spawn, please!"},
             Login{"Zed-9_x", " any printable ~", "0123456789abcdef0123456789abcdef"},
             welcome,
-            checkered(),
+            scattered(),
+            Forget{{{0, 14}, {14, 0}}},
+            PieceRequest{{3, 4}},
             PlayerList{{alice(), PlayerInfo{0, "b", 0, 0, 0, 0, 0, 0, 1}}},
             PlayerJoined{alice()},
             PlayerLeft{249, Reason::TooFast},
@@ -100,27 +112,26 @@ TEST(ProtocolMessages, EveryMessageArrivesAsItWasSentOverAScrambledConnection) {
 }
 
 TEST(ProtocolMessages, LengthBytesSurviveTheScramblingWithEveryMultiple) {
-    // A short band, a middling one and the largest, under every multiple the
+    // A short piece, a middling one and the largest, under every multiple the
     // handshake may hand out.
     for (std::uint32_t multiple = 0; multiple < 61; ++multiple) {
         PacketStream server = PacketStream::server(handshakeKeysFrom(multiple * 0x101u));
         PacketStream client = PacketStream::client();
         deliver(client, server);
         deliver(server, client);
-        Band band = checkered();
-        for (std::size_t runs : {1, 4000, 7999}) {
-            for (std::size_t i = runs; i < kBandCells; ++i) band.cells[i] = 0;
-            ASSERT_TRUE(server.send(band));
-            ASSERT_EQ(deliver(server, client).size(), 1u) << multiple << " " << runs;
-            band = checkered();
+        for (std::size_t scatteredCells : {1, 4000, 8000}) {
+            Piece piece = scattered();
+            for (std::size_t i = scatteredCells; i < kPieceCells; ++i) piece.cells[i] = 0;
+            ASSERT_TRUE(server.send(piece));
+            ASSERT_EQ(deliver(server, client).size(), 1u) << multiple << " " << scatteredCells;
         }
         ASSERT_FALSE(client.refusal()) << client.refusal()->text;
     }
 }
 
 TEST(ProtocolMessages, TheFirstExchangeHasFixedBytes) {
-    // Length 4 (id and version, no sequence byte), Connection, Init, version 3.
-    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x04\xFE", 6));
+    // Length 4 (id and version, no sequence byte), Connection, Init, version 4.
+    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x05\xFE", 6));
 }
 
 TEST(ProtocolMessages, TheTableUsesTheNamesOfThePacketVocabulary) {
@@ -156,19 +167,59 @@ TEST(ProtocolMessages, OwnMessagesOutsideTheirRangesAreNotSent) {
     EXPECT_TRUE(client.takeOutgoing().empty() && server.takeOutgoing().empty());
 }
 
-TEST(ProtocolMessages, BandOfAWorldComesBackIntoAnother) {
+TEST(ProtocolMessages, APieceAtAWorldsCornerCarriesOnlyTheWorldsCells) {
     static WorldGrid source, copy;
-    setCell(0, 0, 0, Lava);  // the global world is not used: bandOf reads its argument
-    source.cells[cellIndex(19, 19, 19)] = Ice;
-    source.cells[cellIndex(3, 4, 5)] = 99;      // a hand-edited value travels as empty
-    source.cells[cellIndex(20, 0, 0)] = Grass;  // outside the band
-    const Band band = bandOf(source);
-    EXPECT_EQ(band.cells[bandIndex(19, 19, 19)], Ice);
-    EXPECT_EQ(band.cells[bandIndex(3, 4, 5)], Empty);
-    applyBand(band, copy);
-    EXPECT_EQ(cellOf(copy, 19, 19, 19), Ice);
-    EXPECT_EQ(cellOf(copy, 20, 0, 0), Empty);
-    EXPECT_EQ(cellOf(copy, 0, 0, 0), Empty);
+    setCell(20, 20, 0, Lava);  // the global world is not used: pieceOf reads its argument
+    // A world of 30 x 25 columns: its last piece holds 10 x 5 of them.
+    source.cells[cellIndex(29, 24, 19)] = Ice;
+    source.cells[cellIndex(20, 20, 0)] = Sand;
+    source.cells[cellIndex(21, 22, 5)] = 99;     // a hand-edited value travels as empty
+    source.cells[cellIndex(30, 20, 0)] = Grass;  // past the world's edge
+    source.cells[cellIndex(20, 25, 0)] = Grass;
+    const Piece piece = pieceOf(source, 1, 1, 30, 25);
+    EXPECT_EQ(piece.cells[pieceIndex(9, 4, 19)], Ice);
+    EXPECT_EQ(piece.cells[pieceIndex(0, 0, 0)], Sand);
+    EXPECT_EQ(piece.cells[pieceIndex(1, 2, 5)], Empty);
+    EXPECT_EQ(piece.cells[pieceIndex(10, 0, 0)], Empty);
+    EXPECT_EQ(piece.cells[pieceIndex(0, 5, 0)], Empty);
+    copy.cells[cellIndex(30, 20, 0)] = Brick;  // past the edge: the piece leaves it alone
+    applyPiece(piece, copy, 30, 25);
+    EXPECT_EQ(cellOf(copy, 29, 24, 19), Ice);
+    EXPECT_EQ(cellOf(copy, 20, 20, 0), Sand);
+    EXPECT_EQ(cellOf(copy, 30, 20, 0), Brick);
+    EXPECT_EQ(cellOf(copy, 19, 19, 0), Empty);  // another piece's
+}
+
+TEST(ProtocolMessages, APieceWhoseCompressedCellsAreNotExactlyAPieceIsRefused) {
+    const auto refusal = [](const std::string& packed) {
+        PacketWriter packet;
+        packet.addChar(0);
+        packet.addChar(0);
+        packet.addShort(static_cast<std::uint16_t>(packed.size()));
+        packet.addString(packed);
+        const Decoded back = decodeMessage(Piece::kId, packet.get().substr(4), Sender::Server);
+        const auto* problem = std::get_if<std::string>(&back);
+        return problem ? *problem : std::string("taken");
+    };
+    const std::string whole = encodePacket(scattered()).substr(8);  // past id, places, length
+    ASSERT_EQ(refusal(whole), "taken");
+    EXPECT_NE(refusal(whole.substr(0, whole.size() - 1)), "taken");  // cut short
+    EXPECT_NE(refusal(whole + "x"), "taken");                        // bytes after the stream
+    EXPECT_NE(refusal("not zlib at all"), "taken");
+    std::string blocks(kPieceCells, static_cast<char>(kLastBlock + 1));
+    uLongf length = compressBound(blocks.size());
+    std::string bomb(length, '\0');
+    compress2(reinterpret_cast<Bytef*>(bomb.data()), &length,
+              reinterpret_cast<const Bytef*>(blocks.data()), blocks.size(), 9);
+    bomb.resize(length);
+    EXPECT_NE(refusal(bomb), "taken");  // a block no game has
+    std::string more(16 * kPieceCells, '\1');
+    length = compressBound(more.size());
+    std::string big(length, '\0');
+    compress2(reinterpret_cast<Bytef*>(big.data()), &length,
+              reinterpret_cast<const Bytef*>(more.data()), more.size(), 9);
+    big.resize(length);
+    EXPECT_NE(refusal(big), "taken");  // unfolds past a piece
 }
 
 TEST(ProtocolMessages, TheDocumentedTableIsTheCodesTable) {

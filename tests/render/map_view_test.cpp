@@ -90,4 +90,26 @@ TEST_F(MapView, theLargestWorldFitsTheBoxAtOnePixelAColumnAndFollowsItsChanges) 
     EXPECT_TRUE(bluish(column(m, 200, 200))) << column(m, 200, 200);
 }
 
+TEST_F(MapView, aJoinedWorldShowsOnlyTheColumnsSentAndTheOthersWhereTheyAreKnown) {
+    world.maxX = world.maxY = 63;
+    for (int x = 0; x <= 63; ++x)
+        for (int y = 0; y <= 63; ++y) setCell(x, y, 10, Sand);
+    player.x = 5;
+    player.y = 5;
+    MapKnown known;
+    known.sent = [](int x, int y) { return x < 40 && y < 40; };
+    known.others = {{30, 30, true}, {20, 50, false}};
+    const MapPlacement m = drawWorldMap(world, player, kBoxX, kBoxY, kBoxW, kBoxH, &known);
+    EXPECT_GT(lightness(column(m, 39, 10)), 200) << column(m, 39, 10);
+    EXPECT_LT(lightness(column(m, 40, 10)), 20) << "not sent: dark, whatever the grid holds";
+    EXPECT_LT(lightness(column(m, 10, 45)), 20);
+    EXPECT_GT(lightness(column(m, 30, 30)), 700) << "a player in sight";
+    const Rgb last = column(m, 20, 50);
+    EXPECT_GT(lightness(last), 200) << "a player's last known place";
+    EXPECT_LT(lightness(last), 500) << last;
+    // Back in single player the same grid shows whole.
+    const MapPlacement own = drawWorldMap(world, player, kBoxX, kBoxY, kBoxW, kBoxH);
+    EXPECT_GT(lightness(column(own, 40, 10)), 200);
+}
+
 }  // namespace

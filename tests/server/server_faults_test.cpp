@@ -171,10 +171,10 @@ TEST(ServerFaults, ASigkillWhilePlayersBuildLeavesAWholeWorldThatServesAgain) {
         ServerProcess again(folder.world());
         ASSERT_NE(again.port(), 0) << again.log();
         Player dave(again.port(), "dave" + std::to_string(killed));
-        ASSERT_TRUE(dave.receives<Band>([](const Band&) { return true; })) << again.log();
-        const Band& band = *dave.find<Band>([](const Band&) { return true; });
+        ASSERT_TRUE(dave.receives<Piece>([](const Piece&) { return true; })) << again.log();
+        const Piece& piece = *dave.find<Piece>([](const Piece&) { return true; });
         for (const auto& [x, y] : {std::pair{5, 6}, {4, 5}, {6, 5}})
-            EXPECT_EQ(band.cells[bandIndex(x, y, 9)], cellOf(*grid, x, y, 9)) << x << "," << y;
+            EXPECT_EQ(piece.cells[pieceIndex(x, y, 9)], cellOf(*grid, x, y, 9)) << x << "," << y;
     }
 }
 

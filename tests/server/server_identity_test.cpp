@@ -154,9 +154,9 @@ TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheW
     Player alice(server.port(), "alice", "", key);
     const Welcome* welcome = welcomeOf(alice);
     ASSERT_NE(welcome, nullptr) << server.log();
-    ASSERT_TRUE(alice.receives<Band>([](const Band&) { return true; }));
-    const Band& band = *alice.find<Band>([](const Band&) { return true; });
-    const bool inWorld = band.cells[bandIndex(5, 6, 9)] == Cobblestone;
+    ASSERT_TRUE(alice.receives<Piece>([](const Piece&) { return true; }));
+    const Piece& piece = *alice.find<Piece>([](const Piece&) { return true; });
+    const bool inWorld = piece.cells[pieceIndex(5, 6, 9)] == Cobblestone;
     EXPECT_EQ(welcome->stock[Cobblestone] + (inWorld ? 1 : 0), 100u) << "in the world: " << inWorld;
 }
 

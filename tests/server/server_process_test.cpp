@@ -32,8 +32,8 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
         ASSERT_NE(server.port(), 0) << server.log();
         Player alice(server.port(), "alice");
         ASSERT_TRUE(hasWelcome(alice)) << server.log();
-        ASSERT_TRUE(alice.receives<Band>(
-            [](const Band& b) { return b.cells[bandIndex(5, 4, 9)] == Cobblestone; }));
+        ASSERT_TRUE(alice.receives<Piece>(
+            [](const Piece& p) { return p.cells[pieceIndex(5, 4, 9)] == Cobblestone; }));
         Player bob(server.port(), "bob");
         ASSERT_TRUE(hasWelcome(bob));
         ASSERT_TRUE(bob.receives<PlayerList>([](const PlayerList& l) {
