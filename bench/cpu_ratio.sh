@@ -25,14 +25,8 @@ if [ "${1:-}" = --measure ]; then
     "$@" &
     pid=$!
     sleep 3
-    cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
-    t0=$(cpu_ticks) s0=$(date +%s.%N)
-    sleep "$CPU_SECONDS"
-    t1=$(cpu_ticks) s1=$(date +%s.%N)
-    kill -TERM "$pid"
-    wait "$pid" || true
-    awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$(getconf CLK_TCK)" \
-        'BEGIN { printf "%.2f\n", 100 * (b - a) / hz / (e - s) }'
+    source "$(dirname "$0")/cpu_percent.sh"
+    cpu_percent "$pid" "$CPU_SECONDS" 2
     exit 0
 fi
 

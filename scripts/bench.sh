@@ -33,14 +33,8 @@ if [ "${1:-}" = --cpu ]; then
         pid=$!
     fi
     sleep 2
-    cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
-    t0=$(cpu_ticks) s0=$(date +%s.%N)
-    sleep "$CPU_SECONDS"
-    t1=$(cpu_ticks) s1=$(date +%s.%N)
-    kill -TERM "$pid"
-    wait "$pid" || true
-    awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$(getconf CLK_TCK)" \
-        'BEGIN { printf "%.1f\n", 100 * (b - a) / hz / (e - s) }'
+    source "$ROOT/bench/cpu_percent.sh"
+    cpu_percent "$pid" "$CPU_SECONDS" 1
     exit 0
 fi
 
