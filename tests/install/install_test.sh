@@ -74,9 +74,22 @@ listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
 listing > "$scratch/prefix.before"
 
 export scratch prefix work
-env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME="$home" \
-    ALSOFT_DRIVERS=null TESSARIA_SEED=11 \
-    xvfb-run -a -s "-screen 0 640x480x24" bash "$0" --play
+# Xvfb picks a display number no other server holds and writes it out
+# (-displayfd): two servers started at the same moment by parallel tests
+# never share one, as a number chosen by looking first could.
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3> "$scratch/display" 2> "$scratch/xvfb.log" &
+xvfb=$!
+for _ in $(seq 150); do [ -s "$scratch/display" ] && break; sleep 0.2; done
+display=$(head -n 1 "$scratch/display" 2>/dev/null)
+if [ -z "$display" ]; then
+    cat "$scratch/xvfb.log"
+    fail "no virtual screen"
+else
+    env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_CACHE_HOME HOME="$home" DISPLAY=":$display" \
+        ALSOFT_DRIVERS=null TESSARIA_SEED=11 bash "$0" --play
+fi
+kill "$xvfb" 2>/dev/null
+wait "$xvfb" 2>/dev/null
 cat "$scratch/game.err" 2>/dev/null
 grep -q 'exit status 0' "$scratch/game.status" 2>/dev/null || fail "game: $(cat "$scratch/game.status" 2>/dev/null)"
 
