@@ -30,6 +30,9 @@ Server& server() {
         ServerOptions options;
         options.worldFolder = folder;
         options.paced = false;
+        // Larger than one piece, so that piece requests and steps near the
+        // world's edges meet pieces of every shape.
+        options.newWorldSize = 64;
         options.log = [](const std::string&) {};
         auto* s = new Server(options);
         if (!s->start()) std::abort();
