@@ -32,7 +32,7 @@ import zlib
 
 VERSION = 4
 TICK = 1 / 40
-WAIT = 10.0  # seconds: generous, for a busy machine
+WAIT = 60.0  # seconds: what a person would still wait, for a busy machine
 
 # family, action
 HELLO = (1, 255)

@@ -193,7 +193,7 @@ TEST_F(ActionsInAWindow, KillsAtRandomMomentsWhileMiningAndPlacingLeaveAWholeWor
                     step % 3 == 1 ? 1.6 : 0.25);
         killer.join();
         EXPECT_EQ(game.waitForExit(kExitSeconds), 128 + SIGKILL) << where;
-        waitUntil([&] { return waitForWindow(server, 0) == 0; }, 5);
+        waitUntil([&] { return waitForWindow(server, 0) == 0; });
         WorldFile saved;
         std::string problem;
         ASSERT_TRUE(readWorldFile(folder.worldFile(), &saved, &problem))

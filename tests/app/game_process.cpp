@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "app/screen.h"
-#include "app/waiting.h"
 #include "app/x_input.h"
 #include "support/files.h"
+#include "support/waiting.h"
 
 GameProcess::GameProcess(const XServer& server, const RunFolder& folder,
                          std::vector<std::string> extraEnvironment, void (*beforeExec)(),
@@ -89,13 +89,14 @@ bool escapeToTitleMenu(const XServer& server, Window window, const Image& button
                0;
     };
     // A joined world that arrives meanwhile shows the game again: try anew
-    // until the menu stays. Escape on the menu only closes its panel.
-    constexpr double kTrySeconds = 3;
-    for (double spent = 0; spent < seconds; spent += 2 * kTrySeconds) {
+    // until the menu stays. Escape on the menu only closes its panel. A try
+    // gives a starved game time to draw, so that Escapes do not overtake it.
+    const double trySeconds = seconds / 6;
+    for (double spent = 0; spent < seconds; spent += 2 * trySeconds) {
         holdKey(server, window, "Escape", 0.15);
-        if (!waitUntil([&] { return menuShown() || pauseShown(); }, kTrySeconds)) continue;
+        if (!waitUntil([&] { return menuShown() || pauseShown(); }, trySeconds)) continue;
         if (!menuShown()) clickAt(server, 300, 262);
-        if (!waitUntil(menuShown, kTrySeconds)) continue;
+        if (!waitUntil(menuShown, trySeconds)) continue;
         sleepSeconds(0.3);
         if (menuShown()) return true;
     }

@@ -13,11 +13,12 @@
 
 #include "app/run_folder.h"
 #include "app/x_server.h"
+#include "support/waiting.h"
 
-// How long a game may take to open its window and to exit; generous, because
-// sanitizer builds on a loaded machine start slowly.
-constexpr double kStartSeconds = 30;
-constexpr double kExitSeconds = 30;
+// How long a game may take to open its window, to show what was asked, and
+// to exit: sanitizer builds on a loaded machine are slow at all three.
+constexpr double kStartSeconds = kPatientSeconds;
+constexpr double kExitSeconds = kPatientSeconds;
 
 class GameProcess {
 public:

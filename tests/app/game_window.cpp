@@ -4,7 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include "app/waiting.h"
+#include "support/waiting.h"
 
 namespace {
 

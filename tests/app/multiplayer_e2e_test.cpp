@@ -50,7 +50,7 @@ public:
     }
     ~HostedServer() { stop(SIGKILL); }
     std::string log() const { return readText(log_); }
-    bool saw(const std::string& text, double seconds = 20) {
+    bool saw(const std::string& text, double seconds = kPatientSeconds) {
         return waitUntil([&] { return log().find(text) != std::string::npos; }, seconds);
     }
     int port() {
@@ -109,12 +109,10 @@ public:
         thread_.join();
     }
     bool reaches(SessionPhase phase) {
-        return waitUntil(
-            [&] {
-                std::lock_guard<std::mutex> guard(lock_);
-                return session_.phase() == phase;
-            },
-            20);
+        return waitUntil([&] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return session_.phase() == phase;
+        });
     }
     WorldFile band() {
         std::lock_guard<std::mutex> guard(lock_);
@@ -177,14 +175,12 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
     ASSERT_TRUE(server.saw("ann joined")) << server.log();
     ASSERT_TRUE(server.saw("bo joined")) << server.log();
     const Image hud = readBmp(folderA.path() / "data/gfx/001.bmp");
-    ASSERT_TRUE(waitUntil([&] { return showsGame(screenA, hud); }, 20));
-    ASSERT_TRUE(waitUntil([&] { return showsGame(screenB, hud); }, 20));
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return bo.errorOutput().find("ann joined") != std::string::npos ||
-                   ann.errorOutput().find("bo joined") != std::string::npos;
-        },
-        10));
+    ASSERT_TRUE(waitUntil([&] { return showsGame(screenA, hud); }));
+    ASSERT_TRUE(waitUntil([&] { return showsGame(screenB, hud); }));
+    EXPECT_TRUE(waitUntil([&] {
+        return bo.errorOutput().find("ann joined") != std::string::npos ||
+               ann.errorOutput().find("bo joined") != std::string::npos;
+    }));
     saveScreenshot(screenB, "multiplayer_together");
 
     // ann works the cell in front of her (three strikes take a block that is
@@ -192,22 +188,21 @@ TEST(MultiplayerE2e, TwoGamesBuildAndTalkTogetherAndGoBackToTheMenuWhenTheServer
     const Image before = grabScreen(screenB);
     holdKey(screenA, windowA, "Control_R", 1.6);
     holdKey(screenA, windowA, "space", 0.3);
-    EXPECT_TRUE(waitUntil([&] { return changedPixels(before, grabScreen(screenB)) > 100; }, 10));
+    EXPECT_TRUE(waitUntil([&] { return changedPixels(before, grabScreen(screenB)) > 100; }));
 
     // A chat line from ann reaches bo.
     holdKey(screenA, windowA, "t", 0.1);
     xdotool(screenA, "type --delay 30 hello");
     holdKey(screenA, windowA, "Return", 0.1);
     EXPECT_TRUE(server.saw("hello")) << server.log();
-    EXPECT_TRUE(
-        waitUntil([&] { return bo.errorOutput().find("ann: hello") != std::string::npos; }, 10))
+    EXPECT_TRUE(waitUntil([&] { return bo.errorOutput().find("ann: hello") != std::string::npos; }))
         << bo.errorOutput();
 
     // The server dies without a word: both games go back to the menu and say why.
     server.stop(SIGKILL);
     const Image button = readBmp(folderA.path() / "data/gfx/008.bmp");
-    EXPECT_TRUE(waitUntil([&] { return showsMenu(screenA, button); }, 30));
-    EXPECT_TRUE(waitUntil([&] { return showsMenu(screenB, button); }, 30));
+    EXPECT_TRUE(waitUntil([&] { return showsMenu(screenA, button); }));
+    EXPECT_TRUE(waitUntil([&] { return showsMenu(screenB, button); }));
     saveScreenshot(screenA, "multiplayer_lost");
     EXPECT_NE(ann.errorOutput().find("Disconnected: server stopped"), std::string::npos)
         << ann.errorOutput();
@@ -261,12 +256,15 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
         kStartSeconds))
         << "the world is not played";
     // Escape to the menu, "Multiplayer", then "Host this world": the port the
-    // game prints is the one the second player joins.
+    // game prints is the one the second player joins. The panel is open once
+    // its "Host this world" button is drawn.
     const auto openPanel = [&] {
-        const bool menu = escapeToTitleMenu(screen, window, button, kStartSeconds);
+        if (!escapeToTitleMenu(screen, window, button, kStartSeconds)) return false;
         clickAt(screen, 230, 250);
-        sleepSeconds(0.3);
-        return menu;
+        return waitUntil([&] {
+            return differingPixels(grabScreen(screen), 433, 338, button, 0, 0, 55,
+                                   button.height / 2) == 0;
+        });
     };
     int hosted = 0;
     const auto host = [&] {
@@ -277,7 +275,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
         }
         clickAt(screen, 460, 348);  // "Host this world"
         const std::string mark = "Tessaria: Hosting at ";
-        if (!waitUntil([&] { return count(game.errorOutput(), mark) > hosted; }, 20)) return 0;
+        if (!waitUntil([&] { return count(game.errorOutput(), mark) > hosted; })) return 0;
         const std::string& text = game.errorOutput();
         ++hosted;
         const auto line = text.rfind(mark);
@@ -290,7 +288,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     ASSERT_GT(port, 0) << game.errorOutput();
     auto guest = std::make_unique<Guest>(port, "guest");
     ASSERT_TRUE(guest->reaches(SessionPhase::Playing)) << game.errorOutput();
-    ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }, 20));
+    ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }));
     EXPECT_NE(game.errorOutput().find("Tessaria server: host joined"), std::string::npos);
     const WorldFile before = guest->band();
     // Held until the guest sees the block go: a starved game strikes slower
@@ -309,16 +307,13 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     ASSERT_TRUE(openPanel());
     saveScreenshot(screen, "host-panel");
     clickAt(screen, 460, 322);  // "Leave" where "Join" was
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return game.errorOutput().find("Tessaria server: stopped; world saved") !=
-                   std::string::npos;
-        },
-        20))
-        << game.errorOutput();
+    EXPECT_TRUE(waitUntil([&] {
+        return game.errorOutput().find("Tessaria server: stopped; world saved") !=
+               std::string::npos;
+    })) << game.errorOutput();
     EXPECT_TRUE(guest->reaches(SessionPhase::Ended));
     EXPECT_EQ(savedCell(cell), 0);
-    EXPECT_TRUE(waitUntil([&] { return !lockFree(); }, 5)) << "not reopened here";
+    EXPECT_TRUE(waitUntil([&] { return !lockFree(); })) << "not reopened here";
     ASSERT_TRUE(enterGame(screen, folder, window, kStartSeconds)) << game.errorOutput();
 
     // Hosted, then "single player": the list plays the world the server left.
@@ -333,7 +328,7 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
     ASSERT_GT(again, 0) << game.errorOutput();
     guest = std::make_unique<Guest>(again, "guest2");  // "guest" is owned by the first one's key
     ASSERT_TRUE(guest->reaches(SessionPhase::Playing)) << game.errorOutput();
-    ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }, 20));
+    ASSERT_TRUE(waitUntil([&] { return showsGame(screen, hud); }));
     EXPECT_TRUE(holdKeyUntil(
         screen, window, "space", [&] { return guest->band().cells[cell] != 0; }, kStartSeconds));
     const int placed = guest->band().cells[cell];
@@ -378,13 +373,10 @@ TEST(MultiplayerE2e, APasswordedServerRefusesAWrongPasswordInThePanelAndTakesThe
     xdotool(screen, "key Tab");
     xdotool(screen, "type --delay 40 'open sesam'");
     xdotool(screen, "key Return");
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return game.errorOutput().find("Tessaria: Could not join: wrong password") !=
-                   std::string::npos;
-        },
-        20))
-        << game.errorOutput();
+    EXPECT_TRUE(waitUntil([&] {
+        return game.errorOutput().find("Tessaria: Could not join: wrong password") !=
+               std::string::npos;
+    })) << game.errorOutput();
     EXPECT_TRUE(server.saw("ann gave a wrong password")) << server.log();
     saveScreenshot(screen, "join-refused");
     const std::filesystem::path secrets = folder.path() / "data/join_secrets";
@@ -395,7 +387,7 @@ TEST(MultiplayerE2e, APasswordedServerRefusesAWrongPasswordInThePanelAndTakesThe
     xdotool(screen, "key Return");
     EXPECT_TRUE(server.saw("ann joined")) << server.log();
     EXPECT_TRUE(waitUntil(
-        [&] { return readText(secrets).find(address + " open sesame") != std::string::npos; }, 20));
+        [&] { return readText(secrets).find(address + " open sesame") != std::string::npos; }));
     EXPECT_EQ(std::filesystem::status(secrets).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/waiting.h"
+#include "support/waiting.h"
 
 namespace {
 

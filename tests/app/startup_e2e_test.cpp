@@ -114,7 +114,7 @@ TEST_F(GameWindow, TerminateInterruptAndHangUpSaveTheWorldAndExitZero) {
         EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << "signal " << quitSignal << "\n"
                                                      << game.errorOutput();
         EXPECT_TRUE(fs::exists(folder.worldFile())) << "signal " << quitSignal;
-        waitUntil([&] { return waitForWindow(server, 0) == 0; }, 5);
+        waitUntil([&] { return waitForWindow(server, 0) == 0; });
     }
 }
 

@@ -233,18 +233,16 @@ TEST_F(WindowOnADesktop, AltEnterLeavesTheKeptFullscreenWithItsBlackBarsAndComes
     ASSERT_TRUE(sizeIs(window, 1000, 800)) << saveScreenshot(server, "windowed-size");
     // 1000 x 800 holds the picture once: 180 and 160 in, black around it.
     // The manager may still be placing the window: its place is read anew.
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const Origin inside = originOf(server, window);
-            return menuShown({inside.x + 180, inside.y + 160}, 1) &&
-                   nonBlack(grabScreen(server), inside.x, inside.y, 1000, 160) == 0;
-        },
-        5))
-        << saveScreenshot(server, "windowed-menu");
+    EXPECT_TRUE(waitUntil([&] {
+        const Origin inside = originOf(server, window);
+        return menuShown({inside.x + 180, inside.y + 160}, 1) &&
+               nonBlack(grabScreen(server), inside.x, inside.y, 1000, 160) == 0;
+    })) << saveScreenshot(server, "windowed-menu");
 
     holdKey(server, window, "alt+Return", 0.3);
     ASSERT_TRUE(sizeIs(window, 1920, 1080)) << saveScreenshot(server, "fullscreen-again");
-    EXPECT_TRUE(waitUntil([&] { return menuShown(fullscreen, 2); }, 5));
+    EXPECT_TRUE(waitUntil([&] { return menuShown(fullscreen, 2); }))
+        << saveScreenshot(server, "fullscreen-menu-again");
 
     requestClose(server, window);
     EXPECT_EQ(game.waitForExit(kExitSeconds), 0) << game.errorOutput();

@@ -106,7 +106,7 @@ TEST_F(WorldsInAWindow, ANewPlayerMakesTwoWorldsPlaysEachInItsOwnFolderAndDelete
     sleepSeconds(0.3);
     EXPECT_TRUE(fs::exists(worlds() / "Home")) << "deleted without asking";
     type(window, "Return");
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(worlds() / ".trash/Home/world.ini"); }, 5))
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(worlds() / ".trash/Home/world.ini"); }))
         << saveScreenshot(server, "worlds-not-trashed");
     EXPECT_FALSE(fs::exists(worlds() / "Home"));
 
@@ -196,7 +196,7 @@ TEST_F(WorldsInAWindow, NeitherAHeldDeleteNorADoubleClickAnswersTheQuestionItAsk
     sleepSeconds(0.3);
     EXPECT_EQ(trashed(), 0) << "a repeat of the key answered";
     type(window, "Return");
-    EXPECT_TRUE(waitUntil([&] { return trashed() == 1; }, 5)) << "a fresh press says yes";
+    EXPECT_TRUE(waitUntil([&] { return trashed() == 1; })) << "a fresh press says yes";
 
     xdotool(server, "mousemove --sync 150 420");
     xdotool(server, "click --repeat 2 --delay 120 1");

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "app/waiting.h"
+#include "support/waiting.h"
 
 bool xdotool(const XServer& server, const std::string& arguments) {
     std::string command = "DISPLAY=" + server.name() + " xdotool " + arguments + " >/dev/null 2>&1";

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/waiting.h"
 #include "app/x_server.h"
+#include "support/waiting.h"
 
 // Runs xdotool against the server; true on success.
 bool xdotool(const XServer& server, const std::string& arguments);

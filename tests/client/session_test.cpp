@@ -11,19 +11,11 @@
 #include "net/listener.h"
 #include "protocol/connection.h"
 #include "rules/input.h"
+#include "support/waiting.h"
 
 namespace {
 
 const Ipv4Address kLoopback(127, 0, 0, 1);
-
-bool within(int seconds, const std::function<bool()>& done, const std::function<void()>& step) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done() && std::chrono::steady_clock::now() < end) step();
-    return done();
-}
-bool within10s(const std::function<bool()>& done, const std::function<void()>& step) {
-    return within(10, done, step);
-}
 
 struct Peer {
     Listener listener{kLoopback, 0};
@@ -73,7 +65,7 @@ void join(Peer& peer, Session& session, Game& game) {
         peer.pump();
         session.pump(game.world(), game.self, game.view);
     };
-    ASSERT_TRUE(within10s([&] { return peer.last<Login>() != nullptr; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return peer.last<Login>() != nullptr; }, step));
     EXPECT_EQ(peer.last<Login>()->name, "ann");
     Welcome welcome;
     welcome.self = info(3, "ann", 5, 5);
@@ -90,7 +82,7 @@ void join(Peer& peer, Session& session, Game& game) {
     Update sight;
     sight.moves.push_back(PlayerMove{4, MoveKind::Place, 8, 5, 10, 0});
     ASSERT_TRUE(peer.connection->send(sight));
-    ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Playing; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return session.phase() == SessionPhase::Playing; }, step));
 }
 
 }  // namespace
@@ -122,7 +114,7 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
         peer.pump();
         session.pump(game.world(), game.self, game.view);
     };
-    ASSERT_TRUE(within10s([&] { return session.chat().size() == 2; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return session.chat().size() == 2; }, step));
     EXPECT_EQ(cellOf(*game.grid, 2, 2, 9), Sand);
     const RemotePlayer& bo = session.others()[0];
     EXPECT_EQ(bo.figure.x, 9);
@@ -138,7 +130,7 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
         session.play(right, game.world(), game.self, game.view);
     EXPECT_EQ(game.self.x, 6);
     session.say("hello");
-    ASSERT_TRUE(within10s([&] { return peer.last<Say>() != nullptr; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return peer.last<Say>() != nullptr; }, step));
     ASSERT_NE(peer.last<Step>(), nullptr);
     EXPECT_EQ(peer.last<Step>()->facing, 3);
     EXPECT_EQ(peer.last<Say>()->text, "hello");
@@ -147,13 +139,13 @@ TEST(ClientSession, JoinsAppliesTheServersWorldAndSendsThePlayersRequests) {
     Update landed;
     landed.moves.push_back(PlayerMove{3, MoveKind::Step, 6, 5, 11, 3});
     ASSERT_TRUE(peer.connection->send(landed));
-    ASSERT_TRUE(within10s([&] { return game.self.level == 11; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return game.self.level == 11; }, step));
 
     // The server refuses it: the figure goes back.
     Update refusal;
     refusal.moves.push_back(PlayerMove{3, MoveKind::Place, 5, 5, 10, 3});
     ASSERT_TRUE(peer.connection->send(refusal));
-    ASSERT_TRUE(within10s([&] { return game.self.x == 5; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return game.self.x == 5; }, step));
     EXPECT_FALSE(game.self.busy);
 }
 
@@ -169,7 +161,7 @@ TEST(ClientSession, OthersLeaveSightPiecesAreForgottenAndAPieceOutsideTheWorldEn
         peer.pump();
         session.pump(game.world(), game.self, game.view);
     };
-    ASSERT_TRUE(within10s([&] { return session.others()[0].inSight; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return session.others()[0].inSight; }, step));
     EXPECT_EQ(session.columns(), 20);
     EXPECT_EQ(game.grid->maxX, 19);  // the world's last column
     EXPECT_EQ(session.pieceHeld(19, 19), PieceHeld::Held);
@@ -179,14 +171,14 @@ TEST(ClientSession, OthersLeaveSightPiecesAreForgottenAndAPieceOutsideTheWorldEn
     gone.moves.push_back(PlayerMove{4, MoveKind::OutOfSight, 19, 5, 10, 3});
     ASSERT_TRUE(peer.connection->send(gone));
     ASSERT_TRUE(peer.connection->send(Forget{{{0, 0}}}));
-    ASSERT_TRUE(within10s([&] { return !session.others()[0].inSight; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return !session.others()[0].inSight; }, step));
     EXPECT_EQ(session.others()[0].figure.x, 8);  // where it was last told
-    ASSERT_TRUE(within10s([&] { return session.pieceHeld(3, 3) == PieceHeld::Forgotten; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return session.pieceHeld(3, 3) == PieceHeld::Forgotten; }, step));
 
     Piece outside;
     outside.px = 1;  // a 20 x 20 world has the one piece
     ASSERT_TRUE(peer.connection->send(outside));
-    ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Ended; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return session.phase() == SessionPhase::Ended; }, step));
     EXPECT_NE(session.endText().find("broke the protocol"), std::string::npos);
 }
 
@@ -206,13 +198,13 @@ TEST(ClientSession, AnActionTheServerEndedFirstKeepsTheServersCell) {
     ASSERT_EQ(game.self.targetRaised, 1);                     // as Welcome said
     session.play(place, game.world(), game.self, game.view);  // into the air above (5, 4)
     ASSERT_TRUE(game.self.acting);
-    ASSERT_TRUE(within10s([&] { return peer.last<Use>() != nullptr; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return peer.last<Use>() != nullptr; }, step));
     Update refusal;
     refusal.cells.push_back(CellChange{5, 4, 9, Empty});
     refusal.stock.push_back(StockCount{Cobblestone, 40});  // the count as it stands there
     ASSERT_TRUE(peer.connection->send(refusal));
     ASSERT_TRUE(peer.connection->send(ChatLine{"bo", "told"}));
-    ASSERT_TRUE(within10s([&] { return !session.chat().empty(); }, step));
+    ASSERT_TRUE(pumpUntil([&] { return !session.chat().empty(); }, step));
     for (int n = 0; n < kAnimTicks && game.self.acting; ++n)
         session.play(none, game.world(), game.self, game.view);
     EXPECT_FALSE(game.self.acting);
@@ -240,9 +232,9 @@ TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {
             peer.pump();
             refused.pump(game.world(), game.self, game.view);
         };
-        ASSERT_TRUE(within10s([&] { return peer.last<Login>() != nullptr; }, step));
+        ASSERT_TRUE(pumpUntil([&] { return peer.last<Login>() != nullptr; }, step));
         peer.connection->leave(Reason::NameTaken);
-        ASSERT_TRUE(within10s([&] { return refused.phase() == SessionPhase::Ended; }, step));
+        ASSERT_TRUE(pumpUntil([&] { return refused.phase() == SessionPhase::Ended; }, step));
         EXPECT_EQ(refused.endText(), "name taken");
     }
     peer.connection.reset();
@@ -251,7 +243,7 @@ TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {
     Session session("127.0.0.1", peer.listener.port(), "ann");
     join(peer, session, game);
     peer.connection.reset();  // the server goes without a word
-    ASSERT_TRUE(within10s([&] { return session.phase() == SessionPhase::Ended; },
+    ASSERT_TRUE(pumpUntil([&] { return session.phase() == SessionPhase::Ended; },
                           [&] { session.pump(game.world(), game.self, game.view); }));
     EXPECT_EQ(session.endText(), "server stopped");
 
@@ -261,7 +253,7 @@ TEST(ClientSession, EndsWithTheReasonThePlayerIsToldAndCanJoinAgain) {
         nobody = briefly.port();
     }
     Session unanswered("127.0.0.1", nobody, "ann");
-    ASSERT_TRUE(within10s([&] { return unanswered.phase() == SessionPhase::Ended; },
+    ASSERT_TRUE(pumpUntil([&] { return unanswered.phase() == SessionPhase::Ended; },
                           [&] { unanswered.pump(game.world(), game.self, game.view); }));
     EXPECT_EQ(unanswered.endText(), "no server at 127.0.0.1:" + std::to_string(nobody));
 }
@@ -287,22 +279,23 @@ TEST(ClientSession, AFloodingServerNeverHoldsUpAFrame) {
     bool last = false;
     // A generous limit: under the sanitizers on a loaded machine the flood
     // takes seconds to get through, bounded pump by pump.
-    ASSERT_TRUE(within(
-        90, [&] { return last; },
-        [&] {
-            peer.pump();
-            session.pump(game.world(), game.self, game.view);
-            auto notes = session.takeFreshNotes();
-            std::size_t taken = notes.size();
-            if (!notes.empty() && notes.front()[0] == '(') {
-                taken += std::stoul(notes.front().substr(1)) - 1;
-                notes.erase(notes.begin());
-            }
-            mostTaken = std::max(mostTaken, taken);
-            mostChat = std::max(mostChat, session.chat().size());
-            mostOthers = std::max(mostOthers, session.others().size());
-            last = !notes.empty() && notes.back() == "bo: line " + std::to_string(kLines - 1);
-        }))
+    ASSERT_TRUE(pumpUntil([&] { return last; },
+                          [&] {
+                              peer.pump();
+                              session.pump(game.world(), game.self, game.view);
+                              auto notes = session.takeFreshNotes();
+                              std::size_t taken = notes.size();
+                              if (!notes.empty() && notes.front()[0] == '(') {
+                                  taken += std::stoul(notes.front().substr(1)) - 1;
+                                  notes.erase(notes.begin());
+                              }
+                              mostTaken = std::max(mostTaken, taken);
+                              mostChat = std::max(mostChat, session.chat().size());
+                              mostOthers = std::max(mostOthers, session.others().size());
+                              last = !notes.empty() &&
+                                     notes.back() == "bo: line " + std::to_string(kLines - 1);
+                          },
+                          90, 0))
         << session.endText();
     EXPECT_EQ(session.phase(), SessionPhase::Playing);
     EXPECT_EQ(mostChat, Session::kChatShown);

@@ -18,10 +18,14 @@
 namespace {
 
 std::atomic<int> slowWritesBegun{0}, slowWritesEnded{0};
+// Holds a slow write until the test lets go: what happens during it must not
+// depend on how quickly a busy machine runs the test.
+std::atomic<bool> diskHeld{false};
 
 void slowWrite() {
     ++slowWritesBegun;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    while (diskHeld) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ++slowWritesEnded;
 }
 
@@ -33,6 +37,7 @@ protected:
         slowWritesBegun = slowWritesEnded = 0;
     }
     void TearDown() override {
+        diskHeld = false;
         setDiskDelay(nullptr);
         beginSavingRun();
     }
@@ -134,12 +139,14 @@ TEST_F(Autosave, FramesThatChangeTheWorldWhileSavesRunLeaveTheLastCopyOnDisk) {
 }
 
 TEST_F(Autosave, SavesDueDuringASlowSaveWriteOnlyTheNewestCopy) {
+    diskHeld = true;
     slowSaveRunning(0);
     setDiskDelay(slowWrite);
     setCell(1, 0, 0, 4);
     autosaveWorld(at(5));
     setCell(1, 0, 0, 6);
     autosaveWorld(at(10));
+    diskHeld = false;
     waitForAutosave();
     EXPECT_EQ(slowWritesBegun, 2);
     EXPECT_EQ(savedLine(1), "1.0[0] = 6");

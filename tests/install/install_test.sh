@@ -8,6 +8,21 @@
 # Usage: install_test.sh <build-dir>
 set -uo pipefail
 
+# What play left in the world file against the starter world: blocks lost,
+# blocks placed and cell lines changed. No block of the starter world may go
+# (snow may cover grass, liquids may spread); a cell that was empty holds a
+# placed block (grass, or snow-covered grass if it snows).
+world_verdict() {
+    awk -F' = ' '
+        FNR == NR { if ($1 ~ /\[/) starter[$1] = $2; next }
+        $1 ~ /\[/ {
+            if (starter[$1] > 0 && $2 <= 0) lost++
+            if (starter[$1] == 0 && ($2 == 1 || $2 == 10)) placed++
+            if (starter[$1] != $2) changed++
+        }
+        END { printf "%d %d %d", lost, placed, changed }' "$starter" "$world"
+}
+
 # Plays inside the virtual screen: skip the intro, click "single player",
 # play the world the list starts on (the starter world, taken in as "My
 # world") with Enter, place a block with Space, then quit with SIGTERM (saves
@@ -17,7 +32,9 @@ if [ "${1:-}" = --play ]; then
     # The leak checker of a sanitizer build stays off for the graphics stack.
     ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/tessaria" 2> "$scratch/game.err" &
     pid=$!
-    for _ in $(seq 100); do xdotool search --name '^Tessaria$' >/dev/null 2>&1 && break; sleep 0.2; done
+    # A minute, as a person would wait on a busy machine. The keys and the
+    # click need no waits of their own: the game takes them in order.
+    for _ in $(seq 300); do xdotool search --name '^Tessaria$' >/dev/null 2>&1 && break; sleep 0.2; done
     sleep 1
     window=$(xdotool search --name '^Tessaria$' | head -n 1)
     xdotool windowfocus --sync "$window" 2>/dev/null
@@ -28,7 +45,12 @@ if [ "${1:-}" = --play ]; then
     xdotool keydown Return; sleep 0.2; xdotool keyup Return
     sleep 1
     xdotool keydown space; sleep 0.2; xdotool keyup space
-    sleep 1.5
+    # A quit signal overtakes the keys a starved game has not read yet: it
+    # comes once the autosave has the placed block.
+    for _ in $(seq 300); do
+        [ -f "$world" ] && [ "$(world_verdict | cut -d' ' -f2)" -ge 1 ] && break
+        sleep 0.2
+    done
     kill -TERM "$pid"
     wait "$pid"
     echo "exit status $?" > "$scratch/game.status"
@@ -73,13 +95,15 @@ done
 listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
 listing > "$scratch/prefix.before"
 
-export scratch prefix work
+world=$home/.local/share/tessaria/worlds/My-world/world.ini
+starter=$prefix/share/tessaria/starter-world.ini
+export scratch prefix work world starter
 # Xvfb picks a display number no other server holds and writes it out
 # (-displayfd): two servers started at the same moment by parallel tests
 # never share one, as a number chosen by looking first could.
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3> "$scratch/display" 2> "$scratch/xvfb.log" &
 xvfb=$!
-for _ in $(seq 150); do [ -s "$scratch/display" ] && break; sleep 0.2; done
+for _ in $(seq 300); do [ -s "$scratch/display" ] && break; sleep 0.2; done
 display=$(head -n 1 "$scratch/display" 2>/dev/null)
 if [ -z "$display" ]; then
     cat "$scratch/xvfb.log"
@@ -93,23 +117,11 @@ wait "$xvfb" 2>/dev/null
 cat "$scratch/game.err" 2>/dev/null
 grep -q 'exit status 0' "$scratch/game.status" 2>/dev/null || fail "game: $(cat "$scratch/game.status" 2>/dev/null)"
 
-world=$home/.local/share/tessaria/worlds/My-world/world.ini
-starter=$prefix/share/tessaria/starter-world.ini
 if [ ! -f "$world" ]; then
     fail "no world at $world"
 else
-    # The starter world with the placed block: no block of the starter world
-    # is gone (snow may cover grass, liquids may spread), and a cell that was
-    # empty holds a placed block (grass, or snow-covered grass if it snows).
-    verdict=$(awk -F' = ' '
-        FNR == NR { if ($1 ~ /\[/) starter[$1] = $2; next }
-        $1 ~ /\[/ {
-            if (starter[$1] > 0 && $2 <= 0) lost++
-            if (starter[$1] == 0 && ($2 == 1 || $2 == 10)) placed++
-            if (starter[$1] != $2) changed++
-        }
-        END { printf "%d %d %d", lost, placed, changed }' "$starter" "$world")
-    read -r lost placed changed <<< "$verdict"
+    # The starter world with the placed block.
+    read -r lost placed changed <<< "$(world_verdict)"
     [ "$lost" -eq 0 ] && [ "$placed" -ge 1 ] ||
         fail "world is not the starter world with the placed block ($lost blocks lost, $placed placed)"
     echo "the world in the home folder: the starter world with $placed block(s) placed, $changed cell line(s) changed"

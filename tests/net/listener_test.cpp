@@ -43,7 +43,7 @@ TEST(SocketPollSet, OneWaitServesTheListenerAndEveryConnection) {
             while (auto client = listener.accept()) accepted.push_back(std::move(client));
         for (auto& player : players) player->poll(0);
     };
-    ASSERT_TRUE(socket_test::keepGoingUntil([&] { return accepted.size() == 5; }, tick));
+    ASSERT_TRUE(pumpUntil([&] { return accepted.size() == 5; }, tick));
 
     // Each player says its number; the server side hears all of them, and
     // answers, through the same waits.
@@ -53,7 +53,7 @@ TEST(SocketPollSet, OneWaitServesTheListenerAndEveryConnection) {
             if (client->bytesToRead() == 0) return false;
         return true;
     };
-    ASSERT_TRUE(socket_test::keepGoingUntil(heard, tick));
+    ASSERT_TRUE(pumpUntil(heard, tick));
     std::string digits;
     for (auto& client : accepted) {
         digits += client->read(1);
@@ -61,7 +61,7 @@ TEST(SocketPollSet, OneWaitServesTheListenerAndEveryConnection) {
     }
     std::sort(digits.begin(), digits.end());
     EXPECT_EQ(digits, "01234");
-    EXPECT_TRUE(socket_test::keepGoingUntil([&] { return players[4]->bytesToRead() == 2; }, tick));
+    EXPECT_TRUE(pumpUntil([&] { return players[4]->bytesToRead() == 2; }, tick));
 
     // A player that goes away is closed by the wait that sees it go.
     players.erase(players.begin());
@@ -70,5 +70,5 @@ TEST(SocketPollSet, OneWaitServesTheListenerAndEveryConnection) {
         for (auto& client : accepted) closed += !client->isConnected();
         return closed == 1;
     };
-    EXPECT_TRUE(socket_test::keepGoingUntil(closedOnes, tick));
+    EXPECT_TRUE(pumpUntil(closedOnes, tick));
 }

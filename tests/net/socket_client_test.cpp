@@ -60,7 +60,7 @@ TEST(SocketClientConnect, AdoptedSocketIsConnectedAndOwned) {
         client.poll(1.0);
     }
     bool ended = false;
-    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "adopted");
+    EXPECT_EQ(readUntilEnd(peer, kPatientSeconds, ended), "adopted");
     EXPECT_TRUE(ended);
     ::close(peer);
 }
@@ -100,11 +100,11 @@ protected:
     // The client polls while the peer collects, until `size` bytes are in.
     std::string peerCollects(std::size_t size) {
         std::string got;
-        keepGoingUntil([&] { return got.size() >= size; },
-                       [&] {
-                           client->poll(0.01);
-                           got += readAvailable(peer);
-                       });
+        pumpUntil([&] { return got.size() >= size; },
+                  [&] {
+                      client->poll(0.01);
+                      got += readAvailable(peer);
+                  });
         return got;
     }
 
@@ -206,8 +206,8 @@ TEST_F(SocketClientTransfer, EverythingThatArrivedBeforeAResetIsReadEvenPastOneR
     sendAll(peer, message);
     // All of it in the client's socket before the reset, which would drop
     // whatever the peer still held.
-    keepGoingUntil([&] { return waitingInTheClientSocket() >= message.size(); },
-                   [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
+    pumpUntil([&] { return waitingInTheClientSocket() >= message.size(); },
+              [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); });
     ASSERT_EQ(waitingInTheClientSocket(), message.size());
     resetPeer();
     pollUntil(*client, [&] { return !client->isConnected(); });
@@ -303,6 +303,6 @@ TEST_F(SocketClientTransfer, OverfullSendQueueDisconnectsAtOnceAndKeepsTheBytes)
 
     client.reset();
     bool ended = false;
-    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "");
+    EXPECT_EQ(readUntilEnd(peer, kPatientSeconds, ended), "");
     EXPECT_TRUE(ended) << "the destroyed client should release its socket";
 }

@@ -59,7 +59,7 @@ TEST_F(SocketClientClose, CloseFlushesQueuedBytesAndRemembersTheTime) {
     EXPECT_EQ(client->handle(), -1);
 
     bool ended = false;
-    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "last words");
+    EXPECT_EQ(readUntilEnd(peer, kPatientSeconds, ended), "last words");
     EXPECT_TRUE(ended);
 }
 
@@ -69,7 +69,7 @@ TEST_F(SocketClientClose, CloseThatForgetsTheTimeLeavesItZero) {
     EXPECT_FALSE(client->isConnected());
     EXPECT_EQ(client->disconnectTime(), 0);
     bool ended = false;
-    readUntilEnd(peer, 5.0, ended);
+    readUntilEnd(peer, kPatientSeconds, ended);
     EXPECT_TRUE(ended);
 }
 
@@ -78,7 +78,7 @@ TEST_F(SocketClientClose, DestructorFlushesAndCloses) {
     client->send("goodbye");
     client.reset();
     bool ended = false;
-    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "goodbye");
+    EXPECT_EQ(readUntilEnd(peer, kPatientSeconds, ended), "goodbye");
     EXPECT_TRUE(ended);
 }
 
@@ -92,7 +92,7 @@ TEST_F(SocketClientClose, PeerThatTakesNothingCannotHoldCloseForever) {
     client->close(false);
     const double took = secondsSince(start);
     EXPECT_GE(took, 4.0) << "close gave up before trying for its full time";
-    EXPECT_LT(took, 8.0);
+    EXPECT_LT(took, 30.0) << "close held on past its limit";
     EXPECT_FALSE(client->isConnected());
     EXPECT_EQ(client->bytesToSend(), 0u);
     EXPECT_EQ(client->handle(), -1);
@@ -105,7 +105,7 @@ TEST_F(SocketClientClose, PeerThatOnlyStoppedSendingStillGetsEverything) {
     client->send(message);
     std::string got;
     bool ended = false;
-    std::thread reader([&] { got = readUntilEnd(peer, 10.0, ended); });
+    std::thread reader([&] { got = readUntilEnd(peer, kPatientSeconds, ended); });
     client->close(false);
     reader.join();
     EXPECT_EQ(got.size(), message.size());
@@ -179,6 +179,6 @@ TEST(SocketClientLeaveOpen, CloseKeepsTheSocketAndTheQueuedOutput) {
     sendAll(raw, "still open");
     bool ended = false;
     ::close(raw);
-    EXPECT_EQ(readUntilEnd(peer, 5.0, ended), "still open");
+    EXPECT_EQ(readUntilEnd(peer, kPatientSeconds, ended), "still open");
     ::close(peer);
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "net/client.h"
+#include "support/waiting.h"
 
 namespace socket_test {
 
@@ -72,17 +73,8 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Repeats step until done() holds or ten seconds pass; returns done().
-inline bool keepGoingUntil(const std::function<bool()>& done, const std::function<void()>& step) {
-    const auto start = std::chrono::steady_clock::now();
-    while (!done() && secondsSince(start) < 10.0) {
-        step();
-    }
-    return done();
-}
-
 inline void pollUntil(Client& client, const std::function<bool()>& done) {
-    keepGoingUntil(done, [&] { client.poll(0.01); });
+    pumpUntil(done, [&] { client.poll(0.01); });
 }
 
 inline void sendAll(int fd, const std::string& data) {

@@ -71,11 +71,11 @@ TEST(SocketClientWait, DescriptorAboveTheSelectSetSizeWorks) {
     Client client(high, loopback(listener.port()), 0);
     client.send("far up");
     std::string got;
-    keepGoingUntil([&] { return got.size() >= 6; },
-                   [&] {
-                       client.poll(0.01);
-                       got += readAvailable(peer);
-                   });
+    pumpUntil([&] { return got.size() >= 6; },
+              [&] {
+                  client.poll(0.01);
+                  got += readAvailable(peer);
+              });
     EXPECT_EQ(got, "far up");
 
     sendAll(peer, "and back");

@@ -13,6 +13,7 @@
 #include "net/poll_set.h"
 #include "protocol/codec.h"
 #include "protocol/connection.h"
+#include "support/waiting.h"
 
 namespace {
 
@@ -41,12 +42,6 @@ struct Host {
     }
 };
 
-bool within10s(const std::function<bool()>& done, const std::function<void()>& step) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < end) step();
-    return done();
-}
-
 }  // namespace
 
 TEST(ProtocolConnection, PlayersJoinThroughOneWaitAndHearEachOther) {
@@ -69,7 +64,7 @@ TEST(ProtocolConnection, PlayersJoinThroughOneWaitAndHearEachOther) {
             p->receive();
         }
     };
-    ASSERT_TRUE(within10s([&] { return logins.size() == 3; }, step));
+    ASSERT_TRUE(pumpUntil([&] { return logins.size() == 3; }, step));
     EXPECT_EQ(host.connections.size(), 3u);
 
     for (auto& c : host.connections) ASSERT_TRUE(c->send(Announcement{"welcome, all"}));
@@ -82,16 +77,16 @@ TEST(ProtocolConnection, PlayersJoinThroughOneWaitAndHearEachOther) {
                 heard += std::get<Announcement>(*message).text == "welcome, all";
         }
     };
-    EXPECT_TRUE(within10s([&] { return heard == 3; }, listen));
+    EXPECT_TRUE(pumpUntil([&] { return heard == 3; }, listen));
     for (auto& c : host.connections) EXPECT_TRUE(c->isOpen()) << c->endText();
 }
 
 TEST(ProtocolConnection, APlayerThatStopsReadingIsCutOffAtTheCap) {
     Host host;
     Connection player(kLoopback, host.listener.port());
-    ASSERT_TRUE(within10s([&] { return !host.connections.empty(); }, [&] { host.tick(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !host.connections.empty(); }, [&] { host.tick(); }));
     Connection& server = *host.connections.front();
-    ASSERT_TRUE(within10s([&] { return server.ready(); },
+    ASSERT_TRUE(pumpUntil([&] { return server.ready(); },
                           [&] {
                               player.client().poll(0);
                               player.receive();
@@ -105,7 +100,7 @@ TEST(ProtocolConnection, APlayerThatStopsReadingIsCutOffAtTheCap) {
     for (auto& cell : piece.cells) cell = static_cast<std::uint8_t>(random() % kBlockTypes);
     const std::size_t pieceBytes = encodePacket(piece).size();
     std::size_t sentBytes = 0;
-    ASSERT_TRUE(within10s([&] { return !server.isOpen(); },
+    ASSERT_TRUE(pumpUntil([&] { return !server.isOpen(); },
                           [&] {
                               if (server.send(piece)) sentBytes += pieceBytes;
                               host.tick();

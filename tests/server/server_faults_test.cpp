@@ -141,7 +141,7 @@ TEST(ServerFaults, ASigkillWhilePlayersBuildLeavesAWholeWorldThatServesAgain) {
             alice.send(Use{1, 2, 1});  // cobblestone at (5, 6, 9), kept from here on
             bob.send(Turn{static_cast<std::uint8_t>(Facing::Left)});
             carol.send(Turn{static_cast<std::uint8_t>(Facing::Right)});
-            ASSERT_TRUE(within10s(
+            ASSERT_TRUE(pumpUntil(
                 [&] { return cellOf(*readGrid(world / "world.ini"), 5, 6, 9) == Cobblestone; },
                 [] { Player::pumpAll(); }))
                 << server.log();
@@ -220,7 +220,7 @@ TEST(ServerFaults, PlayersThatVanishLeaveNoFigureBehind) {
     Connection quiet(Ipv4Address(127, 0, 0, 1), server.port());
     quiet.send(Login{"yan", "", ""});
     bool welcomed = false;
-    ASSERT_TRUE(within10s([&] { return welcomed; },
+    ASSERT_TRUE(pumpUntil([&] { return welcomed; },
                           [&] {
                               Player::pumpAll();
                               quiet.client().poll(0);

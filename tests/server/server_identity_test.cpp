@@ -64,7 +64,7 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
         EXPECT_TRUE(server.sawLine("alice left"));
     }
     ASSERT_TRUE(
-        within10s([&] { return readText(record).find("key_sha256") != std::string::npos; }));
+        waitUntil([&] { return readText(record).find("key_sha256") != std::string::npos; }));
     EXPECT_EQ(readText(record).find(key), std::string::npos) << "only the hash is kept";
 
     Player keyless(server.port(), "alice");
@@ -88,7 +88,7 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
                         told += c.block == Cobblestone && c.count == 99 ? 1 : 0;
             return told;
         };
-        EXPECT_TRUE(within10s([&] { return toldCobblestone() == 2; }, [] { Player::pumpAll(); }))
+        EXPECT_TRUE(pumpUntil([&] { return toldCobblestone() == 2; }, [] { Player::pumpAll(); }))
             << toldCobblestone();
         owner.send(Leave{Reason::Leaving, ""});
         EXPECT_TRUE(server.sawLine("Alice left"));
@@ -104,7 +104,7 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
 
     server.console("forget alice drop");
     EXPECT_TRUE(leavesFor(next, Reason::Kicked));
-    EXPECT_TRUE(within10s([&] { return !fs::exists(record); })) << server.log();
+    EXPECT_TRUE(waitUntil([&] { return !fs::exists(record); })) << server.log();
 }
 
 TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheWorld) {
@@ -123,7 +123,7 @@ TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheW
         // A turn changes no cell: the record is saved all the same.
         alice.send(Turn{static_cast<std::uint8_t>(Facing::Left)});
         ASSERT_TRUE(
-            within10s([&] { return readText(record).find("facing = 2") != std::string::npos; },
+            pumpUntil([&] { return readText(record).find("facing = 2") != std::string::npos; },
                       [] { Player::pumpAll(); }))
             << server.log();
         EXPECT_EQ(server.stop(SIGKILL), 128 + SIGKILL);
@@ -141,7 +141,7 @@ TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheW
         alice.send(Turn{static_cast<std::uint8_t>(Facing::Down)});
         alice.send(Use{1, 2, 1});
         ASSERT_TRUE(cellBecomes(alice, 5, 6, 9, Cobblestone)) << server.log();
-        ASSERT_TRUE(within10s([&] { return savedCell(folder.world(), 5, 6, 9) == Cobblestone; },
+        ASSERT_TRUE(pumpUntil([&] { return savedCell(folder.world(), 5, 6, 9) == Cobblestone; },
                               [] { Player::pumpAll(); }));
         for (int strike = 0; strike < 3; ++strike) alice.send(Use{0, 2, 1});
         ASSERT_TRUE(cellBecomes(alice, 5, 6, 9, Empty)) << server.log();

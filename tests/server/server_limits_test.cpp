@@ -122,7 +122,7 @@ TEST(ServerLimits, PingsCountAgainstTheRatesAndRefusalsAreToldInBrief) {
     const auto start = std::chrono::steady_clock::now();
     for (int n = 0; n < knocks; ++n) silentConnection(server.port(), 1);
     int told = 0, lines = 0;
-    const bool all = within10s([&] {
+    const bool all = waitUntil([&] {
         const std::string log = server.log();
         told = lines = 0;
         const std::regex refusal("refused 127\\.0\\.0\\.1(: | ([0-9]+) more times)");

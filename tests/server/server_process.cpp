@@ -1,5 +1,6 @@
 #include "server_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,19 +29,12 @@ TempWorld::~TempWorld() {
     if (!path.empty()) std::filesystem::remove_all(path, ignored);
 }
 
-bool within10s(const std::function<bool()>& done, const std::function<void()>& step) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < end) {
-        step();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return done();
-}
-
 ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string> extra,
                              int descriptorLimit) {
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
+    // Close-on-exec: a server or bots started later must not keep this one's
+    // pipe open, or its log would never end.
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], STDIN_FILENO);
@@ -73,15 +67,17 @@ ServerProcess::ServerProcess(const std::string& folder, std::vector<std::string>
         }
     });
     int status = 0;
-    within10s([&] {
-        if (pid_ < 0 || log().find("listening on port ") != std::string::npos) return true;
-        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
-        pid_ = -1;  // ended without listening: all it said is in once its output ends
-        if (WIFEXITED(status)) exitStatus_ = WEXITSTATUS(status);
-        close(toServer_);
-        reader_.join();
-        return true;
-    });
+    pumpUntil(
+        [&] {
+            if (pid_ < 0 || log().find("listening on port ") != std::string::npos) return true;
+            if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+            pid_ = -1;  // ended without listening: all it said is in once its output ends
+            if (WIFEXITED(status)) exitStatus_ = WEXITSTATUS(status);
+            close(toServer_);
+            reader_.join();
+            return true;
+        },
+        [] {});
     if (pid_ > 0) {
         std::smatch match;
         const std::string text = log();
@@ -97,7 +93,7 @@ ServerProcess::~ServerProcess() {
 }
 
 bool ServerProcess::sawLine(const std::string& text) {
-    return within10s([&] { return log().find(text) != std::string::npos; });
+    return waitUntil([&] { return log().find(text) != std::string::npos; });
 }
 
 void ServerProcess::console(const std::string& line) {
@@ -110,14 +106,19 @@ int ServerProcess::stop(int signal) {
     kill(pid_, signal);
     int status = 0;
     bool reaped = false;
-    const bool ended = within10s([&] {
-        reaped = reaped || waitpid(pid_, &status, WNOHANG) == pid_;
-        return reaped;
-    });
+    const bool ended = pumpUntil(
+        [&] {
+            reaped = reaped || waitpid(pid_, &status, WNOHANG) == pid_;
+            return reaped;
+        },
+        [] {});
     if (!ended) {
         kill(pid_, SIGKILL);
         waitpid(pid_, &status, 0);
     }
+    // What it wrote last (the save's line) may still be in the pipe: the log
+    // is whole once the reader has met the end.
+    if (reader_.joinable()) reader_.join();
     pid_ = -1;
     close(toServer_);
     if (!ended) return -1;

@@ -14,10 +14,7 @@
 #include <vector>
 
 #include "protocol/connection.h"
-
-// Waits (a bounded poll, never a timed assertion) until done() or ten seconds.
-bool within10s(
-    const std::function<bool()>& done, const std::function<void()>& step = [] {});
+#include "support/waiting.h"
 
 // A folder under /tmp, removed at the end, whose world/ holds grass at level
 // 10 everywhere and a cobblestone pillar north of the start column (5, 5)
@@ -40,7 +37,7 @@ public:
 
     std::uint16_t port() const { return port_; }
     pid_t pid() const { return pid_; }
-    // True once a line of the log contains `text` (waits up to ten seconds).
+    // True once a line of the log contains `text`.
     bool sawLine(const std::string& text);
     void console(const std::string& line);
     // Sends the signal and waits for the exit status; -1 when it did not end.
@@ -73,7 +70,7 @@ public:
     // Pumps until one of the received messages passes `match`.
     template <class T>
     bool receives(const std::function<bool(const T&)>& match) {
-        return within10s([&] { return find<T>(match) != nullptr; }, [] { pumpAll(); });
+        return pumpUntil([&] { return find<T>(match) != nullptr; }, [] { pumpAll(); });
     }
     template <class T>
     const T* find(const std::function<bool(const T&)>& match) const {
