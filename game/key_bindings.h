@@ -10,16 +10,22 @@
 
 // Key codes with Allegro 5's numeric values; app/ checks them at compile time.
 enum Key : int {
+    KeyA = 1,
     KeyE = 5,
     KeyI = 9,
     KeyJ = 10,
     KeyM = 13,
+    KeyO = 15,
     KeyP = 16,
+    KeyT = 20,
+    KeyZ = 26,
     Key0 = 27,
     Key1 = 28,
     Key9 = 36,
     KeyF1 = 47,
     KeyF2 = 48,
+    KeyF3 = 49,
+    KeyF10 = 56,
     KeyF11 = 57,
     KeyEscape = 59,
     KeySpace = 75,
