@@ -155,10 +155,10 @@ void changeValue(int row, int step, bool wrap) {
     switch (row) {
         case kScaleRow:
             // A dragged size or fullscreen steps from the window's smallest multiple.
-            setWindowScale(stepped(std::max(1, windowScale()), 1, fittingWindowScale()));
+            saved = setWindowScale(stepped(std::max(1, windowScale()), 1, fittingWindowScale()));
             break;
         case kFullscreenRow:
-            setWindowFullscreen(!windowFullscreen());
+            saved = setWindowFullscreen(!windowFullscreen());
             break;
         case kClassicRow:
             settings.classic = !settings.classic;
@@ -178,8 +178,9 @@ void changeValue(int row, int step, bool wrap) {
             saved = saveSettings();
             break;
     }
-    options.message = saved ? std::string(valueLabel(row)) + ": " + valueText(row) + ", saved."
-                            : "The settings file could not be written.";
+    // The change holds for this run either way; the player learns whether it lasts.
+    options.message = std::string(valueLabel(row)) + ": " + valueText(row) +
+                      (saved ? ", saved." : ", not saved: the file was not written.");
     // The first releases had no options screen, so the classic menu has none.
     if (saved && row == kClassicRow && settings.classic)
         options.message = "Classic on, saved; classic = 0 in settings.ini brings the options back.";

@@ -355,6 +355,34 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     fs::remove("data/settings.ini");
 }
 
+// A settings file too large to be read whole is never rewritten: the window's
+// rows then say that their change holds for this run only.
+TEST_F(MainLoop, TheOptionsSayNotSavedWhenTheFileWasNotWritten) {
+    fs::create_directories("data");
+    const std::string notes(1024 * 1024 + 1, '#');
+    { std::ofstream("data/settings.ini") << notes; }
+    testing::internal::CaptureStderr();
+    loadSettings();
+    gameScreen.screen = Screen::Menu;
+    openOptions(Screen::Menu);
+    for (int key : {int(ALLEGRO_KEY_TAB), int(ALLEGRO_KEY_ENTER)}) {  // the window's scale
+        tap(key);
+        tick();
+    }
+    EXPECT_NE(optionsMessage().find("not saved"), std::string::npos) << optionsMessage();
+    for (int key : {int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {  // fullscreen
+        tap(key);
+        tick();
+    }
+    EXPECT_NE(optionsMessage().find("not saved"), std::string::npos) << optionsMessage();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fs::file_size("data/settings.ini"), notes.size());
+    tap(KeyEscape);
+    tick();
+    settings = Settings{};
+    fs::remove("data/settings.ini");
+}
+
 // The classic picture turned on over a paused game is drawn by the very next
 // frame, not after a restart or some change in the world.
 TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
