@@ -23,6 +23,7 @@
 #include "client/session.h"
 #include "game/atomic_file.h"
 #include "game/join_secrets.h"
+#include "game/key_bindings.h"
 #include "game/paths.h"
 #include "game/played_world.h"
 #include "game/settings.h"
@@ -631,8 +632,8 @@ void handleKeyEvent(const ALLEGRO_EVENT& event) {
         chatKey(key);
     } else if (panelShown()) {
         panelKey(key);
-    } else if (playing() && gameScreen.screen == Screen::Game && (key.keycode == ALLEGRO_KEY_T) &&
-               !key.repeat) {
+    } else if (playing() && gameScreen.screen == Screen::Game &&
+               key.keycode == boundKey(Action::Chat) && !key.repeat) {
         client.chatOpen = true;
         client.chatText.clear();
     }

@@ -149,10 +149,11 @@ std::string controlsLine(int line) {
 // hold them all; rows a little closer than the classic lines, so that all
 // of them fit above the backdrop's bottom bar.
 constexpr int kKeyColumnX = 440;
-constexpr int kRowSpacing = 15;
-constexpr int kPanelBoxX = 432, kPanelBoxW = 202;  // the backdrop's own panel
-constexpr int kPanelBoxBottom = 368;               // where the backdrop's panel ends
-constexpr int kTallBoxBottom = 446;                // above the backdrop's bottom bar
+constexpr int kRowSpacing = 13;
+constexpr int kPanelBoxX = 432, kPanelBoxW = 202;                 // the backdrop's own panel
+constexpr int kPanelBoxBottom = 368;                              // where the backdrop's panel ends
+constexpr int kTallBoxBottom = 446;                               // above the backdrop's bottom bar
+constexpr int kBarX = 212, kBarY = 452, kBarW = 296, kBarH = 22;  // the backdrop's bottom bar
 
 // The key's own name where the player rebound it, else the usual one.
 std::string keyLabel(Action action, const char* usual) {
@@ -199,6 +200,15 @@ void extendMenuPanel(int x, int width) {
     darkenBackdrop(x + 1, kTallBoxBottom - 1, width - 2, 1);
 }
 
+void extendMenuBar(int right) {
+    const int end = kBarX + kBarW - 1;
+    if (right <= kBarX + kBarW) return;
+    // Its right corners stay bare, as the backdrop's own are.
+    darkenBackdrop(end, kBarY + 1, right - end, kBarH - 2);
+    darkenBackdrop(end, kBarY, right - end - 1, 1);
+    darkenBackdrop(end, kBarY + kBarH - 1, right - end - 1, 1);
+}
+
 std::vector<ControlsRow> controlsRows() {
     return {
         {walkKeys(), "walk and turn"},
@@ -211,8 +221,10 @@ std::vector<ControlsRow> controlsRows() {
         {keyLabel(Action::Inventory, "E"), "all your blocks"},
         {keyLabel(Action::Map, "M"), "map of the world"},
         {keyLabel(Action::Position, "P"), "where you are on/off"},
+        {keyLabel(Action::Chat, "T"), "chat to the others"},
         {"1-9, 0", "hotbar slot"},
         {"Escape", "pause menu"},
+        {keyLabel(Action::Options, "O"), "options"},
         {"F12", "screenshot"},
         {"Alt+Enter", "full screen"},
     };

@@ -332,6 +332,8 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     press(ALLEGRO_KEY_DOWN);
     press(ALLEGRO_KEY_DOWN);
     press(ALLEGRO_KEY_ENTER);
+    EXPECT_FALSE(settings.classic) << "asked first";
+    press(ALLEGRO_KEY_ENTER);
     EXPECT_TRUE(settings.classic);
     press(ALLEGRO_KEY_TAB);
     press(ALLEGRO_KEY_LEFT);
@@ -398,8 +400,10 @@ TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
         tap(ALLEGRO_KEY_DOWN);
         tick();
     }
-    tap(ALLEGRO_KEY_ENTER);
-    tick();
+    for (int key : {int(ALLEGRO_KEY_ENTER), int(ALLEGRO_KEY_Y)}) {  // the row, and yes
+        tap(key);
+        tick();
+    }
     ASSERT_TRUE(settings.classic);
     backToGame();
     moveMouse(1, 1);
@@ -413,6 +417,14 @@ TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
         }
     EXPECT_GT(differing, 0);
     al_destroy_bitmap(before);
+
+    // The classic menus have no way to the options; their key is the way back.
+    tap(KeyO);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Options);
+    tap(KeyEscape);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
     settings = Settings{};
     fs::remove("data/settings.ini");
 }
