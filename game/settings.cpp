@@ -7,7 +7,7 @@
 //   window.fullscreen = <0 | 1>
 //   classic = <0 | 1>
 //   sound.volume = <0..10>           multiplayer.names = <0 | 1>
-//   multiplayer.chat = <0 | 1>
+//   multiplayer.chat = <0 | 1>       status.position = <0 | 1>
 //   join.server = <host:port>        join.name = <1..16 of letters, digits, _, ->
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
@@ -221,6 +221,7 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "sound.volume") return parseSide(value, 0, kFullSoundVolume, settings.soundVolume);
     if (name == "multiplayer.names") return parseSwitch(value, settings.showNames);
     if (name == "multiplayer.chat") return parseSwitch(value, settings.showChat);
+    if (name == "status.position") return parseSwitch(value, settings.showPosition);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -286,6 +287,7 @@ std::string formatSettings() {
         owned.emplace_back("sound.volume", std::to_string(settings.soundVolume));
     if (!settings.showNames) owned.emplace_back("multiplayer.names", "0");
     if (!settings.showChat) owned.emplace_back("multiplayer.chat", "0");
+    if (settings.showPosition) owned.emplace_back("status.position", "1");
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) owned.emplace_back(kKeyPrefix + kActionKeys[action].name, name);
@@ -294,7 +296,7 @@ std::string formatSettings() {
         return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
                name == "classic" || name == "join.server" || name == "join.name" ||
                name == "host.port" || name == "sound.volume" || name == "multiplayer.names" ||
-               name == "multiplayer.chat" ||
+               name == "multiplayer.chat" || name == "status.position" ||
                (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
                 actionNamed(name.substr(kKeyPrefix.size())) >= 0);
     };

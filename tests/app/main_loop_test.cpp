@@ -584,10 +584,13 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
     tap(KeyM);
     tick();
     EXPECT_FALSE(mapOpen());
+    fs::create_directories("data");
     const bool shown = positionLineShown();
     tap(KeyP);
     tick();
     EXPECT_NE(positionLineShown(), shown);
+    loadSettings();  // as the next run finds it
+    EXPECT_NE(positionLineShown(), shown) << "the switch is kept in the settings file";
     tap(KeyP);
     tick();
     EXPECT_EQ(positionLineShown(), shown);
@@ -601,6 +604,8 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
     tap(KeyM);
     tick();
     EXPECT_FALSE(mapOpen()) << "the classic game has no map";
+    settings = Settings{};
+    fs::remove("data/settings.ini");
 }
 
 }  // namespace
