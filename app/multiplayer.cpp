@@ -377,7 +377,7 @@ void endSession() {
     if (startsWith("that name belongs to another player") || startsWith("name taken"))
         client.focus = Field::Name;
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
-    gameScreen.screen = Screen::Menu;
+    escapeToMenu();
     gameScreen.menuSelection = MenuMultiplayer;
 }
 

@@ -406,9 +406,10 @@ void updateTitleMenu() {
     const std::vector<MenuButton> buttons = titleButtons();
     followPointer(buttons);
     // Every frame while held, so sliding down the column selects each button passed.
-    for (const MenuButton& button : buttons) {
-        if (pointer.buttonDown == 1 && pointerOverButton(button.x, button.y))
-            gameScreen.menuSelection = button.id;
+    for (int i = 0; i < static_cast<int>(buttons.size()); ++i) {
+        if (pointer.buttonDown != 1 || !pointerOverButton(buttons[i].x, buttons[i].y)) continue;
+        gameScreen.menuSelection = buttons[i].id;
+        gameScreen.titleRow = i;
     }
     // The list plays the single player's worlds: a server's world in the
     // records would be saved into the one left.
@@ -432,7 +433,9 @@ void updateTitleMenu() {
 void titleMenuKey(int keycode) {
     const std::vector<MenuButton> buttons = titleButtons();
     const int chosen = focusKey(keycode, static_cast<int>(buttons.size()));
-    if (chosen >= 0) gameScreen.menuSelection = buttons[chosen].id;
+    if (chosen < 0) return;
+    gameScreen.menuSelection = buttons[chosen].id;
+    gameScreen.titleRow = chosen;
 }
 
 void pauseMenuKey(int keycode) {

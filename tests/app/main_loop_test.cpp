@@ -232,14 +232,48 @@ TEST_F(MainLoop, EscapePausesTheGameAndTheKeysWorkThePauseMenu) {
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
     EXPECT_EQ(gameScreen.menuSelection, MenuNone);
 
-    // The title menu's keys: the first Down lights the first row, two more
-    // reach Controls, and Enter opens its panel.
-    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
+    // The title menu's keys: its first row is chosen, two Downs reach
+    // Controls, and Enter opens its panel.
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
         tap(key);
         tick();
     }
     EXPECT_EQ(gameScreen.menuSelection, MenuControls);
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+// Enter works on the title menu as soon as it shows, and the menu comes back
+// from a game with the row last taken chosen.
+TEST_F(MainLoop, TheTitleMenuTakesEnterAtOnceAndComesBackOnTheRowLastTaken) {
+    for (int i = 0; i < 160; ++i) tick();
+    ASSERT_EQ(gameScreen.screen, Screen::Menu);
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Worlds) << "single player was chosen";
+
+    gameScreen.screen = Screen::Game;
+    tick();
+    for (int key : {int(KeyEscape), int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {
+        tap(key);  // the pause menu's "Title menu"
+        tick();
+    }
+    ASSERT_EQ(gameScreen.screen, Screen::Menu);
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
+        tap(key);
+        tick();
+    }
+    ASSERT_EQ(gameScreen.menuSelection, MenuControls);
+    tap(KeyEscape);
+    tick();
+    gameScreen.screen = Screen::Game;
+    for (int key : {int(KeyEscape), int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {
+        tap(key);
+        tick();
+    }
+    ASSERT_EQ(gameScreen.screen, Screen::Menu);
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
 }
 
 std::string fewKeyNames(int key) {
