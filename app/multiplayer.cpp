@@ -119,6 +119,7 @@ struct ClientSide {
     bool keepPassword = false;
     bool keyKept = false;
     Field focus = Field::Address;
+    bool focusNamed = false;  // a refusal chose the field to mend for the panel's next opening
     bool panelWasShown = false;
     bool chatOpen = false;
     std::string chatText;
@@ -181,9 +182,13 @@ void say(const std::string& text, bool passing = false) {
 // kept one (or none), so no server is ever sent another's password.
 void loadPassword() { client.password = keptPassword(client.secrets, client.address); }
 
-// Each time the panel opens it starts from the last address joined.
+// Each time the panel opens it starts from the last address joined, with
+// the keys in the address, or in the name while it is empty: a field left
+// from the last visit would take an address typed without looking.
 void loadFields() {
     client.address = settings.joinServer.empty() ? "127.0.0.1:7777" : settings.joinServer;
+    if (!client.focusNamed) client.focus = settings.joinName.empty() ? Field::Name : Field::Address;
+    client.focusNamed = false;
     client.secrets = readJoinSecrets(joinSecretsFile());
     loadPassword();
     if (!client.host.server) findChosenWorld();
@@ -373,9 +378,12 @@ void endSession() {
     say((played ? "Disconnected: " : "Could not join: ") + why +
         (saved ? "" : "; the hosted world could not be saved."));
     const auto startsWith = [&why](const char* reason) { return why.rfind(reason, 0) == 0; };
-    if (startsWith("wrong password")) client.focus = Field::Password;
-    if (startsWith("that name belongs to another player") || startsWith("name taken"))
-        client.focus = Field::Name;
+    const bool wrongPassword = startsWith("wrong password");
+    const bool nameRefused =
+        startsWith("that name belongs to another player") || startsWith("name taken");
+    if (wrongPassword) client.focus = Field::Password;
+    if (nameRefused) client.focus = Field::Name;
+    client.focusNamed = wrongPassword || nameRefused;
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
     escapeToMenu();
     gameScreen.menuSelection = MenuMultiplayer;
