@@ -218,7 +218,8 @@ void drawGame(const GameFrame& frame) {
     drawGameFrame(frame);
     drawInventoryPanel(player);
     drawMapPanel(world, player);
-    drawStatusLine(player, !mapOpen());
+    // The panels write the position in their own frames.
+    drawStatusLine(player, !mapOpen() && !inventoryOpen());
     if (isJoined()) drawChat();
 }
 

@@ -66,7 +66,8 @@ constexpr int kChatX = 8;
 constexpr int kChatTop = 8;
 constexpr int kChatSpacing = 13;
 constexpr int kChatLinesShown = 12;  // the newest; a burst of chat must not cover the world
-constexpr int kChatLineY = 396;
+// Above the status line's two lines (what was switched, and the position).
+constexpr int kChatLineY = 366;
 constexpr int kChatWidth = 640 - 2 * kChatX;
 constexpr std::size_t kAddressLongest = 261;  // a host name's 255, ':' and a port
 constexpr std::size_t kPasswordLongest = 32;  // the most the wire carries
@@ -722,9 +723,10 @@ void updateJoinPanel() {
         leaveForSinglePlayer();
         return;
     }
-    if (shown && clicked && client.session && pointerOverButton(kButtonX, kHostY)) {
-        say(client.host.server ? "Already hosting " + client.chosenName + ": Leave ends it."
-                               : "Leave this server first to host a world.");
+    // While hosting the button is not shown: "Hosting: ..." stands in its place.
+    if (shown && clicked && client.session && !client.host.server &&
+        pointerOverButton(kButtonX, kHostY)) {
+        say("Leave this server first to host a world.");
         return;
     }
     if (shown && !client.panelWasShown && !client.session) loadFields();
@@ -750,10 +752,10 @@ void drawJoinPanel() {
     drawField(Field::Name, "Your name", settings.joinName);
     drawField(Field::Password, "Password, if asked", client.password);
     drawMenuButton(kButtonX, kJoinY, client.session ? "   Leave" : "    Join");
-    drawMenuButton(kButtonX, kHostY, "Host this world");
+    if (!hosting) drawMenuButton(kButtonX, kHostY, "Host this world");
     if (!client.chosenName.empty()) {
         const std::string hosts = (hosting ? "Hosting: " : "Hosts: ") + client.chosenName;
-        drawText(textEndThatFits(hosts, kPanelWidth).c_str(), kPanelX, kHostsY);
+        drawText(textEndThatFits(hosts, kPanelWidth).c_str(), kPanelX, hosting ? kHostY : kHostsY);
     }
     int y = kMessageY;
     for (const std::string& line : message) {
