@@ -29,7 +29,7 @@ void advanceIntro() {
         gameScreen.introRunning = false;
         gameScreen.introStage = 0;
         gameScreen.introTicks = 0;
-        if (gameScreen.screen == Screen::Intro) gameScreen.screen = Screen::Menu;
+        if (gameScreen.screen == Screen::Intro) escapeToMenu();
     }
 }
 
@@ -49,6 +49,7 @@ void escapeToMenu() {
     gameScreen.screen = Screen::Menu;
     gameScreen.menuSelection = MenuNone;
     gameScreen.focus = ButtonFocus{};
+    gameScreen.focus.row = gameScreen.titleRow;
 }
 
 void openPauseMenu() {

@@ -38,6 +38,9 @@ struct GameScreen {
     std::int32_t runState = kRunning;  // 2 once quitting has been asked for
     Screen screen = Screen::Intro;
     std::int32_t menuSelection = MenuNone;  // last button clicked
+    // The title menu's row last taken, chosen again whenever the menu shows,
+    // so that Enter works at once: single player at first.
+    std::int32_t titleRow = 0;
     // The intro's clock runs from the set-up for 160 ticks, even once Escape
     // has put the menu over it.
     bool introRunning = false;
@@ -53,7 +56,7 @@ extern GameScreen gameScreen;
 void startIntro();
 // The intro and the slogan blink, once per timer tick whatever the screen.
 void advanceScreenClocks();
-// Escape: the menu, without a panel; the game stays as it is.
+// Escape: the menu, without a panel, its last row chosen; the game stays as it is.
 void escapeToMenu();
 // The pause menu over the game, and back from it.
 void openPauseMenu();

@@ -7,6 +7,7 @@
 
 #include "app/panel_keys.h"
 #include "app/pointer.h"
+#include "app/status_line.h"
 #include "game/settings.h"
 #include "render/assets.h"
 #include "render/text.h"
@@ -29,6 +30,7 @@ constexpr int kCountY = 66;  // below the tile, within the cell
 constexpr int kNameCell = kBlockTypes - 1;
 constexpr int kNameWidth = 2 * kCellWidth - 2;
 constexpr int kNameY = 30;
+constexpr int kPositionY = kPanelY + kPanelHeight - 15;
 
 // By BlockId, as the art names the materials.
 constexpr const char* kBlockNames[kBlockTypes] = {
@@ -128,4 +130,8 @@ void drawInventoryPanel(const PlayerState& p) {
     drawText(name, cellX(kNameCell) + (kNameWidth - textWidth(name)) / 2,
              cellY(kNameCell) + kNameY);
     resetTint();
+    // Inside the frame, under the grid: the status line's place is on the frame's edge.
+    if (!positionLineShown()) return;
+    const std::string line = positionText(p);
+    drawText(line.c_str(), kPanelX + (kPanelWidth - textWidth(line.c_str())) / 2, kPositionY);
 }

@@ -137,6 +137,11 @@ void tick() {
     const bool escapeTaken = typing || inventoryTaken || mapTaken;
     if (!typing && inGame && !settings.classic && keyPressed(boundKey(Action::Position)))
         togglePositionLine();
+    // The way back to the options from every picture, the classic one too,
+    // whose menus have none.
+    const bool optionsKeyed = !typing && !inventoryOpen() && !mapOpen() &&
+                              keyPressed(boundKey(Action::Options)) &&
+                              (inGame || shown == Screen::Menu || shown == Screen::Paused);
     const bool playing = !typing && !inventoryOpen() && !mapOpen() &&
                          (shown == Screen::Game ||
                           (settings.classic && (shown == Screen::Menu || shown == Screen::Intro)));
@@ -158,6 +163,7 @@ void tick() {
     }
     advanceScreenClocks();
     readWorldListKeys();
+    if (optionsKeyed) return openOptions(shown);
     if (!typing) menuKeys(shown, escapeTaken);
 }
 
@@ -212,7 +218,8 @@ void drawGame(const GameFrame& frame) {
     drawGameFrame(frame);
     drawInventoryPanel(player);
     drawMapPanel(world, player);
-    drawStatusLine(player, !mapOpen());
+    // The panels write the position in their own frames.
+    drawStatusLine(player, !mapOpen() && !inventoryOpen());
     if (isJoined()) drawChat();
 }
 

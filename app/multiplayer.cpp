@@ -23,6 +23,7 @@
 #include "client/session.h"
 #include "game/atomic_file.h"
 #include "game/join_secrets.h"
+#include "game/key_bindings.h"
 #include "game/paths.h"
 #include "game/played_world.h"
 #include "game/settings.h"
@@ -65,7 +66,8 @@ constexpr int kChatX = 8;
 constexpr int kChatTop = 8;
 constexpr int kChatSpacing = 13;
 constexpr int kChatLinesShown = 12;  // the newest; a burst of chat must not cover the world
-constexpr int kChatLineY = 396;
+// Above the status line's two lines (what was switched, and the position).
+constexpr int kChatLineY = 366;
 constexpr int kChatWidth = 640 - 2 * kChatX;
 constexpr std::size_t kAddressLongest = 261;  // a host name's 255, ':' and a port
 constexpr std::size_t kPasswordLongest = 32;  // the most the wire carries
@@ -118,6 +120,7 @@ struct ClientSide {
     bool keepPassword = false;
     bool keyKept = false;
     Field focus = Field::Address;
+    bool focusNamed = false;  // a refusal chose the field to mend for the panel's next opening
     bool panelWasShown = false;
     bool chatOpen = false;
     std::string chatText;
@@ -180,9 +183,13 @@ void say(const std::string& text, bool passing = false) {
 // kept one (or none), so no server is ever sent another's password.
 void loadPassword() { client.password = keptPassword(client.secrets, client.address); }
 
-// Each time the panel opens it starts from the last address joined.
+// Each time the panel opens it starts from the last address joined, with
+// the keys in the address, or in the name while it is empty: a field left
+// from the last visit would take an address typed without looking.
 void loadFields() {
     client.address = settings.joinServer.empty() ? "127.0.0.1:7777" : settings.joinServer;
+    if (!client.focusNamed) client.focus = settings.joinName.empty() ? Field::Name : Field::Address;
+    client.focusNamed = false;
     client.secrets = readJoinSecrets(joinSecretsFile());
     loadPassword();
     if (!client.host.server) findChosenWorld();
@@ -372,11 +379,14 @@ void endSession() {
     say((played ? "Disconnected: " : "Could not join: ") + why +
         (saved ? "" : "; the hosted world could not be saved."));
     const auto startsWith = [&why](const char* reason) { return why.rfind(reason, 0) == 0; };
-    if (startsWith("wrong password")) client.focus = Field::Password;
-    if (startsWith("that name belongs to another player") || startsWith("name taken"))
-        client.focus = Field::Name;
+    const bool wrongPassword = startsWith("wrong password");
+    const bool nameRefused =
+        startsWith("that name belongs to another player") || startsWith("name taken");
+    if (wrongPassword) client.focus = Field::Password;
+    if (nameRefused) client.focus = Field::Name;
+    client.focusNamed = wrongPassword || nameRefused;
     std::fprintf(stderr, "Tessaria: %s\n", client.status.c_str());
-    gameScreen.screen = Screen::Menu;
+    escapeToMenu();
     gameScreen.menuSelection = MenuMultiplayer;
 }
 
@@ -631,8 +641,8 @@ void handleKeyEvent(const ALLEGRO_EVENT& event) {
         chatKey(key);
     } else if (panelShown()) {
         panelKey(key);
-    } else if (playing() && gameScreen.screen == Screen::Game && (key.keycode == ALLEGRO_KEY_T) &&
-               !key.repeat) {
+    } else if (playing() && gameScreen.screen == Screen::Game &&
+               key.keycode == boundKey(Action::Chat) && !key.repeat) {
         client.chatOpen = true;
         client.chatText.clear();
     }
@@ -713,9 +723,10 @@ void updateJoinPanel() {
         leaveForSinglePlayer();
         return;
     }
-    if (shown && clicked && client.session && pointerOverButton(kButtonX, kHostY)) {
-        say(client.host.server ? "Already hosting " + client.chosenName + ": Leave ends it."
-                               : "Leave this server first to host a world.");
+    // While hosting the button is not shown: "Hosting: ..." stands in its place.
+    if (shown && clicked && client.session && !client.host.server &&
+        pointerOverButton(kButtonX, kHostY)) {
+        say("Leave this server first to host a world.");
         return;
     }
     if (shown && !client.panelWasShown && !client.session) loadFields();
@@ -741,10 +752,10 @@ void drawJoinPanel() {
     drawField(Field::Name, "Your name", settings.joinName);
     drawField(Field::Password, "Password, if asked", client.password);
     drawMenuButton(kButtonX, kJoinY, client.session ? "   Leave" : "    Join");
-    drawMenuButton(kButtonX, kHostY, "Host this world");
+    if (!hosting) drawMenuButton(kButtonX, kHostY, "Host this world");
     if (!client.chosenName.empty()) {
         const std::string hosts = (hosting ? "Hosting: " : "Hosts: ") + client.chosenName;
-        drawText(textEndThatFits(hosts, kPanelWidth).c_str(), kPanelX, kHostsY);
+        drawText(textEndThatFits(hosts, kPanelWidth).c_str(), kPanelX, hosting ? kHostY : kHostsY);
     }
     int y = kMessageY;
     for (const std::string& line : message) {

@@ -20,7 +20,7 @@
 namespace {
 
 constexpr int kTitleX = 220, kTitleY = 180;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 204, kRowHeight = 11, kRowWidth = 300;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 204, kRowHeight = 10, kRowWidth = 300;
 constexpr int kSectionGap = 3;
 constexpr int kMessageX = 220, kMessageY = 457;
 
@@ -28,7 +28,8 @@ constexpr int kMessageX = 220, kMessageY = 457;
 constexpr const char* kActionLabels[kActionCount] = {
     "walk up",       "walk down",           "walk left", "walk right",    "mine",
     "place",         "aim at body or feet", "auto jump", "rest",          "looks (row)",
-    "looks (group)", "inventory",           "map",       "position line",
+    "looks (group)", "inventory",           "map",       "position line", "chat",
+    "options",
 };
 
 // Below the keys, the rows that are no key.
@@ -64,6 +65,7 @@ struct Options {
     Screen from = Screen::Menu;
     int selected = 0;
     bool waiting = false;
+    bool askingClassic = false;  // the classic picture waits for a yes
     std::string message;
     bool buttonWasDown = false;
 };
@@ -155,12 +157,19 @@ void changeValue(int row, int step, bool wrap) {
     switch (row) {
         case kScaleRow:
             // A dragged size or fullscreen steps from the window's smallest multiple.
-            setWindowScale(stepped(std::max(1, windowScale()), 1, fittingWindowScale()));
+            saved = setWindowScale(stepped(std::max(1, windowScale()), 1, fittingWindowScale()));
             break;
         case kFullscreenRow:
-            setWindowFullscreen(!windowFullscreen());
+            saved = setWindowFullscreen(!windowFullscreen());
             break;
         case kClassicRow:
+            // It changes the whole game at a key press: a yes first.
+            if (!settings.classic && !options.askingClassic) {
+                options.askingClassic = true;
+                options.message = "Classic picture: the first releases' look and menus. Turn on?";
+                return;
+            }
+            options.askingClassic = false;
             settings.classic = !settings.classic;
             saved = saveSettings();
             break;
@@ -178,14 +187,26 @@ void changeValue(int row, int step, bool wrap) {
             saved = saveSettings();
             break;
     }
-    options.message = saved ? std::string(valueLabel(row)) + ": " + valueText(row) + ", saved."
-                            : "The settings file could not be written.";
+    // The change holds for this run either way; the player learns whether it lasts.
+    options.message = std::string(valueLabel(row)) + ": " + valueText(row) +
+                      (saved ? ", saved." : ", not saved: the file was not written.");
     // The first releases had no options screen, so the classic menu has none.
     if (saved && row == kClassicRow && settings.classic)
-        options.message = "Classic on, saved; classic = 0 in settings.ini brings the options back.";
+        options.message =
+            "Classic on, saved; " + shownName(boundKey(Action::Options)) + " opens the options.";
+}
+
+// Yes is Enter, Y or a click on the row; any other key keeps the picture.
+void answerClassic(int keycode) {
+    if (keycode == ALLEGRO_KEY_ENTER || keycode == ALLEGRO_KEY_PAD_ENTER ||
+        keycode == ALLEGRO_KEY_Y)
+        return changeValue(kClassicRow, 1, true);
+    options.askingClassic = false;
+    options.message = "The classic picture stays off.";
 }
 
 void startWaiting(int row) {
+    if (row != kClassicRow) options.askingClassic = false;
     if (row == kDefaultsRow) return restoreDefaults();
     if (row > kDefaultsRow) return changeValue(row, 1, true);
     options.selected = row;
@@ -218,13 +239,15 @@ void openOptions(Screen from) {
 }
 
 bool optionsOverGame() {
-    return gameScreen.screen == Screen::Options && options.from == Screen::Paused;
+    return gameScreen.screen == Screen::Options &&
+           (options.from == Screen::Paused || options.from == Screen::Game);
 }
 
 const std::string& optionsMessage() { return options.message; }
 
 void optionsKey(int keycode) {
     if (options.waiting) return bindSelected(keycode);
+    if (options.askingClassic) return answerClassic(keycode);
     switch (keycode) {
         case ALLEGRO_KEY_UP:
             options.selected = (options.selected + kRowCount - 1) % kRowCount;
@@ -246,6 +269,7 @@ void optionsKey(int keycode) {
             return startWaiting(options.selected);
         case ALLEGRO_KEY_ESCAPE:
             if (options.from == Screen::Paused) return openPauseMenu();
+            if (options.from == Screen::Game) return backToGame();
             return escapeToMenu();
         default:
             return;
@@ -289,5 +313,6 @@ void drawOptions() {
         drawText(value.c_str(), kKeyX, rowY(row));
         if (chosen) resetTint();
     }
+    extendMenuBar(kMessageX + textWidth(options.message.c_str()) + 8);
     drawText(options.message.c_str(), kMessageX, kMessageY);
 }

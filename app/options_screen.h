@@ -7,7 +7,8 @@
 
 #include "app/game_screen.h"
 
-// From the title menu or the pause menu; Escape goes back there.
+// From the title menu, the pause menu or (by its key) the game; Escape goes
+// back there.
 void openOptions(Screen from);
 // The world waits while the options were opened over a single player's game.
 bool optionsOverGame();

@@ -149,10 +149,11 @@ std::string controlsLine(int line) {
 // hold them all; rows a little closer than the classic lines, so that all
 // of them fit above the backdrop's bottom bar.
 constexpr int kKeyColumnX = 440;
-constexpr int kRowSpacing = 15;
-constexpr int kPanelBoxX = 432, kPanelBoxW = 202;  // the backdrop's own panel
-constexpr int kPanelBoxBottom = 368;               // where the backdrop's panel ends
-constexpr int kTallBoxBottom = 446;                // above the backdrop's bottom bar
+constexpr int kRowSpacing = 13;
+constexpr int kPanelBoxX = 432, kPanelBoxW = 202;                 // the backdrop's own panel
+constexpr int kPanelBoxBottom = 368;                              // where the backdrop's panel ends
+constexpr int kTallBoxBottom = 446;                               // above the backdrop's bottom bar
+constexpr int kBarX = 212, kBarY = 452, kBarW = 296, kBarH = 22;  // the backdrop's bottom bar
 
 // The key's own name where the player rebound it, else the usual one.
 std::string keyLabel(Action action, const char* usual) {
@@ -199,6 +200,15 @@ void extendMenuPanel(int x, int width) {
     darkenBackdrop(x + 1, kTallBoxBottom - 1, width - 2, 1);
 }
 
+void extendMenuBar(int right) {
+    const int end = kBarX + kBarW - 1;
+    if (right <= kBarX + kBarW) return;
+    // Its right corners stay bare, as the backdrop's own are.
+    darkenBackdrop(end, kBarY + 1, right - end, kBarH - 2);
+    darkenBackdrop(end, kBarY, right - end - 1, 1);
+    darkenBackdrop(end, kBarY + kBarH - 1, right - end - 1, 1);
+}
+
 std::vector<ControlsRow> controlsRows() {
     return {
         {walkKeys(), "walk and turn"},
@@ -211,8 +221,10 @@ std::vector<ControlsRow> controlsRows() {
         {keyLabel(Action::Inventory, "E"), "all your blocks"},
         {keyLabel(Action::Map, "M"), "map of the world"},
         {keyLabel(Action::Position, "P"), "where you are on/off"},
+        {keyLabel(Action::Chat, "T"), "chat to the others"},
         {"1-9, 0", "hotbar slot"},
         {"Escape", "pause menu"},
+        {keyLabel(Action::Options, "O"), "options"},
         {"F12", "screenshot"},
         {"Alt+Enter", "full screen"},
     };
@@ -394,9 +406,10 @@ void updateTitleMenu() {
     const std::vector<MenuButton> buttons = titleButtons();
     followPointer(buttons);
     // Every frame while held, so sliding down the column selects each button passed.
-    for (const MenuButton& button : buttons) {
-        if (pointer.buttonDown == 1 && pointerOverButton(button.x, button.y))
-            gameScreen.menuSelection = button.id;
+    for (int i = 0; i < static_cast<int>(buttons.size()); ++i) {
+        if (pointer.buttonDown != 1 || !pointerOverButton(buttons[i].x, buttons[i].y)) continue;
+        gameScreen.menuSelection = buttons[i].id;
+        gameScreen.titleRow = i;
     }
     // The list plays the single player's worlds: a server's world in the
     // records would be saved into the one left.
@@ -420,7 +433,9 @@ void updateTitleMenu() {
 void titleMenuKey(int keycode) {
     const std::vector<MenuButton> buttons = titleButtons();
     const int chosen = focusKey(keycode, static_cast<int>(buttons.size()));
-    if (chosen >= 0) gameScreen.menuSelection = buttons[chosen].id;
+    if (chosen < 0) return;
+    gameScreen.menuSelection = buttons[chosen].id;
+    gameScreen.titleRow = chosen;
 }
 
 void pauseMenuKey(int keycode) {

@@ -31,6 +31,9 @@ void drawMenuBackdrop();
 // One of the backdrop's side-by-side panels (left edge, width) drawn taller,
 // down to just above its bottom bar.
 void extendMenuPanel(int x, int width);
+// The backdrop's bottom bar drawn on to x = `right`, for a line that would
+// run past its end.
+void extendMenuBar(int right);
 void drawIntroScreen();
 void drawTitleMenu();
 

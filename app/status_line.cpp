@@ -20,7 +20,6 @@ struct StatusLine {
     std::string text;
     int ticksLeft = 0;
     bool saveFailing = false;
-    bool positionShown = false;
 };
 StatusLine status;
 
@@ -81,9 +80,13 @@ std::string statusText(const PlayerState& p) {
     return "";
 }
 
-void togglePositionLine() { status.positionShown = !status.positionShown; }
+// Kept at once like the options' switches: a run that ends badly keeps it too.
+void togglePositionLine() {
+    settings.showPosition = !settings.showPosition;
+    saveSettings();
+}
 
-bool positionLineShown() { return status.positionShown; }
+bool positionLineShown() { return settings.showPosition; }
 
 std::string positionText(const PlayerState& p) {
     return "column " + std::to_string(p.x) + ", row " + std::to_string(p.y) + ", level " +
@@ -95,7 +98,7 @@ void drawStatusLine(const PlayerState& p, bool showPosition) {
         drawOverlayText(text.c_str(), kScreenCentre - textWidth(text.c_str()) / 2, y);
     };
     // The position stays put while messages come and go above it.
-    const bool position = showPosition && status.positionShown && !settings.classic;
+    const bool position = showPosition && settings.showPosition && !settings.classic;
     if (position) centred(positionText(p), kStatusY);
     const std::string text = statusText(p);
     if (!text.empty()) centred(text, position ? kStatusY - kLineSpacing : kStatusY);

@@ -22,7 +22,7 @@ void noteActionKeys(const PlayerState& before, bool minePressed, bool mineHeld, 
                     bool placeHeld);
 // What the line says now; "" when nothing.
 std::string statusText(const PlayerState& p);
-// The position key: the position line on, or off again.
+// The position key: the position line on, or off again, kept in the settings file.
 void togglePositionLine();
 bool positionLineShown();
 // "column X, row Y, level L" for the player's column and level.

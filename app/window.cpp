@@ -104,12 +104,12 @@ void windowResized() {
     remapPointer();
 }
 
-void keepWindowSettings() {
-    if (app.display == nullptr) return;
+bool keepWindowSettings() {
+    if (app.display == nullptr) return false;
     settings.windowWidth = windowedWidth;
     settings.windowHeight = windowedHeight;
     settings.fullscreen = fullscreen();
-    saveSettings();
+    return saveSettings();
 }
 
 int fittingWindowScale() { return app.display != nullptr ? fittingScale : 1; }
@@ -120,8 +120,8 @@ int windowScale() {
                                                                                             : 0;
 }
 
-void setWindowScale(int scale) {
-    if (app.display == nullptr) return;
+bool setWindowScale(int scale) {
+    if (app.display == nullptr) return false;
     scale = std::max(1, std::min(scale, fittingWindowScale()));
     if (fullscreen()) al_set_display_flag(app.display, ALLEGRO_FULLSCREEN_WINDOW, false);
     if (al_resize_display(app.display, kScreenWidth * scale, kScreenHeight * scale)) {
@@ -129,13 +129,13 @@ void setWindowScale(int scale) {
         windowedHeight = kScreenHeight * scale;
     }
     windowResized();
-    keepWindowSettings();
+    return keepWindowSettings();
 }
 
 bool windowFullscreen() { return fullscreen(); }
 
-void setWindowFullscreen(bool on) {
-    if (app.display == nullptr) return;
+bool setWindowFullscreen(bool on) {
+    if (app.display == nullptr) return false;
     if (on != fullscreen()) toggleFullscreen();
-    keepWindowSettings();
+    return keepWindowSettings();
 }

@@ -18,8 +18,9 @@ void pollWindowKeys(KeyDownFn pressed, KeyDownFn held);
 bool takeScreenshotRequest();
 // The window changed size (a resize, or fullscreen coming or going).
 void windowResized();
-// Keeps the window's size and fullscreen state in the settings file.
-void keepWindowSettings();
+// Keeps the window's size and fullscreen state in the settings file; false
+// when the file was not written.
+bool keepWindowSettings();
 // The largest whole multiple of the picture that fit the desktop when the
 // window opened (1 without a window).
 int fittingWindowScale();
@@ -27,8 +28,9 @@ int fittingWindowScale();
 // (the player dragged its edge).
 int windowScale();
 // Leaves fullscreen and sizes the window to the multiple; both are kept in
-// the settings file at once.
-void setWindowScale(int scale);
+// the settings file at once (false when it was not written).
+bool setWindowScale(int scale);
 bool windowFullscreen();
-// As Alt+Enter does, and kept in the settings file at once.
-void setWindowFullscreen(bool on);
+// As Alt+Enter does, and kept in the settings file at once (false when it
+// was not written).
+bool setWindowFullscreen(bool on);

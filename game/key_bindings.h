@@ -10,16 +10,22 @@
 
 // Key codes with Allegro 5's numeric values; app/ checks them at compile time.
 enum Key : int {
+    KeyA = 1,
     KeyE = 5,
     KeyI = 9,
     KeyJ = 10,
     KeyM = 13,
+    KeyO = 15,
     KeyP = 16,
+    KeyT = 20,
+    KeyZ = 26,
     Key0 = 27,
     Key1 = 28,
     Key9 = 36,
     KeyF1 = 47,
     KeyF2 = 48,
+    KeyF3 = 49,
+    KeyF10 = 56,
     KeyF11 = 57,
     KeyEscape = 59,
     KeySpace = 75,
@@ -45,8 +51,10 @@ enum class Action : int {
     Inventory,  // E: the panel of every block one holds
     Map,        // M: the whole world from above
     Position,   // P: the player's column, row and level on the status line
+    Chat,       // T: a line to the others in a shared world
+    Options,    // O: the options screen, from the game or the title menu
 };
-constexpr int kActionCount = 14;
+constexpr int kActionCount = 16;
 
 struct ActionKey {
     const char* name;  // as the settings file writes it after "key."
@@ -61,11 +69,13 @@ constexpr ActionKey kActionKeys[kActionCount] = {
     {"rest", KeyF11},       {"look1", KeyF1},
     {"look2", KeyF2},       {"inventory", KeyE},
     {"map", KeyM},          {"position", KeyP},
+    {"chat", KeyT},         {"options", KeyO},
 };
 
 struct KeyBindings {
-    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace, KeyI,
-                             KeyJ,  KeyF11,  KeyF1,   KeyF2,    KeyE,         KeyM,     KeyP};
+    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
+                             KeyI,  KeyJ,    KeyF11,  KeyF1,    KeyF2,        KeyE,
+                             KeyM,  KeyP,    KeyT,    KeyO};
 };
 extern KeyBindings keyBindings;
 

@@ -7,19 +7,23 @@
 //   window.fullscreen = <0 | 1>
 //   classic = <0 | 1>
 //   sound.volume = <0..10>           multiplayer.names = <0 | 1>
-//   multiplayer.chat = <0 | 1>
+//   multiplayer.chat = <0 | 1>       status.position = <0 | 1>
 //   join.server = <host:port>        join.name = <1..16 of letters, digits, _, ->
 //   key.<action> = <key name>        actions as kActionKeys names them, key
 //                                    names as the keyboard library gives them
 //                                    (matched without regard to case); no
-//                                    key twice, none the game keeps for itself
-// Saving rewrites only the lines of these values and keeps every other line
-// (comments, lines not understood) as the player left it.
+//                                    key twice, none the game keeps for itself;
+//                                    a key named here wins over any default
+// Saving rewrites only the lines of these values, and of the keys only those
+// changed in the game; every other line (comments, lines not understood, keys
+// as the player wrote them) stays as the player left it.
 #include "game/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -47,6 +51,10 @@ bool keptByTheGame(int key) {
 
 // The file's lines as last read or written, so a save keeps what it does not own.
 std::vector<std::string> fileLines;
+// The keys as the file last read or written left them. A key line of an
+// action whose key has not changed since is kept as the player wrote it, even
+// one that was refused: only a change the player made here rewrites it.
+KeyBindings keysAsFiled;
 // Why the file as read must not be rewritten; empty when it may.
 std::string keptAsItIs;
 
@@ -122,37 +130,79 @@ bool readBinding(const std::string& name, const std::string& value, const std::s
     return true;
 }
 
-// Applies the bindings asked for. A key that another action has (by default,
-// or from an earlier line) refuses the later line; a refused binding goes back
-// to its default, which may refuse another, so this runs until nothing changes.
+// The keys a default moves to when a player's line took it: the letters,
+// then the function keys the game leaves free, tried from the one after the
+// default round to it. More of them than actions, so one is always free.
+constexpr int kSpareKeyCount = (KeyZ - KeyA + 1) + (KeyF10 - KeyF3 + 1);
+static_assert(kSpareKeyCount > kActionCount);
+
+int spareKey(int index) {
+    constexpr int kLetters = KeyZ - KeyA + 1;
+    return index < kLetters ? KeyA + index : KeyF3 + index - kLetters;
+}
+
+int actionWithKey(const KeyBindings& bound, const bool* decided, int key) {
+    for (int action = 0; action < kActionCount; ++action)
+        if (decided[action] && bound.key[action] == key) return action;
+    return -1;
+}
+
+// Applies the bindings asked for. The last line of an action is the one that
+// counts; of two lines asking for one key, the earlier keeps it. A player's
+// key always wins over a default (a new action's default may be a key an old
+// file gave to something else): the action whose default was taken moves to
+// the next spare key, and says so once, since a save writes that key down.
 void settleBindings() {
     const KeyBindings defaults;
-    std::vector<bool> refused(requests.size(), false);
-    for (bool changed = true; changed;) {
-        changed = false;
-        KeyBindings bound = defaults;
-        int lineOf[kActionCount] = {};
-        for (std::size_t r = 0; r < requests.size(); ++r) {
-            if (refused[r]) continue;
-            bound.key[requests[r].action] = requests[r].key;
-            lineOf[requests[r].action] = requests[r].line;
+    KeyBindings bound = defaults;
+    bool chosen[kActionCount] = {};
+    int lastRequest[kActionCount];
+    std::fill(std::begin(lastRequest), std::end(lastRequest), -1);
+    for (std::size_t r = 0; r < requests.size(); ++r)
+        lastRequest[requests[r].action] = static_cast<int>(r);
+    for (std::size_t r = 0; r < requests.size(); ++r) {
+        const Request& request = requests[r];
+        if (lastRequest[request.action] != static_cast<int>(r)) continue;
+        const std::string name = kKeyPrefix + kActionKeys[request.action].name;
+        const int other = actionWithKey(bound, chosen, request.key);
+        if (other >= 0) {
+            complain(request.source, request.line,
+                     keyName(request.key) + " is already the key of " + kKeyPrefix +
+                         kActionKeys[other].name + "; " + name + " stays " +
+                         keyName(defaults.key[request.action]));
+            continue;
         }
-        for (std::size_t r = 0; r < requests.size() && !changed; ++r) {
-            const Request& request = requests[r];
-            if (refused[r] || lineOf[request.action] != request.line) continue;
-            for (int other = 0; other < kActionCount && !changed; ++other) {
-                if (other == request.action || bound.key[other] != request.key) continue;
-                if (lineOf[other] != 0 && lineOf[other] > request.line) continue;
-                refused[r] = changed = true;
-                const std::string name = kKeyPrefix + kActionKeys[request.action].name;
-                complain(request.source, request.line,
-                         keyName(request.key) + " is already the key of " + kKeyPrefix +
-                             kActionKeys[other].name + "; " + name + " stays " +
-                             keyName(defaults.key[request.action]));
-            }
-        }
-        if (!changed) keyBindings = bound;
+        bound.key[request.action] = request.key;
+        chosen[request.action] = true;
     }
+    bool decided[kActionCount];
+    std::copy(std::begin(chosen), std::end(chosen), std::begin(decided));
+    // The defaults no line took stay where they are before any default moves.
+    for (int action = 0; action < kActionCount; ++action)
+        if (!chosen[action] && actionWithKey(bound, chosen, defaults.key[action]) < 0)
+            decided[action] = true;
+    for (int action = 0; action < kActionCount; ++action) {
+        if (decided[action]) continue;
+        const int taker = actionWithKey(bound, chosen, defaults.key[action]);
+        int start = 0;
+        while (start < kSpareKeyCount && spareKey(start) != defaults.key[action]) ++start;
+        if (start == kSpareKeyCount) start = -1;
+        for (int step = 1; step <= kSpareKeyCount; ++step) {
+            const int key = spareKey((start + step) % kSpareKeyCount);
+            if (actionWithKey(bound, decided, key) >= 0) continue;
+            bound.key[action] = key;
+            break;
+        }
+        decided[action] = true;
+        const Request& request = requests[static_cast<std::size_t>(lastRequest[taker])];
+        complain(request.source, request.line,
+                 keyName(defaults.key[action]) + ", the default of " + kKeyPrefix +
+                     kActionKeys[action].name + ", is the key of " + kKeyPrefix +
+                     kActionKeys[taker].name + " here; " + kKeyPrefix + kActionKeys[action].name +
+                     " gets " + keyName(bound.key[action]));
+    }
+    keyBindings = bound;
+    keysAsFiled = bound;
     requests.clear();
 }
 
@@ -171,6 +221,7 @@ bool readSetting(const std::string& name, const std::string& value, const std::s
     if (name == "sound.volume") return parseSide(value, 0, kFullSoundVolume, settings.soundVolume);
     if (name == "multiplayer.names") return parseSwitch(value, settings.showNames);
     if (name == "multiplayer.chat") return parseSwitch(value, settings.showChat);
+    if (name == "status.position") return parseSwitch(value, settings.showPosition);
     if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0)
         return readBinding(name, value, source, line);
     return false;
@@ -236,6 +287,7 @@ std::string formatSettings() {
         owned.emplace_back("sound.volume", std::to_string(settings.soundVolume));
     if (!settings.showNames) owned.emplace_back("multiplayer.names", "0");
     if (!settings.showChat) owned.emplace_back("multiplayer.chat", "0");
+    if (settings.showPosition) owned.emplace_back("status.position", "1");
     for (int action = 0; action < kActionCount; ++action) {
         const std::string name = keyName(keyBindings.key[action]);
         if (!name.empty()) owned.emplace_back(kKeyPrefix + kActionKeys[action].name, name);
@@ -244,9 +296,14 @@ std::string formatSettings() {
         return name == "window.width" || name == "window.height" || name == "window.fullscreen" ||
                name == "classic" || name == "join.server" || name == "join.name" ||
                name == "host.port" || name == "sound.volume" || name == "multiplayer.names" ||
-               name == "multiplayer.chat" ||
+               name == "multiplayer.chat" || name == "status.position" ||
                (name.compare(0, kKeyPrefix.size(), kKeyPrefix) == 0 &&
                 actionNamed(name.substr(kKeyPrefix.size())) >= 0);
+    };
+    const auto keptAsFiled = [](const std::string& name) {
+        if (name.compare(0, kKeyPrefix.size(), kKeyPrefix) != 0) return false;
+        const int action = actionNamed(name.substr(kKeyPrefix.size()));
+        return action >= 0 && keyBindings.key[action] == keysAsFiled.key[action];
     };
     std::string text;
     if (fileLines.empty()) text = "# Tessaria settings: one \"name = value\" a line.\n";
@@ -258,8 +315,10 @@ std::string formatSettings() {
         const std::size_t equals = line.find('=');
         const std::string name =
             equals == std::string::npos ? std::string() : util::trim(line.substr(0, equals));
-        if (line.empty() || line[0] == '#' || !ownedName(name)) {
+        if (line.empty() || line[0] == '#' || !ownedName(name) || keptAsFiled(name)) {
             text += raw + "\n";
+            for (std::size_t i = 0; i < owned.size(); ++i)
+                if (owned[i].first == name) written[i] = true;
             continue;
         }
         for (std::size_t i = 0; i < owned.size(); ++i) {
@@ -286,6 +345,7 @@ bool saveSettings() {
         std::istringstream written(text);
         fileLines.clear();
         for (std::string line; std::getline(written, line);) fileLines.push_back(line);
+        keysAsFiled = keyBindings;
     }
     if (error != 0)
         std::fprintf(stderr, "Tessaria: cannot save %s: %s\n", settingsFile().c_str(),

@@ -1,8 +1,8 @@
 // What the player chose, kept between runs in the settings file (where it
 // lives: game/paths.h): the window's size, fullscreen, the classic picture,
 // the key bindings of game/key_bindings.h, the last server joined and the
-// name used there, the port a hosted world listens on, the effects' volume
-// and whether other players' names and the chat are shown.
+// name used there, the port a hosted world listens on, the effects' volume,
+// whether other players' names and the chat are shown, and the position line.
 #pragma once
 
 #include <istream>
@@ -33,6 +33,8 @@ struct Settings {
     // Other players' names over their figures, and the chat's lines.
     bool showNames = true;
     bool showChat = true;
+    // The player's column, row and level on the status line (the position key).
+    bool showPosition = false;
 };
 extern Settings settings;
 

@@ -318,14 +318,16 @@ int copyOldWorld(const std::string& oldWorldFile, const std::string& folder, std
     WorldMeta meta;
     meta.name = name;
     meta.kind = kAdoptedKind;
-    meta.created = meta.lastPlayed = now;
+    // Never played in this list: the file's time is when it was written or
+    // installed, which the list must not show as a game played.
+    meta.created = now;
     for (const char* suffix : {kBackupSuffix, ""}) {
         std::string bytes;
         const std::string from = oldWorldFile + suffix;
         if (!exists(from)) continue;
         if (int error = readWholeFile(from, bytes)) return error;
         if (int error = replaceFile(folder + "/" + kWorldFile + suffix, bytes, true)) return error;
-        meta.created = meta.lastPlayed = modifiedAt(from);
+        meta.created = modifiedAt(from);
     }
     return writeMeta(folder + "/" + kMetaFile, meta);
 }

@@ -232,14 +232,48 @@ TEST_F(MainLoop, EscapePausesTheGameAndTheKeysWorkThePauseMenu) {
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
     EXPECT_EQ(gameScreen.menuSelection, MenuNone);
 
-    // The title menu's keys: the first Down lights the first row, two more
-    // reach Controls, and Enter opens its panel.
-    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
+    // The title menu's keys: its first row is chosen, two Downs reach
+    // Controls, and Enter opens its panel.
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
         tap(key);
         tick();
     }
     EXPECT_EQ(gameScreen.menuSelection, MenuControls);
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+// Enter works on the title menu as soon as it shows, and the menu comes back
+// from a game with the row last taken chosen.
+TEST_F(MainLoop, TheTitleMenuTakesEnterAtOnceAndComesBackOnTheRowLastTaken) {
+    for (int i = 0; i < 160; ++i) tick();
+    ASSERT_EQ(gameScreen.screen, Screen::Menu);
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Worlds) << "single player was chosen";
+
+    gameScreen.screen = Screen::Game;
+    tick();
+    for (int key : {int(KeyEscape), int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {
+        tap(key);  // the pause menu's "Title menu"
+        tick();
+    }
+    ASSERT_EQ(gameScreen.screen, Screen::Menu);
+    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
+        tap(key);
+        tick();
+    }
+    ASSERT_EQ(gameScreen.menuSelection, MenuControls);
+    tap(KeyEscape);
+    tick();
+    gameScreen.screen = Screen::Game;
+    for (int key : {int(KeyEscape), int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {
+        tap(key);
+        tick();
+    }
+    ASSERT_EQ(gameScreen.screen, Screen::Menu);
+    tap(ALLEGRO_KEY_ENTER);
+    tick();
+    EXPECT_EQ(gameScreen.menuSelection, MenuControls);
 }
 
 std::string fewKeyNames(int key) {
@@ -332,6 +366,8 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     press(ALLEGRO_KEY_DOWN);
     press(ALLEGRO_KEY_DOWN);
     press(ALLEGRO_KEY_ENTER);
+    EXPECT_FALSE(settings.classic) << "asked first";
+    press(ALLEGRO_KEY_ENTER);
     EXPECT_TRUE(settings.classic);
     press(ALLEGRO_KEY_TAB);
     press(ALLEGRO_KEY_LEFT);
@@ -355,6 +391,34 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     fs::remove("data/settings.ini");
 }
 
+// A settings file too large to be read whole is never rewritten: the window's
+// rows then say that their change holds for this run only.
+TEST_F(MainLoop, TheOptionsSayNotSavedWhenTheFileWasNotWritten) {
+    fs::create_directories("data");
+    const std::string notes(1024 * 1024 + 1, '#');
+    { std::ofstream("data/settings.ini") << notes; }
+    testing::internal::CaptureStderr();
+    loadSettings();
+    gameScreen.screen = Screen::Menu;
+    openOptions(Screen::Menu);
+    for (int key : {int(ALLEGRO_KEY_TAB), int(ALLEGRO_KEY_ENTER)}) {  // the window's scale
+        tap(key);
+        tick();
+    }
+    EXPECT_NE(optionsMessage().find("not saved"), std::string::npos) << optionsMessage();
+    for (int key : {int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {  // fullscreen
+        tap(key);
+        tick();
+    }
+    EXPECT_NE(optionsMessage().find("not saved"), std::string::npos) << optionsMessage();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fs::file_size("data/settings.ini"), notes.size());
+    tap(KeyEscape);
+    tick();
+    settings = Settings{};
+    fs::remove("data/settings.ini");
+}
+
 // The classic picture turned on over a paused game is drawn by the very next
 // frame, not after a restart or some change in the world.
 TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
@@ -370,8 +434,10 @@ TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
         tap(ALLEGRO_KEY_DOWN);
         tick();
     }
-    tap(ALLEGRO_KEY_ENTER);
-    tick();
+    for (int key : {int(ALLEGRO_KEY_ENTER), int(ALLEGRO_KEY_Y)}) {  // the row, and yes
+        tap(key);
+        tick();
+    }
     ASSERT_TRUE(settings.classic);
     backToGame();
     moveMouse(1, 1);
@@ -385,6 +451,14 @@ TEST_F(MainLoop, ClassicTurnedOnInTheOptionsShowsInTheNextFrame) {
         }
     EXPECT_GT(differing, 0);
     al_destroy_bitmap(before);
+
+    // The classic menus have no way to the options; their key is the way back.
+    tap(KeyO);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Options);
+    tap(KeyEscape);
+    tick();
+    EXPECT_EQ(gameScreen.screen, Screen::Game);
     settings = Settings{};
     fs::remove("data/settings.ini");
 }
@@ -544,10 +618,13 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
     tap(KeyM);
     tick();
     EXPECT_FALSE(mapOpen());
+    fs::create_directories("data");
     const bool shown = positionLineShown();
     tap(KeyP);
     tick();
     EXPECT_NE(positionLineShown(), shown);
+    loadSettings();  // as the next run finds it
+    EXPECT_NE(positionLineShown(), shown) << "the switch is kept in the settings file";
     tap(KeyP);
     tick();
     EXPECT_EQ(positionLineShown(), shown);
@@ -561,6 +638,8 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
     tap(KeyM);
     tick();
     EXPECT_FALSE(mapOpen()) << "the classic game has no map";
+    settings = Settings{};
+    fs::remove("data/settings.ini");
 }
 
 }  // namespace

@@ -25,8 +25,10 @@ const std::map<std::string, int> kKeys = {{"Up", KeyUp},
                                           {"F11", KeyF11},
                                           {"F1", KeyF1},
                                           {"F2", KeyF2},
+                                          {"a", KeyA},
                                           {"k", 11},
                                           {"m", KeyM},
+                                          {"n", KeyM + 1},
                                           {"Escape", KeyEscape},
                                           {"1", Key1}};
 
@@ -145,12 +147,12 @@ TEST_F(SettingsFile, EachLineNotUnderstoodKeepsItsDefaultAndIsReportedOnce) {
     EXPECT_EQ(splitLines(errors).size(), 9u) << errors;
 }
 
-// Escape would mine and leave for the menu; one key for two actions does both.
-TEST_F(SettingsFile, KeysTheGameKeepsOrAnotherActionHasAreRefusedNamingTheAction) {
+// Escape would mine and leave for the menu; one key for two of the player's
+// lines would do both, so the earlier line keeps it.
+TEST_F(SettingsFile, KeysTheGameKeepsOrAnEarlierLineHasAreRefusedNamingTheAction) {
     writeText(settingsFile(),
               "key.mine = Escape\n"
               "key.place = 1\n"
-              "key.height = space\n"  // place's by default
               "key.look1 = k\n"
               "key.look2 = k\n"
               "key.walk_up = Down\n"  // a swap holds
@@ -161,17 +163,46 @@ TEST_F(SettingsFile, KeysTheGameKeepsOrAnotherActionHasAreRefusedNamingTheAction
               "stays Control_R\n"
               "Tessaria: data/settings.ini line 2: the game keeps 1 for itself; key.place stays "
               "space\n"
-              "Tessaria: data/settings.ini line 3: space is already the key of key.place; "
-              "key.height stays i\n"
-              "Tessaria: data/settings.ini line 5: k is already the key of key.look1; key.look2 "
+              "Tessaria: data/settings.ini line 4: k is already the key of key.look1; key.look2 "
               "stays F2\n");
     EXPECT_EQ(boundKey(Action::Mine), KeyRightCtrl);
     EXPECT_EQ(boundKey(Action::Place), KeySpace);
-    EXPECT_EQ(boundKey(Action::Height), KeyI);
     EXPECT_EQ(boundKey(Action::Look1), 11);
     EXPECT_EQ(boundKey(Action::Look2), KeyF2);
     EXPECT_EQ(boundKey(Action::WalkUp), KeyDown);
     EXPECT_EQ(boundKey(Action::WalkDown), KeyUp);
+
+    // A refused line is the player's to mend: a save leaves it as written.
+    ASSERT_TRUE(saveSettings());
+    const std::string saved = readText(settingsFile());
+    EXPECT_EQ(saved.compare(0, 41, "key.mine = Escape\nkey.place = 1\nkey.look1"), 0) << saved;
+    EXPECT_NE(saved.find("\nkey.look2 = k\n"), std::string::npos) << saved;
+}
+
+// A file from before the map had its own key: the player's M for mining
+// stays theirs, the map moves to the next free letter, and a save writes that
+// down so the move is told once.
+TEST_F(SettingsFile, APlayersKeyWinsOverANewDefaultWhichMovesOnAndSaysSoOnce) {
+    writeText(settingsFile(), "window.fullscreen = 0\nkey.mine = m\nkey.height = space\n");
+    EXPECT_EQ(load(),
+              "Tessaria: data/settings.ini line 3: space, the default of key.place, is the key "
+              "of key.height here; key.place gets a\n"
+              "Tessaria: data/settings.ini line 2: m, the default of key.map, is the key of "
+              "key.mine here; key.map gets n\n");
+    EXPECT_EQ(boundKey(Action::Mine), KeyM);
+    EXPECT_EQ(boundKey(Action::Map), KeyM + 1);
+    EXPECT_EQ(boundKey(Action::Height), KeySpace);
+    EXPECT_EQ(boundKey(Action::Place), KeyA);
+
+    ASSERT_TRUE(saveSettings());
+    const std::string saved = readText(settingsFile());
+    EXPECT_EQ(saved.compare(0, 54, "window.fullscreen = 0\nkey.mine = m\nkey.height = space\n"), 0)
+        << saved;
+    EXPECT_NE(saved.find("\nkey.map = n\n"), std::string::npos) << saved;
+    EXPECT_EQ(load(), "");
+    EXPECT_EQ(boundKey(Action::Mine), KeyM);
+    EXPECT_EQ(boundKey(Action::Map), KeyM + 1);
+    EXPECT_EQ(boundKey(Action::Place), KeyA);
 }
 
 // Only the values the game owns are rewritten; a byte-order mark is no line.

@@ -175,6 +175,7 @@ TEST_F(WorldCatalog, TheWorldOfBeforeJoinsTheListOnceAsMyWorldByteForByte) {
     const std::vector<WorldEntry> worlds = listWorlds(kRoot);
     ASSERT_EQ(worlds.size(), 1u);
     EXPECT_EQ(worlds[0].meta.name, "My world");
+    EXPECT_EQ(worlds[0].meta.lastPlayed, 0) << "the file's time is no game played";
     EXPECT_EQ(readText(worldFileOf(kRoot, worlds[0].folder)), kOldWorld);
     EXPECT_EQ(readText(worldFileOf(kRoot, worlds[0].folder) + ".bak"), kOldBackup);
     EXPECT_EQ(readText("data/world/world.ini"), kOldWorld);  // the old files stay
