@@ -33,6 +33,8 @@ import zlib
 VERSION = 4
 TICK = 1 / 40
 WAIT = 10.0  # seconds: generous, for a busy machine
+VIEW_REACH = 35  # columns: the farthest a block the game's view draws stands
+SEND_REACH = 36  # pieces this near are sent: the view's reach and a step's glide
 
 # family, action
 HELLO = (1, 255)
@@ -598,30 +600,30 @@ def reach(x, y, px, py):
 
 def pieces(host, port, name, password, key):
     """Walks right into pieces it lacks: each is there by the time the view
-    could reach it (24 columns), and holds the world; a far one asked for
+    could reach it (35 columns), and holds the world; a far one asked for
     comes, then is forgotten at once."""
     conn, world = join(host, port, name, password, key)
     me = world.me
     across, down = (world.columns + 19) // 20, (world.rows + 19) // 20
     wanted = {(px, py) for px in range(across) for py in range(down)
-              if reach(me["x"], me["y"], px, py) <= 32}
+              if reach(me["x"], me["y"], px, py) <= SEND_REACH}
     check(set(world.cells) == wanted, "joined with pieces %s, not %s"
           % (sorted(world.cells), sorted(wanted)))
     print("joined at %d,%d holding %d pieces of %d x %d" % (me["x"], me["y"], len(wanted),
                                                              across, down))
-    for _ in range(8):
+    for _ in range(3 * 20):
         to = me["x"] + 1
-        if to >= world.columns:
+        if to >= world.columns or set(world.cells) - wanted:
             break
         conn.send(STEP, number(3, 1))
         wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
             mv[0] == me["id"] and mv[2] == to for mv in m["moves"]), "move of the step")
-        for x in range(to - 24, to + 25):
-            for y in (me["y"] - 24, me["y"], me["y"] + 24):
+        for x in range(to - VIEW_REACH, to + VIEW_REACH + 1):
+            for y in (me["y"] - VIEW_REACH, me["y"], me["y"] + VIEW_REACH):
                 if 0 <= x < world.columns and 0 <= y < world.rows:
                     check(world.held(x, y), "at %d: column %d,%d in view and not sent" % (to, x, y))
     new = set(world.cells) - wanted
-    check(new, "no new piece after eight steps")
+    check(new, "no new piece on the way")
     for px, py in new:
         check(world.at(20 * px, 20 * py, 10) == COBBLESTONE, "piece %d,%d is not the world's"
               % (px, py))
