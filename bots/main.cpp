@@ -93,7 +93,7 @@ struct Edit {
     int bot = 0;
     int cell = 0;  // cellKey
     int block = 0;
-    Clock::time_point sent;  // the Use left; the moment is sent + kActionTime
+    Clock::time_point sent;  // the Use left: where its latency counts from
 };
 
 int cellKey(int x, int y, int level) { return (x * kGridSizeY + y) * kLevels + level; }
