@@ -11,10 +11,10 @@
 //    same cell with the same block came back from the server after the Use.
 // L  the 99th percentile, over every other bot's receipt of a confirmed
 //    edit's cell (not a liquid's, which a flood may bring as well), of
-//    (receipt - the edit's moment). The moment is when the
-//    editing bot's own action ends on its own screen: the Use sent plus the
-//    action's kAnimTicks ticks. Those 425 ms are gameplay that every player
-//    sees, not network, so they are not latency.
+//    (receipt - the Use sent), both read from this process's one steady
+//    clock: the action's kAnimTicks ticks (425 ms) are in it, since the
+//    server ends the action on its own ticks, which no bot's clock can
+//    subtract without going below zero now and then.
 // B  bytes received a second, from each bot's first join to the end, the
 //    mean over the bots that joined.
 // D  of the bots compared, those whose copy of a piece of the world it holds
@@ -93,7 +93,7 @@ struct Edit {
     int bot = 0;
     int cell = 0;  // cellKey
     int block = 0;
-    Clock::time_point sent;  // the Use left; the moment is sent + kActionTime
+    Clock::time_point sent;  // the Use left: where its latency counts from
 };
 
 int cellKey(int x, int y, int level) { return (x * kGridSizeY + y) * kLevels + level; }
@@ -780,14 +780,14 @@ int main(int argc, char** argv) {
         // A liquid placed spreads: its cell may fill from the flood as well
         // as from the edit, and that would time the flood, not the edit.
         if (edit.block == Water || edit.block == Lava) continue;
-        const auto moment = edit.sent + kActionTime;
+        const auto ends = edit.sent + kActionTime;
         for (std::size_t i = 0; i < run.bots.size(); ++i) {
             if (static_cast<int>(i) == edit.bot ||
-                !run.bots[i]->wasPresent(edit.sent, moment + kQuietTime))
+                !run.bots[i]->wasPresent(edit.sent, ends + kQuietTime))
                 continue;
             if (const Receipt* r = receiptOf(*run.bots[i], edit))
                 latencies.push_back(
-                    std::chrono::duration<double, std::milli>(r->at - moment).count());
+                    std::chrono::duration<double, std::milli>(r->at - edit.sent).count());
         }
     }
     for (const auto& bot : run.bots) bot->session.reset();  // each says goodbye

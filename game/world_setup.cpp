@@ -2,6 +2,7 @@
 // defaults, the weather of the run and a random start on the diagonal.
 #include "game/world_setup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include "game/player_record.h"
 #include "game/settings.h"
@@ -116,6 +117,12 @@ void setUpWorld() {
         if (fresh) beginFirstMorning();
         applyRecord(keptRecord);
     }
+    // A record may name the column one past the last (a hand-made one, or
+    // one kept from a wider world): the player stands on the world's edge,
+    // as a server would put it, never in the air beyond it.
+    if (stored.found)
+        placePlayer(player, camera, std::clamp(player.x, 0, world.maxX),
+                    std::clamp(player.y, 0, world.maxY));
     // What the run begins with counts as what the file holds: a run that only
     // looks writes nothing, even where an older file has no record yet.
     if (stored.found) {

@@ -6,9 +6,10 @@ Connection::Connection(std::unique_ptr<Client> client, HandshakeKeys keys)
     limit(kServerSendLimit, kServerReceiveLimit);
 }
 
-Connection::Connection(Ipv4Address address, std::uint16_t port)
+Connection::Connection(Ipv4Address address, std::uint16_t port, Ipv4Address from)
     : client_(std::make_unique<Client>()), stream_(PacketStream::client()) {
     limit(kClientSendLimit, kClientReceiveLimit);
+    if (from.value() != 0) client_->bind(from, 0);
     if (client_->connect(address, port)) {
         client_->setNoDelay();
         pushOutgoing();

@@ -25,8 +25,9 @@ public:
     // The server's end of an accepted connection; it waits for the Hello.
     Connection(std::unique_ptr<Client> client, HandshakeKeys keys);
     // The game's end: connects to address:port (blocking) and says hello;
-    // see isOpen().
-    Connection(Ipv4Address address, std::uint16_t port);
+    // see isOpen(). A `from` other than 0.0.0.0 is the local address to
+    // connect from (a test's many players on one machine's loopback).
+    Connection(Ipv4Address address, std::uint16_t port, Ipv4Address from = Ipv4Address());
 
     // False when nothing was sent: the message fails its own check
     // (PacketStream::send), or the connection has ended.

@@ -19,12 +19,36 @@ bool isNameCharacter(char c) {
 
 bool isPrintable(char c) { return c >= ' ' && c <= '~'; }
 
+bool isLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+const char* allowedText(const TextRule& rule) {
+    switch (rule.characters) {
+        case Characters::Name:
+            return " letters, digits, _ or -";
+        case Characters::Key:
+            return " lower-case hex digits";
+        case Characters::Printable:
+            break;
+    }
+    return " printable characters";
+}
+
 }  // namespace
 
 bool textFits(const std::string& text, const TextRule& rule) {
     if (text.size() < rule.shortest || text.size() > rule.longest) return false;
-    return std::all_of(text.begin(), text.end(),
-                       rule.nameCharacters ? isNameCharacter : isPrintable);
+    switch (rule.characters) {
+        case Characters::Name:
+            return std::all_of(text.begin(), text.end(), isNameCharacter);
+        case Characters::Key:
+            // A key cut short or made by hand would open nothing: refused
+            // at the door rather than compared.
+            return text.empty() || (text.size() == rule.longest &&
+                                    std::all_of(text.begin(), text.end(), isLowerHex));
+        case Characters::Printable:
+            break;
+    }
+    return std::all_of(text.begin(), text.end(), isPrintable);
 }
 
 void FieldWriter::runs(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
@@ -84,9 +108,12 @@ void FieldReader::text(std::string& value, const TextRule& rule) {
     }
     value = packet_.getFixedString(length);
     if (!textFits(value, rule)) {
+        const std::string sizes =
+            rule.characters == Characters::Key
+                ? "0 or " + std::to_string(rule.longest)
+                : std::to_string(rule.shortest) + ".." + std::to_string(rule.longest);
         fail(std::string(rule.what) + " of " + std::to_string(length) + " characters is not " +
-             std::to_string(rule.shortest) + ".." + std::to_string(rule.longest) +
-             (rule.nameCharacters ? " letters, digits, _ or -" : " printable characters"));
+             sizes + allowedText(rule));
     }
 }
 

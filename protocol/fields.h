@@ -23,14 +23,17 @@ constexpr std::uint32_t kLargestThree = 16194276;
 constexpr std::uint32_t kLargestInt = 4097152080u;
 
 // Which characters a text may hold, and how many.
+// What a text may hold: any printable ASCII; a name's letters, digits, _
+// and -; or a key, which is either absent (empty) or all of its digits, in
+// lower-case hexadecimal.
+enum class Characters { Printable, Name, Key };
+
 struct TextRule {
     const char* what;
     std::size_t shortest, longest;  // longest is at most 252: the length is a char
-    bool nameCharacters;            // letters, digits, _ and -; else printable ASCII
+    Characters characters;
 };
 
-// The characters a text rule allows: printable ASCII, or for a name only
-// letters, digits, _ and -.
 bool textFits(const std::string& text, const TextRule& rule);
 
 class FieldWriter {

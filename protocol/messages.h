@@ -95,14 +95,14 @@ constexpr int kMostPieces = (kMostColumns + kPieceEdge - 1) / kPieceEdge;   // 1
 constexpr std::uint32_t kLastPlayerId = 249;    // ids 0..249: up to 250 players
 constexpr std::size_t kMostCellChanges = 2000;  // per update; beyond that, send the pieces
 constexpr int kHotbarSize = 9;
-constexpr TextRule kNameRule{"name", 1, 16, true};
-constexpr TextRule kPasswordRule{"password", 0, 32, false};
+constexpr TextRule kNameRule{"name", 1, 16, Characters::Name};
+constexpr TextRule kPasswordRule{"password", 0, 32, Characters::Printable};
 // A name's key: 32 lower-case hex digits (128 bits from the server's random
 // source), or empty where the client holds none for that name.
-constexpr TextRule kKeyRule{"key", 0, 32, true};
+constexpr TextRule kKeyRule{"key", 0, 32, Characters::Key};
 constexpr std::size_t kKeyLength = 32;
-constexpr TextRule kChatRule{"chat line", 1, 200, false};
-constexpr TextRule kDetailRule{"reason text", 0, 200, false};
+constexpr TextRule kChatRule{"chat line", 1, 200, Characters::Printable};
+constexpr TextRule kDetailRule{"reason text", 0, 200, Characters::Printable};
 
 // Where a cell sits in Piece::cells, from the piece's own first column and
 // row: column by column, within each its rows, within each its levels, as

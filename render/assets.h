@@ -4,6 +4,7 @@
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_font.h>
 
+#include "rules/projection.h"
 #include "world/world_grid.h"
 
 struct AssetSet {
@@ -27,5 +28,5 @@ struct AssetSet {
 };
 extern AssetSet assets;
 
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 480;
+constexpr int kScreenWidth = kViewWidth;
+constexpr int kScreenHeight = kViewHeight;

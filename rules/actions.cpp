@@ -26,6 +26,12 @@ void countBreak(PlayerState& p, BlockId id) {
 
 BlockId selectedType(const PlayerState& p) { return p.hotbar[p.selectedSlot]; }
 
+// Air in a slot (a hand-made record can put it there) is no block to build
+// with: placing it would spend a count of nothing and fill nothing.
+bool canPlace(const PlayerState& p, BlockId type) {
+    return type != Empty && isKnownBlock(type) && p.blockCounts[type] >= 1;
+}
+
 }  // namespace
 
 bool actionCellInBand(const PlayerState& p, const WorldGrid& grid) {
@@ -50,8 +56,7 @@ void finishAction(PlayerState& p, WorldGrid& grid) {
         }
     }
     BlockId type = selectedType(p);
-    if (p.actionMode == ActionMode::Placing && target == Empty && isKnownBlock(type) &&
-        p.blockCounts[type] >= 1) {
+    if (p.actionMode == ActionMode::Placing && target == Empty && canPlace(p, type)) {
         p.blockCounts[type] -= 1;
         placeCell(p, grid, ahead.x, ahead.y);
     }
@@ -71,7 +76,7 @@ const char* whyActionDoesNothing(const PlayerState& p, const WorldGrid& grid, Ac
     }
     if (target != Empty) return "the cell is taken";
     const BlockId type = selectedType(p);
-    if (!isKnownBlock(type) || p.blockCounts[type] < 1) return "no blocks of this kind left";
+    if (!canPlace(p, type)) return "no blocks of this kind left";
     return nullptr;
 }
 

@@ -77,6 +77,7 @@ max_players = $((n + 8))
 connections_per_address = $((n + 8))
 connects_per_minute = $((4 * n + 60))
 new_names_per_minute = $((n + 8))
+new_names_per_address = $((n + 8))
 EOF
   mkfifo "$run/console"
   "$server_bin" --port 0 --world "$run/world" "${size_option[@]}" <"$run/console" \

@@ -38,6 +38,7 @@ cat >"$world/server.ini" <<EOF
 max_players = $((processes * per + 8))
 connections_per_address = $((processes * per + 8))
 connects_per_minute = 1000
+new_names_per_address = 20
 EOF
 
 server_pid=

@@ -86,12 +86,22 @@ void Logins::refuse(Peer& peer, Reason reason, const std::string& why, const std
 
 // Whether one more name may own a record: a flood of made-up names must
 // not fill the players' folder.
-std::string Logins::roomForNewName(Clock::time_point now) {
-    while (!recentNames_.empty() && now - recentNames_.front() >= std::chrono::minutes(1))
-        recentNames_.pop_front();
+std::string Logins::roomForNewName(const std::string& address, Clock::time_point now) {
+    const auto forget = [now](std::deque<Clock::time_point>& times) {
+        while (!times.empty() && now - times.front() >= std::chrono::minutes(1)) times.pop_front();
+    };
+    forget(recentNames_);
+    for (auto it = recentNamesFrom_.begin(); it != recentNamesFrom_.end();) {
+        forget(it->second);
+        it = it->second.empty() ? recentNamesFrom_.erase(it) : std::next(it);
+    }
     if (namesKnown >= config_.maxNames) return "no room for new names";
     if (static_cast<int>(recentNames_.size()) >= config_.newNamesPerMinute)
         return "too many new names this minute";
+    const auto from = recentNamesFrom_.find(address);
+    if (from != recentNamesFrom_.end() &&
+        static_cast<int>(from->second.size()) >= config_.newNamesPerAddress)
+        return "too many new names from this address this minute";
     return "";
 }
 
@@ -116,7 +126,7 @@ void Logins::login(Peer& peer, const Login& request, Clock::time_point now) {
     if (hash.empty() && old)  // every player in play owns its name: never here
         return refuse(peer, Reason::NameTaken, "the name " + request.name + " is taken");
     if (!stored && !old) {
-        const std::string full = roomForNewName(now);
+        const std::string full = roomForNewName(peer.address, now);
         if (!full.empty())
             return refuse(peer, Reason::ServerFull, request.name + ": " + full, full);
     }
@@ -132,6 +142,7 @@ void Logins::login(Peer& peer, const Login& request, Clock::time_point now) {
         if (!stored) {
             ++namesKnown;
             recentNames_.push_back(now);
+            recentNamesFrom_[peer.address].push_back(now);
         }
     }
     if (old) {
@@ -295,24 +306,39 @@ void Logins::summariseRefusals(Clock::time_point now) {
     }
 }
 
-// Room for one more connection within the caps. When they are reached,
-// the oldest connection still logging in gives way, one that has not
-// finished the first exchange before one that has: a newcomer may be a
-// player, while an idle connection holds a descriptor for nothing. False
-// when every connection is a player's.
+// Room for one more connection within the caps. When they are reached, a
+// connection whose goodbye is all it still holds goes first; else one still
+// logging in from the address that holds the most of those, its oldest.
+// The newest go last, whether or not their Hello has been read yet: a player
+// logs in within a round trip or two, and keeps its place while all the
+// others turn over, however many addresses a flood of idle strangers comes
+// from; and no address holds more than its share while the places are
+// short. False when every connection is a player's.
 bool Logins::makeRoom(Clock::time_point now) {
+    std::map<std::string, int> loggingInFrom;
     int loggingIn = 0;
-    for (const auto& peer : peers_) loggingIn += !peer->joined && !peer->closing ? 1 : 0;
+    for (const auto& peer : peers_)
+        if (!peer->joined && !peer->closing) {
+            ++loggingIn;
+            ++loggingInFrom[peer->address];
+        }
     const bool allFull = static_cast<int>(peers_.size()) >= connectionCap;
     if (!allFull && loggingIn < loginCap) return true;
-    const auto rank = [&](const Peer& p) {
-        if (p.closing) return allFull ? 0 : 9;  // its goodbye is all it still holds
-        if (p.joined) return 9;
-        return p.link->ready() ? 2 : 1;
-    };
+    // Peers are kept in the order they came: the first found is the oldest.
     auto victim = peers_.end();
-    for (auto it = peers_.begin(); it != peers_.end(); ++it)
-        if (rank(**it) < 9 && (victim == peers_.end() || rank(**it) < rank(**victim))) victim = it;
+    int most = 0;
+    for (auto it = peers_.begin(); it != peers_.end(); ++it) {
+        const Peer& p = **it;
+        if (p.closing && allFull) {
+            victim = it;
+            break;
+        }
+        if (p.joined || p.closing) continue;
+        if (loggingInFrom[p.address] > most) {
+            most = loggingInFrom[p.address];
+            victim = it;
+        }
+    }
     if (victim == peers_.end()) return false;
     Peer& peer = **victim;
     if (!peer.closing) {

@@ -79,7 +79,7 @@ private:
     void handle(Peer& peer, const Message& message, Clock::time_point now);
     bool withinRates(Peer& peer, const Message& message, Clock::time_point now);
     void refuse(Peer& peer, Reason reason, const std::string& why, const std::string& detail = "");
-    std::string roomForNewName(Clock::time_point now);
+    std::string roomForNewName(const std::string& address, Clock::time_point now);
     void login(Peer& peer, const Login& request, Clock::time_point now);
     std::chrono::milliseconds pingEvery() const;
 
@@ -91,6 +91,9 @@ private:
     std::mt19937& random_;
     std::map<std::string, Refusals> refusals_;
     std::deque<Clock::time_point> recentNames_;
+    // The same, by the address each came from; an address goes once its
+    // minute is over.
+    std::map<std::string, std::deque<Clock::time_point>> recentNamesFrom_;
 };
 
 }  // namespace server

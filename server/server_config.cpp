@@ -81,6 +81,7 @@ std::string takeLimit(ServerConfig& c, const std::string& name, const std::strin
         {"connections_per_address", &c.connectionsPerAddress, 1, 100000},
         {"connects_per_minute", &c.connectsPerMinute, 1, 100000},
         {"new_names_per_minute", &c.newNamesPerMinute, 0, 100000},
+        {"new_names_per_address", &c.newNamesPerAddress, 0, 100000},
         {"max_names", &c.maxNames, 0, 10000000},
     };
     const auto outOfRange = [&](long least, long most) {

@@ -19,6 +19,7 @@
 //   send_queue_bytes     262144  unsent bytes a player may hold; over it, dropped
 //                                (65536 at least: what a join may queue at once)
 //   new_names_per_minute 20      names joining for the first time; the next waits
+//   new_names_per_address 8      of them from one address in a minute
 //   max_names            10000   names that own a record, all told
 #pragma once
 
@@ -47,6 +48,8 @@ struct ServerConfig {
     long sendQueueBytes = 256 * 1024;
     // Each new name is a file in players/: both bound how many there are.
     int newNamesPerMinute = 20;
+    // One address alone must not take the whole server's minute of them.
+    int newNamesPerAddress = 8;
     int maxNames = 10000;
 
     // admin.ini: "whitelist = on|off", "ban = NAME|ADDRESS", "allow = NAME".

@@ -15,6 +15,7 @@
 #include "game/world_file.h"
 #include "protocol/messages.h"
 #include "rules/input.h"
+#include "rules/projection.h"
 #include "rules/world_tick.h"
 #include "server/peer.h"
 #include "server/store.h"
@@ -67,9 +68,10 @@ public:
     // A player leaving: the pieces it held are held by one fewer.
     void letGo(Peer& peer);
 
-    // How far around a player the world is sent (its view reaches some 24
-    // columns), and how far it is kept up before it is forgotten.
-    static constexpr int kSendReach = 32;
+    // How far around a player the world is sent: all its view can show of
+    // the band's levels, and a column more for the view gliding with a step;
+    // and how far it is kept up before it is forgotten.
+    static constexpr int kSendReach = viewReach(kViewWidth, kViewHeight, 0, kBandEdge) + 1;
     static constexpr int kKeepReach = kSendReach + kPieceEdge;
 
     Clocks toldClocks;

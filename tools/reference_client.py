@@ -33,6 +33,8 @@ import zlib
 VERSION = 4
 TICK = 1 / 40
 WAIT = 60.0  # seconds: what a person would still wait, for a busy machine
+VIEW_REACH = 35  # columns: the farthest a block the game's view draws stands
+SEND_REACH = 36  # pieces this near are sent: the view's reach and a step's glide
 
 # family, action
 HELLO = (1, 255)
@@ -53,10 +55,13 @@ CHAT_LINE = (18, 8)
 ANNOUNCEMENT = (18, 22)
 PING = (35, 1)
 PONG = (35, 3)
+TURN = (7, 1)
+REST = (41, 1)
 
 EMPTY, GRASS, COBBLESTONE, WATER, EARTH, LAVA, HARD_ROCK = 0, 1, 2, 5, 6, 8, 17
 FACING_STEP = {0: (0, -1), 1: (0, 1), 2: (-1, 0), 3: (1, 0)}
-NAME_OWNED = 12
+KICKED, BROKE_PROTOCOL, NAME_OWNED = 2, 10, 12
+SET_DOWN = 2
 
 
 class Refused(Exception):
@@ -417,6 +422,7 @@ class World:
             self.others.pop(m["id"], None)
             self.in_sight.discard(m["id"])
         elif kind == UPDATE:
+            check(all(pid != self.me["id"] for pid, _ in m["sheets"]), "sent its own sheet")
             for x, y, level, block in m["cells"]:  # in order: a later entry stands
                 check(self.held(x, y), "a cell of a piece not held: %d,%d" % (x, y))
                 self.cells[(x // 20, y // 20)][self.index(x, y, level)] = block
@@ -551,7 +557,10 @@ def play(host, port, name, password):
     count = world.stock[block]
     for strike in range(strikes_before + 1, 4):
         act(0)
-        word_on_cell()
+        told = word_on_cell()
+        # The counts of what the action touched come with its end, changed or not.
+        check(any(b == block for b, _ in told["stock"]), "no count of block %d after strike %d"
+              % (block, strike))
         # Before the third strike the block stands (snow may cover it meanwhile).
         check((world.at(*cell) == EMPTY) == (strike == 3), "after strike %d the cell holds %d"
               % (strike, world.at(*cell)))
@@ -583,6 +592,20 @@ def play(host, port, name, password):
         wait_for(conn, world, lambda msg: msg["kind"] == PONG and msg["stamp"] == stamp,
                  "Pong with the stamp %d" % stamp)
     print("pings came back with their stamps")
+
+    # Resting: a Turn and a Use are refused, each answered by the player set
+    # down as the server has it; the Use also by the counts it would touch.
+    conn.send(REST, number(1, 1))
+    for request, fields in ((TURN, number(facing ^ 1, 1)), (USE, number(0, 1) + number(slot, 1)
+                                                            + number(0, 1))):
+        conn.send(request, fields)
+        told = wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
+            mv[0] == me["id"] and mv[1] == SET_DOWN for mv in m["moves"]), "set down")
+        mv = next(mv for mv in told["moves"] if mv[0] == me["id"])
+        check(mv[5] == facing, "a refused request turned the player to %d" % mv[5])
+        check(request == TURN or told["stock"], "a Use refused while resting told no counts")
+    conn.send(REST, number(0, 1))
+    print("a Turn and a Use while resting: refused, set down where it stood")
     conn.send(LEAVE, number(0, 1) + text(""))
     conn.close()
     print("left")
@@ -598,30 +621,30 @@ def reach(x, y, px, py):
 
 def pieces(host, port, name, password, key):
     """Walks right into pieces it lacks: each is there by the time the view
-    could reach it (24 columns), and holds the world; a far one asked for
+    could reach it (35 columns), and holds the world; a far one asked for
     comes, then is forgotten at once."""
     conn, world = join(host, port, name, password, key)
     me = world.me
     across, down = (world.columns + 19) // 20, (world.rows + 19) // 20
     wanted = {(px, py) for px in range(across) for py in range(down)
-              if reach(me["x"], me["y"], px, py) <= 32}
+              if reach(me["x"], me["y"], px, py) <= SEND_REACH}
     check(set(world.cells) == wanted, "joined with pieces %s, not %s"
           % (sorted(world.cells), sorted(wanted)))
     print("joined at %d,%d holding %d pieces of %d x %d" % (me["x"], me["y"], len(wanted),
                                                              across, down))
-    for _ in range(8):
+    for _ in range(3 * 20):
         to = me["x"] + 1
-        if to >= world.columns:
+        if to >= world.columns or set(world.cells) - wanted:
             break
         conn.send(STEP, number(3, 1))
         wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
             mv[0] == me["id"] and mv[2] == to for mv in m["moves"]), "move of the step")
-        for x in range(to - 24, to + 25):
-            for y in (me["y"] - 24, me["y"], me["y"] + 24):
+        for x in range(to - VIEW_REACH, to + VIEW_REACH + 1):
+            for y in (me["y"] - VIEW_REACH, me["y"], me["y"] + VIEW_REACH):
                 if 0 <= x < world.columns and 0 <= y < world.rows:
                     check(world.held(x, y), "at %d: column %d,%d in view and not sent" % (to, x, y))
     new = set(world.cells) - wanted
-    check(new, "no new piece after eight steps")
+    check(new, "no new piece on the way")
     for px, py in new:
         check(world.at(20 * px, 20 * py, 10) == COBBLESTONE, "piece %d,%d is not the world's"
               % (px, py))
@@ -646,7 +669,26 @@ def keys(host, port, name, password, key):
     time.sleep(0.5)
     reason = refusal(host, port, name.upper(), password, "")
     check(reason == NAME_OWNED, "a login without the key got %r, not %d" % (reason, NAME_OWNED))
-    print("the key let the name in again; without it: refused, name owned")
+    reason = refusal(host, port, name, password, key.upper())
+    check(reason == BROKE_PROTOCOL, "a key in capitals got %r, not %d" % (reason, BROKE_PROTOCOL))
+    print("the key let the name in again; without it: refused, name owned; in capitals: broken")
+    # The key takes the name over from a connection still in play: the old
+    # one is told it was kicked, and why.
+    old, world = join(host, port, name, password, key)
+    new, _ = join(host, port, name, password, key)
+    deadline = time.monotonic() + WAIT
+    leave = None
+    while leave is None and time.monotonic() < deadline:
+        m = old.next_message()
+        if m is not None and m["kind"] == LEAVE:
+            leave = m
+    check(leave is not None and leave["reason"] == KICKED
+          and leave["detail"] == "the name joined again from elsewhere",
+          "the old connection was told %r" % (leave,))
+    new.send(LEAVE, number(0, 1) + text(""))
+    old.close()
+    new.close()
+    print("the key took the name over: the old connection kicked, with the reason why")
 
 
 # ---- a server of its own

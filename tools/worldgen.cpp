@@ -20,6 +20,7 @@
 #include "game/world_catalog.h"
 #include "game/world_file.h"
 #include "tools/world_scenes.h"
+#include "util/numbers.h"
 #include "worldgen/world_kinds.h"
 
 namespace fs = std::filesystem;
@@ -56,10 +57,12 @@ bool parseSeed(const char* text, std::uint32_t& seed) {
     return true;
 }
 
+// The whole number is checked before it is narrowed: 4294967360 is not 64.
 bool parseSize(const char* text, int& size) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || !isWorldSize(static_cast<int>(value))) return false;
+    long value = 0;
+    if (!util::parse_whole(text, kBandEdge, kGridSizeX, value) ||
+        !isWorldSize(static_cast<int>(value)))
+        return false;
     size = static_cast<int>(value);
     return true;
 }

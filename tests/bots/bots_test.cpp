@@ -69,7 +69,7 @@ std::string runBots(std::uint16_t port, int count, int seconds, int* status = nu
 
 Summary lastLine(const std::string& output) {
     static const std::regex line(
-        "bots: ([0-9]+) joined, ([0-9]+) edits, (-?[0-9.]+) ms p99 edit latency, ([0-9.]+) B/s "
+        "bots: ([0-9]+) joined, ([0-9]+) edits, ([0-9.]+) ms p99 edit latency, ([0-9.]+) B/s "
         "per bot, ([0-9]+) desyncs\n$");
     std::smatch m;
     Summary s;

@@ -81,6 +81,21 @@ TEST_F(LargeWorld, ARunStartsWhereItsMakerSaidSavesToItsOwnFilesAndComesBackAsIt
     EXPECT_EQ(player.selectedSlot, 4);
 }
 
+TEST_F(LargeWorld, ARecordPastTheWorldsLastColumnStartsOnItsEdge) {
+    PlayerRecord beyond;
+    beyond.x = kSize;
+    beyond.y = kSize;
+    beyond.level = kGround;
+    makeFlatWorld(folder, beyond);
+    setUpWorld();
+    EXPECT_EQ(player.x, kLast);
+    EXPECT_EQ(player.y, kLast);
+    ASSERT_TRUE(saveWorld());
+    fresh::startGame();
+    setUpWorld();
+    EXPECT_EQ(player.x, kLast) << "the save keeps the player inside";
+}
+
 TEST_F(LargeWorld, ABandWorldAfterALargeOneKeepsNothingOfItBeyondTheBand) {
     makeFlatWorld(folder, {});
     setUpWorld();

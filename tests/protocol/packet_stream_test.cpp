@@ -84,6 +84,32 @@ TEST_F(PacketStreamRefusal, BadNamesAndLongChatAreRefused) {
               "Login: name of 4 characters is not 1..16 letters, digits, _ or -");
 }
 
+// A key is either absent or all 32 lower-case hex digits: anything else
+// could only be a forgery or a client's mistake, never a key that opens.
+TEST_F(PacketStreamRefusal, AKeyIsEmptyOrThirtyTwoLowerCaseHexDigits) {
+    const std::string hex = "0123456789abcdef0123456789abcdef";
+    const std::string wrong = "Login: key of 32 characters is not 0 or 32 lower-case hex digits";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {hex, ""},
+        {std::string(32, 'A'), wrong},
+        {"0123456789abcdef0123456789abcdeg", wrong},
+        {hex.substr(0, 31), "Login: key of 31 characters is not 0 or 32 lower-case hex digits"},
+    };
+    for (const auto& [key, refusal] : cases) {
+        server = PacketStream::server(handshakeKeysFrom(kBits));
+        client = PacketStream::client();
+        forged = PacketCodec();
+        SetUp();
+        const std::string name = std::string(
+            "\x02"
+            "a"
+            "\x01",
+            3);
+        EXPECT_EQ(serverRefuses(forge(4, 1, name + char(key.size() + 1) + key)), refusal) << key;
+    }
+}
+
 TEST_F(PacketStreamRefusal, UnknownMessagesAreRefused) {
     EXPECT_EQ(serverRefuses(forge(28, 19, "")),
               "no such message from a client: UNKNOWN/UNKNOWN (28/19)");

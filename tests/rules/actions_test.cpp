@@ -102,6 +102,16 @@ TEST_F(Actions, PlacingNeedsAnEmptyCellAndABlockInStock) {
     EXPECT_EQ(ahead(kBody), Empty);
     EXPECT_EQ(player.blockCounts[1], 0);
     EXPECT_EQ(player.strikes, 2);
+
+    // A slot of air, as a hand-made record may hold, places nothing and
+    // spends none of the count a record may give it.
+    player.hotbar[player.selectedSlot] = Empty;
+    player.blockCounts[Empty] = 5;
+    act(KeySpace, 1);
+    EXPECT_EQ(ahead(kBody), Empty);
+    EXPECT_EQ(player.blockCounts[Empty], 5);
+    EXPECT_STREQ(whyActionDoesNothing(player, world, ActionMode::Placing),
+                 "no blocks of this kind left");
 }
 
 TEST_F(Actions, ThePlacedTypeIsTheSelectedSlots) {

@@ -212,3 +212,30 @@ TEST(ServerIdentity, NewPlayersStartApartInSightAndNewNamesAreBounded) {
     EXPECT_TRUE(leavesFor(late, Reason::ServerFull)) << server.log();
     EXPECT_TRUE(server.sawLine("too many new names this minute"));
 }
+
+// One address may claim only a few names a minute, so that it cannot spend
+// the whole server's minute of them; a name coming back with its key is
+// never a new one and gets in with both spent.
+TEST(ServerIdentity, NewNamesAreBoundedPerAddressTooAndANameWithItsKeyAlwaysGetsIn) {
+    TempWorld folder;
+    std::ofstream(folder.world() + "/server.ini")
+        << "new_names_per_address = 2\nnew_names_per_minute = 3\n";
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0);
+    Player ann(server.port(), "ann");
+    const Welcome* claimed = welcomeOf(ann);
+    ASSERT_NE(claimed, nullptr) << server.log();
+    const std::string key = claimed->key;
+    Player bob(server.port(), "bob");
+    ASSERT_NE(welcomeOf(bob), nullptr) << server.log();
+    Player cat(server.port(), "cat");
+    EXPECT_TRUE(leavesFor(cat, Reason::ServerFull)) << server.log();
+    EXPECT_TRUE(server.sawLine("cat: too many new names from this address this minute"));
+    Player dan(server.port(), "dan", "", "", 2);
+    EXPECT_NE(welcomeOf(dan), nullptr) << "another address still has its own" << server.log();
+    Player eve(server.port(), "eve", "", "", 3);
+    EXPECT_TRUE(leavesFor(eve, Reason::ServerFull)) << server.log();
+    EXPECT_TRUE(server.sawLine("eve: too many new names this minute"));
+    Player annAgain(server.port(), "ann", "", key, 3);
+    EXPECT_NE(welcomeOf(annAgain), nullptr) << server.log();
+}

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <atomic>
+#include <deque>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "protocol/codec.h"
 #include "server/server.h"
@@ -103,6 +106,50 @@ TEST(ServerLimits, SilentConnectionsFromManyAddressesNeverKeepAPlayerOutOrStarve
     server.console("save");
     EXPECT_TRUE(server.sawLine("saved ")) << server.log();
     EXPECT_EQ(server.log().find("Too many open files"), std::string::npos) << server.log();
+}
+
+// Strangers that say Hello and then nothing, 40 a second from 40 addresses,
+// fill every place for a login again and again; a player who logs in at
+// once must still get in, every time.
+TEST(ServerLimits, HalfLoginsFromManyAddressesNeverKeepAPromptPlayerOut) {
+    TempWorld folder;
+    // One connect a second from each address, for two minutes at most.
+    writeFile(folder.world() + "/server.ini", "connects_per_minute = 120\n");
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0) << server.log();
+    std::atomic<bool> flooding{true};
+    std::atomic<int> opened{0};
+    std::thread flood([&] {
+        std::deque<std::unique_ptr<Client>> open;
+        auto next = std::chrono::steady_clock::now();
+        for (int n = 0; flooding; ++n) {
+            auto client = std::make_unique<Client>();
+            client->bind(Ipv4Address(127, 0, 0, static_cast<std::uint8_t>(2 + n % 40)), 0);
+            if (client->connect(Ipv4Address(127, 0, 0, 1), server.port())) {
+                client->send(encodePacket(Hello{}));
+                client->poll(0);
+                open.push_back(std::move(client));
+                ++opened;
+            }
+            if (open.size() > 4 * 40) open.pop_front();  // four open from each address
+            next = std::max(next + milliseconds(25), std::chrono::steady_clock::now());
+            std::this_thread::sleep_until(next);
+        }
+    });
+    EXPECT_TRUE(within10s([&] { return opened >= 80; })) << opened;
+    EXPECT_TRUE(server.sawLine("dropped while logging in")) << server.log();
+    int joins = 0;
+    std::string key;
+    for (int n = 0; n < 10; ++n) {
+        Player honest(server.port(), "honest", "", key);
+        if (!welcomed(honest)) continue;
+        ++joins;
+        if (key.empty()) key = honest.find<Welcome>([](const Welcome&) { return true; })->key;
+        honest.send(Leave{Reason::Leaving, ""});
+    }
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(joins, 10) << server.log();
 }
 
 TEST(ServerLimits, PingsCountAgainstTheRatesAndRefusalsAreToldInBrief) {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "game/world_store.h"
+#include "rules/projection.h"
 #include "server_process.h"
 
 namespace {
@@ -189,7 +190,7 @@ TEST(ServerPieces, AWalkIntoTheNextPiecesGetsThemBeforeTheyComeIntoViewAsTheySta
               nullptr);
 
     // Twelve steps right, each waited for: at every column every piece the
-    // view can reach (24 columns) is there already.
+    // view can reach is there already, a tower at its far edge included.
     for (int x = 181; x <= 192; ++x) {
         alice.send(Step{3});
         ASSERT_TRUE(alice.receives<Update>([&](const Update& u) {
@@ -200,8 +201,9 @@ TEST(ServerPieces, AWalkIntoTheNextPiecesGetsThemBeforeTheyComeIntoViewAsTheySta
             << x << "\n"
             << server.log();
         const PieceSet held = piecesOf(alice);
-        for (int cx = x - 24; cx <= x + 24; cx += 4)
-            for (int cy = 150 - 24; cy <= 150 + 24; cy += 4)
+        const int seen = viewReach(kViewWidth, kViewHeight, 0, kBandEdge);
+        for (int cx = x - seen; cx <= x + seen; cx += 5)
+            for (int cy = 150 - seen; cy <= 150 + seen; cy += 5)
                 EXPECT_EQ(held.count({cx / kPieceEdge, cy / kPieceEdge}), 1u)
                     << "at " << x << ": column " << cx << "," << cy << " not sent";
     }

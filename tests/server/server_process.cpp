@@ -135,8 +135,9 @@ std::vector<Player*> everyPlayer;
 }
 
 Player::Player(std::uint16_t port, const std::string& name, const std::string& password,
-               const std::string& key)
-    : link_(std::make_unique<Connection>(Ipv4Address(127, 0, 0, 1), port)) {
+               const std::string& key, std::uint8_t host)
+    : link_(std::make_unique<Connection>(Ipv4Address(127, 0, 0, 1), port,
+                                         Ipv4Address(127, 0, 0, host))) {
     everyPlayer.push_back(this);
     send(Login{name, password, key});
 }

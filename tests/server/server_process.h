@@ -59,8 +59,9 @@ private:
 // A player without a window: joins, keeps every message it was sent.
 class Player {
 public:
+    // From 127.0.0.`host`: the server tells addresses apart.
     Player(std::uint16_t port, const std::string& name, const std::string& password = "",
-           const std::string& key = "");
+           const std::string& key = "", std::uint8_t host = 1);
     ~Player();
     Connection& link() { return *link_; }
     void send(const Message& message);  // and on its way at once

@@ -132,6 +132,9 @@ TEST_F(Worldgen, TakesASizeAndPointsLargeWorldsToTheFolderForm) {
     EXPECT_NE(said[0].find("--world DIR"), std::string::npos);
     EXPECT_EQ(runWorldgen("--kind island --size 65 c.ini"), 2);
     EXPECT_EQ(runWorldgen("--kind island --size big c.ini"), 2);
+    // 2^32 + 64: only a size read whole is a size.
+    EXPECT_EQ(runWorldgen("--kind island --size 4294967360 --world worlds/wrapped"), 2);
+    EXPECT_FALSE(std::filesystem::exists("worlds/wrapped"));
     EXPECT_FALSE(std::filesystem::exists("c.ini"));
 }
 
