@@ -136,7 +136,7 @@ TEST(ServerLimits, HalfLoginsFromManyAddressesNeverKeepAPromptPlayerOut) {
             std::this_thread::sleep_until(next);
         }
     });
-    EXPECT_TRUE(within10s([&] { return opened >= 80; })) << opened;
+    EXPECT_TRUE(waitUntil([&] { return opened >= 80; })) << opened;
     EXPECT_TRUE(server.sawLine("dropped while logging in")) << server.log();
     int joins = 0;
     std::string key;
