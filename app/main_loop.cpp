@@ -312,10 +312,7 @@ bool runMainLoop() {
             continue;
         }
         bool running = processEvent(event);
-        // A machine too busy to show every frame shows the latest one once it
-        // has caught up: presenting each one would leave the game ever further
-        // behind the player's keys and the close button.
-        if (al_is_event_queue_empty(app.queue)) showFrame();
+        showFrame();
         if (!running) break;
     }
     return !worldSaveFailed;
