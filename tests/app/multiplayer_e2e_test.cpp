@@ -257,14 +257,20 @@ TEST(MultiplayerE2e, TheGameHostsItsWorldAndGetsItBackAsTheServerSavedIt) {
         << "the world is not played";
     // Escape to the menu, "Multiplayer", then "Host this world": the port the
     // game prints is the one the second player joins. The panel is open once
-    // its "Host this world" button is drawn.
+    // its "Join" (or "Leave") button is drawn.
     const auto openPanel = [&] {
-        if (!escapeToTitleMenu(screen, window, button, kStartSeconds)) return false;
+        if (!escapeToTitleMenu(screen, window, button, kStartSeconds)) {
+            ADD_FAILURE() << "no title menu " << saveScreenshot(screen, "host-no-menu");
+            return false;
+        }
         clickAt(screen, 230, 250);
-        return waitUntil([&] {
-            return differingPixels(grabScreen(screen), 433, 338, button, 0, 0, 55,
-                                   button.height / 2) == 0;
-        });
+        if (waitUntil([&] {
+                return differingPixels(grabScreen(screen), 433, 312, button, 0, 0, 55,
+                                       button.height / 2) == 0;
+            }))
+            return true;
+        ADD_FAILURE() << "no join panel " << saveScreenshot(screen, "host-no-panel");
+        return false;
     };
     int hosted = 0;
     const auto host = [&] {
