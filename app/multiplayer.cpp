@@ -730,6 +730,8 @@ void updateJoinPanel() {
         return;
     }
     if (shown && !client.panelWasShown && !client.session) loadFields();
+    // A refusal seen with the panel up has put the keys in its field already.
+    if (shown) client.focusNamed = false;
     client.panelWasShown = shown;
     if (!panelShown() || !clicked) return;
     for (Field field : {Field::Address, Field::Name, Field::Password})
