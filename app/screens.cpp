@@ -154,6 +154,9 @@ constexpr int kPanelBoxX = 432, kPanelBoxW = 202;                 // the backdro
 constexpr int kPanelBoxBottom = 368;                              // where the backdrop's panel ends
 constexpr int kTallBoxBottom = 446;                               // above the backdrop's bottom bar
 constexpr int kBarX = 212, kBarY = 452, kBarW = 296, kBarH = 22;  // the backdrop's bottom bar
+// The backdrop itself darkens only the button column; the panel beside it
+// and the bar along the bottom are drawn where the screen writes in them.
+constexpr int kPanelBoxY = 200, kPanelBoxH = kPanelBoxBottom - kPanelBoxY;
 
 // The key's own name where the player rebound it, else the usual one.
 std::string keyLabel(Action action, const char* usual) {
@@ -186,6 +189,13 @@ void darkenBackdrop(int x, int y, int w, int h) {
     al_set_blender(ALLEGRO_ADD, ALLEGRO_CONST_COLOR, ALLEGRO_ONE);
     al_draw_bitmap_region(backdrop, x, y, w, h, x, y, 0);
     al_restore_state(&state);
+}
+
+// The scene darkened as the backdrop's button column is, its corners bare.
+void drawMenuPanel(int x, int y, int w, int h) {
+    darkenBackdrop(x + 1, y, w - 2, 1);
+    darkenBackdrop(x, y + 1, w, h - 2);
+    darkenBackdrop(x + 1, y + h - 1, w - 2, 1);
 }
 
 }  // namespace
@@ -243,6 +253,7 @@ void drawControlsPanel() {
             drawText(controlsLine(line).c_str(), kControlsX, kPanelTop + kLineSpacing * line);
         return;
     }
+    drawMenuPanel(kPanelBoxX, kPanelBoxY, kPanelBoxW, kPanelBoxH);
     extendMenuPanel(kPanelBoxX, kPanelBoxW);
     drawText("Tessaria Controls", kKeyColumnX, kPanelTop);
     int y = kPanelTop + kRowSpacing;
@@ -257,7 +268,14 @@ void drawControlsPanel() {
     }
 }
 
+// Outside the classic picture a panel is darkened only behind its text.
 void drawSelectedPanel() {
+    if (!settings.classic && gameScreen.menuSelection == MenuCredits)
+        drawMenuPanel(kPanelBoxX, kPanelBoxY, kPanelBoxW, kPanelBoxH);
+    if (!settings.classic && gameScreen.menuSelection == MenuMultiplayer) {
+        drawMenuPanel(kPanelBoxX, kPanelBoxY, kPanelBoxW, kPanelBoxH);
+        drawMenuPanel(kBarX, kBarY, kBarW, kBarH);  // the version line
+    }
     switch (gameScreen.menuSelection) {
         case MenuControls:
             drawControlsPanel();
@@ -400,7 +418,11 @@ bool pointerOverButton(int x, int y) {
     return x < pointer.x && pointer.x < x + w && y < pointer.y && pointer.y < y + h;
 }
 
-void drawMenuBackdrop() { drawBackdrop(assets.menuBackground); }
+void drawMenuBackdrop() {
+    drawBackdrop(assets.menuBackground);
+    drawMenuPanel(kPanelBoxX, kPanelBoxY, kPanelBoxW, kPanelBoxH);
+    drawMenuPanel(kBarX, kBarY, kBarW, kBarH);
+}
 
 void updateTitleMenu() {
     const std::vector<MenuButton> buttons = titleButtons();
@@ -516,7 +538,12 @@ void drawIntroScreen() {
 }
 
 void drawTitleMenu() {
-    drawMenuBackdrop();
+    // The first releases' menu had its panels whether they held text or not.
+    if (settings.classic) {
+        drawMenuBackdrop();
+    } else {
+        drawBackdrop(assets.menuBackground);
+    }
     const int slogan = assets.menuSloganIndex;
     if (slogan >= 0 && slogan < static_cast<int>(std::size(kTitleSlogans)))
         drawTitleSlogan(kTitleSlogans[slogan], 400, 130);

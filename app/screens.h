@@ -26,7 +26,8 @@ void drawMenuButton(int x, int y, const char* label);
 void drawMenuButton(int x, int y, const char* label, bool lit);
 // Whether the pointer is over the menu button picture drawn at (x, y).
 bool pointerOverButton(int x, int y);
-// The title menu's picture behind every menu screen.
+// The title menu's picture behind every menu screen, with the panel beside
+// the buttons and the bar along the bottom that those screens write in.
 void drawMenuBackdrop();
 // One of the backdrop's side-by-side panels (left edge, width) drawn taller,
 // down to just above its bottom bar.
