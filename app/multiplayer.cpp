@@ -19,7 +19,7 @@
 #include "app/game_screen.h"
 #include "app/platform.h"
 #include "app/pointer.h"
-#include "app/screens.h"
+#include "app/widgets.h"
 #include "client/session.h"
 #include "game/atomic_file.h"
 #include "game/join_secrets.h"

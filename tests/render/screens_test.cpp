@@ -12,6 +12,7 @@
 #include "app/main_loop.h"
 #include "app/pointer.h"
 #include "app/screens.h"
+#include "app/widgets.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"
 #include "render/assets.h"
