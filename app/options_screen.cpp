@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/pointer.h"
-#include "app/screens.h"
 #include "app/sound.h"
+#include "app/widgets.h"
 #include "app/window.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"

@@ -20,20 +20,6 @@ void updateScreens();
 
 void drawIntroSlogan(const char* text);
 void drawTitleSlogan(const char* text, int x, int y);
-void drawMenuButton(int x, int y, const char* label);
-// A button lit or not whatever the pointer does: for menus that keep one
-// chosen row.
-void drawMenuButton(int x, int y, const char* label, bool lit);
-// Whether the pointer is over the menu button picture drawn at (x, y).
-bool pointerOverButton(int x, int y);
-// The title menu's picture behind every menu screen.
-void drawMenuBackdrop();
-// One of the backdrop's side-by-side panels (left edge, width) drawn taller,
-// down to just above its bottom bar.
-void extendMenuPanel(int x, int width);
-// The backdrop's bottom bar drawn on to x = `right`, for a line that would
-// run past its end.
-void extendMenuBar(int right);
 void drawIntroScreen();
 void drawTitleMenu();
 

@@ -16,7 +16,7 @@
 
 #include "app/game_screen.h"
 #include "app/pointer.h"
-#include "app/screens.h"
+#include "app/widgets.h"
 #include "game/paths.h"
 #include "game/played_world.h"
 #include "render/assets.h"

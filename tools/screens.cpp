@@ -105,9 +105,9 @@ Image makeLogo() {
 
 namespace {
 
-// Panels darken the scene where the game writes white text: behind the button
-// column with the multiplayer notice, beside it for the controls and credits,
-// and along the bottom for the server line.
+// A panel darkens the scene behind the button column, where the game writes
+// white text on every menu; the game darkens the scene the same way beside
+// it and along the bottom where a screen writes there.
 void darkenPanel(Image& img, int x, int y, int w, int h) {
     for (int j = y; j < y + h; ++j)
         for (int i = x; i < x + w; ++i) {
@@ -142,7 +142,5 @@ Image makeMenuBackground() {
     drawScene(img, makeTitleIsland(), 288, 96);
     drawWord(img, "TESSARIA", 28, 36);
     darkenPanel(img, 212, 200, 214, 168);
-    darkenPanel(img, 432, 200, 202, 168);
-    darkenPanel(img, 212, 452, 296, 22);
     return img;
 }

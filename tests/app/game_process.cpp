@@ -76,14 +76,17 @@ std::function<bool()> worldListShown(const XServer& server, const Image& button)
     };
 }
 
+bool showsButton(const Image& screen, int x, int y, const Image& button) {
+    const int half = button.height / 2;
+    return differingPixels(screen, x, y, button, 0, 0, 55, half) == 0 ||
+           differingPixels(screen, x, y, button, 0, half, 55, half) == 0;
+}
+
 bool escapeToTitleMenu(const XServer& server, Window window, const Image& button, double seconds) {
     xdotool(server, "mousemove --sync 630 10");  // away from every button
-    // The upper, plain halves of "single player" and of the pause menu's
-    // "Title menu", left of their labels.
-    auto menuShown = [&] {
-        return differingPixels(grabScreen(server), 220, 210, button, 0, 0, 55, button.height / 2) ==
-               0;
-    };
+    // "single player", plain or lit (the menu may show with it chosen), and
+    // the plain upper half of the pause menu's "Title menu", left of their labels.
+    auto menuShown = [&] { return showsButton(grabScreen(server), 220, 210, button); };
     auto pauseShown = [&] {
         return differingPixels(grabScreen(server), 240, 252, button, 0, 0, 55, button.height / 2) ==
                0;

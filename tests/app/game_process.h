@@ -50,6 +50,9 @@ struct Image;
 // too) is on the screen; `button` is the menu button's picture.
 std::function<bool()> worldListShown(const XServer& server, const Image& button);
 
+// A menu button's picture, plain or lit, left of its label at (x, y).
+bool showsButton(const Image& screen, int x, int y, const Image& button);
+
 // Escape from the intro, the menu or the game (through the pause menu's
 // "Title menu"); true once the title menu shows. The pointer is moved away
 // from every button first.

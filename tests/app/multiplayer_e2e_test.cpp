@@ -78,7 +78,7 @@ bool showsGame(const XServer& x, const Image& hud) {
 }
 
 bool showsMenu(const XServer& x, const Image& button) {
-    return differingPixels(grabScreen(x), 220, 210, button, 0, 0, 55, button.height / 2) == 0;
+    return showsButton(grabScreen(x), 220, 210, button);
 }
 
 int changedPixels(const Image& a, const Image& b) {

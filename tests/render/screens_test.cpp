@@ -12,6 +12,7 @@
 #include "app/main_loop.h"
 #include "app/pointer.h"
 #include "app/screens.h"
+#include "app/widgets.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"
 #include "render/assets.h"
@@ -65,7 +66,12 @@ protected:
     void drawReferenceMenu(const char* slogan, std::initializer_list<Line> lines) {
         al_set_target_bitmap(reference);
         al_clear_to_color(al_map_rgb(0, 0, 0));
-        al_draw_bitmap(assets.menuBackground, 0, 0, 0);
+        // The classic menu has its panels whatever they hold, as every menu screen does.
+        if (settings.classic) {
+            drawMenuBackdrop();
+        } else {
+            al_draw_bitmap(assets.menuBackground, 0, 0, 0);
+        }
         if (slogan != nullptr) {
             al_draw_text(assets.largeFont, al_map_rgb(255, 255, 0), 400, 130, 0, slogan);
         }
