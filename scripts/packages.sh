@@ -2,7 +2,7 @@
 # Sourced by the other scripts.
 PLAY_PACKAGES="build-essential cmake ninja-build pkg-config
   liballegro5-dev liballegro-image5-dev liballegro-ttf5-dev liballegro-audio5-dev liballegro-acodec5-dev
-  fonts-dejavu-extra nettle-dev zlib1g-dev"
+  fonts-dejavu-extra nettle-dev zlib1g-dev libsqlite3-dev"
 TEST_PACKAGES="$PLAY_PACKAGES googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick libx11-dev libopenal1 openbox
   desktop-file-utils appstream man-db dpkg-dev file python3 ccache"
