@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "protocol/connection.h"
+#include "world/world_grid.h"
 
 // Waits (a bounded poll, never a timed assertion) until done() or ten seconds.
 bool within10s(
@@ -28,6 +30,15 @@ struct TempWorld {
     ~TempWorld();
     std::string world() const { return (path / "world").string(); }
 };
+
+// The world and the players' records (by name, when asked for) as a
+// server's database holds them, read beside a server that has it open;
+// nothing when it cannot be read.
+std::unique_ptr<WorldGrid> readServerWorld(const std::string& folder,
+                                           std::map<std::string, std::string>* records = nullptr);
+
+// One name's record as the database holds it; "" when it holds none.
+std::string savedRecord(const std::string& folder, const std::string& name);
 
 class ServerProcess {
 public:
