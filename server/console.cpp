@@ -190,7 +190,13 @@ void Console::runCommand(const std::string& line) {
     } else if (verb == "stats") {
         log_(statsLine());
     } else if (verb == "save") {
-        if (store_.saveNow()) log_("saved " + store_.worldPath());
+        const auto start = Clock::now();
+        if (store_.saveNow())
+            log_("saved " + store_.worldPath() + " in " +
+                 std::to_string(
+                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
+                         .count()) +
+                 " ms");
     } else if (verb == "forget") {
         forget(rest);
     } else if (verb == "history") {

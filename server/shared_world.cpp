@@ -76,6 +76,9 @@ bool SharedWorld::load(const std::string& worldFolder, int newSize) {
             meta.startX = terrain.startX;
             meta.startY = terrain.startY;
         }
+        // Kept with the world: after a restart new players start where the
+        // generator meant them to.
+        meta.startLevel = columnTop(*meta.startX, *meta.startY);
         if (!store_.create(*grid_, meta, worldRecord_)) return false;
         log_("no world in " + worldFolder + ": generated an island of " + std::to_string(size) +
              " x " + std::to_string(size) + " (seed " + std::to_string(seed) + ")");

@@ -57,6 +57,13 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// The level a new player stands on at the start: its column's topmost block.
+std::int32_t groundAt(const WorldGrid& grid, int x, int y) {
+    for (int level = 0; level < kBandEdge; ++level)
+        if (isSolid(cellOf(grid, x, y, level))) return level;
+    return kBandEdge;
+}
+
 std::int64_t secondsNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 bool hasContent(const WorldDbChanges& changes) {
@@ -198,8 +205,9 @@ bool Store::importOldFiles(WorldGrid& grid, WorldDbMeta& meta, PlayerRecord& rec
         if (!read.note.empty()) log_(read.note);
         meta = WorldDbMeta{};
         meta.columns = meta.rows = kBandEdge;
-        meta.startX = startX;
-        meta.startY = startY;
+        meta.startX = clampTo(startX, 0, kBandEdge - 1);
+        meta.startY = clampTo(startY, 0, kBandEdge - 1);
+        meta.startLevel = groundAt(grid, *meta.startX, *meta.startY);
         found = true;
     }
     return create(grid, meta, record);
@@ -291,8 +299,9 @@ bool Store::takeBandFile(WorldGrid& grid, const WorldDbMeta& meta, PlayerRecord&
             for (int level = kHighestLevel; level <= kBandEdge; ++level)
                 setCellOf(grid, x, y, level, cellOf(*read, x, y, level));
     WorldDbMeta changed = meta;
-    changed.startX = startX;
-    changed.startY = startY;
+    changed.startX = clampTo(startX, 0, kBandEdge - 1);
+    changed.startY = clampTo(startY, 0, kBandEdge - 1);
+    changed.startLevel = groundAt(grid, *changed.startX, *changed.startY);
     WorldDbChanges changes;
     changes.meta = changed;
     if (!takeAllPieces(grid, meta.columns, meta.rows, changes.pieces))
