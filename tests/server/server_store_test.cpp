@@ -1,6 +1,7 @@
 // The real tessaria-server's database: killed while players build, no block
-// is ever lost or made; a griefer's edits go back with one console line; a
-// damaged database is refused, naming what to go back to.
+// is ever lost or made; a griefer's edits go back with one console line, the
+// whole world with another; a damaged database is refused, naming what to go
+// back to; and the start is the admins' to change.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 
 #include "game/player_record.h"
 #include "game/world_db.h"
+#include "protocol/codec.h"
 #include "server_process.h"
 
 namespace {
@@ -150,6 +152,46 @@ TEST(ServerStore, ARollbackPutsBackAGriefersCellsWhileTheOthersStayAndEveryoneSe
     ASSERT_TRUE(grid);
     EXPECT_EQ(cellOf(*grid, ax, ay + 1, 9), Empty);
     EXPECT_EQ(cellOf(*grid, bx, by + 1, 9), Cobblestone);
+
+    // Back to the start of the run: bob's block goes too, and he is told
+    // and given his stock of then.
+    bob.received.clear();
+    server.console("restore 1");
+    EXPECT_TRUE(server.sawLine("restore: the world is back at ")) << server.log();
+    EXPECT_TRUE(bob.receives<Announcement>([](const Announcement&) { return true; }));
+    EXPECT_TRUE(bob.receives<Piece>([&](const Piece& p) {
+        return p.cells[pieceIndex(bx, by + 1, 9)] == Empty;
+    })) << server.log();
+    EXPECT_TRUE(bob.receives<Update>([](const Update& u) {
+        for (const StockCount& c : u.stock)
+            if (c.block == Cobblestone && c.count == 100) return true;
+        return false;
+    }));
+}
+
+TEST(ServerStore, OnlyAdminsChangeTheCellsAroundTheStart) {
+    TempWorld folder;
+    std::ofstream(folder.world() + "/server.ini") << "protect_spawn = 3\n";
+    std::ofstream(folder.world() + "/admin.ini") << "admin = Alice\n";
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0) << server.log();
+    Player alice(server.port(), "alice"), bob(server.port(), "bob");
+    const Welcome* a = welcomeOf(alice);
+    const Welcome* b = welcomeOf(bob);
+    ASSERT_TRUE(a && b) << server.log();
+    const int bx = b->self.x, by = b->self.y;
+    bob.send(Use{1, 2, 1});
+    EXPECT_TRUE(bob.receives<Announcement>(
+        [](const Announcement& m) { return m.text == "this place is protected"; }));
+    // Set right at once: the cell as it is, the count as it was.
+    EXPECT_TRUE(
+        bob.receives<Update>([&](const Update& u) { return cellIs(u, bx, by + 1, 9, Empty); }));
+    alice.send(Use{1, 2, 1});
+    EXPECT_TRUE(bob.receives<Update>(
+        [&](const Update& u) { return cellIs(u, a->self.x, a->self.y + 1, 9, Cobblestone); }));
+    EXPECT_EQ(
+        bob.find<Update>([&](const Update& u) { return cellIs(u, bx, by + 1, 9, Cobblestone); }),
+        nullptr);
 }
 
 TEST(ServerStore, ADamagedDatabaseIsRefusedWithItsRestorePointNamed) {
