@@ -9,6 +9,7 @@
 #include <allegro5/allegro_ttf.h>
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "game/paths.h"
 #include "game/played_world.h"
 #include "game/settings.h"
+#include "game/world_catalog.h"
 #include "game/world_setup.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
@@ -103,6 +105,16 @@ bool claimWorld(const std::string& name) {
         return false;
     }
     const PlayOutcome claim = claimWorldFolder(folder);
+    if (claim == PlayOutcome::Damaged) {
+        // The reason is said already; what is left is the way back.
+        const std::vector<RestorePoint> points = listRestorePoints(worldsFolder() + "/" + folder);
+        if (!points.empty())
+            std::fprintf(stderr,
+                         "Tessaria: its latest restore point is %s (Restore... in the world "
+                         "list)\n",
+                         describeRestorePoint(points.front(), std::time(nullptr)).c_str());
+        return false;
+    }
     if (claim != PlayOutcome::Opened) {
         reportStartupFailure(claim == PlayOutcome::Locked
                                  ? "the world is open in another copy of the game"

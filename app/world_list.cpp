@@ -40,6 +40,7 @@ constexpr int kTimeX = 440;
 constexpr int kLabelX = 60, kLabelY = 3;  // a label on a button, as the menu draws it
 constexpr int kLeftButtonX = 120, kRightButtonX = 330;
 constexpr int kFirstButtonY = 380, kSecondButtonY = 410;
+constexpr int kRestoreButtonX = 420, kRestoreButtonY = 174;  // beside the title
 constexpr int kMessageX = 220, kMessageY = 457;
 constexpr int kTitleX = 220, kTitleY = 176;
 constexpr int kFieldX = 220, kFieldTop = 210, kFieldGap = 30;
@@ -149,6 +150,70 @@ std::string lockMessage() {
            (reason == std::string::npos ? failure : failure.substr(reason + 2));
 }
 
+RestorePoint latestRestorePoint(const std::string& folder) {
+    const std::vector<RestorePoint> points = listRestorePoints(worldsFolder() + "/" + folder);
+    return points.empty() ? RestorePoint{} : points.front();
+}
+
+// The reason without the file's path, and the way back when there is one.
+std::string damagedMessage() {
+    const std::string& failure = worldFailure();
+    const std::size_t reason = failure.find(": ");
+    std::string text =
+        "Cannot read it: " + (reason == std::string::npos ? failure : failure.substr(reason + 2)) +
+        ".";
+    if (!hasWorlds()) return text;
+    const RestorePoint latest = latestRestorePoint(worldList.worlds[worldList.selected].folder);
+    if (latest.file.empty()) return text;
+    const std::string label = describeRestorePoint(latest, now());
+    return text + " Restore... has " + label.substr(0, label.find(',')) + ".";
+}
+
+void openRestorePoints() {
+    if (!hasWorlds()) return;
+    worldList.points =
+        listRestorePoints(worldsFolder() + "/" + worldList.worlds[worldList.selected].folder);
+    worldList.mode = WorldListMode::Restore;
+    worldList.pointSelected = worldList.firstPoint = 0;
+    worldList.message = worldList.points.empty() ? "This world has no restore point yet." : "";
+}
+
+void selectPoint(int row) {
+    const int count = static_cast<int>(worldList.points.size());
+    worldList.pointSelected = std::clamp(row, 0, std::max(0, count - 1));
+    if (worldList.pointSelected < worldList.firstPoint)
+        worldList.firstPoint = worldList.pointSelected;
+    if (worldList.pointSelected >= worldList.firstPoint + kRowsShown)
+        worldList.firstPoint = worldList.pointSelected - kRowsShown + 1;
+}
+
+// Nothing is lost: the world as it was becomes a restore point first.
+void restoreChosenPoint() {
+    if (worldList.points.empty() || !hasWorlds()) return;
+    const RestorePoint point = worldList.points[worldList.pointSelected];
+    const std::string label = describeRestorePoint(point, now());
+    worldList.mode = WorldListMode::List;
+    switch (restoreWorldFolder(worldList.worlds[worldList.selected].folder, point)) {
+        case PlayOutcome::Opened:
+            worldList.message = "Back to " + label.substr(0, label.find(',')) + ".";
+            break;
+        case PlayOutcome::Locked:
+            worldList.message = kLockedMessage;
+            break;
+        case PlayOutcome::Unlockable:
+            worldList.message = lockMessage();
+            break;
+        case PlayOutcome::NotSaved:
+            worldList.message = "The open world could not be saved, so nothing was restored.";
+            break;
+        case PlayOutcome::Missing:
+        case PlayOutcome::Damaged:
+            worldList.message = "The restore point could not be restored.";
+            break;
+    }
+    refresh();
+}
+
 void play(const std::string& folder) {
     switch (playWorld(folder)) {
         case PlayOutcome::Opened:
@@ -166,6 +231,9 @@ void play(const std::string& folder) {
             break;
         case PlayOutcome::NotSaved:
             worldList.message = "The open world could not be saved, so it stays open.";
+            break;
+        case PlayOutcome::Damaged:
+            worldList.message = damagedMessage();
             break;
     }
 }
@@ -189,6 +257,7 @@ void deleteSelected() {
             break;
         case PlayOutcome::Missing:
         case PlayOutcome::NotSaved:
+        case PlayOutcome::Damaged:
             worldList.message = "The world could not be moved to the trash.";
             break;
     }
@@ -267,8 +336,26 @@ void listKey(int keycode) {
             return;
         case ALLEGRO_KEY_N:
             return startNewWorld();
+        case ALLEGRO_KEY_R:
+            return openRestorePoints();
         case ALLEGRO_KEY_ESCAPE:
             return escapeToMenu();
+        default:
+            return;
+    }
+}
+
+void restoreKey(int keycode) {
+    switch (keycode) {
+        case ALLEGRO_KEY_UP:
+            return selectPoint(worldList.pointSelected - 1);
+        case ALLEGRO_KEY_DOWN:
+            return selectPoint(worldList.pointSelected + 1);
+        case ALLEGRO_KEY_ENTER:
+        case ALLEGRO_KEY_PAD_ENTER:
+            return restoreChosenPoint();
+        case ALLEGRO_KEY_ESCAPE:
+            return backToList();
         default:
             return;
     }
@@ -342,6 +429,21 @@ void clickList() {
     if (pointerOverButton(kLeftButtonX, kSecondButtonY) && hasWorlds())
         worldList.mode = WorldListMode::ConfirmDelete;
     if (pointerOverButton(kRightButtonX, kSecondButtonY)) escapeToMenu();
+    if (pointerOverButton(kRestoreButtonX, kRestoreButtonY)) openRestorePoints();
+}
+
+// A click on a restore point restores it at once: the world as it was is
+// kept as a restore point of its own, so a wrong click is undone the same way.
+void clickRestore() {
+    for (int row = worldList.firstPoint;
+         row < static_cast<int>(worldList.points.size()) && row < worldList.firstPoint + kRowsShown;
+         ++row) {
+        if (!pointerOverButton(kListX, kListTop + kRowHeight * (row - worldList.firstPoint)))
+            continue;
+        worldList.pointSelected = row;
+        return restoreChosenPoint();
+    }
+    if (pointerOverButton(kRightButtonX, kFirstButtonY)) backToList();
 }
 
 // "Yes, delete" stands where "Back" was, never where "Delete" was: a double
@@ -447,12 +549,38 @@ void drawList() {
     drawMenuButton(kRightButtonX, kFirstButtonY, "New world");
     drawMenuButton(kLeftButtonX, kSecondButtonY, confirming ? "Keep it" : "Delete");
     drawMenuButton(kRightButtonX, kSecondButtonY, confirming ? "Yes, delete" : "Back");
+    if (!confirming && hasWorlds()) drawMenuButton(kRestoreButtonX, kRestoreButtonY, "Restore...");
     if (confirming && hasWorlds()) {
         const std::string name = fitted(worldList.worlds[worldList.selected].meta.name, 120);
         drawMessage("Delete \"" + name + "\"? It goes to the trash.");
     } else {
         drawMessage(worldList.message);
     }
+}
+
+void drawRestorePoints() {
+    drawTitle("Restore");
+    const std::int64_t at = now();
+    for (int row = worldList.firstPoint;
+         row < static_cast<int>(worldList.points.size()) && row < worldList.firstPoint + kRowsShown;
+         ++row) {
+        const int y = kListTop + kRowHeight * (row - worldList.firstPoint);
+        const std::string label = describeRestorePoint(worldList.points[row], at);
+        const std::size_t comma = label.find(", ");
+        drawButtonPicture(kListX, y,
+                          row == worldList.pointSelected || pointerOverButton(kListX, y));
+        drawText(label.substr(0, comma).c_str(), kListX + kLabelX, y + kLabelY);
+        if (comma != std::string::npos)
+            drawText(label.substr(comma + 2).c_str(), kTimeX, y + kLabelY);
+    }
+    if (worldList.firstPoint > 0) drawText("^", kListX - 12, kListTop + kLabelY);
+    if (worldList.firstPoint + kRowsShown < static_cast<int>(worldList.points.size()))
+        drawText("v", kListX - 12, kListTop + kRowHeight * (kRowsShown - 1) + kLabelY);
+    drawMenuButton(kRightButtonX, kFirstButtonY, "Back");
+    drawMessage(worldList.message.empty() && hasWorlds()
+                    ? "Choose a time for \"" +
+                          fitted(worldList.worlds[worldList.selected].meta.name, 120) + "\"."
+                    : worldList.message);
 }
 
 void drawField(NewWorldField field, const char* label, const std::string& value) {
@@ -515,6 +643,8 @@ void updateWorldList() {
             return clickConfirm();
         case WorldListMode::NewWorld:
             return clickNewWorld();
+        case WorldListMode::Restore:
+            return clickRestore();
     }
 }
 
@@ -530,6 +660,8 @@ void worldListKey(int keycode, int typed, bool repeat) {
             return confirmKey(keycode);
         case WorldListMode::NewWorld:
             return newWorldKey(keycode, typed);
+        case WorldListMode::Restore:
+            return restoreKey(keycode);
     }
 }
 
@@ -547,6 +679,8 @@ void drawWorldList() {
     drawMenuBackdrop();
     if (worldList.mode == WorldListMode::NewWorld) {
         drawNewWorld();
+    } else if (worldList.mode == WorldListMode::Restore) {
+        drawRestorePoints();
     } else {
         drawList();
     }

@@ -1,5 +1,6 @@
-// The single player's worlds on screen: the list (play, make, delete) and the
-// new-world panel (name, kind, size, seed), both in the title menu's look.
+// The single player's worlds on screen: the list (play, make, delete, restore),
+// the new-world panel (name, kind, size, seed) and the chosen world's restore
+// points, all in the title menu's look.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 
 #include "game/world_catalog.h"
 
-enum class WorldListMode : std::int32_t { List, ConfirmDelete, NewWorld };
+enum class WorldListMode : std::int32_t { List, ConfirmDelete, NewWorld, Restore };
 enum class NewWorldField : std::int32_t { Name, Kind, Size, Seed };
 
 struct WorldListState {
@@ -17,6 +18,9 @@ struct WorldListState {
     int selected = 0;                // row of the chosen world
     int firstShown = 0;              // row at the top when there are more than fit
     std::string message;             // one line under the list: why a world did not open
+    // The chosen world's restore points, newest first, while choosing one.
+    std::vector<RestorePoint> points;
+    int pointSelected = 0, firstPoint = 0;
     // The new-world panel.
     NewWorldField field = NewWorldField::Name;
     std::string name;  // as typed, UTF-8

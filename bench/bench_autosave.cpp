@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "game/paths.h"
 #include "game/world_file.h"
 #include "game/world_save.h"
+#include "game/world_store.h"
 #include "render/assets.h"
 #include "render/game_frame.h"
 #include "rules/player_state.h"
@@ -79,7 +81,17 @@ void setUpRun(int size) {
     world.maxX = world.maxY = edge;
     beginSavingRun();
     std::filesystem::create_directories(gamePaths().worldFolder);
-    if (size > kBandEdge) storedWorldLoaded(true, true, WorldKind::Flat);
+    if (size > kBandEdge) {
+        WorldDbMeta meta;
+        meta.columns = meta.rows = size;
+        auto db = std::make_unique<WorldDb>();
+        std::string problem;
+        int error = 0;
+        const std::string folder = gamePaths().worldFolder;
+        if (writeStoredWorldDb(folder, meta, world, recordOf(player), problem, error) &&
+            openWorldDb(*db, worldDbFile(folder), DbMode::ReadWrite, problem))
+            storedWorldLoaded(std::move(db));
+    }
     player.spriteSheet = SpriteSheet::Standing;
     player.spriteGroup = 0;
     player.targetRaised = 0;

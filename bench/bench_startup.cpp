@@ -5,7 +5,7 @@
 // folder holding the starter world.
 //
 // Then a 300 x 300 island: from the game up (as the world list leaves it) to
-// its first frame, the world read from its world.bin or generated new; and
+// its first frame, the world read from its database or generated new; and
 // the memory the game holds with a 300 x 300 world open against a 20 x 20
 // one, each in a process of its own (`bench_startup --resident=SIZE`).
 #include <benchmark/benchmark.h>
@@ -107,9 +107,12 @@ double millisecondsSince(Clock::time_point start) {
 // A new island of `size` columns kept in `folder` as the game keeps it.
 bool storeIsland(int size, const std::string& folder) {
     generateIslandWorld(kIslandSeed, size);
-    StoredWorld stored;
-    return takeStoredWorld(world, size, size, WorldKind::Island, PlayerRecord{}, stored) &&
-           writeStoredWorld(folder, stored, false) == 0;
+    WorldDbMeta meta;
+    meta.columns = meta.rows = size;
+    std::string problem;
+    int error = 0;
+    std::filesystem::create_directories(folder);
+    return writeStoredWorldDb(folder, meta, world, PlayerRecord{}, problem, error);
 }
 
 // The player on the world's start, on the top of its column, in the game.
@@ -141,10 +144,13 @@ double openIsland(int size, const std::string& folder, bool generate) {
         x = at.x;
         y = at.y;
     } else {
-        StoredWorld stored;
-        if (!readStoredWorld(folder, stored).problem.empty()) return -1;
+        WorldDb db;
+        WorldDbMeta meta;
+        std::string problem;
         clearWorld();
-        placeStoredWorld(stored, world);
+        if (!openWorldDb(db, worldDbFile(folder), DbMode::ReadWrite, problem) ||
+            !readMeta(db, meta, problem) || !readWorldCells(db, meta, world, problem))
+            return -1;
         x = y = size / 2;
     }
     enterWorld(size, x, y);
@@ -239,7 +245,7 @@ void BM_MemoryWithWorldOpen(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_StartUpToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(1);
-// 0: read from world.bin, 1: generated new.
+// 0: read from its database, 1: generated new.
 BENCHMARK(BM_LargeWorldToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(0)->Arg(1);
 BENCHMARK(BM_MemoryWithWorldOpen)->Unit(benchmark::kMillisecond)->Iterations(1);
 

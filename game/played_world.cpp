@@ -21,6 +21,7 @@ std::unique_ptr<WorldLock> openLock;
 std::string claimedFolder;
 std::unique_ptr<WorldLock> claimedLock;
 std::string lockProblem;
+std::string worldProblemText;
 
 std::int64_t now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -47,7 +48,7 @@ bool findWorld(const std::string& name, std::string& folder) {
     return false;
 }
 
-PlayOutcome claimWorldFolder(const std::string& folder) {
+PlayOutcome claimWorldFolder(const std::string& folder, bool toPlay) {
     if (folder == claimedFolder && claimedLock) return PlayOutcome::Opened;
     std::string found;
     if (!findWorld(folder, found) || found != folder) return PlayOutcome::Missing;
@@ -63,6 +64,12 @@ PlayOutcome claimWorldFolder(const std::string& folder) {
             return PlayOutcome::Unlockable;
         case WorldLock::Outcome::Taken:
             break;
+    }
+    // Checked under the lock, so that no other copy changes it meanwhile.
+    worldProblemText = toPlay ? worldProblem(worldsFolder() + "/" + folder) : "";
+    if (!worldProblemText.empty()) {
+        std::fprintf(stderr, "Tessaria: %s\n", worldProblemText.c_str());
+        return PlayOutcome::Damaged;
     }
     claimedFolder = folder;
     claimedLock = std::move(lock);
@@ -100,9 +107,11 @@ const std::string& playedWorld() { return openFolder; }
 
 const std::string& lockFailure() { return lockProblem; }
 
+const std::string& worldFailure() { return worldProblemText; }
+
 PlayOutcome deleteWorld(const std::string& folder) {
     if (folder == openFolder) closeWorld();
-    const PlayOutcome claim = claimWorldFolder(folder);
+    const PlayOutcome claim = claimWorldFolder(folder, false);
     if (claim != PlayOutcome::Opened) return claim;
     std::string trashedAs;
     const int error = trashWorld(worldsFolder(), folder, trashedAs);
@@ -111,4 +120,16 @@ PlayOutcome deleteWorld(const std::string& folder) {
     std::fprintf(stderr, "Tessaria: cannot move %s/%s to the trash: %s\n", worldsFolder().c_str(),
                  folder.c_str(), std::strerror(error));
     return PlayOutcome::Missing;
+}
+
+PlayOutcome restoreWorldFolder(const std::string& folder, const RestorePoint& point) {
+    if (folder == openFolder && !closeWorld()) return PlayOutcome::NotSaved;
+    const PlayOutcome claim = claimWorldFolder(folder, false);
+    if (claim != PlayOutcome::Opened) return claim;
+    const int error = restoreWorld(worldsFolder() + "/" + folder, point, now(), worldProblemText);
+    dropClaim();
+    if (error == 0) return PlayOutcome::Opened;
+    std::fprintf(stderr, "Tessaria: cannot restore %s/%s: %s\n", worldsFolder().c_str(),
+                 folder.c_str(), worldProblemText.c_str());
+    return PlayOutcome::Damaged;
 }

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -36,6 +38,9 @@ constexpr const char* kAdoptedKind = "imported";
 constexpr std::size_t kMaxFolderBytes = 40;
 constexpr std::size_t kMaxNameBytes = 100;
 constexpr int kMaxTries = 10000;  // numbered names tried before giving up
+// Restoring keeps every restore point there is and one more: a player going
+// back and forth between two never loses the oldest to the count.
+constexpr int kKeptOnRestore = 1000;
 
 // ---- names
 
@@ -211,7 +216,7 @@ bool isWorldFolderName(const std::string& folder) {
 // empty when the folder holds no world.
 std::string worldFileIn(const std::string& folder) {
     const std::string band = folder + "/" + kWorldFile, large = storedWorldFile(folder);
-    for (const std::string& path : {band, large})
+    for (const std::string& path : {band, worldDbFile(folder), large})
         if (exists(path)) return path;
     for (const std::string& path : {band, large})
         if (exists(path + kBackupSuffix)) return path + kBackupSuffix;
@@ -230,9 +235,15 @@ bool describeWorld(const std::string& root, const std::string& folder, WorldEntr
     // note was played when its file was last written.
     if (!hasNote) entry.meta.lastPlayed = modifiedAt(world);
     if (entry.meta.created == 0) entry.meta.created = modifiedAt(hasNote ? note : world);
+    if (hasNote) return true;
     int columns = 0, rows = 0;
-    if (!hasNote && peekStoredWorldSize(root + "/" + folder, columns, rows))
-        entry.meta.size = columns;
+    WorldDb db;
+    WorldDbMeta stored;
+    std::string problem;
+    if (openWorldDb(db, worldDbFile(root + "/" + folder), DbMode::ReadOnly, problem) &&
+        readMeta(db, stored, problem))
+        entry.meta.size = stored.columns;
+    else if (peekStoredWorldSize(root + "/" + folder, columns, rows)) entry.meta.size = columns;
     return true;
 }
 
@@ -292,10 +303,13 @@ int syncFolder(const std::string& path) {
 // ground, nothing of a run. Made in a grid of its own, not the game's, which
 // may hold an open world that is yet to be saved.
 int writeLargeWorld(const std::string& path, WorldKind kind, std::uint32_t seed, int size) {
-    StoredWorld stored;
     try {
         auto grid = std::make_unique<WorldGrid>();
         const WorldStart start = generateWorld(kind, seed, size, *grid);
+        WorldDbMeta meta;
+        meta.columns = meta.rows = size;
+        meta.kind = kind;
+        meta.seed = seed;
         PlayerRecord record;
         record.x = start.x;
         record.y = start.y;
@@ -305,11 +319,15 @@ int writeLargeWorld(const std::string& path, WorldKind kind, std::uint32_t seed,
             record.level = level;
             break;
         }
-        if (!takeStoredWorld(*grid, size, size, kind, record, stored)) return EINVAL;
+        meta.startX = record.x;
+        meta.startY = record.y;
+        meta.startLevel = record.level;
+        std::string problem;
+        int error = 0;
+        return writeStoredWorldDb(path, meta, *grid, record, problem, error) ? 0 : error;
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     }
-    return writeStoredWorld(path, stored, true);
 }
 
 // The old world's files into `folder`, byte for byte, and a note naming it.
@@ -521,4 +539,94 @@ int adoptOldWorld(const std::string& root, const std::string& oldWorldFile, std:
     ::close(guard);
     if (error != 0 && !rootThere) ::rmdir(root.c_str());
     return error;
+}
+
+std::string worldProblem(const std::string& path) {
+    std::string problem;
+    if (!convertStoredWorld(path, problem)) return problem;
+    if (!exists(worldDbFile(path))) return "";
+    WorldDb db;
+    if (!openWorldDb(db, worldDbFile(path), DbMode::ReadOnly, problem) ||
+        !checkWorldDb(db, problem))
+        return problem;
+    return "";
+}
+
+std::string describeRestorePoint(const RestorePoint& point, std::int64_t now) {
+    const auto dayOf = [](std::int64_t seconds, std::tm& out) {
+        const std::time_t t = static_cast<std::time_t>(seconds);
+        localtime_r(&t, &out);
+    };
+    std::tm at{}, today{}, yesterday{};
+    dayOf(point.time, at);
+    dayOf(now, today);
+    dayOf(now - 24 * 60 * 60, yesterday);
+    const auto sameDay = [](const std::tm& a, const std::tm& b) {
+        return a.tm_year == b.tm_year && a.tm_yday == b.tm_yday;
+    };
+    char clock[8], date[16];
+    std::strftime(clock, sizeof clock, "%H:%M", &at);
+    std::strftime(date, sizeof date, "%e %b", &at);
+    std::string day = sameDay(at, today)       ? "today"
+                      : sameDay(at, yesterday) ? "yesterday"
+                                               : util::trim(date);
+    const std::string why = point.why == "start"     ? "start of a session"
+                            : point.why == "play"    ? "10 minutes of play"
+                            : point.why == "restore" ? "before a restore"
+                                                     : point.why;
+    return day + " " + clock + ", " + why;
+}
+
+int restoreWorld(const std::string& path, const RestorePoint& point, std::int64_t now,
+                 std::string& problem) {
+    const bool band =
+        point.file.size() > 4 && point.file.compare(point.file.size() - 4, 4, ".ini") == 0;
+    if (band) {
+        const std::string file = path + "/" + kWorldFile;
+        std::string before, after;
+        int error = readWholeFile(point.file, after);
+        if (error == 0 && readWholeFile(file, before) == 0)
+            error = replaceFile(restorePointFile(path, now, "restore", ".ini"), before, true);
+        if (error == 0) error = replaceFile(file, after, true);
+        if (error != 0) problem = point.file + ": " + std::strerror(error);
+        return error;
+    }
+    const std::string file = worldDbFile(path);
+    WorldDb db;
+    if (exists(file) && openWorldDb(db, file, DbMode::ReadWrite, problem) &&
+        makeRestorePoint(db, path, now, "restore", kKeptOnRestore, problem)) {
+        if (restoreWorldDb(db, point.file, problem) && closeWorldDb(db, problem)) return 0;
+        return db.systemError ? db.systemError : EIO;
+    }
+    closeWorldDb(db, problem);
+    // A database that cannot be opened or copied steps aside whole, as its
+    // own restore point, and the restore point is copied into its place.
+    problem.clear();
+    if (exists(file)) {
+        const std::string aside = restorePointFile(path, now, "damaged", ".sqlite");
+        if (!makeFolders(aside) || ::rename(file.c_str(), aside.c_str()) != 0) {
+            problem = file + ": " + std::strerror(errno);
+            return errno ? errno : EIO;
+        }
+        for (const char* suffix : {"-wal", "-shm"}) {
+            const std::string side = file + suffix;
+            if (exists(side)) ::rename(side.c_str(), (aside + suffix).c_str());
+        }
+    }
+    WorldDb point_;
+    WorldDbMeta meta;
+    auto grid = std::make_unique<WorldGrid>();
+    clearGrid(*grid);
+    std::string text;
+    bool found = false;
+    int error = 0;
+    if (!openWorldDb(point_, point.file, DbMode::ReadOnly, problem) ||
+        !readMeta(point_, meta, problem) || !readWorldCells(point_, meta, *grid, problem) ||
+        !readRecord(point_, kSinglePlayer, text, found, problem))
+        return EIO;
+    return writeStoredWorldDb(path, meta, *grid,
+                              recordFromLines(text, std::max(meta.columns, meta.rows)), problem,
+                              error)
+               ? 0
+               : error;
 }

@@ -1,7 +1,8 @@
 // The player's worlds: one folder each under the worlds folder (game/paths.h),
 // holding the world and a note, world.meta. A 20 x 20 world is world.ini and
-// its backup world.ini.bak; a larger one world.bin and player.ini with theirs
-// (game/world_store.h). The note:
+// its backup world.ini.bak; a larger one its database, world.sqlite
+// (game/world_store.h). Either keeps restore points in restore/
+// (game/world_db.h). The note:
 //
 //   name = <the name as the player typed it>
 //   kind = island | flat | empty | starter | imported
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "game/world_db.h"
 #include "worldgen/world_kinds.h"
 
 struct WorldMeta {
@@ -80,8 +82,8 @@ int createWorld(const std::string& root, const std::string& name, WorldKind kind
                 std::uint32_t seed, std::int64_t now, std::string& folder);
 
 // Writes a new world's files and note into `path`, a folder that is there:
-// world.ini for 20 x 20 (its player lines name the start), world.bin and
-// player.ini for larger. The larger world's record holds the generator's
+// world.ini for 20 x 20 (its player lines name the start), the database for
+// larger. The larger world's record holds the generator's
 // start alone, its column and the level of the ground there, and nothing of
 // a run: no kit, no looks. `name` is the note's as it stands. Stops at the
 // first failure, leaving what it wrote for the caller to clear.
@@ -103,3 +105,22 @@ int trashWorld(const std::string& root, const std::string& folder, std::string& 
 // not at all, so a run stopped halfway adopts again next time. Every file read
 // or written reports its failure; a failed adoption leaves nothing behind.
 int adoptOldWorld(const std::string& root, const std::string& oldWorldFile, std::int64_t now);
+
+// Why the world in `path` (a folder) cannot be played, in one line naming the
+// file; empty when it can. A larger world's old files are converted first;
+// its database is checked whole, SQLite's integrity check included, so that
+// a damaged world is refused rather than opened empty.
+std::string worldProblem(const std::string& path);
+
+// "today 09:12, start of a session", "yesterday 17:40, 10 minutes of play",
+// "3 Dec 08:05, before a restore": a restore point as the list shows it, by
+// the local clock, `now` being the time it is.
+std::string describeRestorePoint(const RestorePoint& point, std::int64_t now);
+
+// Turns the world in `folder` back to `point`. First makes a restore point of
+// the world as it is (for a damaged database that cannot be copied, the
+// damaged file itself moves into restore/), so that restoring never loses
+// anything. The world must not be open. 0, or the error of the step that
+// failed with the reason in `problem`.
+int restoreWorld(const std::string& path, const RestorePoint& point, std::int64_t now,
+                 std::string& problem);

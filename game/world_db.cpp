@@ -58,7 +58,8 @@ bool fail(const WorldDb& db, std::string& problem, const std::string& what) {
     return false;
 }
 
-bool failSql(const WorldDb& db, std::string& problem, const char* doing) {
+bool failSql(WorldDb& db, std::string& problem, const char* doing) {
+    db.systemError = db.handle ? sqlite3_system_errno(db.handle) : 0;
     const int code = db.handle ? sqlite3_extended_errcode(db.handle) : SQLITE_CANTOPEN;
     const int primary = code & 0xff;
     std::string why = db.handle ? sqlite3_errmsg(db.handle) : "cannot be opened";

@@ -77,6 +77,7 @@ struct WorldDb {
     std::string path;
     DbMode mode = DbMode::ReadOnly;
     bool afterCrash = false;  // it was open for writing when its last writer stopped
+    int systemError = 0;      // errno of the last step that failed on the disk, or 0
 
     WorldDb() = default;
     WorldDb(const WorldDb&) = delete;

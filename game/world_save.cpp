@@ -5,17 +5,23 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "game/atomic_file.h"
 #include "game/paths.h"
+#include "game/world_db.h"
 #include "game/world_file.h"
 #include "game/world_store.h"
 #include "rules/player_state.h"
@@ -23,36 +29,112 @@
 
 namespace {
 
-// A world larger than the band is kept in world.bin (game/world_store.h);
-// the run says which, once its world is loaded.
+// A world larger than the band is kept in its database (game/world_store.h);
+// the run says which, once its world is loaded. The database stays open for
+// the run: the main thread reads it at the set-up and at quit, the saving
+// thread commits to it in between, never both at once.
 struct StoredRun {
     bool active = false;
-    WorldKind kind = WorldKind::Island;
+    std::unique_ptr<WorldDb> db;
 };
 StoredRun storedRun;
 
-// What one save writes: the band's snapshot, or a larger world's cells.
+// What one save writes: the band's snapshot, or a larger world's pieces that
+// are not yet known to be written, and the record.
 struct SaveCopy {
     bool stored = false;
     WorldSnapshot band;
-    StoredWorld large;
+    std::vector<DbPiece> pieces;
+    PlayerRecord largeRecord;
+    std::uint64_t sequence = 0;          // the hand-over's number, for a larger world
+    const char* restorePoint = nullptr;  // made after the save: "start" or "play"
 
-    const PlayerRecord& record() const { return stored ? large.record : band.record; }
+    const PlayerRecord& record() const { return stored ? largeRecord : band.record; }
 };
 
 // The file a save of this kind of world writes; its name in every message.
 std::string savedFile(bool stored) {
-    return stored ? storedWorldFile(gamePaths().worldFolder) : worldFile();
+    return stored ? worldDbFile(gamePaths().worldFolder) : worldFile();
 }
 std::string savedFile() { return savedFile(storedRun.active); }
 
-// The whole world of the run, the player's record with it.
+// Which of a larger world's pieces changed: the main thread keeps a copy of
+// every piece as last handed over and compares the grid with it, so that a
+// save copies only the pieces that changed. A piece stays in every hand-over
+// from the one that found it changed until the saving thread has written
+// one of them, so a copy dropped unwritten or a failed save loses nothing.
+struct PieceTrack {
+    int columns = 0, rows = 0;
+    std::vector<std::uint8_t> shadow;       // every piece's cells, kPieceBytes each
+    std::vector<std::uint64_t> changedIn;   // per piece: the hand-over that last found it changed
+    std::uint64_t sequence = 0;             // the last hand-over's number
+    std::atomic<std::uint64_t> written{0};  // the newest hand-over written whole
+};
+PieceTrack pieces;
+
+int pieceCount() { return piecesAlong(pieces.columns) * piecesAlong(pieces.rows); }
+
+// Whether the grid's cells of piece `p` differ from its shadow.
+bool pieceChanged(int p) {
+    const int px = p / piecesAlong(pieces.rows), py = p % piecesAlong(pieces.rows);
+    const std::uint8_t* shadow = &pieces.shadow[static_cast<std::size_t>(p) * kPieceBytes];
+    const int x0 = px * kDbPieceEdge, y0 = py * kDbPieceEdge;
+    for (int dx = 0; dx < kDbPieceEdge && x0 + dx < pieces.columns; ++dx)
+        for (int dy = 0; dy < kDbPieceEdge && y0 + dy < pieces.rows; ++dy) {
+            const BlockId* column = &world.cells[cellIndex(x0 + dx, y0 + dy, kHighestLevel)];
+            const std::uint8_t* kept = shadow + dbPieceIndex(dx, dy, kHighestLevel);
+            for (int level = 0; level < kDbPieceLevels; ++level)
+                if (column[level] != kept[level]) return true;
+        }
+    return false;
+}
+
+void keepPiece(int p, DbPiece& piece) {
+    const int down = piecesAlong(pieces.rows);
+    takePiece(world, p / down, p % down, pieces.columns, pieces.rows, piece);
+}
+
+// The shadow of the world as loaded: nothing is changed yet.
+void trackLoadedPieces() {
+    pieces.columns = world.maxX + 1;
+    pieces.rows = world.maxY + 1;
+    pieces.shadow.assign(static_cast<std::size_t>(pieceCount()) * kPieceBytes, Empty);
+    pieces.changedIn.assign(static_cast<std::size_t>(pieceCount()), 0);
+    pieces.sequence = 0;
+    pieces.written = 0;
+    DbPiece piece;
+    for (int p = 0; p < pieceCount(); ++p) {
+        keepPiece(p, piece);
+        std::copy(piece.cells.begin(), piece.cells.end(),
+                  pieces.shadow.begin() + static_cast<std::ptrdiff_t>(p) * kPieceBytes);
+    }
+}
+
+// The pieces changed since the last hand-over join those not yet written.
+void takeChangedPieces(SaveCopy& copy) {
+    copy.sequence = ++pieces.sequence;
+    copy.pieces.clear();
+    const std::uint64_t written = pieces.written;
+    for (int p = 0; p < pieceCount(); ++p) {
+        const bool changed = pieceChanged(p);
+        if (changed) pieces.changedIn[p] = copy.sequence;
+        if (pieces.changedIn[p] <= written) continue;
+        copy.pieces.emplace_back();
+        keepPiece(p, copy.pieces.back());
+        if (changed)
+            std::copy(copy.pieces.back().cells.begin(), copy.pieces.back().cells.end(),
+                      pieces.shadow.begin() + static_cast<std::ptrdiff_t>(p) * kPieceBytes);
+    }
+}
+
+// The whole world of the run, the player's record with it; of a larger world
+// the pieces that changed.
 void takeCopy(SaveCopy& copy) {
     copy.stored = storedRun.active;
+    copy.restorePoint = nullptr;
     if (!copy.stored) return takeSnapshot(copy.band);
-    // Cells come from a checked world.bin or from the rules, so every one is a block.
-    takeStoredWorld(world, world.maxX + 1, world.maxY + 1, storedRun.kind, recordOf(player),
-                    copy.large);
+    copy.largeRecord = recordOf(player);
+    takeChangedPieces(copy);
 }
 
 // Touched only by the thread that saves: the saving thread while it runs, the
@@ -61,6 +143,7 @@ struct OnDisk {
     bool backupKept = false;  // the world this run found is the backup
     bool known = false;       // `file` is known (the world was loaded or written)
     SaveCopy file;            // what the world file holds: as loaded, then as last written
+    std::string record;       // a larger world's record lines as its database holds them
 };
 OnDisk onDisk;
 
@@ -74,8 +157,7 @@ bool sameRecord(PlayerRecord a, PlayerRecord b) {
 bool sameCells(const SaveCopy& a, const SaveCopy& b) {
     if (a.stored != b.stored) return false;
     if (!a.stored) return a.band.cells == b.band.cells;
-    return a.large.columns == b.large.columns && a.large.rows == b.large.rows &&
-           a.large.cells == b.large.cells;
+    return a.pieces.empty() && b.pieces.empty();
 }
 
 // The plain player lines alone are no change: a run without a kept record
@@ -84,36 +166,74 @@ bool sameWorld(const SaveCopy& a, const SaveCopy& b) {
     return sameCells(a, b) && sameRecord(a.record(), b.record());
 }
 
-int backUp(bool stored) {
-    if (stored) return backUpStoredWorld(gamePaths().worldFolder, true);
-    return backUpWorldFile(worldFile(), true);
+// A restore point of the world as the last save left it. A failure costs
+// the restore point alone, never the save: it is said and play goes on.
+void makeRestorePointOf(const SaveCopy& copy) {
+    const std::string folder = gamePaths().worldFolder;
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    std::string problem;
+    if (copy.stored) {
+        if (!makeRestorePoint(*storedRun.db, folder, now, copy.restorePoint, kRestorePoints,
+                              problem))
+            std::fprintf(stderr, "Tessaria: no restore point: %s\n", problem.c_str());
+        return;
+    }
+    std::string text;
+    if (readWholeFile(worldFile(), text) != 0) return;  // nothing saved yet to go back to
+    const std::string file = restorePointFile(folder, now, copy.restorePoint, ".ini");
+    if (int error = replaceFile(file, text, true)) {
+        std::fprintf(stderr, "Tessaria: no restore point: %s: %s\n", file.c_str(),
+                     std::strerror(error));
+        return;
+    }
+    pruneRestorePoints(folder, kRestorePoints);
 }
 
-int write(const SaveCopy& copy) {
-    if (copy.stored) {
+// One transaction: the changed pieces and the record, or nothing when
+// neither changed. A save in which only the player moved writes one row.
+int saveStored(const SaveCopy& copy) {
+    WorldDbChanges changes;
+    changes.pieces = copy.pieces;
+    const std::string record = recordLines(copy.largeRecord);
+    if (!onDisk.known || record != onDisk.record)
+        changes.records.emplace_back(kSinglePlayer, record);
+    if (!changes.pieces.empty() || !changes.records.empty()) {
         delayForDisk();
-        return writeStoredWorld(gamePaths().worldFolder, copy.large, true);
+        std::string problem;
+        if (!commitWorldDb(*storedRun.db, changes, problem))
+            return storedRun.db->systemError ? storedRun.db->systemError : EIO;
     }
-    return writeWorldFile(worldFile(), copy.band, true);
+    onDisk.record = record;
+    onDisk.known = true;
+    pieces.written = copy.sequence;
+    return 0;
 }
+
+int backUp() { return backUpWorldFile(worldFile(), true); }
 
 // Nothing is written while the file still holds this world, so a run that
 // changes nothing leaves the world and its backup as they were. Only a change
 // of blocks makes the backup: a run that just walks about to look keeps the
 // world it found there. The backup before the world: so a kill at any moment
 // leaves at most one temporary file behind.
-int saveSnapshot(const SaveCopy& snapshot) {
-    const bool onFile = nameExists(savedFile(snapshot.stored));
+int saveBand(const SaveCopy& snapshot) {
+    const bool onFile = nameExists(savedFile(false));
     if (onDisk.known && sameWorld(snapshot, onDisk.file) && onFile) return 0;
     const bool blocksChanged = !onDisk.known || !onFile || !sameCells(snapshot, onDisk.file);
     if (!onDisk.backupKept && blocksChanged) {
-        if (int error = backUp(snapshot.stored)) return error;
+        if (int error = backUp()) return error;
         onDisk.backupKept = true;
     }
-    if (int error = write(snapshot)) return error;
+    if (int error = writeWorldFile(worldFile(), snapshot.band, true)) return error;
     onDisk.file = snapshot;
     onDisk.known = true;
     return 0;
+}
+
+int saveSnapshot(const SaveCopy& snapshot) {
+    const int error = snapshot.stored ? saveStored(snapshot) : saveBand(snapshot);
+    if (error == 0 && snapshot.restorePoint) makeRestorePointOf(snapshot);
+    return error;
 }
 
 // One saving thread, started by the first hand-over. Only the newest copy
@@ -211,11 +331,14 @@ private:
 
 // What the main thread knows of its hand-overs.
 struct HandOvers {
-    bool any = false;            // one was made in this run
-    bool loaded = false;         // lastCopy is the world as loaded, when none was made
-    SaveClock::time_point last;  // when the last one was made
-    SaveCopy lastCopy;           // what it held
-    std::uint32_t revision = 0;  // the grid's when its band last matched lastCopy
+    bool any = false;                    // one was made in this run
+    const char* restorePoint = "start";  // the restore point the next hand-over asks for
+    SaveClock::time_point lastCall;      // the last autosaveWorld's time
+    SaveClock::duration played{};        // play since the last restore point
+    bool loaded = false;                 // lastCopy is the world as loaded, when none was made
+    SaveClock::time_point last;          // when the last one was made
+    SaveCopy lastCopy;                   // what it held
+    std::uint32_t revision = 0;          // the grid's when its band last matched lastCopy
 };
 
 SavingThread savingThread;
@@ -232,19 +355,37 @@ bool unchangedSinceLastCopy() {
            sameRecord(recordOf(player), handOvers.lastCopy.record());
 }
 
+// Play counts while frames come: a pause, a menu or a stopped process does not.
+void countPlay(SaveClock::time_point now) {
+    if (handOvers.lastCall != SaveClock::time_point{})
+        handOvers.played +=
+            std::min<SaveClock::duration>(now - handOvers.lastCall, kAutosaveInterval);
+    handOvers.lastCall = now;
+    if (handOvers.played < kRestorePointInterval || handOvers.restorePoint) return;
+    handOvers.played = {};
+    handOvers.restorePoint = "play";
+}
+
 }  // namespace
 
 void autosaveWorld(SaveClock::time_point now) {
     if (worldUnreadable) return;
+    countPlay(now);
     if (handOvers.any && now - handOvers.last < kAutosaveInterval) return;
     const bool retry = savingThread.lastFailed();
-    if ((handOvers.any || handOvers.loaded) && !retry && unchangedSinceLastCopy()) return;
+    const bool due = handOvers.restorePoint != nullptr;
+    if ((handOvers.any || handOvers.loaded) && !retry && !due && unchangedSinceLastCopy()) return;
     SaveCopy& copy = savingThread.nextCopy();
     takeCopy(copy);
     handOvers.revision = world.revision;
-    if ((handOvers.any || handOvers.loaded) && !retry && sameWorld(copy, handOvers.lastCopy))
+    if ((handOvers.any || handOvers.loaded) && !retry && !due &&
+        sameWorld(copy, handOvers.lastCopy))
         return;
-    handOvers.lastCopy = copy;
+    copy.restorePoint = handOvers.restorePoint;
+    handOvers.restorePoint = nullptr;
+    handOvers.lastCopy.stored = copy.stored;
+    handOvers.lastCopy.band = copy.band;
+    handOvers.lastCopy.largeRecord = copy.largeRecord;
     savingThread.handOver();
     handOvers.any = true;
     handOvers.last = now;
@@ -285,6 +426,7 @@ bool worldFileUnreadable() { return worldUnreadable; }
 
 void endSavingRun() {
     savingThread.stop();
+    storedRun = StoredRun{};
     runBegun = false;
 }
 
@@ -307,7 +449,17 @@ void noteLoaded(bool readable, bool backUpAllowed) {
 
 void worldLoaded(bool readable) { noteLoaded(readable, mayBackUp(lastWorldRead())); }
 
-void storedWorldLoaded(bool readable, bool backUpAllowed, WorldKind kind) {
-    storedRun = StoredRun{true, kind};
-    noteLoaded(readable, backUpAllowed);
+void storedWorldLoaded(std::unique_ptr<WorldDb> db) {
+    storedRun.active = true;
+    storedRun.db = std::move(db);
+    worldUnreadable = !storedRun.db;
+    onDisk.backupKept = true;  // restore points take the backup's place
+    if (worldUnreadable) return;
+    trackLoadedPieces();
+    onDisk.record = recordLines(recordOf(player));
+    onDisk.known = true;
+    handOvers.lastCopy.stored = true;
+    handOvers.lastCopy.largeRecord = recordOf(player);
+    handOvers.loaded = true;
+    handOvers.revision = world.revision;
 }

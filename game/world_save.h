@@ -1,19 +1,30 @@
 // When the world is written: within seconds of a change while the game is
 // played, by one saving thread so that no frame waits for the disk, and once
 // more at quit, last of all. Nothing is written while the world equals what
-// the file holds; the first save of a run that writes keeps the world the run
-// found as the backup, later saves leave the backup alone.
+// the file holds. A 20 x 20 world's first save of a run that writes keeps the
+// world the run found as the backup, later saves leave the backup alone; a
+// larger world's save is one transaction of the pieces changed since the
+// last save and the player's record.
+//
+// Restore points (game/world_db.h): one when a session begins and one for
+// every kRestorePointInterval of play, made on the saving thread, the newest
+// kRestorePoints kept; a 20 x 20 world's are copies of its file.
 #pragma once
 
 #include <chrono>
+#include <memory>
 
 #include "worldgen/world_kinds.h"
+
+struct WorldDb;
 
 using SaveClock = std::chrono::steady_clock;
 
 // A change reaches the disk within about this time; writes are at least this
 // far apart.
 constexpr SaveClock::duration kAutosaveInterval = std::chrono::seconds(5);
+constexpr SaveClock::duration kRestorePointInterval = std::chrono::minutes(10);
+constexpr int kRestorePoints = 8;
 
 // Once per drawn game frame. Hands a copy of the world to the saving thread
 // when it differs from the copy handed over last (or that save failed) and
@@ -38,10 +49,10 @@ void beginSavingRun();
 // a whole world read from the file itself (game/world_file.h) becomes the
 // backup.
 void worldLoaded(bool readable);
-// The same for a world larger than the band, read from world.bin
-// (game/world_store.h) in the played folder: the run's saves go there, as
-// `kind`. `backUpAllowed` when the world was read whole from world.bin itself.
-void storedWorldLoaded(bool readable, bool backUpAllowed, WorldKind kind);
+// The same for a world larger than the band, read from its database in the
+// played folder (game/world_store.h): the run's saves go there. No database
+// (nullptr) when it could not be read.
+void storedWorldLoaded(std::unique_ptr<WorldDb> db);
 // The world is closed: nothing more of it is saved until a run begins again.
 void endSavingRun();
 // A world is set up and not closed: there is one to play and to save.

@@ -2,7 +2,11 @@
 // defaults, the weather of the run and a random start on the diagonal.
 #include "game/world_setup.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <utility>
+
 #include "game/player_record.h"
 #include "game/settings.h"
 
@@ -42,40 +46,43 @@ bool neverPlayed(const PlayerRecord& record) {
 
 // What a larger world's set-up read, for the rest of the set-up to use.
 struct StoredLoad {
-    bool found = false;    // world.bin (or its backup) stands in the played folder
-    bool readable = true;  // and was read whole
-    bool fromBackup = false;
-    WorldKind kind = WorldKind::Island;
+    bool found = false;    // the played folder holds a larger world
+    bool readable = true;  // and it was read whole
     int startX = 0, startY = 0;
+    std::unique_ptr<WorldDb> db;  // open for the run's saves
 };
 
-// A world larger than the band: world.bin in the played folder, or its
-// backup standing alone. Its cells, bounds and kept record replace the
-// world's; on a failure the world stays an empty band and nothing is saved.
+// A world larger than the band: its database in the played folder, made
+// first from the old files when they alone are there. Its cells, bounds and
+// kept record replace the world's; on a failure the world stays an empty
+// band and nothing is saved.
 StoredLoad loadStoredWorld() {
     StoredLoad load;
-    const std::string file = storedWorldFile(gamePaths().worldFolder);
-    if (!nameExists(file) && !nameExists(file + ".bak")) return load;
+    const std::string folder = gamePaths().worldFolder;
+    if (!hasStoredWorld(folder)) return load;
     load.found = true;
-    StoredWorld stored;
-    const StoredRead read = readStoredWorld(gamePaths().worldFolder, stored);
     keptRecord = PlayerRecord{};
-    if (!read.problem.empty()) {
-        std::fprintf(stderr, "Tessaria: %s\n", read.problem.c_str());
+    load.db = std::make_unique<WorldDb>();
+    WorldDbMeta meta;
+    std::string problem, text;
+    bool hasRecord = false;
+    if (!convertStoredWorld(folder, problem) ||
+        !openWorldDb(*load.db, worldDbFile(folder), DbMode::ReadWrite, problem) ||
+        !readMeta(*load.db, meta, problem) ||
+        !readRecord(*load.db, kSinglePlayer, text, hasRecord, problem) ||
+        !readWorldCells(*load.db, meta, world, problem)) {
+        std::fprintf(stderr, "Tessaria: %s\n", problem.c_str());
+        clearWorld();
         load.readable = false;
+        load.db.reset();
         return load;
     }
-    if (read.fromBackup)
-        std::fprintf(stderr, "Tessaria: %s is missing: playing its backup\n", file.c_str());
-    placeStoredWorld(stored, world);
-    world.maxX = stored.columns - 1;
-    world.maxY = stored.rows - 1;
-    keptRecord = stored.record;
-    load.fromBackup = read.fromBackup;
-    load.kind = stored.kind;
-    // Without a column of its own, the middle of the world.
-    load.startX = keptRecord.x.value_or(stored.columns / 2);
-    load.startY = keptRecord.y.value_or(stored.rows / 2);
+    world.maxX = meta.columns - 1;
+    world.maxY = meta.rows - 1;
+    keptRecord = recordFromLines(text, std::max(meta.columns, meta.rows));
+    // Without a column of its own, the world's start, else its middle.
+    load.startX = keptRecord.x.value_or(meta.startX.value_or(meta.columns / 2));
+    load.startY = keptRecord.y.value_or(meta.startY.value_or(meta.rows / 2));
     return load;
 }
 
@@ -95,7 +102,7 @@ void setUpWorld() {
     if (world.maxX > kBandEdge || world.maxY > kBandEdge) clearWorld();
     world.maxX = kBandEdge;
     world.maxY = kBandEdge;
-    const StoredLoad stored = loadStoredWorld();
+    StoredLoad stored = loadStoredWorld();
     const bool readable = stored.found ? stored.readable : loadWorld();
     player.facing = Facing::Down;
     giveStartingKit(player);
@@ -119,7 +126,7 @@ void setUpWorld() {
     // What the run begins with counts as what the file holds: a run that only
     // looks writes nothing, even where an older file has no record yet.
     if (stored.found) {
-        storedWorldLoaded(stored.readable, stored.readable && !stored.fromBackup, stored.kind);
+        storedWorldLoaded(std::move(stored.db));
     } else {
         worldLoaded(readable);
     }

@@ -1,13 +1,17 @@
-// The large world's two files: the cells packed a byte each and compressed,
-// the player's record as text beside them.
+// The large world's old two files: the cells packed a byte each and
+// compressed, the player's record as text beside them; and the way from them
+// into the database.
 #include "game/world_store.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "game/atomic_file.h"
@@ -187,5 +191,95 @@ bool peekStoredWorldSize(const std::string& folder, int& columns, int& rows) {
         return false;
     columns = static_cast<int>(field(1));
     rows = static_cast<int>(field(2));
+    return true;
+}
+
+namespace {
+
+// The database is made under this name and renamed into place when whole.
+std::string newDbFile(const std::string& folder) { return worldDbFile(folder) + ".new"; }
+
+void removeDbFiles(const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((path + suffix).c_str());
+}
+
+int syncFolderOf(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+}  // namespace
+
+bool hasStoredWorld(const std::string& folder) {
+    for (const std::string& path :
+         {worldDbFile(folder), storedWorldFile(folder), storedWorldFile(folder) + ".bak"})
+        if (nameExists(path)) return true;
+    return false;
+}
+
+std::string recordLines(const PlayerRecord& record) {
+    std::string text;
+    formatPlayerRecord(record, text);
+    return text;
+}
+
+PlayerRecord recordFromLines(const std::string& text, int lastColumn) {
+    std::istringstream lines(text);
+    return parsePlayerRecord(lines, lastColumn);
+}
+
+bool writeStoredWorldDb(const std::string& folder, const WorldDbMeta& meta, const WorldGrid& grid,
+                        const PlayerRecord& record, std::string& problem, int& error) {
+    const std::string part = newDbFile(folder);
+    removeDbFiles(part);  // a killed conversion's
+    WorldDbChanges whole;
+    whole.records.emplace_back(kSinglePlayer, recordLines(record));
+    bool made = false;
+    {
+        WorldDb db;
+        made = takeAllPieces(grid, meta.columns, meta.rows, whole.pieces) &&
+               openWorldDb(db, part, DbMode::Create, problem, meta) &&
+               commitWorldDb(db, whole, problem) && closeWorldDb(db, problem);
+        if (problem.empty() && !made) problem = part + ": a cell holds a value no block has";
+        error = made ? 0 : db.systemError ? db.systemError : EIO;
+    }
+    if (made && ::rename(part.c_str(), worldDbFile(folder).c_str()) != 0) {
+        error = errno;
+        problem = worldDbFile(folder) + ": " + std::strerror(error);
+        made = false;
+    }
+    if (made && (error = syncFolderOf(folder)) != 0) {
+        problem = folder + ": " + std::strerror(error);
+        made = false;
+    }
+    if (!made) removeDbFiles(part);
+    return made;
+}
+
+bool convertStoredWorld(const std::string& folder, std::string& problem) {
+    const std::string bin = storedWorldFile(folder), player = storedPlayerFile(folder);
+    if (!nameExists(worldDbFile(folder))) {
+        if (!nameExists(bin) && !nameExists(bin + ".bak")) return true;
+        StoredWorld stored;
+        const StoredRead read = readStoredWorld(folder, stored);
+        if (!read.problem.empty()) return problem = read.problem, false;
+        auto grid = std::make_unique<WorldGrid>();
+        clearGrid(*grid);
+        placeStoredWorld(stored, *grid);
+        WorldDbMeta meta;
+        meta.columns = stored.columns;
+        meta.rows = stored.rows;
+        meta.kind = stored.kind;
+        int error = 0;
+        if (!writeStoredWorldDb(folder, meta, *grid, stored.record, problem, error)) return false;
+    }
+    // The database holds the world: the old files step aside, kept until
+    // the world is deleted. A kill halfway renames the rest next time.
+    for (const std::string& path : {bin, bin + ".bak", player, player + ".bak"})
+        if (nameExists(path)) ::rename(path.c_str(), (path + kConvertedSuffix).c_str());
+    syncFolderOf(folder);
     return true;
 }

@@ -1,7 +1,12 @@
 // The store of worlds larger than the band: a 20 x 20 world keeps its 8,002
-// line file (game/world_file.h); a larger one would make that file tens of
-// megabytes, so it is kept in a world folder as two files, both replaced
-// whole through the atomic store (game/atomic_file.h) with its backups:
+// line file (game/world_file.h); a larger one is the world database,
+// world.sqlite in its folder (game/world_db.h), the world and the player's
+// record in one file so that a save is one transaction.
+//
+// Before the database such a world was kept as two files, both replaced
+// whole through the atomic store (game/atomic_file.h) with their backups.
+// They are read once, to convert them, and then stay beside the database
+// renamed with ".converted":
 //
 //   world.bin   the header, then the cells, zlib-compressed:
 //     bytes  0..7   "TSWORLD\n"
@@ -22,14 +27,15 @@
 #include <vector>
 
 #include "game/player_record.h"
+#include "game/world_db.h"
 #include "world/world_grid.h"
 #include "worldgen/world_kinds.h"
 
 // The levels kept of every column, the same the world file keeps.
 constexpr int kStoredLevels = kBandEdge;
 
-// A world wider or longer than the band is kept in world.bin; the band's size
-// keeps the world file.
+// A world wider or longer than the band is kept in the database; the band's
+// size keeps the world file.
 inline bool usesWorldStore(int columns, int rows) {
     return columns > kBandEdge || rows > kBandEdge;
 }
@@ -89,3 +95,33 @@ StoredRead readStoredWorld(const std::string& folder, StoredWorld& stored);
 // readStoredWorld reads it), without reading the cells: false when neither
 // holds a header a reader would take.
 bool peekStoredWorldSize(const std::string& folder, int& columns, int& rows);
+
+// ---- the database
+
+// Added to the old files' names once the database holds their world.
+constexpr const char* kConvertedSuffix = ".converted";
+
+// Whether `folder` holds a larger world: its database, or old files (or
+// their backups) that are yet to be converted.
+bool hasStoredWorld(const std::string& folder);
+
+// Writes a new database for `folder` holding `grid`'s columns and rows of
+// `meta`'s size, every level, and the single player's `record`: made beside
+// under another name and renamed into place whole, so that a kill leaves
+// either no database or all of it. False, with the reason and the error
+// (errno) of the step that failed, when it could not be written; nothing is
+// then left behind.
+bool writeStoredWorldDb(const std::string& folder, const WorldDbMeta& meta, const WorldGrid& grid,
+                        const PlayerRecord& record, std::string& problem, int& error);
+
+// When `folder` holds the old files and no database yet, makes the database
+// from them (their backups when world.bin is missing, as readStoredWorld
+// reads them) and renames the old files. True when there was nothing to
+// convert or the conversion worked; an old world that cannot be read stays
+// as it is, unconverted, with the reason in `problem`.
+bool convertStoredWorld(const std::string& folder, std::string& problem);
+
+// The record lines the database keeps for the single player, and back: a
+// column may name a larger world's own last one.
+std::string recordLines(const PlayerRecord& record);
+PlayerRecord recordFromLines(const std::string& text, int lastColumn);

@@ -11,41 +11,12 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "render/map_colours.h"
+
 namespace {
 
 constexpr int kPassFrames = 8;
 
-struct Rgb8 {
-    std::uint8_t r, g, b;
-};
-// By BlockId: each material's main colour as its tile shows it, the top face
-// first, since that is the face seen from above.
-constexpr Rgb8 kBlockColours[kBlockTypes] = {
-    {0, 0, 0},        // empty
-    {84, 156, 60},    // grass
-    {128, 128, 128},  // cobblestone
-    {200, 40, 32},    // explosive crate
-    {196, 152, 92},   // planks
-    {40, 96, 220},    // water
-    {130, 88, 52},    // earth
-    {226, 206, 140},  // sand
-    {255, 120, 16},   // lava
-    {120, 116, 110},  // gravel
-    {236, 240, 246},  // snow
-    {150, 110, 64},   // log (rings)
-    {40, 100, 40},    // leaves
-    {170, 64, 48},    // brick
-    {176, 214, 232},  // glass
-    {90, 90, 90},     // coal ore
-    {150, 132, 116},  // iron ore
-    {40, 28, 52},     // hard rock
-    {232, 230, 226},  // marble
-    {204, 110, 60},   // terracotta
-    {170, 150, 80},   // gold ore
-    {96, 124, 84},    // mossy stone
-    {170, 226, 236},  // ice
-};
-constexpr Rgb8 kDeep{14, 12, 22};
 constexpr Rgb8 kUnsent{4, 4, 6};  // darker than any column there is
 
 struct MapPicture {
@@ -60,31 +31,9 @@ struct MapPicture {
 MapPicture picture;
 const MapKnown* knownNow = nullptr;  // while a picture is written
 
-// Higher ground lighter, four in a hundred a level, so that neighbouring
-// levels of one material still tell apart: level 0 a third above the
-// material's colour, the floor of the band near half below it. Water and
-// lava keep most of theirs, so that they read as what they are at any depth.
-Rgb8 shaded(BlockId id, int level) {
-    const Rgb8 base = kBlockColours[id];
-    const float height = static_cast<float>(kBandEdge - level) / kBandEdge;  // 1 on top
-    const bool liquid = id == Water || id == Lava;
-    const float factor = liquid ? 0.85f + 0.2f * height : 0.55f + 0.8f * height;
-    const auto channel = [&](std::uint8_t c) {
-        return static_cast<std::uint8_t>(std::min(255.0f, c * factor));
-    };
-    return {channel(base.r), channel(base.g), channel(base.b)};
-}
-
 Rgb8 columnColour(const WorldGrid& grid, int x, int y) {
     if (knownNow != nullptr && knownNow->sent && !knownNow->sent(x, y)) return kUnsent;
-    const BlockId* column = &grid.cells[cellIndex(x, y, kHighestLevel)];
-    for (int level = kHighestLevel; level <= kLowestLevel; ++level) {
-        const BlockId id = column[level - kHighestLevel];
-        if (id == Empty) continue;
-        // A value the game does not know stands as stone would.
-        return shaded(hasTile(id) ? id : Cobblestone, std::max(level, 0));
-    }
-    return kDeep;
+    return topColour(grid, x, y);
 }
 
 // Writes the rows [top, top + rows) of the picture from the grid.

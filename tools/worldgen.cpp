@@ -1,11 +1,13 @@
 // tessaria_worldgen [--kind K] [--seed N] [--size 20|64|128|300] --world DIR
 // tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>
 // tessaria_worldgen --world=starter|typical|worst <file>
+// tessaria_worldgen --census --world DIR
 // Writes a whole world folder as the game's list makes one, of any kind and
 // size; or a 20 x 20 world file through the game's own writer: a new world of
 // any kind the game offers (the starter world by default), or one of the
 // benchmark worlds for runs of the real game. The player lines name the start
-// column.
+// column. The census counts every block of a saved world folder, in the world
+// and in the players' stocks, without changing it.
 #include <getopt.h>
 
 #include <cerrno>
@@ -14,11 +16,13 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
 #include "game/world_catalog.h"
 #include "game/world_file.h"
+#include "tools/world_folder.h"
 #include "tools/world_scenes.h"
 #include "worldgen/world_kinds.h"
 
@@ -30,7 +34,15 @@ const char* const kUsage =
     "usage: tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] [--size 20|64|128|300] "
     "--world DIR\n"
     "       tessaria_worldgen [--kind island|flat|empty|starter] [--seed N] <file>\n"
-    "       tessaria_worldgen --world=starter|typical|worst <file>\n";
+    "       tessaria_worldgen --world=starter|typical|worst <file>\n"
+    "       tessaria_worldgen --census --world DIR\n";
+
+// One word a block, so that a census line splits on its blanks.
+constexpr const char* kCensusNames[kBlockTypes] = {
+    "air",    "grass",      "cobblestone", "explosive",   "planks",   "water",
+    "earth",  "sand",       "lava",        "gravel",      "snow",     "log",
+    "leaves", "brick",      "glass",       "coal_ore",    "iron_ore", "hard_rock",
+    "marble", "terracotta", "gold_ore",    "mossy_stone", "ice"};
 
 // The benchmark worlds' file holds levels 0..19; in the game the player then
 // stands on the top of its column, with the worlds' features beside it.
@@ -44,7 +56,8 @@ struct Request {
     int size = kBandEdge;
     std::string benchmark;  // "typical" or "worst"; empty for a kind
     std::string path;
-    std::string folder;  // the world folder to make; empty for the file form
+    std::string folder;   // the world folder to make; empty for the file form
+    bool census = false;  // count the blocks of the world in `folder` instead
 };
 
 bool parseSeed(const char* text, std::uint32_t& seed) {
@@ -78,15 +91,15 @@ bool parseWorld(const std::string& which, Request& request) {
 }
 
 bool parseArguments(int argc, char** argv, Request& request) {
-    const option options[] = {{"kind", required_argument, nullptr, 'k'},
-                              {"seed", required_argument, nullptr, 's'},
-                              {"world", required_argument, nullptr, 'w'},
-                              {"size", required_argument, nullptr, 'z'},
-                              {nullptr, 0, nullptr, 0}};
+    const option options[] = {
+        {"kind", required_argument, nullptr, 'k'},  {"seed", required_argument, nullptr, 's'},
+        {"world", required_argument, nullptr, 'w'}, {"size", required_argument, nullptr, 'z'},
+        {"census", no_argument, nullptr, 'c'},      {nullptr, 0, nullptr, 0}};
     opterr = 0;
     std::string world;
     for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
-        bool understood = option == 'w';
+        bool understood = option == 'w' || option == 'c';
+        if (option == 'c') request.census = true;
         if (option == 'k') understood = kindFromName(optarg, request.kind);
         if (option == 's') understood = parseSeed(optarg, request.seed);
         if (option == 'z') understood = parseSize(optarg, request.size);
@@ -153,6 +166,31 @@ int makeWorldFolder(const Request& request) {
     return 1;
 }
 
+// Every cell of the world's columns, every level, and every player's counts.
+int census(const std::string& folder) {
+    auto grid = std::make_unique<WorldGrid>();
+    FolderWorld read;
+    std::string problem;
+    if (!readWorldFolder(folder, *grid, read, problem)) {
+        std::fprintf(stderr, "tessaria_worldgen: %s\n", problem.c_str());
+        return 1;
+    }
+    std::int64_t inWorld[kBlockTypes] = {}, inStocks[kBlockTypes] = {};
+    for (int x = 0; x < read.columns; ++x)
+        for (int y = 0; y < read.rows; ++y)
+            for (int level = kHighestLevel; level <= kLowestLevel; ++level) {
+                const BlockId id = cellOf(*grid, x, y, level);
+                if (isKnownBlock(id)) ++inWorld[id];
+            }
+    for (const auto& [name, record] : read.players)
+        if (record.counts)
+            for (int id = 0; id < kBlockTypes; ++id) inStocks[id] += (*record.counts)[id];
+    for (int id = 1; id < kBlockTypes; ++id)
+        std::printf("%d %s world=%lld stocks=%lld\n", id, kCensusNames[id],
+                    static_cast<long long>(inWorld[id]), static_cast<long long>(inStocks[id]));
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +198,13 @@ int main(int argc, char** argv) {
     if (!parseArguments(argc, argv, request)) {
         std::fputs(kUsage, stderr);
         return 2;
+    }
+    if (request.census) {
+        if (request.folder.empty()) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        return census(request.folder);
     }
     // The world file holds the 20 x 20 band alone; a larger world is a folder
     // of its own.

@@ -1,18 +1,24 @@
 // tessaria_worldshot [--kind island|flat|empty|starter] [--seed N] [--size N] <file.png>
+// tessaria_worldshot --world DIR [--players] <file.png>
 // A picture of a new world from the generated tiles, drawn without the game
 // or a display: for judging the generator by eye and for the docs. A world
-// larger than 20 x 20 is drawn whole, as a map from above.
+// larger than 20 x 20 is drawn whole, as a map from above. A saved world
+// folder of any size and format is drawn from above as the game's map
+// shows it, with the players' last places when asked.
 #include <getopt.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "render/map_colours.h"
 #include "tools/file_formats.h"
 #include "tools/scene.h"
 #include "tools/tiles.h"
+#include "tools/world_folder.h"
 #include "worldgen/world_kinds.h"
 
 namespace {
@@ -84,29 +90,71 @@ Image drawMap(int size, int zoom) {
     return map;
 }
 
+// A saved world as the map panel draws it, `zoom` pixels a column, and a
+// player's last place as the map marks another player: white ringed in black.
+Image drawSavedMap(const WorldGrid& grid, const FolderWorld& read, bool players) {
+    const int zoom = std::max(1, kLargestWorld / std::max(read.columns, read.rows));
+    Image map(read.columns * zoom, read.rows * zoom);
+    for (int x = 0; x < read.columns; ++x)
+        for (int y = 0; y < read.rows; ++y) {
+            const Rgb8 c = topColour(grid, x, y);
+            map.fillRect(x * zoom, y * zoom, zoom, zoom, {c.r, c.g, c.b});
+        }
+    if (!players) return map;
+    for (const auto& [name, record] : read.players) {
+        if (!record.x || !record.y) continue;
+        const int cx = *record.x * zoom + zoom / 2, cy = *record.y * zoom + zoom / 2;
+        map.fillRect(cx - 3, cy - 3, 7, 7, {0, 0, 0});
+        map.fillRect(cx - 2, cy - 2, 5, 5, {250, 250, 250});
+    }
+    return map;
+}
+
+int shootSavedWorld(const std::string& folder, bool players, const char* file) {
+    auto grid = std::make_unique<WorldGrid>();
+    FolderWorld read;
+    std::string problem;
+    if (!readWorldFolder(folder, *grid, read, problem)) {
+        std::fprintf(stderr, "tessaria_worldshot: %s\n", problem.c_str());
+        return 1;
+    }
+    if (!writePng(file, drawSavedMap(*grid, read, players))) {
+        std::fprintf(stderr, "tessaria_worldshot: cannot write %s\n", file);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const option options[] = {{"kind", required_argument, nullptr, 'k'},
-                              {"seed", required_argument, nullptr, 's'},
-                              {"size", required_argument, nullptr, 'z'},
-                              {nullptr, 0, nullptr, 0}};
+    const option options[] = {
+        {"kind", required_argument, nullptr, 'k'}, {"seed", required_argument, nullptr, 's'},
+        {"size", required_argument, nullptr, 'z'}, {"world", required_argument, nullptr, 'w'},
+        {"players", no_argument, nullptr, 'p'},    {nullptr, 0, nullptr, 0}};
     WorldKind kind = WorldKind::Island;
     std::uint32_t seed = 0;
     int size = Terrain::kEdge;
+    std::string folder;
+    bool players = false;
     bool understood = true;
     for (int option; (option = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
         if (option == 'k') understood = understood && kindFromName(optarg, kind);
         if (option == 's') seed = static_cast<std::uint32_t>(std::strtoll(optarg, nullptr, 10));
         if (option == 'z') size = std::atoi(optarg);
+        if (option == 'w') folder = optarg;
+        if (option == 'p') players = true;
         if (option == '?') understood = false;
     }
+    if (understood && optind == argc - 1 && !folder.empty())
+        return shootSavedWorld(folder, players, argv[optind]);
     const bool large = size != Terrain::kEdge;
-    if (!understood || optind != argc - 1 || !isWorldSize(size) ||
+    if (players || !understood || optind != argc - 1 || !isWorldSize(size) ||
         (large && kind != WorldKind::Island)) {
         std::fputs(
             "usage: tessaria_worldshot [--kind island|flat|empty|starter] [--seed N] "
-            "[--size 20|64|128|300 (island)] <file.png>\n",
+            "[--size 20|64|128|300 (island)] <file.png>\n"
+            "       tessaria_worldshot --world DIR [--players] <file.png>\n",
             stderr);
         return 2;
     }

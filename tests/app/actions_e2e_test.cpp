@@ -222,8 +222,8 @@ TEST_F(ActionsInAWindow, AMiningKeyReboundInTheSettingsMines) {
 
 }  // namespace
 
-// A world larger than the band is played at its far side, beyond the band,
-// and kept in world.bin: a block placed there survives a kill.
+// A world larger than the band, kept in the old world.bin, is converted and
+// played at its far side, beyond the band: a block placed there survives a kill.
 TEST_F(ActionsInAWindow, ABlockPlacedAtTheFarSideOfALargeWorldSurvivesAKill) {
     constexpr int kSize = 300, kStart = 290;
     auto grid = std::make_unique<WorldGrid>();
@@ -237,10 +237,13 @@ TEST_F(ActionsInAWindow, ABlockPlacedAtTheFarSideOfALargeWorldSurvivesAKill) {
     const std::string worldFolder = folder.worldFolder().string();
     ASSERT_EQ(writeStoredWorld(worldFolder, stored, false), 0);
     const auto placed = [&] {
-        StoredWorld onDisk;
-        return readStoredWorld(worldFolder, onDisk).problem.empty() &&
-               onDisk.cells[((kStart * kSize) + kStart + 1) * kStoredLevels + kFloorLevel - 1] ==
-                   kThirdSlotBlock;
+        WorldDb db;
+        std::vector<std::uint8_t> cells;
+        std::string problem;
+        const int piece = kStart / kDbPieceEdge, at = kStart % kDbPieceEdge;
+        return openWorldDb(db, worldDbFile(worldFolder), DbMode::ReadOnly, problem) &&
+               readPiece(db, piece, piece, cells, problem) &&
+               cells[dbPieceIndex(at, at + 1, kFloorLevel - 1)] == kThirdSlotBlock;
     };
 
     GameProcess game(server, folder, {kSeed});

@@ -48,7 +48,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LargeWorld, ARunStartsWhereItsMakerSaidSavesToItsOwnFilesAndComesBackAsItWasLeft) {
+TEST_F(LargeWorld, ARunStartsWhereItsMakerSaidSavesToItsDatabaseAndComesBackAsItWasLeft) {
     PlayerRecord start;
     start.x = 150;
     start.y = 140;
@@ -70,7 +70,9 @@ TEST_F(LargeWorld, ARunStartsWhereItsMakerSaidSavesToItsOwnFilesAndComesBackAsIt
     player.selectedSlot = 4;
     ASSERT_TRUE(saveWorld());
     EXPECT_FALSE(nameExists(folder + "/world.ini")) << "a large world never writes the band's file";
-    EXPECT_TRUE(nameExists(folder + "/world.bin.bak")) << "the world the run found is the backup";
+    EXPECT_TRUE(nameExists(folder + "/world.sqlite"));
+    EXPECT_TRUE(nameExists(folder + "/world.bin.converted")) << "the old file stays, renamed";
+    EXPECT_FALSE(nameExists(folder + "/world.bin"));
 
     fresh::startGame();
     setUpWorld();

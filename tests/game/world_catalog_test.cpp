@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "game/world_catalog.h"
@@ -131,26 +132,30 @@ TEST_F(WorldCatalog, ALargeWorldIsMadeApartFromTheOpenOneAndListedWithItsSize) {
     EXPECT_EQ(worlds[0].meta.size, 64);
     EXPECT_EQ(worlds[0].meta.kind, "island");
     EXPECT_FALSE(fs::exists(worldFileOf(kRoot, folder)));
-    StoredWorld stored;
-    ASSERT_EQ(readStoredWorld(kRoot + "/" + folder, stored).problem, "");
-    EXPECT_EQ(stored.columns, 64);
-    EXPECT_EQ(stored.rows, 64);
+    WorldDb db;
+    WorldDbMeta meta;
+    std::string problem, lines;
+    bool found = false;
+    auto grid = std::make_unique<WorldGrid>();
+    ASSERT_TRUE(openWorldDb(db, worldDbFile(kRoot + "/" + folder), DbMode::ReadOnly, problem) &&
+                readMeta(db, meta, problem) && readWorldCells(db, meta, *grid, problem) &&
+                readRecord(db, kSinglePlayer, lines, found, problem))
+        << problem;
+    closeWorldDb(db, problem);
+    EXPECT_EQ(meta.columns, 64);
+    EXPECT_EQ(meta.rows, 64);
     // The start alone, on dry ground with air above: nothing of a run yet.
+    const PlayerRecord record = recordFromLines(lines, 64);
     PlayerRecord start;
-    start.x = stored.record.x, start.y = stored.record.y, start.level = stored.record.level;
+    start.x = record.x, start.y = record.y, start.level = record.level;
     ASSERT_TRUE(start.x && start.y && start.level);
-    EXPECT_EQ(stored.record, start);
-    const auto at = [&](int level) {
-        return stored.cells[(*start.x * 64 + *start.y) * kStoredLevels + level];
-    };
-    EXPECT_EQ(at(*start.level), Grass);
-    EXPECT_EQ(at(*start.level - 1), Empty);
+    EXPECT_EQ(record, start);
+    EXPECT_EQ(meta.startX, start.x);
+    EXPECT_EQ(cellOf(*grid, *start.x, *start.y, *start.level), Grass);
+    EXPECT_EQ(cellOf(*grid, *start.x, *start.y, *start.level - 1), Empty);
 
-    // Without its note, world.bin's header still sizes it, and so does the
-    // backup when it alone is left.
+    // Without its note, the database still sizes it.
     fs::remove(worldMetaOf(kRoot, folder));
-    fs::rename(storedWorldFile(kRoot + "/" + folder),
-               storedWorldFile(kRoot + "/" + folder) + ".bak");
     worlds = listWorlds(kRoot);
     ASSERT_EQ(worlds.size(), 1u);
     EXPECT_EQ(worlds[0].meta.name, folder);
