@@ -265,7 +265,7 @@ void Store::putAwayOldFiles() {
     const std::string bin = storedWorldFile(worldFolder_), player = storedPlayerFile(worldFolder_);
     for (const std::string& old : {bin, bin + ".bak", player, player + ".bak", playersFolder_}) {
         if (!nameExists(old)) continue;
-        const std::string kept = old + ".imported";
+        const std::string kept = old + kConvertedSuffix;
         if (::rename(old.c_str(), kept.c_str()) == 0) {
             log_(old + " is in the database now: kept as " + kept);
         } else {
