@@ -5,7 +5,7 @@
 // The edit's delay holds the 17-tick action (425 ms) that the rules run
 // before a placed block stands, which the placing player watches end on their
 // own screen too; the counters "after_action_*" take it away and leave the
-// server's tick and the wire.
+// server's tick and the wire. Last, what the server's saves cost on disk.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -16,12 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "game/world_db.h"
 #include "game/world_file.h"
 #include "game/world_store.h"
 #include "protocol/codec.h"
 #include "protocol/connection.h"
 #include "rules/input.h"
 #include "server/server.h"
+#include "server/store.h"
 #include "worldgen/world_kinds.h"
 
 namespace {
@@ -245,5 +247,43 @@ void BM_WalkingPlayerBytes(benchmark::State& state) {
 BENCHMARK(BM_WalkingPlayerBytes)->Unit(benchmark::kSecond)->Iterations(1)->Arg(20)->Arg(300);
 
 }  // namespace
+
+// The server's save of one changed piece of the 300 x 300 island, synced,
+// as its saving thread runs it; and a restore point of the whole world.
+struct StoredIsland {
+    std::filesystem::path folder;
+    server::Peers peers;
+    server::Store store{[](const std::string&) {}, peers};
+    std::unique_ptr<WorldGrid> grid = std::make_unique<WorldGrid>();
+    explicit StoredIsland(int size) {
+        char pattern[] = "/tmp/tessaria-bench-store-XXXXXX";
+        folder = ::mkdtemp(pattern);
+        generateIslandWorld(*grid, 1, size);
+        WorldDbMeta meta;
+        meta.columns = meta.rows = size;
+        store.setFolder(folder.string());
+        store.create(*grid, meta, PlayerRecord{});
+    }
+    ~StoredIsland() {
+        store.close();
+        std::filesystem::remove_all(folder);
+    }
+};
+
+void BM_ServerSaveOfOnePiece(benchmark::State& state) {
+    StoredIsland island(static_cast<int>(state.range(0)));
+    DbPiece piece;
+    takePiece(*island.grid, 7, 7, island.grid->maxX + 1, island.grid->maxY + 1, piece);
+    island.store.setSource(server::WorldSource{
+        [&](std::vector<DbPiece>& pieces, bool) { pieces.push_back(piece); }, {}, {}});
+    for (auto _ : state) island.store.saveNow();
+}
+BENCHMARK(BM_ServerSaveOfOnePiece)->Unit(benchmark::kMillisecond)->Iterations(40)->Arg(300);
+
+void BM_ServerRestorePoint(benchmark::State& state) {
+    StoredIsland island(static_cast<int>(state.range(0)));
+    for (auto _ : state) island.store.restorePointAtStart();
+}
+BENCHMARK(BM_ServerRestorePoint)->Unit(benchmark::kMillisecond)->Iterations(10)->Arg(300);
 
 BENCHMARK_MAIN();

@@ -1,9 +1,11 @@
 #include "server/console.h"
 
 #include <cstdio>
+#include <ctime>
 #include <sstream>
 
 #include "protocol/codec.h"
+#include "util/numbers.h"
 
 namespace server {
 
@@ -15,7 +17,65 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+// A time of the log or of a restore point, as the owner reads the clock.
+std::string localTime(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    char text[32] = "?";
+    if (localtime_r(&t, &local) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+// The most lines `history` lists: the newest are the ones looked for.
+constexpr int kHistoryLines = 10;
+// A week: a rollback reaches no further back than the log's default keeping.
+constexpr long kLongestRollback = 7 * 24 * 60;
+
 }  // namespace
+
+const char kConsoleVerbs[] =
+    "list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS, whitelist "
+    "on|off|add NAME|remove NAME, forget NAME [drop], history X Y, rollback NAME MINUTES, "
+    "restore [N], stats, save, stop";
+
+bool parseHistory(const std::string& words, int& x, int& y) {
+    const std::vector<std::string> w = wordsOf(words);
+    long a = 0, b = 0;
+    if (w.size() != 2 || !util::parse_whole(w[0].c_str(), 0, kMostColumns - 1, a) ||
+        !util::parse_whole(w[1].c_str(), 0, kMostColumns - 1, b))
+        return false;
+    x = static_cast<int>(a);
+    y = static_cast<int>(b);
+    return true;
+}
+
+bool parseRollback(const std::string& words, std::string& name, int& minutes) {
+    const std::vector<std::string> w = wordsOf(words);
+    long m = 0;
+    if (w.size() != 2 || !textFits(w[0], kNameRule) ||
+        !util::parse_whole(w[1].c_str(), 1, kLongestRollback, m))
+        return false;
+    name = w[0];
+    minutes = static_cast<int>(m);
+    return true;
+}
+
+bool parseRestore(const std::string& words, int& which) {
+    const std::vector<std::string> w = wordsOf(words);
+    long n = 0;
+    if (w.empty()) return which = 0, true;
+    if (w.size() != 1 || !util::parse_whole(w[0].c_str(), 1, 1000, n)) return false;
+    which = static_cast<int>(n);
+    return true;
+}
 
 ConsoleLine splitConsoleLine(const std::string& line) {
     std::istringstream words(line);
@@ -130,15 +190,32 @@ void Console::runCommand(const std::string& line) {
     } else if (verb == "stats") {
         log_(statsLine());
     } else if (verb == "save") {
-        if (store_.saveNow(true)) log_("saved " + store_.worldPath());
+        const auto start = Clock::now();
+        if (store_.saveNow())
+            log_("saved " + store_.worldPath() + " in " +
+                 std::to_string(
+                     std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
+                         .count()) +
+                 " ms");
     } else if (verb == "forget") {
         forget(rest);
+    } else if (verb == "history") {
+        history(rest);
+    } else if (verb == "rollback") {
+        std::string name;
+        int minutes = 0;
+        if (!parseRollback(rest, name, minutes))
+            return log_(
+                "rollback: a name, then the minutes to go back (rollback NAME MINUTES, at "
+                "most " +
+                std::to_string(kLongestRollback) + ")");
+        log_(world_.rollback(name, minutes));
+    } else if (verb == "restore") {
+        restore(rest);
     } else if (verb == "stop") {
         stopFlag_ = true;
     } else {
-        log_("unknown command " + verb +
-             " (list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS, whitelist "
-             "on|off|add NAME|remove NAME, forget NAME [drop], stats, save, stop)");
+        log_("unknown command " + verb + " (" + kConsoleVerbs + ")");
     }
 }
 
@@ -165,6 +242,42 @@ void Console::forget(const std::string& words) {
         log_("forgot " + name + "; the record goes to whoever joins with the name next");
     }
     store_.noteRecordChange(now);
+}
+
+void Console::history(const std::string& words) {
+    int x = 0, y = 0;
+    if (!parseHistory(words, x, y) || x >= world_.columns() || y >= world_.rows())
+        return log_("history: a column and a row within the world's " +
+                    std::to_string(world_.columns()) + " x " + std::to_string(world_.rows()) +
+                    " (history X Y)");
+    std::vector<CellEdit> edits;
+    if (!store_.history(x, y, kHistoryLines, edits)) return;
+    const std::string column = "history " + std::to_string(x) + " " + std::to_string(y);
+    if (edits.empty()) return log_(column + ": nobody changed it in the log's time");
+    log_(column + ", newest first:");
+    for (const CellEdit& edit : edits)
+        log_("  " + localTime(edit.time) + " " + edit.name + " level " +
+             std::to_string(edit.level) + ": block " + std::to_string(edit.before) + " -> " +
+             std::to_string(edit.after));
+}
+
+void Console::restore(const std::string& words) {
+    int which = 0;
+    const std::vector<RestorePoint> points = store_.restorePoints();
+    if (!parseRestore(words, which) || which > static_cast<int>(points.size()))
+        return log_("restore: N, one of the " + std::to_string(points.size()) +
+                    " restore points `restore` lists");
+    if (which == 0) {
+        if (points.empty()) return log_("restore points: none yet");
+        log_("restore points, newest first (restore N goes back to one):");
+        for (std::size_t i = 0; i < points.size(); ++i)
+            log_("  " + std::to_string(i + 1) + "  " + localTime(points[i].time) + ", " +
+                 (points[i].why == "start"     ? "start of a run"
+                  : points[i].why == "restore" ? "before a restore"
+                                               : "during play"));
+        return;
+    }
+    log_(world_.restoreTo(points[static_cast<std::size_t>(which - 1)]));
 }
 
 }  // namespace server

@@ -27,6 +27,16 @@ ConsoleLine splitConsoleLine(const std::string& line);
 // `forget`'s arguments: a name, then `drop` or nothing. False for anything else.
 bool parseForget(const std::string& words, std::string& name, bool& drop);
 
+// `history X Y`, `rollback NAME MINUTES` and `restore [N]`: false for
+// anything but whole numbers in range and a name (the world's size and the
+// restore points are checked where they are known).
+bool parseHistory(const std::string& words, int& x, int& y);
+bool parseRollback(const std::string& words, std::string& name, int& minutes);
+bool parseRestore(const std::string& words, int& which);  // 0: list them
+
+// Every verb, as the console's help and the unknown command's answer name them.
+extern const char kConsoleVerbs[];
+
 // The ticks `stats` looks back over: about a minute.
 constexpr std::size_t kTickTimesKept = 60 * Server::kTicksPerSecond;
 
@@ -45,6 +55,8 @@ public:
 private:
     void runCommand(const std::string& line);
     void forget(const std::string& words);
+    void history(const std::string& words);
+    void restore(const std::string& words);
     std::string statsLine() const;
 
     Log log_;

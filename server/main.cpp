@@ -22,18 +22,17 @@ extern "C" void onStopSignal(int) {
 }
 
 void usage(FILE* out) {
-    std::fprintf(
-        out,
-        "usage: tessaria-server [--port N] [--world DIR] [--max-players N] [--size N]\n"
-        "  --port N          TCP port to listen on (default 7777; 0 picks a free one)\n"
-        "  --world DIR       the world folder: world.ini or world.bin, server.ini,\n"
-        "                    players/ (default .)\n"
-        "  --max-players N   players at once (default: server.ini's, else 16)\n"
-        "  --size N          a folder with no world gets a new island of N x N columns:\n"
-        "                    20 (the default), 64, 128 or 300\n"
-        "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
-        "         whitelist on|off|add NAME|remove NAME, forget NAME [drop], stats, save,\n"
-        "         stop\n");
+    std::fprintf(out,
+                 "usage: tessaria-server [--port N] [--world DIR] [--max-players N] [--size N]\n"
+                 "  --port N          TCP port to listen on (default 7777; 0 picks a free one)\n"
+                 "  --world DIR       the world folder: world.sqlite, server.ini, admin.ini,\n"
+                 "                    restore/ (default .)\n"
+                 "  --max-players N   players at once (default: server.ini's, else 16)\n"
+                 "  --size N          a folder with no world gets a new island of N x N columns:\n"
+                 "                    20 (the default), 64, 128 or 300\n"
+                 "console: list, say TEXT, kick NAME, ban NAME|ADDRESS, unban NAME|ADDRESS,\n"
+                 "         whitelist on|off|add NAME|remove NAME, forget NAME [drop],\n"
+                 "         history X Y, rollback NAME MINUTES, restore [N], stats, save, stop\n");
 }
 
 }  // namespace
@@ -41,6 +40,7 @@ void usage(FILE* out) {
 int main(int argc, char** argv) {
     ServerOptions options;
     options.port = 7777;
+    options.protectSpawn = 8;
     const option longOptions[] = {{"port", required_argument, nullptr, 'p'},
                                   {"world", required_argument, nullptr, 'w'},
                                   {"max-players", required_argument, nullptr, 'm'},

@@ -92,6 +92,7 @@ struct Peer {
     bool stepped = false;             // a step began this tick
     bool correct = false;             // the player's own picture of itself needs setting right
     std::vector<CellChange> restore;  // cells the player may have drawn wrongly
+    Clock::time_point toldProtected;  // when it was last told a place is protected
 
     bool closing = false;
     Clock::time_point closingSince;

@@ -65,9 +65,8 @@ struct Server::Impl {
 
     // The rooms, each handed only what it uses of the others.
     server::Peers peers;
-    server::Store store{logger(), peers,
-                        [this](WorldSnapshot& snapshot) { world.snapshot(snapshot); }};
-    server::SharedWorld world{logger(), peers, store, random};
+    server::Store store{logger(), peers};
+    server::SharedWorld world{logger(), config, peers, store, random};
     server::Logins logins{logger(), config, peers, store, world, random};
     server::Console console{logger(), config, peers, logins, world, store, stopFlag};
 
@@ -120,6 +119,7 @@ bool Server::start() {
         return false;
     }
     if (s.options.maxPlayers >= 0) s.config.maxPlayers = s.options.maxPlayers;
+    if (s.config.protectSpawn < 0) s.config.protectSpawn = s.options.protectSpawn;
     s.config.maxPlayers = clampTo(s.config.maxPlayers, 0, static_cast<int>(kLastPlayerId) + 1);
     // Connections stay well below the descriptor limit, or its last ones
     // would go to idle strangers and the saves would find none left.
@@ -138,9 +138,13 @@ bool Server::start() {
           std::to_string(s.logins.connectionCap) + " connections, " +
           std::to_string(s.logins.loginCap) + " of them logging in");
     s.logins.started = Clock::now();
+    s.store.setKeeping(s.config.restorePoints, s.config.restoreEveryMinutes, s.config.editLogDays);
+    if (!s.world.load(folder, s.options.newWorldSize)) {
+        s.lock.release();
+        return false;
+    }
     s.logins.namesKnown = s.store.countRecords();
-    s.store.takeStoredWith([&s](StoredWorld& stored) { return s.world.takeStored(stored); });
-    if (!s.world.load(folder, s.options.newWorldSize)) return false;
+    s.store.restorePointAtStart();
     try {
         s.logins.listener = std::make_unique<Listener>(Ipv4Address(), s.options.port);
     } catch (const std::exception& e) {
@@ -231,7 +235,7 @@ bool Server::stop() {
     }
     for (const auto& peer : s.peers) peer->link->client().abort(true);
     s.peers.clear();
-    const bool saved = s.store.saveNow(false);
+    const bool saved = s.store.close();
     s.logins.listener.reset();
     s.lock.release();
     s.log(saved ? "stopped; world saved" : "stopped; the world could not be saved");

@@ -25,13 +25,15 @@
 
 struct ServerOptions {
     std::uint16_t port = 0;         // 0: the system picks a free one (see Server::port)
-    std::string worldFolder = ".";  // holds world.ini, server.ini and players/
+    std::string worldFolder = ".";  // holds world.sqlite, server.ini, admin.ini and restore/
     int maxPlayers = -1;            // -1: what server.ini says (16 when it says nothing)
     // The columns along each side of the island made for a folder with no
-    // world: the band's 20, or 64, 128 or 300 (kept as world.bin). Only the
-    // dedicated server makes a larger one: it is generated in the
-    // process-wide grid, which a game hosting on a thread draws from.
+    // world: the band's 20, or 64, 128 or 300.
     int newWorldSize = 20;
+    // The columns around the world's start that only admins change when
+    // server.ini does not say: a game that hosts its own world for friends
+    // protects nothing, tessaria-server 8.
+    int protectSpawn = 0;
     // Where each line of the log goes (no line feed at its end); standard
     // output when empty. Called on the ticking thread only.
     std::function<void(const std::string&)> log;
@@ -79,8 +81,8 @@ public:
 
     // A console line (list, stats, say TEXT, kick NAME, ban NAME|ADDRESS, unban
     // NAME|ADDRESS, whitelist on|off|add NAME|remove NAME, forget NAME [drop],
-    // save, stop), from any thread; it runs at the next tick and answers in
-    // the log.
+    // history X Y, rollback NAME MINUTES, restore [N], save, stop), from any
+    // thread; it runs at the next tick and answers in the log.
     void command(const std::string& line);
     // Players who have joined and not left; from any thread.
     int playerCount() const;

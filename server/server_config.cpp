@@ -56,7 +56,7 @@ void readPairs(const std::string& path, Take take, std::string& problem) {
             if (name != "password") value = value.substr(0, value.find('#'));
             value = trimmed(value);
             // A second line of one limit leaves the owner guessing which holds.
-            if (name != "ban" && name != "allow" && !seen.insert(name).second)
+            if (name != "ban" && name != "allow" && name != "admin" && !seen.insert(name).second)
                 why = "sets " + name + " a second time";
             else why = take(name, value);
         }
@@ -83,6 +83,11 @@ std::string takeLimit(ServerConfig& c, const std::string& name, const std::strin
         {"new_names_per_minute", &c.newNamesPerMinute, 0, 100000},
         {"new_names_per_address", &c.newNamesPerAddress, 0, 100000},
         {"max_names", &c.maxNames, 0, 10000000},
+        {"protect_spawn", &c.protectSpawn, 0, kMostColumns},
+        // A server that kept none could never be turned back.
+        {"restore_points", &c.restorePoints, 1, 1000},
+        {"restore_every_minutes", &c.restoreEveryMinutes, 1, 7 * 24 * 60},
+        {"edit_log_days", &c.editLogDays, 1, 3650},
     };
     const auto outOfRange = [&](long least, long most) {
         return "(" + name + ") wants a whole number " + std::to_string(least) + ".." +
@@ -120,7 +125,8 @@ std::string takeAdmin(ServerConfig& c, const std::string& name, const std::strin
     }
     if (name == "ban" && !value.empty()) return c.banned.insert(lowered(value)), "";
     if (name == "allow" && !value.empty()) return c.allowed.insert(lowered(value)), "";
-    return "is not whitelist = on|off, ban = NAME|ADDRESS or allow = NAME";
+    if (name == "admin" && !value.empty()) return c.admins.insert(lowered(value)), "";
+    return "is not whitelist = on|off, ban = NAME|ADDRESS, allow = NAME or admin = NAME";
 }
 
 std::string saveAdmin(const ServerConfig& c) {
@@ -128,6 +134,7 @@ std::string saveAdmin(const ServerConfig& c) {
     text += std::string("whitelist = ") + (c.whitelistOn ? "on" : "off") + "\n";
     for (const auto& b : c.banned) text += "ban = " + b + "\n";
     for (const auto& a : c.allowed) text += "allow = " + a + "\n";
+    for (const auto& a : c.admins) text += "admin = " + a + "\n";
     const int error = replaceFile(c.adminPath, text, true);
     return error == 0 ? "" : " (but admin.ini could not be written: " + std::to_string(error) + ")";
 }
@@ -136,6 +143,10 @@ std::string saveAdmin(const ServerConfig& c) {
 
 bool ServerConfig::isBanned(const std::string& name, const std::string& address) const {
     return (!name.empty() && banned.count(lowered(name)) > 0) || banned.count(address) > 0;
+}
+
+bool ServerConfig::isAdmin(const std::string& name) const {
+    return admins.count(lowered(name)) > 0;
 }
 
 bool ServerConfig::whitelistAllows(const std::string& name) const {

@@ -21,6 +21,12 @@
 //   new_names_per_minute 20      names joining for the first time; the next waits
 //   new_names_per_address 8      of them from one address in a minute
 //   max_names            10000   names that own a record, all told
+//   protect_spawn        8       columns around the world's start that only
+//                                admins change; 0 protects nothing (a world
+//                                a game hosts protects nothing unless set)
+//   restore_points       8       restore points kept in restore/
+//   restore_every_minutes 10     between two restore points while the server runs
+//   edit_log_days        7       how long the log of who changed which cell is kept
 #pragma once
 
 #include <chrono>
@@ -51,12 +57,20 @@ struct ServerConfig {
     // One address alone must not take the whole server's minute of them.
     int newNamesPerAddress = 8;
     int maxNames = 10000;
+    int protectSpawn = -1;  // -1: server.ini does not say
+    int restorePoints = 8;
+    int restoreEveryMinutes = 10;
+    int editLogDays = 7;
 
-    // admin.ini: "whitelist = on|off", "ban = NAME|ADDRESS", "allow = NAME".
+    // admin.ini: "whitelist = on|off", "ban = NAME|ADDRESS", "allow = NAME",
+    // "admin = NAME".
     std::string adminPath;
     bool whitelistOn = false;
     std::set<std::string> banned;   // names in lower case, and addresses
     std::set<std::string> allowed;  // names in lower case
+    std::set<std::string> admins;   // names in lower case: they may build where others may not
+
+    bool isAdmin(const std::string& name) const;
 
     bool isBanned(const std::string& name, const std::string& address) const;
     bool whitelistAllows(const std::string& name) const;

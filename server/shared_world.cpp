@@ -1,7 +1,11 @@
 #include "server/shared_world.h"
 
+#include <ctime>
+#include <map>
 #include <sstream>
+#include <tuple>
 
+#include "game/world_store.h"
 #include "protocol/codec.h"
 #include "rules/actions.h"
 #include "worldgen/world_kinds.h"
@@ -20,6 +24,14 @@ constexpr int kSpawnReach = 6;
 // In a larger world: how far, and how far apart.
 constexpr int kLargeSpawnReach = 40;
 constexpr int kSpawnApart = 3;
+// A refused action's reason goes to the player at most this often, however
+// fast its key repeats.
+constexpr auto kProtectedNoteEvery = seconds(2);
+// The edits a rollback takes back are logged under this, which no player's
+// name can be.
+const char kRollbackName[] = "(rollback)";
+
+std::int64_t secondsNow() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 // The request kinds that the rules refuse while a step or action runs: they
 // wait for the player to be free, as a held key would.
@@ -30,54 +42,62 @@ bool waitsForFreePlayer(const Message& m) {
 
 }  // namespace
 
-SharedWorld::SharedWorld(Log log, Peers& peers, Store& store, std::mt19937& random)
-    : log_(std::move(log)), peers_(peers), store_(store), random_(random) {}
+SharedWorld::SharedWorld(Log log, const ServerConfig& config, Peers& peers, Store& store,
+                         std::mt19937& random)
+    : log_(std::move(log)), config_(config), peers_(peers), store_(store), random_(random) {}
 
 bool SharedWorld::load(const std::string& worldFolder, int newSize) {
     grid_->maxX = kBandColumns - 1;
     grid_->maxY = kBandColumns - 1;
-    Store::WorldFound found;
-    if (!store_.readWorld(*grid_, startX_, startY_, worldRecord_, found)) return false;
-    if (!found.found && newSize > kBandColumns && isWorldSize(newSize)) {
+    store_.setSource(
+        WorldSource{[this](std::vector<DbPiece>& pieces, bool all) { takeChanged(pieces, all); },
+                    [this](const std::vector<std::pair<int, int>>& pieces) { unsave(pieces); },
+                    [this](WorldSnapshot& band) { snapshot(band); }});
+    WorldDbMeta meta;
+    bool found = false;
+    if (!store_.open(*grid_, meta, worldRecord_, found)) return false;
+    if (!found) {
         const std::uint32_t seed = random_();
-        const WorldStart start = generateIslandWorld(seed, newSize);
-        for (int x = 0; x < newSize; ++x)
-            for (int y = 0; y < newSize; ++y)
-                for (int level = 0; level < kBandLevels; ++level)
-                    setCellOf(*grid_, x, y, level, cellOf(world, x, y, level));
-        found = Store::WorldFound{false, true, newSize, newSize, WorldKind::Island, false};
-        startX_ = start.x;
-        startY_ = start.y;
-        store_.keepAsStoredWorld();
-        store_.markWorldUnsaved(Clock::now() - kAutosaveAfter);
-        log_("no world in " + worldFolder + ": generated an island of " + std::to_string(newSize) +
-             " x " + std::to_string(newSize) + " (seed " + std::to_string(seed) + ")");
-    } else if (!found.found) {
-        Terrain terrain;
-        const std::uint32_t seed = random_();
-        generateWorld(WorldKind::Island, seed, terrain);
-        for (int x = 0; x < kBandEdge; ++x)
-            for (int y = 0; y < kBandEdge; ++y)
-                for (int level = 0; level < kBandEdge; ++level)
-                    setCellOf(*grid_, x, y, level, terrain.at(x, y, level));
-        startX_ = terrain.startX;
-        startY_ = terrain.startY;
-        store_.markWorldUnsaved(Clock::now() - kAutosaveAfter);
-        log_("no world in " + worldFolder + ": generated an island (seed " + std::to_string(seed) +
-             ")");
+        const int size = newSize > kBandColumns && isWorldSize(newSize) ? newSize : kBandColumns;
+        meta = WorldDbMeta{};
+        meta.columns = meta.rows = size;
+        meta.seed = seed;
+        if (size > kBandColumns) {
+            const WorldStart start = generateIslandWorld(*grid_, seed, size);
+            meta.startX = start.x;
+            meta.startY = start.y;
+        } else {
+            Terrain terrain;
+            generateWorld(WorldKind::Island, seed, terrain);
+            for (int x = 0; x < kBandEdge; ++x)
+                for (int y = 0; y < kBandEdge; ++y)
+                    for (int level = 0; level < kBandEdge; ++level)
+                        setCellOf(*grid_, x, y, level, terrain.at(x, y, level));
+            meta.startX = terrain.startX;
+            meta.startY = terrain.startY;
+        }
+        // Kept with the world: after a restart new players start where the
+        // generator meant them to.
+        meta.startLevel = columnTop(*meta.startX, *meta.startY);
+        if (!store_.create(*grid_, meta, worldRecord_)) return false;
+        log_("no world in " + worldFolder + ": generated an island of " + std::to_string(size) +
+             " x " + std::to_string(size) + " (seed " + std::to_string(seed) + ")");
     }
-    large_ = found.large;
-    kind_ = found.kind;
-    columns_ = found.columns;
-    rows_ = found.rows;
+    large_ = usesWorldStore(meta.columns, meta.rows);
+    kind_ = meta.kind;
+    columns_ = meta.columns;
+    rows_ = meta.rows;
     // Players walk the world's own columns: a classic world's 0..19 as ever.
     grid_->maxX = columns_ - 1;
     grid_->maxY = rows_ - 1;
     across_ = ::piecesAcross(columns_);
     down_ = ::piecesAcross(rows_);
-    if (large_ && found.found) {
-        // A larger world keeps no start column: new players start near the
-        // single player's place, or the middle.
+    // A world kept before its start was: new players start near the single
+    // player's place, or the middle.
+    if (meta.startX && meta.startY) {
+        startX_ = *meta.startX;
+        startY_ = *meta.startY;
+    } else {
         startX_ = worldRecord_.x ? *worldRecord_.x : columns_ / 2;
         startY_ = worldRecord_.y ? *worldRecord_.y : rows_ / 2;
     }
@@ -90,6 +110,7 @@ bool SharedWorld::load(const std::string& worldFolder, int newSize) {
     weather_.weatherActive = sixth(random_) == 3;
     weather_.weatherKind = static_cast<WeatherKind>(kind(random_));
     told_.assign(grid_->cells, grid_->cells + static_cast<std::size_t>(columns_) * kStrideX);
+    stored_ = told_;
     toldRevision_ = grid_->revision;
     holders_.assign(static_cast<std::size_t>(across_ * down_), 0);
     changes_.assign(holders_.size(), {});
@@ -105,10 +126,6 @@ void SharedWorld::snapshot(WorldSnapshot& world) const {
     world.playerX = startX_;
     world.playerY = startY_;
     world.record = worldRecord_;
-}
-
-bool SharedWorld::takeStored(StoredWorld& stored) const {
-    return takeStoredWorld(*grid_, columns_, rows_, kind_, worldRecord_, stored);
 }
 
 std::uint8_t SharedWorld::bandBlock(int x, int y, int level) const {
@@ -334,6 +351,7 @@ void SharedWorld::apply(Peer& peer, const Message& message) {
     } else if (const auto* use = std::get_if<Use>(&message)) {
         p.selectedSlot = use->slot;
         p.targetRaised = use->raised;
+        if (isProtected(peer, use->placing != 0)) return refuseProtected(peer);
         (use->placing ? intent.place : intent.mine) = true;
         handlePlayerInput(p, peer.view, intent, *grid_);
         // The client counted its stock as if this went through; the
@@ -390,6 +408,7 @@ void SharedWorld::restoreActionCell(Peer& peer) {
 // Without the pause after a switch.
 void SharedWorld::tick() {
     std::vector<PlayerState*> players;
+    Around around;
     for (const auto& owned : peers_) {
         Peer& peer = *owned;
         if (!peer.joined || peer.closing) continue;
@@ -399,8 +418,11 @@ void SharedWorld::tick() {
             apply(peer, request);
         }
         const bool wasActing = peer.state.acting;
+        const int x = peer.state.x, y = peer.state.y;
+        if (wasActing) copyAround(x, y, around);
         updateAnimations(peer.state, peer.view, *grid_);
         if (wasActing && !peer.state.acting) {
+            logChanges(peer, x, y, around);
             restoreActionCell(peer);
             tellActionCounts(peer);
         }
@@ -670,6 +692,192 @@ void SharedWorld::sendUpdates(Clock::time_point now) {
         peer.tellCounts.reset();
         if (!own.empty()) peer.link->send(own);
     }
+}
+
+// ---- the owner's protection, log and turning back
+
+// The start's columns belong to the admins. An explosive mined elsewhere
+// blows away the ring around the player, so that ring counts too.
+bool SharedWorld::isProtected(const Peer& peer, bool placing) const {
+    const int reach = config_.protectSpawn;
+    if (reach <= 0 || config_.isAdmin(peer.name)) return false;
+    const auto near = [&](int x, int y) {
+        return std::abs(x - startX_) <= reach && std::abs(y - startY_) <= reach;
+    };
+    const PlayerState& p = peer.state;
+    const Column ahead = columnAhead(p);
+    if (near(ahead.x, ahead.y)) return true;
+    if (placing || ahead.x < 0 || ahead.x >= columns_ || ahead.y < 0 || ahead.y >= rows_)
+        return false;
+    bool explosive = false;
+    for (int level = 0; level < kBandEdge; ++level)
+        explosive = explosive || cellOf(*grid_, ahead.x, ahead.y, level) == Explosive;
+    for (int dx = -1; explosive && dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            if (near(p.x + dx, p.y + dy)) return true;
+    return false;
+}
+
+// As any refused Use: the client is set right about its place, the cell
+// and the counts it guessed, and told why.
+void SharedWorld::refuseProtected(Peer& peer) {
+    PlayerState& p = peer.state;
+    peer.correct = true;
+    restoreActionCell(peer);
+    if (!peer.restore.empty()) {
+        const CellChange& cell = peer.restore.back();
+        peer.actionBlocks[1] = cellOf(*grid_, cell.x, cell.y, cell.level);
+    }
+    peer.actionBlocks[0] = p.hotbar[clampTo(p.selectedSlot, 0, kHotbarSlots - 1)];
+    tellActionCounts(peer);
+    const auto now = Clock::now();
+    if (now - peer.toldProtected < kProtectedNoteEvery) return;
+    peer.toldProtected = now;
+    peer.link->send(Announcement{"this place is protected"});
+}
+
+void SharedWorld::copyAround(int x, int y, Around& cells) const {
+    auto out = cells.begin();
+    for (int dx = -kActionReach; dx <= kActionReach; ++dx)
+        for (int dy = -kActionReach; dy <= kActionReach; ++dy, out += kGridLevels) {
+            const int cx = x + dx, cy = y + dy;
+            if (cx < 0 || cx >= columns_ || cy < 0 || cy >= rows_) continue;
+            const BlockId* column = grid_->cells + cellIndex(cx, cy, kHighestLevel);
+            std::copy(column, column + kGridLevels, out);
+        }
+}
+
+void SharedWorld::logChanges(const Peer& peer, int x, int y, const Around& before) {
+    auto was = before.begin();
+    for (int dx = -kActionReach; dx <= kActionReach; ++dx)
+        for (int dy = -kActionReach; dy <= kActionReach; ++dy, was += kGridLevels) {
+            const int cx = x + dx, cy = y + dy;
+            if (cx < 0 || cx >= columns_ || cy < 0 || cy >= rows_) continue;
+            const BlockId* column = grid_->cells + cellIndex(cx, cy, kHighestLevel);
+            for (int i = 0; i < kGridLevels; ++i)
+                if (column[i] != was[i])
+                    store_.logEdit(CellEdit{secondsNow(), lowered(peer.name), cx, cy,
+                                            kHighestLevel + i, was[i], column[i]});
+        }
+}
+
+// Each piece's columns against what the database holds: a change nobody
+// was told of (a piece no player held) is found all the same.
+void SharedWorld::takeChanged(std::vector<DbPiece>& pieces, bool all) {
+    for (int py = 0; py < down_; ++py)
+        for (int px = 0; px < across_; ++px) {
+            const int x0 = px * kPieceEdge, x1 = std::min(columns_, x0 + kPieceEdge);
+            const int y0 = py * kPieceEdge, y1 = std::min(rows_, y0 + kPieceEdge);
+            bool differs = all;
+            for (int x = x0; x < x1 && !differs; ++x) {
+                const int from = cellIndex(x, y0, kHighestLevel),
+                          to = cellIndex(x, y1, kHighestLevel);
+                differs =
+                    !std::equal(grid_->cells + from, grid_->cells + to, stored_.data() + from);
+            }
+            if (!differs) continue;
+            pieces.emplace_back();
+            // A cell no block has (never from the rules) keeps the piece as it was saved.
+            if (!takePiece(*grid_, px, py, columns_, rows_, pieces.back())) {
+                pieces.pop_back();
+                log_("piece " + std::to_string(px) + "," + std::to_string(py) +
+                     " holds a cell no block has: it is not saved");
+                continue;
+            }
+            for (int x = x0; x < x1; ++x) {
+                const int from = cellIndex(x, y0, kHighestLevel),
+                          to = cellIndex(x, y1, kHighestLevel);
+                std::copy(grid_->cells + from, grid_->cells + to, stored_.data() + from);
+            }
+        }
+}
+
+void SharedWorld::unsave(const std::vector<std::pair<int, int>>& pieces) {
+    for (const auto& [px, py] : pieces) {
+        const int x0 = px * kPieceEdge, x1 = std::min(columns_, x0 + kPieceEdge);
+        const int y0 = py * kPieceEdge, y1 = std::min(rows_, y0 + kPieceEdge);
+        for (int x = x0; x < x1; ++x)
+            std::fill(stored_.data() + cellIndex(x, y0, kHighestLevel),
+                      stored_.data() + cellIndex(x, y1, kHighestLevel), BlockId{-1});
+    }
+}
+
+// The log comes newest first. A cell whose newest edit is the name's goes
+// back to what it held before the name's run of edits there began; one
+// another player changed since keeps that player's work.
+std::string SharedWorld::rollback(const std::string& name, int minutes) {
+    const std::string who = lowered(name);
+    std::vector<CellEdit> edits;
+    if (!store_.editsSince(secondsNow() - std::int64_t{minutes} * 60, edits))
+        return "rollback: the edit log could not be read";
+    struct Cell {
+        bool open = true;  // still within the name's newest run
+        BlockId before = Empty;
+    };
+    std::map<std::tuple<int, int, int>, Cell> cells;
+    for (const CellEdit& edit : edits) {
+        const auto at = std::make_tuple(edit.x, edit.y, edit.level);
+        const auto found = cells.find(at);
+        if (found == cells.end()) {
+            cells[at] = Cell{edit.name == who, edit.before};
+        } else if (found->second.open && edit.name == who) {
+            found->second.before = edit.before;
+        } else {
+            found->second.open = false;
+        }
+    }
+    int count = 0;
+    for (const auto& [at, cell] : cells) {
+        const auto [x, y, level] = at;
+        if (!cell.open || x < 0 || x >= columns_ || y < 0 || y >= rows_ || !inGrid(x, y, level) ||
+            cellOf(*grid_, x, y, level) == cell.before)
+            continue;
+        store_.logEdit(CellEdit{secondsNow(), kRollbackName, x, y, level,
+                                cellOf(*grid_, x, y, level), cell.before});
+        setCellOf(*grid_, x, y, level, cell.before);
+        ++count;
+    }
+    if (count > 0) store_.markWorldChanged(Clock::now());
+    return "rollback: put back " + std::to_string(count) + (count == 1 ? " cell " : " cells ") +
+           name + " changed in the last " + std::to_string(minutes) + " minutes";
+}
+
+// Everyone in the world is put where its record in the restored world has
+// it, with that record's stock, and sent its pieces again whole; only the
+// order of its hotbar stays as the player has it on screen.
+std::string SharedWorld::restoreTo(const RestorePoint& point) {
+    auto restored = std::make_unique<WorldGrid>();
+    std::string problem;
+    if (!store_.restore(point, *restored, problem)) return "restore: " + problem;
+    for (int x = 0; x < columns_; ++x)
+        for (int y = 0; y < rows_; ++y)
+            for (int level = kHighestLevel; level < kHighestLevel + kGridLevels; ++level)
+                if (cellOf(*grid_, x, y, level) != cellOf(*restored, x, y, level))
+                    setCellOf(*grid_, x, y, level, cellOf(*restored, x, y, level));
+    told_.assign(grid_->cells, grid_->cells + static_cast<std::size_t>(columns_) * kStrideX);
+    stored_ = told_;
+    toldRevision_ = grid_->revision;
+    const auto now = Clock::now();
+    int moved = 0;
+    for (const auto& owned : peers_) {
+        Peer& peer = *owned;
+        if (!peer.joined || peer.closing) continue;
+        letGo(peer);
+        std::array<BlockId, kHotbarSlots> hotbar{};
+        std::copy(std::begin(peer.state.hotbar), std::end(peer.state.hotbar), hotbar.begin());
+        const int slot = peer.state.selectedSlot;
+        setUpPlayer(peer, store_.storedRecord(store_.recordPath(peer.name)), now);
+        std::copy(hotbar.begin(), hotbar.end(), std::begin(peer.state.hotbar));
+        peer.state.selectedSlot = slot;
+        peer.waiting.clear();
+        peer.correct = true;
+        peer.tellCounts.set();
+        peer.link->send(
+            Announcement{"the world went back to an earlier time: you are where you were then"});
+        ++moved;
+    }
+    return "restore: the world is back at " + point.file + "; " + std::to_string(moved) +
+           " players moved to their places in it";
 }
 
 }  // namespace server

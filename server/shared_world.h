@@ -18,21 +18,32 @@
 #include "rules/projection.h"
 #include "rules/world_tick.h"
 #include "server/peer.h"
+#include "server/server_config.h"
 #include "server/store.h"
 #include "world/world_grid.h"
 #include "worldgen/world_kinds.h"
 
 namespace server {
 
+// Columns a player's action may write, each way from the player.
+constexpr int kActionReachOf = 2;
+
 class SharedWorld {
 public:
-    SharedWorld(Log log, Peers& peers, Store& store, std::mt19937& random);
+    SharedWorld(Log log, const ServerConfig& config, Peers& peers, Store& store,
+                std::mt19937& random);
 
     // Reads the world from the store, or generates an island when there is
     // none. False, with the reason in the log, when it cannot be read.
     bool load(const std::string& worldFolder, int newSize = kBandColumns);
     void snapshot(WorldSnapshot& world) const;
-    bool takeStored(StoredWorld& stored) const;
+
+    // The console's: every cell `name` changed in the last `minutes` that
+    // nobody changed since goes back to what it was; and the whole world
+    // and its players' records back to a restore point. Each answers in
+    // one line for the log.
+    std::string rollback(const std::string& name, int minutes);
+    std::string restoreTo(const RestorePoint& point);
 
     // The world's size in columns and rows; a classic world's is 20 x 20.
     int columns() const { return columns_; }
@@ -79,6 +90,16 @@ public:
 
 private:
     void apply(Peer& peer, const Message& message);
+    bool isProtected(const Peer& peer, bool placing) const;
+    void refuseProtected(Peer& peer);
+    // The columns within an action's reach of (x, y), every level, for
+    // finding what a player's action changed.
+    using Around =
+        std::array<BlockId, (2 * kActionReachOf + 1) * (2 * kActionReachOf + 1) * kGridLevels>;
+    void copyAround(int x, int y, Around& cells) const;
+    void logChanges(const Peer& peer, int x, int y, const Around& before);
+    void takeChanged(std::vector<DbPiece>& pieces, bool all);
+    void unsave(const std::vector<std::pair<int, int>>& pieces);
     static void walkToward(PlayerIntent& intent, int facing);
     void restoreActionCell(Peer& peer);
     void changedCells();
@@ -94,6 +115,7 @@ private:
     bool inSight(const Peer& viewer, const Peer& other) const;
 
     Log log_;
+    const ServerConfig& config_;
     Peers& peers_;
     Store& store_;
     std::mt19937& random_;
@@ -104,8 +126,10 @@ private:
     // world's own rows of columns.
     std::vector<BlockId> told_;
     std::uint32_t toldRevision_ = 0;
+    // The cells as the database holds them, laid out as told_ is.
+    std::vector<BlockId> stored_;
     // Columns a player's action may write, each way from the player.
-    static constexpr int kActionReach = 2;
+    static constexpr int kActionReach = kActionReachOf;
     // Every kSlices-th row of columns makes a slice; those not compared
     // since the last write.
     static constexpr int kSlices = 4;

@@ -40,7 +40,8 @@ struct FlatWorld {
         world.playerX = world.playerY = 8;
         fs::create_directories(path / "world");
         writeWorldFile((path / "world" / "world.ini").string(), world, false);
-        if (!serverIni.empty()) std::ofstream(path / "world" / "server.ini") << serverIni;
+        // The bots build beside the start.
+        std::ofstream(path / "world" / "server.ini") << "protect_spawn = 0\n" << serverIni;
     }
     ~FlatWorld() {
         std::error_code ignored;
@@ -103,6 +104,8 @@ TEST(Bots, SpreadOverALargeIslandAndEndWithTheServersPiecesOfIt) {
     char pattern[] = "/tmp/tessaria-bots-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern);
     {
+        fs::create_directories(folder / "world");
+        std::ofstream(folder / "world" / "server.ini") << "protect_spawn = 0\n";
         ServerProcess server((folder / "world").string(), {"--size", "64"});
         ASSERT_NE(server.port(), 0) << server.log();
         const std::string output = runBots(server.port(), 6, 15, nullptr, " --spread");
@@ -113,7 +116,7 @@ TEST(Bots, SpreadOverALargeIslandAndEndWithTheServersPiecesOfIt) {
         EXPECT_LT(s.bytesPerSecond, 8000) << output;
         EXPECT_GT(s.edits, 0) << output;
     }
-    EXPECT_TRUE(fs::exists(folder / "world" / "world.bin"));
+    EXPECT_TRUE(fs::exists(folder / "world" / "world.sqlite"));
     std::error_code ignored;
     fs::remove_all(folder, ignored);
 }

@@ -20,12 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 BlockId savedCell(const fs::path& world, int x, int y, int level) {
-    auto grid = std::make_unique<WorldGrid>();
-    std::int32_t startX = 0, startY = 0;
-    PlayerRecord record;
-    std::ifstream in(world / "world.ini", std::ios::binary);
-    readWorldInto(in, *grid, startX, startY, record);
-    return cellOf(*grid, x, y, level);
+    const auto grid = readServerWorld(world.string());
+    return grid ? cellOf(*grid, x, y, level) : Empty;
 }
 
 const Welcome* welcomeOf(Player& p) {
@@ -49,7 +45,7 @@ bool cellBecomes(Player& p, int x, int y, int level, std::uint8_t block) {
 
 TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgotten) {
     TempWorld folder;
-    const fs::path record = fs::path(folder.world()) / "players" / "alice";
+    const auto record = [&] { return savedRecord(folder.world(), "alice"); };
     ServerProcess server(folder.world());
     ASSERT_NE(server.port(), 0);
     std::string key;
@@ -63,9 +59,8 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
         alice.send(Leave{Reason::Leaving, ""});
         EXPECT_TRUE(server.sawLine("alice left"));
     }
-    ASSERT_TRUE(
-        waitUntil([&] { return readText(record).find("key_sha256") != std::string::npos; }));
-    EXPECT_EQ(readText(record).find(key), std::string::npos) << "only the hash is kept";
+    ASSERT_TRUE(waitUntil([&] { return record().find("key_sha256") != std::string::npos; }));
+    EXPECT_EQ(record().find(key), std::string::npos) << "only the hash is kept";
 
     Player keyless(server.port(), "alice");
     EXPECT_TRUE(leavesFor(keyless, Reason::NameOwned)) << server.log();
@@ -104,12 +99,12 @@ TEST(ServerIdentity, ANameOpensOnlyWithTheKeyItsFirstJoinWasHandedUntilItIsForgo
 
     server.console("forget alice drop");
     EXPECT_TRUE(leavesFor(next, Reason::Kicked));
-    EXPECT_TRUE(waitUntil([&] { return !fs::exists(record); })) << server.log();
+    EXPECT_TRUE(waitUntil([&] { return record().empty(); })) << server.log();
 }
 
 TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheWorld) {
     TempWorld folder;
-    const fs::path record = fs::path(folder.world()) / "players" / "alice";
+    const auto record = [&] { return savedRecord(folder.world(), "alice"); };
     std::string key;
     {
         ServerProcess server(folder.world());
@@ -122,9 +117,8 @@ TEST(ServerIdentity, RecordsOutliveASigkillAndABlockIsNeverInBothTheStockAndTheW
         ASSERT_EQ(welcome->self.y, 5);
         // A turn changes no cell: the record is saved all the same.
         alice.send(Turn{static_cast<std::uint8_t>(Facing::Left)});
-        ASSERT_TRUE(
-            pumpUntil([&] { return readText(record).find("facing = 2") != std::string::npos; },
-                      [] { Player::pumpAll(); }))
+        ASSERT_TRUE(pumpUntil([&] { return record().find("facing = 2") != std::string::npos; },
+                              [] { Player::pumpAll(); }))
             << server.log();
         EXPECT_EQ(server.stop(SIGKILL), 128 + SIGKILL);
     }

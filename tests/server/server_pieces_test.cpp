@@ -17,7 +17,8 @@ using PieceSet = std::set<std::pair<int, int>>;
 
 // Grass at level 10 over size x size columns, kept as world.bin beside the
 // band's world.ini (which the server then passes over), and a record for
-// each player naming where it stands and which way it faces.
+// each player naming where it stands and which way it faces: the files a
+// server kept before its database, taken into one at its start.
 struct LargeWorld {
     TempWorld folder;
     explicit LargeWorld(int size) {
@@ -156,13 +157,12 @@ TEST(ServerPieces, AnEditAtAPiecesBorderReachesPlayersOnBothSidesAndNoPlayerFarA
         return false;
     }),
               nullptr);
-    // The world goes back into world.bin, edits and all.
+    // The world goes into its database, edits and all.
     EXPECT_EQ(server.stop(SIGTERM), 0);
-    StoredWorld saved;
-    ASSERT_EQ(readStoredWorld(world.world(), saved).problem, "");
-    ASSERT_EQ(saved.columns, 300);
-    EXPECT_EQ(saved.cells[(20 * 300 + 150) * kStoredLevels + 9], Cobblestone);
-    EXPECT_EQ(saved.cells[(251 * 300 + 150) * kStoredLevels + 9], Cobblestone);
+    const auto saved = readServerWorld(world.world());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(cellOf(*saved, 20, 150, 9), Cobblestone);
+    EXPECT_EQ(cellOf(*saved, 251, 150, 9), Cobblestone);
 }
 
 TEST(ServerPieces, AWalkIntoTheNextPiecesGetsThemBeforeTheyComeIntoViewAsTheyStandNow) {

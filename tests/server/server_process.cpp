@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <regex>
 
+#include "game/world_db.h"
 #include "game/world_file.h"
 
 TempWorld::TempWorld() {
@@ -22,6 +24,30 @@ TempWorld::TempWorld() {
     world.playerX = world.playerY = 5;
     std::filesystem::create_directories(path / "world");
     if (writeWorldFile((path / "world" / "world.ini").string(), world, false) != 0) path.clear();
+    // The tests build beside the start.
+    std::ofstream(path / "world" / "server.ini") << "protect_spawn = 0\n";
+}
+
+std::unique_ptr<WorldGrid> readServerWorld(const std::string& folder,
+                                           std::map<std::string, std::string>* records) {
+    WorldDb db;
+    WorldDbMeta meta;
+    std::string problem;
+    auto grid = std::make_unique<WorldGrid>();
+    std::vector<std::pair<std::string, std::string>> all;
+    if (!openWorldDb(db, worldDbFile(folder), DbMode::ReadOnly, problem) ||
+        !readMeta(db, meta, problem) || !readWorldCells(db, meta, *grid, problem) ||
+        !readAllRecords(db, all, problem))
+        return nullptr;
+    if (records != nullptr) records->insert(all.begin(), all.end());
+    return grid;
+}
+
+std::string savedRecord(const std::string& folder, const std::string& name) {
+    std::map<std::string, std::string> records;
+    if (!readServerWorld(folder, &records)) return "";
+    const auto found = records.find(name);
+    return found == records.end() ? "" : found->second;
 }
 
 TempWorld::~TempWorld() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "protocol/connection.h"
 #include "support/waiting.h"
+#include "world/world_grid.h"
 
 // A folder under /tmp, removed at the end, whose world/ holds grass at level
 // 10 everywhere and a cobblestone pillar north of the start column (5, 5)
@@ -25,6 +27,15 @@ struct TempWorld {
     ~TempWorld();
     std::string world() const { return (path / "world").string(); }
 };
+
+// The world and the players' records (by name, when asked for) as a
+// server's database holds them, read beside a server that has it open;
+// nothing when it cannot be read.
+std::unique_ptr<WorldGrid> readServerWorld(const std::string& folder,
+                                           std::map<std::string, std::string>* records = nullptr);
+
+// One name's record as the database holds it; "" when it holds none.
+std::string savedRecord(const std::string& folder, const std::string& name);
 
 class ServerProcess {
 public:

@@ -34,6 +34,23 @@ TEST(ServerConsole, ATypedLineSplitsIntoItsVerbAndItsWordsAndForgetTakesOnlyDrop
     EXPECT_TRUE(drop);
     EXPECT_FALSE(server::parseForget("bob dropped", name, drop));
     EXPECT_FALSE(server::parseForget("", name, drop));
+
+    // The owner's undo verbs take whole numbers in range and nothing after them.
+    int x = 0, y = 0, minutes = 0, which = -1;
+    EXPECT_TRUE(server::parseHistory(" 12 299 ", x, y));
+    EXPECT_EQ(x * 1000 + y, 12299);
+    for (const char* bad : {"12", "12 300", "-1 4", "1 2 3", "1 x"})
+        EXPECT_FALSE(server::parseHistory(bad, x, y)) << bad;
+    EXPECT_TRUE(server::parseRollback("Bob 30", name, minutes));
+    EXPECT_EQ(name + " " + std::to_string(minutes), "Bob 30");
+    for (const char* bad : {"Bob", "Bob 0", "Bob 30 more", "30", "Bob -5"})
+        EXPECT_FALSE(server::parseRollback(bad, name, minutes)) << bad;
+    EXPECT_TRUE(server::parseRestore("", which));
+    EXPECT_EQ(which, 0);  // the list
+    EXPECT_TRUE(server::parseRestore("3", which));
+    EXPECT_EQ(which, 3);
+    EXPECT_FALSE(server::parseRestore("0", which));
+    EXPECT_FALSE(server::parseRestore("1 2", which));
 }
 
 TEST(ServerStore, ARecordsKeyLineIsReadWhenWellFormedAndTakenAwayAlone) {
@@ -48,12 +65,20 @@ TEST(ServerStore, ARecordsKeyLineIsReadWhenWellFormedAndTakenAwayAlone) {
     EXPECT_EQ(server::withoutKey(record), "x = 3\ny = 4\n");
 }
 
+server::SaveOutcome outcome(const std::string& failure, std::vector<server::RecordWrite> unwritten,
+                            std::vector<server::RecordWrite> written) {
+    server::SaveOutcome result;
+    result.failure = failure;
+    result.unwritten = std::move(unwritten);
+    result.written = std::move(written);
+    return result;
+}
+
 struct StoreFixture {
     std::filesystem::path folder;
     server::Peers peers;
     std::vector<std::string> lines;
-    server::Store store{[this](const std::string& line) { lines.push_back(line); }, peers,
-                        [](WorldSnapshot&) {}};
+    server::Store store{[this](const std::string& line) { lines.push_back(line); }, peers};
 
     StoreFixture() {
         std::string name = (std::filesystem::temp_directory_path() / "store-XXXXXX").string();
@@ -73,18 +98,18 @@ TEST(ServerStore, ASaveThatSettlesLateNeverPutsBackAnOlderTextOfARecord) {
     f.store.keep(first);
     const server::RecordWrite second = f.store.issue(path, "second\n");
     f.store.keep(second);
-    f.store.settle(server::SaveOutcome{"", {}, {first}}, now);
+    f.store.settle(outcome("", {}, {first}), now);
     EXPECT_EQ(f.store.storedRecord(path).value_or("none"), "second\n");
-    f.store.settle(server::SaveOutcome{"", {}, {second}}, now);
-    EXPECT_EQ(f.store.storedRecord(path).value_or("none"), "none");
+    f.store.settle(outcome("", {}, {second}), now);
+    EXPECT_EQ(f.store.storedRecord(path).value_or("none"), "second\n");
 
     // A failed write of an old text is not tried again once a newer one was handed out.
     const server::RecordWrite third = f.store.issue(path, "third\n");
     const server::RecordWrite fourth = f.store.issue(path, "fourth\n");
-    f.store.settle(server::SaveOutcome{"saving failed", {third}, {}}, now);
-    EXPECT_EQ(f.store.storedRecord(path).value_or("none"), "none");
+    f.store.settle(outcome("saving failed", {third}, {}), now);
+    EXPECT_EQ(f.store.storedRecord(path).value_or("none"), "second\n");
     // The newest one that failed is.
-    f.store.settle(server::SaveOutcome{"saving failed", {fourth}, {}}, now);
+    f.store.settle(outcome("saving failed", {fourth}, {}), now);
     EXPECT_EQ(f.store.storedRecord(path).value_or("none"), "fourth\n");
     EXPECT_EQ(f.store.saveJob(false).records.size(), 1u);
 }
