@@ -92,9 +92,8 @@ bool escapeToTitleMenu(const XServer& server, Window window, const Image& button
                0;
     };
     // A joined world that arrives meanwhile shows the game again: try anew
-    // until the menu stays. Escape on the menu only closes its panel. A try
-    // gives a starved game time to draw, so that Escapes do not overtake it.
-    const double trySeconds = seconds / 6;
+    // until the menu stays. Escape on the menu only closes its panel.
+    constexpr double trySeconds = 4;
     for (double spent = 0; spent < seconds; spent += 2 * trySeconds) {
         holdKey(server, window, "Escape", 0.15);
         if (!waitUntil([&] { return menuShown() || pauseShown(); }, trySeconds)) continue;
