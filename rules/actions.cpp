@@ -26,6 +26,10 @@ void countBreak(PlayerState& p, BlockId id) {
 
 BlockId selectedType(const PlayerState& p) { return p.hotbar[p.selectedSlot]; }
 
+// A stream gives way to a block as air does; mining one gives nothing, and
+// what feeds it fills the cell again.
+bool roomToPlace(BlockId target) { return target == Empty || isStream(target); }
+
 }  // namespace
 
 bool actionCellInBand(const PlayerState& p, const WorldGrid& grid) {
@@ -50,7 +54,7 @@ void finishAction(PlayerState& p, WorldGrid& grid) {
         }
     }
     BlockId type = selectedType(p);
-    if (p.actionMode == ActionMode::Placing && target == Empty && isKnownBlock(type) &&
+    if (p.actionMode == ActionMode::Placing && roomToPlace(target) && isKnownBlock(type) &&
         p.blockCounts[type] >= 1) {
         p.blockCounts[type] -= 1;
         placeCell(p, grid, ahead.x, ahead.y);
@@ -69,7 +73,7 @@ const char* whyActionDoesNothing(const PlayerState& p, const WorldGrid& grid, Ac
         if (target == HardRock) return "that block cannot be mined";
         return nullptr;
     }
-    if (target != Empty) return "the cell is taken";
+    if (!roomToPlace(target)) return "the cell is taken";
     const BlockId type = selectedType(p);
     if (!isKnownBlock(type) || p.blockCounts[type] < 1) return "no blocks of this kind left";
     return nullptr;

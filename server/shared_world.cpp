@@ -113,7 +113,7 @@ bool SharedWorld::takeStored(StoredWorld& stored) const {
 
 std::uint8_t SharedWorld::bandBlock(int x, int y, int level) const {
     const BlockId id = cellOf(*grid_, x, y, level);
-    return isKnownBlock(id) ? static_cast<std::uint8_t>(id) : 0;
+    return isCellValue(id) ? static_cast<std::uint8_t>(id) : 0;
 }
 
 Clocks SharedWorld::clocksNow() const {
