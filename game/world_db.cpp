@@ -28,7 +28,7 @@ constexpr int kCompression = 6;
 constexpr int kBusyMilliseconds = 10000;  // a reader waits out a writer's checkpoint
 
 // The one test of what a cell may hold, on the way in and on the way out.
-bool cellFits(BlockId value) { return isKnownBlock(value); }
+bool cellFits(BlockId value) { return isCellValue(value); }
 bool byteFits(std::uint8_t value) { return cellFits(value); }
 
 // A prepared statement that finalizes itself.

@@ -65,7 +65,7 @@ bool takeStoredWorld(const WorldGrid& grid, int columns, int rows, WorldKind kin
             // A column's levels lie side by side in the grid too.
             const BlockId* column = &grid.cells[cellIndex(x, y, 0)];
             for (int level = 0; level < kStoredLevels; ++level) {
-                known = known && isKnownBlock(column[level]);
+                known = known && isCellValue(column[level]);
                 *out++ = static_cast<std::uint8_t>(column[level]);
             }
         }
@@ -127,7 +127,7 @@ std::string decodeWorld(const std::string& bytes, StoredWorld& stored) {
     if (result != Z_OK || cellsLength != cells.size() || consumed != packedLength)
         return "its cells are damaged";
     const auto unknown =
-        std::find_if(cells.begin(), cells.end(), [](std::uint8_t id) { return id > kLastBlock; });
+        std::find_if(cells.begin(), cells.end(), [](std::uint8_t id) { return !isCellValue(id); });
     if (unknown != cells.end()) return "a cell holds " + std::to_string(*unknown) + ", no block";
     stored.columns = static_cast<std::int32_t>(columns);
     stored.rows = static_cast<std::int32_t>(rows);

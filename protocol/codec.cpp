@@ -70,7 +70,7 @@ Piece pieceOf(const WorldGrid& grid, int px, int py, int columns, int rows) {
             for (int level = 0; level < kBandLevels; ++level) {
                 const BlockId id = cellOf(grid, x0 + dx, y0 + dy, level);
                 piece.cells[pieceIndex(dx, dy, level)] =
-                    static_cast<std::uint8_t>(isKnownBlock(id) ? id : Empty);
+                    static_cast<std::uint8_t>(isCellValue(id) ? id : Empty);
             }
     return piece;
 }

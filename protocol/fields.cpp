@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "net/packet_number.h"
+#include "world/blocks.h"
 
 namespace {
 
@@ -195,18 +196,28 @@ const std::string& compressed(const std::vector<std::uint8_t>& cells) {
 
 }  // namespace
 
-void FieldWriter::packed(const std::vector<std::uint8_t>& cells, std::size_t, std::uint8_t) {
+void FieldWriter::packed(const std::vector<std::uint8_t>& cells, std::size_t) {
     const std::string& bytes = compressed(cells);
     packet_.addShort(
         static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size(), kLargestShort)));
     packet_.addString(bytes);
 }
 
-// Exactly cellCount cells out of exactly the bytes given, every one a known
-// block. The output is bounded by the cells wanted, however the stream claims
+// Exactly cellCount cells out of exactly the bytes given, every one a block
+// or a stream. The output is bounded by the cells wanted, however the stream claims
 // to unfold.
-void FieldReader::packed(std::vector<std::uint8_t>& cells, std::size_t cellCount,
-                         std::uint8_t lastBlock) {
+void FieldReader::cell(std::uint8_t& value, const char* what) {
+    std::uint8_t read = 0;
+    number(read, Width::Char, 0, 0xFF, what);
+    if (failed()) return;
+    if (!isCellValue(read)) {
+        fail(std::string(what) + " " + std::to_string(read) + " is no block or stream");
+        return;
+    }
+    value = read;
+}
+
+void FieldReader::packed(std::vector<std::uint8_t>& cells, std::size_t cellCount) {
     std::size_t length = 0;
     number(length, Width::Short, 1, kLargestShort, "compressed cells");
     if (failed()) return;
@@ -236,8 +247,8 @@ void FieldReader::packed(std::vector<std::uint8_t>& cells, std::size_t cellCount
     }
     cells.resize(cellCount);
     for (const std::uint8_t block : cells)
-        if (block > lastBlock) {
-            fail("block " + std::to_string(block) + " outside 0.." + std::to_string(lastBlock));
+        if (!isCellValue(block)) {
+            fail("cell " + std::to_string(block) + " is no block or stream");
             return;
         }
 }

@@ -79,8 +79,9 @@ public:
     void runs(const std::vector<std::uint8_t>& cells, std::size_t cellCount,
               std::uint8_t lastBlock);
     // Cells zlib-compressed: the compressed length as a short, then the bytes.
-    void packed(const std::vector<std::uint8_t>& cells, std::size_t cellCount,
-                std::uint8_t lastBlock);
+    void packed(const std::vector<std::uint8_t>& cells, std::size_t cellCount);
+    // One cell's value: a block or a stream.
+    void cell(const std::uint8_t& value, const char*) { packet_.addChar(value); }
 
 private:
     PacketWriter& packet_;
@@ -121,7 +122,8 @@ public:
     }
     std::uint32_t presence(std::uint32_t, int parts);
     void runs(std::vector<std::uint8_t>& cells, std::size_t cellCount, std::uint8_t lastBlock);
-    void packed(std::vector<std::uint8_t>& cells, std::size_t cellCount, std::uint8_t lastBlock);
+    void packed(std::vector<std::uint8_t>& cells, std::size_t cellCount);
+    void cell(std::uint8_t& value, const char* what);
 
 private:
     std::uint32_t readNumber(Width width, const char* what);

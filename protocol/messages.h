@@ -18,7 +18,7 @@
 
 // Raised whenever a message changes shape; both ends compare it in the first
 // exchange, whose own layout never changes.
-constexpr std::uint16_t kProtocolVersion = 4;
+constexpr std::uint16_t kProtocolVersion = 5;
 
 // The family and action numbers of the packet vocabulary (net/packet_names.h
 // names them). Init marks the first exchange, the one packet each way that
@@ -210,7 +210,7 @@ struct CellChange {
         field::column(io, m.x);
         field::column(io, m.y, "row");
         field::level(io, m.level);
-        field::block(io, m.block);
+        io.cell(m.block, "cell");
     }
     bool operator==(const CellChange& o) const;
 };
@@ -391,7 +391,7 @@ struct Piece {
     static void fields(Io& io, Self& m) {
         field::piece(io, m.px, "piece column");
         field::piece(io, m.py, "piece row");
-        io.packed(m.cells, kPieceCells, kLastBlock);
+        io.packed(m.cells, kPieceCells);
     }
     bool operator==(const Piece& o) const { return px == o.px && py == o.py && cells == o.cells; }
 };

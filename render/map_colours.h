@@ -56,13 +56,20 @@ inline Rgb8 shaded(BlockId id, int level) {
     return {channel(base.r), channel(base.g), channel(base.b)};
 }
 
+inline Rgb8 paler(Rgb8 c) {
+    const auto half = [](std::uint8_t v) { return static_cast<std::uint8_t>((v + 255) / 2); };
+    return {half(c.r), half(c.g), half(c.b)};
+}
+
 // The colour of column (x, y): its topmost block's, shaded by its height.
 inline Rgb8 topColour(const WorldGrid& grid, int x, int y) {
     const BlockId* column = &grid.cells[cellIndex(x, y, kHighestLevel)];
     for (int level = kHighestLevel; level <= kLowestLevel; ++level) {
         const BlockId id = column[level - kHighestLevel];
         if (id == Empty) continue;
-        // A value the game does not know stands as stone would.
+        // A stream shows paler than its source, so a spill reads apart from
+        // a sea; a value the game does not know stands as stone would.
+        if (isStream(id)) return paler(shaded(liquidOf(id), std::max(level, 0)));
         return shaded(hasTile(id) ? id : Cobblestone, std::max(level, 0));
     }
     return kDeep;

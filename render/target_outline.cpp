@@ -68,7 +68,8 @@ ALLEGRO_BITMAP* makePicture(bool dashed, int width) {
 bool canMine(BlockId id) { return hasTile(id) && id != HardRock; }
 
 bool canPlace(const PlayerState& p, BlockId id) {
-    if (id != Empty || p.selectedSlot < 0 || p.selectedSlot >= kHotbarSlots) return false;
+    if ((id != Empty && !isStream(id)) || p.selectedSlot < 0 || p.selectedSlot >= kHotbarSlots)
+        return false;
     const BlockId held = p.hotbar[p.selectedSlot];
     return hasTile(held) && p.blockCounts[held] >= 1;
 }

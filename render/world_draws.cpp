@@ -102,13 +102,16 @@ Frame tileFrame(const GameView& g, BlockId id) {
 }
 
 std::uint8_t classify(const GameView& g, int x, int y, int level) {
-    const BlockId id = g.cell(x, y, level);
+    const BlockId cell = g.cell(x, y, level);
+    const BlockId id = tileOf(cell);
     if (!hasTile(id)) return 0;
     const Frame f = tileFrame(g, id);
     const Shade shade = blockShade(g, x, y, level, id, f.animated);
     std::uint8_t flags = kVisited | shade;
-    if (f.standard) flags |= kStandard;
-    if (f.standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
+    // A lowered stream is no whole cube: it covers nothing behind it.
+    const bool standard = f.standard && !isStream(cell);
+    if (standard) flags |= kStandard;
+    if (standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
     return flags;
 }
 
@@ -204,16 +207,18 @@ private:
         const int sx = projectX(x, y);
         const int sy = projectY(x, y, level) - (spriteSeen_ ? scrollAfter_ : scrollBefore_);
         const bool cracked = hasCrack_ && x == crackX_ && y == crackY_ && level == crackLevel_;
-        const Frame f = tileFrame(game_, game_.cell(x, y, level));
+        const BlockId cell = game_.cell(x, y, level);
+        const Frame f = tileFrame(game_, tileOf(cell));
         if (f.bitmap != nullptr) {
             const Shade shade = static_cast<Shade>(flags & kShadeBits);
-            PixelRect part{0, 0, f.sw, f.sh};
+            const int drop = surfaceDrop(cell);
+            PixelRect part{0, drop, f.sw, f.sh - drop};
             if (flags & kStandard)
                 part = renderPictures.visibleParts[coverSet(x, y, level, split_)];
             if (!part.isEmpty()) {
-                add(WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y, part.w, part.h,
-                              sx + part.x, sy + part.y, passOrder(x, y, level), replaces(shade),
-                              true});
+                add(WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y - drop, part.w,
+                              part.h, sx + part.x, sy + part.y, passOrder(x, y, level),
+                              replaces(shade), true});
             }
             result_.translucent |= shade == ShadeWaterByDay;
             result_.animated |= f.animated;

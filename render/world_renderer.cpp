@@ -24,13 +24,15 @@ struct Placement {
     }
 };
 
-void drawBlock(const Placement& at, int x, int y, int level, BlockId id) {
+void drawBlock(const Placement& at, int x, int y, int level, BlockId cellValue) {
+    const BlockId id = tileOf(cellValue);
     ALLEGRO_BITMAP* tile = assets.tileBitmap[id];
     if (tile == nullptr) return;
+    const int drop = surfaceDrop(cellValue);
     int w = al_get_bitmap_width(tile);
-    int h = al_get_bitmap_height(tile);
+    int h = al_get_bitmap_height(tile) - drop;
     int sx = at.x(x, y);
-    int sy = at.y(x, y, level);
+    int sy = at.y(x, y, level) + drop;
     if (isAnimatedWidth(w)) {
         int frameWidth = w / kStripFrames;
         Tint tint = shadeTint(blockShade(at.game, x, y, level, id, true));
@@ -39,7 +41,11 @@ void drawBlock(const Placement& at, int x, int y, int level, BlockId id) {
         addFigureCover(tile, tintColour(tint), frameX, 0, frameWidth, h, sx, sy);
     } else {
         Tint tint = shadeTint(blockShade(at.game, x, y, level, id, false));
-        drawTintedBitmap(tile, tint, sx, sy);
+        if (drop > 0) {
+            drawTintedBitmapRegion(tile, tint, 0, 0, w, h, sx, sy);
+        } else {
+            drawTintedBitmap(tile, tint, sx, sy);
+        }
         addFigureCover(tile, tintColour(tint), 0, 0, w, h, sx, sy);
     }
 }
@@ -57,7 +63,7 @@ void drawCrack(const Placement& at, int x, int y, int level) {
 void drawCell(const Placement& at, int x, int y, int level) {
     if (!insideBounds(at.game.world, x, y)) return;
     BlockId id = at.game.cell(x, y, level);
-    if (!hasTile(id)) return;
+    if (!hasTile(tileOf(id))) return;
     drawBlock(at, x, y, level, id);
     int cx = 0, cy = 0, cl = 0;
     if (crackedCell(at.game.player, &cx, &cy, &cl) && x == cx && y == cy && level == cl)
@@ -129,8 +135,9 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                 const bool targetHere =
                     hasTarget && x == target.x && y == target.y && level == target.level;
                 // As the cached pass lists them: only cells that draw something.
-                if (!others.drawn.empty() && (targetHere || (insideBounds(game.world, x, y) &&
-                                                             hasTile(game.cell(x, y, level)))))
+                if (!others.drawn.empty() &&
+                    (targetHere ||
+                     (insideBounds(game.world, x, y) && hasTile(tileOf(game.cell(x, y, level))))))
                     others.upTo(passOrder(x, y, level));
                 drawCell(at, x, y, level);
                 if (targetHere) drawOutline(at, target);

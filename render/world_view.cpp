@@ -117,8 +117,8 @@ bool isRoofed(const GameView& g, int x, int y, int level) {
 }
 
 bool lavaAtDistance(const GameView& g, int x, int y, int level, int d) {
-    return g.cell(x, y - d, level) == Lava || g.cell(x, y + d, level) == Lava ||
-           g.cell(x - d, y, level) == Lava || g.cell(x + d, y, level) == Lava;
+    return liquidOf(g.cell(x, y - d, level)) == Lava || liquidOf(g.cell(x, y + d, level)) == Lava ||
+           liquidOf(g.cell(x - d, y, level)) == Lava || liquidOf(g.cell(x + d, y, level)) == Lava;
 }
 
 // Animated tiles: water glistens by day, lava and what touches it glow at night.

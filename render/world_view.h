@@ -62,6 +62,12 @@ Tint shadeTint(Shade shade);
 Shade blockShade(const GameView& game, int x, int y, int level, BlockId id, bool animated);
 inline bool isAnimatedWidth(int width) { return width > kTileWidth; }
 
+// A stream is drawn as its liquid with its surface this much lower than a
+// source's, the picture's foot cut by as much, so a player tells the two apart.
+constexpr int kStreamDrop = 6;
+inline BlockId tileOf(BlockId id) { return isStream(id) ? liquidOf(id) : id; }
+inline int surfaceDrop(BlockId id) { return isStream(id) ? kStreamDrop : 0; }
+
 // The column and level the crack marks this frame, or false for none.
 bool crackedCell(const PlayerState& p, int* x, int* y, int* level);
 // The region of the crack picture for the current strike, or false.

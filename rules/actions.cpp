@@ -32,6 +32,10 @@ bool canPlace(const PlayerState& p, BlockId type) {
     return type != Empty && isKnownBlock(type) && p.blockCounts[type] >= 1;
 }
 
+// A stream gives way to a block as air does; mining one gives nothing, and
+// what feeds it fills the cell again.
+bool roomToPlace(BlockId target) { return target == Empty || isStream(target); }
+
 }  // namespace
 
 bool actionCellInBand(const PlayerState& p, const WorldGrid& grid) {
@@ -56,7 +60,7 @@ void finishAction(PlayerState& p, WorldGrid& grid) {
         }
     }
     BlockId type = selectedType(p);
-    if (p.actionMode == ActionMode::Placing && target == Empty && canPlace(p, type)) {
+    if (p.actionMode == ActionMode::Placing && roomToPlace(target) && canPlace(p, type)) {
         p.blockCounts[type] -= 1;
         placeCell(p, grid, ahead.x, ahead.y);
     }
@@ -74,7 +78,7 @@ const char* whyActionDoesNothing(const PlayerState& p, const WorldGrid& grid, Ac
         if (target == HardRock) return "that block cannot be mined";
         return nullptr;
     }
-    if (target != Empty) return "the cell is taken";
+    if (!roomToPlace(target)) return "the cell is taken";
     const BlockId type = selectedType(p);
     if (!canPlace(p, type)) return "no blocks of this kind left";
     return nullptr;

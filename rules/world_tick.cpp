@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "rules/liquids.h"
 #include "util/random.h"
 
 WeatherState weather;
@@ -37,7 +38,7 @@ constexpr int kTileAnimTicks = 80;
 
 void lavaLight(World world, PlayerState& p) {
     for (int n = 0; n < 8; ++n) {
-        if (cellOf(world.grid, p.x + kLightDx[n], p.y + kLightDy[n], p.level) == Lava) {
+        if (liquidOf(cellOf(world.grid, p.x + kLightDx[n], p.y + kLightDy[n], p.level)) == Lava) {
             p.litByLava = world.clock.nightLevel > 0;
             return;
         }
@@ -147,13 +148,29 @@ void columnPass(World world, int level, bool snowing) {
     }
 }
 
+bool wakeIsStale(const WorldGrid& grid) {
+    return grid.wake.revision != grid.revision || grid.wake.maxX != grid.maxX ||
+           grid.wake.maxY != grid.maxY;
+}
+
+// A larger world's liquids do not wait for a player to stand at their level,
+// and its snow takes a pass of its own.
+void passStreams(World world) {
+    WorldGrid& grid = world.grid;
+    if (wakeIsStale(grid)) {
+        wakeEverything(grid);
+        wakeAllLiquids(grid);
+    }
+    stepLiquids(grid, world.clock.flowTick, world.clock.flowDone);
+    if (world.weather.weatherActive && world.weather.snowCover)
+        columnPass(world, kLowestLevel + 1, true);
+}
+
 // One pass for each level a player stands on, the first also laying snow;
 // two players on one level make one pass, as one player would.
 void passLevels(World world, PlayerState* const players[], int count) {
     WorldGrid& grid = world.grid;
-    if (grid.wake.revision != grid.revision || grid.wake.maxX != grid.maxX ||
-        grid.wake.maxY != grid.maxY)
-        wakeEverything(grid);
+    if (wakeIsStale(grid)) wakeEverything(grid);
     bool snowing = world.weather.weatherActive && world.weather.snowCover;
     for (int n = 0; n < count; ++n) {
         bool seen = false;
@@ -182,7 +199,7 @@ void climbToColumnTop(const WorldGrid& grid, PlayerState& p) {
 // By day lava underfoot hurts; a flash already running is left to finish.
 void noteFooting(World world, PlayerState& p) {
     if (p.hurtFlash != HurtFlash::Off || world.clock.nightLevel >= 1.0) return;
-    BlockId ground = cellOf(world.grid, p.x, p.y, p.level);
+    const BlockId ground = liquidOf(cellOf(world.grid, p.x, p.y, p.level));
     if (ground == Lava) {
         p.hurtFlash = HurtFlash::Plain;
         p.onWater = false;
@@ -232,7 +249,11 @@ void worldTick(World world, PlayerState* const players[], int count) {
     for (int n = 0; n < count; ++n) lavaLight(world, *players[n]);
     WeatherState& sky = world.weather;
     if (sky.weatherTrigger >= 1 && sky.weatherTrigger <= 4) sky.weatherActive = true;
-    passLevels(world, players, count);
+    if (flowsInStreams(world.grid)) {
+        passStreams(world);
+    } else {
+        passLevels(world, players, count);
+    }
     // The target is read at the level the tick began on; auto-jump moves
     // the player only after it.
     for (int n = 0; n < count; ++n) {
@@ -261,6 +282,7 @@ void playerPartOfTick(World world, PlayerState& p) {
 }
 
 void advanceClocks(World world) {
+    world.clock.flowTick += 1;
     advanceDay(world.clock);
     advanceWeather(world.weather);
     advanceTileAnimation(world.clock);

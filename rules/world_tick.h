@@ -28,6 +28,10 @@ struct WorldClock {
     std::int32_t dayTick = 0;         // 0..16320
     std::int32_t blockAnimFrame = 0;  // frame of every animated tile, 0..3
     std::int32_t blockAnimTick = 0;   // 0..80
+    // The world's ticks, which pace its streams, and the tick they have
+    // stepped up to: a frame drawn between two ticks steps nothing.
+    std::uint32_t flowTick = 0;
+    std::uint32_t flowDone = 0;
 };
 // The single player's clock.
 extern WorldClock worldClock;
@@ -46,8 +50,9 @@ World localWorld();
 void drawWeatherTrigger(WeatherState& state);
 
 // The per-frame world tick for the players in the world, in this order: each
-// player's lava light, the weather trigger, the liquids at each player's
-// level (and the snow on the first pass), each player's target, auto-jump,
+// player's lava light, the weather trigger, the liquids (in a classic world
+// at each player's level, with the snow on the first pass; in a larger one
+// the streams' steps due by the world's ticks, then the snow), each player's target, auto-jump,
 // footing and rest sheet, and last the snow cover of the snow kind.
 void worldTick(World world, PlayerState* const players[], int count);
 void worldTick(World world, PlayerState& p);

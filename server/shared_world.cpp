@@ -130,7 +130,7 @@ void SharedWorld::snapshot(WorldSnapshot& world) const {
 
 std::uint8_t SharedWorld::bandBlock(int x, int y, int level) const {
     const BlockId id = cellOf(*grid_, x, y, level);
-    return isKnownBlock(id) ? static_cast<std::uint8_t>(id) : 0;
+    return isCellValue(id) ? static_cast<std::uint8_t>(id) : 0;
 }
 
 Clocks SharedWorld::clocksNow() const {

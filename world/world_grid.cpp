@@ -12,6 +12,9 @@ void clearGrid(WorldGrid& grid) {
     // Nothing can change in an empty world: the tick has nothing to look at.
     for (auto& level : grid.wake.cells) std::fill(std::begin(level), std::end(level), 0);
     std::fill(std::begin(grid.wake.columns), std::end(grid.wake.columns), 0);
+    std::fill(std::begin(grid.wake.flowColumns), std::end(grid.wake.flowColumns), 0);
+    grid.wake.waterDue.clear();
+    grid.wake.lavaDue.clear();
     grid.wake.revision = grid.revision;
 }
 

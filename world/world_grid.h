@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "world/blocks.h"
 
@@ -31,6 +32,11 @@ constexpr int kColumnWords = (kGridColumns + 63) / 64;
 struct TickWake {
     std::uint64_t cells[kGridLevels][kColumnWords];  // per level, by column
     std::uint64_t columns[kColumnWords];             // for the snow
+    // In a large world, the columns with a cell woken at some level: the
+    // streams' steps look only there. The cells those steps look at next, for
+    // water every few ticks and for lava more slowly.
+    std::uint64_t flowColumns[kColumnWords];
+    std::vector<std::int32_t> waterDue, lavaDue;
     // The grid's revision these bits account for: a writer that bumps the
     // revision without waking (a whole band from the network) leaves it
     // behind, and the tick then wakes everything.
@@ -76,11 +82,11 @@ inline void wakeColumn(std::uint64_t* bits, int column) {
 inline void wakeAround(WorldGrid& grid, int x, int y, int level) {
     const int column = x * kGridSizeY + y;
     std::uint64_t* atLevel = grid.wake.cells[level - kHighestLevel];
-    wakeColumn(atLevel, column - kGridSizeY);
-    wakeColumn(atLevel, column - 1);
-    wakeColumn(atLevel, column);
-    wakeColumn(atLevel, column + 1);
-    wakeColumn(atLevel, column + kGridSizeY);
+    for (const int near :
+         {column - kGridSizeY, column - 1, column, column + 1, column + kGridSizeY}) {
+        wakeColumn(atLevel, near);
+        wakeColumn(grid.wake.flowColumns, near);
+    }
     wakeColumn(grid.wake.columns, column);
     grid.wake.revision = grid.revision;
 }

@@ -130,8 +130,8 @@ TEST(ProtocolMessages, LengthBytesSurviveTheScramblingWithEveryMultiple) {
 }
 
 TEST(ProtocolMessages, TheFirstExchangeHasFixedBytes) {
-    // Length 4 (id and version, no sequence byte), Connection, Init, version 4.
-    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x05\xFE", 6));
+    // Length 4 (id and version, no sequence byte), Connection, Init, version 5.
+    EXPECT_EQ(encodePacket(Hello{}), std::string("\x05\xFE\x01\xFF\x06\xFE", 6));
 }
 
 TEST(ProtocolMessages, TheTableUsesTheNamesOfThePacketVocabulary) {
@@ -213,6 +213,18 @@ TEST(ProtocolMessages, APieceWhoseCompressedCellsAreNotExactlyAPieceIsRefused) {
               reinterpret_cast<const Bytef*>(blocks.data()), blocks.size(), 9);
     bomb.resize(length);
     EXPECT_NE(refusal(bomb), "taken");  // a block no game has
+    const auto allOf = [](BlockId value) {
+        const std::string cells(kPieceCells, static_cast<char>(value));
+        uLongf size = compressBound(cells.size());
+        std::string packed(size, '\0');
+        compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+                  reinterpret_cast<const Bytef*>(cells.data()), cells.size(), 9);
+        packed.resize(size);
+        return packed;
+    };
+    EXPECT_EQ(refusal(allOf(streamOf(Lava, kLavaReach, 1))), "taken");   // a draining lava stream
+    EXPECT_NE(refusal(allOf(streamOf(Lava, kLavaReach + 1))), "taken");  // runs too far for lava
+    EXPECT_NE(refusal(allOf(streamOf(Water, 0) | 0x08)), "taken");
     std::string more(16 * kPieceCells, '\1');
     length = compressBound(more.size());
     std::string big(length, '\0');

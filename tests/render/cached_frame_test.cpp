@@ -272,6 +272,25 @@ TEST_F(TwinFrameTest, aLargeIslandNearItsCornerAndInItsMiddle) {
     EXPECT_TRUE(player.level != level || framesCompared() > 0);
 }
 
+// In a world larger than the band: water running off a step and lava on the
+// ground below, drawn lower than their sources, meeting in hard rock, and the
+// water draining once its source is mined.
+TEST_F(TwinFrameTest, streamsRunLowerThanTheirSourcesAndDrainWhenTheSourceIsMined) {
+    scene = "streams";
+    fillBox(0, 0, 29, 29, 14, 16, Earth);
+    fillBox(8, 8, 12, 12, 12, 13, Cobblestone);
+    startRun(14, 15, 14);
+    world.maxX = world.maxY = 29;
+    fillBox(10, 10, 10, 10, 11, 11, Water);
+    fillBox(17, 12, 17, 12, 13, 13, Lava);
+    idle(150);
+    EXPECT_TRUE(isStream(cell(13, 10, 13)));  // fallen off the step
+    keepForDocs("streams");
+    fillBox(10, 10, 10, 10, 11, 11, Empty);
+    idle(120);
+    EXPECT_EQ(cell(13, 10, 13), Empty);
+}
+
 TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
     scene = "odd values";
     fillGround(15, 17);
