@@ -17,6 +17,7 @@
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
+#include "app/save_mark.h"
 #include "app/screens.h"
 #include "app/screenshot.h"
 #include "app/sound.h"
@@ -156,6 +157,7 @@ void tick() {
         tickGame(playing && worldInPlay() ? intentThisTick() : PlayerIntent{}, togglePause());
         noteSwitches(before, player, autosaveFailing());
     }
+    noteSaves(worldSavesWritten(), shown == Screen::Game && !isJoined() && worldInPlay());
     advanceScreenClocks();
     readWorldListKeys();
     if (!typing) menuKeys(shown, escapeTaken);
@@ -213,6 +215,7 @@ void drawGame(const GameFrame& frame) {
     drawInventoryPanel(player);
     drawMapPanel(world, player);
     drawStatusLine(player, !mapOpen());
+    drawSaveMark();
     if (isJoined()) drawChat();
 }
 

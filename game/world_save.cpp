@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -97,6 +98,9 @@ int write(const SaveCopy& copy) {
     return writeWorldFile(worldFile(), copy.band, true);
 }
 
+// Written by the saving thread, read by the frame that shows the save.
+std::atomic<std::uint32_t> savesWritten{0};
+
 // Nothing is written while the file still holds this world, so a run that
 // changes nothing leaves the world and its backup as they were. Only a change
 // of blocks makes the backup: a run that just walks about to look keeps the
@@ -113,6 +117,7 @@ int saveSnapshot(const SaveCopy& snapshot) {
     if (int error = write(snapshot)) return error;
     onDisk.file = snapshot;
     onDisk.known = true;
+    savesWritten.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
@@ -253,6 +258,8 @@ void autosaveWorld(SaveClock::time_point now) {
 void waitForAutosave() { savingThread.waitUntilIdle(); }
 
 bool autosaveFailing() { return savingThread.lastFailed(); }
+
+std::uint32_t worldSavesWritten() { return savesWritten.load(std::memory_order_relaxed); }
 
 bool saveWorld() {
     savingThread.stop();

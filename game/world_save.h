@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 #include "worldgen/world_kinds.h"
 
@@ -21,6 +22,9 @@ constexpr SaveClock::duration kAutosaveInterval = std::chrono::seconds(5);
 void autosaveWorld(SaveClock::time_point now);
 // The last autosave written failed (a later one may still succeed).
 bool autosaveFailing();
+// How many saves have written the world since the program started: the game
+// shows the player each one that reaches the disk.
+std::uint32_t worldSavesWritten();
 // Blocks until the saving thread has nothing left to write.
 void waitForAutosave();
 // The save at quit: waits for a running autosave, drops a waiting copy, then
