@@ -110,7 +110,7 @@ std::uint8_t classify(const GameView& g, const ViewCut& cut, int x, int y, int l
     const Shade shade = blockShade(g, cut, x, y, level, id, f.animated);
     std::uint8_t flags = kVisited | shade;
     if (f.standard) flags |= kStandard;
-    if (cut.isFaded(x, y, level)) flags |= kFaded;
+    if (cut.isFaded(x, y, level, id)) flags |= kFaded;
     else if (f.standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
     return flags;
 }

@@ -36,13 +36,13 @@ void drawBlock(const Placement& at, int x, int y, int level, BlockId id) {
     if (isAnimatedWidth(w)) {
         int frameWidth = w / kStripFrames;
         Tint tint = shadeTint(blockShade(at.game, cut, x, y, level, id, true));
-        if (cut.isFaded(x, y, level)) tint = fadedTint(tint);
+        if (cut.isFaded(x, y, level, id)) tint = fadedTint(tint);
         int frameX = frameWidth * at.game.clock.blockAnimFrame;
         drawTintedBitmapRegion(tile, tint, frameX, 0, frameWidth, h, sx, sy);
         addFigureCover(tile, tintColour(tint), frameX, 0, frameWidth, h, sx, sy);
     } else {
         Tint tint = shadeTint(blockShade(at.game, cut, x, y, level, id, false));
-        if (cut.isFaded(x, y, level)) tint = fadedTint(tint);
+        if (cut.isFaded(x, y, level, id)) tint = fadedTint(tint);
         drawTintedBitmap(tile, tint, sx, sy);
         addFigureCover(tile, tintColour(tint), 0, 0, w, h, sx, sy);
     }

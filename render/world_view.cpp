@@ -260,11 +260,12 @@ struct Sight {
         : a(x - (cut.feet - level) - cut.x), b(y - (cut.feet - level) - cut.y) {}
 };
 
-// About one and a half blocks around the figure on the screen: the columns
-// whose cells, along the line of sight, are drawn over it.
-bool overFigure(int a, int b) {
-    return a * a + b * b <= 2 && a + b >= -1 && a - b <= 1 && b - a <= 1;
-}
+bool isTree(BlockId id) { return id == Log || id == Leaves; }
+
+// The columns whose cells, along the line of sight, are drawn over the
+// figure: about a block and a half around it on the screen, from its feet
+// (a + b = 2) up past its head (a + b = -4), one column to either side.
+bool overFigure(int a, int b) { return a - b >= -1 && a - b <= 1 && a + b >= -4 && a + b <= 2; }
 
 }  // namespace
 
@@ -274,8 +275,8 @@ bool ViewCut::isCut(int cx, int cy, int level) const {
     return s.a * s.a + s.b * s.b <= kCutRadius * kCutRadius;
 }
 
-bool ViewCut::isFaded(int cx, int cy, int level) const {
-    if (!seeThrough || level < feet - 1 || level > feet) return false;
+bool ViewCut::isFaded(int cx, int cy, int level, BlockId id) const {
+    if (!seeThrough || level > feet || (level < feet - 1 && !isTree(id))) return false;
     // Only what the painter's order draws after the figure hides it.
     if (level == feet && (cy < y || (cy == y && cx <= x))) return false;
     const Sight s(*this, cx, cy, level);
@@ -300,15 +301,16 @@ ViewCut viewCut(const GameView& game) {
     cut.y = p.y;
     cut.feet = p.level - 1;
     cut.seeThrough = true;
-    auto solid = [&](int x, int y, int level) {
-        return insideBounds(game.world, x, y) && isSolid(game.cell(x, y, level));
+    auto ground = [&](int x, int y, int level) {
+        const BlockId id = game.cell(x, y, level);
+        return insideBounds(game.world, x, y) && isSolid(id) && !isTree(id);
     };
     for (int level = cut.feet - 2; level >= 0 && !cut.covered; --level) {
-        cut.covered = solid(p.x, p.y, level);
+        cut.covered = ground(p.x, p.y, level);
         const int k = cut.feet - level;
         for (int a = -1; a <= 1 && !cut.covered; ++a)
             for (int b = -1; b <= 1 && !cut.covered; ++b)
-                cut.covered = overFigure(a, b) && solid(p.x + k + a, p.y + k + b, level);
+                cut.covered = overFigure(a, b) && ground(p.x + k + a, p.y + k + b, level);
     }
     return cut;
 }

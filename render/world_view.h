@@ -64,7 +64,9 @@ Tint shadeTint(Shade shade);
 // it (in its column, or in the cells drawn over it), the blocks above its
 // head are lifted off within a disc around it, the disc taken along the line
 // of sight so that it opens a window on the screen, not a shaft in the
-// ground; the blocks drawn just over it at its own height are drawn faded.
+// ground; the blocks drawn just over it at its own height, and the trees
+// drawn over it at any height, are drawn faded: a tree is no ground, and a
+// forest cut open around the figure would no longer read as one.
 // Both are made from the cells the game holds, so they show nothing a
 // joined player was not sent.
 struct ViewCut {
@@ -72,7 +74,7 @@ struct ViewCut {
     bool seeThrough = false;
     int x = 0, y = 0, feet = 0;  // the figure's column and the level its feet stand in
     bool isCut(int x, int y, int level) const;
-    bool isFaded(int x, int y, int level) const;
+    bool isFaded(int x, int y, int level, BlockId id) const;
 };
 ViewCut viewCut(const GameView& game);
 // Both are on unless switched off, as the frame benchmark does to draw the

@@ -5,6 +5,7 @@
 #include "render/assets.h"
 #include "render/render_fixture.h"
 #include "render/twin_frames.h"
+#include "render/world_view.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "world/world_grid.h"
@@ -73,6 +74,12 @@ TEST_F(TargetFrames, theTargetBehindTheFigureAndTheFigureBehindAPillar) {
     hold({KeyI}, 1);  // the ground ahead, dashed
     idle(2);
     keepForDocs("figure-behind-night");
+    // A tree in front fades as well: it is no ground to lift off.
+    worldClock.nightLevel = 0;
+    plantTree(12, 12, 14);
+    idle(2);
+    EXPECT_FALSE(viewCut(currentGame()).covered);
+    keepForDocs("figure-behind-tree");
 }
 
 // Eight levels above the ground: classic cuts the world off four below.
