@@ -283,8 +283,6 @@ bool ViewCut::isFaded(int cx, int cy, int level, BlockId id) const {
     return overFigure(s.a, s.b);
 }
 
-// Covered: ground over the head in the figure's column, or drawn over the
-// figure from above its head.
 namespace {
 bool cutting = true;
 }  // namespace
@@ -293,6 +291,8 @@ void setViewCut(bool on) { cutting = on; }
 
 bool viewCutOn() { return cutting; }
 
+// Covered: ground over the head in the figure's column, or drawn over the
+// figure from above its head.
 ViewCut viewCut(const GameView& game) {
     ViewCut cut;
     const PlayerState& p = game.player;
