@@ -17,6 +17,7 @@
 #include "app/platform.h"
 #include "app/pointer.h"
 #include "app/presentation.h"
+#include "app/save_mark.h"
 #include "app/screens.h"
 #include "app/screenshot.h"
 #include "app/sound.h"
@@ -161,6 +162,7 @@ void tick() {
         tickGame(playing && worldInPlay() ? intentThisTick() : PlayerIntent{}, togglePause());
         noteSwitches(before, player, autosaveFailing());
     }
+    noteSaves(worldSavesWritten(), shown == Screen::Game && !isJoined() && worldInPlay());
     advanceScreenClocks();
     readWorldListKeys();
     if (optionsKeyed) return openOptions(shown);
@@ -220,6 +222,7 @@ void drawGame(const GameFrame& frame) {
     drawMapPanel(world, player);
     // The panels write the position in their own frames.
     drawStatusLine(player, !mapOpen() && !inventoryOpen());
+    drawSaveMark();
     if (isJoined()) drawChat();
 }
 

@@ -13,6 +13,7 @@
 #include "app/options_screen.h"
 #include "app/pointer.h"
 #include "app/widgets.h"
+#include "app/save_mark.h"
 #include "app/world_list.h"
 #include "game/key_bindings.h"
 #include "game/settings.h"
@@ -301,7 +302,10 @@ int focusKey(int keycode, int count) {
 
 void choosePause(int id) {
     if (id == PauseBack) backToGame();
-    if (id == PauseTitle) escapeToMenu();
+    if (id == PauseTitle) {
+        saveOnLeaving();
+        escapeToMenu();
+    }
     if (id == PauseOptions) openOptions(Screen::Paused);
 }
 
@@ -431,5 +435,6 @@ void drawTitleMenu() {
         const MenuButton& button = buttons[i];
         drawMenuButton(button.x, button.y, button.label, i == gameScreen.focus.row);
     }
+    drawLeavingNote();
     drawSelectedPanel();
 }

@@ -39,6 +39,7 @@
 #include "render/game_frame.h"
 #include "render/other_figures.h"
 #include "render/world_renderer.h"
+#include "render/world_view.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "support/fresh_game.h"
@@ -328,6 +329,53 @@ void BM_TypicalRunSixteenOthers(benchmark::State& state) {
     otherFigures().clear();
 }
 void BM_TowerRun(benchmark::State& state) { runScript(state, setUpTowerRun, kTypicalScript, true); }
+
+// Views the cut-away and the fading change, each run with them and without
+// (the same view as it was drawn before them): beside a ridge that stands in
+// front of the figure, along a tunnel under the grass, and among trees.
+// Auto-jump is off, so that the figure stays at the ground's level and walks
+// along what covers it.
+enum CoverScene { BesideAHill, InATunnel, InAForest };
+CoverScene coverScene = BesideAHill;
+
+void setUpCoverRun() {
+    switch (coverScene) {
+        case BesideAHill:
+            buildTypicalWorld(kTypicalGround);
+            fillBox(0, kCentre + 1, kBandEdge, kCentre + 6, kTypicalGround - 5, kTypicalGround - 1,
+                    Cobblestone);
+            fillBox(0, kCentre + 1, kBandEdge, kCentre + 6, kTypicalGround - 5, kTypicalGround - 5,
+                    Grass);
+            break;
+        case InATunnel:
+            clearWorld();
+            fillBox(0, 0, kBandEdge, kBandEdge, kTypicalGround - 4, kBandEdge - 1, Cobblestone);
+            fillBox(0, 0, kBandEdge, kBandEdge, kTypicalGround - 4, kTypicalGround - 4, Grass);
+            fillBox(2, kCentre, kBandEdge - 2, kCentre, kTypicalGround - 2, kTypicalGround - 1,
+                    Empty);
+            pourLava(kCentre + 4, kCentre, kCentre + 5, kCentre, kTypicalGround);
+            break;
+        case InAForest:
+            buildTypicalWorld(kTypicalGround);
+            // Off the row and the column the script walks.
+            for (int x = 2; x < kBandEdge; x += 3)
+                for (int y = 0; y < kBandEdge; y += 3) plantTree(x, y, kTypicalGround);
+            break;
+    }
+    setUpPlayer(kTypicalGround, false);
+}
+
+const Segment kCoverScript[] = {
+    {{}, 30},        {{KeyRight}, 57}, {{KeyLeft}, 110}, {{KeyRight}, 57},
+    {{KeyDown}, 40}, {{KeyUp}, 40},    {{}, 30},
+};
+
+void BM_CoverRun(benchmark::State& state) {
+    coverScene = static_cast<CoverScene>(state.range(0));
+    setViewCut(state.range(1) != 0);
+    runScript(state, setUpCoverRun, kCoverScript, true);
+    setViewCut(true);
+}
 // The same run and the worst case in the classic picture, cut off four levels
 // below the figure: what keeping the ground in view costs.
 void setUpClassicTowerRun() {
@@ -421,6 +469,11 @@ BENCHMARK(BM_TypicalRun)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRunStraight)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TypicalRunSixteenOthers)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TowerRun)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CoverRun)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->ArgNames({"scene", "cut"})
+    ->ArgsProduct({{BesideAHill, InATunnel, InAForest}, {0, 1}});
 BENCHMARK(BM_TowerRunClassic)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_WorstCaseRunClassic)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_IslandRun)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(20)->Arg(300);

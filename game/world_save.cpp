@@ -189,6 +189,9 @@ void makeRestorePointOf(const SaveCopy& copy) {
     pruneRestorePoints(folder, kRestorePoints);
 }
 
+// Written by the saving thread, read by the frame that shows the save.
+std::atomic<std::uint32_t> savesWritten{0};
+
 // One transaction: the changed pieces and the record, or nothing when
 // neither changed. A save in which only the player moved writes one row.
 int saveStored(const SaveCopy& copy) {
@@ -202,6 +205,7 @@ int saveStored(const SaveCopy& copy) {
         std::string problem;
         if (!commitWorldDb(*storedRun.db, changes, problem))
             return storedRun.db->systemError ? storedRun.db->systemError : EIO;
+        savesWritten.fetch_add(1, std::memory_order_relaxed);
     }
     onDisk.record = record;
     onDisk.known = true;
@@ -227,6 +231,7 @@ int saveBand(const SaveCopy& snapshot) {
     if (int error = writeWorldFile(worldFile(), snapshot.band, true)) return error;
     onDisk.file = snapshot;
     onDisk.known = true;
+    savesWritten.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
@@ -394,6 +399,8 @@ void autosaveWorld(SaveClock::time_point now) {
 void waitForAutosave() { savingThread.waitUntilIdle(); }
 
 bool autosaveFailing() { return savingThread.lastFailed(); }
+
+std::uint32_t worldSavesWritten() { return savesWritten.load(std::memory_order_relaxed); }
 
 bool saveWorld() {
     savingThread.stop();

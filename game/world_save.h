@@ -12,6 +12,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 #include "worldgen/world_kinds.h"
@@ -32,6 +33,9 @@ constexpr int kRestorePoints = 8;
 void autosaveWorld(SaveClock::time_point now);
 // The last autosave written failed (a later one may still succeed).
 bool autosaveFailing();
+// How many saves have written the world since the program started: the game
+// shows the player each one that reaches the disk.
+std::uint32_t worldSavesWritten();
 // Blocks until the saving thread has nothing left to write.
 void waitForAutosave();
 // The save at quit: waits for a running autosave, drops a waiting copy, then

@@ -15,7 +15,7 @@ bool SceneKey::operator==(const SceneKey& o) const {
            crackX == o.crackX && crackY == o.crackY && crackLevel == o.crackLevel &&
            strikes == o.strikes && targeted == o.targeted && targetX == o.targetX &&
            targetY == o.targetY && targetLevel == o.targetLevel && targetRaised == o.targetRaised &&
-           classic == o.classic;
+           classic == o.classic && viewCut == o.viewCut;
 }
 
 bool ViewKey::operator==(const ViewKey& o) const {
@@ -55,6 +55,7 @@ ViewKey viewKey(const GameView& game, const GameFrame& frame) {
         s.targetRaised = target.raised;
     }
     s.classic = settings.classic;
+    s.viewCut = viewCutOn();
     key.sky = frame.sky;
     key.cameraX = game.camera.offsetX;
     key.cameraY = game.camera.offsetY;

@@ -19,6 +19,7 @@ struct SceneKey {
     std::int32_t targetX = 0, targetY = 0, targetLevel = 0;
     bool targetRaised = false;
     bool classic = false;
+    bool viewCut = true;  // the cut-away and the fading switched on
     bool operator==(const SceneKey& o) const;
 };
 

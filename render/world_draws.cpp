@@ -28,6 +28,7 @@ constexpr int kLevels = kBandEdge + 1;
 constexpr std::uint8_t kVisited = 0x80;  // holds a value with a tile
 constexpr std::uint8_t kCovers = 0x40;   // an opaque cube of the common shape this frame
 constexpr std::uint8_t kStandard = 0x20;
+constexpr std::uint8_t kFaded = 0x10;  // drawn faded over the figure
 constexpr std::uint8_t kShadeBits = 0x0F;
 static_assert(kShadeCount <= kShadeBits + 1, "every shade fits its bits");
 
@@ -50,6 +51,7 @@ std::vector<WorldDraw> draws;
 std::vector<std::uint8_t> cells;
 LevelBox levelBoxes[kLevels];
 ALLEGRO_COLOR shadeColours[kShadeCount];
+ALLEGRO_COLOR fadedColours[kShadeCount];
 
 CellSpan within(CellSpan span, int last) {
     return CellSpan{std::max(span.first, 0), std::min(span.last, last)};
@@ -101,21 +103,22 @@ Frame tileFrame(const GameView& g, BlockId id) {
     return f;
 }
 
-std::uint8_t classify(const GameView& g, int x, int y, int level) {
+std::uint8_t classify(const GameView& g, const ViewCut& cut, int x, int y, int level) {
     const BlockId cell = g.cell(x, y, level);
     const BlockId id = tileOf(cell);
-    if (!hasTile(id)) return 0;
+    if (!hasTile(id) || cut.isCut(x, y, level)) return 0;
     const Frame f = tileFrame(g, id);
-    const Shade shade = blockShade(g, x, y, level, id, f.animated);
+    const Shade shade = blockShade(g, cut, x, y, level, id, f.animated);
     std::uint8_t flags = kVisited | shade;
     // A lowered stream is no whole cube: it covers nothing behind it.
     const bool standard = f.standard && !isStream(cell);
     if (standard) flags |= kStandard;
-    if (standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
+    if (cut.isFaded(x, y, level, id)) flags |= kFaded;
+    else if (standard && shadeTint(shade).a == 1.0f) flags |= kCovers;
     return flags;
 }
 
-void classifyPass(const GameView& g, const PassReach& reach, int deepest) {
+void classifyPass(const GameView& g, const ViewCut& cut, const PassReach& reach, int deepest) {
     const std::size_t total = placeLevelBoxes(g, reach, deepest);
     if (cells.size() < total) cells.resize(total);
     std::fill(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(total), 0);
@@ -125,7 +128,7 @@ void classifyPass(const GameView& g, const PassReach& reach, int deepest) {
             const CellSpan c = within(visitedColumns(reach, level, y), g.world.maxX);
             std::uint8_t* row = &cells[box.index(box.columns.first, y)];
             for (int x = c.first; x <= c.last; ++x)
-                row[x - box.columns.first] = classify(g, x, y, level);
+                row[x - box.columns.first] = classify(g, cut, x, y, level);
         }
     }
 }
@@ -162,7 +165,8 @@ public:
           split_(scrollBefore == scrollAfter || !spriteInPass_
                      ? INT_MAX
                      : passOrder(player_.x, player_.y, spriteLevel_)),
-          reach_(passReach(player_, scrollBefore, scrollAfter)) {
+          reach_(passReach(player_, scrollBefore, scrollAfter)),
+          cut_(viewCut(game)) {
         hasCrack_ = crackedCell(player_, &crackX_, &crackY_, &crackLevel_);
         hasTarget_ = targetCell(game, &target_);
     }
@@ -170,7 +174,7 @@ public:
     PassDraws list() {
         const int deepest = deepestVisitedLevel(player_);
         if (deepest >= 0) {
-            classifyPass(game_, reach_, deepest);
+            classifyPass(game_, cut_, reach_, deepest);
             for (int level = deepest; level >= 0; --level) listLevel(level);
         }
         if (spriteInPass_ && !spriteSeen_) result_.spriteIndex = count_;
@@ -215,12 +219,14 @@ private:
             PixelRect part{0, drop, f.sw, f.sh - drop};
             if (flags & kStandard)
                 part = renderPictures.visibleParts[coverSet(x, y, level, split_)];
+            const bool faded = flags & kFaded;
             if (!part.isEmpty()) {
-                add(WorldDraw{f.bitmap, shadeColours[shade], f.sx + part.x, part.y - drop, part.w,
-                              part.h, sx + part.x, sy + part.y, passOrder(x, y, level),
-                              replaces(shade), true});
+                add(WorldDraw{f.bitmap, faded ? fadedColours[shade] : shadeColours[shade],
+                              f.sx + part.x, part.y - drop, part.w, part.h, sx + part.x,
+                              sy + part.y, passOrder(x, y, level), !faded && replaces(shade),
+                              true});
             }
-            result_.translucent |= shade == ShadeWaterByDay;
+            result_.translucent |= shade == ShadeWaterByDay || faded;
             result_.animated |= f.animated;
         }
         if (cracked) listCrack(sx, sy, passOrder(x, y, level));
@@ -257,6 +263,7 @@ private:
     const int spriteLevel_;
     const int split_;
     const PassReach reach_;
+    const ViewCut cut_;
     bool hasCrack_ = false, spriteSeen_ = false, hasTarget_ = false;
     TargetCell target_;
     int crackX_ = 0, crackY_ = 0, crackLevel_ = 0;
@@ -267,7 +274,9 @@ private:
 }  // namespace
 
 PassDraws listPassDraws(const GameView& game, int scrollBefore, int scrollAfter) {
-    for (int s = 0; s < kShadeCount; ++s)
+    for (int s = 0; s < kShadeCount; ++s) {
         shadeColours[s] = tintColour(shadeTint(static_cast<Shade>(s)));
+        fadedColours[s] = tintColour(fadedTint(shadeTint(static_cast<Shade>(s))));
+    }
     return PassLister(game, scrollBefore, scrollAfter).list();
 }

@@ -17,6 +17,7 @@ namespace {
 // Where one pass puts a cell: the camera and the pass's level scroll applied.
 struct Placement {
     const GameView& game;
+    const ViewCut& cut;
     int scroll;
     int x(int cx, int cy) const { return projectX(cx, cy) + game.camera.offsetX; }
     int y(int cx, int cy, int level) const {
@@ -26,6 +27,7 @@ struct Placement {
 
 void drawBlock(const Placement& at, int x, int y, int level, BlockId cellValue) {
     const BlockId id = tileOf(cellValue);
+    const ViewCut& cut = at.cut;
     ALLEGRO_BITMAP* tile = assets.tileBitmap[id];
     if (tile == nullptr) return;
     const int drop = surfaceDrop(cellValue);
@@ -35,12 +37,14 @@ void drawBlock(const Placement& at, int x, int y, int level, BlockId cellValue) 
     int sy = at.y(x, y, level) + drop;
     if (isAnimatedWidth(w)) {
         int frameWidth = w / kStripFrames;
-        Tint tint = shadeTint(blockShade(at.game, x, y, level, id, true));
+        Tint tint = shadeTint(blockShade(at.game, cut, x, y, level, id, true));
+        if (cut.isFaded(x, y, level, id)) tint = fadedTint(tint);
         int frameX = frameWidth * at.game.clock.blockAnimFrame;
         drawTintedBitmapRegion(tile, tint, frameX, 0, frameWidth, h, sx, sy);
         addFigureCover(tile, tintColour(tint), frameX, 0, frameWidth, h, sx, sy);
     } else {
-        Tint tint = shadeTint(blockShade(at.game, x, y, level, id, false));
+        Tint tint = shadeTint(blockShade(at.game, cut, x, y, level, id, false));
+        if (cut.isFaded(x, y, level, id)) tint = fadedTint(tint);
         if (drop > 0) {
             drawTintedBitmapRegion(tile, tint, 0, 0, w, h, sx, sy);
         } else {
@@ -63,7 +67,7 @@ void drawCrack(const Placement& at, int x, int y, int level) {
 void drawCell(const Placement& at, int x, int y, int level) {
     if (!insideBounds(at.game.world, x, y)) return;
     BlockId id = at.game.cell(x, y, level);
-    if (!hasTile(tileOf(id))) return;
+    if (!hasTile(tileOf(id)) || at.cut.isCut(x, y, level)) return;
     drawBlock(at, x, y, level, id);
     int cx = 0, cy = 0, cl = 0;
     if (crackedCell(at.game.player, &cx, &cy, &cl) && x == cx && y == cy && level == cl)
@@ -102,7 +106,8 @@ void drawOutline(const Placement& at, const TargetCell& target) {
 void drawWorld(const GameView& game, const GameFrame& frame) {
     const PlayerState& p = game.player;
     const int px = p.x, py = p.y, ground = p.level;
-    Placement at{game, frame.scrollBefore};
+    const ViewCut cut = viewCut(game);
+    Placement at{game, cut, frame.scrollBefore};
     Others others{game};
     TargetCell target;
     const bool hasTarget = targetCell(game, &target);
@@ -119,7 +124,7 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
         if (!hasTarget) return;
         const int scroll = targetAfterFigure(p, target) ? game.levelScroll : frame.scrollBefore;
         drawOutlineThroughFigure(figure, target.raised, at.x(target.x, target.y),
-                                 Placement{game, scroll}.y(target.x, target.y, target.level));
+                                 Placement{game, cut, scroll}.y(target.x, target.y, target.level));
     };
     const int spriteLevel = passDrawsSprite(p) ? ground - 1 : -2;
     const PassReach reach = passReach(p, frame.scrollBefore, scrollAfterSprite(game, frame));
@@ -136,8 +141,9 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                     hasTarget && x == target.x && y == target.y && level == target.level;
                 // As the cached pass lists them: only cells that draw something.
                 if (!others.drawn.empty() &&
-                    (targetHere ||
-                     (insideBounds(game.world, x, y) && hasTile(tileOf(game.cell(x, y, level))))))
+                    (targetHere || (insideBounds(game.world, x, y) &&
+                                    hasTile(tileOf(game.cell(x, y, level))) &&
+                                    !cut.isCut(x, y, level))))
                     others.upTo(passOrder(x, y, level));
                 drawCell(at, x, y, level);
                 if (targetHere) drawOutline(at, target);

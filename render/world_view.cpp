@@ -15,6 +15,7 @@
 namespace {
 
 constexpr int kLevelsBelowPlayer = 4;
+constexpr int kCutRadius = 6;      // columns around the figure the cut-away lifts off
 constexpr int kRoofReach = 11;     // a roof further up lets the daylight in
 constexpr int kWindowBefore = 10;  // cells visited before the player's row and column
 constexpr int kWindowAfter = 25;   // and after it, both growing by one per level of depth
@@ -109,9 +110,10 @@ Shade shadeByNightLevel(const WorldClock& clock) {
     return clock.nightLevel < 1 ? ShadeGrey70 : ShadeNone;
 }
 
-bool isRoofed(const GameView& g, int x, int y, int level) {
+// Blocks lifted off by the cut-away let the daylight in.
+bool isRoofed(const GameView& g, const ViewCut& cut, int x, int y, int level) {
     for (int above = level - 1; above >= level - kRoofReach; --above) {
-        if (isSolid(g.cell(x, y, above))) return true;
+        if (isSolid(g.cell(x, y, above)) && !cut.isCut(x, y, above)) return true;
     }
     return false;
 }
@@ -122,22 +124,26 @@ bool lavaAtDistance(const GameView& g, int x, int y, int level, int d) {
 }
 
 // Animated tiles: water glistens by day, lava and what touches it glow at night.
-Shade animatedTileShade(const GameView& g, int x, int y, int level, BlockId id) {
+Shade animatedTileShade(const GameView& g, const ViewCut& cut, int x, int y, int level,
+                        BlockId id) {
     const bool night = isNight(g.clock);
-    if (!night && !isRoofed(g, x, y, level)) return id == Water ? ShadeWaterByDay : ShadeNone;
+    if (!night && !isRoofed(g, cut, x, y, level)) return id == Water ? ShadeWaterByDay : ShadeNone;
     if (night && (id == Lava || lavaAtDistance(g, x, y, level, 1))) return ShadeNone;
     return shadeByNightLevel(g.clock);
 }
 
-// Static tiles: lava lights its neighbours at night, roofs shade by day.
-Shade staticTileShade(const GameView& g, int x, int y, int level) {
+// Static tiles: lava lights its neighbours at night, roofs shade by day, and
+// so does the cut-away the faces it cuts, which then read as cut, not as
+// ground open to the sky.
+Shade staticTileShade(const GameView& g, const ViewCut& cut, int x, int y, int level) {
     if (isNight(g.clock)) {
         if (lavaAtDistance(g, x, y, level, 1))
             return settings.classic ? ShadeGrey50 : ShadeLavaNear;
         if (lavaAtDistance(g, x, y, level, 2)) return settings.classic ? ShadeGrey30 : ShadeLavaFar;
         return shadeByNightLevel(g.clock);
     }
-    return isRoofed(g, x, y, level) ? ShadeGrey70 : ShadeNone;
+    const bool cutFace = cut.isCut(x, y, level - 1) && isSolid(g.cell(x, y, level - 1));
+    return cutFace || isRoofed(g, cut, x, y, level) ? ShadeGrey70 : ShadeNone;
 }
 
 // The figures for facings Up and Left stand in the second half of a group.
@@ -232,8 +238,81 @@ CellSpan visitedColumns(const PassReach& r, int level, int y) {
 
 Tint shadeTint(Shade shade) { return kShadeTints[shade]; }
 
-Shade blockShade(const GameView& game, int x, int y, int level, BlockId id, bool animated) {
-    return animated ? animatedTileShade(game, x, y, level, id) : staticTileShade(game, x, y, level);
+Shade blockShade(const GameView& game, const ViewCut& cut, int x, int y, int level, BlockId id,
+                 bool animated) {
+    return animated ? animatedTileShade(game, cut, x, y, level, id)
+                    : staticTileShade(game, cut, x, y, level);
+}
+
+Tint fadedTint(Tint tint) {
+    tint.a *= kFadedOpacity;
+    return tint;
+}
+
+namespace {
+
+// A cell k levels above the figure's feet lies on the line of sight through
+// the cell k columns back along x and y at the feet's level: (a, b) from the
+// figure's column.
+struct Sight {
+    int a, b;
+    Sight(const ViewCut& cut, int x, int y, int level)
+        : a(x - (cut.feet - level) - cut.x), b(y - (cut.feet - level) - cut.y) {}
+};
+
+bool isTree(BlockId id) { return id == Log || id == Leaves; }
+
+// The columns whose cells, along the line of sight, are drawn over the
+// figure: about a block and a half around it on the screen, from its feet
+// (a + b = 2) up past its head (a + b = -4), one column to either side.
+bool overFigure(int a, int b) { return a - b >= -1 && a - b <= 1 && a + b >= -4 && a + b <= 2; }
+
+}  // namespace
+
+bool ViewCut::isCut(int cx, int cy, int level) const {
+    if (!covered || level > feet - 2) return false;
+    const Sight s(*this, cx, cy, level);
+    return s.a * s.a + s.b * s.b <= kCutRadius * kCutRadius;
+}
+
+bool ViewCut::isFaded(int cx, int cy, int level, BlockId id) const {
+    if (!seeThrough || level > feet || (level < feet - 1 && !isTree(id))) return false;
+    // Only what the painter's order draws after the figure hides it.
+    if (level == feet && (cy < y || (cy == y && cx <= x))) return false;
+    const Sight s(*this, cx, cy, level);
+    return overFigure(s.a, s.b);
+}
+
+namespace {
+bool cutting = true;
+}  // namespace
+
+void setViewCut(bool on) { cutting = on; }
+
+bool viewCutOn() { return cutting; }
+
+// Covered: ground over the head in the figure's column, or drawn over the
+// figure from above its head.
+ViewCut viewCut(const GameView& game) {
+    ViewCut cut;
+    const PlayerState& p = game.player;
+    if (settings.classic || !cutting || !passDrawsSprite(p)) return cut;
+    cut.x = p.x;
+    cut.y = p.y;
+    cut.feet = p.level - 1;
+    cut.seeThrough = true;
+    auto ground = [&](int x, int y, int level) {
+        const BlockId id = game.cell(x, y, level);
+        return insideBounds(game.world, x, y) && isSolid(id) && !isTree(id);
+    };
+    for (int level = cut.feet - 2; level >= 0 && !cut.covered; --level) {
+        cut.covered = ground(p.x, p.y, level);
+        const int k = cut.feet - level;
+        for (int a = -1; a <= 1 && !cut.covered; ++a)
+            for (int b = -1; b <= 1 && !cut.covered; ++b)
+                cut.covered = overFigure(a, b) && ground(p.x + k + a, p.y + k + b, level);
+    }
+    return cut;
 }
 
 bool crackedCell(const PlayerState& p, int* x, int* y, int* level) {

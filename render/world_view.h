@@ -59,7 +59,33 @@ enum Shade : std::uint8_t {
     kShadeCount,
 };
 Tint shadeTint(Shade shade);
-Shade blockShade(const GameView& game, int x, int y, int level, BlockId id, bool animated);
+
+// What the view takes away so that the figure is seen. Where ground covers
+// it (in its column, or in the cells drawn over it), the blocks above its
+// head are lifted off within a disc around it, the disc taken along the line
+// of sight so that it opens a window on the screen, not a shaft in the
+// ground; the blocks drawn just over it at its own height, and the trees
+// drawn over it at any height, are drawn faded: a tree is no ground, and a
+// forest cut open around the figure would no longer read as one.
+// Both are made from the cells the game holds, so they show nothing a
+// joined player was not sent.
+struct ViewCut {
+    bool covered = false;  // the ground over the figure is lifted off
+    bool seeThrough = false;
+    int x = 0, y = 0, feet = 0;  // the figure's column and the level its feet stand in
+    bool isCut(int x, int y, int level) const;
+    bool isFaded(int x, int y, int level, BlockId id) const;
+};
+ViewCut viewCut(const GameView& game);
+// Both are on unless switched off, as the frame benchmark does to draw the
+// same views without them.
+void setViewCut(bool on);
+bool viewCutOn();
+Shade blockShade(const GameView& game, const ViewCut& cut, int x, int y, int level, BlockId id,
+                 bool animated);
+// A faded block keeps its shade at this share of its opacity.
+constexpr float kFadedOpacity = 0.35f;
+Tint fadedTint(Tint tint);
 inline bool isAnimatedWidth(int width) { return width > kTileWidth; }
 
 // A stream is drawn as its liquid with its surface this much lower than a

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "render/other_figures.h"
 #include "render/twin_frames.h"
 #include "render/world_renderer.h"
+#include "render/world_view.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "world/world_grid.h"
@@ -289,6 +291,83 @@ TEST_F(TwinFrameTest, streamsRunLowerThanTheirSourcesAndDrainWhenTheSourceIsMine
     fillBox(10, 10, 10, 10, 11, 11, Empty);
     idle(120);
     EXPECT_EQ(cell(13, 10, 13), Empty);
+}
+
+namespace {
+
+// How much of the figure the last frame shows: the share of the sheet
+// frame's opaque pixels found in their own colour at their place.
+double figureShown(ALLEGRO_BITMAP* frame) {
+    SpriteDraw d;
+    if (!spriteDraw(currentGame(), false, &d)) return 0;
+    ALLEGRO_BITMAP* alone = al_create_bitmap(d.sw, d.sh);
+    ALLEGRO_STATE state;
+    al_store_state(&state, ALLEGRO_STATE_TARGET_BITMAP);
+    al_set_target_bitmap(alone);
+    al_clear_to_color(al_map_rgba(0, 0, 0, 0));
+    al_draw_bitmap_region(d.bitmap, d.sx, d.sy, d.sw, d.sh, 0, 0, d.flags);
+    al_restore_state(&state);
+    int opaque = 0, shown = 0;
+    for (int y = 0; y < d.sh; ++y)
+        for (int x = 0; x < d.sw; ++x) {
+            unsigned char r, g, b, a, fr, fg, fb;
+            al_unmap_rgba(al_get_pixel(alone, x, y), &r, &g, &b, &a);
+            if (a != 255) continue;
+            ++opaque;
+            al_unmap_rgb(al_get_pixel(frame, d.dx + x, d.dy + y), &fr, &fg, &fb);
+            shown += std::abs(r - fr) <= 3 && std::abs(g - fg) <= 3 && std::abs(b - fb) <= 3;
+        }
+    al_destroy_bitmap(alone);
+    return opaque == 0 ? 0 : static_cast<double>(shown) / opaque;
+}
+
+// Pixels of the grass's top face around the figure's feet.
+int grassAroundFeet(ALLEGRO_BITMAP* frame) {
+    unsigned char gr, gg, gb;
+    al_unmap_rgb(al_get_pixel(assets.tileBitmap[Grass], 32, 16), &gr, &gg, &gb);
+    int count = 0;
+    for (int y = 120; y < 220; ++y)
+        for (int x = 240; x < 400; ++x) {
+            unsigned char r, g, b;
+            al_unmap_rgb(al_get_pixel(frame, x, y), &r, &g, &b);
+            count += r == gr && g == gg && b == gb;
+        }
+    return count;
+}
+
+}  // namespace
+
+// A pit dug four levels into the grass, lava in its corner and a tunnel
+// from it under the ground: down there the ground over the figure is lifted
+// off and the walls in front of it fade; back on the grass it all returns.
+TEST_F(TwinFrameTest, underTheGroundTheFigureShowsAndOnItTheGroundComesBack) {
+    scene = "mine";
+    fillBox(0, 0, 20, 20, 10, 20, Cobblestone);
+    fillBox(0, 0, 20, 20, 10, 10, Grass);
+    fillBox(5, 5, 9, 9, 10, 13, Empty);
+    pourLava(5, 5, 6, 5, 14);
+    fillBox(10, 7, 14, 7, 12, 13, Empty);
+    startRun(7, 7, 14);
+    idle(2);
+    keepForDocs("cut-away-day");
+    if (!classic()) {
+        EXPECT_GT(figureShown(lastFrame()), 0.85);
+        EXPECT_EQ(grassAroundFeet(lastFrame()), 0);
+    }
+    worldClock.nightLevel = 3;
+    idle(2);
+    keepForDocs("cut-away-night");
+    worldClock.nightLevel = 0;
+    player.autoJump = false;  // else every step climbs onto the ground over the tunnel
+    hold({KeyRight}, 6 * kStrike);
+    EXPECT_EQ(player.x, 13);
+    EXPECT_EQ(player.level, 14);
+    player.autoJump = true;
+    idle(2);
+    EXPECT_EQ(player.level, 10);
+    if (!classic()) {
+        EXPECT_GT(grassAroundFeet(lastFrame()), 1000);
+    }
 }
 
 TEST_F(TwinFrameTest, handEditedValuesAndOddStatesDrawAlike) {
