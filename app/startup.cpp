@@ -107,12 +107,12 @@ bool claimWorld(const std::string& name) {
     const PlayOutcome claim = claimWorldFolder(folder);
     if (claim == PlayOutcome::Damaged) {
         // The reason is said already; what is left is the way back.
-        const std::vector<RestorePoint> points = listRestorePoints(worldsFolder() + "/" + folder);
-        if (!points.empty())
+        const RestorePoint latest = latestSoundRestorePoint(worldsFolder() + "/" + folder);
+        if (!latest.file.empty())
             std::fprintf(stderr,
                          "Tessaria: its latest restore point is %s (Restore... in the world "
                          "list)\n",
-                         describeRestorePoint(points.front(), std::time(nullptr)).c_str());
+                         describeRestorePoint(latest, std::time(nullptr)).c_str());
         return false;
     }
     if (claim != PlayOutcome::Opened) {

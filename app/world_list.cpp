@@ -150,11 +150,6 @@ std::string lockMessage() {
            (reason == std::string::npos ? failure : failure.substr(reason + 2));
 }
 
-RestorePoint latestRestorePoint(const std::string& folder) {
-    const std::vector<RestorePoint> points = listRestorePoints(worldsFolder() + "/" + folder);
-    return points.empty() ? RestorePoint{} : points.front();
-}
-
 // The reason without the file's path, and the way back when there is one.
 std::string damagedMessage() {
     const std::string& failure = worldFailure();
@@ -163,7 +158,8 @@ std::string damagedMessage() {
         "Cannot read it: " + (reason == std::string::npos ? failure : failure.substr(reason + 2)) +
         ".";
     if (!hasWorlds()) return text;
-    const RestorePoint latest = latestRestorePoint(worldList.worlds[worldList.selected].folder);
+    const RestorePoint latest =
+        latestSoundRestorePoint(worldsFolder() + "/" + worldList.worlds[worldList.selected].folder);
     if (latest.file.empty()) return text;
     const std::string label = describeRestorePoint(latest, now());
     return text + " Restore... has " + label.substr(0, label.find(',')) + ".";

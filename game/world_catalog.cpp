@@ -552,6 +552,20 @@ std::string worldProblem(const std::string& path) {
     return "";
 }
 
+RestorePoint latestSoundRestorePoint(const std::string& path) {
+    for (const RestorePoint& point : listRestorePoints(path)) {
+        std::string text, problem;
+        WorldDb db;
+        const bool sound =
+            point.file.size() > 4 && point.file.compare(point.file.size() - 4, 4, ".ini") == 0
+                ? readWholeFile(point.file, text) == 0
+                : openWorldDb(db, point.file, DbMode::ReadOnly, problem) &&
+                      checkWorldDb(db, problem);
+        if (sound) return point;
+    }
+    return {};
+}
+
 std::string describeRestorePoint(const RestorePoint& point, std::int64_t now) {
     const auto dayOf = [](std::int64_t seconds, std::tm& out) {
         const std::time_t t = static_cast<std::time_t>(seconds);
@@ -573,6 +587,7 @@ std::string describeRestorePoint(const RestorePoint& point, std::int64_t now) {
     const std::string why = point.why == "start"     ? "start of a session"
                             : point.why == "play"    ? "10 minutes of play"
                             : point.why == "restore" ? "before a restore"
+                            : point.why == "damaged" ? "damaged, kept aside"
                                                      : point.why;
     return day + " " + clock + ", " + why;
 }
@@ -593,7 +608,8 @@ int restoreWorld(const std::string& path, const RestorePoint& point, std::int64_
     }
     const std::string file = worldDbFile(path);
     WorldDb db;
-    if (exists(file) && openWorldDb(db, file, DbMode::ReadWrite, problem) &&
+    if (exists(file) && worldProblem(path).empty() &&
+        openWorldDb(db, file, DbMode::ReadWrite, problem) &&
         makeRestorePoint(db, path, now, "restore", kKeptOnRestore, problem)) {
         if (restoreWorldDb(db, point.file, problem) && closeWorldDb(db, problem)) return 0;
         return db.systemError ? db.systemError : EIO;

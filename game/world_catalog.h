@@ -117,6 +117,10 @@ std::string worldProblem(const std::string& path);
 // the local clock, `now` being the time it is.
 std::string describeRestorePoint(const RestorePoint& point, std::int64_t now);
 
+// The newest restore point of the world in `path` that reads whole; none
+// (an empty file) when no restore point does.
+RestorePoint latestSoundRestorePoint(const std::string& path);
+
 // Turns the world in `folder` back to `point`. First makes a restore point of
 // the world as it is (for a damaged database that cannot be copied, the
 // damaged file itself moves into restore/), so that restoring never loses

@@ -1,7 +1,9 @@
 // The world database on SQLite. WAL lets a reader (the census, a world shot)
-// look while the game writes, and a commit is atomic across every table;
-// synchronous = FULL makes a commit the game reported also survive a power
-// cut, at one fsync of the log per save.
+// look while the game writes, and a commit is atomic across every table.
+// synchronous = NORMAL: a commit is whole or absent after any kill, full disk
+// or power cut, and it costs no fsync; a power cut may take the last few
+// saves back, together, never one half of one. The log is synced before
+// each checkpoint and the database after it, so a clean close is durable.
 #include "game/world_db.h"
 
 #include <dirent.h>
@@ -260,7 +262,7 @@ bool openWorldDb(WorldDb& db, const std::string& path, DbMode mode, std::string&
         const std::string pragmas = "PRAGMA application_id = " + std::to_string(kApplicationId) +
                                     "; PRAGMA user_version = " + std::to_string(kFormat) + ";";
         if (!run(db, "PRAGMA journal_mode = WAL", problem, "creating it") ||
-            !run(db, sync ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = OFF", problem,
+            !run(db, sync ? "PRAGMA synchronous = NORMAL" : "PRAGMA synchronous = OFF", problem,
                  "creating it") ||
             !run(db, "BEGIN IMMEDIATE", problem, "creating it") ||
             !run(db, pragmas.c_str(), problem, "creating it") ||
@@ -277,7 +279,7 @@ bool openWorldDb(WorldDb& db, const std::string& path, DbMode mode, std::string&
     std::string inUse;
     bool found = false;
     if (!run(db, "PRAGMA journal_mode = WAL", problem, "opening it") ||
-        !run(db, sync ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = OFF", problem,
+        !run(db, sync ? "PRAGMA synchronous = NORMAL" : "PRAGMA synchronous = OFF", problem,
              "opening it") ||
         !readMetaValue(db, "in_use", inUse, found, problem))
         return refuse();
@@ -626,9 +628,17 @@ bool makeRestorePoint(WorldDb& db, const std::string& folder, std::int64_t now,
     if (!makeFolders(part)) return fail(db, problem, "its restore folder cannot be made");
     ::unlink(part.c_str());
     sqlite3* copy = nullptr;
-    bool made = sqlite3_open_v2(part.c_str(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                nullptr) == SQLITE_OK &&
-                copyDatabase(db.handle, copy);
+    // Nobody reads the copy before it is synced and renamed into place, so
+    // it needs no journal while it is written. A restore point is only read
+    // until it is restored: without a log of its own, reading it leaves
+    // nothing beside it.
+    bool made =
+        sqlite3_open_v2(part.c_str(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_exec(copy, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr,
+                     nullptr) == SQLITE_OK &&
+        copyDatabase(db.handle, copy) &&
+        sqlite3_exec(copy, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (!made && copy) problem = part + ": " + sqlite3_errmsg(copy);
     sqlite3_close_v2(copy);
     if (made && (!syncFile(part) || ::rename(part.c_str(), file.c_str()) != 0 ||
@@ -652,5 +662,6 @@ bool restoreWorldDb(WorldDb& db, const std::string& pointFile, std::string& prob
     if (!openWorldDb(point, pointFile, DbMode::ReadOnly, problem) || !checkWorldDb(point, problem))
         return false;
     if (!copyDatabase(point.handle, db.handle)) return failSql(db, problem, "restoring it");
-    return writeMetaValue(db, "in_use", "1", problem);
+    return run(db, "PRAGMA journal_mode = WAL", problem, "restoring it") &&
+           writeMetaValue(db, "in_use", "1", problem);
 }
