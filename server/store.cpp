@@ -158,11 +158,20 @@ bool Store::open(WorldGrid& grid, WorldDbMeta& meta, PlayerRecord& record, bool&
            readRecord(db_, kSinglePlayer, text, has, problem);
     if (!good) {
         // Never an empty world in its place: every edit would be lost over it.
-        const std::vector<RestorePoint> points = restorePoints();
+        std::string sound;
+        for (const RestorePoint& point : restorePoints()) {
+            WorldDb copy;
+            std::string ignored;
+            if (openWorldDb(copy, point.file, DbMode::ReadOnly, ignored) &&
+                checkWorldDb(copy, ignored)) {
+                sound = point.file;
+                break;
+            }
+        }
         log_("cannot host " + worldFolder_ + ": " + problem +
-             (points.empty() ? "; it has no restore point"
-                             : "; its latest restore point is " + points.front().file +
-                                   ": put it in place of " + dbPath_ + " to go back to it"));
+             (sound.empty() ? "; it has no restore point that reads whole"
+                            : "; its latest restore point is " + sound + ": put it in place of " +
+                                  dbPath_ + " to go back to it"));
         return false;
     }
     if (has) record = parsedRecord(text, std::max(meta.columns, meta.rows));

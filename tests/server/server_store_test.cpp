@@ -179,7 +179,7 @@ TEST(ServerStore, OnlyAdminsChangeTheCellsAroundTheStart) {
     const Welcome* a = welcomeOf(alice);
     const Welcome* b = welcomeOf(bob);
     ASSERT_TRUE(a && b) << server.log();
-    const int bx = b->self.x, by = b->self.y;
+    const int ax = a->self.x, ay = a->self.y, bx = b->self.x, by = b->self.y;
     bob.send(Use{1, 2, 1});
     EXPECT_TRUE(bob.receives<Announcement>(
         [](const Announcement& m) { return m.text == "this place is protected"; }));
@@ -188,7 +188,7 @@ TEST(ServerStore, OnlyAdminsChangeTheCellsAroundTheStart) {
         bob.receives<Update>([&](const Update& u) { return cellIs(u, bx, by + 1, 9, Empty); }));
     alice.send(Use{1, 2, 1});
     EXPECT_TRUE(bob.receives<Update>(
-        [&](const Update& u) { return cellIs(u, a->self.x, a->self.y + 1, 9, Cobblestone); }));
+        [&](const Update& u) { return cellIs(u, ax, ay + 1, 9, Cobblestone); }));
     EXPECT_EQ(
         bob.find<Update>([&](const Update& u) { return cellIs(u, bx, by + 1, 9, Cobblestone); }),
         nullptr);
