@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 
+#include "app/compass.h"
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
 #include "app/map_panel.h"
@@ -78,6 +79,8 @@ PlayerIntent intentThisTick() {
     intent.rest = keyPressed(boundKey(Action::Rest));
     intent.look1 = keyPressed(boundKey(Action::Look1));
     intent.look2 = keyPressed(boundKey(Action::Look2));
+    // The first releases walked at one pace.
+    if (settings.classic) intent.run = false;
     return intent;
 }
 
@@ -128,7 +131,7 @@ void menuKeys(Screen shown, bool escapeTaken) {
 void tick() {
     readKeysForTick();
     pollWindowKeys(keyPressed, keyHeld);
-    const bool typing = keysTakenByText();
+    const bool typing = keysTakenByText() || markNamingTakesKeys();
     const Screen shown = gameScreen.screen;
     const bool inGame = shown == Screen::Game;
     const bool inventoryTaken =
@@ -210,9 +213,11 @@ void drawGame(const GameFrame& frame) {
         return;
     }
     drawGameFrame(frame);
+    drawCompass();
     drawInventoryPanel(player);
     drawMapPanel(world, player);
     drawStatusLine(player, !mapOpen());
+    drawMarkNaming();
     if (isJoined()) drawChat();
 }
 
@@ -289,6 +294,16 @@ bool processEvent(const ALLEGRO_EVENT& event) {
 void processKeyEvent(const ALLEGRO_EVENT& event) {
     if (event.type == ALLEGRO_EVENT_KEY_DOWN && validKey(event.keyboard.keycode))
         keys.downSinceTick[event.keyboard.keycode] = true;
+    if (event.type == ALLEGRO_EVENT_KEY_CHAR) {
+        // The naming line has the keys while it is open; the chat's open
+        // line keeps them from it.
+        const bool naming = markNamingTakesKeys();
+        const bool gameTakesKeys = gameScreen.screen == Screen::Game && !keysTakenByText() &&
+                                   !mapOpen() && !inventoryOpen() &&
+                                   (isJoined() ? joinedWorldReady() : worldInPlay());
+        markNamingKey(event.keyboard, gameTakesKeys);
+        if (naming) return;
+    }
     handleKeyEvent(event);
 }
 

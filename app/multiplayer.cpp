@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "client/session.h"
 #include "game/atomic_file.h"
 #include "game/join_secrets.h"
+#include "game/marks.h"
 #include "game/paths.h"
 #include "game/played_world.h"
 #include "game/settings.h"
@@ -124,6 +126,7 @@ struct ClientSide {
     bool escapeTaken = false;  // an Escape that closed a field, until it is let go
     bool wasPointerDown = false;
     bool everPlayed = false;
+    std::optional<MarksInPlay> marksBefore;  // the single player's, back when the session ends
     Hosting host;
     // The world "Host this world" hosts, found when the panel opens.
     std::string chosenFolder, chosenName;
@@ -147,6 +150,8 @@ void keepSinglePlayer() {
 }
 
 void restoreSinglePlayer() {
+    if (client.marksBefore) marksInPlay = *client.marksBefore;
+    client.marksBefore.reset();
     if (!client.kept) return;
     KeptGame& k = *client.kept;
     const std::uint32_t revision = world.revision;
@@ -252,6 +257,8 @@ void startSession(const std::string& address, const std::string& name, const std
     say("Joining " + address + " ...");
     client.chatOpen = false;
     client.everPlayed = false;
+    client.marksBefore = marksInPlay;
+    closeMarks();
     otherFigures().clear();
 }
 
@@ -366,8 +373,8 @@ void endSession() {
     client.session.reset();
     otherFigures().clear();
     bool saved = true;
+    restoreSinglePlayer();
     if (client.host.server) saved = stopHosting(true);
-    else restoreSinglePlayer();
     client.chatOpen = false;
     say((played ? "Disconnected: " : "Could not join: ") + why +
         (saved ? "" : "; the hosted world could not be saved."));
@@ -651,6 +658,8 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
         if (!client.everPlayed) {
             client.everPlayed = true;
             followPlayerLevel(camera, player);
+            // Kept by the place joined and the name played there.
+            openMarks(serverMarksFile(client.place, settings.joinName), world, player.x, player.y);
             if (gameScreen.screen == Screen::Menu) gameScreen.menuSelection = MenuNone;
             gameScreen.screen = Screen::Game;
         }

@@ -26,9 +26,10 @@ constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
 constexpr const char* kActionLabels[kActionCount] = {
-    "walk up",       "walk down",           "walk left", "walk right",    "mine",
-    "place",         "aim at body or feet", "auto jump", "rest",          "looks (row)",
-    "looks (group)", "inventory",           "map",       "position line",
+    "walk up", "walk down",     "walk left",           "walk right",
+    "mine",    "place",         "aim at body or feet", "auto jump",
+    "rest",    "looks (row)",   "looks (group)",       "inventory",
+    "map",     "position line", "run (held)",          "set a mark",
 };
 
 // Below the keys, the rows that are no key.

@@ -119,6 +119,7 @@ struct Bot {
     int chatTick = 0;
 
     int placeX = -1, placeY = -1;  // with --spread: where it goes
+    bool runs = false;             // with --run: walks holding the run key
 
     Clock::time_point startAt, retryAt;
     double backoff = kFirstBackoff;
@@ -155,7 +156,7 @@ struct Run {
     std::uint16_t port = 0;
     int count = 0, seconds = 0;
     unsigned seed = 1;
-    bool spread = false;
+    bool spread = false, runs = false;
     std::vector<std::unique_ptr<Bot>> bots;
     std::vector<Edit> edits;
     Clock::time_point lastCell;
@@ -328,7 +329,8 @@ bool aim(Bot& bot, bool placing) {
 void walk(Bot& bot, Facing facing, int steps) {
     PlayerIntent intent;
     holdDirection(intent, facing);
-    const int ticks = kHoldThreshold + 1 + (steps - 1) * kAnimTicks + 1;
+    intent.run = bot.runs;
+    const int ticks = kHoldThreshold + 1 + (steps - 1) * (bot.runs ? kRunTicks : kAnimTicks) + 1;
     bot.plan.assign(static_cast<std::size_t>(ticks), intent);
 }
 
@@ -526,14 +528,15 @@ void usage(FILE* out) {
     std::fprintf(
         out,
         "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
-        "                     [--prefix NAME] [--password-file FILE] [--spread]\n"
+        "                     [--prefix NAME] [--password-file FILE] [--spread] [--run]\n"
         "  --connect HOST:PORT  the server\n"
         "  --count N            bots, 1..249, named PREFIX001 and on\n"
         "  --seconds S          how long they play before they stop and compare\n"
         "  --seed N             their random choices (default 1)\n"
         "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n"
         "  --password-file FILE the server's password, on the file's first line\n"
-        "  --spread             each bot walks to a place of its own, far from the others\n");
+        "  --spread             each bot walks to a place of its own, far from the others\n"
+        "  --run                the bots run wherever they walk\n");
 }
 
 // The first line of the file, without its line end: on the command line a
@@ -563,11 +566,12 @@ bool parseArguments(int argc, char** argv, Run& run) {
                                   {"prefix", required_argument, nullptr, 'p'},
                                   {"password-file", required_argument, nullptr, 'w'},
                                   {"spread", no_argument, nullptr, 'a'},
+                                  {"run", no_argument, nullptr, 'u'},
                                   {"help", no_argument, nullptr, 'h'},
                                   {nullptr, 0, nullptr, 0}};
     long number = 0;
     bool haveAddress = false;
-    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:w:ah", longOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:w:auh", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'c':
                 haveAddress = parseServerAddress(optarg, run.host, run.port);
@@ -613,6 +617,9 @@ bool parseArguments(int argc, char** argv, Run& run) {
             case 'a':
                 run.spread = true;
                 break;
+            case 'u':
+                run.runs = true;
+                break;
             case 'h':
                 usage(stdout);
                 std::exit(0);
@@ -643,6 +650,7 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "%s%03d", run.prefix.c_str(), i + 1);
         bot->name = name;
         bot->index = i;
+        bot->runs = run.runs;
         bot->random.seed(botSeeds[static_cast<std::size_t>(i)]);
         // Players arrive one after another, not in one burst.
         bot->startAt = bot->retryAt = started + milliseconds(10 * i);

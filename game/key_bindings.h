@@ -13,6 +13,7 @@ enum Key : int {
     KeyE = 5,
     KeyI = 9,
     KeyJ = 10,
+    KeyL = 12,
     KeyM = 13,
     KeyP = 16,
     Key0 = 27,
@@ -27,6 +28,7 @@ enum Key : int {
     KeyRight = 83,
     KeyUp = 84,
     KeyDown = 85,
+    KeyLeftShift = 215,
     KeyRightCtrl = 218,
 };
 
@@ -44,9 +46,11 @@ enum class Action : int {
     Look2,      // F2: the figure's group of looks
     Inventory,  // E: the panel of every block one holds
     Map,        // M: the whole world from above
-    Position,   // P: the player's column, row and level on the status line
+    Position,   // P: the player's column, row and height on the status line
+    Run,        // Left Shift, held: steps in about half the ticks
+    Mark,       // L: a named landmark where the player stands
 };
-constexpr int kActionCount = 14;
+constexpr int kActionCount = 16;
 
 struct ActionKey {
     const char* name;  // as the settings file writes it after "key."
@@ -61,11 +65,13 @@ constexpr ActionKey kActionKeys[kActionCount] = {
     {"rest", KeyF11},       {"look1", KeyF1},
     {"look2", KeyF2},       {"inventory", KeyE},
     {"map", KeyM},          {"position", KeyP},
+    {"run", KeyLeftShift},  {"mark", KeyL},
 };
 
 struct KeyBindings {
-    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace, KeyI,
-                             KeyJ,  KeyF11,  KeyF1,   KeyF2,    KeyE,         KeyM,     KeyP};
+    int key[kActionCount] = {KeyUp, KeyDown, KeyLeft,      KeyRight, KeyRightCtrl, KeySpace,
+                             KeyI,  KeyJ,    KeyF11,       KeyF1,    KeyF2,        KeyE,
+                             KeyM,  KeyP,    KeyLeftShift, KeyL};
 };
 extern KeyBindings keyBindings;
 

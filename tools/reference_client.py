@@ -30,7 +30,7 @@ import tempfile
 import time
 import zlib
 
-VERSION = 4
+VERSION = 5
 TICK = 1 / 40
 WAIT = 10.0  # seconds: generous, for a busy machine
 
@@ -242,7 +242,7 @@ def read_message(kind, r):
                 r.char(0, 22, "block")))
         if present & 2:
             m["moves"] = listed(r, 1, 1, 250, "moves", lambda r: (
-                r.char(0, 249, "id"), r.char(0, 3, "kind"), r.num(2, 0, 299, "column"),
+                r.char(0, 249, "id"), r.char(0, 4, "kind"), r.num(2, 0, 299, "column"),
                 r.num(2, 0, 299, "row"), r.char(0, 19, "level"), r.char(0, 3, "facing")))
         if present & 4:
             m["sheets"] = listed(r, 1, 1, 250, "sheets", lambda r: (
@@ -505,7 +505,7 @@ def play(host, port, name, password):
                   and 0 <= me["y"] + FACING_STEP[f][1] < world.rows)
     dx, dy = FACING_STEP[facing]
     to = (me["x"] + dx, me["y"] + dy)
-    conn.send(STEP, number(facing, 1))
+    conn.send(STEP, number(facing, 1) + number(0, 1))
     move = wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
         mv[0] == me["id"] for mv in m["moves"]), "move of the step")
     mv = next(mv for mv in move["moves"] if mv[0] == me["id"])
@@ -613,9 +613,10 @@ def pieces(host, port, name, password, key):
         to = me["x"] + 1
         if to >= world.columns:
             break
-        conn.send(STEP, number(3, 1))
+        conn.send(STEP, number(3, 1) + number(1, 1))  # running
         wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
-            mv[0] == me["id"] and mv[2] == to for mv in m["moves"]), "move of the step")
+            mv[0] == me["id"] and mv[1] == 4 and mv[2] == to for mv in m["moves"]),
+            "move of the run step")
         for x in range(to - 24, to + 25):
             for y in (me["y"] - 24, me["y"], me["y"] + 24):
                 if 0 <= x < world.columns and 0 <= y < world.rows:

@@ -555,7 +555,7 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
     there.x = 3;
     there.y = 17;
     there.level = 7;
-    EXPECT_EQ(positionText(there), "column 3, row 17, level 7");
+    EXPECT_EQ(positionText(there), "column 3, row 17, height 13");
 
     settings.classic = true;
     tap(KeyM);
