@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr int kTitleX = 220, kTitleY = 180;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 204, kRowHeight = 11, kRowWidth = 300;
+constexpr int kTitleX = 220, kTitleY = 176;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 194, kRowHeight = 11, kRowWidth = 300;
 constexpr int kSectionGap = 3;
 constexpr int kMessageX = 220, kMessageY = 457;
 

@@ -339,7 +339,7 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     EXPECT_EQ(samples, 2) << "each change of the volume sounds";
     press(ALLEGRO_KEY_TAB);
     press(ALLEGRO_KEY_ENTER);
-    click(230, 437);  // the chat's row
+    click(230, 448);  // the chat's row
     tick();
     setSoundRequest(nullptr);
     EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
