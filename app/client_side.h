@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/game_screen.h"
 #include "client/session.h"
 #include "game/join_secrets.h"
+#include "game/marks.h"
 #include "rules/player_state.h"
 #include "rules/world_tick.h"
 #include "server/server.h"
@@ -76,6 +78,7 @@ struct ClientSide {
     bool escapeTaken = false;  // an Escape that closed a field, until it is let go
     bool wasPointerDown = false;
     bool everPlayed = false;
+    std::optional<MarksInPlay> marksBefore;  // the single player's, back when the session ends
     Hosting host;
     // The world "Host this world" hosts, found when the panel opens.
     std::string chosenFolder, chosenName;

@@ -40,6 +40,8 @@ void keepSinglePlayer() {
 }
 
 void restoreSinglePlayer() {
+    if (client.marksBefore) marksInPlay = *client.marksBefore;
+    client.marksBefore.reset();
     if (!client.kept) return;
     KeptGame& k = *client.kept;
     const std::uint32_t revision = world.revision;
@@ -93,8 +95,8 @@ void endSession() {
     client.session.reset();
     otherFigures().clear();
     bool saved = true;
+    restoreSinglePlayer();
     if (client.host.server) saved = stopHosting(true);
-    else restoreSinglePlayer();
     client.chatOpen = false;
     say((played ? "Disconnected: " : "Could not join: ") + why +
         (saved ? "" : "; the hosted world could not be saved."));
@@ -195,6 +197,8 @@ void startSession(const std::string& address, const std::string& name, const std
     say("Joining " + address + " ...");
     client.chatOpen = false;
     client.everPlayed = false;
+    client.marksBefore = marksInPlay;
+    closeMarks();
     otherFigures().clear();
 }
 
@@ -234,6 +238,8 @@ void tickJoined(const PlayerIntent& intent, PauseFn pause) {
         if (!client.everPlayed) {
             client.everPlayed = true;
             followPlayerLevel(camera, player);
+            // Kept by the place joined and the name played there.
+            openMarks(serverMarksFile(client.place, settings.joinName), world, player.x, player.y);
             if (gameScreen.screen == Screen::Menu) gameScreen.menuSelection = MenuNone;
             gameScreen.screen = Screen::Game;
         }

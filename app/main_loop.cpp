@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 
+#include "app/compass.h"
 #include "app/game_screen.h"
 #include "app/inventory_panel.h"
 #include "app/map_panel.h"
@@ -79,6 +80,8 @@ PlayerIntent intentThisTick() {
     intent.rest = keyPressed(boundKey(Action::Rest));
     intent.look1 = keyPressed(boundKey(Action::Look1));
     intent.look2 = keyPressed(boundKey(Action::Look2));
+    // The first releases walked at one pace.
+    if (settings.classic) intent.run = false;
     return intent;
 }
 
@@ -129,7 +132,7 @@ void menuKeys(Screen shown, bool escapeTaken) {
 void tick() {
     readKeysForTick();
     pollWindowKeys(keyPressed, keyHeld);
-    const bool typing = keysTakenByText();
+    const bool typing = keysTakenByText() || markNamingTakesKeys();
     const Screen shown = gameScreen.screen;
     const bool inGame = shown == Screen::Game;
     const bool inventoryTaken =
@@ -218,11 +221,13 @@ void drawGame(const GameFrame& frame) {
         return;
     }
     drawGameFrame(frame);
+    drawCompass();
     drawInventoryPanel(player);
     drawMapPanel(world, player);
     // The panels write the position in their own frames.
     drawStatusLine(player, !mapOpen() && !inventoryOpen());
     drawSaveMark();
+    drawMarkNaming();
     if (isJoined()) drawChat();
 }
 
@@ -299,6 +304,16 @@ bool processEvent(const ALLEGRO_EVENT& event) {
 void processKeyEvent(const ALLEGRO_EVENT& event) {
     if (event.type == ALLEGRO_EVENT_KEY_DOWN && validKey(event.keyboard.keycode))
         keys.downSinceTick[event.keyboard.keycode] = true;
+    if (event.type == ALLEGRO_EVENT_KEY_CHAR) {
+        // The naming line has the keys while it is open; the chat's open
+        // line keeps them from it.
+        const bool naming = markNamingTakesKeys();
+        const bool gameTakesKeys = gameScreen.screen == Screen::Game && !keysTakenByText() &&
+                                   !mapOpen() && !inventoryOpen() &&
+                                   (isJoined() ? joinedWorldReady() : worldInPlay());
+        markNamingKey(event.keyboard, gameTakesKeys);
+        if (naming) return;
+    }
     handleKeyEvent(event);
 }
 

@@ -19,17 +19,17 @@
 
 namespace {
 
-constexpr int kTitleX = 220, kTitleY = 180;
-constexpr int kRowX = 220, kKeyX = 440, kRowTop = 204, kRowHeight = 10, kRowWidth = 300;
+constexpr int kTitleX = 220, kTitleY = 176;
+constexpr int kRowX = 220, kKeyX = 440, kRowTop = 194, kRowHeight = 10, kRowWidth = 300;
 constexpr int kSectionGap = 3;
 constexpr int kMessageX = 220, kMessageY = 457;
 
 // By Action, as the player reads them.
 constexpr const char* kActionLabels[kActionCount] = {
-    "walk up",       "walk down",           "walk left", "walk right",    "mine",
-    "place",         "aim at body or feet", "auto jump", "rest",          "looks (row)",
-    "looks (group)", "inventory",           "map",       "position line", "chat",
-    "options",
+    "walk up",       "walk down",           "walk left",  "walk right",    "mine",
+    "place",         "aim at body or feet", "auto jump",  "rest",          "looks (row)",
+    "looks (group)", "inventory",           "map",        "position line", "chat",
+    "options",       "run (held)",          "set a mark",
 };
 
 // Below the keys, the rows that are no key.

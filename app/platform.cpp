@@ -18,7 +18,7 @@ static_assert(sameKey(KeyI, ALLEGRO_KEY_I) && sameKey(KeyJ, ALLEGRO_KEY_J) &&
               sameKey(KeyE, ALLEGRO_KEY_E) && sameKey(KeyM, ALLEGRO_KEY_M) &&
               sameKey(KeyP, ALLEGRO_KEY_P) && sameKey(KeyA, ALLEGRO_KEY_A) &&
               sameKey(KeyZ, ALLEGRO_KEY_Z) && sameKey(KeyO, ALLEGRO_KEY_O) &&
-              sameKey(KeyT, ALLEGRO_KEY_T));
+              sameKey(KeyT, ALLEGRO_KEY_T) && sameKey(KeyL, ALLEGRO_KEY_L));
 static_assert(sameKey(Key0, ALLEGRO_KEY_0) && sameKey(Key1, ALLEGRO_KEY_1) &&
               sameKey(Key9, ALLEGRO_KEY_9));
 static_assert(sameKey(KeyF1, ALLEGRO_KEY_F1) && sameKey(KeyF2, ALLEGRO_KEY_F2) &&
@@ -27,7 +27,8 @@ static_assert(sameKey(KeyF1, ALLEGRO_KEY_F1) && sameKey(KeyF2, ALLEGRO_KEY_F2) &
 static_assert(sameKey(KeyEscape, ALLEGRO_KEY_ESCAPE) && sameKey(KeySpace, ALLEGRO_KEY_SPACE));
 static_assert(sameKey(KeyLeft, ALLEGRO_KEY_LEFT) && sameKey(KeyRight, ALLEGRO_KEY_RIGHT));
 static_assert(sameKey(KeyUp, ALLEGRO_KEY_UP) && sameKey(KeyDown, ALLEGRO_KEY_DOWN));
-static_assert(sameKey(KeyRightCtrl, ALLEGRO_KEY_RCTRL));
+static_assert(sameKey(KeyRightCtrl, ALLEGRO_KEY_RCTRL) &&
+              sameKey(KeyLeftShift, ALLEGRO_KEY_LSHIFT));
 
 namespace {
 

@@ -3,6 +3,7 @@
 // only reads.
 #include "app/screens.h"
 
+#include <algorithm>
 #include <cctype>
 #include <iterator>
 #include <string>
@@ -21,6 +22,7 @@
 #include "render/bitmap_copy.h"
 #include "render/text.h"
 #include "render/tint.h"
+#include "rules/bearings.h"
 
 namespace {
 
@@ -146,29 +148,40 @@ std::string controlsLine(int line) {
 
 // The panel outside the classic picture: every key and what it does, one
 // row each, in a box that reaches down far enough to
-// hold them all; rows a little closer than the classic lines, so that all
-// of them fit above the backdrop's bottom bar.
+// hold them all; rows a little closer than the classic lines, and closer
+// still as rows are added, so that all of them fit above the backdrop's
+// bottom bar.
 constexpr int kKeyColumnX = 440;
-constexpr int kRowSpacing = 13;
+constexpr int kWidestRowSpacing = 15;
+constexpr int kTallBoxBottom = 446;  // above the backdrop's bottom bar
 
 // The key's own name where the player rebound it, else the usual one.
 std::string keyLabel(Action action, const char* usual) {
     return isRebound(action) ? panelName(action) : std::string(usual);
 }
 
-std::string walkKeys() {
-    if (!isRebound(Action::WalkUp) && !isRebound(Action::WalkDown) &&
-        !isRebound(Action::WalkRight) && !isRebound(Action::WalkLeft))
-        return "Arrows";
-    return panelName(Action::WalkUp) + panelName(Action::WalkLeft) + panelName(Action::WalkDown) +
-           panelName(Action::WalkRight);
+int rowSpacing(int rows) {
+    return std::min(kWidestRowSpacing, (kTallBoxBottom - 2 - kPanelTop) / (rows + 1));
+}
+
+// "north, south": where each of two walking keys goes on the map.
+std::string walksToward(Action first, Action second) {
+    const auto way = [](Action walk) {
+        constexpr Facing kFacings[] = {Facing::Up, Facing::Down, Facing::Left, Facing::Right};
+        return std::string(compassPointOf(kFacings[static_cast<int>(walk)]).name);
+    };
+    return way(first) + ", " + way(second);
 }
 
 }  // namespace
 
 std::vector<ControlsRow> controlsRows() {
     return {
-        {walkKeys(), "walk and turn"},
+        {keyLabel(Action::WalkUp, "Up") + ", " + keyLabel(Action::WalkDown, "Down"),
+         walksToward(Action::WalkUp, Action::WalkDown)},
+        {keyLabel(Action::WalkLeft, "Left") + ", " + keyLabel(Action::WalkRight, "Right"),
+         walksToward(Action::WalkLeft, Action::WalkRight)},
+        {keyLabel(Action::Run, "Left Shift"), "hold to run"},
         {keyLabel(Action::Mine, "Right Ctrl"), "mine ahead"},
         {keyLabel(Action::Place, "Space"), "place ahead"},
         {keyLabel(Action::Height, "I"), "aim at body or feet"},
@@ -179,6 +192,7 @@ std::vector<ControlsRow> controlsRows() {
         {keyLabel(Action::Map, "M"), "map of the world"},
         {keyLabel(Action::Position, "P"), "where you are on/off"},
         {keyLabel(Action::Chat, "T"), "chat to the others"},
+        {keyLabel(Action::Mark, "L"), "mark this place"},
         {"1-9, 0", "hotbar slot"},
         {"Escape", "pause menu"},
         {keyLabel(Action::Options, "O"), "options"},
@@ -188,7 +202,8 @@ std::vector<ControlsRow> controlsRows() {
 }
 
 int controlsRowsBottom() {
-    return kPanelTop + kRowSpacing * static_cast<int>(controlsRows().size() + 1);
+    const int rows = static_cast<int>(controlsRows().size());
+    return kPanelTop + rowSpacing(rows) * (rows + 1);
 }
 
 namespace {
@@ -203,15 +218,17 @@ void drawControlsPanel() {
     drawMenuPanel(kPanelBoxX, kPanelBoxY, kPanelBoxW, kPanelBoxH);
     extendMenuPanel(kPanelBoxX, kPanelBoxW);
     drawText("Tessaria Controls", kKeyColumnX, kPanelTop);
-    int y = kPanelTop + kRowSpacing;
+    const std::vector<ControlsRow> rows = controlsRows();
+    const int spacing = rowSpacing(static_cast<int>(rows.size()));
+    int y = kPanelTop + spacing;
     // The keys in the menus' yellow, so that they stand out from the words.
-    for (const ControlsRow& row : controlsRows()) {
+    for (const ControlsRow& row : rows) {
         const std::string keys = row.keys + ": ";
         setTint(kYellow);
         drawText(keys.c_str(), kKeyColumnX, y);
         resetTint();
         drawText(row.action.c_str(), kKeyColumnX + textWidth(keys.c_str()), y);
-        y += kRowSpacing;
+        y += spacing;
     }
 }
 

@@ -4,10 +4,12 @@
 #include <allegro5/allegro_font.h>
 
 #include "game/key_bindings.h"
+#include "game/marks.h"
 #include "game/settings.h"
 #include "render/assets.h"
 #include "render/text.h"
 #include "rules/actions.h"
+#include "rules/bearings.h"
 #include "world/world_grid.h"
 
 namespace {
@@ -89,8 +91,13 @@ void togglePositionLine() {
 bool positionLineShown() { return settings.showPosition; }
 
 std::string positionText(const PlayerState& p) {
-    return "column " + std::to_string(p.x) + ", row " + std::to_string(p.y) + ", level " +
-           std::to_string(p.level);
+    return "column " + std::to_string(p.x) + ", row " + std::to_string(p.y) + ", height " +
+           std::to_string(heightOf(p.level));
+}
+
+std::string markWayText(const PlayerState& p) {
+    const Mark* mark = chosenMark();
+    return mark == nullptr ? "" : mark->name + ": " + wayTo(p, mark->x, mark->y, mark->level);
 }
 
 void drawStatusLine(const PlayerState& p, bool showPosition) {
@@ -99,7 +106,10 @@ void drawStatusLine(const PlayerState& p, bool showPosition) {
     };
     // The position stays put while messages come and go above it.
     const bool position = showPosition && settings.showPosition && !settings.classic;
-    if (position) centred(positionText(p), kStatusY);
+    if (position) {
+        const std::string way = markWayText(p);
+        centred(way.empty() ? positionText(p) : positionText(p) + " - " + way, kStatusY);
+    }
     const std::string text = statusText(p);
     if (!text.empty()) centred(text, position ? kStatusY - kLineSpacing : kStatusY);
 }

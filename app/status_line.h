@@ -25,8 +25,11 @@ std::string statusText(const PlayerState& p);
 // The position key: the position line on, or off again, kept in the settings file.
 void togglePositionLine();
 bool positionLineShown();
-// "column X, row Y, level L" for the player's column and level.
+// "column X, row Y, height H" for the player's column and the height it stands at.
 std::string positionText(const PlayerState& p);
+// "Home: 48 columns north-east, 3 up": the way to the mark chosen on the
+// map; "" when none is.
+std::string markWayText(const PlayerState& p);
 // Over the game frame, just above the hotbar; the position line only when
 // asked for (the map panel writes it itself).
 void drawStatusLine(const PlayerState& p, bool showPosition = true);

@@ -174,7 +174,8 @@ int roomToward(const Bot& bot, Facing facing, int most) {
 void walk(Bot& bot, Facing facing, int steps) {
     PlayerIntent intent;
     holdDirection(intent, facing);
-    const int ticks = kHoldThreshold + 1 + (steps - 1) * kAnimTicks + 1;
+    intent.run = bot.runs;
+    const int ticks = kHoldThreshold + 1 + (steps - 1) * (bot.runs ? kRunTicks : kAnimTicks) + 1;
     bot.plan.assign(static_cast<std::size_t>(ticks), intent);
 }
 

@@ -18,14 +18,15 @@ void usage(FILE* out) {
     std::fprintf(
         out,
         "usage: tessaria-bots --connect HOST:PORT --count N --seconds S [--seed N]\n"
-        "                     [--prefix NAME] [--password-file FILE] [--spread]\n"
+        "                     [--prefix NAME] [--password-file FILE] [--spread] [--run]\n"
         "  --connect HOST:PORT  the server\n"
         "  --count N            bots, 1..249, named PREFIX001 and on\n"
         "  --seconds S          how long they play before they stop and compare\n"
         "  --seed N             their random choices (default 1)\n"
         "  --prefix NAME        the start of their names (default bot; 1..12 characters)\n"
         "  --password-file FILE the server's password, on the file's first line\n"
-        "  --spread             each bot walks to a place of its own, far from the others\n");
+        "  --spread             each bot walks to a place of its own, far from the others\n"
+        "  --run                the bots run wherever they walk\n");
 }
 
 // The first line of the file, without its line end: on the command line a
@@ -57,11 +58,12 @@ bool parseArguments(int argc, char** argv, Run& run) {
                                   {"prefix", required_argument, nullptr, 'p'},
                                   {"password-file", required_argument, nullptr, 'w'},
                                   {"spread", no_argument, nullptr, 'a'},
+                                  {"run", no_argument, nullptr, 'u'},
                                   {"help", no_argument, nullptr, 'h'},
                                   {nullptr, 0, nullptr, 0}};
     long number = 0;
     bool haveAddress = false;
-    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:w:ah", longOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "c:n:s:r:p:w:auh", longOptions, nullptr)) != -1;) {
         switch (c) {
             case 'c':
                 haveAddress = parseServerAddress(optarg, run.host, run.port);
@@ -106,6 +108,9 @@ bool parseArguments(int argc, char** argv, Run& run) {
                 break;
             case 'a':
                 run.spread = true;
+                break;
+            case 'u':
+                run.runs = true;
                 break;
             case 'h':
                 usage(stdout);

@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "%s%03d", run.prefix.c_str(), i + 1);
         bot->name = name;
         bot->index = i;
+        bot->runs = run.runs;
         bot->random.seed(botSeeds[static_cast<std::size_t>(i)]);
         // Players arrive one after another, not in one burst.
         bot->startAt = bot->retryAt = started + milliseconds(10 * i);

@@ -74,6 +74,7 @@ struct Bot {
     int chatTick = 0;
 
     int placeX = -1, placeY = -1;  // with --spread: where it goes
+    bool runs = false;             // with --run: walks holding the run key
 
     Clock::time_point startAt, retryAt;
     double backoff = kFirstBackoff;
@@ -110,7 +111,7 @@ struct Run {
     std::uint16_t port = 0;
     int count = 0, seconds = 0;
     unsigned seed = 1;
-    bool spread = false;
+    bool spread = false, runs = false;
     std::vector<std::unique_ptr<Bot>> bots;
     std::vector<Edit> edits;
     Clock::time_point lastCell;

@@ -55,29 +55,18 @@ void animate(RemotePlayer& r) {
         return;
     }
     const bool stepping = !f.acting && !f.resting;
-    switch (f.animTick) {
-        case 0:
-            f.spriteSheet = stepping ? SpriteSheet::Walking : SpriteSheet::Acting;
-            f.animFrame = 0;
-            break;
-        case 2:
-            f.animFrame = stepping ? 1 : 0;
-            break;
-        case 7:
-            f.animFrame = stepping ? 2 : 1;
-            break;
-        case 12:
-            f.animFrame = stepping ? 3 : 1;
-            break;
-        default:
-            break;
+    constexpr int kActionFrames[4] = {0, 0, 1, 1};
+    const int mark = animationMarkAt(f);
+    if (mark == 0) f.spriteSheet = stepping ? SpriteSheet::Walking : SpriteSheet::Acting;
+    if (mark >= 0) {
+        f.animFrame = stepping ? mark : kActionFrames[mark];
+        if (stepping) r.quarters = std::min(4, r.quarters + 1);
     }
-    if (stepping && (f.animTick == 0 || f.animTick == 2 || f.animTick == 7 || f.animTick == 12))
-        r.quarters = std::min(4, r.quarters + 1);
     f.animTick += 1;
-    if (f.animTick >= kAnimTicks) {
+    if (f.animTick >= animationTicks(f)) {
         f.busy = false;
         f.acting = false;
+        f.running = false;
         f.animTick = 0;
         f.animFrame = 0;
         r.quarters = 4;
@@ -101,9 +90,10 @@ RemotePlayer remoteFrom(const PlayerInfo& info) {
     return r;
 }
 
-void startAnimation(PlayerState& f, bool acting) {
+void startAnimation(PlayerState& f, bool acting, bool running = false) {
     f.busy = true;
     f.acting = acting;
+    f.running = running;
     f.animTick = 0;
     f.animFrame = 0;
 }
@@ -445,8 +435,8 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
             // the server disagreeing, or a fall or climb we did not see.
             // Only the server finds the ground a step lands on: its level
             // travels in the step and is taken from there.
-            if (move.kind == MoveKind::Step && move.x == self.x && move.y == self.y)
-                self.level = move.level;
+            const bool stepped = move.kind == MoveKind::Step || move.kind == MoveKind::Run;
+            if (stepped && move.x == self.x && move.y == self.y) self.level = move.level;
             if (move.kind != MoveKind::Place) continue;
             if (self.busy && self.acting) movedWhileActing_ = true;
             undrawn(world, true);
@@ -480,9 +470,10 @@ void Session::applyUpdate(const M& u, World world, PlayerState& self, Camera& vi
         f.x = move.x;
         f.y = move.y;
         f.level = move.level;
-        if (move.kind == MoveKind::Step && !appears) {
+        const bool stepped = move.kind == MoveKind::Step || move.kind == MoveKind::Run;
+        if (stepped && !appears) {
             r->quarters = 0;
-            startAnimation(f, false);
+            startAnimation(f, false, move.kind == MoveKind::Run);
         } else {
             r->fromX = f.x;
             r->fromY = f.y;
@@ -559,7 +550,7 @@ void Session::sendChanges(const PlayerState& before, const PlayerState& after) {
     const auto facing = static_cast<std::uint8_t>(after.facing);
     const bool started = after.busy && !before.busy;
     if (started && !after.acting) {
-        c.send(Step{facing});
+        c.send(Step{facing, static_cast<std::uint8_t>(after.running)});
     } else if (after.facing != before.facing) {
         c.send(Turn{facing});
     }

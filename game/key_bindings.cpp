@@ -62,6 +62,7 @@ PlayerIntent intentFromKeys(KeyDownFn keyDown) {
     intent.rest = down(Action::Rest);
     intent.look1 = down(Action::Look1);
     intent.look2 = down(Action::Look2);
+    intent.run = down(Action::Run);
     for (const SlotKey& slotKey : kSlotKeys) {
         if (keyDown(slotKey.key)) {
             intent.slot = slotKey.slot;

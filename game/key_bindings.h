@@ -14,6 +14,7 @@ enum Key : int {
     KeyE = 5,
     KeyI = 9,
     KeyJ = 10,
+    KeyL = 12,
     KeyM = 13,
     KeyO = 15,
     KeyP = 16,
@@ -33,6 +34,7 @@ enum Key : int {
     KeyRight = 83,
     KeyUp = 84,
     KeyDown = 85,
+    KeyLeftShift = 215,
     KeyRightCtrl = 218,
 };
 
@@ -50,11 +52,13 @@ enum class Action : int {
     Look2,      // F2: the figure's group of looks
     Inventory,  // E: the panel of every block one holds
     Map,        // M: the whole world from above
-    Position,   // P: the player's column, row and level on the status line
+    Position,   // P: the player's column, row and height on the status line
     Chat,       // T: a line to the others in a shared world
     Options,    // O: the options screen, from the game or the title menu
+    Run,        // Left Shift, held: steps in about half the ticks
+    Mark,       // L: a named landmark where the player stands
 };
-constexpr int kActionCount = 16;
+constexpr int kActionCount = 18;
 
 struct ActionKey {
     const char* name;  // as the settings file writes it after "key."
@@ -70,12 +74,13 @@ constexpr ActionKey kActionKeys[kActionCount] = {
     {"look2", KeyF2},       {"inventory", KeyE},
     {"map", KeyM},          {"position", KeyP},
     {"chat", KeyT},         {"options", KeyO},
+    {"run", KeyLeftShift},  {"mark", KeyL},
 };
 
 struct KeyBindings {
     int key[kActionCount] = {KeyUp, KeyDown, KeyLeft, KeyRight, KeyRightCtrl, KeySpace,
                              KeyI,  KeyJ,    KeyF11,  KeyF1,    KeyF2,        KeyE,
-                             KeyM,  KeyP,    KeyT,    KeyO};
+                             KeyM,  KeyP,    KeyT,    KeyO,     KeyLeftShift, KeyL};
 };
 extern KeyBindings keyBindings;
 

@@ -6,11 +6,14 @@
 #include <ctime>
 #include <memory>
 
+#include "game/marks.h"
 #include "game/paths.h"
+#include "game/settings.h"
 #include "game/world_catalog.h"
 #include "game/world_lock.h"
 #include "game/world_save.h"
 #include "game/world_setup.h"
+#include "rules/player_state.h"
 
 namespace {
 
@@ -89,6 +92,9 @@ PlayOutcome playWorld(const std::string& folder) {
     dropClaim();
     playWorldFolder(worldsFolder() + "/" + folder);
     setUpWorld();
+    // The first releases had no marks, and keep no file of them.
+    if (!settings.classic)
+        openMarks(worldMarksFile(gamePaths().worldFolder), world, player.x, player.y);
     markPlayed(worldsFolder(), folder, now());
     openFolder = folder;
     return PlayOutcome::Opened;
@@ -98,6 +104,7 @@ bool closeWorld() {
     // A player who quits before choosing a world has none to save.
     const bool saved = !worldInPlay() || saveWorld();
     endSavingRun();
+    closeMarks();
     openLock.reset();
     openFolder.clear();
     return saved;

@@ -220,6 +220,7 @@ enum class MoveKind : std::uint8_t {
     Turn = 1,        // only the facing changed
     Place = 2,       // set down without a step (a correction, a fall, a climb), or come into sight
     OutOfSight = 3,  // gone from the receiver's area: no more of it is told until it comes back
+    Run = 4,         // ran one column: a step drawn over 9 ticks
 };
 struct PlayerMove {
     std::uint8_t id = 0;
@@ -229,7 +230,7 @@ struct PlayerMove {
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         field::playerId(io, m.id);
-        io.number(m.kind, Width::Char, 0, 3, "move kind");
+        io.number(m.kind, Width::Char, 0, 4, "move kind");
         field::column(io, m.x);
         field::column(io, m.y, "row");
         field::level(io, m.level);
@@ -520,18 +521,20 @@ struct Update {
     bool operator==(const Update& o) const;
 };
 
-// The player starts a step toward `facing`; the server runs it under the
-// rules and corrects the player if it disagrees.
+// The player starts a step toward `facing`, running or walking; the server
+// runs it under the rules and corrects the player if it disagrees.
 struct Step {
     static constexpr PacketId kId{Family::Walk, Action::Request};
     static constexpr Sender kSender = Sender::Client;
     static constexpr const char* kName = "Step";
     std::uint8_t facing = 0;
+    std::uint8_t run = 0;  // 1: the step takes the run's ticks
     template <class Io, class Self>
     static void fields(Io& io, Self& m) {
         field::facing(io, m.facing);
+        field::flag(io, m.run, "run");
     }
-    bool operator==(const Step& o) const { return facing == o.facing; }
+    bool operator==(const Step& o) const { return facing == o.facing && run == o.run; }
 };
 
 // Auto-jump switched (J): steps never blocked, the level follows the column top.

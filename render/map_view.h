@@ -1,11 +1,12 @@
 // The world from above: one pixel per column in the colour of its top block,
 // lighter the higher it stands, scaled by whole numbers into a box, with the
-// player's place and facing marked over it.
+// player's place and facing, home and the player's marks over it.
 #pragma once
 
 #include <allegro5/allegro.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "rules/player_state.h"
@@ -31,11 +32,21 @@ struct MapKnown {
     std::vector<MapOther> others;
 };
 
+// A place the player keeps: home, or a mark it named, labelled on the map;
+// the chosen one ringed in yellow.
+struct MapMark {
+    int x = 0, y = 0;
+    std::string name;
+    bool home = false;
+    bool chosen = false;
+};
+
 // Draws the map into the box on the target bitmap. The picture is kept
 // between frames; once the world's revision moves on it is brought up to
 // date a band of rows a frame, so that a change shows within a few frames
 // and a flood under way never costs a whole picture in one frame.
 MapPlacement drawWorldMap(const WorldGrid& grid, const PlayerState& p, int x, int y, int width,
-                          int height, const MapKnown* known = nullptr);
+                          int height, const MapKnown* known = nullptr,
+                          const std::vector<MapMark>& marks = {});
 // Lets go of the kept picture; the next map is built afresh.
 void forgetWorldMap();

@@ -9,11 +9,10 @@
 namespace {
 
 // Ticks inside an animation at which the figure changes; a step also moves
-// the camera a quarter of a cell at each of them.
-constexpr int kMarkStart = 0;
-constexpr int kMarkSecond = 2;
-constexpr int kMarkThird = 7;
-constexpr int kMarkFourth = 12;
+// the camera a quarter of a cell at each of them. A run keeps the walk's
+// rhythm, shortened to fit its ticks.
+constexpr int kWalkMarks[4] = {0, 2, 7, 12};
+constexpr int kRunMarks[4] = {0, 1, 4, 6};
 constexpr int kHurtFlashTicks = 75;
 
 // One tick of one player: who it is, what it sees and what it asked for.
@@ -39,6 +38,7 @@ bool tryStep(Turn& turn, bool held, bool inside, Facing facing, int dx, int dy, 
     p.facing = facing;
     if (!isStepBlocked(p, turn.grid) && p.holdTicks > kHoldThreshold) {
         p.busy = true;
+        p.running = turn.intent.run;
         p.x += dx;
         p.y += dy;
         turn.view.velocityX = vx;
@@ -135,30 +135,19 @@ void endAnimation(PlayerState& p, Camera& view, WorldGrid& grid) {
     }
     p.busy = false;
     p.acting = false;
+    p.running = false;
     p.animTick = 0;
     p.animFrame = 0;
 }
 
 void runAnimation(PlayerState& p, Camera& view, WorldGrid& grid) {
-    switch (p.animTick) {
-        case kMarkStart:
-            p.spriteSheet = stepping(p) ? SpriteSheet::Walking : SpriteSheet::Acting;
-            animationMark(p, view, 0, 0);
-            break;
-        case kMarkSecond:
-            animationMark(p, view, 0, 1);
-            break;
-        case kMarkThird:
-            animationMark(p, view, 1, 2);
-            break;
-        case kMarkFourth:
-            animationMark(p, view, 1, 3);
-            break;
-        default:
-            break;
-    }
+    // An action's frames at the four marks; a step's are the marks' own.
+    constexpr int kActionFrames[4] = {0, 0, 1, 1};
+    const int mark = animationMarkAt(p);
+    if (mark == 0) p.spriteSheet = stepping(p) ? SpriteSheet::Walking : SpriteSheet::Acting;
+    if (mark >= 0) animationMark(p, view, kActionFrames[mark], mark);
     p.animTick += 1;
-    if (p.animTick >= kAnimTicks) endAnimation(p, view, grid);
+    if (p.animTick >= animationTicks(p)) endAnimation(p, view, grid);
 }
 
 // Red for ticks 15..29 and 45..59 of the 75-tick flash.
@@ -190,6 +179,15 @@ bool isStepBlocked(const PlayerState& p, const WorldGrid& grid) {
     Column ahead = columnAhead(p);
     return isSolid(cellOf(grid, ahead.x, ahead.y, p.level - 1)) ||
            isSolid(cellOf(grid, ahead.x, ahead.y, p.level - 2));
+}
+
+int animationTicks(const PlayerState& p) { return p.running ? kRunTicks : kAnimTicks; }
+
+int animationMarkAt(const PlayerState& p) {
+    const int* marks = p.running ? kRunMarks : kWalkMarks;
+    for (int mark = 0; mark < 4; ++mark)
+        if (p.animTick == marks[mark]) return mark;
+    return -1;
 }
 
 int handlePlayerInput(PlayerState& p, Camera& view, const PlayerIntent& intent,

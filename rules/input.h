@@ -8,6 +8,7 @@
 #include "world/world_grid.h"
 
 constexpr int kAnimTicks = 17;       // one step or one action
+constexpr int kRunTicks = 9;         // one step with the run key held
 constexpr int kHoldThreshold = 6;    // a step needs more ticks of holding than this
 constexpr int kTogglePauseMs = 300;  // the only debounce of the switches
 
@@ -19,3 +20,8 @@ int handlePlayerInput(PlayerState& p, Camera& view, const PlayerIntent& intent,
 // the standing sheet.
 void updateAnimations(PlayerState& p, Camera& view, WorldGrid& grid);
 bool isStepBlocked(const PlayerState& p, const WorldGrid& grid);
+// How many ticks the animation under way lasts.
+int animationTicks(const PlayerState& p);
+// Which of its animation's four marks (0..3) the player's tick is, or -1:
+// the ticks at which the figure changes and a step moves the view on.
+int animationMarkAt(const PlayerState& p);

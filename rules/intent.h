@@ -9,6 +9,7 @@ struct PlayerIntent {
     bool walkUp = false, walkDown = false;     // held toward y - 1, y + 1
     bool walkLeft = false, walkRight = false;  // held toward x - 1, x + 1
     bool mine = false, place = false;
+    bool run = false;  // a step started now takes kRunTicks, not kAnimTicks
     // The switches act on every tick they are held (a pause follows each).
     bool height = false;     // work at body height or at the ground ahead
     bool autoJump = false;   // auto-jump on or off

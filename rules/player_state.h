@@ -36,6 +36,7 @@ struct PlayerState {
     Facing facing = Facing::Up;
     bool busy = false;     // a step or an action animation is running
     bool acting = false;   // the running animation is an action, not a step
+    bool running = false;  // the step under way is a run: kRunTicks long
     bool resting = false;  // rest mode (F11)
     ActionMode actionMode = ActionMode::Mining;
     std::int32_t strikes = 0;    // finished actions toward the next break, 0..2

@@ -334,6 +334,7 @@ void SharedWorld::apply(Peer& peer, const Message& message) {
     PlayerIntent intent;
     if (const auto* step = std::get_if<Step>(&message)) {
         walkToward(intent, step->facing);
+        intent.run = step->run != 0;
         // The client sends a step once its key has been held long enough.
         p.holdTicks = kHoldThreshold;
         const int x = p.x, y = p.y;
@@ -577,7 +578,7 @@ void SharedWorld::sendUpdates(Clock::time_point now) {
                             static_cast<std::uint8_t>(at.level),
                             static_cast<std::uint8_t>(at.facing)};
             if (peer.stepped) {
-                move.kind = MoveKind::Step;
+                move.kind = p.running ? MoveKind::Run : MoveKind::Step;
             } else if (at.x == peer.told.x && at.y == peer.told.y && at.level == peer.told.level) {
                 move.kind = MoveKind::Turn;
             }

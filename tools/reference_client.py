@@ -30,7 +30,7 @@ import tempfile
 import time
 import zlib
 
-VERSION = 4
+VERSION = 5
 TICK = 1 / 40
 WAIT = 60.0  # seconds: what a person would still wait, for a busy machine
 VIEW_REACH = 35  # columns: the farthest a block the game's view draws stands
@@ -247,7 +247,7 @@ def read_message(kind, r):
                 r.char(0, 22, "block")))
         if present & 2:
             m["moves"] = listed(r, 1, 1, 250, "moves", lambda r: (
-                r.char(0, 249, "id"), r.char(0, 3, "kind"), r.num(2, 0, 299, "column"),
+                r.char(0, 249, "id"), r.char(0, 4, "kind"), r.num(2, 0, 299, "column"),
                 r.num(2, 0, 299, "row"), r.char(0, 19, "level"), r.char(0, 3, "facing")))
         if present & 4:
             m["sheets"] = listed(r, 1, 1, 250, "sheets", lambda r: (
@@ -511,7 +511,7 @@ def play(host, port, name, password):
                   and 0 <= me["y"] + FACING_STEP[f][1] < world.rows)
     dx, dy = FACING_STEP[facing]
     to = (me["x"] + dx, me["y"] + dy)
-    conn.send(STEP, number(facing, 1))
+    conn.send(STEP, number(facing, 1) + number(0, 1))
     move = wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
         mv[0] == me["id"] for mv in m["moves"]), "move of the step")
     mv = next(mv for mv in move["moves"] if mv[0] == me["id"])
@@ -636,9 +636,10 @@ def pieces(host, port, name, password, key):
         to = me["x"] + 1
         if to >= world.columns or set(world.cells) - wanted:
             break
-        conn.send(STEP, number(3, 1))
+        conn.send(STEP, number(3, 1) + number(1, 1))  # running
         wait_for(conn, world, lambda m: m["kind"] == UPDATE and any(
-            mv[0] == me["id"] and mv[2] == to for mv in m["moves"]), "move of the step")
+            mv[0] == me["id"] and mv[1] == 4 and mv[2] == to for mv in m["moves"]),
+            "move of the run step")
         for x in range(to - VIEW_REACH, to + VIEW_REACH + 1):
             for y in (me["y"] - VIEW_REACH, me["y"], me["y"] + VIEW_REACH):
                 if 0 <= x < world.columns and 0 <= y < world.rows:

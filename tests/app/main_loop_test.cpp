@@ -364,7 +364,7 @@ TEST_F(MainLoop, TheOptionsRestoreDefaultKeysAndSaveEachChange) {
     EXPECT_EQ(samples, 2) << "each change of the volume sounds";
     press(ALLEGRO_KEY_TAB);
     press(ALLEGRO_KEY_ENTER);
-    click(230, 437);  // the chat's row
+    click(230, 448);  // the chat's row
     tick();
     setSoundRequest(nullptr);
     EXPECT_NE(file().find("# my keys"), std::string::npos) << file();
@@ -616,7 +616,7 @@ TEST_F(MainLoop, TheMapKeyOpensTheMapAndEscapeClosesItBeforeThePauseMenu) {
     there.x = 3;
     there.y = 17;
     there.level = 7;
-    EXPECT_EQ(positionText(there), "column 3, row 17, level 7");
+    EXPECT_EQ(positionText(there), "column 3, row 17, height 13");
 
     settings.classic = true;
     tap(KeyM);

@@ -42,7 +42,7 @@ std::vector<Message> everyMessage() {
     Update update;
     update.cells = {{0, 299, 19, 22}, {5, 5, 0, 0}};
     update.moves = {{249, MoveKind::Place, 1, 299, 3, 2},
-                    {0, MoveKind::Step, 0, 0, 0, 0},
+                    {0, MoveKind::Run, 0, 0, 0, 0},
                     {2, MoveKind::OutOfSight, 280, 7, 19, 3}};
     update.sheets = {{7, 4}};
     update.looks = {{7, 6, 1}};
@@ -63,7 +63,7 @@ std::vector<Message> everyMessage() {
             PlayerLeft{249, Reason::TooFast},
             update,
             stepOnly,
-            Step{3},
+            Step{3, 1},
             JumpMode{0},
             Turn{2},
             Use{1, 8, 0},

@@ -48,10 +48,11 @@ protected:
 TEST_F(PacketStreamRefusal, AWellFormedForgedPacketPasses) {
     // The forging codec matches the client's, so the refusals below are each
     // down to the one thing they change.
-    server.feed(forge(6, 1, "\x04"));  // Walk/Request: a step toward facing 3
+    server.feed(forge(6, 1, "\x04\x02"));  // Walk/Request: a run toward facing 3
     const auto message = server.next();
     ASSERT_TRUE(message);
     EXPECT_EQ(std::get<Step>(*message).facing, 3);
+    EXPECT_EQ(std::get<Step>(*message).run, 1);
 }
 
 TEST_F(PacketStreamRefusal, AnOversizedPacketIsRefusedFromItsLengthBytesAlone) {

@@ -259,9 +259,12 @@ TEST_F(ScreensTest, outsideTheClassicPictureEveryKeysRowStaysInsideThePanelsBox)
     keyBindings.key[static_cast<int>(Action::Rest)] = 11;
     const std::vector<ControlsRow> rows = controlsRows();
     keyBindings = KeyBindings{};
-    ASSERT_EQ(rows.size(), 16u);
-    EXPECT_EQ(rows[5].keys, "K") << "the rebound key is named";
-    EXPECT_EQ(rows[4].keys, "J");
+    ASSERT_EQ(rows.size(), 19u);
+    EXPECT_EQ(rows[7].keys, "K") << "the rebound key is named";
+    EXPECT_EQ(rows[6].keys, "J");
+    // The map's north is up, and Up walks toward row 0.
+    EXPECT_EQ(rows[0].keys + ": " + rows[0].action, "Up, Down: north, south");
+    EXPECT_EQ(rows[1].keys + ": " + rows[1].action, "Left, Right: west, east");
     for (const ControlsRow& row : rows) {
         const std::string line = row.keys + ": " + row.action;
         EXPECT_LE(440 + textWidth(line.c_str()), 632) << line;

@@ -41,6 +41,30 @@ TEST_F(Movement, AHeldArrowStepsOnTheSeventhTickThenEverySeventeen) {
     EXPECT_EQ(player.y, 7);
 }
 
+// A run is the walk at about twice the pace: the same four figure changes
+// and the same one cell of camera travel, in nine ticks instead of seventeen.
+TEST_F(Movement, HoldingTheRunKeyStepsEveryNineTicksAndLettingGoWalksAgain) {
+    hold(KeyLeftShift);
+    hold(KeyUp);
+    ticks(7);
+    EXPECT_EQ(player.y, 9);
+    ticks(8);  // 15: the run step ends
+    EXPECT_FALSE(player.busy);
+    EXPECT_TRUE(cameraOnPlayer());
+    tick();  // 16
+    EXPECT_EQ(player.y, 8);
+    release(KeyLeftShift);
+    ticks(8);  // 24: the second run step ends
+    EXPECT_TRUE(cameraOnPlayer());
+    tick();  // 25: a walking step
+    EXPECT_EQ(player.y, 7);
+    ticks(15);  // 40
+    EXPECT_TRUE(player.busy);
+    EXPECT_EQ(player.spriteSheet, SpriteSheet::Walking);
+    ticks(1);
+    EXPECT_TRUE(cameraOnPlayer());
+}
+
 TEST_F(Movement, TheCameraMovesAQuarterCellAtTicksZeroTwoSevenAndTwelve) {
     hold(KeyRight);
     ticks(6);

@@ -10,6 +10,7 @@
 
 #include "game/world_file.h"
 #include "protocol/codec.h"
+#include "rules/input.h"
 #include "server_process.h"
 
 namespace {
@@ -116,6 +117,39 @@ TEST(Server, TwoPlayersBuildTogetherAndTheWorldOutlivesTheServer) {
     const Welcome& welcome = *bob.find<Welcome>([](const Welcome&) { return true; });
     EXPECT_EQ(welcome.self.y, bobY + 1);
     EXPECT_EQ(welcome.stock[Cobblestone], static_cast<std::uint32_t>(placedCount));
+}
+
+// Run steps sent all at once wait their turn on the server as a held key's
+// would: they come back as runs, one column each, nine ticks apart. The
+// server's ticks never run ahead of the clock, though after a stall they may
+// catch up on a second's worth.
+TEST(Server, HoldsABurstOfRunStepsToTheRunsPace) {
+    TempWorld folder;
+    ServerProcess server(folder.world());
+    ASSERT_NE(server.port(), 0) << server.log();
+    Player cleo(server.port(), "cleo");
+    ASSERT_TRUE(hasWelcome(cleo)) << server.log();
+    const PlayerInfo self = cleo.find<Welcome>([](const Welcome&) { return true; })->self;
+    const bool east = self.x < kBandEdge / 2;
+    constexpr int kSteps = 10;
+    const int lastX = self.x + (east ? kSteps : -kSteps);
+    const auto sent = std::chrono::steady_clock::now();
+    for (int i = 0; i < kSteps; ++i) cleo.send(Step{static_cast<std::uint8_t>(east ? 3 : 2), 1});
+    ASSERT_TRUE(cleo.receives<Update>([&](const Update& u) {
+        for (const PlayerMove& m : u.moves)
+            if (m.id == self.id && m.kind == MoveKind::Run && m.x == lastX) return true;
+        return false;
+    })) << server.log();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - sent);
+    EXPECT_GE(took.count(), (kSteps - 1) * kRunTicks * 25 - 1000);
+    EXPECT_EQ(cleo.find<Update>([&](const Update& u) {
+        for (const PlayerMove& m : u.moves)
+            if (m.id == self.id && m.kind == MoveKind::Step) return true;
+        return false;
+    }),
+              nullptr)
+        << "every step came as a run";
 }
 
 TEST(Server, RefusesASecondServerASecondPlayerOfTheSameNameAndOneOverTheLimit) {
