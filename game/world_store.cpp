@@ -214,6 +214,9 @@ int syncFolderOf(const std::string& folder) {
 }  // namespace
 
 bool hasStoredWorld(const std::string& folder) {
+    // A band world's file wins over a database beside it: a server that hosted
+    // the band keeps its own copy there and writes world.ini back when it stops.
+    if (nameExists(folder + "/world.ini") || nameExists(folder + "/world.ini.bak")) return false;
     for (const std::string& path :
          {worldDbFile(folder), storedWorldFile(folder), storedWorldFile(folder) + ".bak"})
         if (nameExists(path)) return true;
