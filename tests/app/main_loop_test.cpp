@@ -513,6 +513,39 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     EXPECT_EQ(cell(5, 10, 5), Empty);
 }
 
+// A machine behind its queue draws only the last pass of a batch: the
+// undrawn ones still move the world on for each tick, and a click on them
+// still counts.
+TEST_F(MainLoop, UndrawnPassesKeepTheWorldsPaceAndTheirClicks) {
+    const auto undrawn = [](int type, int x = 0, int y = 0) {
+        ALLEGRO_EVENT event = {};
+        event.type = type;
+        event.mouse.x = x;
+        event.mouse.y = y;
+        return processEvent(event, false);
+    };
+    // Water on the player's level spreads one cell toward -x per world tick.
+    placePlayer(player, camera, 16, 15);
+    player.level = 5;
+    setCell(16, 15, 5, Cobblestone);
+    setCell(10, 10, 5, Water);
+    gameScreen.screen = Screen::Game;
+    const WorldClock clockBefore = worldClock;
+    for (int i = 0; i < 3; ++i) undrawn(ALLEGRO_EVENT_TIMER);
+    undrawn(ALLEGRO_EVENT_MOUSE_AXES, 100, 100);
+    EXPECT_EQ(worldClock.dayTick, clockBefore.dayTick + 3);
+    EXPECT_EQ(cell(7, 10, 5), Water);
+    EXPECT_EQ(cell(6, 10, 5), Empty) << "a mouse event's undrawn frame ran the world";
+
+    tap(KeyEscape);
+    undrawn(ALLEGRO_EVENT_TIMER);
+    ASSERT_EQ(gameScreen.screen, Screen::Paused);
+    undrawn(ALLEGRO_EVENT_MOUSE_AXES, 300, 262);  // "Title menu"
+    undrawn(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, 300, 262);
+    undrawn(ALLEGRO_EVENT_MOUSE_BUTTON_UP, 300, 262);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
 TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
     for (int i = 0; i < 10; ++i) tick();
     gameScreen.screen = Screen::Menu;
