@@ -205,6 +205,9 @@ void handleEvent(const ALLEGRO_EVENT& event) {
         case ALLEGRO_EVENT_DISPLAY_RESIZE:
             windowResized();
             break;
+        case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
+            noteKeyEvent(event);
+            break;
         default:
             break;
     }
@@ -309,6 +312,7 @@ bool processEvent(const ALLEGRO_EVENT& event, bool draw) {
 void processKeyEvent(const ALLEGRO_EVENT& event) {
     if (event.type == ALLEGRO_EVENT_KEY_DOWN && validKey(event.keyboard.keycode))
         keys.downSinceTick[event.keyboard.keycode] = true;
+    noteKeyEvent(event);
     handleKeyEvent(event);
 }
 
@@ -329,8 +333,8 @@ bool runMainLoop() {
     for (;;) {
         ALLEGRO_EVENT event;
         al_wait_for_event(app.queue, &event);
-        // Keys are read from the keyboard's state each tick; their events
-        // only type into a text field and never make a frame of their own.
+        // Key events only set the keys the next tick reads and type into a
+        // text field; they never make a frame of their own.
         if (event.type == ALLEGRO_EVENT_KEY_DOWN || event.type == ALLEGRO_EVENT_KEY_UP ||
             event.type == ALLEGRO_EVENT_KEY_CHAR) {
             processKeyEvent(event);

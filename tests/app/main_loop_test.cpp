@@ -546,6 +546,35 @@ TEST_F(MainLoop, UndrawnPassesKeepTheWorldsPaceAndTheirClicks) {
     EXPECT_EQ(gameScreen.screen, Screen::Menu);
 }
 
+// The game's own keyboard holds a key from its down event to its up event,
+// so a game behind its queue sees each key when its events come, once.
+TEST_F(MainLoop, TheGamesKeysAreHeldAsTheirEventsLeftThem) {
+    installPlatformSeams();
+    setPause(noPause);
+    const auto key = [](int type, int keycode) {
+        ALLEGRO_EVENT event = {};
+        event.type = type;
+        event.keyboard.keycode = keycode;
+        processKeyEvent(event);
+    };
+    // The classic game walks behind its menu, and counts each tick Left is held.
+    settings.classic = true;
+    gameScreen.screen = Screen::Menu;
+    key(ALLEGRO_EVENT_KEY_DOWN, KeyLeft);
+    for (int i = 0; i < 3; ++i) tick();
+    EXPECT_EQ(player.holdTicks, 3);
+    key(ALLEGRO_EVENT_KEY_UP, KeyLeft);
+    tick();
+    EXPECT_EQ(player.holdTicks, 0);
+
+    // Let go in another window: nothing stays held here.
+    key(ALLEGRO_EVENT_KEY_DOWN, KeyLeft);
+    tick();
+    send(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT);
+    tick();
+    EXPECT_EQ(player.holdTicks, 0);
+}
+
 TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
     for (int i = 0; i < 10; ++i) tick();
     gameScreen.screen = Screen::Menu;
