@@ -1,7 +1,9 @@
 // The main loop: wait for an event, act on it, update the screens, step the
 // game frame when the game is shown, then draw the shown screen into the
-// frame buffer (drawing only reads) and show it. A frame for every event, no
-// frame skipping.
+// frame buffer (drawing only reads) and show it. A machine that keeps up
+// draws a frame for every event; one that falls behind works off the queue
+// first and draws once for the batch, so that its clocks, clicks and the
+// close button never wait behind pictures nobody would see.
 // The window's own events and keys (resizing, fullscreen, screenshots) change
 // only how the picture reaches the screen, never the game.
 #include "app/main_loop.h"
@@ -208,6 +210,9 @@ void handleEvent(const ALLEGRO_EVENT& event) {
         case ALLEGRO_EVENT_DISPLAY_RESIZE:
             windowResized();
             break;
+        case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
+            noteKeyEvent(event);
+            break;
         default:
             break;
     }
@@ -257,6 +262,13 @@ void drawScreens(const GameFrame& frame) {
     }
 }
 
+// A game frame covers the whole picture (the sky first, or the kept screen
+// copied whole): clearing under it would be a second fill.
+void drawPicture(bool stepped) {
+    if (!stepped || gameScreen.screen != Screen::Game) al_clear_to_color(al_map_rgb(0, 0, 0));
+    drawScreens(lastFrame);
+}
+
 }  // namespace
 
 void playGameFrame() {
@@ -265,7 +277,9 @@ void playGameFrame() {
     requestFrameSounds(frame.sounds);
 }
 
-bool processEvent(const ALLEGRO_EVENT& event) {
+bool processEvent(const ALLEGRO_EVENT& event) { return processEvent(event, true); }
+
+bool processEvent(const ALLEGRO_EVENT& event, bool draw) {
     handleEvent(event);
     al_set_target_bitmap(assets.frameBuffer);
     if (gameScreen.runState == kQuitting) {
@@ -283,27 +297,30 @@ bool processEvent(const ALLEGRO_EVENT& event) {
             updateInventoryPointer(player, pointer.x, pointer.y, pointer.buttonDown == 1);
         const bool shared = isJoined();
         const bool paused = gameScreen.screen == Screen::Paused;
-        const bool stepped = (gameScreen.screen == Screen::Game || (paused && shared)) &&
-                             (!shared || joinedWorldReady());
+        const bool shown = (gameScreen.screen == Screen::Game || (paused && shared)) &&
+                           (!shared || joinedWorldReady());
+        // A frame left undrawn still moves the world on for its tick, so the
+        // world keeps the clock's pace however few pictures are drawn; other
+        // events' frames are only pictures.
+        const bool stepped = shown && (draw || event.type == ALLEGRO_EVENT_TIMER);
         if (stepped) lastFrame = stepGameFrame(shared);
-        // A game frame covers the whole picture (the sky first, or the kept
-        // screen copied whole): clearing under it would be a second fill.
-        if (!stepped || gameScreen.screen != Screen::Game) al_clear_to_color(al_map_rgb(0, 0, 0));
-        drawScreens(lastFrame);
+        if (draw) drawPicture(stepped);
         if (stepped) requestFrameSounds(lastFrame.sounds);
-    } else {
+    } else if (draw) {
         al_clear_to_color(al_map_rgb(0, 0, 0));
     }
     // Only the game screen writes, with the frame's changes made.
     if (gameScreen.screen == Screen::Game && worldIsOwn())
         autosaveWorld(std::chrono::steady_clock::now());
-    if (takeScreenshotRequest()) takeScreenshot();
+    // The picture saved is one drawn: an undrawn frame leaves the request waiting.
+    if (draw && takeScreenshotRequest()) takeScreenshot();
     return true;
 }
 
 void processKeyEvent(const ALLEGRO_EVENT& event) {
     if (event.type == ALLEGRO_EVENT_KEY_DOWN && validKey(event.keyboard.keycode))
         keys.downSinceTick[event.keyboard.keycode] = true;
+    noteKeyEvent(event);
     if (event.type == ALLEGRO_EVENT_KEY_CHAR) {
         // The naming line has the keys while it is open; the chat's open
         // line keeps them from it.
@@ -326,18 +343,39 @@ void showFrame() {
 bool saveFailed() { return worldSaveFailed; }
 
 bool runMainLoop() {
+    // Ticks taken since the last picture: a machine that never empties its
+    // queue still shows one every few ticks.
+    constexpr int kTicksPerPictureAtMost = 4;
+    int ticksUndrawn = 0;
+    bool undrawn = false;
     for (;;) {
         ALLEGRO_EVENT event;
         al_wait_for_event(app.queue, &event);
-        // Keys are read from the keyboard's state each tick; their events
-        // only type into a text field and never make a frame of their own.
+        // Key events only set the keys the next tick reads and type into a
+        // text field; they never make a frame of their own.
         if (event.type == ALLEGRO_EVENT_KEY_DOWN || event.type == ALLEGRO_EVENT_KEY_UP ||
             event.type == ALLEGRO_EVENT_KEY_CHAR) {
             processKeyEvent(event);
+            // A batch that ended in key events still gets its picture, of
+            // what the last pass left.
+            if (undrawn && al_is_event_queue_empty(app.queue)) {
+                al_set_target_bitmap(assets.frameBuffer);
+                if (gameScreen.runState == kRunning) drawPicture(false);
+                showFrame();
+                undrawn = false;
+                ticksUndrawn = 0;
+            }
             continue;
         }
-        bool running = processEvent(event);
-        showFrame();
+        if (event.type == ALLEGRO_EVENT_TIMER) ++ticksUndrawn;
+        const bool draw =
+            al_is_event_queue_empty(app.queue) || ticksUndrawn >= kTicksPerPictureAtMost;
+        const bool running = processEvent(event, draw);
+        undrawn = !draw;
+        if (!running || draw) {
+            showFrame();
+            ticksUndrawn = 0;
+        }
         if (!running) break;
     }
     return !worldSaveFailed;

@@ -1,4 +1,5 @@
-// The running life of the program: one event, one full frame.
+// The running life of the program: events acted on one by one, and a full
+// frame drawn for each, or for each batch when the machine falls behind.
 #pragma once
 
 #include <allegro5/allegro.h>
@@ -10,6 +11,9 @@ bool runMainLoop();
 // into the frame buffer. False once the loop is to end (the world has been
 // saved and the last frame drawn).
 bool processEvent(const ALLEGRO_EVENT& event);
+// The same pass, drawing only when `draw` is set: an undrawn pass still acts
+// on its event, runs its tick and steps the world for a timer tick.
+bool processEvent(const ALLEGRO_EVENT& event, bool draw);
 // A key event: typing into a text field, and a key-down remembered for the
 // next tick, so a tap shorter than a tick still counts there.
 void processKeyEvent(const ALLEGRO_EVENT& event);

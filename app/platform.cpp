@@ -5,8 +5,10 @@
 #include <allegro5/allegro.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <iterator>
 #include <string>
 
 #include "app/key_names.h"
@@ -32,7 +34,11 @@ static_assert(sameKey(KeyRightCtrl, ALLEGRO_KEY_RCTRL) &&
 
 namespace {
 
-ALLEGRO_KEYBOARD_STATE keyboard;
+// The keys down as the events taken so far tell, not as the keyboard is now:
+// a game behind its queue would otherwise act on a key before the clicks and
+// ticks queued ahead of it, and count its press twice, once from the
+// keyboard and again from its event.
+bool keysDown[ALLEGRO_KEY_MAX] = {};
 KeySnapshotFn snapshotFn = nullptr;
 KeyDownFn keyDownFn = nullptr;
 PauseFn pauseFn = nullptr;
@@ -41,13 +47,9 @@ PauseFn pauseFn = nullptr;
 std::atomic<bool> quitRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the quit flag is set in a signal handler");
 
-void takeSnapshot() {
-    if (al_is_keyboard_installed()) al_get_keyboard_state(&keyboard);
-}
-
 bool noKeyDown(int) { return false; }
 
-bool isKeyDown(int key) { return al_is_keyboard_installed() && al_key_down(&keyboard, key); }
+bool isKeyDown(int key) { return key > 0 && key < ALLEGRO_KEY_MAX && keysDown[key]; }
 
 void sleepMilliseconds(int milliseconds) { al_rest(milliseconds / 1000.0); }
 
@@ -94,8 +96,25 @@ KeyDownFn keyboardKeyDown() { return keyDownFn != nullptr ? keyDownFn : noKeyDow
 
 PauseFn togglePause() { return pauseFn; }
 
+void noteKeyEvent(const ALLEGRO_EVENT& event) {
+    const int key = event.keyboard.keycode;
+    switch (event.type) {
+        case ALLEGRO_EVENT_KEY_DOWN:
+        case ALLEGRO_EVENT_KEY_UP:
+            if (key > 0 && key < ALLEGRO_KEY_MAX)
+                keysDown[key] = event.type == ALLEGRO_EVENT_KEY_DOWN;
+            break;
+        // Keys let go in another window send nothing here.
+        case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
+            std::fill(std::begin(keysDown), std::end(keysDown), false);
+            break;
+        default:
+            break;
+    }
+}
+
 void installPlatformSeams() {
-    setKeyboard(takeSnapshot, isKeyDown);
+    setKeyboard(nullptr, isKeyDown);
     setPause(sleepMilliseconds);
 }
 

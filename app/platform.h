@@ -2,6 +2,8 @@
 // a real sleep, and the quit signals.
 #pragma once
 
+#include <allegro5/allegro.h>
+
 #include "game/frame_step.h"
 #include "game/key_bindings.h"
 
@@ -16,8 +18,11 @@ void takeKeyboardSnapshot();
 KeyDownFn keyboardKeyDown();
 PauseFn togglePause();
 
-// Binds the keyboard snapshot and the toggle pause to Allegro.
+// Binds the keyboard and the toggle pause to Allegro: a tick sees the keys
+// as the key events taken before it left them.
 void installPlatformSeams();
+// Key downs and ups, and the window losing the keyboard, as the loop takes them.
+void noteKeyEvent(const ALLEGRO_EVENT& event);
 // Gives the settings and the controls panel Allegro's key names.
 void installKeyNames();
 // SIGINT, SIGTERM and SIGHUP ask the game to quit like the window's close button; a

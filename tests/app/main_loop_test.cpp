@@ -497,6 +497,68 @@ TEST_F(MainLoop, MouseEventsDrawGameFramesThatRunTheWorldTickButNeverInput) {
     EXPECT_EQ(cell(5, 10, 5), Empty);
 }
 
+// A machine behind its queue draws only the last pass of a batch: the
+// undrawn ones still move the world on for each tick, and a click on them
+// still counts.
+TEST_F(MainLoop, UndrawnPassesKeepTheWorldsPaceAndTheirClicks) {
+    const auto undrawn = [](int type, int x = 0, int y = 0) {
+        ALLEGRO_EVENT event = {};
+        event.type = type;
+        event.mouse.x = x;
+        event.mouse.y = y;
+        return processEvent(event, false);
+    };
+    // Water on the player's level spreads one cell toward -x per world tick.
+    placePlayer(player, camera, 16, 15);
+    player.level = 5;
+    setCell(16, 15, 5, Cobblestone);
+    setCell(10, 10, 5, Water);
+    gameScreen.screen = Screen::Game;
+    const WorldClock clockBefore = worldClock;
+    for (int i = 0; i < 3; ++i) undrawn(ALLEGRO_EVENT_TIMER);
+    undrawn(ALLEGRO_EVENT_MOUSE_AXES, 100, 100);
+    EXPECT_EQ(worldClock.dayTick, clockBefore.dayTick + 3);
+    EXPECT_EQ(cell(7, 10, 5), Water);
+    EXPECT_EQ(cell(6, 10, 5), Empty) << "a mouse event's undrawn frame ran the world";
+
+    tap(KeyEscape);
+    undrawn(ALLEGRO_EVENT_TIMER);
+    ASSERT_EQ(gameScreen.screen, Screen::Paused);
+    undrawn(ALLEGRO_EVENT_MOUSE_AXES, 300, 262);  // "Title menu"
+    undrawn(ALLEGRO_EVENT_MOUSE_BUTTON_DOWN, 300, 262);
+    undrawn(ALLEGRO_EVENT_MOUSE_BUTTON_UP, 300, 262);
+    EXPECT_EQ(gameScreen.screen, Screen::Menu);
+}
+
+// The game's own keyboard holds a key from its down event to its up event,
+// so a game behind its queue sees each key when its events come, once.
+TEST_F(MainLoop, TheGamesKeysAreHeldAsTheirEventsLeftThem) {
+    installPlatformSeams();
+    setPause(noPause);
+    const auto key = [](int type, int keycode) {
+        ALLEGRO_EVENT event = {};
+        event.type = type;
+        event.keyboard.keycode = keycode;
+        processKeyEvent(event);
+    };
+    // The classic game walks behind its menu, and counts each tick Left is held.
+    settings.classic = true;
+    gameScreen.screen = Screen::Menu;
+    key(ALLEGRO_EVENT_KEY_DOWN, KeyLeft);
+    for (int i = 0; i < 3; ++i) tick();
+    EXPECT_EQ(player.holdTicks, 3);
+    key(ALLEGRO_EVENT_KEY_UP, KeyLeft);
+    tick();
+    EXPECT_EQ(player.holdTicks, 0);
+
+    // Let go in another window: nothing stays held here.
+    key(ALLEGRO_EVENT_KEY_DOWN, KeyLeft);
+    tick();
+    send(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT);
+    tick();
+    EXPECT_EQ(player.holdTicks, 0);
+}
+
 TEST_F(MainLoop, OnlyFramesOfTheGameScreenAutosave) {
     for (int i = 0; i < 10; ++i) tick();
     gameScreen.screen = Screen::Menu;
