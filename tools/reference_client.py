@@ -725,6 +725,10 @@ def with_server(binary, run, size=20):
         flat_stored_world(world, size)
     else:
         flat_world(world)
+    # The client builds beside where it starts, which a server keeps for its
+    # admins unless told otherwise.
+    with open(os.path.join(world, "server.ini"), "w") as out:
+        out.write("protect_spawn = 0\n")
     server = subprocess.Popen([binary, "--port", "0", "--world", world], stdin=subprocess.PIPE,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
