@@ -180,6 +180,12 @@ void makeRestorePointOf(const SaveCopy& copy) {
     }
     std::string text;
     if (readWholeFile(worldFile(), text) != 0) return;  // nothing saved yet to go back to
+    // A world opened again without a change would push the older points out
+    // with copies of itself.
+    const std::vector<RestorePoint> points = listRestorePoints(folder);
+    std::string newest;
+    if (!points.empty() && readWholeFile(points.front().file, newest) == 0 && newest == text)
+        return;
     const std::string file = restorePointFile(folder, now, copy.restorePoint, ".ini");
     if (int error = replaceFile(file, text, true)) {
         std::fprintf(stderr, "Tessaria: no restore point: %s: %s\n", file.c_str(),
