@@ -141,9 +141,9 @@ void drawWorld(const GameView& game, const GameFrame& frame) {
                     hasTarget && x == target.x && y == target.y && level == target.level;
                 // As the cached pass lists them: only cells that draw something.
                 if (!others.drawn.empty() &&
-                    (targetHere || (insideBounds(game.world, x, y) &&
-                                    hasTile(tileOf(game.cell(x, y, level))) &&
-                                    !cut.isCut(x, y, level))))
+                    (targetHere ||
+                     (insideBounds(game.world, x, y) && hasTile(tileOf(game.cell(x, y, level))) &&
+                      !cut.isCut(x, y, level))))
                     others.upTo(passOrder(x, y, level));
                 drawCell(at, x, y, level);
                 if (targetHere) drawOutline(at, target);

@@ -116,9 +116,8 @@ TEST_F(WorldFileInAWindow, APlayedWorldThatDidNotChangeIsLeftAsItWasWithItsBacku
     for (const auto& entry : fs::directory_iterator(folder.worldFolder()))
         names.insert(entry.path().filename().string());
     // The session's restore point is the one thing a run that looks adds.
-    EXPECT_EQ(names,
-              (std::set<std::string>{"restore", "world.ini", "world.ini.bak", "world.lock",
-                                     "world.meta"}))
+    EXPECT_EQ(names, (std::set<std::string>{"restore", "world.ini", "world.ini.bak", "world.lock",
+                                            "world.meta"}))
         << "a temporary file was left behind";
 }
 
